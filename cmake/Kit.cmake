@@ -1,0 +1,102 @@
+# Helpers shared by every part of the kit.
+
+# kit_add_library(<Name> SOURCES ... [HEADERS ...] [LIBS ...] [NO_INSTALL])
+# A deliverable shared library lib<Name>.so with RUNPATH $ORIGIN, hidden symbols,
+# the platform layer linked in, and install rules with a pkg-config file.
+function(kit_add_library name)
+  cmake_parse_arguments(ARG "NO_INSTALL" "" "SOURCES;HEADERS;LIBS" ${ARGN})
+  add_library(${name} SHARED ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kit_platform ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES
+    BUILD_RPATH "$ORIGIN"
+    INSTALL_RPATH "$ORIGIN")
+  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  if(NOT ARG_NO_INSTALL)
+    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    if(ARG_HEADERS)
+      install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ticketkit)
+    endif()
+    set(KIT_PC_NAME ${name})
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/library.pc.in
+                   ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc
+            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  endif()
+endfunction()
+
+# kit_add_program(<name> SOURCES ... [LIBS ...] [NO_INSTALL])
+function(kit_add_program name)
+  cmake_parse_arguments(ARG "NO_INSTALL" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kit_platform ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES
+    BUILD_RPATH "$ORIGIN/../lib"
+    INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  if(NOT ARG_NO_INSTALL)
+    install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endfunction()
+
+# kit_add_gtest(<name> SOURCES ... [LIBS ...] [DEPENDS targets...] [LABELS ...])
+# A GoogleTest program in bin/; each test case becomes one ctest test.
+# DEPENDS names shared libraries the test loads at run time (built first).
+function(kit_add_gtest name)
+  if(NOT KIT_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kit_platform GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES BUILD_RPATH "$ORIGIN/../lib")
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+endfunction()
+
+# kit_add_benchmark(<name> SOURCES ... [LIBS ...] [DEPENDS ...])
+# A Google Benchmark program in bin/ (not run by ctest).
+function(kit_add_benchmark name)
+  if(NOT KIT_BUILD_BENCHMARKS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kit_platform benchmark::benchmark ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES BUILD_RPATH "$ORIGIN/../lib")
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+endfunction()
+
+# kit_add_fuzzer(<name> SOURCES ... [LIBS ...] [DEPENDS ...] [ARGS ...])
+# A libFuzzer target, built only with KIT_BUILD_FUZZERS (the `fuzz` preset, clang),
+# and run for KIT_FUZZ_SECONDS by ctest under the label "fuzz".
+function(kit_add_fuzzer name)
+  if(NOT KIT_BUILD_FUZZERS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEPENDS;ARGS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE kit_platform ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES BUILD_RPATH "$ORIGIN/../lib")
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name}
+    COMMAND ${name} -max_total_time=${KIT_FUZZ_SECONDS} -rss_limit_mb=2048 ${ARG_ARGS} ${corpus}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  math(EXPR fuzz_timeout "${KIT_FUZZ_SECONDS} * 3 + 60")
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${fuzz_timeout})
+endfunction()
