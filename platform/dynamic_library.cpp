@@ -1,6 +1,8 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +21,26 @@ std::string library_file_name(std::string_view name) {
     }
     return "lib" + std::string(name) + ".so";
 }
+
+namespace {
+
+// The folder of the module (program or shared library) that linked this layer.
+std::string own_module_folder() {
+    Dl_info info {};
+    std::string path;
+    if (dladdr(reinterpret_cast<void*>(&own_module_folder), &info) && info.dli_fname)
+        path = info.dli_fname;
+    if (path.empty() || path.front() != '/') {
+        char exe[PATH_MAX];
+        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return {};
+        path.assign(exe, static_cast<std::size_t>(n));
+    }
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
 
 DynamicLibrary::~DynamicLibrary() { close(); }
 
@@ -41,7 +63,21 @@ bool DynamicLibrary::open(std::string_view name) {
     if (!handle_) {
         const char* msg = dlerror();
         error_ = msg ? msg : ("cannot open " + file);
-        return false;
+        // The loader's search uses the RUNPATH of the object that called dlopen; where an
+        // interposer (a sanitizer runtime) hides the real caller, look where that RUNPATH
+        // ($ORIGIN, $ORIGIN/../lib) would have looked.
+        if (file.find('/') == std::string::npos) {
+            const std::string folder = own_module_folder();
+            for (const char* rel : {"/", "/../lib/"}) {
+                if (folder.empty()) break;
+                const std::string candidate = folder + rel + file;
+                if (::access(candidate.c_str(), F_OK) != 0) continue;
+                handle_ = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+                if (handle_) break;
+                if (const char* m = dlerror()) error_ = m;
+            }
+        }
+        if (!handle_) return false;
     }
     error_.clear();
     return true;
