@@ -1,0 +1,52 @@
+/* Stackread: reads one PDF417 symbol from a 1-bit image held in memory.
+ *
+ * Image rows are packed, most significant bit first, width / 8 bytes per row (integer
+ * division, no padding between rows), row 0 first; bit value 0 is dark, 1 is light.
+ * Only the first (width / 8) * 8 pixels of each row are looked at.
+ *
+ * Calls share process-wide working storage: callers on several threads must serialise them.
+ */
+#ifndef TICKETKIT_STACKREAD_H
+#define TICKETKIT_STACKREAD_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The largest number of bytes one symbol can decode to (928 codewords, numeric compaction).
+ * The output buffer given to stackread must hold at least this many bytes; no more are ever
+ * written. */
+#define STACKREAD_MAX_OUTPUT 2710
+
+/* Result codes of stackread. */
+#define STACKREAD_OK 1
+#define STACKREAD_UNUSABLE (-1)      /* symbol seen, but its structure is not usable */
+#define STACKREAD_UNCORRECTABLE (-2) /* more errors than the error correction repairs */
+#define STACKREAD_NOT_FOUND (-3)     /* no symbol found in either orientation */
+#define STACKREAD_BAD_SIZE (-6)      /* width or height below 1 (or a null pointer) */
+
+/* Decodes the symbol in `rows` (width x height pixels) into `out` (STACKREAD_MAX_OUTPUT bytes,
+ * not zero-terminated) and stores the byte count in *outLength (only on success). Elements of
+ * `noise` pixels or fewer are merged into their neighbours (0 merges nothing).
+ * Returns one of the STACKREAD_ codes above. */
+int stackread(const uint8_t *rows, int width, int height, uint8_t *out, int *outLength, int noise);
+
+/* Small exports kept for callers that bind them; they take no part in decoding. */
+int fnStackread(void);
+extern int nStackread;
+
+#ifdef __cplusplus
+}
+
+/* A trivial class kept for callers that bind it. */
+class __attribute__((visibility("default"))) CStackread {
+public:
+    CStackread();
+    CStackread &operator=(const CStackread &other);
+    int32_t value;
+};
+#endif
+
+#endif

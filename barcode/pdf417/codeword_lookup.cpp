@@ -1,0 +1,28 @@
+// Bisection in the generated pattern tables.
+#include "codeword_tables.h"
+
+namespace stackread {
+
+const CodewordEntry *cluster_table(int cluster) {
+    switch (cluster) {
+    case 0: return kCluster0;
+    case 3: return kCluster3;
+    case 6: return kCluster6;
+    default: return nullptr;
+    }
+}
+
+int lookup_codeword(int cluster, int32_t key) {
+    const CodewordEntry *table = cluster_table(cluster);
+    if (!table) return -1;
+    int lo = 0, hi = 928;
+    while (lo <= hi) {
+        int mid = (lo + hi) / 2;
+        if (table[mid].key == key) return table[mid].value;
+        if (table[mid].key < key) lo = mid + 1;
+        else hi = mid - 1;
+    }
+    return -1;
+}
+
+}  // namespace stackread
