@@ -1,7 +1,7 @@
 // Bisection in the generated pattern tables.
 #include "codeword_tables.h"
 
-namespace stackread {
+namespace pdf417 {
 
 const CodewordEntry *cluster_table(int cluster) {
     switch (cluster) {
@@ -25,4 +25,4 @@ int lookup_codeword(int cluster, int32_t key) {
     return -1;
 }
 
-}  // namespace stackread
+}  // namespace pdf417

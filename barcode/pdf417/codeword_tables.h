@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace stackread {
+namespace pdf417 {
 
 // One pattern: key = t1 t2 t3 t4 t5 t6 as a six-digit decimal number, where t(i) is the width
 // of element i plus element i + 1 in modules; value = the codeword 0..928.
@@ -23,4 +23,4 @@ const CodewordEntry *cluster_table(int cluster);
 // The codeword value of `key` in `cluster`, or -1 when the cluster has no such pattern.
 int lookup_codeword(int cluster, int32_t key);
 
-}  // namespace stackread
+}  // namespace pdf417

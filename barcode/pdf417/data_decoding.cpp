@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace stackread {
+namespace pdf417 {
 namespace {
 
 constexpr int kTextLatch = 900;
@@ -176,4 +176,4 @@ void decode_data(const int *cw, int length, ByteSink &sink) {
     }
 }
 
-}  // namespace stackread
+}  // namespace pdf417

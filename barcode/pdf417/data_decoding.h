@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace stackread {
+namespace pdf417 {
 
 // Where decoded bytes go; never writes more than `capacity` bytes.
 struct ByteSink {
@@ -25,4 +25,4 @@ int data_length(const int *codewords, int dataRegion);
 // reserved codewords), keeping what was decoded up to there. Always terminates.
 void decode_data(const int *codewords, int length, ByteSink &sink);
 
-}  // namespace stackread
+}  // namespace pdf417

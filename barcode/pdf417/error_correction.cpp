@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace stackread {
+namespace pdf417 {
 namespace {
 
 // S(i) = C(3^i), i = 1..N, stored at s[i - 1]; true when all are zero.
@@ -164,4 +164,4 @@ bool correct_errors(int *cw, int n, int checkCount, const int *erasures, int era
     return syndromes(cw, n, checkCount, s);
 }
 
-}  // namespace stackread
+}  // namespace pdf417

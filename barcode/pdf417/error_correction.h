@@ -1,7 +1,7 @@
 // Reed-Solomon error and erasure correction of a codeword sequence over GF(929).
 #pragma once
 
-namespace stackread {
+namespace pdf417 {
 
 // The most error-correction codewords a symbol carries (level 8).
 constexpr int kMaxCheckCodewords = 512;
@@ -16,4 +16,4 @@ constexpr int kMaxCodewords = 928;
 // after correction), so a false answer never leaves a half-trusted sequence behind as success.
 bool correct_errors(int *codewords, int n, int checkCount, const int *erasures, int erasureCount);
 
-}  // namespace stackread
+}  // namespace pdf417

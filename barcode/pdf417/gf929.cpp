@@ -1,6 +1,6 @@
 #include "gf929.h"
 
-namespace stackread {
+namespace pdf417 {
 
 Gf929::Gf929() {
     int v = 1;
@@ -24,4 +24,4 @@ int Poly::eval(int x) const {
     return r;
 }
 
-}  // namespace stackread
+}  // namespace pdf417

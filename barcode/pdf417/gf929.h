@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace stackread {
+namespace pdf417 {
 
 constexpr int kFieldSize = 929;
 
@@ -38,4 +38,4 @@ struct Poly {
     int eval(int x) const;  // Horner's rule
 };
 
-}  // namespace stackread
+}  // namespace pdf417

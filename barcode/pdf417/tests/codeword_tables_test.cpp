@@ -4,7 +4,7 @@
 
 #include <set>
 
-using namespace stackread;
+using namespace pdf417;
 
 TEST(CodewordTables, EachClusterHoldsEveryValueOnceSortedByKey) {
     for (int cluster : {0, 3, 6}) {

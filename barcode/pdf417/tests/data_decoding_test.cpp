@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-using stackread::ByteSink;
-using stackread::data_length;
-using stackread::decode_data;
+using pdf417::ByteSink;
+using pdf417::data_length;
+using pdf417::decode_data;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-using stackread::correct_errors;
+using pdf417::correct_errors;
 using stackread_test::with_check_codewords;
 
 namespace {

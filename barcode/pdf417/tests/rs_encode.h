@@ -33,4 +33,4 @@ inline std::vector<int> with_check_codewords(std::vector<int> data, int checkCou
     return data;
 }
 
-}  // namespace stackread_test
+}  // namespace pdf417_test

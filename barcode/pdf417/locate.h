@@ -1,0 +1,39 @@
+// Finding the symbol: the band of lines that cross it, its orientation and its skew.
+#pragma once
+
+#include "image_view.h"
+#include "workspace.h"
+
+namespace pdf417 {
+
+// Which image edge a family of scan lines starts from; lines start every `spacing` pixels
+// along that edge.
+enum class Edge { Left, Right, Top, Bottom };
+
+struct Band {
+    bool found = false;
+    int first = 0;  // coordinate along the edge (row for Left/Right, column for Top/Bottom)
+    int last = -1;
+};
+
+// Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
+// element for any start or stop pattern, forward or reversed. The band runs from 10 pixels
+// before the first line with a pattern to 10 pixels after the last one, within the image.
+Band band_search(const ImageView &image, Edge edge, int dx, int dy);
+
+enum class Orientation { Rows, Columns };
+
+struct SkewResult {
+    bool accepted = false;
+    int dx = 0, dy = 0;      // scan step vector along the symbol's rows
+    int codewordWidth = 0;   // estimated width of one codeword (17 modules), in pixels
+    bool upsideDown = false;
+};
+
+// Measures the pattern edge inside `band` with lines every 2 pixels (rows: step (3, 0) from
+// the left edge; columns: step (0, 3) from the top edge). Rejected when fewer than 15 matches
+// line up or when the edge does not run across the lines.
+SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
+                        Workspace &ws);
+
+}  // namespace pdf417

@@ -1,0 +1,71 @@
+// The decoder's process-wide working storage, cleared at the start of every call.
+#pragma once
+
+#include "error_correction.h"
+#include "scan_line.h"
+
+#include <cstdint>
+
+namespace pdf417 {
+
+constexpr int kMaxRows = 90;
+constexpr int kMaxDataColumns = 30;
+constexpr int kGridColumns = kMaxDataColumns + 2;  // pattern, row indicator, 30 data columns
+constexpr int kMaxVotes = 60;
+constexpr int kMaxMatches = 300;
+constexpr int kMaxWidths = 600;
+constexpr int kMaxErasures = 512;
+
+// One cell of a codeword grid.
+struct Cell {
+    enum State : uint8_t { Empty = 0, Single = 1, Conflict = 2, Confirmed = 3 };
+    uint8_t state = Empty;
+    int16_t newer = 0;  // slot 1
+    int16_t older = 0;  // slot 2: the value of a single or confirmed reading
+    void vote(int c);
+};
+
+struct Grid {
+    Cell cell[kMaxRows][kGridColumns];
+};
+
+struct VoteList {
+    int count = 0;
+    int value[kMaxVotes];
+    void add(int v) {
+        if (count < kMaxVotes) value[count++] = v;
+    }
+    // Most frequent value, ties to the one met first; -1 when empty.
+    int most_frequent() const;
+};
+
+// Pattern matches of one kind during the orientation search.
+struct MatchList {
+    int count = 0;
+    int line[kMaxMatches];      // the line's coordinate (row or column)
+    int distance[kMaxMatches];  // steps along the line to the pattern
+};
+
+struct Workspace {
+    ElementList line;
+    ElementList reversed;
+    int position[kMaxElements + 1];  // left edge of each element along the line
+
+    MatchList matches[4];  // by PatternKind
+    int widths[kMaxWidths];
+    int widthCount = 0;
+
+    Grid startSide;
+    Grid stopSide;
+    VoteList rowGroups, rowRemainders, levels, columns;
+
+    int codewords[kMaxCodewords];
+    int erasures[kMaxErasures];
+
+    void clear();
+};
+
+// The single instance; calls must not overlap.
+Workspace &workspace();
+
+}  // namespace pdf417
