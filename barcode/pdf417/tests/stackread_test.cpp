@@ -155,3 +155,143 @@ TEST(StackreadOrientation, SkewedUpToTwentyDegrees) {
         EXPECT_EQ(o.text, data) << angle << " degrees";
     }
 }
+
+namespace {
+
+// Paints a light or dark rectangle given in modules and symbol rows over an upright symbol.
+void blot(Page &page, const Placement &p, const Symbol &s, int col0, int cols, int row0, int rows, bool dark) {
+    const double left = p.centerX - (s.width + 2.0 * p.quiet) * p.module / 2 + p.quiet * p.module;
+    const double top = p.centerY - (s.rows * p.rowHeight + 2.0 * p.quiet) * p.module / 2 + p.quiet * p.module;
+    page.fill(static_cast<int>(left + col0 * p.module), static_cast<int>(top + row0 * p.rowHeight * p.module),
+              cols * p.module, rows * p.rowHeight * p.module, dark);
+}
+
+}  // namespace
+
+TEST(StackreadDamage, BlottedCodewordsAreRepaired) {
+    SymbolOptions options;
+    options.columns = 6;
+    options.rows = 14;
+    options.level = 5;
+    Symbol s = encode_pdf417(kTicketText, options);
+    ASSERT_TRUE(s.ok);
+    Placement p;
+    Page page = page_for(s, p);
+    // Data columns start after the start pattern (17 modules) and the row indicator (17).
+    blot(page, p, s, 34 + 17, 30, 3, 4, true);
+    blot(page, p, s, 34 + 17 * 4 + 3, 20, 9, 3, false);
+    Outcome o = read_page(page);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.text, kTicketText);
+}
+
+TEST(StackreadDamage, DamagedLeftSideIsReadFromTheStopSide) {
+    SymbolOptions options;
+    options.columns = 5;
+    options.rows = 12;
+    options.level = 5;
+    Symbol s = encode_pdf417(kTicketText, options);
+    ASSERT_TRUE(s.ok);
+    Placement p;
+    Page page = page_for(s, p);
+    // Start pattern, left row indicator and the first data column gone on every row.
+    blot(page, p, s, 0, 17 * 3, 0, s.rows, true);
+    Outcome o = read_page(page);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.text, kTicketText);
+}
+
+TEST(StackreadDamage, BeyondRepairIsReportedNotGuessed) {
+    SymbolOptions options;
+    options.columns = 4;
+    options.rows = 10;
+    options.level = 1;
+    Symbol s = encode_pdf417("BEYOND REPAIR 0123456789", options);
+    ASSERT_TRUE(s.ok);
+    Placement p;
+    Page page = page_for(s, p);
+    blot(page, p, s, 34 + 17, 34, 0, s.rows, true);
+    Outcome o = read_page(page);
+    EXPECT_EQ(o.result, STACKREAD_UNCORRECTABLE);
+    EXPECT_EQ(o.length, -12345) << "the length is written only on success";
+}
+
+TEST(StackreadDamage, SpecksVanishWithNoiseWidthOne) {
+    SymbolOptions options;
+    options.columns = 5;
+    options.level = 2;
+    Symbol s = encode_pdf417(kTicketText, options);
+    ASSERT_TRUE(s.ok);
+    Placement p;
+    p.module = 4;
+    Page page = page_for(s, p);
+    std::mt19937 rng(11);
+    for (int i = 0; i < page.width * page.height / 40; ++i) {
+        int x = static_cast<int>(rng() % page.width), y = static_cast<int>(rng() % page.height);
+        page.set(x, y, !page.dark(x, y));
+    }
+    EXPECT_NE(read_page(page, 0).result, 1) << "the specks must matter";
+    Outcome o = read_page(page, 1);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.text, kTicketText);
+}
+
+TEST(StackreadFailures, NoSymbolBadSizeAndNullArguments) {
+    Page blank(640, 480);
+    EXPECT_EQ(read_page(blank).result, STACKREAD_NOT_FOUND);
+    Page text(800, 300);
+    for (int line = 0; line < 8; ++line) draw_text(text, 10, 10 + line * 30, kTicketText.substr(0, 40), 3);
+    EXPECT_EQ(read_page(text).result, STACKREAD_NOT_FOUND);
+
+    uint8_t out[STACKREAD_MAX_OUTPUT];
+    int length = -7;
+    EXPECT_EQ(stackread(blank.bytes.data(), 0, 480, out, &length, 0), STACKREAD_BAD_SIZE);
+    EXPECT_EQ(stackread(blank.bytes.data(), 640, 0, out, &length, 0), STACKREAD_BAD_SIZE);
+    EXPECT_EQ(stackread(blank.bytes.data(), -5, 480, out, &length, 0), STACKREAD_BAD_SIZE);
+    EXPECT_EQ(stackread(nullptr, 640, 480, out, &length, 0), STACKREAD_BAD_SIZE);
+    EXPECT_EQ(stackread(blank.bytes.data(), 640, 480, nullptr, &length, 0), STACKREAD_BAD_SIZE);
+    EXPECT_EQ(length, -7);
+    // Narrower than one byte: no pixel can be read.
+    EXPECT_EQ(stackread(blank.bytes.data(), 7, 480, out, &length, 0), STACKREAD_NOT_FOUND);
+}
+
+TEST(StackreadFailures, RowsAreNeverReadPastTheirEnd) {
+    // A symbol cut off at the bottom and right: the reader sees only the given rows.
+    SymbolOptions options;
+    options.columns = 6;
+    Symbol s = encode_pdf417(kTicketText, options);
+    Placement p;
+    Page page = page_for(s, p);
+    for (int keep : {page.height / 2, 3, 1}) {
+        std::vector<uint8_t> rows(page.bytes.begin(), page.bytes.begin() + static_cast<long>(keep) * page.stride);
+        uint8_t out[STACKREAD_MAX_OUTPUT];
+        int length = 0;
+        int r = stackread(rows.data(), page.width, keep, out, &length, 0);
+        EXPECT_LE(r, 1);
+        EXPECT_NE(r, 0);
+    }
+}
+
+TEST(StackreadFailures, WidthNotAMultipleOfEight) {
+    // Rows hold width / 8 bytes; the pixels beyond are not looked at.
+    SymbolOptions options;
+    options.columns = 3;
+    Symbol s = encode_pdf417("EDGE", options);
+    Placement p;
+    Page page = page_for(s, p);
+    Outcome o;
+    std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT);
+    o.result = stackread(page.bytes.data(), page.width + 5, page.height, out.data(), &o.length, 0);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + o.length), "EDGE");
+}
+
+TEST(StackreadExports, SmallExports) {
+    EXPECT_EQ(fnStackread(), 42);
+    EXPECT_EQ(nStackread, 0);
+    CStackread a, b;
+    EXPECT_EQ(a.value, 0);
+    b.value = 17;
+    a = b;
+    EXPECT_EQ(a.value, 17);
+}
