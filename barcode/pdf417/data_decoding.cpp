@@ -93,11 +93,11 @@ void decode_text(const int *cw, int begin, int end, ByteSink &sink) {
             ++i;
             continue;
         }
-        int high = cw[i] / 30, low = cw[i] % 30;
-        text_value(high, st, sink);
-        // A padding shift right before a byte shift carries nothing.
-        if (low == 29 && i + 1 < end && cw[i + 1] == kByteShift) continue;
-        text_value(low, st, sink);
+        // A value of 29 right before a byte shift is handled like any other: as a shift it is
+        // cleared by the byte shift, and in the Punctuation sub-mode it is the latch to Alpha
+        // that the text after the byte needs (skipping it would decode that text wrongly).
+        text_value(cw[i] / 30, st, sink);
+        text_value(cw[i] % 30, st, sink);
     }
 }
 

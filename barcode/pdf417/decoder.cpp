@@ -7,7 +7,14 @@
 #include "symbol_reader.h"
 #include "workspace.h"
 
+#include <cmath>
+
 namespace pdf417 {
+namespace {
+constexpr int kRetryCount = 12;            // turned readings after an uncorrectable one
+constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
+constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
+}  // namespace
 
 int decode_codewords(int *codewords, int n, int level, const int *erasures, int erasureCount, uint8_t *out,
                      int capacity, int *length) {
@@ -21,6 +28,30 @@ int decode_codewords(int *codewords, int n, int level, const int *erasures, int 
     *length = sink.length;
     return kDecoded;
 }
+
+namespace {
+
+// Lines, votes, grids and correction for one scan direction.
+int read_and_decode(const ImageView &image, Orientation orientation, const SkewResult &skew, int noise,
+                    Workspace &ws, uint8_t *out, int capacity, int *length) {
+    if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
+    SymbolShape shape;
+    if (!shape_from_votes(ws, shape)) return kUnusable;
+    const int erasureCount = merge_grids(ws, shape);
+    return decode_codewords(ws.codewords, shape.rows * shape.columns, shape.level, ws.erasures, erasureCount,
+                            out, capacity, length);
+}
+
+// The scan direction turned by `degrees`, as a long vector.
+SkewResult turn_direction(const SkewResult &skew, double degrees) {
+    SkewResult turned = skew;
+    const double a = std::atan2(static_cast<double>(skew.dy), static_cast<double>(skew.dx)) + degrees * M_PI / 180.0;
+    turned.dx = static_cast<int>(std::lround(kTurnedLength * std::cos(a)));
+    turned.dy = static_cast<int>(std::lround(kTurnedLength * std::sin(a)));
+    return turned;
+}
+
+}  // namespace
 
 int decode_image(const uint8_t *rows, int width, int height, uint8_t *out, int capacity, int *length,
                  int noise) {
@@ -41,12 +72,18 @@ int decode_image(const uint8_t *rows, int width, int height, uint8_t *out, int c
     }
     if (!skew.accepted) return kNotFound;
 
-    if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
-    SymbolShape shape;
-    if (!shape_from_votes(ws, shape)) return kUnusable;
-    const int erasureCount = merge_grids(ws, shape);
-    return decode_codewords(ws.codewords, shape.rows * shape.columns, shape.level, ws.erasures, erasureCount,
-                            out, capacity, length);
+    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length);
+    // The direction of long, short symbols is known only to a few tenths of a degree from the
+    // pattern edge; lines that drift across rows leave too many cells empty. Read again along
+    // slightly turned directions before giving up.
+    for (int k = 0; k < kRetryCount && result == kUncorrectable; ++k) {
+        const int turn = (k / 2 + 1) * (k % 2 ? -1 : 1);
+        SkewResult turned = turn_direction(skew, turn * kRetryStepDegrees);
+        ws.clear_reading();
+        int retry = read_and_decode(image, orientation, turned, noise, ws, out, capacity, length);
+        if (retry == kDecoded) result = retry;
+    }
+    return result;
 }
 
 }  // namespace pdf417

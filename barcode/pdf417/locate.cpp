@@ -4,6 +4,7 @@
 #include "scan_line.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace pdf417 {
@@ -16,7 +17,9 @@ constexpr int kContinuityPixels = 5;  // neighbouring matches differ by less tha
 constexpr int kMinMatches = 6;
 constexpr int kMinKeptMatches = 15;
 constexpr int kCompactLimit = 30000;
-constexpr int kSeekLimit = 20;  // a family is searched while the other has fewer matches
+constexpr int kSeekLimit = 20;
+constexpr long long kDirectionScale = 4096;
+constexpr double kFitResidual = 1.5;  // pixels  // a family is searched while the other has fewer matches
 
 bool line_has_pattern(const ElementList &list) {
     for (int i = 1; i < list.count; i += 2) {
@@ -167,6 +170,41 @@ SkewResult measure_skew(const ImageView &image, Orientation orientation, const B
         d /= half;
     }
     if (std::llabs(c) < std::llabs(d) || c == 0) return result;
+    {
+        // Least-squares line through the kept matches (distance against line coordinate),
+        // fitted again without the matches that lie more than 1.5 pixels off the first fit
+        // (the corners of the pattern, where a line only clips it). The slope is expressed
+        // with a long vector so that the direction keeps its precision.
+        double slope = 0, intercept = 0;
+        bool use[kMaxMatches];
+        for (int j = 0; j < kept; ++j) use[j] = true;
+        for (int pass = 0; pass < 2; ++pass) {
+            double n = 0, ml = 0, md = 0;
+            for (int j = 0; j < kept; ++j) {
+                if (!use[j]) continue;
+                n += 1;
+                ml += keptLine[j];
+                md += keptDistance[j];
+            }
+            if (n < kMinKeptMatches / 2) return result;
+            ml /= n;
+            md /= n;
+            double sxy = 0, sxx = 0;
+            for (int j = 0; j < kept; ++j) {
+                if (!use[j]) continue;
+                sxy += (keptLine[j] - ml) * (keptDistance[j] - md);
+                sxx += (keptLine[j] - ml) * (keptLine[j] - ml);
+            }
+            if (sxx <= 0) return result;
+            slope = sxy / sxx;
+            intercept = md - slope * ml;
+            for (int j = 0; j < kept; ++j)
+                use[j] = std::fabs(keptDistance[j] - (intercept + slope * keptLine[j])) <= kFitResidual;
+        }
+        if (std::fabs(slope) > 1) return result;
+        c = kDirectionScale;
+        d = static_cast<long long>(std::llround(slope * kDirectionScale));
+    }
     const long long signC = c > 0 ? 1 : -1;
     if (orientation == Orientation::Rows) {
         result.dx = static_cast<int>(std::llabs(c));

@@ -5,6 +5,7 @@
 #include "scan_line.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace pdf417 {
@@ -13,15 +14,29 @@ namespace {
 constexpr int kIndicatorTolerance = 10;  // pixels between a row indicator and the estimate
 constexpr int kEstimateTolerance = 8;    // pixels between a codeword and the estimate
 constexpr int kMeanTolerance = 5;        // pixels between a codeword and the running mean
+constexpr int kToleranceWidth = 68;      // codeword width (pixels) the two tolerances are for
 constexpr int kEstimateCodewords = 10;   // codewords placed with the estimate before the mean
 constexpr int kMeanCodewords = 199;      // codewords that feed the running mean
 constexpr int kMinPatternBar = 8;        // pixels
+constexpr double kAlignShare = 0.1;      // of a codeword width: how far a codeword may start
+constexpr double kAlignMinimum = 3.0;    // pixels     off its column boundary
 
 enum class Side { Start, Stop };
+
+// Width tolerances: 8 pixels against the estimate and 5 against the running mean for codewords
+// of 68 pixels (4 pixels per module) or wider; narrower codewords get the same share of their
+// width, so that at 2 pixels per module a codeword two modules too wide or narrow is not taken.
+int estimate_tolerance(int estimate) {
+    return std::clamp(estimate * kEstimateTolerance / kToleranceWidth, 3, kEstimateTolerance);
+}
+double mean_tolerance(double mean) {
+    return std::clamp(mean * kMeanTolerance / kToleranceWidth, 2.0, static_cast<double>(kMeanTolerance));
+}
 
 // State that lives across the lines of one call.
 struct ReadState {
     int estimate = 0;
+    int estimateTolerance = 0;
     int forwardPatterns = 0;
     int reversedPatterns = 0;
     bool anyPattern = false;
@@ -53,7 +68,7 @@ bool read_from_pattern(Workspace &ws, const ElementList &e, int s, Side side, Re
 
     const int indicator = side == Side::Start ? s + 8 : s - 8;
     if (indicator < 0 || indicator + 8 > e.count) return false;
-    Codeword row = read_codeword(&e.width[indicator]);
+    const Codeword row = read_codeword(&e.width[indicator]);
     if (row.value < 0 || std::abs(row.width - st.estimate) > kIndicatorTolerance) return false;
 
     const int r = 3 * (row.value / 30) + row.cluster / 3 + 1;
@@ -65,19 +80,23 @@ bool read_from_pattern(Workspace &ws, const ElementList &e, int s, Side side, Re
     const int skip = side == Side::Start ? 2 : -2;
     int previousColumn = -1;
     for (int p = indicator; p >= 0 && p + 8 <= e.count;) {
-        const double reference =
-            (st.accepted < kEstimateCodewords || st.meanCount == 0)
-                ? static_cast<double>(st.estimate)
-                : static_cast<double>(st.meanSum) / st.meanCount;
+        const bool haveMean = st.accepted >= kEstimateCodewords && st.meanCount > 0;
+        const double mean = st.meanCount > 0 ? static_cast<double>(st.meanSum) / st.meanCount : 0.0;
+        const double reference = haveMean ? mean : static_cast<double>(st.estimate);
         const int distance = side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p];
         const int column = static_cast<int>(distance / reference + 0.5);
         if (column >= kGridColumns) break;
 
-        Codeword cw = read_codeword(&e.width[p]);
+        const Codeword cw = read_codeword(&e.width[p]);
         bool ok = cw.value >= 0 && cw.cluster == row.cluster &&
-                  (std::abs(cw.width - st.estimate) <= kEstimateTolerance ||
-                   (st.meanCount > 0 &&
-                    std::abs(cw.width - static_cast<double>(st.meanSum) / st.meanCount) <= kMeanTolerance));
+                  (std::abs(cw.width - st.estimate) <= st.estimateTolerance ||
+                   (st.meanCount > 0 && std::fabs(cw.width - mean) <= mean_tolerance(mean)));
+        // Once the mean width is known, a codeword must also start on a column boundary: after
+        // a rejection the walk moves on by two elements, and a reading that begins inside a
+        // codeword can decode (runs of the same codeword, such as padding, do so every time).
+        if (ok && haveMean &&
+            std::fabs(distance - column * reference) > std::max(kAlignMinimum, kAlignShare * reference))
+            ok = false;
         if (!ok) {
             p += skip;
             continue;
@@ -100,7 +119,7 @@ void read_line(Workspace &ws, ReadState &st) {
     for (int i = 1; i < e.count; i += 2) {
         if (e.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k) {
-            PatternKind kind = static_cast<PatternKind>(k);
+            const PatternKind kind = static_cast<PatternKind>(k);
             if (!matches_pattern(e.width, e.count, i, kind, PatternWindows::Search)) continue;
             st.anyPattern = true;
             const bool reversed = is_reversed(kind);
@@ -137,6 +156,7 @@ bool read_symbol_lines(const ImageView &image, Orientation orientation, const Sk
                        Workspace &ws) {
     ReadState st;
     st.estimate = skew.codewordWidth;
+    st.estimateTolerance = estimate_tolerance(st.estimate);
     if (orientation == Orientation::Rows) {
         // Lines from the left edge; where the symbol's rows leave through the top or bottom
         // edge before reaching column 0, lines also start on that edge.

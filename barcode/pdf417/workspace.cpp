@@ -1,33 +1,35 @@
 #include "workspace.h"
 
+#include <algorithm>
+
 namespace pdf417 {
 
 void Cell::vote(int c) {
-    switch (state) {
-    case Empty:
-        state = Single;
-        older = static_cast<int16_t>(c);
-        break;
-    case Single:
-        if (c == older) {
-            state = Confirmed;
-        } else {
-            state = Conflict;
-            newer = static_cast<int16_t>(c);
+    int i = 0;
+    while (i < distinct && value[i] != c) ++i;
+    if (i == distinct) {
+        if (distinct == kCandidates) return;  // too many different readings to follow more
+        value[distinct] = static_cast<int16_t>(c);
+        count[distinct++] = 0;
+    }
+    if (count[i] < 0xFFFF) ++count[i];
+
+    int best = 0, second = -1;
+    for (int k = 1; k < distinct; ++k) {
+        if (count[k] > count[best]) {
+            second = best;
+            best = k;
+        } else if (second < 0 || count[k] > count[second]) {
+            second = k;
         }
-        break;
-    case Conflict:
-        if (c == newer) {
-            state = Confirmed;
-            older = static_cast<int16_t>(c);
-        } else if (c == older) {
-            state = Confirmed;
-        } else {
-            state = Empty;
-        }
-        break;
-    default:
-        break;
+    }
+    if (second >= 0 && count[second] == count[best]) {
+        state = Conflict;
+        older = value[std::min(best, second)];
+        newer = value[std::max(best, second)];
+    } else {
+        state = count[best] >= 2 ? Confirmed : Single;
+        older = value[best];
     }
 }
 
@@ -49,6 +51,12 @@ void Workspace::clear() {
     reversed.count = 0;
     for (auto &m : matches) m.count = 0;
     widthCount = 0;
+    startSide = Grid{};
+    stopSide = Grid{};
+    rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
+}
+
+void Workspace::clear_reading() {
     startSide = Grid{};
     stopSide = Grid{};
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;

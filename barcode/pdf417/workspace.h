@@ -16,12 +16,18 @@ constexpr int kMaxMatches = 300;
 constexpr int kMaxWidths = 600;
 constexpr int kMaxErasures = 512;
 
-// One cell of a codeword grid.
+// One cell of a codeword grid. Readings are counted per value (up to four values); the state
+// follows from the counts: one reading is Single, a value read more often than any other and at
+// least twice is Confirmed, a tie between the most frequent values is a Conflict.
 struct Cell {
     enum State : uint8_t { Empty = 0, Single = 1, Conflict = 2, Confirmed = 3 };
+    static constexpr int kCandidates = 4;
     uint8_t state = Empty;
-    int16_t newer = 0;  // slot 1
+    int16_t newer = 0;  // slot 1: the competing value of a conflict
     int16_t older = 0;  // slot 2: the value of a single or confirmed reading
+    uint8_t distinct = 0;
+    int16_t value[kCandidates] = {};
+    uint16_t count[kCandidates] = {};
     void vote(int c);
 };
 
@@ -63,6 +69,7 @@ struct Workspace {
     int erasures[kMaxErasures];
 
     void clear();
+    void clear_reading();  // grids and votes only
 };
 
 // The single instance; calls must not overlap.

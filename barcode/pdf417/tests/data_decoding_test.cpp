@@ -62,6 +62,14 @@ TEST(TextCompaction, ByteShiftInsideText) {
     EXPECT_EQ(decode({5, text_pair(0, 29), 913, 0x1C3, text_pair(1, 29)}), std::string("A\xC3" "B"));
 }
 
+TEST(TextCompaction, LatchToAlphaRightBeforeAByteShiftIsKept) {
+    // 'A', latch Mixed; latch Punct, '"'; '!', latch Alpha; byte C9; 'U', shift Punct; byte 15.
+    // The latch to Alpha in front of the byte shift decides how the text after the byte reads.
+    EXPECT_EQ(decode({9, text_pair(0, 28), text_pair(25, 20), text_pair(10, 29), 913, 0xC9, text_pair(20, 29), 913,
+                      0x15}),
+              std::string("A\"!\xC9U\x15"));
+}
+
 TEST(TextCompaction, EveryTextSegmentStartsInAlpha) {
     // Lower, then a byte segment, then text again: starts as capitals.
     EXPECT_EQ(decode({6, text_pair(27, 0), 901, 65, 900, text_pair(0, 0)}), "aAAA");

@@ -141,6 +141,24 @@ TEST(StackreadOrientation, QuarterTurns) {
     }
 }
 
+TEST(StackreadOrientation, SkewIsMeasuredFinelyEnoughForLongRows) {
+    // Wide, short symbols at two pixels per module: a tenth of a degree of error moves the far
+    // end of a row by more than a pixel. Padding codewords repeat the same pattern, which a
+    // reading that starts inside a codeword would take for another value.
+    for (double angle : {-17.0, -11.5, 6.0, 13.0, 19.5, 166.0, 283.0}) {
+        SymbolOptions options;
+        options.columns = 24;
+        options.level = 4;
+        options.rows = 8;
+        Placement placement;
+        placement.module = 2;
+        placement.angle = angle;
+        Outcome o = round_trip("SHORT DATA, LONG ROWS", options, placement);
+        EXPECT_EQ(o.result, 1) << angle << " degrees";
+        EXPECT_EQ(o.text, "SHORT DATA, LONG ROWS") << angle << " degrees";
+    }
+}
+
 TEST(StackreadOrientation, SkewedUpToTwentyDegrees) {
     for (double angle : {-20.0, -13.0, -7.0, -2.5, 3.0, 9.0, 15.0, 20.0, 93.0, 172.0, 259.0}) {
         Placement placement;
