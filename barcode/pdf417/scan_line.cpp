@@ -23,11 +23,40 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
     const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
 
     if (ady == 0 && adx > 0) {
-        // Straight along a row: the first step stays on the start pixel, then one pixel per step.
+        // Straight along a row: the first step stays on the start pixel, then one pixel per
+        // step. Going right, whole bytes of the current colour are taken at once.
+        const uint8_t *row = image.rows + static_cast<size_t>(y) * static_cast<size_t>(image.stride);
         bool isDark = false;
         int run = 1;
-        for (; x >= 0 && x < image.width; x += sx) {
-            bool d = image.dark(x, y);
+        for (; x >= 0 && x < image.width;) {
+            if (sx > 0 && (x & 7) == 0 && x + 8 <= image.width && row[x >> 3] == (isDark ? 0x00 : 0xFF)) {
+                run += 8;
+                x += 8;
+                continue;
+            }
+            const bool d = !(row[x >> 3] & (0x80 >> (x & 7)));
+            x += sx;
+            if (d == isDark) {
+                ++run;
+                continue;
+            }
+            out.width[out.count++] = run;
+            if (out.count == kMaxElements) return;
+            isDark = d;
+            run = 1;
+        }
+        out.width[out.count++] = run;
+        return;
+    }
+    if (adx == 0 && ady > 0) {
+        // Straight down or up a column, likewise.
+        const size_t stride = static_cast<size_t>(image.stride);
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+        const uint8_t *column = image.rows + (x >> 3);
+        bool isDark = false;
+        int run = 1;
+        for (; y >= 0 && y < image.height; y += sy) {
+            const bool d = !(column[static_cast<size_t>(y) * stride] & mask);
             if (d == isDark) {
                 ++run;
                 continue;

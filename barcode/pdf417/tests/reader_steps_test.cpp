@@ -44,6 +44,25 @@ TEST(ScanLine, RowWalkCountsTheStartPixelAsLight) {
     EXPECT_EQ(widths(l), (std::vector<int>{17}));
 }
 
+TEST(ScanLine, StraightWalksAgreeWithTheSteppedWalk) {
+    // Whole light and dark bytes, and a column walk, give the runs a pixel-by-pixel walk gives.
+    std::vector<std::pair<int, int>> dark;
+    for (int x = 8; x < 24; ++x) dark.push_back({x, 3});
+    for (int x = 29; x < 31; ++x) dark.push_back({x, 3});
+    for (int y = 2; y < 9; ++y) dark.push_back({5, y});
+    auto bytes = image(40, 12, dark);
+    ImageView view(bytes.data(), 40, 12);
+    ElementList l;
+    scan_line(view, 0, 3, 3, 0, l);
+    EXPECT_EQ(widths(l), (std::vector<int>{6, 1, 2, 16, 5, 2, 9}));
+    scan_line(view, 5, 0, 0, 3, l);
+    EXPECT_EQ(widths(l), (std::vector<int>{3, 7, 3}));
+    scan_line(view, 5, 11, 0, -3, l);
+    EXPECT_EQ(widths(l), (std::vector<int>{4, 7, 2}));
+    scan_line(view, 39, 3, -3, 0, l);
+    EXPECT_EQ(widths(l), (std::vector<int>{10, 2, 5, 16, 2, 1, 5}));
+}
+
 TEST(ScanLine, SlopedWalkStaysInsideAndStops) {
     std::vector<std::pair<int, int>> dark;
     for (int i = 0; i < 40; ++i) dark.push_back({i, 20});  // a horizontal dark line
