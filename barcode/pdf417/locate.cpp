@@ -158,7 +158,9 @@ SkewResult measure_skew(const ImageView &image, Orientation orientation, const B
     }
     if (kept < kMinKeptMatches) return result;
 
-    // Skew: the second half of the kept matches against the first half.
+    // Skew: the second half of the kept matches against the first half (c across the lines,
+    // d along them). An edge that moves along the lines faster than across them does not belong
+    // to a symbol seen in this orientation.
     const int half = kept / 2;
     long long c = 0, d = 0;
     for (int j = 0; j < half; ++j) {
@@ -171,7 +173,9 @@ SkewResult measure_skew(const ImageView &image, Orientation orientation, const B
     }
     if (std::llabs(c) < std::llabs(d) || c == 0) return result;
     {
-        // Least-squares line through the kept matches (distance against line coordinate),
+        // The direction itself: the halves' sums give it only to one part in c (a few tenths
+        // of a degree for a short symbol), too coarse for rows of up to 30 codewords. Instead a
+        // least-squares line through the kept matches (distance against line coordinate),
         // fitted again without the matches that lie more than 1.5 pixels off the first fit
         // (the corners of the pattern, where a line only clips it). The slope is expressed
         // with a long vector so that the direction keeps its precision.

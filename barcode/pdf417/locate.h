@@ -32,7 +32,8 @@ struct SkewResult {
 
 // Measures the pattern edge inside `band` with lines every 2 pixels (rows: step (3, 0) from
 // the left edge; columns: step (0, 3) from the top edge). Rejected when fewer than 15 matches
-// line up or when the edge does not run across the lines.
+// line up or when the edge does not run across the lines. The scan direction is the
+// perpendicular of a least-squares line through the matches, as a vector of length ~4096.
 SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
                         Workspace &ws);
 

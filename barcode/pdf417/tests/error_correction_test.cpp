@@ -1,3 +1,4 @@
+#include "decoder.h"
 #include "error_correction.h"
 #include "rs_encode.h"
 
@@ -5,6 +6,7 @@
 
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 using pdf417::correct_errors;
@@ -136,4 +138,32 @@ TEST(ErrorCorrection, RejectsImpossibleArguments) {
     std::vector<int> zeros(12, 0);
     std::vector<int> odd{-1, 40, 12, 3, 3};
     EXPECT_TRUE(correct_errors(zeros.data(), 12, 8, odd.data(), 5));
+}
+
+TEST(CodewordSequence, CorrectsThenDecodesAndRefusesWhatIsNoSymbol) {
+    // "AB" in text compaction, level 1, one codeword erased and repaired.
+    auto cw = with_check_codewords({2, 1}, 4);
+    std::vector<int> erased{1};
+    cw[1] = 0;
+    uint8_t out[8] = {};
+    int length = -1;
+    EXPECT_EQ(pdf417::decode_codewords(cw.data(), static_cast<int>(cw.size()), 1, erased.data(), 1, out, 8, &length),
+              pdf417::kDecoded);
+    EXPECT_EQ(length, 2);
+    EXPECT_EQ(std::string(out, out + 2), "AB");
+
+    length = -1;
+    EXPECT_EQ(pdf417::decode_codewords(cw.data(), 6, 9, nullptr, 0, out, 8, &length), pdf417::kUnusable);
+    EXPECT_EQ(pdf417::decode_codewords(cw.data(), 4, 1, nullptr, 0, out, 8, &length), pdf417::kUnusable)
+        << "no data codewords besides the check codewords";
+    cw[0] = 3;  // damage beyond level 1
+    cw[1] = 7;
+    EXPECT_EQ(pdf417::decode_codewords(cw.data(), 6, 1, nullptr, 0, out, 8, &length), pdf417::kUncorrectable);
+    EXPECT_EQ(length, -1) << "the length is left alone on failure";
+
+    // Output that would not fit is refused rather than cut short.
+    auto digits = with_check_codewords({4, 902, 124, 745}, 4);  // "12345"
+    EXPECT_EQ(pdf417::decode_codewords(digits.data(), 8, 1, nullptr, 0, out, 4, &length), pdf417::kUnusable);
+    EXPECT_EQ(pdf417::decode_codewords(digits.data(), 8, 1, nullptr, 0, out, 5, &length), pdf417::kDecoded);
+    EXPECT_EQ(std::string(out, out + length), "12345");
 }
