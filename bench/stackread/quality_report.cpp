@@ -3,7 +3,9 @@
 // Prints the share decoded exactly and any wrong output; exits 1 when fewer than 98 % are exact
 // or any output is wrong.
 //
-// Usage: stackread_quality [count] [seed]
+// Usage: stackread_quality [count] [seed]   (defaults: 200 symbols, seed 2026)
+// Environment: STACKREAD_DUMP=<folder> writes each page that was not decoded there as a PBM
+// file; STACKREAD_SHOW=1 prints expected and decoded bytes of any wrong output.
 #include "Stackread.h"
 #include "ticket_page.h"
 
