@@ -6,6 +6,7 @@
 #include "imaging/bmp_file.h"
 #include "imaging/colour.h"
 #include "imaging/rotate.h"
+#include "imaging/straighten.h"
 
 #include <new>
 
@@ -77,4 +78,16 @@ SKEWTRIM_EXPORT int imageRotate(const Bitmap* src, Bitmap* dst, double angle) {
 SKEWTRIM_EXPORT int RotatePicSP(uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
     return guarded(skewtrim::kOutOfMemory,
                    [&] { return skewtrim::rotate_buffer(pixels, width, height, bitCount, angle); });
+}
+
+SKEWTRIM_EXPORT int Skewtrim(uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level) {
+    return guarded(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, level); });
+}
+
+SKEWTRIM_EXPORT int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
+    return guarded(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
+}
+
+SKEWTRIM_EXPORT int ImageSkewtrim(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
+    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::straighten(src, mode, level, rule, dst); });
 }

@@ -10,7 +10,7 @@ namespace {
 const char* const kExports[] = {
     "Bitmap_New",   "Bitmap_Init",   "Bitmap_Done",    "Bitmap_Copy",   "Bitmap_Check",  "ReadBitmapFromFile",
     "SaveBitmapToFile", "SaveBmpToFile", "GetBWBitmap", "GetGrayBitmap", "GetColorBitmap", "imageRotate",
-    "RotatePicSP",
+    "RotatePicSP", "Skewtrim", "SkewtrimEx", "ImageSkewtrim",
 };
 
 class Exports : public ::testing::Test {
