@@ -2,6 +2,7 @@
 
 #include "imaging/bitmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -46,7 +47,10 @@ int keep_test(const Point& p, const Point& n, const Point& m, int number, int ti
     if (p.x == n.x || p.y == n.y) {
         return kOk;  // no chord: the mark stays as it was
     }
-    const int chordY = static_cast<int>(p.y + static_cast<double>(n.y - p.y) * (m.x - p.x) / (n.x - p.x));
+    // Far outside the image the chord is clamped before truncation; the
+    // comparison with M (inside the image) comes out the same.
+    const double chord = p.y + static_cast<double>(n.y - p.y) * (m.x - p.x) / (n.x - p.x);
+    const int chordY = static_cast<int>(std::clamp(chord, -2e9, 2e9));
     const bool rising = (p.x - n.x > 0) == (p.y - n.y > 0);
     const bool lowerSide = number == 1 || number == 2;
     if (rising == lowerSide) {

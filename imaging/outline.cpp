@@ -361,7 +361,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     }
 
     Edge left, right, bottom, top;
-    scan_side_edges(grey, paper, bottomRow, topRow, left, right);
+    scan_side_edges(src, paper, bottomRow, topRow, left, right);
     if (left.runs.empty() || right.runs.empty()) {
         return kNoPaper;
     }
@@ -370,7 +370,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (!el.found() || !er.found() || el.at.x >= er.at.x) {
         return kNoPaper;
     }
-    scan_end_edges(grey, paper, bottomRow, topRow, er.at.x, el.at.x, bottom, top);
+    scan_end_edges(src, paper, bottomRow, topRow, er.at.x, el.at.x, bottom, top);
     if (bottom.runs.empty() || top.runs.empty()) {
         return kNoPaper;
     }
