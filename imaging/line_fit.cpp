@@ -223,11 +223,11 @@ int robust_side_fit(Side& side, int number, int tilt) {
             previousEnd = static_cast<int>(work.size());
             continue;
         }
-        int sum = 0;
+        std::int64_t sum = 0;
         for (const Run& r : work) {
             sum += std::abs(int_distance(line, r.centroid));
         }
-        const int meanDistance = sum / static_cast<int>(work.size());
+        const std::int64_t meanDistance = sum / static_cast<std::int64_t>(work.size());
         const int end = static_cast<int>(work.size());
         if (meanDistance >= kLooseMeanDistance) {
             if (end == previousEnd) {

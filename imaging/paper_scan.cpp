@@ -239,8 +239,8 @@ void RunBuilder::close() {
         return;
     }
     if (count_ >= kRunMinimum) {
-        int sx = 0;
-        int sy = 0;
+        std::int64_t sx = 0;
+        std::int64_t sy = 0;
         for (int i = start_; i < start_ + count_; ++i) {
             sx += edge_.points[static_cast<size_t>(i)].x;
             sy += edge_.points[static_cast<size_t>(i)].y;
@@ -248,7 +248,7 @@ void RunBuilder::close() {
         Run run;
         run.count = run.countCopy = count_;
         run.first = start_;
-        run.centroid = {sx / count_, sy / count_};
+        run.centroid = {static_cast<int>(sx / count_), static_cast<int>(sy / count_)};
         edge_.runs.push_back(run);
         edge_.runPoints += count_;
     } else {
