@@ -10,7 +10,13 @@ function(kit_add_library name)
   set_target_properties(${name} PROPERTIES
     BUILD_RPATH "$ORIGIN"
     INSTALL_RPATH "$ORIGIN")
-  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  # Every symbol must resolve at link time, except in the fuzz build, where clang
+  # leaves the sanitizer runtime to the program that loads the library.
+  if(KIT_BUILD_FUZZERS)
+    target_link_options(${name} PRIVATE -Wl,-z,undefs)
+  else()
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
   if(NOT ARG_NO_INSTALL)
     install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
     if(ARG_HEADERS)
