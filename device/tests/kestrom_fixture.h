@@ -1,0 +1,105 @@
+#pragma once
+// Shared set-up of the library tests: the scripted link behind the library,
+// pauses observed instead of waited out, and a fresh working directory.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "device/Kestrom.h"
+#include "link_double.h"
+#include "platform/dynamic_library.h"
+#include "platform/sleep.h"
+
+namespace kestrom_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Status bytes built by name.
+struct StatusBits {
+    std::uint8_t b[8] = {};
+    StatusBits& set(int byte, int bit) { b[byte] |= static_cast<std::uint8_t>(1u << bit); return *this; }
+    StatusBits& idle() { return set(1, 1); }
+    StatusBits& scanning() { return set(1, 2); }
+    StatusBits& waiting() { return set(1, 3); }
+    StatusBits& printing() { return set(1, 5); }
+    StatusBits& feeding() { return set(1, 6); }
+    StatusBits& statusError() { return set(1, 7); }
+    StatusBits& jam() { return set(0, 3); }
+    StatusBits& commandError() { return set(0, 5); }
+    StatusBits& paperError() { return set(0, 6); }
+    StatusBits& printDone() { return set(0, 7); }
+    StatusBits& haveData() { return set(2, 1); }
+    StatusBits& scanComplete() { return set(2, 2); }
+    StatusBits& eightLines() { return set(2, 3); }
+    StatusBits& grey() { return set(2, 6); }
+    StatusBits& replyReady() { return set(3, 6); }
+    StatusBits& paperA() { return set(3, 7); }
+    StatusBits& pending(std::uint32_t n) {
+        for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<std::uint8_t>(n >> (8 * i));
+        return *this;
+    }
+    Bytes bytes() const { return Bytes(b, b + 8); }
+};
+
+class KestromTest : public ::testing::Test {
+protected:
+    static linkdouble::LinkDouble& link() {
+        static platform::DynamicLibrary library;
+        if (!library.isOpen()) {
+            EXPECT_TRUE(library.open(LINK_DOUBLE_PATH)) << library.error();
+        }
+        return *library.resolve<linkdouble::LinkDouble* (*)()>("link_double")();
+    }
+
+    void SetUp() override {
+        ::setenv("PIPEWELL_LIBRARY", LINK_DOUBLE_PATH, 1);
+        link().reset();
+        pauses.clear();
+        platform::set_sleep_observer([this](int ms) { pauses.push_back(ms); });
+        previousDir = std::filesystem::current_path();
+        char pattern[] = "/tmp/kestrom_test_XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        workDir = pattern;
+        std::filesystem::current_path(workDir);
+    }
+
+    void TearDown() override {
+        CloseUSBPort();
+        platform::set_sleep_observer({});
+        std::filesystem::current_path(previousDir);
+        std::error_code ignored;
+        std::filesystem::remove_all(workDir, ignored);
+    }
+
+    // Opens the port on the double and forgets the calls of the open.
+    void openPort() {
+        ASSERT_NE(OpenUSBPort(), 0);
+        link().calls.clear();
+        pauses.clear();
+    }
+
+    // Sticky status the double answers when nothing else is scripted.
+    static void deviceStatus(const StatusBits& s) { link().status = s.bytes(); }
+    static void queueStatus(const StatusBits& s) { link().statuses.push_back({s.bytes(), 1, -1}); }
+    static void queueReply(const Bytes& reply) { link().reads[1].push_back({reply}); }
+
+    static std::vector<Bytes> writes() { return link().writes(); }
+
+    std::vector<int> pauses;
+    std::filesystem::path previousDir;
+    std::filesystem::path workDir;
+};
+
+inline Bytes bytes(std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+    return out;
+}
+
+}  // namespace kestrom_test

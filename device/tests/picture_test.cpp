@@ -1,0 +1,1 @@
+#include "kestrom_fixture.h"
