@@ -87,6 +87,8 @@ protected:
     // Sticky status the double answers when nothing else is scripted.
     static void deviceStatus(const StatusBits& s) { link().status = s.bytes(); }
     static void queueStatus(const StatusBits& s) { link().statuses.push_back({s.bytes(), 1, -1}); }
+    // One status query = two status requests answered alike.
+    static void queueQuery(const StatusBits& s) { queueStatus(s); queueStatus(s); }
     static void queueReply(const Bytes& reply) { link().reads[1].push_back({reply}); }
 
     static std::vector<Bytes> writes() { return link().writes(); }
