@@ -81,4 +81,32 @@ inline void black_box(Bytes& ticket, int width, int x0, int y0, int w, int h) {
         for (int x = x0; x < x0 + w; ++x) ticket[static_cast<std::size_t>(y) * width + x] = 0;
 }
 
+inline void put32(Bytes& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A 1-bit BMP file (palette black, white; offset 62) from packed rows, row 0
+// on top, most significant bit first, 1 = white.
+inline Bytes mono_bmp(int width, int height, const Bytes& rows) {
+    const std::size_t used = (static_cast<std::size_t>(width) + 7) / 8;
+    const std::size_t stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
+    Bytes out = {'B', 'M'};
+    put32(out, static_cast<std::uint32_t>(62 + stride * height));
+    put32(out, 0);
+    put32(out, 62);
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(width));
+    put32(out, static_cast<std::uint32_t>(height));
+    out.insert(out.end(), {1, 0, 1, 0});
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(stride * height));
+    for (int i = 0; i < 4; ++i) put32(out, 0);
+    out.insert(out.end(), {0, 0, 0, 0, 255, 255, 255, 0});
+    for (int y = height - 1; y >= 0; --y) {
+        out.insert(out.end(), rows.begin() + static_cast<long>(used * y), rows.begin() + static_cast<long>(used * (y + 1)));
+        out.insert(out.end(), stride - used, 0);
+    }
+    return out;
+}
+
 }  // namespace emutest
