@@ -93,6 +93,38 @@ protected:
 
     static std::vector<Bytes> writes() { return link().writes(); }
 
+    // Answers like the device's bitmap store: 1A 6B <letter> then 1B 4B
+    // gives <letter> count free; a download (header, then the file) adds one
+    // bitmap; 1B 49 gives `firmwareVersion`. The status stays idle with a
+    // reply ready.
+    struct Store {
+        int count[2] = {0, 0};
+        std::uint32_t freeBytes = 100000;
+        bool countDownloads = true;
+        std::string firmwareVersion = "V1/200101/ABCDEF";
+    };
+    Store store;
+    void installStore() {
+        deviceStatus(StatusBits().idle().replyReady());
+        link().onWrite = [this, asked = std::uint8_t(0), downloadArea = -1](const Bytes& w) mutable {
+            if (w.size() == 3 && w[0] == 0x1A && w[1] == 0x6B) asked = w[2];
+            if (w == Bytes{0x1B, 0x4B} && asked) {
+                const int area = asked == 'A' ? 0 : 1;
+                Bytes reply = {asked, static_cast<std::uint8_t>(store.count[area])};
+                for (int i = 0; i < 4; ++i) reply.push_back(static_cast<std::uint8_t>(store.freeBytes >> (8 * i)));
+                link().reads[1].push_back({reply});
+                asked = 0;
+            }
+            if (w == Bytes{0x1B, 0x49}) link().reads[1].push_back({Bytes(store.firmwareVersion.begin(), store.firmwareVersion.end())});
+            if (downloadArea >= 0) {
+                if (store.countDownloads) ++store.count[downloadArea];
+                downloadArea = -1;
+            }
+            if (w.size() > 6 && w[0] == 0x1B && w[1] == 0x4A && w[2] == 0x1A && w[3] == 0x69)
+                downloadArea = w[4] == 'A' ? 0 : 1;
+        };
+    }
+
     std::vector<int> pauses;
     std::filesystem::path previousDir;
     std::filesystem::path workDir;
