@@ -195,6 +195,13 @@ void Device::finish_motion(std::int64_t at) {
     }
     if (motion.kind == MotionKind::Print) {
         complete_print(*this, at);
+        if (print.runsOut) {
+            printDone = false;
+            printPaperError = true;
+            print = PrintJob{};
+            phase = Phase::Held;
+            return;
+        }
         if (print.after == 1 && ticket) {
             print = PrintJob{};
             start_motion(MotionKind::Feed, kExitMm + ticket->length_mm(), kFeedMmPerMs, at);

@@ -135,6 +135,7 @@ struct PrintJob {
     int heightMm = 0;
     int mode = 0;
     int after = 0;
+    bool runsOut = false;  // the job is longer than the paper left under the head
     std::vector<PrintItem> items;
 };
 

@@ -87,8 +87,13 @@ bool start_print(Device& device, const Command& c) {
     device.print.running = true;
     device.print.mode = c[2];
     device.print.after = c[3];
-    int heightMm = device.print.heightMm;
-    if (heightMm <= 0) heightMm = static_cast<int>(device.ticket->length_mm() + 0.999);
+    const double paperMm = device.ticket->length_mm();
+    double heightMm = device.print.heightMm;
+    if (heightMm <= 0) heightMm = paperMm;
+    // Longer than the ticket: the head prints to the trailing edge, then
+    // stops with a paper error.
+    device.print.runsOut = heightMm > paperMm + 0.5;
+    if (device.print.runsOut) heightMm = paperMm;
     device.ticket->leadMm = kPrintHeadMm;  // the head starts at the leading edge
     device.start_motion(MotionKind::Print, kPrintHeadMm + heightMm, kPrintMmPerMs, c.now);
     return true;

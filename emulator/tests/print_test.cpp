@@ -200,6 +200,18 @@ TEST_F(PrintTest, NoPaperAtTheHeadStopsWithAPaperError) {
     EXPECT_FALSE(bit(status(), 0, 6));
 }
 
+TEST_F(PrintTest, JobLongerThanTheTicketRunsOutOfPaper) {
+    command({0x1A, 0x47, 80, 0});  // 80 mm on a 60 mm ticket
+    command({0x1A, 0x49, 0, 0, 70, 0, '0', 0, 'Z', 0x0D});
+    command({0x1A, 0x4A, 0x01, 0x01});
+    Emu_AdvanceTime(10000);
+    const auto s = status();
+    EXPECT_TRUE(bit(s, 0, 6));   // paper error
+    EXPECT_FALSE(bit(s, 0, 7));  // not done
+    EXPECT_FALSE(bit(s, 1, 5));
+    EXPECT_TRUE(bit(s, 1, 3));   // not ejected: the ticket is held
+}
+
 TEST_F(PrintTest, RefusedStartDropsTheJobAndNeedsAHeldTicket) {
     command({0x1A, 0x47, 10, 0});
     Emu_SetCondition(EMU_COND_HEAD_HOT, 1);
