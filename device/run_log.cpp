@@ -3,8 +3,9 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <mutex>
-#include <vector>
+#include <new>
 
 #include "platform/files.h"
 #include "platform/local_time.h"
@@ -61,18 +62,16 @@ void log_line(const char* format, ...) {
     if (!file) return;
     std::string line = platform::format_local_time("%Y-%m-%d %X ");
     if (line.size() > 128) line.resize(128);
-    std::vector<char> message;
-    try {
-        message.resize(kLogMessageBytes);
-    } catch (...) {
+    std::unique_ptr<char[]> message(new (std::nothrow) char[kLogMessageBytes]);
+    if (!message) {
         std::fclose(file);
         return;
     }
     va_list args;
     va_start(args, format);
-    std::vsnprintf(message.data(), message.size(), format, args);
+    std::vsnprintf(message.get(), kLogMessageBytes, format, args);
     va_end(args);
-    line += message.data();
+    line += message.get();
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), file);
     std::fclose(file);
