@@ -56,6 +56,13 @@ int Emu_InsertTicketFile(const char *bmpPath);
  * 8 (grey levels) or 24 (blue, green, red). */
 int Emu_InsertTicketPixels(const uint8_t *pixels, int width, int height, int bitsPerPixel);
 
+/* Where the tickets inserted from now on lie in the passage: their left edge
+ * offsetDots (0..1727) from the left guide, turned by skewDegrees (-15..15;
+ * positive turns the ticket clockwise as the sensor sees it, so its right end
+ * trails). Applies to tickets from EMULATOR_TICKETS as well; power-on sets
+ * 0 and 0. Printing follows the offset, not the skew. */
+int Emu_SetTicketPlacement(int offsetDots, double skewDegrees);
+
 /* Takes the ticket out by hand wherever it is (clears a real jam). */
 int Emu_RemoveTicket(void);
 

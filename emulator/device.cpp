@@ -41,6 +41,36 @@ std::size_t StorageArea::used() const {
     return total;
 }
 
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
+int Ticket::extent_rows() const {
+    if (placement.skewDegrees == 0.0) return image.height;
+    const double angle = placement.skewDegrees * kPi / 180.0;
+    return static_cast<int>(std::ceil(image.height * std::cos(angle) + image.width * std::fabs(std::sin(angle))));
+}
+
+bool Ticket::paper_at(int x, int y, std::uint8_t& grey) const {
+    if (placement.skewDegrees == 0.0) {
+        const int u = x - placement.offsetDots;
+        if (u < 0 || u >= image.width || y < 0 || y >= image.height) return false;
+        grey = image.at(u, y);
+        return true;
+    }
+    const double angle = placement.skewDegrees * kPi / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    // Rows are counted from the ticket's first point to reach the sensor.
+    const double firstRow = std::min(0.0, image.width * s);
+    const double dx = x + 0.5 - placement.offsetDots;
+    const double dy = y + 0.5 + firstRow;
+    const double u = dx * c + dy * s;
+    const double v = -dx * s + dy * c;
+    if (u < 0 || v < 0 || u >= image.width || v >= image.height) return false;
+    grey = image.at(static_cast<int>(u), static_cast<int>(v));
+    return true;
+}
+
 std::int64_t Motion::end_time() const {
     return start + static_cast<std::int64_t>(std::ceil(std::fabs(toMm - fromMm) / mmPerMs));
 }
@@ -80,6 +110,7 @@ void Device::power_on(std::int64_t now, bool factory) {
 
     ticket.reset();
     cond = Conditions{};
+    placement = Placement{};
     restart_device(now, 0);
     ticketFiles = list_tickets(env.ticketsDir);
     nextTicketFile = 0;
@@ -305,6 +336,7 @@ bool Device::insert_ticket(GreyImage image, std::int64_t now) {
     Ticket t;
     t.image = std::move(image);
     t.leadMm = kInsertLeadMm;
+    t.placement = placement;
     ticket = std::move(t);
     if (phase == Phase::Held) phase = Phase::Idle;
     return true;

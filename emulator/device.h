@@ -78,10 +78,23 @@ struct StorageArea {
     std::size_t free_bytes() const { return capacity - used(); }
 };
 
+// How a ticket lies in the passage.
+struct Placement {
+    int offsetDots = 0;      // left edge from the left guide
+    double skewDegrees = 0;  // positive: turned clockwise, right end trailing
+};
+
 struct Ticket {
     GreyImage image;                 // 8 dots/mm both ways, row 0 = leading edge
     double leadMm = kInsertLeadMm;   // leading edge position
-    double length_mm() const { return static_cast<double>(image.height) / kDotsPerMm; }
+    Placement placement;
+
+    // Rows of the passage the turned ticket spans from its first to its last point.
+    int extent_rows() const;
+    double length_mm() const { return static_cast<double>(extent_rows()) / kDotsPerMm; }
+    // The grey level of the paper at passage dot x, row y (row 0 = the first
+    // point of the ticket to reach the sensor); false where there is no paper.
+    bool paper_at(int x, int y, std::uint8_t& grey) const;
 };
 
 enum class Phase {
@@ -198,6 +211,8 @@ public:
     Settings fixedSettings;  // in flash
     std::string firmwareVersion;
     std::array<StorageArea, 2> areas;  // 0 RAM ('A'), 1 flash ('B')
+
+    Placement placement;  // for the tickets inserted next (control API)
 
     bool persistArmed = false;  // the persist prefix came before this command
     bool bracketOpen = false;

@@ -222,6 +222,14 @@ int Emulator::remove_ticket() {
     return device_.remove_ticket(now) ? 1 : 0;
 }
 
+int Emulator::set_placement(int offsetDots, double skewDegrees) {
+    if (offsetDots < 0 || offsetDots >= kPassageDots || !(skewDegrees >= -15.0 && skewDegrees <= 15.0)) return 0;
+    std::lock_guard<std::mutex> lock(mutex_);
+    device_now();
+    device_.placement = Placement{offsetDots, skewDegrees};
+    return 1;
+}
+
 int Emulator::paper_position(int* location, int* leadingEdgeMm, int* ticketsOut, int* ticketsReturned) {
     std::lock_guard<std::mutex> lock(mutex_);
     device_now();

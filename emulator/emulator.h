@@ -35,6 +35,7 @@ public:
     int reset(bool factory);
     int insert_ticket(GreyImage image);
     int remove_ticket();
+    int set_placement(int offsetDots, double skewDegrees);
     int paper_position(int* location, int* leadingEdgeMm, int* ticketsOut, int* ticketsReturned);
     int last_print(bool ticket, std::uint8_t* pixels, int capacity, int* width, int* height);
     int last_print_file(char* path, int capacity);

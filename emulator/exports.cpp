@@ -105,6 +105,10 @@ EMU_EXPORT int Emu_InsertTicketPixels(const uint8_t* pixels, int width, int heig
     });
 }
 
+EMU_EXPORT int Emu_SetTicketPlacement(int offsetDots, double skewDegrees) {
+    return guarded(0, [&] { return emulator().set_placement(offsetDots, skewDegrees); });
+}
+
 EMU_EXPORT int Emu_RemoveTicket(void) {
     return guarded(0, [] { return emulator().remove_ticket(); });
 }

@@ -119,11 +119,15 @@ void complete_print(Device& device, std::int64_t at) {
     (void)at;
     GreyImage canvas = render_print_job(device);
     if (device.ticket) {
+        // Head dot x lands on ticket column x - offset.
         GreyImage& paper = device.ticket->image;
+        const int offset = device.ticket->placement.offsetDots;
         const int rows = std::min(canvas.height, paper.height);
-        const int columns = std::min(canvas.width, paper.width);
         for (int y = 0; y < rows; ++y) {
-            for (int x = 0; x < columns; ++x) paper.at(x, y) = std::min(paper.at(x, y), canvas.at(x, y));
+            for (int x = std::max(0, offset); x < canvas.width && x - offset < paper.width; ++x) {
+                std::uint8_t& dot = paper.at(x - offset, y);
+                dot = std::min(dot, canvas.at(x, y));
+            }
         }
         device.lastPrintedTicket = paper;
     } else {

@@ -7,10 +7,13 @@ namespace {
 
 // The grey level the sensor dot `x` sees on ticket row band [row, row + rows).
 std::uint8_t sample(const Ticket* ticket, int x, int row, int rows) {
-    if (ticket == nullptr || x >= ticket->image.width) return kBackgroundGrey;
+    if (ticket == nullptr) return kBackgroundGrey;
     int sum = 0;
-    for (int r = row; r < row + rows; ++r)
-        sum += r < ticket->image.height ? ticket->image.at(x, r) : kBackgroundGrey;
+    for (int r = row; r < row + rows; ++r) {
+        std::uint8_t grey = kBackgroundGrey;
+        ticket->paper_at(x, r, grey);
+        sum += grey;
+    }
     return static_cast<std::uint8_t>((sum + rows / 2) / rows);
 }
 
@@ -36,7 +39,7 @@ void render_scan(const Ticket* ticket, const Settings& settings, ScanJob& job) {
     const int rowsPerLine = kDotsPerMm / linesPerMm;
     int pictureLines = settings.height * linesPerMm;
     if (settings.height == 0) {
-        const int ticketRows = ticket != nullptr ? ticket->image.height : 0;
+        const int ticketRows = ticket != nullptr ? ticket->extent_rows() : 0;
         pictureLines = std::min((ticketRows + rowsPerLine - 1) / rowsPerLine, kMaxScanMm * linesPerMm);
     }
     job.pictureType = settings.pictureType;

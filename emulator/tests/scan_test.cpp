@@ -121,6 +121,42 @@ TEST_F(ScanTest, BlackAndWhiteWindowAtFourLinesByTheThreshold) {
     }
 }
 
+TEST_F(ScanTest, OffsetAndSkewedTicketsLieWhereTheyWerePut) {
+    Emu_RemoveTicket();
+    ASSERT_EQ(Emu_SetTicketPlacement(40, 0), 1);
+    ASSERT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 1);
+    settings(0, 50, 0, 1, 8);
+    command({0x1A, 0x45, 0x00, 0x00});
+    Emu_AdvanceTime(10000);
+    Bytes picture = read_picture(400);
+    ASSERT_EQ(picture.size(), 400u * (4 + kTicketHeight));
+    auto at = [&](int x, int y) { return picture[static_cast<std::size_t>(4 + y) * 400 + x]; };
+    EXPECT_EQ(at(39, 10), kBackground);
+    EXPECT_EQ(at(40, 10), 255);
+    EXPECT_EQ(at(40 + 80, 40), 0);  // the box moved with the ticket
+    EXPECT_EQ(at(40 + 79, 40), 255);
+
+    // Turned by 5 degrees clockwise: the top edge falls to the right, and the
+    // whole-ticket scan covers the turned ticket.
+    Emu_RemoveTicket();
+    ASSERT_EQ(Emu_SetTicketPlacement(20, 5.0), 1);
+    ASSERT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 1);
+    command({0x1A, 0x45, 0x00, 0x00});
+    Emu_AdvanceTime(10000);
+    picture = read_picture(400);
+    const int lines = static_cast<int>(picture.size() / 400) - 4;
+    EXPECT_EQ(lines, 267);  // ceil(240 cos 5 + 320 sin 5)
+    auto first_paper_row = [&](int x) {
+        for (int y = 0; y < lines; ++y)
+            if (at(x, y) != kBackground) return y;
+        return -1;
+    };
+    EXPECT_NEAR(first_paper_row(20 + 100), 9, 1);   // 100 tan 5 = 8.7
+    EXPECT_NEAR(first_paper_row(20 + 300), 26, 1);  // 300 tan 5 = 26.2
+    EXPECT_EQ(Emu_SetTicketPlacement(0, 30.0), 0);
+    EXPECT_EQ(Emu_SetTicketPlacement(1728, 0), 0);
+}
+
 TEST_F(ScanTest, ScanLongerThanTheTicketSeesBackgroundAfterItsEnd) {
     settings(0, 40, 40, 1, 8);  // 40 mm of a 30 mm ticket
     command({0x1A, 0x45, 0x00, 0x00});
