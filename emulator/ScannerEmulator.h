@@ -48,7 +48,9 @@ int Emu_Reset(int factory);
 /* Inserts a ticket from a BMP file (1, 4, 8, 24 or 32 bits per pixel). The
  * picture is the ticket at 8 dots per millimetre both ways; row 0 is the
  * leading edge, column 0 lies against the left guide of the passage.
- * Fails when a ticket is already in the device or the file is unreadable. */
+ * Fails when a ticket is already in the device, the file is unreadable, or
+ * the ticket is wider than the passage (1728 dots) or longer than 600 mm
+ * (4800 rows). */
 int Emu_InsertTicketFile(const char *bmpPath);
 
 /* The same from raw pixels: rows top first, each (width x bitsPerPixel + 7) / 8

@@ -265,7 +265,7 @@ void Device::feed_from_folder(std::int64_t now) {
            nextTicketFile < ticketFiles.size()) {
         GreyImage image;
         const std::string& path = ticketFiles[nextTicketFile++];
-        if (load_bmp_file(path, image)) insert_ticket(std::move(image), now);
+        if (load_ticket(path, image)) insert_ticket(std::move(image), now);
     }
 }
 
@@ -330,9 +330,21 @@ int Device::read_bulk(std::uint8_t* out, int count) {
     return static_cast<int>(n);
 }
 
+bool Device::ticket_fits(int width, int height) {
+    return width > 0 && height > 0 && width <= kPassageDots && height <= kMaxTicketRows;
+}
+
+bool Device::load_ticket(const std::string& path, GreyImage& image) {
+    const auto bytes = platform::read_file(path);
+    BmpHeader header;
+    if (!bytes || !read_bmp_header(bytes->data(), bytes->size(), header)) return false;
+    const int height = header.height < 0 ? -header.height : header.height;
+    return ticket_fits(header.width, height) && decode_bmp(bytes->data(), bytes->size(), image);
+}
+
 bool Device::insert_ticket(GreyImage image, std::int64_t now) {
     (void)now;
-    if (ticket || image.empty()) return false;
+    if (ticket || !ticket_fits(image.width, image.height)) return false;
     Ticket t;
     t.image = std::move(image);
     t.leadMm = kInsertLeadMm;

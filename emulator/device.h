@@ -33,6 +33,7 @@ constexpr int kPrintHeadDots = 256;             // print head width (32 mm)
 constexpr int kLeadLines = 4;                   // lines sent before the picture
 constexpr std::uint8_t kBackgroundGrey = 16;    // what the sensor sees without paper
 constexpr int kMaxScanMm = 600;                 // longest whole-ticket scan
+constexpr int kMaxTicketRows = kMaxScanMm * kDotsPerMm;  // longest ticket accepted
 
 // ---- device timing (device milliseconds) --------------------------------
 constexpr int kRestartMs = 2500;      // reset or firmware restart: link down
@@ -201,7 +202,10 @@ public:
     bool link_up(std::int64_t now) const { return now >= linkDownUntil; }
     bool busy(std::int64_t now) const { return now < busyUntil; }
 
-    // Control API helpers.
+    // Control API helpers. A ticket wider than the passage or longer than
+    // kMaxTicketRows does not go in.
+    static bool ticket_fits(int width, int height);
+    static bool load_ticket(const std::string& path, GreyImage& image);
     bool insert_ticket(GreyImage image, std::int64_t now);
     bool remove_ticket(std::int64_t now);
 

@@ -27,8 +27,7 @@ auto guarded(int failure, Fn&& fn) noexcept -> int {
 
 // Raw ticket pixels to grey levels; false for a bad format.
 bool pixels_to_grey(const uint8_t* pixels, int width, int height, int bitsPerPixel, emu::GreyImage& out) {
-    if (pixels == nullptr || width <= 0 || height <= 0 || width > emu::kMaxBmpSide || height > emu::kMaxBmpSide)
-        return false;
+    if (pixels == nullptr || !emu::Device::ticket_fits(width, height)) return false;
     if (bitsPerPixel != 1 && bitsPerPixel != 8 && bitsPerPixel != 24) return false;
     const std::size_t rowBytes = (static_cast<std::size_t>(width) * bitsPerPixel + 7) / 8;
     out.width = width;
@@ -92,7 +91,7 @@ EMU_EXPORT int Emu_Reset(int factory) {
 EMU_EXPORT int Emu_InsertTicketFile(const char* bmpPath) {
     return guarded(0, [&] {
         emu::GreyImage image;
-        if (bmpPath == nullptr || !emu::load_bmp_file(bmpPath, image)) return 0;
+        if (bmpPath == nullptr || !emu::Device::load_ticket(bmpPath, image)) return 0;
         return emulator().insert_ticket(std::move(image));
     });
 }

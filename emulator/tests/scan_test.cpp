@@ -67,6 +67,13 @@ TEST_F(ScanTest, InsertedTicketSetsThePaperSensors) {
     EXPECT_FALSE(bit(s, 3, 2));
     EXPECT_TRUE(bit(s, 1, 1));
     EXPECT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 0);  // one at a time
+    Emu_RemoveTicket();
+    const Bytes wide(1729, 255);
+    EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1729, 1, 8), 0);  // wider than the passage
+    EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1, 1729 * 3, 8), 0);  // longer than 600 mm
+    EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1728, 1, 8), 1);
+    EXPECT_EQ(Emu_InsertTicketPixels(nullptr, 8, 8, 8), 0);
+    EXPECT_EQ(Emu_InsertTicketFile("/nonexistent/ticket.bmp"), 0);
 }
 
 TEST_F(ScanTest, GreyWholeTicketAtEightLinesWithDarkBeyondThePaper) {
