@@ -47,6 +47,7 @@ void render_scan(const Ticket* ticket, const Settings& settings, ScanJob& job) {
     job.lineBytes = settings.pictureType == 1 ? dots : settings.width;
     job.totalLines = kLeadLines + pictureLines;
     job.data.assign(static_cast<std::size_t>(job.lineBytes) * job.totalLines, 0);
+    if (job.data.empty()) return;
 
     std::vector<std::uint8_t> grey(static_cast<std::size_t>(dots));
     for (int line = 0; line < job.totalLines; ++line) {

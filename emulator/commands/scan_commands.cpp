@@ -79,6 +79,7 @@ bool start_scan(Device& device, const Command& c) {
     if (device.phase != Phase::Idle || !device.ticket || device.busy(c.now) || device.jammed() ||
         device.cond.coverOpen || device.cisActive)
         return false;
+    if (device.settings.width == 0) return false;  // a window of no width: nothing to scan
     ScanJob job;
     render_scan(&*device.ticket, device.settings, job);
     job.active = true;

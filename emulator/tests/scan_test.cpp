@@ -247,6 +247,11 @@ TEST_F(ScanTest, ScanIsRefusedWithoutPaperOrWithTheCoverOpen) {
     EXPECT_TRUE(command_error());
     write({0x1A, 0x45, 0x03, 0x00});
     EXPECT_TRUE(command_error());
+    Bytes t(64 * 64, 255);
+    Emu_InsertTicketPixels(t.data(), 64, 64, 8);
+    command({0x1A, 0x40, 10, 0});  // a window of no width
+    write({0x1A, 0x45, 0x00, 0x00});
+    EXPECT_TRUE(command_error());
 }
 
 TEST_F(ScanTest, JamHalfWayStopsTheScan) {
