@@ -231,7 +231,6 @@ public:
     ScanJob scan;
     bool scanCompleteFlag = false;
     PrintJob print;
-    int heldAfterPrint = 0;
 
     std::vector<std::uint8_t> replyOut;  // pipe 1
     std::size_t replyPos = 0;
@@ -266,7 +265,8 @@ public:
     void restart_device(std::int64_t now, int downMs);  // link drops, RAM state lost
     bool jammed() const { return cond.fakeJam || cond.realJam; }
     bool save_flash() const;  // writes the flash image when a state folder is set
-    void note_flash_write(std::int64_t now, int ms) { if (busyUntil < now + ms) busyUntil = now + ms; }
+    // The device works on its own for ms (flash writes, calibration): not idle.
+    void keep_busy(std::int64_t now, int ms) { if (busyUntil < now + ms) busyUntil = now + ms; }
     const StoredBitmap* find_bitmap(const std::string& name) const;
 
 private:

@@ -54,7 +54,7 @@ bool start_sensor_calibration(Device& device, const Command& c) {
     if (device.phase != Phase::Idle || device.busy(c.now) || device.cisActive) return false;
     std::copy(std::begin(kSensorValues), std::end(kSensorValues), device.sensorValues.begin());
     if (device.cond.badSensor) device.sensorValues[3] = 0;
-    device.note_flash_write(c.now, kSensorCalibrationMs);
+    device.keep_busy(c.now, kSensorCalibrationMs);
     return true;
 }
 

@@ -63,9 +63,9 @@ bool store_download(Device& device, std::int64_t now) {
     else area.bitmaps.push_back(std::move(bitmap));
     if (d.area == 1) {
         device.save_flash();
-        device.note_flash_write(now, kFlashWriteMs);
+        device.keep_busy(now, kFlashWriteMs);
     } else {
-        device.note_flash_write(now, kRamWriteMs);
+        device.keep_busy(now, kRamWriteMs);
     }
     return true;
 }
@@ -105,14 +105,14 @@ bool erase_flash(Device& device, const Command& c) {
     if (device.busy(c.now)) return false;
     device.areas[1].bitmaps.clear();
     device.save_flash();
-    device.note_flash_write(c.now, kFlashEraseMs);
+    device.keep_busy(c.now, kFlashEraseMs);
     return true;
 }
 
 bool erase_ram(Device& device, const Command& c) {
     if (device.busy(c.now)) return false;
     device.areas[0].bitmaps.clear();
-    device.note_flash_write(c.now, kRamEraseMs);
+    device.keep_busy(c.now, kRamEraseMs);
     return true;
 }
 
