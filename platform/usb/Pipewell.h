@@ -30,8 +30,10 @@
  *   before the timeout (0 when nothing did).
  * - Timeouts. SetUSBTimeouts(h, first, second): `first` is the timeout in
  *   milliseconds of writes and of the status request, `second` that of reads.
- *   Until set, both are 1000 ms. Values below 1 become 1 (libusb treats 0 as
- *   "wait forever").
+ *   Until set, both are 1000 ms. A transfer never waits less than 20 ms (the
+ *   device library asks for 1 ms while it probes the device, shorter than a
+ *   control transfer takes on the bus), and waits 1 ms longer for every 64
+ *   bytes it moves (whole firmware files go out in one write).
  * - Status. GetSpecStatus is a vendor control-IN request to the interface:
  *   bmRequestType C1, bRequest 01, wValue 0, wIndex = interface number,
  *   wLength = the byte count.

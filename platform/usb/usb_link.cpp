@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/files.h"
+#include "platform/usb/transfer_timeout.h"
 
 namespace pipewell {
 namespace {
@@ -36,10 +37,6 @@ DeviceInfo describe(libusb_device* device) {
     }
     libusb_free_config_descriptor(config);
     return info;
-}
-
-int clamp_timeout(int ms) {
-    return ms < 1 ? 1 : ms;  // 0 would mean "wait forever"
 }
 
 }  // namespace
@@ -151,10 +148,11 @@ int UsbLink::close(int handle) {
 int UsbLink::transfer(OpenLink& l, const EndpointInfo& e, std::uint8_t* buffer, int count, int timeoutMs) {
     int moved = 0;
     int r = 0;
+    const unsigned timeout = transfer_timeout(timeoutMs, count);
     if (e.transfer_type() == kTransferInterrupt)
-        r = libusb_interrupt_transfer(l.device, e.address, buffer, count, &moved, static_cast<unsigned>(timeoutMs));
+        r = libusb_interrupt_transfer(l.device, e.address, buffer, count, &moved, timeout);
     else
-        r = libusb_bulk_transfer(l.device, e.address, buffer, count, &moved, static_cast<unsigned>(timeoutMs));
+        r = libusb_bulk_transfer(l.device, e.address, buffer, count, &moved, timeout);
     if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
     return moved > 0 ? moved : -1;
 }
@@ -184,7 +182,7 @@ int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered)
     const int r = libusb_control_transfer(l->device, kStatusRequestType, kStatusRequest, 0,
                                           static_cast<std::uint16_t>(l->interfaceNumber), buffer,
                                           static_cast<std::uint16_t>(count),
-                                          static_cast<unsigned>(l->writeTimeoutMs));
+                                          transfer_timeout(l->writeTimeoutMs, count));
     if (r < 0) return 0;
     if (delivered != nullptr) *delivered = r;
     return 1;
@@ -194,8 +192,8 @@ int UsbLink::set_timeouts(int handle, int first, int second) {
     std::lock_guard<std::mutex> lock(mutex_);
     OpenLink* l = link(handle);
     if (l == nullptr) return 0;
-    l->writeTimeoutMs = clamp_timeout(first);
-    l->readTimeoutMs = clamp_timeout(second);
+    l->writeTimeoutMs = first;
+    l->readTimeoutMs = second;
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/usb/device_match.h"
+#include "platform/usb/transfer_timeout.h"
 
 namespace pipewell {
 namespace {
@@ -87,6 +88,15 @@ TEST(ChooseDeviceTest, EndpointsKeepTheirDescriptorOrderAsPipes) {
     EXPECT_EQ(endpoints[0].address, 0x01);  // pipe 0: commands out
     EXPECT_EQ(endpoints[1].address, 0x82);  // pipe 1: replies
     EXPECT_EQ(endpoints[3].address, 0x84);  // pipe 3: image data
+}
+
+TEST(TransferTimeoutTest, FloorAndTimeForLongTransfers) {
+    EXPECT_EQ(transfer_timeout(1, 8), 20u);     // the probe's 1 ms
+    EXPECT_EQ(transfer_timeout(0, 2), 20u);     // never "wait forever"
+    EXPECT_EQ(transfer_timeout(-5, 2), 20u);
+    EXPECT_EQ(transfer_timeout(50, 3), 50u);
+    EXPECT_EQ(transfer_timeout(200, 65536), 200u + 1024u);  // a 64 KiB image read
+    EXPECT_EQ(transfer_timeout(50, 1 << 20), 50u + 16384u);  // a 1 MiB firmware file
 }
 
 }  // namespace
