@@ -39,11 +39,16 @@
  *   wLength = the byte count.
  * - SendSpecCommand(h, 192) (RESET_USB_DEVICE) resets the USB port of the
  *   device (libusb_reset_device); other codes fail. The handle stays valid when
- *   the device comes back with the same address, otherwise the next
- *   OpenDevice finds it again.
+ *   the device comes back as the same device, otherwise the next OpenDevice
+ *   finds it again.
  * - ResetPipes(h, pipe) clears a halt on the pipe's endpoint.
- * - Handles are small positive numbers; each stands for one libusb device
- *   handle with the interface claimed (and a kernel driver detached).
+ * - Handles. The device is opened once, its interface claimed (a kernel
+ *   driver detached), and kept open for the process; link handles are small
+ *   positive numbers that stand for it, so the open/close pair the device
+ *   library makes around every transfer costs nothing on the bus. Handles die
+ *   when the device goes away or comes back as a new device after a port
+ *   reset; the next OpenDevice then searches the bus again. The device is
+ *   released when the library is unloaded.
  *
  * Non-root access needs the udev rule in platform/usb/60-tq-rmx7kp.rules.
  */

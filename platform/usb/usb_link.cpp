@@ -47,11 +47,8 @@ UsbLink& UsbLink::instance() {
 }
 
 UsbLink::~UsbLink() {
-    for (auto& [handle, link] : links_) {
-        libusb_release_interface(link.device, link.interfaceNumber);
-        libusb_close(link.device);
-    }
     links_.clear();
+    drop_device_handle();
     forget_device();
     if (context_ != nullptr) libusb_exit(context_);
 }
@@ -71,6 +68,15 @@ void UsbLink::forget_device() {
     if (device_ != nullptr) libusb_unref_device(device_);
     device_ = nullptr;
     interface_ = InterfaceInfo{};
+}
+
+void UsbLink::drop_device_handle() {
+    if (open_ != nullptr) {
+        libusb_release_interface(open_, interface_.number);
+        libusb_close(open_);
+        open_ = nullptr;
+    }
+    ++generation_;
 }
 
 bool UsbLink::find_device() {
@@ -94,9 +100,38 @@ bool UsbLink::find_device() {
     return device_ != nullptr;
 }
 
+bool UsbLink::ensure_open_device() {
+    if (open_ != nullptr) return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!find_device()) return false;
+        libusb_device_handle* device = nullptr;
+        const int r = libusb_open(device_, &device);
+        if (r == LIBUSB_ERROR_NO_DEVICE || r == LIBUSB_ERROR_NOT_FOUND) {
+            forget_device();  // unplugged or re-enumerated: look once more
+            continue;
+        }
+        if (r != 0) return false;
+        libusb_set_auto_detach_kernel_driver(device, 1);
+        if (libusb_claim_interface(device, interface_.number) != 0) {
+            libusb_close(device);
+            return false;
+        }
+        if (interface_.alternate != 0 &&
+            libusb_set_interface_alt_setting(device, interface_.number, interface_.alternate) != 0) {
+            libusb_release_interface(device, interface_.number);
+            libusb_close(device);
+            return false;
+        }
+        open_ = device;
+        return true;
+    }
+    return false;
+}
+
 UsbLink::OpenLink* UsbLink::link(int handle) {
     const auto it = links_.find(handle);
-    return it == links_.end() ? nullptr : &it->second;
+    if (it == links_.end() || open_ == nullptr || it->second.generation != generation_) return nullptr;
+    return &it->second;
 }
 
 const EndpointInfo* UsbLink::endpoint(int pipe) const {
@@ -107,53 +142,33 @@ const EndpointInfo* UsbLink::endpoint(int pipe) const {
 
 int UsbLink::open() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!ensure_context()) return -1;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!find_device()) return -1;
-        libusb_device_handle* device = nullptr;
-        const int r = libusb_open(device_, &device);
-        if (r == LIBUSB_ERROR_NO_DEVICE || r == LIBUSB_ERROR_NOT_FOUND) {
-            forget_device();  // unplugged or re-enumerated: look once more
-            continue;
-        }
-        if (r != 0) return -1;
-        libusb_set_auto_detach_kernel_driver(device, 1);
-        if (libusb_claim_interface(device, interface_.number) != 0 ||
-            (interface_.alternate != 0 &&
-             libusb_set_interface_alt_setting(device, interface_.number, interface_.alternate) != 0)) {
-            libusb_close(device);
-            return -1;
-        }
-        while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0) nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
-        const int handle = nextHandle_++;
-        OpenLink entry;
-        entry.device = device;
-        entry.interfaceNumber = interface_.number;
-        links_[handle] = entry;
-        return handle;
-    }
-    return -1;
+    if (!ensure_context() || !ensure_open_device()) return -1;
+    while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0) nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
+    const int handle = nextHandle_++;
+    OpenLink entry;
+    entry.generation = generation_;
+    links_[handle] = entry;
+    return handle;
 }
 
 int UsbLink::close(int handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
-    if (l == nullptr) return 0;
-    libusb_release_interface(l->device, l->interfaceNumber);
-    libusb_close(l->device);
-    links_.erase(handle);
-    return 1;
+    return links_.erase(handle) != 0 ? 1 : 0;
 }
 
-int UsbLink::transfer(OpenLink& l, const EndpointInfo& e, std::uint8_t* buffer, int count, int timeoutMs) {
+int UsbLink::transfer(const EndpointInfo& e, std::uint8_t* buffer, int count, int timeoutMs) {
     int moved = 0;
     int r = 0;
     const unsigned timeout = transfer_timeout(timeoutMs, count);
     if (e.transfer_type() == kTransferInterrupt)
-        r = libusb_interrupt_transfer(l.device, e.address, buffer, count, &moved, timeout);
+        r = libusb_interrupt_transfer(open_, e.address, buffer, count, &moved, timeout);
     else
-        r = libusb_bulk_transfer(l.device, e.address, buffer, count, &moved, timeout);
+        r = libusb_bulk_transfer(open_, e.address, buffer, count, &moved, timeout);
     if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        drop_device_handle();  // unplugged: the next open searches again
+        forget_device();
+    }
     return moved > 0 ? moved : -1;
 }
 
@@ -163,7 +178,7 @@ int UsbLink::write(int handle, int pipe, const std::uint8_t* buffer, int count) 
     const EndpointInfo* e = endpoint(pipe);
     if (l == nullptr || e == nullptr || e->is_in() || buffer == nullptr || count <= 0) return -1;
     // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
-    return transfer(*l, *e, const_cast<std::uint8_t*>(buffer), count, l->writeTimeoutMs);
+    return transfer(*e, const_cast<std::uint8_t*>(buffer), count, l->writeTimeoutMs);
 }
 
 int UsbLink::read(int handle, int pipe, std::uint8_t* buffer, int count) {
@@ -171,7 +186,7 @@ int UsbLink::read(int handle, int pipe, std::uint8_t* buffer, int count) {
     OpenLink* l = link(handle);
     const EndpointInfo* e = endpoint(pipe);
     if (l == nullptr || e == nullptr || !e->is_in() || buffer == nullptr || count <= 0) return -1;
-    return transfer(*l, *e, buffer, count, l->readTimeoutMs);
+    return transfer(*e, buffer, count, l->readTimeoutMs);
 }
 
 int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered) {
@@ -179,10 +194,14 @@ int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered)
     if (delivered != nullptr) *delivered = 0;
     OpenLink* l = link(handle);
     if (l == nullptr || buffer == nullptr || count <= 0 || count > 0xFFFF) return 0;
-    const int r = libusb_control_transfer(l->device, kStatusRequestType, kStatusRequest, 0,
-                                          static_cast<std::uint16_t>(l->interfaceNumber), buffer,
+    const int r = libusb_control_transfer(open_, kStatusRequestType, kStatusRequest, 0,
+                                          static_cast<std::uint16_t>(interface_.number), buffer,
                                           static_cast<std::uint16_t>(count),
                                           transfer_timeout(l->writeTimeoutMs, count));
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        drop_device_handle();
+        forget_device();
+    }
     if (r < 0) return 0;
     if (delivered != nullptr) *delivered = r;
     return 1;
@@ -201,9 +220,10 @@ int UsbLink::special_command(int handle, int code) {
     std::lock_guard<std::mutex> lock(mutex_);
     OpenLink* l = link(handle);
     if (l == nullptr || code != kResetUsbDevice) return 0;
-    const int r = libusb_reset_device(l->device);
+    const int r = libusb_reset_device(open_);
     if (r == LIBUSB_ERROR_NOT_FOUND || r == LIBUSB_ERROR_NO_DEVICE) {
         // The device came back as a new device: find it again at the next open.
+        drop_device_handle();
         forget_device();
         return 1;
     }
@@ -215,7 +235,7 @@ int UsbLink::reset_pipe(int handle, int pipe) {
     OpenLink* l = link(handle);
     const EndpointInfo* e = endpoint(pipe);
     if (l == nullptr || e == nullptr) return 0;
-    return libusb_clear_halt(l->device, e->address) == 0 ? 1 : 0;
+    return libusb_clear_halt(open_, e->address) == 0 ? 1 : 0;
 }
 
 }  // namespace pipewell

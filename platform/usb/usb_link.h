@@ -1,7 +1,12 @@
 #pragma once
-// The real link over libusb-1.0: one context and the matched device kept for
-// the whole process, link handles that stand for opened device handles with
-// the command interface claimed. All functions are thread-safe.
+// The real link over libusb-1.0. One context, the matched device and one
+// opened device handle with the command interface claimed are kept for the
+// whole process: the device library closes and reopens its link handle around
+// every single transfer, and claiming and releasing the interface each time
+// would reset the interface on the device many times a second. A link handle
+// is a token for that device handle; tokens die when the device handle is
+// dropped (the device went away or came back as a new device after a port
+// reset). All functions are thread-safe.
 
 #include <cstdint>
 #include <map>
@@ -39,23 +44,26 @@ private:
     ~UsbLink();
 
     struct OpenLink {
-        libusb_device_handle* device = nullptr;
-        int interfaceNumber = 0;
+        int generation = 0;                      // of the device handle it was opened on
         int writeTimeoutMs = kDefaultTimeoutMs;  // writes and the status request
         int readTimeoutMs = kDefaultTimeoutMs;
     };
 
     bool ensure_context();
-    bool find_device();  // enumerates the bus once and keeps the match
+    bool find_device();         // enumerates the bus once and keeps the match
+    bool ensure_open_device();  // opens the matched device and claims the interface
+    void drop_device_handle();  // releases and closes it; the next open searches again
     void forget_device();
     OpenLink* link(int handle);
     const EndpointInfo* endpoint(int pipe) const;
-    int transfer(OpenLink& link, const EndpointInfo& endpoint, std::uint8_t* buffer, int count, int timeoutMs);
+    int transfer(const EndpointInfo& endpoint, std::uint8_t* buffer, int count, int timeoutMs);
 
     std::mutex mutex_;  // guards everything below
     libusb_context* context_ = nullptr;
     bool contextFailed_ = false;
-    libusb_device* device_ = nullptr;  // referenced while matched
+    libusb_device* device_ = nullptr;        // referenced while matched
+    libusb_device_handle* open_ = nullptr;   // the device opened, interface claimed
+    int generation_ = 0;                     // bumps whenever open_ is dropped
     InterfaceInfo interface_;
     std::map<int, OpenLink> links_;
     int nextHandle_ = 1;
