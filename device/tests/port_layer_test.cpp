@@ -5,6 +5,7 @@
 #include "kestrom_fixture.h"
 
 #include "device/device_status.h"
+#include "device/link_library.h"
 #include "device/port.h"
 
 namespace kestrom_test {
@@ -55,6 +56,14 @@ TEST_F(PortLayer, OpenFailsAndHoldsNothingWhenTheLinkRefuses) {
     EXPECT_EQ(OpenUSBPort(), 0);  // ResetPipes missing
     ::setenv("PIPEWELL_LIBRARY", "/nonexistent/libNothing.so", 1);
     EXPECT_EQ(OpenUSBPort(), 0);
+}
+
+TEST_F(PortLayer, LinkLibraryIsPipewellUnlessTheVariableNamesAnother) {
+    EXPECT_EQ(kestrom::link_library_file(), LINK_DOUBLE_PATH);
+    ::setenv("PIPEWELL_LIBRARY", "", 1);
+    EXPECT_EQ(kestrom::link_library_file(), "Pipewell.dll");
+    ::unsetenv("PIPEWELL_LIBRARY");
+    EXPECT_EQ(kestrom::link_library_file(), "Pipewell.dll");
 }
 
 TEST_F(PortLayer, WriteReopensTheLinkAroundEveryTransfer) {
