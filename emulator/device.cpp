@@ -85,6 +85,7 @@ Device::Device() {
     areas[0].capacity = kRamBytes;
     areas[1].capacity = kFlashBytes;
     firmwareVersion = kFactoryFirmwareVersion;
+    std::copy(std::begin(kGoodSensorValues), std::end(kGoodSensorValues), sensorValues.begin());
 }
 
 void Device::power_on(std::int64_t now, bool factory) {

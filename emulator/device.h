@@ -51,6 +51,10 @@ constexpr std::size_t kRamBytes = 256 * 1024;
 constexpr std::size_t kFlashBytes = 1024 * 1024;
 constexpr int kMaxStoredBitmaps = 128;
 
+// Values of the eight paper sensors after a good calibration (also the
+// factory values).
+constexpr std::uint8_t kGoodSensorValues[8] = {0x7A, 0x81, 0x77, 0x90, 0x85, 0x6E, 0x88, 0x7F};
+
 struct Settings {
     int border = 0;          // scan window offset, mm
     int width = 80;          // scan window width, mm
@@ -243,7 +247,7 @@ public:
     bool cisActive = false;      // CIS calibration running
     std::int64_t cisStart = 0;
     int cisResult = -1;          // state of the last finished calibration, -1 none
-    std::array<std::uint8_t, 8> sensorValues{};
+    std::array<std::uint8_t, 8> sensorValues{};  // factory values until calibrated
 
     Download download;
 

@@ -10,8 +10,6 @@ namespace emu {
 namespace {
 
 constexpr std::size_t kSensorReplyBytes = 32;
-// Values of the eight paper sensors after a good calibration.
-constexpr std::uint8_t kSensorValues[8] = {0x7A, 0x81, 0x77, 0x90, 0x85, 0x6E, 0x88, 0x7F};
 constexpr int kCisStateFailed = 3;  // reported when no calibration ran
 
 bool start_cis_calibration(Device& device, const Command& c) {
@@ -52,7 +50,7 @@ bool sensor_calibration_setup(Device& device, const Command& c) {
 
 bool start_sensor_calibration(Device& device, const Command& c) {
     if (device.phase != Phase::Idle || device.busy(c.now) || device.cisActive) return false;
-    std::copy(std::begin(kSensorValues), std::end(kSensorValues), device.sensorValues.begin());
+    std::copy(std::begin(kGoodSensorValues), std::end(kGoodSensorValues), device.sensorValues.begin());
     if (device.cond.badSensor) device.sensorValues[3] = 0;
     device.keep_busy(c.now, kSensorCalibrationMs);
     return true;
