@@ -16,6 +16,7 @@
 
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
+#include "platform/dynamic_library.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -268,6 +269,58 @@ TEST_F(EmulatorSession, StatusPollingAndCommandsFromTwoThreadsNeverInterleaveTra
         }
     }
     EXPECT_EQ(threads.size(), 2u);
+}
+
+TEST_F(EmulatorSession, ShortWriteRecoversTheLinkAndTheNextCommandWorks) {
+    Emu_JournalClear();
+    ASSERT_EQ(Emu_InjectFault(EMU_FAULT_WRITE_SHORT, 0, 0, 1), 1);
+    EXPECT_EQ(SetScanHeight(120), 0);
+    std::vector<int> recovery;
+    for (int i = 0; i < Emu_JournalCount(); ++i) {
+        EmuJournalEntry e{};
+        ASSERT_EQ(Emu_JournalEntry(i, &e, nullptr, 0), 1);
+        if (e.operation == EMU_OP_RESET_PIPES) recovery.push_back(e.pipe);
+        if (e.operation == EMU_OP_SPEC_COMMAND) recovery.push_back(e.argument);
+    }
+    EXPECT_EQ(recovery, (std::vector<int>{0, 1, 2, 3, 192}));
+    EXPECT_EQ(SetScanHeight(120), 1);
+    int border = 0, width = 0, height = 0;
+    ASSERT_EQ(GetScanArea(&border, &width, &height), 1);
+    EXPECT_EQ(height, 120);
+}
+
+// The shared library itself: every export is there, and it finds the
+// emulator through PIPEWELL_LIBRARY on its own.
+TEST(KestromLibrary, ExportsAllFortyAndTalksToTheEmulator) {
+    ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
+    platform::DynamicLibrary kestrom;
+    ASSERT_TRUE(kestrom.open(KESTROM_PATH)) << kestrom.error();
+    const char* names[] = {
+        "OpenUSBPort", "CloseUSBPort", "WritePort", "SetScanWidth", "SetScanHeight", "SetScanPictureType",
+        "SetScanDPI", "SetScanMode", "SetThresholdMethord", "GetThresholdMethord", "GetScanArea", "StartScan",
+        "AbortScan", "GetBSStatus", "ReadPictureData", "SaveDataToBmp", "SetPrintDarkness", "SetPrintBuffer",
+        "SetCharPrintPosition", "SetPicPrintPosition", "StartPrint", "GetPaperPosition", "StartFeedPaper",
+        "CorrectFakeJamError", "SetPrinterHeadMode", "SetDetectPaperTime", "DownLoadPicture", "DownLoadPictureEx",
+        "GetBMPNumber", "GetBMPName", "EraseBMPInFlash", "EraseBMPInRam", "CISDataCorrect", "SensorCorrect",
+        "ResetDev", "UpdateOnLine", "UpdateDeviceFirmware", "ReadVersion", "GetFirmwareVersion", "GetKestromVersion"};
+    static_assert(sizeof names / sizeof names[0] == 40);
+    for (const char* name : names) EXPECT_NE(kestrom.symbol(name), nullptr) << name;
+    EXPECT_EQ(kestrom.symbol("open_port"), nullptr);  // internals stay hidden
+
+    ASSERT_EQ(Emu_Reset(1), 1);
+    auto open = kestrom.resolve<int (*)()>("OpenUSBPort");
+    auto close = kestrom.resolve<void (*)()>("CloseUSBPort");
+    auto status = kestrom.resolve<int (*)(int32_t*)>("GetBSStatus");
+    auto version = kestrom.resolve<int (*)(char*)>("GetKestromVersion");
+    char text[16] = {};
+    EXPECT_EQ(version(text), 1);
+    EXPECT_STREQ(text, "V1.01/10/03/17");
+    ASSERT_NE(open(), 0);
+    DeviceStatus s{};
+    EXPECT_EQ(status(reinterpret_cast<int32_t*>(&s)), 1);
+    EXPECT_EQ(s.scannerIdle, 1);
+    close();
+    EXPECT_EQ(status(reinterpret_cast<int32_t*>(&s)), 0);
 }
 
 }  // namespace
