@@ -1,6 +1,10 @@
 // The link operations, the status, the command exchange basics, the journal
 // and injected faults.
 
+#include <atomic>
+#include <set>
+#include <thread>
+
 #include "emulator_fixture.h"
 
 namespace emutest {
@@ -151,6 +155,36 @@ TEST_F(LinkTest, JournalRecordsEveryOperationWithItsBytes) {
     EXPECT_EQ(Emu_JournalMaxConcurrency(), 1);
     Emu_JournalClear();
     EXPECT_EQ(Emu_JournalCount(), 0);
+}
+
+TEST_F(LinkTest, JournalNoticesOverlappingCallsFromTwoThreads) {
+    // Unserialised callers overlap inside the emulator; the journal must say
+    // so, or a test that expects serialised transfers would prove nothing.
+    Emu_JournalClear();
+    std::atomic<bool> stop{false};
+    auto hammer = [&] {
+        std::uint8_t b[8];
+        int got = 0;
+        for (int i = 0; i < 200000 && !stop; ++i) {
+            GetSpecStatus(handle_, b, 8, &got);
+            if (Emu_JournalMaxConcurrency() >= 2) stop = true;
+        }
+    };
+    std::thread a(hammer), b(hammer);
+    a.join();
+    b.join();
+    EXPECT_GE(Emu_JournalMaxConcurrency(), 2);
+    bool flagged = false;
+    std::set<int> threads;
+    EmuJournalEntry e{};
+    for (int i = 0; i < Emu_JournalCount(); ++i) {
+        Emu_JournalEntry(i, &e, nullptr, 0);
+        flagged = flagged || e.overlapped;
+        threads.insert(e.thread);
+    }
+    EXPECT_TRUE(flagged);
+    EXPECT_EQ(threads.size(), 2u);
+    Emu_JournalClear();
 }
 
 TEST_F(LinkTest, InjectedWriteFaults) {
