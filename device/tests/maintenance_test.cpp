@@ -130,6 +130,17 @@ TEST_F(Maintenance, VersionsOfFilesMadeByTheTool) {
     ASSERT_EQ(mkfirmware("--hex image.hex from_hex.JK"), 0);
     EXPECT_EQ(version("from_hex.JK"), "0415ZZ");
 
+    ASSERT_EQ(mkfirmware("--hex image.hex --version 777777 hex_and_version.JK"), 0);
+    EXPECT_EQ(version("hex_and_version.JK"), "0415ZZ");  // the image's own marker comes first
+    std::ofstream("plain.hex") << record("0123456789abcdef") << "\n:00000001FF\n";
+    ASSERT_EQ(mkfirmware("--hex plain.hex --version 777777 added.JK"), 0);
+    EXPECT_EQ(version("added.JK"), "777777");
+
+    // An image past 64 KiB goes out with extended address records.
+    write_file("large.bin", Bytes(70001, 0x42));
+    ASSERT_EQ(mkfirmware("--bin large.bin --version LARGE1 large.JK"), 0);
+    EXPECT_EQ(version("large.JK"), "LARGE1");
+
     std::ofstream("bad.hex") << ":0100000041BF\n";  // wrong checksum
     EXPECT_NE(mkfirmware("--hex bad.hex bad.JK"), 0);
     EXPECT_NE(mkfirmware("--version 12345 short.JK"), 0);

@@ -19,14 +19,17 @@ inline constexpr std::size_t kMaxRecordData = 32;  // keeps each line short of 1
 std::string hex_record(std::uint8_t type, std::uint16_t address, const std::uint8_t* data,
                        std::size_t count);
 
-// Data records of `image` (at most `recordBytes` each, an even number), with
-// extended linear address records past 64 KiB, and the end record.
+// Data records of `image` placed at `base` (at most `recordBytes` each, an
+// even number), with extended linear address records where the upper 16
+// address bits change, and the end record.
 std::vector<std::string> records_of_image(const std::vector<std::uint8_t>& image,
-                                          std::size_t recordBytes);
+                                          std::size_t recordBytes, std::uint32_t base = 0);
 
 // The record lines of an Intel HEX text, checked; nothing (and `error`) when
-// a line is not a valid record. The end record and anything after it are dropped.
-std::optional<std::vector<std::string>> records_of_hex(const std::string& text, std::string& error);
+// a line is not a valid record. The end record and anything after it are
+// dropped. `end` receives the address just past the highest data byte.
+std::optional<std::vector<std::string>> records_of_hex(const std::string& text, std::string& error,
+                                                       std::uint32_t& end);
 
 // The version block "MainFirmware:V<version>" that the reader finds.
 std::vector<std::uint8_t> version_block(const std::string& version);

@@ -53,16 +53,15 @@ int main(int argc, char** argv) {
         const auto text = platform::read_file(hexPath);
         if (!text) return fail("cannot read " + hexPath);
         std::string error;
-        const auto parsed = mkfirmware::records_of_hex(std::string(text->begin(), text->end()), error);
+        std::uint32_t end = 0;
+        const auto parsed = mkfirmware::records_of_hex(std::string(text->begin(), text->end()), error, end);
         if (!parsed) return fail(hexPath + ": " + error);
         records = *parsed;
         if (!version.empty()) {
-            // The version block as extra data records after the file's own; the
-            // reader joins data records in file order.
-            auto extra = mkfirmware::records_of_image(mkfirmware::version_block(version),
-                                                      mkfirmware::kMaxRecordData);
-            extra.pop_back();
-            records.insert(records.end(), extra.begin(), extra.end());
+            // The version block as extra data records just past the image.
+            const auto block = mkfirmware::records_of_image(mkfirmware::version_block(version),
+                                                            mkfirmware::kMaxRecordData, (end + 1) & ~1u);
+            records.insert(records.end(), block.begin(), block.end() - 1);  // without its end record
         }
         records.push_back(mkfirmware::hex_record(0x01, 0, nullptr, 0));
     } else {
