@@ -1,5 +1,8 @@
 #include "emulator/flash_store.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/files.h"
 
 namespace emu {
