@@ -1,0 +1,323 @@
+// The port layer: opening and closing, single transfers with the link reopen
+// around each, the read attempts, the doubled status read, link recovery,
+// status decoding and the liveness probe.
+
+#include "kestrom_fixture.h"
+
+#include "device/device_status.h"
+#include "device/link_library.h"
+#include "device/port.h"
+
+namespace kestrom_test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class PortLayer : public KestromTest {};
+
+TEST_F(PortLayer, OpenLoadsTheLinkOpensTheDeviceAndSetsTimeouts) {
+    link().timeoutResults = {5};
+    EXPECT_EQ(OpenUSBPort(), 5);  // the acceptance value of the timeouts
+    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "SetUSBTimeouts"}));
+    const auto timeouts = link().callsOf("SetUSBTimeouts");
+    EXPECT_EQ(timeouts[0].handle, 7);
+    EXPECT_EQ(timeouts[0].arg1, 50);
+    EXPECT_EQ(timeouts[0].arg2, 200);
+
+    CloseUSBPort();
+    EXPECT_EQ(link().opNames().back(), "CloseDevice");
+    EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 0);
+    EXPECT_EQ(link().callsOf("uWrite").size(), 0u);
+    CloseUSBPort();  // closing twice is harmless
+}
+
+TEST_F(PortLayer, OpenTwiceLeavesExactlyOneConnection) {
+    ASSERT_NE(OpenUSBPort(), 0);
+    ASSERT_NE(OpenUSBPort(), 0);
+    EXPECT_EQ(link().opNames(),
+              (Names{"OpenDevice", "SetUSBTimeouts", "CloseDevice", "OpenDevice", "SetUSBTimeouts"}));
+    link().calls.clear();
+    CloseUSBPort();
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice"}));
+}
+
+TEST_F(PortLayer, OpenFailsAndHoldsNothingWhenTheLinkRefuses) {
+    link().openResults = {-1};
+    EXPECT_EQ(OpenUSBPort(), 0);
+    EXPECT_EQ(link().opNames(), (Names{"OpenDevice"}));
+
+    link().calls.clear();
+    link().timeoutResults = {0};
+    EXPECT_EQ(OpenUSBPort(), 0);
+    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "SetUSBTimeouts", "CloseDevice"}));
+    EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
+
+    ::setenv("PIPEWELL_LIBRARY", LINK_DOUBLE_INCOMPLETE_PATH, 1);
+    EXPECT_EQ(OpenUSBPort(), 0);  // ResetPipes missing
+    ::setenv("PIPEWELL_LIBRARY", "/nonexistent/libNothing.so", 1);
+    EXPECT_EQ(OpenUSBPort(), 0);
+}
+
+TEST_F(PortLayer, LinkLibraryIsPipewellUnlessTheVariableNamesAnother) {
+    EXPECT_EQ(kestrom::link_library_file(), LINK_DOUBLE_PATH);
+    ::setenv("PIPEWELL_LIBRARY", "", 1);
+    EXPECT_EQ(kestrom::link_library_file(), "Pipewell.dll");
+    ::unsetenv("PIPEWELL_LIBRARY");
+    EXPECT_EQ(kestrom::link_library_file(), "Pipewell.dll");
+}
+
+TEST_F(PortLayer, WriteReopensTheLinkAroundEveryTransfer) {
+    openPort();
+    link().handle = 9;
+    EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 1);
+    EXPECT_EQ(WritePort(bytes({0x1A, 0x53}).data(), 2), 1);
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite", "CloseDevice",
+                                       "OpenDevice", "uWrite"}));
+    const auto calls = link().calls;
+    EXPECT_EQ(calls[0].handle, 7);
+    EXPECT_EQ(calls[2].handle, 9);
+    EXPECT_EQ(calls[2].arg1, 0);  // command pipe
+    EXPECT_EQ(calls[3].handle, 9);
+    EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x1B, 0x41}), bytes({0x1A, 0x53})}));
+}
+
+TEST_F(PortLayer, BadWriteArgumentsNeverReachTheLink) {
+    openPort();
+    EXPECT_EQ(WritePort(nullptr, 5), 0);
+    EXPECT_EQ(WritePort(bytes({1}).data(), 0), 0);
+    EXPECT_EQ(WritePort(bytes({1}).data(), -4), 0);
+    EXPECT_TRUE(link().calls.empty());
+}
+
+TEST_F(PortLayer, ShortWriteRunsTheFullRecoverySequenceOnce) {
+    openPort();
+    link().writeResults = {1};
+    EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 0);
+    EXPECT_EQ(link().opNames(),
+              (Names{"CloseDevice", "OpenDevice", "uWrite",
+                     "ResetPipes", "CloseDevice", "OpenDevice",
+                     "ResetPipes", "CloseDevice", "OpenDevice",
+                     "ResetPipes", "CloseDevice", "OpenDevice",
+                     "ResetPipes", "CloseDevice", "OpenDevice",
+                     "SendSpecCommand", "CloseDevice", "OpenDevice"}));
+    const auto resets = link().callsOf("ResetPipes");
+    for (int pipe = 0; pipe < 4; ++pipe) EXPECT_EQ(resets[static_cast<size_t>(pipe)].arg1, pipe);
+    EXPECT_EQ(link().callsOf("SendSpecCommand")[0].arg1, 192);
+    EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50, 1600}));
+    EXPECT_EQ(link().callsOf("uWrite").size(), 1u);  // never retried
+}
+
+TEST_F(PortLayer, RecoveryStopsAtTheFirstRefusedPipeOrFailedReopen) {
+    openPort();
+    link().writeResults = {0};
+    link().resetPipeResults = {1, 1, 0};
+    EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 0);
+    EXPECT_EQ(link().callsOf("ResetPipes").size(), 3u);
+    EXPECT_TRUE(link().callsOf("SendSpecCommand").empty());
+    EXPECT_EQ(pauses, (std::vector<int>{50, 50}));
+
+    link().calls.clear();
+    pauses.clear();
+    link().writeResults = {0};
+    link().openResults = {7, -1};  // the transfer's reopen, then recovery's first
+    EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 0);
+    EXPECT_EQ(link().callsOf("ResetPipes").size(), 1u);
+    EXPECT_TRUE(link().callsOf("SendSpecCommand").empty());
+
+    // The next transfer opens afresh without closing a handle it does not hold.
+    link().calls.clear();
+    EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 1);
+    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "uWrite"}));
+}
+
+TEST_F(PortLayer, RefusedDeviceResetSkipsTheLongPauseAndHandleZeroSkipsRecovery) {
+    openPort();
+    link().writeResults = {0};
+    link().specCommandResults = {0};
+    EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
+    EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50}));
+    EXPECT_EQ(link().opNames().back(), "SendSpecCommand");
+
+    link().calls.clear();
+    link().handle = 0;
+    link().writeResults = {0};
+    EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite"}));
+}
+
+TEST_F(PortLayer, ReopenFailureFailsTheTransferWithoutRecovery) {
+    openPort();
+    link().openResults = {-1};
+    EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice"}));
+}
+
+TEST_F(PortLayer, ReplyReadGathersUpToFourAttempts) {
+    openPort();
+    link().reads[1] = {{bytes({0x11})}, {{}, 0}, {bytes({0x22, 0x33})}, {bytes({0x44})}};
+    std::uint8_t buffer[4] = {};
+    int received = -1;
+    EXPECT_EQ(kestrom::reply_read(4, buffer, &received, true), 1);
+    EXPECT_EQ(received, 4);
+    EXPECT_EQ(Bytes(buffer, buffer + 4), bytes({0x11, 0x22, 0x33, 0x44}));
+    const auto reads = link().callsOf("uRead");
+    ASSERT_EQ(reads.size(), 4u);
+    EXPECT_EQ(reads[0].arg1, 1);
+    EXPECT_EQ(reads[0].arg2, 4);
+    EXPECT_EQ(reads[1].arg2, 3);  // what is still missing
+    EXPECT_EQ(reads[2].arg2, 3);
+    EXPECT_EQ(reads[3].arg2, 1);
+    EXPECT_TRUE(pauses.empty());  // no pause between attempts
+}
+
+TEST_F(PortLayer, ShortReplyReadRecoversOnlyWhenAsked) {
+    openPort();
+    link().reads[1] = {{bytes({1, 2, 3})}};
+    std::uint8_t buffer[4] = {};
+    int received = 0;
+    EXPECT_EQ(kestrom::reply_read(4, buffer, &received, true), 0);
+    EXPECT_EQ(received, 3);
+    EXPECT_EQ(link().callsOf("uRead").size(), 4u);
+    EXPECT_EQ(link().callsOf("ResetPipes").size(), 4u);
+
+    link().calls.clear();
+    link().reads[1] = {{bytes({1, 2, 3})}};
+    EXPECT_EQ(kestrom::reply_read(4, buffer, &received, false), 0);
+    EXPECT_EQ(link().callsOf("uRead").size(), 4u);
+    EXPECT_TRUE(link().callsOf("ResetPipes").empty());
+
+    link().calls.clear();
+    EXPECT_EQ(kestrom::reply_read(0, buffer, &received, true), 0);
+    EXPECT_EQ(kestrom::reply_read(4, nullptr, &received, true), 0);
+    EXPECT_EQ(kestrom::reply_read(4, buffer, nullptr, true), 0);
+    EXPECT_EQ(kestrom::bulk_read(0, buffer, &received, true), 0);
+    EXPECT_TRUE(link().calls.empty());
+}
+
+TEST_F(PortLayer, BulkReadUsesTheImagePipe) {
+    openPort();
+    link().reads[3] = {{Bytes(100, 0xAB)}};
+    Bytes buffer(100);
+    int received = 0;
+    EXPECT_EQ(kestrom::bulk_read(100, buffer.data(), &received, true), 1);
+    EXPECT_EQ(received, 100);
+    EXPECT_EQ(link().callsOf("uRead")[0].arg1, 3);
+}
+
+TEST_F(PortLayer, StatusReadAsksTwiceAndTrustsTheSecondAnswer) {
+    openPort();
+    const Bytes second = StatusBits().idle().bytes();
+    link().statuses = {{Bytes(8, 0xEE), 0, 0}, {second, 1, 8}};
+    std::uint8_t buffer[8] = {};
+    int received = 0;
+    EXPECT_EQ(kestrom::status_read(8, buffer, &received, true), 1);
+    EXPECT_EQ(Bytes(buffer, buffer + 8), second);
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "GetSpecStatus", "GetSpecStatus"}));
+
+    // A good first answer does not save a failed second one.
+    link().calls.clear();
+    link().statuses = {{second, 1, 8}, {second, 0, 8}};
+    EXPECT_EQ(kestrom::status_read(8, buffer, &received, true), 0);
+    EXPECT_EQ(link().callsOf("ResetPipes").size(), 4u);
+
+    link().statuses = {{second, 1, 8}, {second, 1, 7}};  // short count
+    EXPECT_EQ(kestrom::status_read(8, buffer, &received, false), 0);
+}
+
+TEST_F(PortLayer, StatusQueryDecodesEveryFieldAndRefusesAllZero) {
+    openPort();
+    const Bytes all = bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x78, 0x56, 0x34, 0x12});
+    link().statuses = {{all}, {all}};
+    std::int32_t fields[22];
+    EXPECT_EQ(GetBSStatus(fields), 1);
+    for (int i = 0; i < 22; ++i) {
+        EXPECT_EQ(fields[i], i == 13 ? 8 : 1) << "field " << i;
+    }
+
+    link().status = Bytes(8, 0);
+    std::fill(fields, fields + 22, -5);
+    EXPECT_EQ(GetBSStatus(fields), 0);
+    EXPECT_EQ(fields[0], -5);
+    EXPECT_EQ(GetBSStatus(nullptr), 0);
+}
+
+TEST_F(PortLayer, EachStatusBitLandsInItsOwnField) {
+    struct Case { int byte, bit, field; };
+    const Case cases[] = {{0, 1, 0},  {0, 2, 1},  {0, 3, 2},  {0, 5, 3},  {0, 6, 4},  {0, 7, 5},
+                          {1, 1, 6},  {1, 2, 7},  {1, 3, 8},  {1, 5, 9},  {1, 6, 10}, {1, 7, 11},
+                          {2, 1, 12}, {2, 6, 14}, {2, 7, 15}, {3, 7, 16}, {3, 3, 17}, {3, 2, 18},
+                          {3, 4, 19}, {3, 0, 20}, {2, 0, 21}, {3, 5, 23}, {3, 6, 24}, {2, 2, 25}};
+    for (const Case& c : cases) {
+        std::uint8_t raw[8] = {};
+        raw[c.byte] = static_cast<std::uint8_t>(1u << c.bit);
+        const kestrom::DeviceStatus s = kestrom::decode_status(raw);
+        const auto* field = reinterpret_cast<const std::int32_t*>(&s);
+        for (int f = 0; f < 26; ++f) {
+            const int expected = f == c.field ? 1 : f == 13 ? 4 : 0;
+            EXPECT_EQ(field[f], expected) << "byte " << c.byte << " bit " << c.bit << " field " << f;
+        }
+    }
+    std::uint8_t ignored[8] = {0x11, 0x11, 0x30, 0x02, 0, 0, 0, 0};  // bits no field reads
+    const kestrom::DeviceStatus s = kestrom::decode_status(ignored);
+    EXPECT_EQ(s.scanLinesPerMm, 4);
+    EXPECT_EQ(s.haveData + s.printing + s.headHot + s.scannerIdle + s.paperSensorA, 0);
+    std::uint8_t pending[8] = {0, 0, 0, 0, 0x00, 0x00, 0xA0, 0x00};
+    EXPECT_EQ(kestrom::decode_status(pending).pendingBytes, 0xA00000);
+}
+
+TEST_F(PortLayer, LivenessProbeExchange) {
+    openPort();
+    link().statuses = {{StatusBits().idle().bytes()}, {StatusBits().idle().bytes()},
+                       {StatusBits().idle().replyReady().bytes()},
+                       {StatusBits().idle().replyReady().bytes()}};
+    queueReply(bytes({'B', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(kestrom::liveness_probe(3), 1);
+    EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B})}));
+    const auto timeouts = link().callsOf("SetUSBTimeouts");
+    ASSERT_EQ(timeouts.size(), 2u);
+    EXPECT_EQ(timeouts[0].arg1, 1);
+    EXPECT_EQ(timeouts[0].arg2, 1);
+    EXPECT_EQ(timeouts[1].arg1, 50);
+    EXPECT_EQ(timeouts[1].arg2, 200);
+    EXPECT_EQ(pauses, (std::vector<int>{200, 50}));
+    EXPECT_EQ(link().callsOf("uRead")[0].arg2, 6);
+}
+
+TEST_F(PortLayer, LivenessProbeFailures) {
+    openPort();
+    // Never ready: 10 tries by default, then no fetch.
+    deviceStatus(StatusBits().idle());
+    EXPECT_EQ(kestrom::liveness_probe(0), 0);
+    EXPECT_EQ(link().callsOf("GetSpecStatus").size(), 20u);
+    EXPECT_EQ(writes().size(), 1u);
+    EXPECT_EQ(link().callsOf("SetUSBTimeouts").back().arg1, 50);
+    EXPECT_TRUE(link().callsOf("ResetPipes").empty());  // recovery stays off
+
+    // Ready, but the reply does not start with 'B'.
+    link().calls.clear();
+    deviceStatus(StatusBits().idle().replyReady());
+    queueReply(bytes({'A', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(kestrom::liveness_probe(1), 0);
+
+    // The question is not written: no status reads at all.
+    link().calls.clear();
+    link().writeResults = {0};
+    EXPECT_EQ(kestrom::liveness_probe(5), 0);
+    EXPECT_TRUE(link().callsOf("GetSpecStatus").empty());
+    EXPECT_EQ(link().callsOf("SetUSBTimeouts").size(), 2u);
+}
+
+TEST_F(PortLayer, PersistPrefixAndSettingsBracketBytes) {
+    openPort();
+    EXPECT_EQ(kestrom::persist_prefix(), 1);
+    kestrom::bracket_open();
+    kestrom::bracket_close();
+    EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x03, 0xCC, 0x33, 0x33, 0xCC}), bytes({0x1B, 0x4A}),
+                                            bytes({0x1A, 0x53})}));
+    EXPECT_EQ(pauses, (std::vector<int>{50}));
+    link().writeResults = {2};
+    EXPECT_EQ(kestrom::persist_prefix(), 0);
+}
+
+}  // namespace
+}  // namespace kestrom_test

@@ -1,0 +1,241 @@
+#include "platform/usb/usb_link.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/usb/transfer_timeout.h"
+
+namespace pipewell {
+namespace {
+
+constexpr int kPipeCount = 4;
+
+DeviceInfo describe(libusb_device* device) {
+    DeviceInfo info;
+    libusb_device_descriptor descriptor{};
+    if (libusb_get_device_descriptor(device, &descriptor) != 0) return info;
+    info.vendor = descriptor.idVendor;
+    info.product = descriptor.idProduct;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+        libusb_get_config_descriptor(device, 0, &config) != 0)
+        return info;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        const libusb_interface& iface = config->interface[i];
+        for (int a = 0; a < iface.num_altsetting; ++a) {
+            const libusb_interface_descriptor& alt = iface.altsetting[a];
+            InterfaceInfo entry;
+            entry.number = alt.bInterfaceNumber;
+            entry.alternate = alt.bAlternateSetting;
+            entry.interfaceClass = alt.bInterfaceClass;
+            for (int e = 0; e < alt.bNumEndpoints; ++e)
+                entry.endpoints.push_back({alt.endpoint[e].bEndpointAddress, alt.endpoint[e].bmAttributes});
+            info.interfaces.push_back(std::move(entry));
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return info;
+}
+
+}  // namespace
+
+UsbLink& UsbLink::instance() {
+    static UsbLink link;
+    return link;
+}
+
+UsbLink::~UsbLink() {
+    links_.clear();
+    drop_device_handle();
+    forget_device();
+    if (context_ != nullptr) libusb_exit(context_);
+}
+
+bool UsbLink::ensure_context() {
+    if (context_ != nullptr) return true;
+    if (contextFailed_) return false;
+    if (libusb_init(&context_) != 0) {
+        context_ = nullptr;
+        contextFailed_ = true;  // no USB support here; do not retry every open
+        return false;
+    }
+    return true;
+}
+
+void UsbLink::forget_device() {
+    if (device_ != nullptr) libusb_unref_device(device_);
+    device_ = nullptr;
+    interface_ = InterfaceInfo{};
+}
+
+void UsbLink::drop_device_handle() {
+    if (open_ != nullptr) {
+        libusb_release_interface(open_, interface_.number);
+        libusb_close(open_);
+        open_ = nullptr;
+    }
+    ++generation_;
+}
+
+bool UsbLink::find_device() {
+    if (device_ != nullptr) return true;
+    std::optional<UsbId> id;
+    if (const auto text = platform::environment("PIPEWELL_USB_ID")) {
+        id = parse_usb_id(*text);
+        if (!id) return false;  // a wrong id must not silently pick another device
+    }
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(context_, &list);
+    if (count < 0) return false;
+    std::vector<DeviceInfo> infos;
+    infos.reserve(static_cast<std::size_t>(count));
+    for (ssize_t i = 0; i < count; ++i) infos.push_back(describe(list[i]));
+    if (const auto match = choose_device(infos, id)) {
+        device_ = libusb_ref_device(list[match->device]);
+        interface_ = infos[match->device].interfaces[match->interface];
+    }
+    libusb_free_device_list(list, 1);
+    return device_ != nullptr;
+}
+
+bool UsbLink::ensure_open_device() {
+    if (open_ != nullptr) return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!find_device()) return false;
+        libusb_device_handle* device = nullptr;
+        const int r = libusb_open(device_, &device);
+        if (r == LIBUSB_ERROR_NO_DEVICE || r == LIBUSB_ERROR_NOT_FOUND) {
+            forget_device();  // unplugged or re-enumerated: look once more
+            continue;
+        }
+        if (r != 0) return false;
+        libusb_set_auto_detach_kernel_driver(device, 1);
+        if (libusb_claim_interface(device, interface_.number) != 0) {
+            libusb_close(device);
+            return false;
+        }
+        if (interface_.alternate != 0 &&
+            libusb_set_interface_alt_setting(device, interface_.number, interface_.alternate) != 0) {
+            libusb_release_interface(device, interface_.number);
+            libusb_close(device);
+            return false;
+        }
+        open_ = device;
+        return true;
+    }
+    return false;
+}
+
+UsbLink::OpenLink* UsbLink::link(int handle) {
+    const auto it = links_.find(handle);
+    if (it == links_.end() || open_ == nullptr || it->second.generation != generation_) return nullptr;
+    return &it->second;
+}
+
+const EndpointInfo* UsbLink::endpoint(int pipe) const {
+    if (pipe < 0 || pipe >= kPipeCount || static_cast<std::size_t>(pipe) >= interface_.endpoints.size())
+        return nullptr;
+    return &interface_.endpoints[static_cast<std::size_t>(pipe)];
+}
+
+int UsbLink::open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!ensure_context() || !ensure_open_device()) return -1;
+    while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0) nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
+    const int handle = nextHandle_++;
+    OpenLink entry;
+    entry.generation = generation_;
+    links_[handle] = entry;
+    return handle;
+}
+
+int UsbLink::close(int handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return links_.erase(handle) != 0 ? 1 : 0;
+}
+
+int UsbLink::transfer(const EndpointInfo& e, std::uint8_t* buffer, int count, int timeoutMs) {
+    int moved = 0;
+    int r = 0;
+    const unsigned timeout = transfer_timeout(timeoutMs, count);
+    if (e.transfer_type() == kTransferInterrupt)
+        r = libusb_interrupt_transfer(open_, e.address, buffer, count, &moved, timeout);
+    else
+        r = libusb_bulk_transfer(open_, e.address, buffer, count, &moved, timeout);
+    if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        drop_device_handle();  // unplugged: the next open searches again
+        forget_device();
+    }
+    return moved > 0 ? moved : -1;
+}
+
+int UsbLink::write(int handle, int pipe, const std::uint8_t* buffer, int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenLink* l = link(handle);
+    const EndpointInfo* e = endpoint(pipe);
+    if (l == nullptr || e == nullptr || e->is_in() || buffer == nullptr || count <= 0) return -1;
+    // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
+    return transfer(*e, const_cast<std::uint8_t*>(buffer), count, l->writeTimeoutMs);
+}
+
+int UsbLink::read(int handle, int pipe, std::uint8_t* buffer, int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenLink* l = link(handle);
+    const EndpointInfo* e = endpoint(pipe);
+    if (l == nullptr || e == nullptr || !e->is_in() || buffer == nullptr || count <= 0) return -1;
+    return transfer(*e, buffer, count, l->readTimeoutMs);
+}
+
+int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (delivered != nullptr) *delivered = 0;
+    OpenLink* l = link(handle);
+    if (l == nullptr || buffer == nullptr || count <= 0 || count > 0xFFFF) return 0;
+    const int r = libusb_control_transfer(open_, kStatusRequestType, kStatusRequest, 0,
+                                          static_cast<std::uint16_t>(interface_.number), buffer,
+                                          static_cast<std::uint16_t>(count),
+                                          transfer_timeout(l->writeTimeoutMs, count));
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        drop_device_handle();
+        forget_device();
+    }
+    if (r < 0) return 0;
+    if (delivered != nullptr) *delivered = r;
+    return 1;
+}
+
+int UsbLink::set_timeouts(int handle, int first, int second) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenLink* l = link(handle);
+    if (l == nullptr) return 0;
+    l->writeTimeoutMs = first;
+    l->readTimeoutMs = second;
+    return 1;
+}
+
+int UsbLink::special_command(int handle, int code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenLink* l = link(handle);
+    if (l == nullptr || code != kResetUsbDevice) return 0;
+    const int r = libusb_reset_device(open_);
+    if (r == LIBUSB_ERROR_NOT_FOUND || r == LIBUSB_ERROR_NO_DEVICE) {
+        // The device came back as a new device: find it again at the next open.
+        drop_device_handle();
+        forget_device();
+        return 1;
+    }
+    return r == 0 ? 1 : 0;
+}
+
+int UsbLink::reset_pipe(int handle, int pipe) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenLink* l = link(handle);
+    const EndpointInfo* e = endpoint(pipe);
+    if (l == nullptr || e == nullptr) return 0;
+    return libusb_clear_halt(open_, e->address) == 0 ? 1 : 0;
+}
+
+}  // namespace pipewell
