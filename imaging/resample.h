@@ -1,0 +1,47 @@
+#pragma once
+// The straightening resampler: turns the measured paper upright and cuts it out
+// into a new unpadded record of the plan's size.
+
+#include "imaging/Skewtrim.h"
+#include "imaging/outline.h"
+
+#include <array>
+#include <vector>
+#include <cstdint>
+
+namespace skewtrim {
+
+// Resampling methods chosen by the caller's mode (1-bit sources always nearest).
+enum Mode : int { kBicubic = 1, kBilinear = 2, kNearest = 3 };
+
+// Colour of everything outside the paper: blue, green, red bytes.
+using FillColour = std::array<std::uint8_t, 3>;
+constexpr FillColour kFillColour = {255, 0, 0};
+
+// Bicubic weights in 1/1024, 10 phases by 4 taps (cubic convolution, a = -1).
+using CubicWeights = std::array<std::array<std::int32_t, 4>, 10>;
+const CubicWeights& cubic_weights();
+
+// Bilinear products ((v + 1) x w) / 10 for weights 0..10 and values 0..255,
+// with the last entries of rows 5, 7 and 9 lowered so that complementary
+// weights never sum above 255.
+using LinearProducts = std::array<std::array<std::uint8_t, 256>, 11>;
+const LinearProducts& linear_products();
+
+// Source offsets of output pixels: entry k is cos (resp. sin) of the angle
+// added k times, for k up to max((W-1)/2, (H-1)/2) + 10.
+struct OffsetTables {
+    std::vector<double> cosines;
+    std::vector<double> sines;
+    OffsetTables(double theta, int width, int height);
+};
+
+// Fills `dst` with the straightened paper. Codes: 1 invalid request (missing
+// record or fill, size not positive, centre or mask outside the source), the
+// check code of the source, 5 out of memory; `dst` is written only on success.
+int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std::uint8_t* fill, Bitmap* dst);
+
+// Copy of `src` with 8 repeated pixels on every side (unpadded).
+int bordered_copy(const Bitmap& src, Bitmap& out);
+
+}  // namespace skewtrim

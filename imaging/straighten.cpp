@@ -1,0 +1,54 @@
+#include "imaging/straighten.h"
+
+#include "imaging/bitmap.h"
+#include "imaging/outline.h"
+#include "imaging/resample.h"
+
+#include <cstring>
+#include <new>
+
+namespace skewtrim {
+
+int straighten(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
+    if (src == nullptr || dst == nullptr || level < 0 || level > 255 || mode < kBicubic || mode > kNearest ||
+        (rule != 1 && rule != 255)) {
+        return kInvalidArgument;
+    }
+    if (int code = bitmap_check(src); code != kOk) {
+        return code;
+    }
+    try {
+        StraightenPlan plan;
+        if (int code = measure_paper(*src, level, rule, plan); code != kOk) {
+            return code;
+        }
+        return resample(src, plan, mode, kFillColour.data(), dst);
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+}
+
+int straighten_buffer(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level) {
+    if (pixels == nullptr || width == nullptr || height == nullptr || *width <= 0 || *height <= 0 ||
+        !valid_depth(bitCount) || mode < kBicubic || mode > kNearest) {
+        return 0;
+    }
+    BitmapGuard in;
+    if (bitmap_new(in.get(), *width, *height, bitCount, false) != kOk) {
+        return 0;
+    }
+    std::memcpy(in->bits, pixels, static_cast<size_t>(in->imageSize));
+    BitmapGuard out;
+    if (straighten(in.get(), mode, level & 0xFF, 1, out.get()) != kOk) {
+        return 0;
+    }
+    if (out->imageSize > in->imageSize) {
+        return 0;  // would overrun a buffer sized for the input
+    }
+    std::memcpy(pixels, out->bits, static_cast<size_t>(out->imageSize));
+    *width = out->width;
+    *height = out->height;
+    return 1;
+}
+
+}  // namespace skewtrim
