@@ -224,10 +224,10 @@ void finish_geometry(OmrForm& f) {
         OmrTrack& h = is_vertical(f.tracks[0].kind) ? f.tracks[1] : f.tracks[0];
         const bool toVertical = share_corner(h, v);
         const bool toHorizontal = share_corner(v, h);
-        if (f.codeSlotCount >= 2 && h.kind == kTop && toHorizontal && !h.marks.empty() &&
+        // The top track's last mark is a corner shared with the vertical track.
+        if (f.codeSlotCount >= 2 && h.kind == kTop && (toVertical || toHorizontal) && !h.marks.empty() &&
             std::abs(h.marks.back().x - v.line) < kCornerReach)
             f.codeFromLast = 1;
-        (void)toVertical;
         if (!v.marks.empty() && !h.marks.empty()) {
             v.nearest = nearest_mark(v, h);
             h.nearest = nearest_mark(h, v);

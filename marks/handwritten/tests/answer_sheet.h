@@ -17,19 +17,31 @@ struct AnswerSheet {
     double height = 130;
     bool outlines = true;
     int topRole = 1;
+    double partial = 0.3;          // share of a cell that '+' fills
+    bool topTrack = true;          // false: a one-track sheet with the left track only
+    std::vector<double> topMarks;  // left edges of the top marks after the corner; empty: one per column
+
+    std::vector<double> top_marks() const {
+        if (!topMarks.empty()) return topMarks;
+        std::vector<double> v;
+        for (int c = 0; c < columns; ++c) v.push_back(20 + 10.0 * c);
+        return v;
+    }
 
     double row_top(int r) const { return 29 + 8.0 * r; }      // cell top edge
     double column_left(int c) const { return 18 + 10.0 * c; }  // cell left edge
     static constexpr double kCellW = 6, kCellH = 4;
 
     // answers: one string per row, one character per column:
-    // '#' filled (a little beyond the cell), '+' 30 % filled from the left, anything else empty.
+    // '#' filled (a little beyond the cell), '+' partly filled from the left, anything else empty.
     Sheet draw(const std::vector<std::string>& answers) const {
         Sheet s;
         s.width = width;
         s.height = height;
-        s.fill({5.5, 4, 2, 5});  // the corner mark, shared by both tracks
-        for (int c = 0; c < columns; ++c) s.fill({20 + 10.0 * c, 4, 2, 5});
+        if (topTrack) {
+            s.fill({5.5, 4, 2, 5});  // the corner mark, shared by both tracks
+            for (double x : top_marks()) s.fill({x, 4, 2, 5});
+        }
         for (int r = 0; r < rows; ++r) s.fill({4, 30 + 8.0 * r, 5, 2});
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {
@@ -39,7 +51,7 @@ struct AnswerSheet {
                                    ? answers[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]
                                    : '.';
                 if (a == '#') s.fill({cell.x - 0.25, cell.y - 0.25, cell.w + 0.5, cell.h + 0.5});
-                if (a == '+') s.fill({cell.x, cell.y, cell.w * 0.3, cell.h});
+                if (a == '+') s.fill({cell.x, cell.y, cell.w * partial, cell.h});
             }
         }
         return s;
@@ -47,10 +59,13 @@ struct AnswerSheet {
 
     // The form's values; `ratios` e.g. "0.5" or "0.65 0.3".
     std::string form(const std::string& ratios, const std::string& codeSlots = "") const {
-        std::string v = "1 1 2\n0 " + std::to_string(rows) + " 0 4 5 2";
+        std::string v = std::string("1 1 ") + (topTrack ? "2" : "1") + "\n0 " + std::to_string(rows) + " 0 4 5 2";
         for (int r = 0; r < rows; ++r) v += " " + num(30 + 8.0 * r);
-        v += "\n3 " + std::to_string(columns + 1) + " " + std::to_string(topRole) + " 4 2 5 5.5";
-        for (int c = 0; c < columns; ++c) v += " " + num(20 + 10.0 * c);
+        if (topTrack) {
+            const std::vector<double> marks = top_marks();
+            v += "\n3 " + std::to_string(marks.size() + 1) + " " + std::to_string(topRole) + " 4 2 5 5.5";
+            for (double x : marks) v += " " + num(x);
+        }
         v += "\n1 6 4 " + std::to_string(columns);
         for (int c = 0; c < columns; ++c) v += " " + num(column_left(c));
         v += " " + std::to_string(rows);
