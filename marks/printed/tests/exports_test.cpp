@@ -1,0 +1,80 @@
+// The exports of libTypemark.so as a caller binds them, by name at run time.
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "marks/printed/Typemark.h"
+#include "platform/dynamic_library.h"
+#include "sheet.h"
+
+namespace {
+
+using OMReadSPFn = int (*)(const uint8_t*, int*, int, int, int, int, char*);
+using DecodeFn = int (*)(Bitmap*, int, int, int, int*, char*);
+
+class TypemarkExports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib_.open(TYPEMARK_LIBRARY_PATH)) << lib_.error();
+        omread_ = lib_.resolve<OMReadSPFn>("OMReadSP");
+        decode_ = lib_.resolve<DecodeFn>("image_decode_OMRSP");
+        ASSERT_NE(omread_, nullptr);
+        ASSERT_NE(decode_, nullptr);
+    }
+    void TearDown() override { unsetenv("FMTFILESPPATH"); }
+    platform::DynamicLibrary lib_;
+    OMReadSPFn omread_ = nullptr;
+    DecodeFn decode_ = nullptr;
+};
+
+TEST_F(TypemarkExports, BadArgumentsAnswerZeroAndLeaveTheResult) {
+    std::uint8_t image[16] = {0};
+    int selector = 0;
+    char result[8] = "keep";
+    EXPECT_EQ(omread_(nullptr, &selector, 0, 8, 2, 2, result), 0);
+    EXPECT_EQ(omread_(image, nullptr, 0, 8, 2, 2, result), 0);
+    EXPECT_EQ(omread_(image, &selector, 0, 8, 2, 2, nullptr), 0);
+    EXPECT_EQ(omread_(image, &selector, 0, 0, 2, 2, result), 0);
+    EXPECT_EQ(omread_(image, &selector, 0, 8, -1, 2, result), 0);
+    EXPECT_EQ(omread_(image, &selector, 0, 8, 2, 5, result), 0);
+    EXPECT_EQ(omread_(image, &selector, 0, 0x7fffffff, 0x7fffffff, 2, result), 0);
+    Bitmap bmp{8, 2, 8, 16, 8, nullptr, image};
+    EXPECT_EQ(decode_(&bmp, 0, 0, 2, &selector, result), 0) << "8-bit record";
+    bmp.bitCount = 1;
+    bmp.stride = 0;
+    EXPECT_EQ(decode_(&bmp, 0, 0, 2, &selector, result), 0) << "stride shorter than a row";
+    EXPECT_EQ(decode_(nullptr, 0, 0, 2, &selector, result), 0);
+    EXPECT_STREQ(result, "keep");
+}
+
+// With the kit's bitmap library beside this one, a sheet on a dark background is
+// straightened and read through OMReadSP; the text fills exactly what the grid needs.
+TEST_F(TypemarkExports, ReadsASheetThroughTheBitmapLibrary) {
+    platform::DynamicLibrary skewtrim;
+    if (!skewtrim.open("Skewtrim.dll")) GTEST_SKIP() << "libSkewtrim.so is not built";
+    sheet::Block b;
+    b.markWidth = 2.0;
+    b.markHeight = 2.0;
+    b.columnPitch = {5, 5, 5};
+    b.rowPitch = {4, 6};
+    b.cells = {"1111", "1001", "0110"};
+    setenv("FMTFILESPPATH", sheet::write_temp("typemark_exports.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
+    sheet::Layout l;
+    l.width = 640;
+    l.height = 480;
+    l.margin = 30;
+    l.block = b;
+    const auto rows = sheet::pack(sheet::render(l));
+    char result[64];
+    std::memset(result, 0x7f, sizeof result);
+    int selector = 0;
+    ASSERT_EQ(omread_(rows.data(), &selector, 1, l.width, l.height, 2, result), 1);
+    EXPECT_STREQ(result, sheet::expected_text(b).c_str());
+    EXPECT_EQ(selector, 1);
+    const std::size_t used = sheet::expected_text(b).size() + 1;
+    for (std::size_t i = used; i < sizeof result; ++i) EXPECT_EQ(result[i], 0x7f) << i;
+}
+
+}  // namespace
