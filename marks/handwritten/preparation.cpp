@@ -26,6 +26,21 @@ bool mode_scale(int scanMode, ModeScale& m) {
     }
 }
 
+// Each byte's eight pixels as eight bytes of 0 or 1, in memory order.
+struct ExpandTable {
+    std::uint64_t entry[256];
+    constexpr ExpandTable() : entry() {
+        for (int v = 0; v < 256; ++v) {
+            std::uint64_t e = 0;
+            for (int bit = 0; bit < 8; ++bit)
+                if ((v >> (7 - bit)) & 1) e |= std::uint64_t{1} << (8 * bit);
+            entry[v] = e;
+        }
+    }
+    std::uint64_t operator[](std::uint8_t v) const { return entry[v]; }
+};
+constexpr ExpandTable kExpand;
+
 // Source index for each destination index: ftol(i x n / n' + 0.5), at most n - 1.
 std::vector<int> sample_map(int source, int target) {
     std::vector<int> map(static_cast<std::size_t>(target));
@@ -63,7 +78,7 @@ bool resample_to_working(const marks::Image& copy, int scanMode, marks::Image& o
         const std::vector<int> columns = sample_map(copy.width, w2);
         const std::vector<int> rows = sample_map(copy.height, h2);
         std::vector<std::uint8_t> expanded;
-        if (copy.bitCount == 1) expanded.resize(static_cast<std::size_t>(copy.width));
+        if (copy.bitCount == 1) expanded.resize(static_cast<std::size_t>(copy.stride) * 8);
         int previous = -1;
         for (int j = 0; j < h2; ++j) {
             const int sy = rows[static_cast<std::size_t>(j)];
@@ -78,14 +93,22 @@ bool resample_to_working(const marks::Image& copy, int scanMode, marks::Image& o
                 for (int i = 0; i < w2; ++i) dst[i] = src[columns[static_cast<std::size_t>(i)]];
                 continue;
             }
-            for (int x = 0; x < copy.width; ++x)
-                expanded[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((src[x >> 3] >> (7 - (x & 7))) & 1);
-            for (int i = 0; i < w2; i += 8) {
+            // One byte per pixel, eight at a time.
+            for (int b = 0; b < copy.stride; ++b) {
+                const std::uint64_t eight = kExpand[src[b]];
+                const std::size_t at = static_cast<std::size_t>(b) * 8;
+                std::memcpy(expanded.data() + at, &eight, 8);
+            }
+            const std::uint8_t* e = expanded.data();
+            const int* col = columns.data();
+            int i = 0;
+            for (; i + 8 <= w2; i += 8, col += 8) {
+                dst[i >> 3] = static_cast<std::uint8_t>(e[col[0]] << 7 | e[col[1]] << 6 | e[col[2]] << 5 | e[col[3]] << 4 |
+                                                        e[col[4]] << 3 | e[col[5]] << 2 | e[col[6]] << 1 | e[col[7]]);
+            }
+            if (i < w2) {
                 unsigned byte = 0;
-                for (int b = 0; b < 8; ++b) {
-                    byte <<= 1;
-                    if (i + b < w2) byte |= expanded[static_cast<std::size_t>(columns[static_cast<std::size_t>(i + b)])];
-                }
+                for (int b = 0; b < 8; ++b) byte = (byte << 1) | (i + b < w2 ? e[col[b]] : 0u);
                 dst[i >> 3] = static_cast<std::uint8_t>(byte);
             }
         }

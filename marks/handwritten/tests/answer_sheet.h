@@ -17,6 +17,8 @@ struct AnswerSheet {
     double height = 130;
     bool outlines = true;
     int topRole = 1;
+    double rowPitch = 8;
+    double columnPitch = 10;
     double partial = 0.3;          // share of a cell that '+' fills
     bool topTrack = true;          // false: a one-track sheet with the left track only
     std::vector<double> topMarks;  // left edges of the top marks after the corner; empty: one per column
@@ -24,12 +26,12 @@ struct AnswerSheet {
     std::vector<double> top_marks() const {
         if (!topMarks.empty()) return topMarks;
         std::vector<double> v;
-        for (int c = 0; c < columns; ++c) v.push_back(20 + 10.0 * c);
+        for (int c = 0; c < columns; ++c) v.push_back(20 + columnPitch * c);
         return v;
     }
 
-    double row_top(int r) const { return 29 + 8.0 * r; }      // cell top edge
-    double column_left(int c) const { return 18 + 10.0 * c; }  // cell left edge
+    double row_top(int r) const { return 29 + rowPitch * r; }      // cell top edge
+    double column_left(int c) const { return 18 + columnPitch * c; }  // cell left edge
     static constexpr double kCellW = 6, kCellH = 4;
 
     // answers: one string per row, one character per column:
@@ -42,7 +44,7 @@ struct AnswerSheet {
             s.fill({5.5, 4, 2, 5});  // the corner mark, shared by both tracks
             for (double x : top_marks()) s.fill({x, 4, 2, 5});
         }
-        for (int r = 0; r < rows; ++r) s.fill({4, 30 + 8.0 * r, 5, 2});
+        for (int r = 0; r < rows; ++r) s.fill({4, 30 + rowPitch * r, 5, 2});
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {
                 const Rect cell{column_left(c), row_top(r), kCellW, kCellH};
@@ -60,7 +62,7 @@ struct AnswerSheet {
     // The form's values; `ratios` e.g. "0.5" or "0.65 0.3".
     std::string form(const std::string& ratios, const std::string& codeSlots = "") const {
         std::string v = std::string("1 1 ") + (topTrack ? "2" : "1") + "\n0 " + std::to_string(rows) + " 0 4 5 2";
-        for (int r = 0; r < rows; ++r) v += " " + num(30 + 8.0 * r);
+        for (int r = 0; r < rows; ++r) v += " " + num(30 + rowPitch * r);
         if (topTrack) {
             const std::vector<double> marks = top_marks();
             v += "\n3 " + std::to_string(marks.size() + 1) + " " + std::to_string(topRole) + " 4 2 5 5.5";

@@ -45,8 +45,10 @@ Scan scan(const Sheet& sheet, const ScanSetup& setup) {
     const double a = setup.degrees * 3.14159265358979323846 / 180.0;
     const double c = std::cos(a), s = std::sin(a);
     // Bounding box of the turned paper plus the bed margin.
-    const double bw = std::fabs(c) * sheet.width + std::fabs(s) * sheet.height + 2 * setup.margin;
-    const double bh = std::fabs(s) * sheet.width + std::fabs(c) * sheet.height + 2 * setup.margin;
+    double bw = std::fabs(c) * sheet.width + std::fabs(s) * sheet.height + 2 * setup.margin;
+    double bh = std::fabs(s) * sheet.width + std::fabs(c) * sheet.height + 2 * setup.margin;
+    if (setup.width > 0) bw = setup.width / setup.dotsAcross;
+    if (setup.height > 0) bh = setup.height / setup.linesAlong;
     Scan out;
     out.width = static_cast<int>(std::lround(bw * setup.dotsAcross));
     out.height = static_cast<int>(std::lround(bh * setup.linesAlong));

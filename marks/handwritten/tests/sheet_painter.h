@@ -26,6 +26,8 @@ struct ScanSetup {
     double linesAlong = 8.0;  // rows per millimetre
     double degrees = 0.0;     // turn of the paper on the bed (clockwise as seen)
     double margin = 0.0;      // dark bed around the paper, millimetres
+    int width = 0;            // when set, the scan's size in dots and rows (the paper centred)
+    int height = 0;
 };
 
 // A 1-bit scan: rows of (width + 7) / 8 bytes, 1 = light, the sheet's top row first.
