@@ -242,3 +242,111 @@ TEST(ResultText, CodeSlotsReportTheTopTrackPatternFromItsLastMark) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cell box placed by hand: one left track matched at x = 20, y = 20 and 100;
+// a 10 x 10 cell 50 dots right of the track and 30 below its first mark.
+TEST(Measurement, BoxPlacementAndTheMarkedRatioBoundary) {
+    OmrForm form = load_one(inktest::form_text("0 0 1  0 2 0 6666 0 0 5 2 0 10 5 2  0 1 8.75 4.375 1.25 1.25  0.5 0.25"));
+    ASSERT_EQ(form.cells.size(), 1u);
+    // Put the form's geometry in round numbers.
+    form.tracks[0].marks[0].formY = 20;
+    form.tracks[0].marks[1].formY = 100;
+    form.cells[0] = OmrCell{50, 30, 10, 10, 0, 0};
+    FitResult fit;
+    fit.orientation = 2;
+    TrackMatch m;
+    m.track = 0;
+    m.edge = kEdgeL;
+    for (int y : {20, 100}) {
+        marks::MarkBlob b;
+        b.centroidX = 20;
+        b.centroidY = y;
+        m.blobs.push_back(b);
+    }
+    fit.matches.push_back(m);
+    std::vector<CellBox> boxes;
+    ASSERT_TRUE(cell_boxes(form, fit, 200, 200, boxes));
+    EXPECT_EQ(boxes[0].x0, 63);
+    EXPECT_EQ(boxes[0].x1, 77);
+    EXPECT_EQ(boxes[0].y0, 43);
+    EXPECT_EQ(boxes[0].y1, 57);
+    EXPECT_EQ(boxes[0].area, 100);
+
+    marks::Image img;
+    img.create(200, 200, 1);
+    std::fill(img.bits(), img.bits() + img.imageSize, 0xFF);
+    auto fill = [&](int n) {  // n dark pixels inside the box, rows counted from the last stored row
+        std::fill(img.bits(), img.bits() + img.imageSize, 0xFF);
+        for (int i = 0; i < n; ++i) img.set_dark(63 + i % 14, 199 - (43 + i / 14));
+    };
+    const std::int32_t level = 90;
+    std::vector<CellReading> readings;
+    fill(50);
+    ASSERT_TRUE(measure_cells(form, fit, img, &level, 1, readings));
+    EXPECT_EQ(readings[0].darkCount[0], 50);
+    EXPECT_EQ(readings[0].state[0], 1);  // exactly the marked ratio
+    fill(49);
+    ASSERT_TRUE(measure_cells(form, fit, img, &level, 1, readings));
+    EXPECT_EQ(readings[0].state[0], 2);
+    fill(24);
+    ASSERT_TRUE(measure_cells(form, fit, img, &level, 1, readings));
+    EXPECT_EQ(readings[0].state[0], 0);
+    fill(14 * 14);  // the box holds more than the cell: the count stops at the area
+    ASSERT_TRUE(measure_cells(form, fit, img, &level, 1, readings));
+    EXPECT_EQ(readings[0].darkCount[0], 100);
+    EXPECT_DOUBLE_EQ(readings[0].ratio[0], 1.0);
+    // A box wholly outside the image fails the measurement.
+    form.cells[0].x = 500;
+    EXPECT_FALSE(measure_cells(form, fit, img, &level, 1, readings));
+}
+
+// A top track 30 mm down, below a row of title blocks that ends the top edge
+// scan before it: with role 1 it is sought by a fresh band scan.
+TEST(FormFit, DeepRoleOneTrackIsFoundByAFreshBandScan) {
+    inktest::Sheet s;
+    s.width = 100;
+    s.height = 120;
+    for (double x : {30.0, 50.0, 70.0}) s.fill({x, 3, 6, 3});
+    s.fill({5.5, 30, 2, 5});
+    for (double x : {20.0, 40.0}) s.fill({x, 30, 2, 5});
+    for (int r = 0; r < 4; ++r) s.fill({4, 50 + 8.0 * r, 5, 2});
+    const marks::Image work = working(inktest::scan(s, {}));
+    const EdgeLists lists = scan_all(work);
+    ASSERT_LT(lists[kEdgeT].deepest, 8 * 30);
+    auto form_with_role = [](int role) {
+        return load_one(inktest::form_text("0 0 2  0 4 0 4 5 2 50 58 66 74  3 3 " + std::to_string(role) +
+                                           " 30 2 5 5.5 20 40  2 0.5"));
+    };
+    FitResult fit;
+    ASSERT_EQ(fit_form(form_with_role(1), lists, work, fit), FitOutcome::kFitted);
+    EXPECT_EQ(fit.orientation, 0);
+    ASSERT_EQ(fit.matches.size(), 2u);
+    EXPECT_EQ(fit.matches[1].blobs.size(), 3u);
+    EXPECT_NEAR(fit.matches[1].blobs[0].centroidY, 8 * 32.5, 2);
+    // Any other role is sought in the edge list only.
+    EXPECT_EQ(fit_form(form_with_role(2), lists, work, fit), FitOutcome::kNoFit);
+}
+
+// The form's left track lists only the first four rows, open-ended: it fits
+// the first window of the longer image track.
+TEST(FormFit, OpenEndedTrackFitsAWindowOfTheImageTrack) {
+    inktest::AnswerSheet a;
+    const marks::Image work = working(inktest::scan(a.draw({}), {}));
+    const EdgeLists lists = scan_all(work);
+    inktest::AnswerSheet four = a;
+    four.rows = 4;
+    std::string text = four.form("0.5");
+    text.insert(text.size() - 1, " 15 1 0");
+    const OmrForm form = load_one(text);
+    EXPECT_EQ(form.tracks[0].openEnded, 1);
+    FitResult fit;
+    ASSERT_EQ(fit_form(form, lists, work, fit), FitOutcome::kFitted);
+    ASSERT_EQ(fit.matches[0].blobs.size(), 5u);  // the corner and four rows
+    EXPECT_NEAR(fit.matches[0].blobs[4].centroidY, 8 * 55, 2);
+    // Closed, the same form does not fit the longer track.
+    EXPECT_EQ(fit_form(load_one(four.form("0.5")), lists, work, fit), FitOutcome::kNoFit);
+}
+
+}  // namespace
