@@ -25,7 +25,7 @@ const char kFormatFile[] =
     "0 0 1  0 3 0 2 3 1.5 12 18 24  1 3 2 1 11 2 11.75 17.75  0.5 15 1\n"
     "*";
 
-constexpr int kWidth = 240;
+constexpr int kWidth = 240;  // the sheet the forms describe; other sizes come from the input
 constexpr int kHeight = 288;
 
 bool prepare() {
@@ -41,7 +41,7 @@ bool prepare() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool ready = prepare();
-    if (!ready || size < 4) return 0;
+    if (!ready || size < 6) return 0;
     const int flip = data[0] & 1;
     const int scanMode = 1 + data[0] / 2 % 6;  // 6 is refused
     const int bitCount = (data[1] & 1) ? 8 : 1;
@@ -49,14 +49,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int levelCount = 1 + data[2] % 3;
     std::int32_t levels[3] = {data[3], data[3] + 20, 255};
 
+    // Mostly the forms' sheet size; sometimes a small odd one.
+    const int width = data[4] < 200 ? kWidth : 1 + data[4] % 64;
+    const int height = data[5] < 200 ? kHeight : 1 + data[5] % 64;
     marks::Image sheet;
-    if (!sheet.create(kWidth, kHeight, bitCount)) return 0;
+    if (!sheet.create(width, height, bitCount)) return 0;
     std::fill(sheet.bits(), sheet.bits() + sheet.imageSize, static_cast<std::uint8_t>(bitCount == 1 ? 0xFF : 200));
-    for (std::size_t i = 4; i + 4 <= size; i += 4) {
-        const int x0 = data[i] * kWidth / 256;
-        const int y0 = data[i + 1] * kHeight / 256;
-        const int x1 = std::min(kWidth, x0 + 1 + data[i + 2] % 48);
-        const int y1 = std::min(kHeight, y0 + 1 + data[i + 3] % 48);
+    for (std::size_t i = 6; i + 4 <= size; i += 4) {
+        const int x0 = data[i] * width / 256;
+        const int y0 = data[i + 1] * height / 256;
+        const int x1 = std::min(width, x0 + 1 + data[i + 2] % 48);
+        const int y1 = std::min(height, y0 + 1 + data[i + 3] % 48);
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) {
                 if (bitCount == 1) {

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include <unistd.h>
 
 namespace inktest {
 
@@ -75,10 +78,14 @@ Scan scan(const Sheet& sheet, const ScanSetup& setup) {
 }
 
 void use_format_file(const std::string& name, const std::string& text) {
-    std::FILE* f = std::fopen(name.c_str(), "wb");
+    // Written aside and renamed into place, so that test programs running side
+    // by side never read a half-written file.
+    const std::string temporary = "fmt-" + std::to_string(getpid()) + ".tmp";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (f != nullptr) {
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
+        std::rename(temporary.c_str(), name.c_str());
     }
     setenv("FMTFILEPATH", name.c_str(), 1);
 }
