@@ -42,13 +42,21 @@ int straighten_buffer(std::uint8_t* pixels, int* width, int* height, int bitCoun
     if (straighten(in.get(), mode, level & 0xFF, 1, out.get()) != kOk) {
         return 0;
     }
-    if (out->imageSize > in->imageSize) {
-        return 0;  // would overrun a buffer sized for the input
+    return write_back(*out, in->imageSize, pixels, width, height) ? 1 : 0;
+}
+
+bool write_back(const Bitmap& result, std::int64_t capacity, std::uint8_t* pixels, int* width, int* height) {
+    const std::int64_t bytes = unpadded_row_bytes(result.width, result.bitCount) * result.height;
+    if (bytes > capacity) {
+        return false;  // would overrun a buffer that is only known to hold the input
     }
-    std::memcpy(pixels, out->bits, static_cast<size_t>(out->imageSize));
-    *width = out->width;
-    *height = out->height;
-    return 1;
+    for (int y = 0; y < result.height; ++y) {
+        const std::int64_t row = unpadded_row_bytes(result.width, result.bitCount);
+        std::memcpy(pixels + y * row, result.rows[y], static_cast<size_t>(row));
+    }
+    *width = result.width;
+    *height = result.height;
+    return true;
 }
 
 }  // namespace skewtrim

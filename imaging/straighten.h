@@ -20,4 +20,8 @@ int straighten(const Bitmap* src, int mode, int level, int rule, Bitmap* dst);
 // buffer is only known to hold the input.
 int straighten_buffer(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level);
 
+// Copies a result's rows over a caller's buffer known to hold `capacity` bytes
+// and stores its size; false (nothing written) when the result does not fit.
+bool write_back(const Bitmap& result, std::int64_t capacity, std::uint8_t* pixels, int* width, int* height);
+
 }  // namespace skewtrim
