@@ -24,10 +24,10 @@ bool column_test(const std::vector<const RowGroup*>& rows, const PrintedForm& a,
         if (!near(e->width, a.markWidth, dpm) || !near(e->height, a.markHeight, dpm)) return false;
         if (j == 0) continue;
         const Region* p = end_region(*rows[j - 1], last);
-        if (!near(e->cx, p->cx, dpm)) return false;
-        if (!near(e->cy - p->cy, a.rowGap(static_cast<int>(j) - 1), dpm)) return false;
+        if (!near(e->centroidX, p->centroidX, dpm)) return false;
+        if (!near(e->centroidY - p->centroidY, a.rowGap(static_cast<int>(j) - 1), dpm)) return false;
     }
-    const int span = end_region(*rows.back(), last)->cy - end_region(*rows.front(), last)->cy;
+    const int span = end_region(*rows.back(), last)->centroidY - end_region(*rows.front(), last)->centroidY;
     return near(span, a.spanY, kSpanTolerance * dpm);
 }
 
@@ -36,7 +36,7 @@ bool continues_column(const RowGroup& neighbour, const RowGroup& outer, const Pr
                       int dpm, bool last) {
     const Region* n = end_region(neighbour, last);
     const Region* o = end_region(outer, last);
-    return std::abs(n->cy - o->cy) < kClearance * dpm && std::abs(n->cx - o->cx) < a.markWidth;
+    return std::abs(n->centroidY - o->centroidY) < kClearance * dpm && std::abs(n->centroidX - o->centroidX) < a.markWidth;
 }
 
 // Cells of one row against the anchor row's column positions: a column is marked when
@@ -46,19 +46,19 @@ bool continues_column(const RowGroup& neighbour, const RowGroup& outer, const Pr
 std::optional<std::string> read_by_columns(const RowGroup& row, const std::vector<int>& columnX, int dpm) {
     std::string cells(columnX.size(), '0');
     std::size_t k = 0;
-    while (k < row.size() && row[k]->cx < columnX.front() - dpm) {
+    while (k < row.size() && row[k]->centroidX < columnX.front() - dpm) {
         // Beside the block, but not closer than the clearance.
-        if (row[k]->cx > columnX.front() - kClearance * dpm) return std::nullopt;
+        if (row[k]->centroidX > columnX.front() - kClearance * dpm) return std::nullopt;
         ++k;
     }
     for (std::size_t i = 0; i < columnX.size(); ++i) {
-        if (k < row.size() && row[k]->cx < columnX[i] - dpm) return std::nullopt;
-        if (k < row.size() && near(row[k]->cx, columnX[i], dpm)) {
+        if (k < row.size() && row[k]->centroidX < columnX[i] - dpm) return std::nullopt;
+        if (k < row.size() && near(row[k]->centroidX, columnX[i], dpm)) {
             cells[i] = '1';
             ++k;
         }
     }
-    if (k < row.size() && row[k]->cx < columnX.back() + kClearance * dpm) return std::nullopt;
+    if (k < row.size() && row[k]->centroidX < columnX.back() + kClearance * dpm) return std::nullopt;
     return cells;
 }
 
@@ -73,7 +73,7 @@ std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm&
     // Walk in x order from the first region, or backwards from the last.
     const int step = last ? -1 : 1;
     long k = last ? n - 1 : 0;
-    auto cx = [&](long i) { return row[static_cast<std::size_t>(i)]->cx; };
+    auto cx = [&](long i) { return row[static_cast<std::size_t>(i)]->centroidX; };
     auto column = [&](int i) { return last ? columns - 1 - i : i; };
     auto gapAfter = [&](int i) { return last ? a.columnGap(columns - 2 - (i - 1)) : a.columnGap(i - 1); };
     int expected = cx(k);
@@ -113,13 +113,13 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         const auto start = find_anchor_run(group, a, dpm);
         if (!start) continue;
         const Region* firstMark = group[*start];
-        const int lo = firstMark->cx - kNarrowMargin * dpm;
-        const int hi = group[*start + static_cast<std::size_t>(columnCount) - 1]->cx + kNarrowMargin * dpm;
+        const int lo = firstMark->centroidX - kNarrowMargin * dpm;
+        const int hi = group[*start + static_cast<std::size_t>(columnCount) - 1]->centroidX + kNarrowMargin * dpm;
 
         // Narrow the candidates to the block's band of columns and regroup them.
         std::vector<const Region*> band;
         for (const Region* r : candidates)
-            if (r->cx >= lo && r->cx <= hi) band.push_back(r);
+            if (r->centroidX >= lo && r->centroidX <= hi) band.push_back(r);
         const std::vector<RowGroup> rows = group_rows(band, dpm);
         std::size_t anchorGroup = rows.size();
         for (std::size_t h = 0; h < rows.size() && anchorGroup == rows.size(); ++h)
@@ -132,8 +132,8 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         long long sumY = 0;
         for (int i = 0; i < columnCount; ++i) {
             const Region* r = rows[anchorGroup][*start2 + static_cast<std::size_t>(i)];
-            columnX[static_cast<std::size_t>(i)] = r->cx;
-            sumY += r->cy;
+            columnX[static_cast<std::size_t>(i)] = r->centroidX;
+            sumY += r->centroidY;
         }
         const int anchorY = static_cast<int>(sumY / columnCount);
 
@@ -173,7 +173,7 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         if (!clear) continue;
         for (auto& row : blockRows)
             std::stable_sort(row.begin(), row.end(),
-                             [](const Region* p, const Region* q) { return p->cx < q->cx; });
+                             [](const Region* p, const Region* q) { return p->centroidX < q->centroidX; });
 
         if (a.anchor[kAnchorL] || a.anchor[kAnchorR]) {
             std::vector<const RowGroup*> ptrs;
@@ -223,19 +223,19 @@ std::optional<std::size_t> find_anchor_run(const RowGroup& row, const PrintedFor
     if (columns == 0 || row.size() < columns) return std::nullopt;
     for (std::size_t s = 0; s + columns <= row.size(); ++s) {
         const Region* first = row[s];
-        int expected = first->cx;
+        int expected = first->centroidX;
         bool fits = true;
         for (std::size_t i = 1; i < columns && fits; ++i) {
             const Region* r = row[s + i];
             const int gap = a.columnGap(static_cast<int>(i) - 1);
             expected += gap;
-            fits = near(r->cx - row[s + i - 1]->cx, gap, dpm) && near(r->cx, expected, dpm) &&
-                   near(r->cy, first->cy, dpm);
+            fits = near(r->centroidX - row[s + i - 1]->centroidX, gap, dpm) && near(r->centroidX, expected, dpm) &&
+                   near(r->centroidY, first->centroidY, dpm);
         }
         if (!fits) continue;
         const Region* lastMark = row[s + columns - 1];
-        if (!near(lastMark->cx - first->cx, a.spanX, kSpanTolerance * dpm)) continue;
-        if (s + columns < row.size() && row[s + columns]->cx - lastMark->cx < kClearance * dpm) continue;
+        if (!near(lastMark->centroidX - first->centroidX, a.spanX, kSpanTolerance * dpm)) continue;
+        if (s + columns < row.size() && row[s + columns]->centroidX - lastMark->centroidX < kClearance * dpm) continue;
         return s;
     }
     return std::nullopt;

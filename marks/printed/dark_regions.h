@@ -1,35 +1,26 @@
 #pragma once
-// Dark connected regions of the whole image, built from horizontal runs of dark pixels
-// linked across neighbouring rows.
+// Dark connected regions of the whole image: dark runs of every row, linked across
+// neighbouring rows into regions (the readers' shared labelling).
 
 #include <vector>
 
-#include "marks/printed/working_image.h"
+#include "marks/common/image.h"
+#include "marks/common/regions.h"
 
 namespace typemark {
 
-// One dark region; centroids are pixel-coordinate sums divided by the pixel count
-// (integer division); width and height are the bounding-box extents.
-struct Region {
-    int pixels = 0;
-    int cx = 0, cy = 0;
-    int width = 0, minX = 0, maxX = 0;
-    int height = 0, maxY = 0, minY = 0;
-};
-
-struct RunRules {
-    int minLength;    // shortest run that counts
-    int maxLength;    // longest run that counts; a merged run reaching it is dropped
-    int mergeGap;     // a counting run starting at most this far after the last one's end joins it
-    int minPixels;    // smallest region kept
-};
+using Region = marks::MarkBlob;
 
 // Rules for printed marks at `dpm` dots per millimetre: runs of dpm / 4 .. 100 x dpm,
-// merged across dpm / 4 + 1, regions of 10 pixels or more.
-RunRules printed_mark_rules(int dpm);
+// runs within dpm / 4 + 1 pixels joined.
+marks::RunRules printed_mark_rules(int dpm);
 
-// The kept regions in labelling order (the order in which they were first met, from
-// stored row 0 upward and along each row).
-std::vector<Region> find_dark_regions(const WorkingImage& image, const RunRules& rules);
+// Smallest region kept, in pixels.
+constexpr int kMinRegionPixels = 10;
+
+// The kept regions of a 1-bit image in labelling order (the order in which the regions
+// were first met, from stored row 0 upward and along each row). Width and height are the
+// bounding-box extents.
+std::vector<Region> find_dark_regions(const marks::Image& image, int dpm);
 
 }  // namespace typemark

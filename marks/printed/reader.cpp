@@ -1,15 +1,17 @@
 #include "marks/printed/reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <utility>
 
+#include "marks/common/border_cleanup.h"
+#include "marks/common/format_text.h"
+#include "marks/common/skewtrim_binding.h"
 #include "marks/printed/block_fit.h"
-#include "marks/printed/border_cleanup.h"
 #include "marks/printed/form_file.h"
 #include "marks/printed/printed_form.h"
 #include "marks/printed/result_text.h"
-#include "marks/printed/skewtrim_binding.h"
 #include "platform/files.h"
 
 namespace typemark {
@@ -20,15 +22,6 @@ constexpr int kStraightenMode = 2;        // SkewtrimEx resampling mode
 constexpr int kQuarterTurn = 90;
 constexpr std::size_t kTurnSlack = 1024;  // bytes added to the block before a quarter turn
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
-
-// Room for the straightened image. Its size is the paper's, normally smaller than the
-// scan; the outline's corners are bounded by lines through points of the image, so twice
-// the sum of the sides bounds each output side.
-std::size_t straighten_capacity(int width, int height) {
-    const std::size_t side = 2 * (static_cast<std::size_t>(width) + static_cast<std::size_t>(height));
-    const std::size_t room = (side + 7) / 8 * side + 1024;
-    return std::min(room, kMaxImageBytes);
-}
 
 }  // namespace
 
@@ -43,6 +36,26 @@ int dots_per_mm(int scanMode) {
         case 3: case 4: return 12;
         default: return 0;
     }
+}
+
+bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out) {
+    const long long height = static_cast<long long>(image.height) * repeat;
+    if (repeat < 1 || height > 0x7fffffff) return false;
+    if (!out.create(image.width, static_cast<int>(height), image.bitCount)) return false;
+    const std::size_t n = static_cast<std::size_t>(image.stride);
+    for (int y = 0; y < image.height; ++y)
+        for (int r = 0; r < repeat; ++r) std::memcpy(out.row(y * repeat + r), image.row(y), n);
+    return true;
+}
+
+bool quarter_turn(marks::Image& image, int (*rotatePicSP)(std::uint8_t*, int*, int*, int, int)) {
+    if (rotatePicSP == nullptr || image.empty() || image.bitCount != 1) return false;
+    const std::size_t need = static_cast<std::size_t>(image.width) *
+                                 ((static_cast<std::size_t>(image.height) + 7) / 8) + kTurnSlack;
+    if (!image.reserve(need, static_cast<std::size_t>(image.width))) return false;
+    int w = image.width, h = image.height;
+    if (rotatePicSP(image.bits(), &w, &h, 1, kQuarterTurn) != 0) return false;
+    return image.relayout(w, h);
 }
 
 std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,
@@ -65,22 +78,23 @@ std::optional<std::string> read_form(const std::vector<Region>& regions, const P
     return std::nullopt;
 }
 
-BlockSearch read_block(const WorkingImage& image, int dpm, int* selector, std::string& text, int* orientation) {
-    const std::vector<Region> regions = find_dark_regions(image, printed_mark_rules(dpm));
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text, int* orientation) {
+    const std::vector<Region> regions = find_dark_regions(image, dpm);
     const auto path = format_file_path();
     if (!path) return BlockSearch::NoForms;
     const auto file = platform::read_file(*path);
     if (!file || file->empty()) return BlockSearch::NoForms;
 
-    std::vector<double> values;
-    std::size_t pos = 0;
+    marks::FormText form;
     if (*selector == 0) {
         int number = 0;
-        while (read_form_values(*file, pos, values) == FormStatus::Ok) {
-            const auto form = parse_printed_form(values, dpm);
-            if (!form) break;  // a form that fails to parse ends the search
+        std::size_t pos = 0;
+        while (marks::read_form_text(*file, pos, form) == marks::FormTextStatus::kOk) {
+            pos = form.nextOffset;
+            const auto parsed = parse_printed_form(form.values, dpm);
+            if (!parsed) break;  // a form that fails to parse ends the search
             ++number;
-            if (auto found = read_form(regions, *form, dpm, orientation)) {
+            if (auto found = read_form(regions, *parsed, dpm, orientation)) {
                 text = std::move(*found);
                 *selector = number;
                 return BlockSearch::Fitted;
@@ -88,11 +102,12 @@ BlockSearch read_block(const WorkingImage& image, int dpm, int* selector, std::s
         }
         return number > 0 ? BlockSearch::NotFitted : BlockSearch::NoForms;
     }
+    std::size_t pos = 0;
     if (!skip_forms(*file, pos, *selector - 1)) return BlockSearch::NoForms;
-    if (read_form_values(*file, pos, values) != FormStatus::Ok) return BlockSearch::NoForms;
-    const auto form = parse_printed_form(values, dpm);
-    if (!form) return BlockSearch::NoForms;
-    if (auto found = read_form(regions, *form, dpm, orientation)) {
+    if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::kOk) return BlockSearch::NoForms;
+    const auto parsed = parse_printed_form(form.values, dpm);
+    if (!parsed) return BlockSearch::NoForms;
+    if (auto found = read_form(regions, *parsed, dpm, orientation)) {
         text = std::move(*found);
         *selector = 0;
         return BlockSearch::Fitted;
@@ -105,43 +120,48 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
     if (rq.flip != 0 && rq.flip != 1) return std::nullopt;
+    const std::int64_t rowBytes = marks::unpadded_stride(rq.width, 1);
+    if (rowBytes <= 0 || rq.stride < static_cast<std::size_t>(rowBytes)) return std::nullopt;
 
-    SkewtrimBinding skewtrim;  // released when the read ends, on every path
-    if (!skewtrim.bind(library_state().skewtrimLibrary)) return std::nullopt;
-
-    const int repeat = rq.scanMode == 1 ? 2 : (rq.scanMode == 3 ? 3 : 1);
-    const long long stretched = static_cast<long long>(rq.height) * repeat;
-    if (stretched > 0x7fffffff) return std::nullopt;
-    const std::size_t capacity =
-        rq.straighten == 1 ? straighten_capacity(rq.width, static_cast<int>(stretched)) : 0;
-    WorkingImage image;
-    if (!prepare_copy(rq.pixels, rq.stride, rq.width, rq.height, rq.flip, repeat, capacity, image))
+    marks::SkewtrimBinding skewtrim;  // released when the read ends, on every path
+    if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
+        skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
         return std::nullopt;
 
-    if (rq.straighten == 1) {
-        int w = image.width(), h = image.height();
-        if (skewtrim.skewtrimEx(image.bits(), &w, &h, 1, kStraightenMode) == 0) return std::nullopt;
-        if (!image.resize(w, h)) return std::nullopt;
+    // The copy with row 0 dark, flipped as asked, then stretched to full line resolution.
+    std::vector<const std::uint8_t*> sourceRows(static_cast<std::size_t>(rq.height));
+    for (int y = 0; y < rq.height; ++y) sourceRows[static_cast<std::size_t>(y)] = rq.pixels + static_cast<std::size_t>(y) * rq.stride;
+    marks::SourceView source;
+    source.width = rq.width;
+    source.height = rq.height;
+    source.bitCount = 1;
+    source.stride = static_cast<int>(std::min<std::size_t>(rq.stride, 0x7fffffff));
+    source.rows = sourceRows.data();
+    marks::Image image;
+    if (!marks::copy_flipped(source, rq.flip, image)) return std::nullopt;
+    const int repeat = rq.scanMode == 1 ? 2 : (rq.scanMode == 3 ? 3 : 1);
+    if (repeat > 1) {
+        marks::Image stretched;
+        if (!repeat_rows(image, repeat, stretched)) return std::nullopt;
+        std::swap(image, stretched);
     }
-    clean_borders(image, 2 * dpm, dpm);
+
+    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrim.skewtrimEx, kStraightenMode))
+        return std::nullopt;
+    marks::clean_borders(image, dpm);
 
     std::string text;
-    int* selector = rq.selector;
-    int local = *selector;
-    BlockSearch outcome = read_block(image, dpm, &local, text, rq.orientation);
+    int selector = *rq.selector;
+    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation);
     if (outcome == BlockSearch::NotFitted) {
         // Once more with the image turned by a quarter.
-        int w = image.width(), h = image.height();
-        const std::size_t need = static_cast<std::size_t>(w) * ((static_cast<std::size_t>(h) + 7) / 8) + kTurnSlack;
-        if (need > kMaxImageBytes + kTurnSlack || !image.reserve(need)) return std::nullopt;
-        if (skewtrim.rotatePicSP(image.bits(), &w, &h, 1, kQuarterTurn) != 0) return std::nullopt;
-        if (!image.resize(w, h)) return std::nullopt;
-        local = *selector;
+        if (!quarter_turn(image, skewtrim.rotatePicSP)) return std::nullopt;
         if (rq.turned != nullptr) *rq.turned = 1;
-        outcome = read_block(image, dpm, &local, text, rq.orientation);
+        selector = *rq.selector;
+        outcome = read_block(image, dpm, &selector, text, rq.orientation);
     }
     if (outcome != BlockSearch::Fitted) return std::nullopt;
-    *selector = local;
+    *rq.selector = selector;
     return text;
 }
 

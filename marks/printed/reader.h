@@ -11,7 +11,7 @@
 
 #include "marks/printed/dark_regions.h"
 #include "marks/printed/printed_form.h"
-#include "marks/printed/working_image.h"
+#include "marks/common/image.h"
 
 namespace typemark {
 
@@ -44,8 +44,17 @@ enum class BlockSearch { Fitted, NotFitted, NoForms };
 
 // Reading proper on a prepared image: regions, forms, orientations. On Fitted, `text`
 // holds the result and the selector is updated.
-BlockSearch read_block(const WorkingImage& image, int dpm, int* selector, std::string& text,
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text,
                        int* orientation = nullptr);
+
+// A copy of `image` whose every row is repeated `repeat` times (scan modes with half or
+// a third of the line resolution). False when the size is out of range or memory runs out.
+bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out);
+
+// Turns the image by a quarter through RotatePicSP (which answers 0 on success), first
+// enlarging the pixel block to width x ((height + 7) / 8) + 1024 bytes and the row table
+// to width entries.
+bool quarter_turn(marks::Image& image, int (*rotatePicSP)(std::uint8_t*, int*, int*, int, int));
 
 // Tries one form in the four orientations on the regions of an image.
 std::optional<std::string> read_form(const std::vector<Region>& regions,

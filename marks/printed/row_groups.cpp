@@ -15,7 +15,7 @@ std::vector<const Region*> select_candidates(const std::vector<Region>& regions,
     const long long maxPixels = static_cast<long long>(dpm + markWidth) * (dpm + markHeight);
     std::vector<const Region*> out;
     for (const Region& r : regions) {
-        if (r.pixels < minPixels || r.pixels > maxPixels) continue;
+        if (r.pixelCount < minPixels || r.pixelCount > maxPixels) continue;
         if (r.width < f || r.width > dpm + markWidth) continue;
         if (r.height < g || r.height > dpm + markHeight) continue;
         out.push_back(&r);
@@ -27,20 +27,20 @@ std::vector<RowGroup> group_rows(const std::vector<const Region*>& candidates, i
     std::vector<RowGroup> rows;
     const Region* previous = nullptr;
     for (const Region* r : candidates) {
-        if (previous == nullptr || std::abs(r->cy - previous->cy) >= dpm) rows.emplace_back();
+        if (previous == nullptr || std::abs(r->centroidY - previous->centroidY) >= dpm) rows.emplace_back();
         rows.back().push_back(r);
         previous = r;
     }
     for (RowGroup& row : rows)
         std::stable_sort(row.begin(), row.end(),
-                         [](const Region* a, const Region* b) { return a->cx < b->cx; });
+                         [](const Region* a, const Region* b) { return a->centroidX < b->centroidX; });
     return rows;
 }
 
 int row_line(const RowGroup& row) {
     if (row.empty()) return 0;
     long long sum = 0;
-    for (const Region* r : row) sum += r->cy;
+    for (const Region* r : row) sum += r->centroidY;
     return static_cast<int>(sum / static_cast<long long>(row.size()));
 }
 

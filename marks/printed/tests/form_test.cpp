@@ -1,4 +1,4 @@
-// The format file: framing, numbers, the two form layouts, and the orientation tables.
+// The format file: picking a form, the two form layouts, and the orientation tables.
 
 #include <cstdlib>
 #include <string>
@@ -6,22 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include "marks/common/format_text.h"
 #include "marks/printed/form_file.h"
 #include "marks/printed/printed_form.h"
 
 namespace {
 
-using typemark::FormStatus;
 using typemark::PrintedForm;
 
 std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
-
-std::vector<double> values_of(const std::string& file, FormStatus want = FormStatus::Ok) {
-    std::vector<double> v;
-    std::size_t pos = 0;
-    EXPECT_EQ(typemark::read_form_values(bytes(file), pos, v), want);
-    return v;
-}
 
 std::vector<int> gaps(const std::vector<typemark::TableEntry>& t) {
     std::vector<int> g;
@@ -29,31 +22,13 @@ std::vector<int> gaps(const std::vector<typemark::TableEntry>& t) {
     return g;
 }
 
-TEST(FormFraming, TitleIsSkippedAndSeparatorsSplitNumbers) {
-    // The title's digits and '*' are skipped; '-' and letters separate numbers.
-    const auto v = values_of("junk 12 *title 77 * 01234567890123456\n1,-2.5x3;.5 4*");
-    EXPECT_EQ(v, (std::vector<double>{1, 2.5, 3, 0.5, 4}));
-}
-
-TEST(FormFraming, UnclosedFormAndLongNumbersFail) {
-    values_of("*title                        1 2 3", FormStatus::Failed);
-    values_of("*title                        1234567890123456789 *");  // 19 characters
-    values_of("*title                        12345678901234567890 *", FormStatus::Failed);
-    values_of("no forms at all", FormStatus::NoMoreForms);
-}
-
 TEST(FormFraming, FormsFollowEachOtherAndCanBeSkipped) {
     const auto file = bytes("*first                        1 2*second                       3 4*third                        5*");
     std::size_t pos = 0;
-    std::vector<double> v;
-    ASSERT_EQ(typemark::read_form_values(file, pos, v), FormStatus::Ok);
-    EXPECT_EQ(v, (std::vector<double>{1, 2}));
-    ASSERT_EQ(typemark::read_form_values(file, pos, v), FormStatus::Ok);
-    EXPECT_EQ(v, (std::vector<double>{3, 4}));
-    pos = 0;
+    marks::FormText form;
     ASSERT_TRUE(typemark::skip_forms(file, pos, 2));
-    ASSERT_EQ(typemark::read_form_values(file, pos, v), FormStatus::Ok);
-    EXPECT_EQ(v, (std::vector<double>{5}));
+    ASSERT_EQ(marks::read_form_text(file, pos, form), marks::FormTextStatus::kOk);
+    EXPECT_EQ(form.values, (std::vector<double>{5}));
     pos = 0;
     EXPECT_FALSE(typemark::skip_forms(file, pos, 5));
 }

@@ -1,19 +1,21 @@
 // Dark regions, candidate marks, row groups and border cleanup on small drawn images.
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
-#include "marks/printed/border_cleanup.h"
+#include "marks/common/image.h"
 #include "marks/printed/dark_regions.h"
+#include "marks/printed/reader.h"
 #include "marks/printed/row_groups.h"
-#include "marks/printed/working_image.h"
 #include "sheet.h"
 
 namespace {
 
-using typemark::WorkingImage;
+using WorkingImage = marks::Image;
 
 void load(WorkingImage& img, const sheet::Picture& p) {
-    ASSERT_TRUE(img.create(p.width, p.height));
+    ASSERT_TRUE(img.create(p.width, p.height, 1));
     const auto rows = sheet::pack(p);
     std::copy(rows.begin(), rows.end(), img.bits());
 }
@@ -30,16 +32,16 @@ TEST(DarkRegions, RunsAreFilteredMergedAndLinked) {
     p.fill(128, 22, 130, 30, 0);
     WorkingImage img;
     load(img, p);
-    const auto regions = typemark::find_dark_regions(img, typemark::printed_mark_rules(8));
+    const auto regions = typemark::find_dark_regions(img, 8);
     ASSERT_EQ(regions.size(), 3u);
-    EXPECT_EQ(regions[0].pixels, 100);
-    EXPECT_EQ(regions[0].cx, 14);
-    EXPECT_EQ(regions[0].cy, 9);
+    EXPECT_EQ(regions[0].pixelCount, 100);
+    EXPECT_EQ(regions[0].centroidX, 14);
+    EXPECT_EQ(regions[0].centroidY, 9);
     EXPECT_EQ(regions[0].width, 10);
-    EXPECT_EQ(regions[1].pixels, 50);
+    EXPECT_EQ(regions[1].pixelCount, 50);
     EXPECT_EQ(regions[1].width, 10);
     EXPECT_EQ(regions[1].height, 5);
-    EXPECT_EQ(regions[2].pixels, 20 + 2 * 16);
+    EXPECT_EQ(regions[2].pixelCount, 20 + 2 * 16);
     EXPECT_EQ(regions[2].height, 10);
     EXPECT_EQ(regions[2].minY, 20);
 }
@@ -52,7 +54,7 @@ TEST(DarkRegions, RunsReachingTheLengthLimitAreDropped) {
     p.fill(0, 9, 700, 11, 0);     // kept
     WorkingImage img;
     load(img, p);
-    const auto regions = typemark::find_dark_regions(img, typemark::printed_mark_rules(8));
+    const auto regions = typemark::find_dark_regions(img, 8);
     ASSERT_EQ(regions.size(), 1u);
     EXPECT_EQ(regions[0].minY, 9);
 }
@@ -68,47 +70,50 @@ TEST(RowGroups, CandidatesBySizeAndRowsByCentroid) {
     p.fill(60, 31, 76, 43, 0);
     WorkingImage img;
     load(img, p);
-    const auto regions = typemark::find_dark_regions(img, typemark::printed_mark_rules(8));
+    const auto regions = typemark::find_dark_regions(img, 8);
     const auto candidates = typemark::select_candidates(regions, 16, 12, 8);
     ASSERT_EQ(candidates.size(), 5u);
     const auto rows = typemark::group_rows(candidates, 8);
     ASSERT_EQ(rows.size(), 2u);
     ASSERT_EQ(rows[0].size(), 3u);
-    EXPECT_LT(rows[0][0]->cx, rows[0][1]->cx);
-    EXPECT_LT(rows[0][1]->cx, rows[0][2]->cx);
+    EXPECT_LT(rows[0][0]->centroidX, rows[0][1]->centroidX);
+    EXPECT_LT(rows[0][1]->centroidX, rows[0][2]->centroidX);
     EXPECT_EQ(rows[1].size(), 2u);
     // A mark size far from the regions' selects none of them.
     EXPECT_TRUE(typemark::select_candidates(regions, 40, 40, 8).empty());
 }
 
-TEST(BorderCleanup, SliversGoMarksAndFullBordersStay) {
-    sheet::Picture p(200, 100, 1);
-    p.fill(0, 0, 3, 100, 0);      // a 3-pixel dark sliver along the left edge
-    p.fill(197, 0, 200, 50, 0);   // and along half of the right edge
-    p.fill(50, 40, 66, 52, 0);    // a mark well inside
+TEST(Preparation, LinesRepeatedForHalfAndThirdResolution) {
     WorkingImage img;
-    load(img, p);
-    typemark::clean_borders(img, 16, 8);
-    for (int y = 0; y < 100; ++y) {
-        EXPECT_FALSE(img.dark(1, y));
-        EXPECT_FALSE(img.dark(198, y));
-    }
-    EXPECT_TRUE(img.dark(55, 45));
+    ASSERT_TRUE(img.create(8, 3, 1));
+    for (int y = 0; y < 3; ++y) img.row(y)[0] = static_cast<std::uint8_t>(y + 1);
+    WorkingImage out;
+    ASSERT_TRUE(typemark::repeat_rows(img, 3, out));
+    ASSERT_EQ(out.height, 9);
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(out.row(y)[0], y / 3 + 1) << y;
 }
 
-TEST(WorkingImageCopy, FlipAndLineRepetition) {
-    // Three rows, each with a different first byte.
-    const std::uint8_t rows[] = {0x01, 0x02, 0x03};
+// A stand-in turn that writes the whole turned size, as the real one does.
+int turn_stub(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
+    if (bitCount != 1 || angle != 90) return 1;
+    const int w = *width, h = *height;
+    std::memset(pixels, 0xA5, static_cast<std::size_t>(w) * static_cast<std::size_t>((h + 7) / 8));
+    *width = h;
+    *height = w;
+    return 0;  // success is 0
+}
+int failing_turn(std::uint8_t*, int*, int*, int, int) { return 1; }
+
+TEST(Preparation, QuarterTurnMakesRoomAndTakesTheNewSize) {
     WorkingImage img;
-    ASSERT_TRUE(typemark::prepare_copy(rows, 1, 8, 3, 0, 2, 0, img));
-    ASSERT_EQ(img.height(), 6);
-    const std::uint8_t flip0[] = {0, 0, 0x01, 0x01, 0x02, 0x02};
-    for (int y = 0; y < 6; ++y) EXPECT_EQ(img.row(y)[0], flip0[y]) << y;
-    ASSERT_TRUE(typemark::prepare_copy(rows, 1, 8, 3, 1, 1, 0, img));
-    EXPECT_EQ(img.row(0)[0], 0);
-    EXPECT_EQ(img.row(1)[0], 0x03);
-    EXPECT_EQ(img.row(2)[0], 0x02);
-    EXPECT_FALSE(typemark::prepare_copy(rows, 0, 9, 3, 0, 1, 0, img)) << "stride shorter than a row";
+    ASSERT_TRUE(img.create(100, 3, 1));  // 13 x 3 bytes; turned: 1 x 100
+    ASSERT_TRUE(typemark::quarter_turn(img, turn_stub));
+    EXPECT_EQ(img.width, 3);
+    EXPECT_EQ(img.height, 100);
+    EXPECT_EQ(img.stride, 1);
+    EXPECT_EQ(img.row(99)[0], 0xA5);
+    EXPECT_FALSE(typemark::quarter_turn(img, failing_turn));
+    EXPECT_EQ(img.width, 3);
 }
 
 }  // namespace
