@@ -20,6 +20,7 @@ struct AnswerSheet {
     double rowPitch = 8;
     double columnPitch = 10;
     double partial = 0.3;          // share of a cell that '+' fills
+    bool corner = true;            // the top track starts with a mark in the left track's column
     bool topTrack = true;          // false: a one-track sheet with the left track only
     std::vector<double> topMarks;  // left edges of the top marks after the corner; empty: one per column
 
@@ -41,7 +42,7 @@ struct AnswerSheet {
         s.width = width;
         s.height = height;
         if (topTrack) {
-            s.fill({5.5, 4, 2, 5});  // the corner mark, shared by both tracks
+            if (corner) s.fill({5.5, 4, 2, 5});  // the corner mark, shared by both tracks
             for (double x : top_marks()) s.fill({x, 4, 2, 5});
         }
         for (int r = 0; r < rows; ++r) s.fill({4, 30 + rowPitch * r, 5, 2});
@@ -65,7 +66,8 @@ struct AnswerSheet {
         for (int r = 0; r < rows; ++r) v += " " + num(30 + rowPitch * r);
         if (topTrack) {
             const std::vector<double> marks = top_marks();
-            v += "\n3 " + std::to_string(marks.size() + 1) + " " + std::to_string(topRole) + " 4 2 5 5.5";
+            v += "\n3 " + std::to_string(marks.size() + (corner ? 1 : 0)) + " " + std::to_string(topRole) + " 4 2 5" +
+                 (corner ? " 5.5" : "");
             for (double x : marks) v += " " + num(x);
         }
         v += "\n1 6 4 " + std::to_string(columns);
