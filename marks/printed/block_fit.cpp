@@ -166,8 +166,9 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         }
         const int firstY = lineY.front(), lastY = lineY.back();
         const int top = std::max(firstY, lastY), bottom = std::min(firstY, lastY);
-        // Every row of the block holds marks (a row without any cannot be located).
-        bool clear = std::find(present.begin(), present.end(), false) == present.end();
+        // The rows at both ends of the block hold marks: they fix its extent (a blank row
+        // inside the block is located by the gaps around it).
+        bool clear = present.front() && present.back();
         for (int y : outside)
             if (y > bottom - kClearance * dpm && y < top + kClearance * dpm) clear = false;
         if (!clear) continue;

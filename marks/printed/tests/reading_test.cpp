@@ -149,6 +149,25 @@ TEST_F(ReadingTest, ResolutionsAndLineStretching) {
     EXPECT_FALSE(read(at12, 1, 2));
 }
 
+TEST_F(ReadingTest, BlankRowInsideTheBlock) {
+    Block b = block_for({D});
+    b.cells[0] = "0100000000";
+    b.cells[4] = std::string(10, '0');
+    use_forms(sheet::grid_form(pairs_for({D}), b) + "*");
+    const Picture upright = sheet::render(small_layout(b));
+    const std::string want = sheet::expected_text(b);
+    EXPECT_EQ(read(upright), want);
+    EXPECT_EQ(read(sheet::turn_half(upright)), want);
+    EXPECT_EQ(read(sheet::turn_clockwise(upright)), want);
+    EXPECT_EQ(read(sheet::turn_counter_clockwise(upright)), want);
+    // Without a mark in the row farthest from the anchor row the block's extent is not
+    // known from the anchor row; the sheet is then read only after the quarter turn, from
+    // its first column, which every row fills.
+    b.cells[0] = std::string(10, '0');
+    EXPECT_EQ(read(sheet::render(small_layout(b))), sheet::expected_text(b));
+    EXPECT_EQ(turned_, 1);
+}
+
 TEST_F(ReadingTest, UniformPitchesWithSpans) {
     Block b = block_for({U});
     b.cells[3] = "0000100000";
