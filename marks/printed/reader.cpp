@@ -22,6 +22,8 @@ constexpr int kStraightenMode = 2;        // SkewtrimEx resampling mode
 constexpr int kQuarterTurn = 90;
 constexpr std::size_t kTurnSlack = 1024;  // bytes added to the block before a quarter turn
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
+// Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
+constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
 
 }  // namespace
 
@@ -48,7 +50,7 @@ bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out) {
     return true;
 }
 
-bool quarter_turn(marks::Image& image, int (*rotatePicSP)(std::uint8_t*, int*, int*, int, int)) {
+bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP) {
     if (rotatePicSP == nullptr || image.empty() || image.bitCount != 1) return false;
     const std::size_t need = static_cast<std::size_t>(image.width) *
                                  ((static_cast<std::size_t>(image.height) + 7) / 8) + kTurnSlack;
@@ -116,17 +118,22 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
 }
 
 std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
+    if (dots_per_mm(rq.scanMode) == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
+    marks::SkewtrimBinding skewtrim;  // released when the read ends, on every path
+    if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
+        skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
+        return std::nullopt;
+    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
+}
+
+std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx, RotatePicSPFn rotatePicSP) {
     const int dpm = dots_per_mm(rq.scanMode);
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
     if (rq.flip != 0 && rq.flip != 1) return std::nullopt;
     const std::int64_t rowBytes = marks::unpadded_stride(rq.width, 1);
     if (rowBytes <= 0 || rq.stride < static_cast<std::size_t>(rowBytes)) return std::nullopt;
-
-    marks::SkewtrimBinding skewtrim;  // released when the read ends, on every path
-    if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
-        skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
-        return std::nullopt;
+    if (rowBytes * rq.height > static_cast<std::int64_t>(kMaxScanBytes)) return std::nullopt;
 
     // The copy with row 0 dark, flipped as asked, then stretched to full line resolution.
     std::vector<const std::uint8_t*> sourceRows(static_cast<std::size_t>(rq.height));
@@ -146,7 +153,7 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
         std::swap(image, stretched);
     }
 
-    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrim.skewtrimEx, kStraightenMode))
+    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode))
         return std::nullopt;
     marks::clean_borders(image, dpm);
 
@@ -155,7 +162,7 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation);
     if (outcome == BlockSearch::NotFitted) {
         // Once more with the image turned by a quarter.
-        if (!quarter_turn(image, skewtrim.rotatePicSP)) return std::nullopt;
+        if (!quarter_turn(image, rotatePicSP)) return std::nullopt;
         if (rq.turned != nullptr) *rq.turned = 1;
         selector = *rq.selector;
         outcome = read_block(image, dpm, &selector, text, rq.orientation);

@@ -37,8 +37,16 @@ struct ReadRequest {
 // Dots per millimetre of a scan mode: 8 for modes 1 and 2, 12 for 3 and 4, else 0.
 int dots_per_mm(int scanMode);
 
-// The result text (without its terminating zero), or nothing when the read fails.
+using SkewtrimExFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode);
+using RotatePicSPFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle);
+
+// The result text (without its terminating zero), or nothing when the read fails. Binds
+// the bitmap library for the read (SkewtrimEx, RotatePicSP and SaveBmpToFile must exist).
 std::optional<std::string> read_printed_marks(const ReadRequest& request);
+
+// The read after binding, with the straightening and turning calls given.
+std::optional<std::string> read_with(const ReadRequest& request, SkewtrimExFn skewtrimEx,
+                                     RotatePicSPFn rotatePicSP);
 
 enum class BlockSearch { Fitted, NotFitted, NoForms };
 
@@ -54,7 +62,7 @@ bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out);
 // Turns the image by a quarter through RotatePicSP (which answers 0 on success), first
 // enlarging the pixel block to width x ((height + 7) / 8) + 1024 bytes and the row table
 // to width entries.
-bool quarter_turn(marks::Image& image, int (*rotatePicSP)(std::uint8_t*, int*, int*, int, int));
+bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP);
 
 // Tries one form in the four orientations on the regions of an image.
 std::optional<std::string> read_form(const std::vector<Region>& regions,
