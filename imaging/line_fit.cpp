@@ -2,6 +2,7 @@
 
 #include "imaging/bitmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -46,7 +47,10 @@ int keep_test(const Point& p, const Point& n, const Point& m, int number, int ti
     if (p.x == n.x || p.y == n.y) {
         return kOk;  // no chord: the mark stays as it was
     }
-    const int chordY = static_cast<int>(p.y + static_cast<double>(n.y - p.y) * (m.x - p.x) / (n.x - p.x));
+    // Far outside the image the chord is clamped before truncation; the
+    // comparison with M (inside the image) comes out the same.
+    const double chord = p.y + static_cast<double>(n.y - p.y) * (m.x - p.x) / (n.x - p.x);
+    const int chordY = static_cast<int>(std::clamp(chord, -2e9, 2e9));
     const bool rising = (p.x - n.x > 0) == (p.y - n.y > 0);
     const bool lowerSide = number == 1 || number == 2;
     if (rising == lowerSide) {
@@ -219,11 +223,11 @@ int robust_side_fit(Side& side, int number, int tilt) {
             previousEnd = static_cast<int>(work.size());
             continue;
         }
-        int sum = 0;
+        std::int64_t sum = 0;
         for (const Run& r : work) {
             sum += std::abs(int_distance(line, r.centroid));
         }
-        const int meanDistance = sum / static_cast<int>(work.size());
+        const std::int64_t meanDistance = sum / static_cast<std::int64_t>(work.size());
         const int end = static_cast<int>(work.size());
         if (meanDistance >= kLooseMeanDistance) {
             if (end == previousEnd) {

@@ -22,9 +22,11 @@ int fit_points(const std::vector<Point>& points, const std::vector<Run>& runs, L
 // Signed distance of (x, y) from the line.
 double distance(const Line& line, double x, double y);
 
-// The same, truncated toward zero, as the side fits compare it.
+// The same, truncated toward zero, as the side fits compare it (held within
+// the range of int for absurdly large images).
 inline int int_distance(const Line& line, const Point& p) {
-    return static_cast<int>(distance(line, p.x, p.y));
+    const double d = distance(line, p.x, p.y);
+    return static_cast<int>(d < -2e9 ? -2e9 : (d > 2e9 ? 2e9 : d));
 }
 
 // Robust fit of side `number` (1 to 4): drops runs that stray from the side's

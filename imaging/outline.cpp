@@ -31,13 +31,13 @@ int straight_edge(const Edge& edge, bool steep, bool& straight) {
     if (steep && !(line.angle > kSteepDegrees)) {
         return kOk;
     }
-    int near = 0;
+    std::int64_t near = 0;
     for (const Run& r : edge.runs) {
         if (std::fabs(distance(line, r.centroid.x, r.centroid.y)) < kStraightBand) {
             ++near;
         }
     }
-    straight = near * 100 > kStraightPercent * static_cast<int>(edge.runs.size());
+    straight = near * 100 > kStraightPercent * static_cast<std::int64_t>(edge.runs.size());
     return kOk;
 }
 
@@ -187,8 +187,9 @@ int place_failed_side(Line& side, const Line& opposite, const Line& neighbour, i
     return kOk;
 }
 
-// Fits the four sides over their points; one side of the pair facing the
-// lower corner may fail with 10 and is then placed from its neighbours.
+// Fits the four sides over their points. One side of pair 1/3 (when the left
+// corner lies below the right one, else of pair 2/4) may fail with 10; it is
+// then placed from its opposite and its neighbouring side.
 int fit_outline(Side (&sides)[5], int tilt, const Point& l, const Point& r, int height) {
     const bool tolerate13 = l.y < r.y;
     bool failed[5] = {false, false, false, false, false};
@@ -361,7 +362,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     }
 
     Edge left, right, bottom, top;
-    scan_side_edges(grey, paper, bottomRow, topRow, left, right);
+    scan_side_edges(src, paper, bottomRow, topRow, left, right);
     if (left.runs.empty() || right.runs.empty()) {
         return kNoPaper;
     }
@@ -370,7 +371,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (!el.found() || !er.found() || el.at.x >= er.at.x) {
         return kNoPaper;
     }
-    scan_end_edges(grey, paper, bottomRow, topRow, er.at.x, el.at.x, bottom, top);
+    scan_end_edges(src, paper, bottomRow, topRow, er.at.x, el.at.x, bottom, top);
     if (bottom.runs.empty() || top.runs.empty()) {
         return kNoPaper;
     }

@@ -4,6 +4,8 @@
 #include "imaging/colour.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 #include <cstdlib>
 
 namespace skewtrim {
@@ -52,22 +54,152 @@ int measure_level(const GreyView& grey) {
 }
 
 namespace {
-bool is_paper_row(const GreyView& grey, int low, int y) {
+
+// True when more than 150 pixels of row y are above `low` (counting stops there).
+bool is_paper_row(const GreyView& grey, const Bitmap& bmp, int low, int y) {
+    const std::uint8_t* row = bmp.rows[y];
+    if (bmp.bitCount == 1) {
+        if (low >= 255) {
+            return false;  // grey values are 0 and 255
+        }
+        int count = 0;
+        const int full = bmp.width / 8;
+        for (int i = 0; i < full; ++i) {
+            count += __builtin_popcount(row[i]);
+            if (count > kPaperRowPixels) {
+                return true;
+            }
+        }
+        for (int x = full * 8; x < bmp.width; ++x) {
+            count += bit_at(row, x) ? 1 : 0;
+        }
+        return count > kPaperRowPixels;
+    }
     int count = 0;
-    for (int x = 0; x < grey.width(); ++x) {
+    if (bmp.bitCount == 8) {
+        for (int x = 0; x < bmp.width; ++x) {
+            if (row[x] > low && ++count > kPaperRowPixels) {
+                return true;
+            }
+        }
+        return false;
+    }
+    for (int x = 0; x < bmp.width; ++x) {
         if (grey(x, y) > low && ++count > kPaperRowPixels) {
             return true;
         }
     }
     return false;
 }
+
+// Paper test per pixel through a table over grey values, specialised by depth.
+template <int kDepth>
+struct PaperPixels {
+    const Bitmap& bmp;
+    std::array<bool, 256> paper{};
+    PaperPixels(const Bitmap& b, const PaperTest& test) : bmp(b) {
+        for (int g = 0; g < 256; ++g) {
+            paper[static_cast<size_t>(g)] = test(g);
+        }
+    }
+    bool operator()(const std::uint8_t* row, int x) const {
+        if constexpr (kDepth == 8) {
+            return paper[row[x]];
+        } else if constexpr (kDepth == 1) {
+            return paper[bit_at(row, x) ? 255 : 0];
+        } else {
+            return paper[static_cast<size_t>(grey_of_bgr(row + 3 * x))];
+        }
+    }
+};
+
+template <int kDepth>
+void side_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, Edge& left, Edge& right) {
+    const PaperPixels<kDepth> paper(bmp, test);
+    RunBuilder leftRuns(left);
+    RunBuilder rightRuns(right);
+    const int w = bmp.width;
+    for (int y = bottom; y <= top; ++y) {
+        const std::uint8_t* row = bmp.rows[y];
+        int x = 0;
+        while (x < w && !paper(row, x)) {
+            ++x;
+        }
+        if (x == w) {
+            continue;  // a row without paper gives no points
+        }
+        leftRuns.add({x, y});
+        int xr = w - 1;
+        while (!paper(row, xr)) {
+            --xr;
+        }
+        rightRuns.add({xr, y});
+    }
+    leftRuns.finish();
+    rightRuns.finish();
+}
+
+// Walks the rows in memory order (not column by column) and records, for every
+// column of fromX..toX, the first row from `start` in direction `step` that
+// holds paper; -1 where the column has none up to `end`.
+template <int kDepth>
+std::vector<int> first_paper_rows(const PaperPixels<kDepth>& paper, int start, int end, int step, int fromX,
+                                  int toX) {
+    std::vector<int> found(static_cast<size_t>(fromX - toX + 1), -1);
+    std::vector<int> pending;
+    pending.reserve(found.size());
+    for (int x = toX; x <= fromX; ++x) {
+        pending.push_back(x);
+    }
+    for (int y = start; !pending.empty(); y += step) {
+        const std::uint8_t* row = paper.bmp.rows[y];
+        size_t kept = 0;
+        for (const int x : pending) {
+            if (paper(row, x)) {
+                found[static_cast<size_t>(x - toX)] = y;
+            } else {
+                pending[kept++] = x;
+            }
+        }
+        pending.resize(kept);
+        if (y == end) {
+            break;
+        }
+    }
+    return found;
+}
+
+template <int kDepth>
+void end_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, int fromX, int toX, Edge& bottomEdge,
+               Edge& topEdge) {
+    if (fromX < toX) {
+        return;
+    }
+    const PaperPixels<kDepth> paper(bmp, test);
+    const std::vector<int> up = first_paper_rows(paper, bottom, top, 1, fromX, toX);
+    const std::vector<int> down = first_paper_rows(paper, top, bottom, -1, fromX, toX);
+    RunBuilder bottomRuns(bottomEdge);
+    RunBuilder topRuns(topEdge);
+    for (int x = fromX; x >= toX; --x) {
+        const size_t i = static_cast<size_t>(x - toX);
+        if (up[i] < 0) {
+            continue;
+        }
+        bottomRuns.add({x, up[i]});
+        topRuns.add({x, down[i]});
+    }
+    bottomRuns.finish();
+    topRuns.finish();
+}
+
 }  // namespace
 
 int find_paper_rows(const GreyView& grey, int low, int& bottom, int& top) {
+    const Bitmap& bmp = grey.bitmap();
     const int h = grey.height();
     bottom = -1;
     for (int y = 0; y < h; ++y) {
-        if (is_paper_row(grey, low, y)) {
+        if (is_paper_row(grey, bmp, low, y)) {
             bottom = y;
             break;
         }
@@ -80,7 +212,7 @@ int find_paper_rows(const GreyView& grey, int low, int& bottom, int& top) {
         return kOk;
     }
     for (int y = h - 1; y > bottom; --y) {
-        if (is_paper_row(grey, low, y)) {
+        if (is_paper_row(grey, bmp, low, y)) {
             top = y;
             return kOk;
         }
@@ -107,8 +239,8 @@ void RunBuilder::close() {
         return;
     }
     if (count_ >= kRunMinimum) {
-        int sx = 0;
-        int sy = 0;
+        std::int64_t sx = 0;
+        std::int64_t sy = 0;
         for (int i = start_; i < start_ + count_; ++i) {
             sx += edge_.points[static_cast<size_t>(i)].x;
             sy += edge_.points[static_cast<size_t>(i)].y;
@@ -116,7 +248,7 @@ void RunBuilder::close() {
         Run run;
         run.count = run.countCopy = count_;
         run.first = start_;
-        run.centroid = {sx / count_, sy / count_};
+        run.centroid = {static_cast<int>(sx / count_), static_cast<int>(sy / count_)};
         edge_.runs.push_back(run);
         edge_.runPoints += count_;
     } else {
@@ -125,50 +257,21 @@ void RunBuilder::close() {
     count_ = 0;
 }
 
-void scan_side_edges(const GreyView& grey, const PaperTest& paper, int bottom, int top, Edge& left, Edge& right) {
-    RunBuilder leftRuns(left);
-    RunBuilder rightRuns(right);
-    const int w = grey.width();
-    for (int y = bottom; y <= top; ++y) {
-        int x = 0;
-        while (x < w && !paper(grey(x, y))) {
-            ++x;
-        }
-        if (x == w) {
-            continue;  // a row without paper gives no points
-        }
-        leftRuns.add({x, y});
-        int xr = w - 1;
-        while (!paper(grey(xr, y))) {
-            --xr;
-        }
-        rightRuns.add({xr, y});
+void scan_side_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, Edge& left, Edge& right) {
+    switch (bmp.bitCount) {
+        case 1: side_edges<1>(bmp, paper, bottom, top, left, right); break;
+        case 8: side_edges<8>(bmp, paper, bottom, top, left, right); break;
+        default: side_edges<24>(bmp, paper, bottom, top, left, right); break;
     }
-    leftRuns.finish();
-    rightRuns.finish();
 }
 
-void scan_end_edges(const GreyView& grey, const PaperTest& paper, int bottom, int top, int fromX, int toX,
+void scan_end_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, int fromX, int toX,
                     Edge& bottomEdge, Edge& topEdge) {
-    RunBuilder bottomRuns(bottomEdge);
-    RunBuilder topRuns(topEdge);
-    for (int x = fromX; x >= toX; --x) {
-        int y = bottom;
-        while (y <= top && !paper(grey(x, y))) {
-            ++y;
-        }
-        if (y > top) {
-            continue;
-        }
-        bottomRuns.add({x, y});
-        int yt = top;
-        while (!paper(grey(x, yt))) {
-            --yt;
-        }
-        topRuns.add({x, yt});
+    switch (bmp.bitCount) {
+        case 1: end_edges<1>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
+        case 8: end_edges<8>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
+        default: end_edges<24>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
     }
-    bottomRuns.finish();
-    topRuns.finish();
 }
 
 Extreme find_extreme(const Edge& edge, ExtremeKind kind) {

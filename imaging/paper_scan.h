@@ -15,6 +15,7 @@ public:
     int operator()(int x, int y) const;
     int width() const { return bmp_.width; }
     int height() const { return bmp_.height; }
+    const Bitmap& bitmap() const { return bmp_; }
 
 private:
     const Bitmap& bmp_;
@@ -53,10 +54,11 @@ private:
 };
 
 // Left and right edge points, one per row from bottom to top.
-void scan_side_edges(const GreyView& grey, const PaperTest& paper, int bottom, int top, Edge& left, Edge& right);
+void scan_side_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, Edge& left, Edge& right);
 
-// Bottom and top edge points, one per column from `fromX` down to `toX`.
-void scan_end_edges(const GreyView& grey, const PaperTest& paper, int bottom, int top, int fromX, int toX,
+// Bottom and top edge points, one per column from `fromX` down to `toX`: the
+// first paper pixel from the bottom row upward and from the top row downward.
+void scan_end_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, int fromX, int toX,
                     Edge& bottomEdge, Edge& topEdge);
 
 // An extreme point of an edge over its six-point runs, with the first and last

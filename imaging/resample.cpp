@@ -6,11 +6,14 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace skewtrim {
 
 namespace {
 
-constexpr int kBorder = 8;      // pixels repeated around the source
 constexpr int kPhases = 10;     // sub-pixel positions per pixel
 constexpr int kWeightShift = 10;
 constexpr int kCubicMax = 255 << kWeightShift;  // 261120
@@ -147,19 +150,61 @@ void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables
 }
 
 void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
-    const int bytes = src.bitCount / 8;
-    for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
-        const std::uint8_t* in = src.rows[y];
-        if (src.bitCount == 1) {
-            put_bit(outRow, i, bit_at(in, x));
-        } else {
-            std::memcpy(outRow + i * bytes, in + x * bytes, static_cast<size_t>(bytes));
-        }
-    });
+    if (src.bitCount == 1) {
+        // The output starts all white, so only black pixels need writing.
+        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
+            if (!bit_at(src.rows[y], x)) {
+                outRow[i >> 3] &= static_cast<std::uint8_t>(~(0x80u >> (i & 7)));
+            }
+        });
+    } else if (src.bitCount == 8) {
+        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
+            outRow[i] = src.rows[y][x];
+        });
+    } else {
+        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
+            std::memcpy(outRow + 3 * i, src.rows[y] + 3 * x, 3);
+        });
+    }
 }
 
+// The kTaps x kTaps pixels whose first one is kBefore pixels left of and
+// below (x0, y0): straight from the source rows inside the image, and near its
+// edges from a small copy with the coordinates clamped into the image, which
+// repeats the outermost pixels as a border of copies around the image would.
+template <int kChannels, int kTaps, int kBefore>
+class Neighbourhood {
+public:
+    explicit Neighbourhood(const Bitmap& src) : src_(src) {}
+
+    // rows[r] points at the first pixel of neighbourhood row r.
+    void gather(int x0, int y0, const std::uint8_t* (&rows)[kTaps]) {
+        const int x = x0 - kBefore;
+        const int y = y0 - kBefore;
+        if (x >= 0 && y >= 0 && x + kTaps <= src_.width && y + kTaps <= src_.height) {
+            for (int r = 0; r < kTaps; ++r) {
+                rows[r] = src_.rows[y + r] + x * kChannels;
+            }
+            return;
+        }
+        for (int r = 0; r < kTaps; ++r) {
+            const std::uint8_t* in = src_.rows[std::clamp(y + r, 0, src_.height - 1)];
+            for (int k = 0; k < kTaps; ++k) {
+                std::memcpy(patch_[r] + k * kChannels, in + std::clamp(x + k, 0, src_.width - 1) * kChannels,
+                            kChannels);
+            }
+            rows[r] = patch_[r];
+        }
+    }
+
+private:
+    const Bitmap& src_;
+    std::uint8_t patch_[kTaps][kTaps * kChannels];
+};
+
 template <int kChannels>
-void resample_bilinear(const Bitmap& border, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+void resample_bilinear(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+    Neighbourhood<kChannels, 2, 0> near(src);
     for_each_paper_pixel<false>(plan, tables, out,
                                 [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
         const int px = static_cast<int>((fx - x0) * kPhases);
@@ -168,11 +213,11 @@ void resample_bilinear(const Bitmap& border, const StraightenPlan& plan, const O
         const auto& bx = kLinear[static_cast<size_t>(px)];
         const auto& ay = kLinear[static_cast<size_t>(kPhases - py)];
         const auto& by = kLinear[static_cast<size_t>(py)];
-        const std::uint8_t* p0 = border.rows[y0 + kBorder] + (x0 + kBorder) * kChannels;
-        const std::uint8_t* p1 = p0 + border.stride;
+        const std::uint8_t* rows[2];
+        near.gather(x0, y0, rows);
         for (int c = 0; c < kChannels; ++c) {
-            const int top = ax[p0[c]] + bx[p0[c + kChannels]];
-            const int bottom = ax[p1[c]] + bx[p1[c + kChannels]];
+            const int top = ax[rows[0][c]] + bx[rows[0][c + kChannels]];
+            const int bottom = ax[rows[1][c]] + bx[rows[1][c + kChannels]];
             outRow[i * kChannels + c] = static_cast<std::uint8_t>(ay[static_cast<size_t>(top)] +
                                                                   by[static_cast<size_t>(bottom)]);
         }
@@ -180,17 +225,18 @@ void resample_bilinear(const Bitmap& border, const StraightenPlan& plan, const O
 }
 
 template <int kChannels>
-void resample_bicubic(const Bitmap& border, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
-    const std::ptrdiff_t stride = border.stride;
+void resample_bicubic(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+    Neighbourhood<kChannels, 4, 1> near(src);
     for_each_paper_pixel<false>(plan, tables, out,
                                 [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
         const auto& wx = kCubic[static_cast<size_t>((fx - x0) * kPhases)];
         const auto& wy = kCubic[static_cast<size_t>((fy - y0) * kPhases)];
-        const std::uint8_t* base = border.rows[y0 + kBorder - 1] + (x0 + kBorder - 1) * kChannels;
+        const std::uint8_t* rows[4];
+        near.gather(x0, y0, rows);
         for (int c = 0; c < kChannels; ++c) {
             std::int32_t s = 0;
-            const std::uint8_t* p = base + c;
-            for (int r = 0; r < 4; ++r, p += stride) {
+            for (int r = 0; r < 4; ++r) {
+                const std::uint8_t* p = rows[r] + c;
                 const std::int32_t h = (wx[0] * p[0] + wx[1] * p[kChannels] + wx[2] * p[2 * kChannels] +
                                         wx[3] * p[3 * kChannels]) >>
                                        kWeightShift;
@@ -201,6 +247,50 @@ void resample_bicubic(const Bitmap& border, const StraightenPlan& plan, const Of
         }
     });
 }
+
+#if defined(__SSE2__)
+// 8-bit bicubic with SSE2: the same integer arithmetic as the plain version
+// (16-bit weights and pixels, 32-bit sums, the same shifts and clamp), four
+// taps of two rows per multiply-add.
+void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+    // Horizontal weights twice over (for two rows at once), vertical weights once.
+    alignas(16) std::int16_t wx[kPhases][8];
+    alignas(16) std::int16_t wy[kPhases][8];
+    for (int p = 0; p < kPhases; ++p) {
+        for (int k = 0; k < 4; ++k) {
+            wx[p][k] = wx[p][k + 4] = static_cast<std::int16_t>(kCubic[static_cast<size_t>(p)][static_cast<size_t>(k)]);
+            wy[p][k] = static_cast<std::int16_t>(kCubic[static_cast<size_t>(p)][static_cast<size_t>(k)]);
+            wy[p][k + 4] = 0;
+        }
+    }
+    Neighbourhood<1, 4, 1> near(src);
+    const __m128i zero = _mm_setzero_si128();
+    for_each_paper_pixel<false>(plan, tables, out,
+                                [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+        const __m128i wxv = _mm_load_si128(reinterpret_cast<const __m128i*>(wx[static_cast<int>((fx - x0) * kPhases)]));
+        const __m128i wyv = _mm_load_si128(reinterpret_cast<const __m128i*>(wy[static_cast<int>((fy - y0) * kPhases)]));
+        const std::uint8_t* rows[4];
+        near.gather(x0, y0, rows);
+        std::int32_t q[4];
+        for (int r = 0; r < 4; ++r) {
+            std::memcpy(&q[r], rows[r], 4);
+        }
+        const __m128i rows01 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[1], q[0]), zero);
+        const __m128i rows23 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[3], q[2]), zero);
+        const __m128i m01 = _mm_madd_epi16(rows01, wxv);  // row0 taps 0+1, 2+3, row1 taps 0+1, 2+3
+        const __m128i m23 = _mm_madd_epi16(rows23, wxv);
+        const __m128 a = _mm_castsi128_ps(m01);
+        const __m128 b = _mm_castsi128_ps(m23);
+        const __m128i even = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        const __m128i h = _mm_srai_epi32(_mm_add_epi32(even, odd), kWeightShift);  // rows 0..3, in 16 bits
+        const __m128i v = _mm_madd_epi16(_mm_packs_epi32(h, zero), wyv);
+        std::int32_t s = _mm_cvtsi128_si32(v) + _mm_cvtsi128_si32(_mm_srli_si128(v, 4));
+        s = std::clamp(s, 0, kCubicMax);
+        outRow[i] = static_cast<std::uint8_t>(s >> kWeightShift);
+    });
+}
+#endif
 
 }  // namespace
 
@@ -218,36 +308,6 @@ OffsetTables::OffsetTables(double theta, int width, int height) {
         cosines[k] = cosines[k - 1] + c;
         sines[k] = sines[k - 1] + s;
     }
-}
-
-int bordered_copy(const Bitmap& src, Bitmap& out) {
-    Bitmap b{};
-    if (int code = bitmap_new(&b, src.width + 2 * kBorder, src.height + 2 * kBorder, src.bitCount, false);
-        code != kOk) {
-        return code;
-    }
-    const int w = src.width;
-    for (int y = 0; y < b.height; ++y) {
-        const std::uint8_t* in = src.rows[std::clamp(y - kBorder, 0, src.height - 1)];
-        std::uint8_t* row = b.rows[y];
-        if (src.bitCount == 1) {
-            // The copy starts all zero; set bits where the (edge) pixel is set.
-            for (int x = 0; x < b.width; ++x) {
-                if (bit_at(in, std::clamp(x - kBorder, 0, w - 1))) {
-                    put_bit(row, x, true);
-                }
-            }
-            continue;
-        }
-        const int n = src.bitCount / 8;
-        std::memcpy(row + kBorder * n, in, static_cast<size_t>(w * n));
-        for (int k = 0; k < kBorder; ++k) {
-            std::memcpy(row + k * n, in, static_cast<size_t>(n));
-            std::memcpy(row + (kBorder + w + k) * n, in + (w - 1) * n, static_cast<size_t>(n));
-        }
-    }
-    out = b;
-    return kOk;
 }
 
 int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std::uint8_t* fill, Bitmap* dst) {
@@ -272,13 +332,6 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
         }
     }
     const bool nearest = mode == kNearest || src->bitCount == 1;
-    BitmapGuard border;
-    if (!nearest) {
-        // Nearest reads only pixels inside the source, so it needs no border.
-        if (int code = bordered_copy(*src, *border); code != kOk) {
-            return code;
-        }
-    }
     BitmapGuard out;
     if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false); code != kOk) {
         return code;
@@ -288,11 +341,16 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
     if (nearest) {
         resample_nearest(*src, plan, tables, *out);
     } else if (mode == kBilinear) {
-        src->bitCount == 8 ? resample_bilinear<1>(*border, plan, tables, *out)
-                           : resample_bilinear<3>(*border, plan, tables, *out);
+        src->bitCount == 8 ? resample_bilinear<1>(*src, plan, tables, *out)
+                           : resample_bilinear<3>(*src, plan, tables, *out);
     } else {
-        src->bitCount == 8 ? resample_bicubic<1>(*border, plan, tables, *out)
-                           : resample_bicubic<3>(*border, plan, tables, *out);
+#if defined(__SSE2__)
+        src->bitCount == 8 ? resample_bicubic_grey(*src, plan, tables, *out)
+                           : resample_bicubic<3>(*src, plan, tables, *out);
+#else
+        src->bitCount == 8 ? resample_bicubic<1>(*src, plan, tables, *out)
+                           : resample_bicubic<3>(*src, plan, tables, *out);
+#endif
     }
     *dst = out.release();
     return kOk;

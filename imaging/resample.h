@@ -41,7 +41,4 @@ struct OffsetTables {
 // check code of the source, 5 out of memory; `dst` is written only on success.
 int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std::uint8_t* fill, Bitmap* dst);
 
-// Copy of `src` with 8 repeated pixels on every side (unpadded).
-int bordered_copy(const Bitmap& src, Bitmap& out);
-
 }  // namespace skewtrim

@@ -78,6 +78,12 @@ Bitmap reference_resample(const Bitmap& src, const StraightenPlan& plan, int mod
     auto signedEntry = [](const std::vector<double>& t, int m) {
         return m < 0 ? -t[static_cast<size_t>(-m)] : t[static_cast<size_t>(m)];
     };
+    int weights[10][4];
+    for (int p = 0; p < 10; ++p) {
+        for (int k = 0; k < 4; ++k) {
+            weights[p][k] = cubic_weight(p, k);
+        }
+    }
     const bool nearest = mode == 3 || src.bitCount == 1;
     for (int j = 0; j < out.height; ++j) {
         const int v = j - (out.height - 1) / 2;
@@ -132,9 +138,9 @@ Bitmap reference_resample(const Bitmap& src, const StraightenPlan& plan, int mod
                     for (int r = 0; r < 4; ++r) {
                         long h = 0;
                         for (int k = 0; k < 4; ++k) {
-                            h += static_cast<long>(cubic_weight(px, k)) * sample(src, x0 - 1 + k, y0 - 1 + r, c);
+                            h += static_cast<long>(weights[px][k]) * sample(src, x0 - 1 + k, y0 - 1 + r, c);
                         }
-                        s += static_cast<long>(cubic_weight(py, r)) * floor_shift10(h);
+                        s += static_cast<long>(weights[py][r]) * floor_shift10(h);
                     }
                     s = std::clamp(s, 0L, 261120L);
                     result = static_cast<int>(s >> 10);

@@ -53,33 +53,44 @@ TEST(ResampleTables, OffsetsAreRunningSums) {
 }
 
 // The library's resampler against the plain oracle, on measured tickets.
-TEST(Resample, MatchesThePlainRulesOnMeasuredTickets) {
-    struct Case {
-        double degrees;
-        int bitCount;
-        int width;
-    } cases[] = {{3.0, 8, 1728}, {-6.5, 8, 900}, {8.0, 24, 700}, {-2.0, 1, 1728}, {5.0, 1, 640}};
-    for (const Case& c : cases) {
-        TicketScene scene;
-        scene.degrees = c.degrees;
-        scene.imageWidth = c.width;
-        scene.imageHeight = c.width * 4 / 3;
-        scene.paperWidth = c.width * 3 / 4;
-        scene.paperHeight = c.width;
-        Bitmap src = render_ticket(scene, c.bitCount);
-        StraightenPlan plan;
-        ASSERT_EQ(measure_paper(src, 0, 1, plan), kOk);
-        for (int mode : {1, 2, 3}) {
-            SCOPED_TRACE(::testing::Message() << c.degrees << " degrees, " << c.bitCount << " bits, mode " << mode);
-            BitmapGuard fast;
-            ASSERT_EQ(resample(&src, plan, mode, kFillColour.data(), fast.get()), kOk);
-            Bitmap slow = reference_resample(src, plan, mode);
-            EXPECT_TRUE(same_pixels(*fast, slow));
-            bitmap_done(&slow);
-        }
-        bitmap_done(&src);
+struct OracleCase {
+    double degrees;
+    int bitCount;
+    int width;
+};
+
+class ResampleOracle : public ::testing::TestWithParam<OracleCase> {};
+
+TEST_P(ResampleOracle, MatchesThePlainRulesOnAMeasuredTicket) {
+    const OracleCase c = GetParam();
+    TicketScene scene;
+    scene.degrees = c.degrees;
+    scene.imageWidth = c.width;
+    scene.imageHeight = c.width * 4 / 3;
+    scene.paperWidth = c.width * 3 / 4;
+    scene.paperHeight = c.width;
+    Bitmap src = render_ticket(scene, c.bitCount);
+    StraightenPlan plan;
+    ASSERT_EQ(measure_paper(src, 0, 1, plan), kOk);
+    for (int mode : {1, 2, 3}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << mode);
+        BitmapGuard fast;
+        ASSERT_EQ(resample(&src, plan, mode, kFillColour.data(), fast.get()), kOk);
+        Bitmap slow = reference_resample(src, plan, mode);
+        EXPECT_TRUE(same_pixels(*fast, slow));
+        bitmap_done(&slow);
     }
+    bitmap_done(&src);
 }
+
+INSTANTIATE_TEST_SUITE_P(Tickets, ResampleOracle,
+                         ::testing::Values(OracleCase{3.0, 8, 1728}, OracleCase{-6.5, 8, 700},
+                                           OracleCase{8.0, 24, 500}, OracleCase{-2.0, 1, 1728},
+                                           OracleCase{5.0, 1, 640}),
+                         [](const ::testing::TestParamInfo<OracleCase>& info) {
+                             return std::to_string(info.param.bitCount) + "bit_" +
+                                    std::to_string(info.param.width) + "px";
+                         });
 
 // Hard black/white edges at an odd angle: bicubic overshoot must clamp, and
 // the border repeats the outermost pixels.
