@@ -49,32 +49,38 @@ TEST_F(TypemarkExports, BadArgumentsAnswerZeroAndLeaveTheResult) {
     EXPECT_STREQ(result, "keep");
 }
 
-// With the kit's bitmap library beside this one, a sheet on a dark background is
-// straightened and read through OMReadSP; the text fills exactly what the grid needs.
-TEST_F(TypemarkExports, ReadsASheetThroughTheBitmapLibrary) {
+// With the kit's bitmap library beside this one, a slightly skewed sheet on a dark
+// background is straightened and read through OMReadSP, fed upright, upside down and
+// turned; the text fills exactly what the grid needs.
+TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
     platform::DynamicLibrary skewtrim;
     if (!skewtrim.open("Skewtrim.dll")) GTEST_SKIP() << "libSkewtrim.so is not built";
     sheet::Block b;
-    b.markWidth = 2.0;
-    b.markHeight = 2.0;
-    b.columnPitch = {5, 5, 5};
-    b.rowPitch = {4, 6};
-    b.cells = {"1111", "1001", "0110"};
+    b.markWidth = 2.5;
+    b.markHeight = 1.5;
+    b.columnPitch = {5, 7, 5, 5};
+    b.rowPitch = {4, 6, 4};
+    b.cells = {"11111", "10010", "01101", "00110"};
     setenv("FMTFILESPPATH", sheet::write_temp("typemark_exports.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
     sheet::Layout l;
-    l.width = 640;
-    l.height = 480;
-    l.margin = 30;
+    l.width = 720;
+    l.height = 520;
+    l.margin = 40;
     l.block = b;
-    const auto rows = sheet::pack(sheet::render(l));
-    char result[64];
-    std::memset(result, 0x7f, sizeof result);
-    int selector = 0;
-    ASSERT_EQ(omread_(rows.data(), &selector, 1, l.width, l.height, 2, result), 1);
-    EXPECT_STREQ(result, sheet::expected_text(b).c_str());
-    EXPECT_EQ(selector, 1);
-    const std::size_t used = sheet::expected_text(b).size() + 1;
-    for (std::size_t i = used; i < sizeof result; ++i) EXPECT_EQ(result[i], 0x7f) << i;
+    const sheet::Picture upright = sheet::skew(sheet::render(l), 1.5);
+    const std::string want = sheet::expected_text(b);
+    const sheet::Picture feeds[] = {upright, sheet::turn_half(upright), sheet::turn_clockwise(upright),
+                                    sheet::turn_counter_clockwise(upright)};
+    for (const sheet::Picture& p : feeds) {
+        const auto rows = sheet::pack(p);
+        char result[64];
+        std::memset(result, 0x7f, sizeof result);
+        int selector = 0;
+        ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1) << p.width;
+        EXPECT_STREQ(result, want.c_str());
+        EXPECT_EQ(selector, 1);
+        for (std::size_t i = want.size() + 1; i < sizeof result; ++i) ASSERT_EQ(result[i], 0x7f) << i;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "sheet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -73,6 +74,19 @@ Picture reverse_rows(const Picture& p) {
     Picture out(p.width, p.height, 1);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) out.at(x, p.height - 1 - y) = p.at(x, y);
+    return out;
+}
+
+Picture skew(const Picture& p, double degrees) {
+    Picture out(p.width, p.height, 0);
+    const double a = degrees * 3.14159265358979 / 180.0, c = std::cos(a), s = std::sin(a);
+    const double mx = p.width / 2.0, my = p.height / 2.0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const int sx = static_cast<int>(std::lround(mx + (x - mx) * c + (y - my) * s));
+            const int sy = static_cast<int>(std::lround(my - (x - mx) * s + (y - my) * c));
+            if (sx >= 0 && sy >= 0 && sx < p.width && sy < p.height) out.at(x, y) = p.at(sx, sy);
+        }
     return out;
 }
 

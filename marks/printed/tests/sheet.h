@@ -44,6 +44,8 @@ Picture turn_clockwise(const Picture& p);
 Picture turn_counter_clockwise(const Picture& p);
 Picture turn_half(const Picture& p);
 Picture reverse_rows(const Picture& p);
+// Turned by a small angle about the centre (nearest pixel); uncovered corners are dark.
+Picture skew(const Picture& p, double degrees);
 // Every n-th line from the first (a scan at 1/n of the line resolution).
 Picture keep_every(const Picture& p, int n);
 
