@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace sheet {
@@ -160,7 +162,8 @@ std::string expected_text(const Block& b) {
 }
 
 std::string write_temp(const std::string& name, const std::string& content) {
-    const std::string path = testing::TempDir() + name;
+    // One file per test process: ctest runs test cases side by side.
+    const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
 }
