@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -166,6 +167,29 @@ TEST_F(ReadingTest, BlankRowInsideTheBlock) {
     b.cells[0] = std::string(10, '0');
     EXPECT_EQ(read(sheet::render(small_layout(b))), sheet::expected_text(b));
     EXPECT_EQ(turned_, 1);
+}
+
+// The explicit-coordinates layout: mark size in dots from the key/value pairs, row and
+// column positions in millimetres; the gaps are the distances between the positions.
+TEST_F(ReadingTest, ExplicitCoordinatesForm) {
+    const Block b = block_for({U});
+    std::ostringstream form;
+    form << "*explicit positions           \n3 4 2 1 8 20 10 12\n8 10\n";
+    auto positions = [&](const std::vector<double>& pitches) {
+        double at = 0;
+        form << at;
+        for (double p : pitches) form << " " << (at += p);
+        form << "\n";
+        for (std::size_t i = 0; i < pitches.size(); ++i) form << "1 ";  // second values
+        form << "\n";
+    };
+    positions(b.rowPitch);
+    positions(b.columnPitch);
+    form << "0 0 0 0\n*";
+    use_forms(form.str());
+    const Picture upright = sheet::render(small_layout(b));
+    EXPECT_EQ(read(upright), sheet::expected_text(b));
+    EXPECT_EQ(read(sheet::turn_clockwise(upright)), sheet::expected_text(b));
 }
 
 TEST_F(ReadingTest, UniformPitchesWithSpans) {
