@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,25 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
         EXPECT_EQ(selector, 1);
         for (std::size_t i = want.size() + 1; i < sizeof result; ++i) ASSERT_EQ(result[i], 0x7f) << i;
     }
+
+    // The same sheet in a Bitmap record with padded rows, straightened, selector 1.
+    const int stride = ((upright.width + 31) / 8) & ~3;
+    std::vector<std::uint8_t> padded(static_cast<std::size_t>(stride) * upright.height, 0);
+    std::vector<std::uint8_t*> rowTable;
+    const auto rows = sheet::pack(upright);
+    const std::size_t rowBytes = static_cast<std::size_t>((upright.width + 7) / 8);
+    for (int y = 0; y < upright.height; ++y) {
+        std::memcpy(&padded[static_cast<std::size_t>(y) * stride], &rows[y * rowBytes], rowBytes);
+        rowTable.push_back(&padded[static_cast<std::size_t>(y) * stride]);
+    }
+    Bitmap bmp{upright.width, upright.height, 1, stride * upright.height, stride, rowTable.data(), padded.data()};
+    char result[64];
+    int selector = 1;
+    ASSERT_EQ(decode_(&bmp, 1, 1, 2, &selector, result), 1);
+    EXPECT_STREQ(result, want.c_str());
+    EXPECT_EQ(selector, 0);
+    selector = 1;
+    EXPECT_EQ(decode_(&bmp, 1, 1, 5, &selector, result), 0) << "scan mode 5";
 }
 
 }  // namespace
