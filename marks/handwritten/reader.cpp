@@ -1,0 +1,149 @@
+#include "marks/handwritten/reader.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "marks/common/border_cleanup.h"
+#include "marks/common/format_text.h"
+#include "marks/common/image.h"
+#include "marks/common/skewtrim_binding.h"
+#include "marks/handwritten/edge_scan.h"
+#include "marks/handwritten/form_fit.h"
+#include "marks/handwritten/format_file.h"
+#include "marks/handwritten/measurement.h"
+#include "marks/handwritten/preparation.h"
+
+namespace inkmark {
+
+namespace {
+
+constexpr int kStraightenMode = 3;
+
+bool valid_bitmap(const Bitmap* b) {
+    if (b == nullptr || (b->bitCount != 1 && b->bitCount != 8)) return false;
+    if (b->width <= 0 || b->height <= 0 || b->stride <= 0 || b->rows == nullptr || b->bits == nullptr) return false;
+    // A row must hold the image's pixels.
+    return b->stride >= marks::unpadded_stride(b->width, b->bitCount);
+}
+
+bool valid_set(const OmrResultSet* set) {
+    if (set == nullptr || set->levelCount <= 0 || set->levelCount > kMaxLevels) return false;
+    if (set->levels == nullptr || set->blocks == nullptr) return false;
+    for (int k = 0; k < set->levelCount; ++k)
+        if (set->blocks[k].capacity <= 0 || set->blocks[k].text == nullptr) return false;
+    return true;
+}
+
+// Everything one read makes; released when the read ends, whatever the outcome.
+struct ReadSession {
+    marks::Image work;
+    marks::Image grey;  // the measurement image of a grey sheet
+    EdgeLists lists;
+    OmrFormList forms;
+    OmrForm current;
+    FitResult fit;
+    std::vector<CellReading> readings;
+    std::string text;
+};
+
+bool straighten_sheet(marks::Image& work, int level, const ReadOptions& options) {
+    marks::SkewtrimBinding library;
+    if (!library.open(options.straightener)) return false;
+    if (library.skewtrim == nullptr || library.skewtrimEx == nullptr) return false;
+    return marks::skewtrim_in_place(work, library.skewtrim, kStraightenMode, level);
+}
+
+}  // namespace
+
+InkmarkState& library_state() {
+    static InkmarkState state;
+    return state;
+}
+
+int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten, OmrResultSet* set,
+                 ResultStyle style, const ReadOptions& options) {
+    if (!valid_bitmap(bitmap)) return 0;
+    if (selector == nullptr || *selector < 0) return 0;
+    if (flip != 0 && flip != 1) return 0;
+    if (scanMode < 1 || scanMode > 5) return 0;
+    if (!valid_set(set)) return 0;
+    if (*selector > 1) return 0;
+    const int wantedRatios = *selector == 0 ? 1 : 2;
+    *selector = 0;
+
+    ReadSession s;
+    {
+        marks::Image copy;
+        const marks::SourceView source{bitmap->width, bitmap->height, bitmap->bitCount, bitmap->stride, bitmap->rows};
+        if (!marks::copy_flipped(source, flip, copy)) return 0;
+        if (!resample_to_working(copy, scanMode, s.work)) return 0;
+    }
+    if (straighten == 1 && !straighten_sheet(s.work, set->levels[0], options)) return 0;
+    if (s.work.bitCount == 8) {
+        s.grey = std::move(s.work);
+        s.work = marks::Image();
+        if (!threshold_grey(s.grey, set->levels[0], s.work)) return 0;
+    }
+    marks::clean_borders(s.work, kDotsPerMm);
+    for (Edge e : {kEdgeB, kEdgeT, kEdgeL, kEdgeR})
+        if (!scan_edge(s.work, e, s.lists[e])) return 0;
+
+    const std::optional<std::string> path = marks::locate_format_file(kFormatFileVariable, kDefaultFormatFile);
+    if (!path) return 0;
+    if (load_form_file(*path, s.forms) <= 0) return 0;
+    if (!order_forms(s.forms)) return 0;
+    bool fitted = false;
+    for (int index : s.forms.order) {
+        if (!select_form(s.forms, index, s.current)) return 0;
+        if (s.current.ratioCount != wantedRatios) continue;
+        const FitOutcome outcome = fit_form(s.current, s.lists, s.work, s.fit);
+        if (outcome == FitOutcome::kOutOfMemory) return 0;
+        if (outcome == FitOutcome::kFitted) {
+            fitted = true;
+            break;
+        }
+    }
+    if (!fitted) return 0;
+
+    if (!materialize_cells(s.current)) return 0;
+    const marks::Image& measured = s.grey.empty() ? s.work : s.grey;
+    if (!measure_cells(s.current, s.fit, measured, set->levels, set->levelCount, s.readings)) return 0;
+
+    const int blocks = measured.bitCount == 8 ? set->levelCount : 1;
+    for (int k = 0; k < blocks; ++k) {
+        OmrResultBlock& block = set->blocks[k];
+        if (!build_result_text(s.current, s.fit, s.readings, k, style, static_cast<std::size_t>(block.capacity),
+                               s.text))
+            return 0;
+    }
+    // Every text fits: write them all.
+    for (int k = 0; k < blocks; ++k) {
+        OmrResultBlock& block = set->blocks[k];
+        build_result_text(s.current, s.fit, s.readings, k, style, static_cast<std::size_t>(block.capacity), s.text);
+        std::memcpy(block.text, s.text.data(), s.text.size());
+        block.length = static_cast<std::int32_t>(s.text.size());
+    }
+    set->resultCount = blocks;
+    *selector = s.current.filePosition + 1;
+    return 1;
+}
+
+int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+                   char* result, ResultStyle style, const ReadOptions& options) {
+    if (image == nullptr || result == nullptr || width <= 0 || height <= 0) return 0;
+    marks::Image sheet;
+    if (!sheet.create(width, height, 1)) return 0;
+    std::memcpy(sheet.bits(), image, static_cast<std::size_t>(sheet.imageSize));
+    Bitmap bitmap{sheet.width, sheet.height, sheet.bitCount, sheet.imageSize, sheet.stride, sheet.rows(), sheet.bits()};
+    std::vector<char> text(kFrontEndCapacity, 0);
+    std::int32_t level = kFrontEndLevel;
+    OmrResultBlock block{0, kFrontEndCapacity, text.data()};
+    OmrResultSet set{0, 1, &level, &block};
+    library_state().style = style;
+    if (decode_sheet(&bitmap, selector, flip, scanMode, 1, &set, style, options) != 1) return 0;
+    std::memcpy(result, text.data(), static_cast<std::size_t>(block.length));
+    return 1;
+}
+
+}  // namespace inkmark

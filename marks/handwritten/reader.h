@@ -1,0 +1,40 @@
+#pragma once
+// The reading of one sheet: preparation, straightening, edge scans, form
+// fitting, measurement and the result texts.
+
+#include <cstdint>
+#include <string>
+
+#include "marks/handwritten/Inkmark.h"
+#include "marks/handwritten/result_text.h"
+
+namespace inkmark {
+
+// Process-wide state of the library: the result style the front ends set,
+// kept for later direct calls of the core (plain at load time).
+struct InkmarkState {
+    ResultStyle style = ResultStyle::kPlain;
+};
+InkmarkState& library_state();
+
+// The front ends' result block size and threshold level.
+inline constexpr int kFrontEndCapacity = 10240;
+inline constexpr int kFrontEndLevel = 90;
+inline constexpr const char* kFormatFileVariable = "FMTFILEPATH";
+inline constexpr const char* kDefaultFormatFile = "FormatFile.txt";
+
+struct ReadOptions {
+    // The straightening library, by logical name or file path.
+    std::string straightener = "Skewtrim.dll";
+};
+
+// The core read (image_decode_OMR): 1 on success, 0 on any failure.
+int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten, OmrResultSet* set,
+                 ResultStyle style, const ReadOptions& options = {});
+
+// The front ends (OMRead, OMReadEx, OMRead_Reliability): raw 1-bit rows,
+// straightened, one level 90, the text copied to `result`.
+int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+                   char* result, ResultStyle style, const ReadOptions& options = {});
+
+}  // namespace inkmark

@@ -1,0 +1,83 @@
+// Fuzzes a whole read on small random images: preparation and line stretching, border
+// cleanup, labelling, fitting the forms of a fixed format file in four orientations, and
+// the quarter-turn retry. Straightening and turning are done in process: straightening
+// keeps the image (or fails on request), the turn maps pixels as the bitmap library does.
+// Input: width, height, flip, scan mode, straighten and selector bytes, then the rows.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "marks/printed/reader.h"
+
+namespace {
+
+// Forms with small marks so that random images hold candidates: a 2 x 2 block anchored
+// by its top row, a 3 x 2 block read from its first column, and an explicit one.
+const char kForms[] =
+    "*two by two, top row full      \n1 2 1\n1 1 2 2\n1 3\n1 3\n0 0\n"
+    "*three by two, first column    \n1 0 1\n1 1.5 3 2\n0 2 3\n1 4\n4 4 5\n0 0\n"
+    "*explicit                      \n3 4 2 1 8 8 10 8 2 2 0 3 3 0 3 3 3 3 0 0\n*";
+
+bool g_failStraighten = false;
+
+int keep_image(std::uint8_t*, int*, int*, int, int) { return g_failStraighten ? 0 : 1; }
+
+// Source (x, y) goes to column y of row w - 1 - x; 0 on success.
+int quarter_turn(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
+    if (bitCount != 1 || angle != 90) return 1;
+    const int w = *width, h = *height;
+    const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
+    const std::vector<std::uint8_t> src(pixels, pixels + static_cast<std::size_t>(srcStride) * h);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(dstStride) * w; ++i) pixels[i] = 0xFF;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((src[static_cast<std::size_t>(y) * srcStride + x / 8] & (0x80 >> (x % 8))) == 0)
+                pixels[static_cast<std::size_t>(w - 1 - x) * dstStride + y / 8] &=
+                    static_cast<std::uint8_t>(~(0x80 >> (y % 8)));
+    *width = h;
+    *height = w;
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const std::string path = "/tmp/typemark_decode_fuzz_forms.txt";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(kForms, 1, sizeof kForms - 1, f);
+        std::fclose(f);
+    }
+    setenv("FMTFILESPPATH", path.c_str(), 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 6) return 0;
+    const int width = 1 + data[0] % 160;
+    const int height = 1 + data[1] % 120;
+    const int flip = data[2] % 3;            // 2 is refused
+    const int scanMode = data[3] % 6;        // 0 and 5 are refused
+    const int straighten = data[4] & 1;
+    g_failStraighten = (data[4] & 2) != 0;
+    int selector = data[5] % 4;
+    const std::size_t stride = static_cast<std::size_t>((width + 7) / 8);
+    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(height), 0xFF);
+    for (std::size_t i = 6; i < size && i - 6 < rows.size(); ++i) rows[i - 6] = data[i];
+
+    typemark::ReadRequest rq;
+    rq.pixels = rows.data();
+    rq.stride = stride;
+    rq.width = width;
+    rq.height = height;
+    rq.straighten = straighten;
+    rq.flip = flip;
+    rq.scanMode = scanMode;
+    rq.selector = &selector;
+    const auto text = typemark::read_with(rq, keep_image, quarter_turn);
+    if (text && text->size() < 4) std::abort();  // a result always starts with the cell count
+    return 0;
+}

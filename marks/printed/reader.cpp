@@ -1,0 +1,175 @@
+#include "marks/printed/reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "marks/common/border_cleanup.h"
+#include "marks/common/format_text.h"
+#include "marks/common/skewtrim_binding.h"
+#include "marks/printed/block_fit.h"
+#include "marks/printed/form_file.h"
+#include "marks/printed/printed_form.h"
+#include "marks/printed/result_text.h"
+#include "platform/files.h"
+
+namespace typemark {
+
+namespace {
+
+constexpr int kStraightenMode = 2;        // SkewtrimEx resampling mode
+constexpr int kQuarterTurn = 90;
+constexpr std::size_t kTurnSlack = 1024;  // bytes added to the block before a quarter turn
+constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
+// Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
+constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
+
+}  // namespace
+
+TypemarkState& library_state() {
+    static TypemarkState state;
+    return state;
+}
+
+int dots_per_mm(int scanMode) {
+    switch (scanMode) {
+        case 1: case 2: return 8;
+        case 3: case 4: return 12;
+        default: return 0;
+    }
+}
+
+bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out) {
+    const long long height = static_cast<long long>(image.height) * repeat;
+    if (repeat < 1 || height > 0x7fffffff) return false;
+    if (!out.create(image.width, static_cast<int>(height), image.bitCount)) return false;
+    const std::size_t n = static_cast<std::size_t>(image.stride);
+    for (int y = 0; y < image.height; ++y)
+        for (int r = 0; r < repeat; ++r) std::memcpy(out.row(y * repeat + r), image.row(y), n);
+    return true;
+}
+
+bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP) {
+    if (rotatePicSP == nullptr || image.empty() || image.bitCount != 1) return false;
+    const std::size_t need = static_cast<std::size_t>(image.width) *
+                                 ((static_cast<std::size_t>(image.height) + 7) / 8) + kTurnSlack;
+    if (!image.reserve(need, static_cast<std::size_t>(image.width))) return false;
+    int w = image.width, h = image.height;
+    if (rotatePicSP(image.bits(), &w, &h, 1, kQuarterTurn) != 0) return false;
+    return image.relayout(w, h);
+}
+
+std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,
+                                     int* orientationOut) {
+    const auto layout = layout_for_reading(form);
+    if (!layout) return std::nullopt;
+    std::map<std::pair<int, int>, std::vector<const Region*>> candidates;
+    for (int orientation : kOrientationOrder) {
+        const PrintedForm adapted = adapt_to_orientation(*layout, orientation);
+        const auto key = std::make_pair(adapted.markWidth, adapted.markHeight);
+        auto it = candidates.find(key);
+        if (it == candidates.end())
+            it = candidates.emplace(key, select_candidates(regions, key.first, key.second, dpm)).first;
+        if (it->second.empty()) continue;
+        if (const auto grid = fit_block(it->second, adapted, dpm)) {
+            if (orientationOut != nullptr) *orientationOut = orientation;
+            return result_text(*grid, orientation);
+        }
+    }
+    return std::nullopt;
+}
+
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text, int* orientation) {
+    const std::vector<Region> regions = find_dark_regions(image, dpm);
+    const auto path = format_file_path();
+    if (!path) return BlockSearch::NoForms;
+    const auto file = platform::read_file(*path);
+    if (!file || file->empty()) return BlockSearch::NoForms;
+
+    marks::FormText form;
+    if (*selector == 0) {
+        int number = 0;
+        std::size_t pos = 0;
+        while (marks::read_form_text(*file, pos, form) == marks::FormTextStatus::kOk) {
+            pos = form.nextOffset;
+            const auto parsed = parse_printed_form(form.values, dpm);
+            if (!parsed) break;  // a form that fails to parse ends the search
+            ++number;
+            if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+                text = std::move(*found);
+                *selector = number;
+                return BlockSearch::Fitted;
+            }
+        }
+        return number > 0 ? BlockSearch::NotFitted : BlockSearch::NoForms;
+    }
+    std::size_t pos = 0;
+    if (!skip_forms(*file, pos, *selector - 1)) return BlockSearch::NoForms;
+    if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::kOk) return BlockSearch::NoForms;
+    const auto parsed = parse_printed_form(form.values, dpm);
+    if (!parsed) return BlockSearch::NoForms;
+    if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+        text = std::move(*found);
+        *selector = 0;
+        return BlockSearch::Fitted;
+    }
+    return BlockSearch::NotFitted;
+}
+
+std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
+    if (dots_per_mm(rq.scanMode) == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
+    marks::SkewtrimBinding skewtrim;  // released when the read ends, on every path
+    if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
+        skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
+        return std::nullopt;
+    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
+}
+
+std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx, RotatePicSPFn rotatePicSP) {
+    const int dpm = dots_per_mm(rq.scanMode);
+    if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
+    if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
+    if (rq.flip != 0 && rq.flip != 1) return std::nullopt;
+    const std::int64_t rowBytes = marks::unpadded_stride(rq.width, 1);
+    if (rowBytes <= 0 || rq.stride < static_cast<std::size_t>(rowBytes)) return std::nullopt;
+    if (rowBytes * rq.height > static_cast<std::int64_t>(kMaxScanBytes)) return std::nullopt;
+
+    // The copy with row 0 dark, flipped as asked, then stretched to full line resolution.
+    std::vector<const std::uint8_t*> sourceRows(static_cast<std::size_t>(rq.height));
+    for (int y = 0; y < rq.height; ++y) sourceRows[static_cast<std::size_t>(y)] = rq.pixels + static_cast<std::size_t>(y) * rq.stride;
+    marks::SourceView source;
+    source.width = rq.width;
+    source.height = rq.height;
+    source.bitCount = 1;
+    source.stride = static_cast<int>(std::min<std::size_t>(rq.stride, 0x7fffffff));
+    source.rows = sourceRows.data();
+    marks::Image image;
+    if (!marks::copy_flipped(source, rq.flip, image)) return std::nullopt;
+    const int repeat = rq.scanMode == 1 ? 2 : (rq.scanMode == 3 ? 3 : 1);
+    if (repeat > 1) {
+        marks::Image stretched;
+        if (!repeat_rows(image, repeat, stretched)) return std::nullopt;
+        std::swap(image, stretched);
+    }
+
+    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode))
+        return std::nullopt;
+    marks::clean_borders(image, dpm);
+
+    std::string text;
+    int selector = *rq.selector;
+    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation);
+    if (outcome == BlockSearch::NotFitted) {
+        // Once more with the image turned by a quarter.
+        if (!quarter_turn(image, rotatePicSP)) return std::nullopt;
+        if (rq.turned != nullptr) *rq.turned = 1;
+        selector = *rq.selector;
+        outcome = read_block(image, dpm, &selector, text, rq.orientation);
+    }
+    if (outcome != BlockSearch::Fitted) return std::nullopt;
+    *rq.selector = selector;
+    return text;
+}
+
+}  // namespace typemark

@@ -1,0 +1,71 @@
+#pragma once
+// Reading one sheet: binding the bitmap library, preparing and straightening the working
+// image, cleaning its borders, finding the printed-mark block of a form in one of four
+// orientations, and the quarter-turn retry.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "marks/printed/dark_regions.h"
+#include "marks/printed/printed_form.h"
+#include "marks/common/image.h"
+
+namespace typemark {
+
+// Process-wide settings of the library.
+struct TypemarkState {
+    // The bitmap library, by logical name or file path.
+    std::string skewtrimLibrary = "Skewtrim.dll";
+};
+TypemarkState& library_state();
+
+struct ReadRequest {
+    const std::uint8_t* pixels = nullptr;  // 1-bit rows, `stride` bytes apart
+    std::size_t stride = 0;
+    int width = 0, height = 0;
+    int straighten = 1;
+    int flip = 0;
+    int scanMode = 2;
+    int* selector = nullptr;
+    int* orientation = nullptr;  // optional: receives the orientation the block was read in
+    int* turned = nullptr;       // optional: set to 1 when the quarter-turn retry ran
+};
+
+// Dots per millimetre of a scan mode: 8 for modes 1 and 2, 12 for 3 and 4, else 0.
+int dots_per_mm(int scanMode);
+
+using SkewtrimExFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode);
+using RotatePicSPFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle);
+
+// The result text (without its terminating zero), or nothing when the read fails. Binds
+// the bitmap library for the read (SkewtrimEx, RotatePicSP and SaveBmpToFile must exist).
+std::optional<std::string> read_printed_marks(const ReadRequest& request);
+
+// The read after binding, with the straightening and turning calls given.
+std::optional<std::string> read_with(const ReadRequest& request, SkewtrimExFn skewtrimEx,
+                                     RotatePicSPFn rotatePicSP);
+
+enum class BlockSearch { Fitted, NotFitted, NoForms };
+
+// Reading proper on a prepared image: regions, forms, orientations. On Fitted, `text`
+// holds the result and the selector is updated.
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text,
+                       int* orientation = nullptr);
+
+// A copy of `image` whose every row is repeated `repeat` times (scan modes with half or
+// a third of the line resolution). False when the size is out of range or memory runs out.
+bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out);
+
+// Turns the image by a quarter through RotatePicSP (which answers 0 on success), first
+// enlarging the pixel block to width x ((height + 7) / 8) + 1024 bytes and the row table
+// to width entries.
+bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP);
+
+// Tries one form in the four orientations on the regions of an image.
+std::optional<std::string> read_form(const std::vector<Region>& regions,
+                                     const PrintedForm& form, int dpm, int* orientation = nullptr);
+
+}  // namespace typemark

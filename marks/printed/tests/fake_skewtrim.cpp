@@ -1,0 +1,72 @@
+// A stand-in for the bitmap library, loaded by file path in the reader's tests:
+// SkewtrimEx leaves the image as it is (or fails on request), RotatePicSP turns a
+// 1-bit image by 90 degrees exactly as the real library does (or replaces it with an
+// image the test supplies), SaveBmpToFile does nothing. Calls are counted.
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+int g_straightenCalls = 0;
+int g_rotateCalls = 0;
+int g_failStraighten = 0;
+std::vector<std::uint8_t> g_turned;
+int g_turnedWidth = 0, g_turnedHeight = 0;
+}  // namespace
+
+FAKE_EXPORT void FakeReset() {
+    g_straightenCalls = g_rotateCalls = g_failStraighten = 0;
+    g_turned.clear();
+    g_turnedWidth = g_turnedHeight = 0;
+}
+FAKE_EXPORT int FakeStraightenCalls() { return g_straightenCalls; }
+FAKE_EXPORT int FakeRotateCalls() { return g_rotateCalls; }
+FAKE_EXPORT void FakeFailStraighten(int fail) { g_failStraighten = fail; }
+// The next quarter turn writes this image (unpadded 1-bit rows) instead of turning.
+FAKE_EXPORT void FakeSetTurnedImage(const std::uint8_t* rows, int width, int height) {
+    g_turned.assign(rows, rows + static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(height));
+    g_turnedWidth = width;
+    g_turnedHeight = height;
+}
+
+FAKE_EXPORT int SkewtrimEx(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
+    ++g_straightenCalls;
+    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || mode != 2) return 0;
+    return g_failStraighten ? 0 : 1;
+}
+
+#ifndef FAKE_WITHOUT_ROTATE
+FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
+    ++g_rotateCalls;
+    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || angle != 90) return 1;
+    const int w = *width, h = *height;
+    if (!g_turned.empty()) {
+        // Writes as many bytes as a real turn of this image would, then the test's image.
+        std::memset(pixels, 0xFF, static_cast<std::size_t>(w) * static_cast<std::size_t>((h + 7) / 8));
+        std::memcpy(pixels, g_turned.data(), g_turned.size());
+        *width = g_turnedWidth;
+        *height = g_turnedHeight;
+        return 0;
+    }
+    const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
+    std::vector<std::uint8_t> src(pixels, pixels + static_cast<std::size_t>(srcStride) * static_cast<std::size_t>(h));
+    // Source (x, y) goes to column y of row w - 1 - x.
+    std::memset(pixels, 0xFF, static_cast<std::size_t>(dstStride) * static_cast<std::size_t>(w));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool light = (src[static_cast<std::size_t>(y * srcStride + x / 8)] & (0x80 >> (x % 8))) != 0;
+            std::uint8_t& b = pixels[static_cast<std::size_t>((w - 1 - x) * dstStride + y / 8)];
+            const auto mask = static_cast<std::uint8_t>(0x80 >> (y % 8));
+            b = light ? static_cast<std::uint8_t>(b | mask) : static_cast<std::uint8_t>(b & ~mask);
+        }
+    }
+    *width = h;
+    *height = w;
+    return 0;
+}
+#endif
+
+FAKE_EXPORT int SaveBmpToFile(const void*, const char*) { return 0; }
