@@ -1,0 +1,121 @@
+#include "barcode/linear/runs.h"
+
+#include <algorithm>
+
+namespace stripescan {
+
+namespace {
+constexpr int kSegmentJump = 6;  // length ratio between neighbours that cuts a line
+}
+
+void RunList::reverse() {
+    std::reverse(runs.begin(), runs.end());
+    const int n = size();
+    const int f = n - 1 - last;
+    const int l = n - 1 - first;
+    first = f;
+    last = l;
+}
+
+bool row_runs(const Image& image, int y, RunList& out) {
+    out.runs.clear();
+    out.first = out.last = 0;
+    if (y < 0 || y >= image.height || image.width <= 0) return false;
+    const std::uint8_t* row = image.row(y);
+    Run current{0, y, 0, image.black(0, y) ? kBlack : kWhite};
+    int x = 0;
+    while (x < image.width) {
+        // Whole bytes of the current colour pass at once.
+        if ((x & 7) == 0 && x + 8 <= image.width) {
+            const std::uint8_t full = current.color == kWhite ? 0xFF : 0x00;
+            if (row[x >> 3] == full) {
+                current.length += 8;
+                x += 8;
+                continue;
+            }
+        }
+        const std::uint8_t color = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : kBlack;
+        if (color == current.color) {
+            ++current.length;
+        } else {
+            out.runs.push_back(current);
+            current = Run{x, y, 1, color};
+        }
+        ++x;
+    }
+    out.runs.push_back(current);
+    return true;
+}
+
+bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop,
+               int max_run, RunList& out) {
+    out.runs.clear();
+    out.first = out.last = 0;
+    if (offsets.empty() || !image.inside(start.x, start.y)) return false;
+    Run current{start.x, start.y, 1, image.black(start.x, start.y) ? kBlack : kWhite};
+    const int sx = (stop.x > start.x) - (stop.x < start.x);
+    const int sy = (stop.y > start.y) - (stop.y < start.y);
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        if (max_run > 0 && current.length > max_run) break;
+        const int x = start.x + offsets[i].x;
+        const int y = start.y + offsets[i].y;
+        if ((sx > 0 && x >= stop.x) || (sx < 0 && x <= stop.x) || (sy > 0 && y >= stop.y) ||
+            (sy < 0 && y <= stop.y)) {
+            break;
+        }
+        if (!image.inside(x, y)) continue;
+        const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
+        if (color == current.color) {
+            ++current.length;
+        } else {
+            out.runs.push_back(current);
+            current = Run{x, y, 1, color};
+        }
+    }
+    out.runs.push_back(current);
+    return true;
+}
+
+void merge_noise(RunList& list, int width) {
+    std::vector<Run>& runs = list.runs;
+    const int n = static_cast<int>(runs.size());
+    if (width <= 0 || n < 3) return;
+    std::vector<Run> kept;
+    kept.reserve(runs.size());
+    kept.push_back(runs[0]);
+    int i = 1;
+    while (i < n - 1) {
+        if (runs[i].length > width) {
+            kept.push_back(runs[i]);
+            ++i;
+        } else {
+            kept.back().length += runs[i].length + runs[i + 1].length;
+            i += 2;
+        }
+    }
+    if (i == n - 1) kept.push_back(runs[n - 1]);
+    runs.swap(kept);
+}
+
+std::vector<Segment> candidate_segments(const RunList& list, int min_runs) {
+    std::vector<Segment> out;
+    const int n = list.size();
+    int begin = 0;
+    for (int i = 1; i <= n; ++i) {
+        bool cut = i == n;
+        if (!cut) {
+            const int a = list.length(i - 1);
+            const int b = list.length(i);
+            const int big = std::max(a, b);
+            const int small = std::max(1, std::min(a, b));
+            cut = big / small > kSegmentJump;
+        }
+        if (cut) {
+            if (i - begin >= min_runs) out.push_back(Segment{begin, i});
+            begin = i;
+        }
+    }
+    return out;
+}
+
+}  // namespace stripescan

@@ -1,0 +1,226 @@
+#include "barcode/linear/search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "barcode/linear/bar_trace.h"
+#include "barcode/linear/extent.h"
+#include "barcode/linear/line_decode.h"
+#include "barcode/linear/line_walk.h"
+#include "barcode/linear/runs.h"
+#include "barcode/linear/transpose.h"
+
+namespace stripescan {
+namespace {
+
+constexpr int kSearchReach = 10 * kTraceUnit;  // pixels walked back to confirm a quiet zone
+constexpr double kQuietTolerance = 0.75;       // share of the nominal quiet zone that must be white
+constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
+constexpr int kHorizontalLineMinRuns = 3;
+constexpr int kVerticalLineMinRuns = 6;
+
+struct Pass {
+    Image& image;
+    const SearchSettings& settings;
+    bool vertical;  // the image is the transposed picture
+    std::vector<FoundSymbol>& found;
+    BarCache cache;
+    double quiet_width = 0.0;
+};
+
+Point unit_step(Point d, double length) {
+    const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
+    return Point{static_cast<int>(std::lround(d.x * length / n)), static_cast<int>(std::lround(d.y * length / n))};
+}
+
+// Offsets of a line from (0, 0) in direction d, long enough to cross the image.
+std::vector<Point> direction_offsets(const Image& image, Point d) {
+    const int reach = image.width + image.height;
+    const Point stop{d.x > 0 ? 4 * reach : d.x < 0 ? -4 * reach : 0, d.y > 0 ? 4 * reach : d.y < 0 ? -4 * reach : 0};
+    return line_offsets(Point{0, 0}, d, stop, 2LL * reach);
+}
+
+// The point where a line from `start` in direction d leaves the image.
+Point line_stop(const Image& image, Point start, Point d) {
+    return Point{d.x > 0 ? image.width : d.x < 0 ? -1 : start.x, d.y > 0 ? image.height : d.y < 0 ? -1 : start.y};
+}
+
+// True when the white run before `at` (walking against d) is long enough, or reaches the walk's end.
+bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
+    const Point back{-d.x, -d.y};
+    std::vector<Point> offsets = line_offsets(Point{0, 0}, back,
+                                              Point{back.x > 0 ? 1 << 20 : back.x < 0 ? -(1 << 20) : 0,
+                                                    back.y > 0 ? 1 << 20 : back.y < 0 ? -(1 << 20) : 0},
+                                              kSearchReach);
+    RunList runs;
+    if (!line_runs(image, at, offsets, line_stop(image, at, back), 0, runs)) return false;
+    if (noise > 0) merge_noise(runs, noise);
+    std::size_t w = 0;
+    if (runs.runs[0].color == kBlack) w = 1;
+    if (w >= runs.runs.size()) return true;
+    if (w + 1 == runs.runs.size()) return true;  // white up to the end of the walk or the image
+    return runs.runs[w].length >= kQuietTolerance * module * factor;
+}
+
+// The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
+bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
+            Point reported_direction, int& fill_right, int scan_y) {
+    Image& image = pass.image;
+    if (where.last + 1 >= line.size()) return false;
+    // The last bar of the symbol must be a bar that can be traced.
+    const Run& last_bar = line.runs[static_cast<std::size_t>(where.last)];
+    if (!pass.cache.find(last_bar.x, last_bar.y)) {
+        TracedBar bar;
+        if (!trace_bar(image, last_bar.x, last_bar.y, bar)) return false;
+        pass.cache.add(std::move(bar));
+    }
+    const Run& a = line.runs[static_cast<std::size_t>(where.first)];
+    const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
+    Point corners[4];
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) return false;
+    fill_quadrilateral(image, corners);
+    fill_right = fill_right_column(corners, scan_y);
+
+    FoundSymbol result;
+    result.decoded = decoded;
+    if (pass.vertical) {
+        const Point swapped[4] = {{corners[0].y, corners[0].x}, {corners[1].y, corners[1].x},
+                                  {corners[2].y, corners[2].x}, {corners[3].y, corners[3].x}};
+        if (!order_corners(swapped, fan.x == 0 || fan.y == 0, result.corners)) return false;
+        Point d{reported_direction.y, reported_direction.x};
+        if (d.y < 0 || (d.y == 0 && d.x < 0)) d = Point{-d.x, -d.y};
+        result.direction = d;
+    } else {
+        std::copy(corners, corners + 4, result.corners);
+        result.direction = reported_direction;
+    }
+    pass.found.push_back(std::move(result));
+    return true;
+}
+
+// Tries the decoders at run p of the scan line. On success answers the right-most column the
+// symbol's fill reaches on this line.
+bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable, int& fill_right) {
+    const Image& image = pass.image;
+    const int S = pass.settings.size_unit;
+    for (const ActiveDecoder& decoder : pass.settings.decoders) {
+        const Symbology& symbology = *decoder.symbology;
+        const auto hit = find_pattern(symbology, line, p);
+        if (!hit) continue;
+        if (p == 0 || p + hit->elements >= line.size()) continue;
+
+        // The first bar of the pattern that lies on a cached bar or can be traced.
+        TracedBar bar;
+        int bar_run = -1;
+        for (int r = p; r < p + hit->elements && r < line.size(); ++r) {
+            const Run& run = line.runs[static_cast<std::size_t>(r)];
+            if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
+            if (const TracedBar* cached = pass.cache.find(run.x, run.y)) {
+                bar = *cached;
+                bar_run = r;
+                break;
+            }
+            TracedBar traced;
+            if (trace_bar(image, run.x, run.y, traced)) {
+                bar = pass.cache.add(std::move(traced));
+                bar_run = r;
+                break;
+            }
+            untraceable[static_cast<std::size_t>(r)] = 1;
+        }
+        if (bar_run < 0 || bar.edges.empty()) continue;
+
+        // Fan lines run forwards along the scan line, at right angles to the bar.
+        Point fan = bar.direction;
+        if (fan.x < 0) fan = Point{-fan.x, -fan.y};
+        const double len2 = double(fan.x) * fan.x + double(fan.y) * fan.y;
+        const double cosine = fan.x / std::sqrt(len2);
+        const double module = hit->module * cosine;  // along the fan
+        // Shift the bar's edge points onto the pattern's first run.
+        const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) * fan.x / len2;
+        const double gx = along * fan.x;
+        const double gy = along * fan.y;
+        const std::vector<Point> offsets = direction_offsets(image, fan);
+        if (offsets.empty()) continue;
+        const int n = static_cast<int>(bar.edges.size());
+        const int mid = n / 2;
+        auto shifted = [&](int k) {
+            const Point e = bar.edges[static_cast<std::size_t>(k)];
+            return Point{static_cast<int>(std::lround(e.x + gx)), static_cast<int>(std::lround(e.y + gy))};
+        };
+        const Point middle = shifted(mid);
+        if (!image.inside(middle.x, middle.y)) continue;
+        const int quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
+        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) continue;
+
+        const int from = std::max(0, mid - 2 * S);
+        const int to = std::min(n, mid + 2 * S);
+        const int step = S / 4 + 1;
+        std::vector<int> order;
+        for (int k = mid; k < to; k += step) order.push_back(k);
+        for (int k = mid - step; k >= from; k -= step) order.push_back(k);
+        std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
+        const Point back = unit_step(fan, 3.0 + module);
+        RunList runs;
+        for (int k : order) {
+            Point start = shifted(k);
+            start = Point{start.x - back.x, start.y - back.y};
+            if (!image.inside(start.x, start.y)) continue;
+            if (!line_runs(image, start, offsets, line_stop(image, start, fan), 16 * S, runs)) continue;
+            Decoded decoded;
+            LineSymbol where;
+            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
+            if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
+        }
+
+        // Bars close to upright: the scan line itself may read the symbol.
+        const Point d = bar.direction;
+        if (d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
+            scan_y <= bar.bottom - S) {
+            RunList tail;
+            tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
+            Decoded decoded;
+            LineSymbol where;
+            if (decode_line(symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
+                accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void search_pass(Image& picture, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found) {
+    if (settings.decoders.empty()) return;
+    std::vector<std::uint8_t> storage;
+    Image image = vertical ? transpose(picture, storage) : picture;
+    const std::size_t found_before = found.size();
+    Pass pass{image, settings, vertical, found, BarCache{}, 0.0};
+    const int S = settings.size_unit;
+    const int spacing = vertical ? 3 * S : 2 * S;
+    const int min_runs = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;
+    RunList line;
+    std::vector<signed char> untraceable;
+    for (int y = spacing; y < image.height; y += spacing) {
+        if (!row_runs(image, y, line)) continue;
+        if (settings.line_noise > 0) merge_noise(line, settings.line_noise);
+        untraceable.assign(line.runs.size(), 0);
+        int skip_to = -1;  // columns up to here belong to a symbol found on this line
+        for (const Segment& segment : candidate_segments(line, min_runs)) {
+            for (int p = segment.begin; p < segment.end; ++p) {
+                if (line.runs[static_cast<std::size_t>(p)].x <= skip_to) continue;
+                int fill_right = -1;
+                if (try_at(pass, line, p, y, untraceable, fill_right)) skip_to = std::max(skip_to, fill_right);
+            }
+        }
+    }
+    if (vertical) {
+        // Keep the picture itself consistent with the transposed view that was searched.
+        for (std::size_t i = found_before; i < found.size(); ++i) fill_quadrilateral(picture, found[i].corners);
+    }
+}
+
+}  // namespace stripescan
