@@ -1,6 +1,7 @@
 #include "barcode/linear/runs.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace stripescan {
 
@@ -70,6 +71,62 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
         } else {
             out.runs.push_back(current);
             current = Run{x, y, 1, color};
+        }
+    }
+    out.runs.push_back(current);
+    return true;
+}
+
+bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
+               int max_run, RunList& out) {
+    out.runs.clear();
+    out.first = out.last = 0;
+    // Across the line: at right angles to the reading direction.
+    const double bx = -fy;
+    const double by = fx;
+    Run current;
+    bool started = false;
+    for (int n = 0; n < max_samples; ++n) {
+        const double cx = x + 0.5 * n * fx;
+        const double cy = y + 0.5 * n * fy;
+        const int px = static_cast<int>(std::floor(cx + 0.5));
+        const int py = static_cast<int>(std::floor(cy + 0.5));
+        if (!image.inside(px, py)) {
+            if (!started) return false;
+            break;
+        }
+        // Coverage of black along the band, each sample interpolated between its four pixels.
+        double black = 0.0;
+        double seen = 0.0;
+        for (int k = -half; k <= half; ++k) {
+            const double sx = cx + k * bx;
+            const double sy = cy + k * by;
+            const int x0 = static_cast<int>(std::floor(sx));
+            const int y0 = static_cast<int>(std::floor(sy));
+            const double ax = sx - x0;
+            const double ay = sy - y0;
+            if (x0 < 0 || y0 < 0 || x0 + 1 >= image.width || y0 + 1 >= image.height) continue;
+            const double b00 = image.black(x0, y0), b10 = image.black(x0 + 1, y0);
+            const double b01 = image.black(x0, y0 + 1), b11 = image.black(x0 + 1, y0 + 1);
+            black += (1 - ay) * ((1 - ax) * b00 + ax * b10) + ay * ((1 - ax) * b01 + ax * b11);
+            seen += 1.0;
+        }
+        if (seen == 0.0) {
+            if (!started) return false;
+            break;
+        }
+        const std::uint8_t color = 2 * black > seen ? kBlack : kWhite;
+        if (!started) {
+            current = Run{px, py, 1, color};
+            started = true;
+            continue;
+        }
+        if (color == current.color) {
+            ++current.length;
+            if (max_run > 0 && current.length > max_run) break;
+        } else {
+            out.runs.push_back(current);
+            current = Run{px, py, 1, color};
         }
     }
     out.runs.push_back(current);

@@ -38,6 +38,14 @@ bool row_runs(const Image& image, int y, RunList& out);
 bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop,
                int max_run, RunList& out);
 
+// Runs along a thick line: samples every half pixel from (x, y) in the unit direction (fx, fy);
+// each sample takes the colour of the majority of 2 * half + 1 pixels across the line, one pixel
+// apart (along the bars), which averages out the stair steps of a slanted edge. Lengths count
+// samples (half pixels). Ends where the centre leaves the image, after `max_samples` samples, or
+// when a run grows longer than `max_run` samples. False when the start lies outside the image.
+bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
+               int max_run, RunList& out);
+
 // Merges runs of `width` pixels or less, together with the run after them, into the run before.
 void merge_noise(RunList& runs, int width);
 

@@ -10,6 +10,9 @@
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
+#include <cstdio>
+#include <cstdlib>
+namespace { bool dbg() { static bool d = std::getenv("SSDBG") != nullptr; return d; } }
 
 namespace stripescan {
 namespace {
@@ -19,6 +22,7 @@ constexpr double kQuietTolerance = 0.75;       // share of the nominal quiet zon
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
+constexpr int kBandHalf = 3;  // pixels on each side of a fan line that vote on its colour
 
 struct Pass {
     Image& image;
@@ -28,18 +32,6 @@ struct Pass {
     BarCache cache;
     double quiet_width = 0.0;
 };
-
-Point unit_step(Point d, double length) {
-    const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
-    return Point{static_cast<int>(std::lround(d.x * length / n)), static_cast<int>(std::lround(d.y * length / n))};
-}
-
-// Offsets of a line from (0, 0) in direction d, long enough to cross the image.
-std::vector<Point> direction_offsets(const Image& image, Point d) {
-    const int reach = image.width + image.height;
-    const Point stop{d.x > 0 ? 4 * reach : d.x < 0 ? -4 * reach : 0, d.y > 0 ? 4 * reach : d.y < 0 ? -4 * reach : 0};
-    return line_offsets(Point{0, 0}, d, stop, 2LL * reach);
-}
 
 // The point where a line from `start` in direction d leaves the image.
 Point line_stop(const Image& image, Point start, Point d) {
@@ -60,6 +52,7 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
     if (runs.runs[0].color == kBlack) w = 1;
     if (w >= runs.runs.size()) return true;
     if (w + 1 == runs.runs.size()) return true;  // white up to the end of the walk or the image
+    if (dbg()) { std::fprintf(stderr, "   quiet at %d %d d %d %d module %.2f factor %d runs:", at.x, at.y, d.x, d.y, module, factor); for (auto& r : runs.runs) std::fprintf(stderr, " %d%c", r.length, r.color ? 'w' : 'b'); std::fprintf(stderr, "\n"); }
     return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
@@ -68,17 +61,30 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             Point reported_direction, int& fill_right, int scan_y) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
-    // The last bar of the symbol must be a bar that can be traced.
+    // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
+    // may stand on a white stair step: look a little further along the line for its black pixel.
     const Run& last_bar = line.runs[static_cast<std::size_t>(where.last)];
-    if (!pass.cache.find(last_bar.x, last_bar.y)) {
+    const double flen = std::sqrt(double(fan.x) * fan.x + double(fan.y) * fan.y);
+    bool traced = false;
+    for (int k = 0; k <= 3 && !traced; ++k) {
+        const int x = static_cast<int>(std::lround(last_bar.x + k * fan.x / flen));
+        const int y = static_cast<int>(std::lround(last_bar.y + k * fan.y / flen));
+        if (!image.inside(x, y) || !image.black(x, y)) continue;
+        if (pass.cache.find(x, y)) {
+            traced = true;
+            break;
+        }
         TracedBar bar;
-        if (!trace_bar(image, last_bar.x, last_bar.y, bar)) return false;
-        pass.cache.add(std::move(bar));
+        if (trace_bar(image, x, y, bar)) {
+            pass.cache.add(std::move(bar));
+            traced = true;
+        }
     }
+    if (!traced) { if (dbg()) std::fprintf(stderr, "   last bar trace fail at %d %d\n", last_bar.x, last_bar.y); return false; }
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
-    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) return false;
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) { if (dbg()) std::fprintf(stderr, "   extent fail A %d %d B %d %d\n", a.x, a.y, b.x, b.y); return false; }
     fill_quadrilateral(image, corners);
     fill_right = fill_right_column(corners, scan_y);
 
@@ -129,7 +135,9 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
             }
             untraceable[static_cast<std::size_t>(r)] = 1;
         }
+        if (dbg()) std::fprintf(stderr, "sym %d p %d y %d x %d hit el %d start %d back %d mod %.2f bar %d\n", symbology.number, p, scan_y, line.runs[p].x, hit->elements, hit->start, hit->backwards, hit->module, bar_run);
         if (bar_run < 0 || bar.edges.empty()) continue;
+        if (dbg()) std::fprintf(stderr, "   dir %d %d rows %d\n", bar.direction.x, bar.direction.y, bar.bottom-bar.top);
 
         // Fan lines run forwards along the scan line, at right angles to the bar.
         Point fan = bar.direction;
@@ -141,8 +149,6 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) * fan.x / len2;
         const double gx = along * fan.x;
         const double gy = along * fan.y;
-        const std::vector<Point> offsets = direction_offsets(image, fan);
-        if (offsets.empty()) continue;
         const int n = static_cast<int>(bar.edges.size());
         const int mid = n / 2;
         auto shifted = [&](int k) {
@@ -152,7 +158,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         const Point middle = shifted(mid);
         if (!image.inside(middle.x, middle.y)) continue;
         const int quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
-        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) continue;
+        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) { if (dbg()) std::fprintf(stderr, "   quiet fail\n"); continue; }
 
         const int from = std::max(0, mid - 2 * S);
         const int to = std::min(n, mid + 2 * S);
@@ -161,16 +167,20 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         for (int k = mid; k < to; k += step) order.push_back(k);
         for (int k = mid - step; k >= from; k -= step) order.push_back(k);
         std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
-        const Point back = unit_step(fan, 3.0 + module);
+        const double flen = std::sqrt(len2);
+        const double ux = fan.x / flen;
+        const double uy = fan.y / flen;
+        const double back = 3.0 + module;
         RunList runs;
         for (int k : order) {
-            Point start = shifted(k);
-            start = Point{start.x - back.x, start.y - back.y};
-            if (!image.inside(start.x, start.y)) continue;
-            if (!line_runs(image, start, offsets, line_stop(image, start, fan), 16 * S, runs)) continue;
+            const Point e = bar.edges[static_cast<std::size_t>(k)];
+            const double sx = e.x + gx - back * ux;
+            const double sy = e.y + gy - back * uy;
+            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
             Decoded decoded;
             LineSymbol where;
-            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
+            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) { if (dbg()) { std::fprintf(stderr, "   fan fail:"); for (int q = 0; q < std::min(runs.size(), 40); ++q) std::fprintf(stderr, " %d", runs.length(q)); std::fprintf(stderr, "\n"); } continue; }
+            if (dbg()) std::fprintf(stderr, "   decoded %s\n", decoded.text.c_str());
             if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
         }
 
@@ -208,6 +218,7 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical, 
         if (!row_runs(image, y, line)) continue;
         if (settings.line_noise > 0) merge_noise(line, settings.line_noise);
         untraceable.assign(line.runs.size(), 0);
+        if (dbg() && std::getenv("SSROW") && y == std::atoi(std::getenv("SSROW"))) { for (auto& r : line.runs) std::fprintf(stderr, " %d:%d%c", r.x, r.length, r.color ? 'w' : 'b'); std::fprintf(stderr, "\n"); for (auto& sg : candidate_segments(line, min_runs)) std::fprintf(stderr, " seg %d-%d", sg.begin, sg.end); std::fprintf(stderr, "\n"); }
         int skip_to = -1;  // columns up to here belong to a symbol found on this line
         for (const Segment& segment : candidate_segments(line, min_runs)) {
             for (int p = segment.begin; p < segment.end; ++p) {

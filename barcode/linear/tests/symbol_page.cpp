@@ -213,7 +213,7 @@ std::string random_payload(int symbology, std::mt19937& rng) {
     case 5: {
         // Six digits whose last is not 0-2 when the third is... any six digits are valid UPC-E
         // messages in number system 0 except those zint would expand differently; keep them simple.
-        std::string d = digits(5);
+        std::string d = digits(4) + std::to_string(1 + rng() % 9);
         return "0" + d + std::to_string(5 + rng() % 5);
     }
     case 6: return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-. ", n);
