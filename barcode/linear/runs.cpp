@@ -86,6 +86,20 @@ bool band_runs(const Image& image, double x, double y, double fx, double fy, int
     const double by = fx;
     Run current;
     bool started = false;
+    // Along a row the band is a stretch of whole rows; count black pixels column by column.
+    const bool axis = fy == 0.0;
+    const int row = static_cast<int>(std::floor(y + 0.5));
+    const int row_from = std::max(0, row - half);
+    const int row_to = std::min(image.height - 1, row + half);
+    const int band_rows = row_to - row_from + 1;
+    auto column_count = [&](int x) {
+        int count = 0;
+        for (int r = row_from; r <= row_to; ++r) count += image.black(x, r) ? 1 : 0;
+        return count;
+    };
+    int cached_column = -2;
+    int left_count = 0;
+    int right_count = 0;
     for (int n = 0; n < max_samples; ++n) {
         const double cx = x + 0.5 * n * fx;
         const double cy = y + 0.5 * n * fy;
@@ -98,18 +112,35 @@ bool band_runs(const Image& image, double x, double y, double fx, double fy, int
         // Coverage of black along the band, each sample interpolated between its four pixels.
         double black = 0.0;
         double seen = 0.0;
-        for (int k = -half; k <= half; ++k) {
-            const double sx = cx + k * bx;
-            const double sy = cy + k * by;
-            const int x0 = static_cast<int>(std::floor(sx));
-            const int y0 = static_cast<int>(std::floor(sy));
-            const double ax = sx - x0;
-            const double ay = sy - y0;
-            if (x0 < 0 || y0 < 0 || x0 + 1 >= image.width || y0 + 1 >= image.height) continue;
-            const double b00 = image.black(x0, y0), b10 = image.black(x0 + 1, y0);
-            const double b01 = image.black(x0, y0 + 1), b11 = image.black(x0 + 1, y0 + 1);
-            black += (1 - ay) * ((1 - ax) * b00 + ax * b10) + ay * ((1 - ax) * b01 + ax * b11);
-            seen += 1.0;
+        if (axis) {
+            // Reading along a row: whole columns of the band, interpolated between two columns.
+            const int x0 = static_cast<int>(std::floor(cx));
+            const double ax = cx - x0;
+            if (x0 < 0 || x0 + 1 >= image.width) {
+                if (!started) return false;
+                break;
+            }
+            if (x0 != cached_column) {
+                cached_column = x0;
+                left_count = column_count(x0);
+                right_count = column_count(x0 + 1);
+            }
+            black = (1 - ax) * left_count + ax * right_count;
+            seen = band_rows;
+        } else {
+            for (int k = -half; k <= half; ++k) {
+                const double sx = cx + k * bx;
+                const double sy = cy + k * by;
+                const int x0 = static_cast<int>(std::floor(sx));
+                const int y0 = static_cast<int>(std::floor(sy));
+                const double ax = sx - x0;
+                const double ay = sy - y0;
+                if (x0 < 0 || y0 < 0 || x0 + 1 >= image.width || y0 + 1 >= image.height) continue;
+                const double b00 = image.black(x0, y0), b10 = image.black(x0 + 1, y0);
+                const double b01 = image.black(x0, y0 + 1), b11 = image.black(x0 + 1, y0 + 1);
+                black += (1 - ay) * ((1 - ax) * b00 + ax * b10) + ay * ((1 - ax) * b01 + ax * b11);
+                seen += 1.0;
+            }
         }
         if (seen == 0.0) {
             if (!started) return false;

@@ -10,9 +10,6 @@
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
-#include <cstdio>
-#include <cstdlib>
-namespace { bool dbg() { static bool d = std::getenv("SSDBG") != nullptr; return d; } }
 
 namespace stripescan {
 namespace {
@@ -52,7 +49,6 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
     if (runs.runs[0].color == kBlack) w = 1;
     if (w >= runs.runs.size()) return true;
     if (w + 1 == runs.runs.size()) return true;  // white up to the end of the walk or the image
-    if (dbg()) { std::fprintf(stderr, "   quiet at %d %d d %d %d module %.2f factor %d runs:", at.x, at.y, d.x, d.y, module, factor); for (auto& r : runs.runs) std::fprintf(stderr, " %d%c", r.length, r.color ? 'w' : 'b'); std::fprintf(stderr, "\n"); }
     return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
@@ -80,11 +76,11 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             traced = true;
         }
     }
-    if (!traced) { if (dbg()) std::fprintf(stderr, "   last bar trace fail at %d %d\n", last_bar.x, last_bar.y); return false; }
+    if (!traced) return false;
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
-    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) { if (dbg()) std::fprintf(stderr, "   extent fail A %d %d B %d %d\n", a.x, a.y, b.x, b.y); return false; }
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) return false;
     fill_quadrilateral(image, corners);
     fill_right = fill_right_column(corners, scan_y);
 
@@ -135,9 +131,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
             }
             untraceable[static_cast<std::size_t>(r)] = 1;
         }
-        if (dbg()) std::fprintf(stderr, "sym %d p %d y %d x %d hit el %d start %d back %d mod %.2f bar %d\n", symbology.number, p, scan_y, line.runs[p].x, hit->elements, hit->start, hit->backwards, hit->module, bar_run);
         if (bar_run < 0 || bar.edges.empty()) continue;
-        if (dbg()) std::fprintf(stderr, "   dir %d %d rows %d\n", bar.direction.x, bar.direction.y, bar.bottom-bar.top);
 
         // Fan lines run forwards along the scan line, at right angles to the bar.
         Point fan = bar.direction;
@@ -158,7 +152,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         const Point middle = shifted(mid);
         if (!image.inside(middle.x, middle.y)) continue;
         const int quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
-        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) { if (dbg()) std::fprintf(stderr, "   quiet fail\n"); continue; }
+        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) continue;
 
         const int from = std::max(0, mid - 2 * S);
         const int to = std::min(n, mid + 2 * S);
@@ -171,16 +165,21 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         const double ux = fan.x / flen;
         const double uy = fan.y / flen;
         const double back = 3.0 + module;
+        const int probe = std::max(40, static_cast<int>(2 * (back + module * (3 * hit->elements + 4))));
         RunList runs;
         for (int k : order) {
             const Point e = bar.edges[static_cast<std::size_t>(k)];
             const double sx = e.x + gx - back * ux;
             const double sy = e.y + gy - back * uy;
+            // A short probe first: the line must begin with the pattern the scan line showed.
+            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, probe, 2 * 16 * S, runs)) continue;
+            bool begins = false;
+            for (int q = 0; q < 3 && q < runs.size() && !begins; ++q) begins = find_pattern(symbology, runs, q).has_value();
+            if (!begins) continue;
             if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
             Decoded decoded;
             LineSymbol where;
-            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) { if (dbg()) { std::fprintf(stderr, "   fan fail:"); for (int q = 0; q < std::min(runs.size(), 40); ++q) std::fprintf(stderr, " %d", runs.length(q)); std::fprintf(stderr, "\n"); } continue; }
-            if (dbg()) std::fprintf(stderr, "   decoded %s\n", decoded.text.c_str());
+            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
             if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
         }
 
@@ -203,10 +202,10 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
 
 }  // namespace
 
-void search_pass(Image& picture, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found) {
+void search_pass(Image& picture, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found,
+                 std::vector<std::uint8_t>& scratch) {
     if (settings.decoders.empty()) return;
-    std::vector<std::uint8_t> storage;
-    Image image = vertical ? transpose(picture, storage) : picture;
+    Image image = vertical ? transpose(picture, scratch) : picture;
     const std::size_t found_before = found.size();
     Pass pass{image, settings, vertical, found, BarCache{}, 0.0};
     const int S = settings.size_unit;
@@ -218,7 +217,6 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical, 
         if (!row_runs(image, y, line)) continue;
         if (settings.line_noise > 0) merge_noise(line, settings.line_noise);
         untraceable.assign(line.runs.size(), 0);
-        if (dbg() && std::getenv("SSROW") && y == std::atoi(std::getenv("SSROW"))) { for (auto& r : line.runs) std::fprintf(stderr, " %d:%d%c", r.x, r.length, r.color ? 'w' : 'b'); std::fprintf(stderr, "\n"); for (auto& sg : candidate_segments(line, min_runs)) std::fprintf(stderr, " seg %d-%d", sg.begin, sg.end); std::fprintf(stderr, "\n"); }
         int skip_to = -1;  // columns up to here belong to a symbol found on this line
         for (const Segment& segment : candidate_segments(line, min_runs)) {
             for (int p = segment.begin; p < segment.end; ++p) {

@@ -31,6 +31,8 @@ struct FoundSymbol {
 
 // One pass over `work` (changed: every found symbol is filled white). The vertical pass reads
 // down columns; its results are given in the picture's own coordinates.
-void search_pass(Image& work, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found);
+// `scratch` holds the transposed picture of the vertical pass; it is reused from call to call.
+void search_pass(Image& work, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found,
+                 std::vector<std::uint8_t>& scratch);
 
 }  // namespace stripescan

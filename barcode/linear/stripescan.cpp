@@ -17,6 +17,18 @@ constexpr int kResultGrowth = 16;
 constexpr int kHorizontalPass = 1;
 constexpr int kVerticalPass = 2;
 
+// Pixel buffers kept between calls so that a page does not cost fresh pages of memory each time.
+// Calls are serialised by the caller (the decoder is not reentrant).
+struct WorkBuffers {
+    std::vector<std::uint8_t> copy;        // the working copy of the caller's picture
+    std::vector<std::uint8_t> transposed;  // the picture with rows and columns exchanged
+};
+
+WorkBuffers& work_buffers() {
+    static WorkBuffers buffers;
+    return buffers;
+}
+
 // The symbologies asked for in one call: which numbers are marked, and with which setting.
 struct RequestTable {
     std::array<bool, kSymbologySlots> marked{};
@@ -109,11 +121,12 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
     std::vector<FoundSymbol> found;
     try {
         const std::size_t bytes = static_cast<std::size_t>(bitmap.stride) * static_cast<std::size_t>(bitmap.height);
-        std::vector<std::uint8_t> copy(bytes + 16);
-        std::memcpy(copy.data(), bitmap.bits, bytes);
-        Image work{bitmap.width, bitmap.height, bitmap.stride, copy.data()};
-        if (request.directions & kHorizontalPass) search_pass(work, settings, false, found);
-        if (request.directions & kVerticalPass) search_pass(work, settings, true, found);
+        WorkBuffers& buffers = work_buffers();
+        if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
+        std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
+        Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
+        if (request.directions & kHorizontalPass) search_pass(work, settings, false, found, buffers.transposed);
+        if (request.directions & kVerticalPass) search_pass(work, settings, true, found, buffers.transposed);
     } catch (const std::bad_alloc&) {
         for (const FoundSymbol& f : found) {
             if (!append(list, f)) break;

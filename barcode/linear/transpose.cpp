@@ -1,5 +1,7 @@
 #include "barcode/linear/transpose.h"
 
+#include <cstring>
+
 namespace stripescan {
 namespace {
 
@@ -24,17 +26,22 @@ Image transpose(const Image& in, std::vector<std::uint8_t>& storage) {
     out.width = in.height;
     out.height = in.width;
     out.stride = (out.width + 7) / 8;
-    storage.assign(static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height) + 16, 0xFF);
+    const std::size_t bytes = static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height) + 16;
+    if (storage.size() < bytes) storage.resize(bytes);
+    std::memset(storage.data(), 0xFF, bytes);
     out.bits = storage.data();
     const int block_rows = (in.height + 7) / 8;
     const int block_cols = (in.width + 7) / 8;
     for (int by = 0; by < block_rows; ++by) {
         for (int bx = 0; bx < block_cols; ++bx) {
             std::uint8_t block[8];
+            std::uint8_t all = 0xFF;
             for (int i = 0; i < 8; ++i) {
                 const int y = by * 8 + i;
                 block[i] = y < in.height ? in.row(y)[bx] : 0xFF;
+                all &= block[i];
             }
+            if (all == 0xFF) continue;  // white stays white
             std::uint8_t t[8];
             transpose8(block, t);
             for (int i = 0; i < 8; ++i) {

