@@ -163,34 +163,25 @@ bool trace_bar(const Image& image, int x0, int y0, TracedBar& out) {
     return true;
 }
 
-const TracedBar* BarCache::find(int x, int y) {
+SharedBar BarCache::find(int x, int y) {
     int dead = 0;
-    const TracedBar* hit = nullptr;
-    for (TracedBar& bar : bars_) {
-        if (bar.bottom < y) {
-            bar.dead = true;
+    SharedBar hit;
+    for (const auto& bar : bars_) {
+        if (bar->bottom < y) {
+            bar->dead = true;
             ++dead;
             continue;
         }
-        if (!hit && bar.contains(x, y)) hit = &bar;
+        if (!hit && bar->contains(x, y)) hit = bar;
     }
     if (dead > 10) {
-        // Keep the hit valid: find it again after compaction.
-        const int hx = x, hy = y;
-        bars_.erase(std::remove_if(bars_.begin(), bars_.end(), [](const TracedBar& b) { return b.dead; }), bars_.end());
-        hit = nullptr;
-        for (const TracedBar& bar : bars_) {
-            if (bar.contains(hx, hy)) {
-                hit = &bar;
-                break;
-            }
-        }
+        bars_.erase(std::remove_if(bars_.begin(), bars_.end(), [](const auto& b) { return b->dead; }), bars_.end());
     }
     return hit;
 }
 
-const TracedBar& BarCache::add(TracedBar bar) {
-    bars_.push_back(std::move(bar));
+SharedBar BarCache::add(TracedBar bar) {
+    bars_.push_back(std::make_shared<TracedBar>(std::move(bar)));
     return bars_.back();
 }
 

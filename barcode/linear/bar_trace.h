@@ -2,6 +2,7 @@
 // Bar tracing: follows one bar row by row to learn its extent and the reading direction at right
 // angles to it; and the cache of the bars traced in the current pass.
 
+#include <memory>
 #include <vector>
 
 #include "barcode/linear/image.h"
@@ -36,15 +37,17 @@ struct TracedBar {
 // more than kTraceUnit between rows, the bar is too small, not straight, or has no direction.
 bool trace_bar(const Image& image, int x, int y, TracedBar& out);
 
+using SharedBar = std::shared_ptr<const TracedBar>;
+
 class BarCache {
 public:
-    // The live cached bar that contains (x, y); bars wholly above row y are dropped.
-    const TracedBar* find(int x, int y);
-    const TracedBar& add(TracedBar bar);
+    // The live cached bar that contains (x, y), or nothing; bars wholly above row y are dropped.
+    SharedBar find(int x, int y);
+    SharedBar add(TracedBar bar);
     void clear() { bars_.clear(); }
 
 private:
-    std::vector<TracedBar> bars_;
+    std::vector<std::shared_ptr<TracedBar>> bars_;
 };
 
 }  // namespace stripescan

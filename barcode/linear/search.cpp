@@ -30,25 +30,27 @@ struct Pass {
     double quiet_width = 0.0;
 };
 
-// The point where a line from `start` in direction d leaves the image.
-Point line_stop(const Image& image, Point start, Point d) {
-    return Point{d.x > 0 ? image.width : d.x < 0 ? -1 : start.x, d.y > 0 ? image.height : d.y < 0 ? -1 : start.y};
-}
-
-// True when the white run before `at` (walking against d) is long enough, or reaches the walk's end.
+// True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
+// enough, or reaches the end of the walk or of the image.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
-    const Point back{-d.x, -d.y};
-    std::vector<Point> offsets = line_offsets(Point{0, 0}, back,
-                                              Point{back.x > 0 ? 1 << 20 : back.x < 0 ? -(1 << 20) : 0,
-                                                    back.y > 0 ? 1 << 20 : back.y < 0 ? -(1 << 20) : 0},
-                                              kSearchReach);
+    const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
+    const double ux = -d.x / n;
+    const double uy = -d.y / n;
     RunList runs;
-    if (!line_runs(image, at, offsets, line_stop(image, at, back), 0, runs)) return false;
+    for (int t = 0; t <= kSearchReach; ++t) {
+        const int x = static_cast<int>(std::lround(at.x + t * ux));
+        const int y = static_cast<int>(std::lround(at.y + t * uy));
+        if (!image.inside(x, y)) break;
+        const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
+        if (!runs.runs.empty() && runs.runs.back().color == color) ++runs.runs.back().length;
+        else runs.runs.push_back(Run{x, y, 1, color});
+        if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
+    }
+    if (runs.runs.empty()) return false;
     if (noise > 0) merge_noise(runs, noise);
     std::size_t w = 0;
     if (runs.runs[0].color == kBlack) w = 1;
-    if (w >= runs.runs.size()) return true;
-    if (w + 1 == runs.runs.size()) return true;  // white up to the end of the walk or the image
+    if (w + 1 >= runs.runs.size()) return true;  // white up to the end of the walk or the image
     return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
@@ -113,25 +115,24 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         if (p == 0 || p + hit->elements >= line.size()) continue;
 
         // The first bar of the pattern that lies on a cached bar or can be traced.
-        TracedBar bar;
+        SharedBar found_bar;
         int bar_run = -1;
         for (int r = p; r < p + hit->elements && r < line.size(); ++r) {
             const Run& run = line.runs[static_cast<std::size_t>(r)];
             if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
-            if (const TracedBar* cached = pass.cache.find(run.x, run.y)) {
-                bar = *cached;
-                bar_run = r;
-                break;
+            found_bar = pass.cache.find(run.x, run.y);
+            if (!found_bar) {
+                TracedBar traced;
+                if (trace_bar(image, run.x, run.y, traced)) found_bar = pass.cache.add(std::move(traced));
             }
-            TracedBar traced;
-            if (trace_bar(image, run.x, run.y, traced)) {
-                bar = pass.cache.add(std::move(traced));
+            if (found_bar) {
                 bar_run = r;
                 break;
             }
             untraceable[static_cast<std::size_t>(r)] = 1;
         }
-        if (bar_run < 0 || bar.edges.empty()) continue;
+        if (bar_run < 0 || found_bar->edges.empty()) continue;
+        const TracedBar& bar = *found_bar;
 
         // Fan lines run forwards along the scan line, at right angles to the bar.
         Point fan = bar.direction;

@@ -13,7 +13,6 @@ constexpr int kModules = 11;
 constexpr int kStopModules = 13;
 constexpr int kStartA = 103;
 constexpr int kStartB = 104;
-constexpr int kStartC = 105;
 constexpr int kFnc1 = 102;
 constexpr int kCheckModulus = 103;
 constexpr char kFnc1Byte = static_cast<char>(0x80);
@@ -131,7 +130,7 @@ bool read_code128(RunList& runs, const Symbology&, const ReadOptions& options, D
     for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
     if (sum % kCheckModulus != values.back()) return false;
 
-    CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;
+    CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;  // 105: set C
     std::string text;
     bool fnc2 = false;
     for (std::size_t i = 0; i + 1 < values.size(); ++i) {

@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FreeBarcodeResultMem(&list);
     }
     FreeBitmap(&b);
+    std::remove(path.c_str());
     return 0;
 }
