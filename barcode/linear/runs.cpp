@@ -19,6 +19,7 @@ void RunList::reverse() {
 }
 
 bool row_runs(const Image& image, int y, RunList& out) {
+    out.unit = 1;
     out.runs.clear();
     out.first = out.last = 0;
     if (y < 0 || y >= image.height || image.width <= 0) return false;
@@ -50,6 +51,7 @@ bool row_runs(const Image& image, int y, RunList& out) {
 
 bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop,
                int max_run, RunList& out) {
+    out.unit = 1;
     out.runs.clear();
     out.first = out.last = 0;
     if (offsets.empty() || !image.inside(start.x, start.y)) return false;
@@ -100,6 +102,11 @@ bool band_runs(const Image& image, double x, double y, double fx, double fy, int
     int cached_column = -2;
     int left_count = 0;
     int right_count = 0;
+    out.unit = kBandUnit;
+    double edge = -0.5;     // where the current run began, in samples
+    double previous = 0.0;  // coverage of the sample before
+    int run_samples = 0;
+    int last_sample = 0;
     for (int n = 0; n < max_samples; ++n) {
         const double cx = x + 0.5 * n * fx;
         const double cy = y + 0.5 * n * fy;
@@ -146,20 +153,33 @@ bool band_runs(const Image& image, double x, double y, double fx, double fy, int
             if (!started) return false;
             break;
         }
-        const std::uint8_t color = 2 * black > seen ? kBlack : kWhite;
+        const double coverage = black / seen;
+        const std::uint8_t color = coverage > 0.5 ? kBlack : kWhite;
         if (!started) {
-            current = Run{px, py, 1, color};
+            current = Run{px, py, 0, color};
             started = true;
+            run_samples = 1;
+            previous = coverage;
+            last_sample = n;
             continue;
         }
+        last_sample = n;
         if (color == current.color) {
-            ++current.length;
-            if (max_run > 0 && current.length > max_run) break;
-        } else {
-            out.runs.push_back(current);
-            current = Run{px, py, 1, color};
+            ++run_samples;
+            previous = coverage;
+            if (max_run > 0 && run_samples > max_run) break;
+            continue;
         }
+        // The edge lies where the coverage crosses one half between the two samples.
+        const double cross = (n - 1) + (previous - 0.5) / (previous - coverage);
+        current.length = std::max(1, static_cast<int>(std::lround((cross - edge) * 0.5 * kBandUnit)));
+        out.runs.push_back(current);
+        edge = cross;
+        current = Run{px, py, 0, color};
+        run_samples = 1;
+        previous = coverage;
     }
+    current.length = std::max(1, static_cast<int>(std::lround((last_sample + 0.5 - edge) * 0.5 * kBandUnit)));
     out.runs.push_back(current);
     return true;
 }
@@ -168,6 +188,7 @@ void merge_noise(RunList& list, int width) {
     std::vector<Run>& runs = list.runs;
     const int n = static_cast<int>(runs.size());
     if (width <= 0 || n < 3) return;
+    width *= list.unit;
     std::vector<Run> kept;
     kept.reserve(runs.size());
     kept.push_back(runs[0]);

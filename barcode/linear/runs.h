@@ -18,8 +18,12 @@ struct Run {
     std::uint8_t color = kWhite;
 };
 
+// Lengths of the runs that band_runs measures: eighths of a pixel.
+constexpr int kBandUnit = 8;
+
 struct RunList {
     std::vector<Run> runs;
+    int unit = 1;   // length units per pixel
     int first = 0;  // first run of the symbol, set by the decoders
     int last = 0;   // last run of the symbol
 
@@ -39,10 +43,12 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
                int max_run, RunList& out);
 
 // Runs along a thick line: samples every half pixel from (x, y) in the unit direction (fx, fy);
-// each sample takes the colour of the majority of 2 * half + 1 pixels across the line, one pixel
-// apart (along the bars), which averages out the stair steps of a slanted edge. Lengths count
-// samples (half pixels). Ends where the centre leaves the image, after `max_samples` samples, or
-// when a run grows longer than `max_run` samples. False when the start lies outside the image.
+// each sample is the black coverage of 2 * half + 1 points across the line, one pixel apart
+// (along the bars), each interpolated between its four pixels, which averages out the stair
+// steps of a slanted edge. Edges lie where the coverage crosses one half, interpolated between
+// samples; lengths are in eighths of a pixel (unit kBandUnit). Ends where the centre leaves the
+// image, after `max_samples` samples, or when a run spans more than `max_run` samples. False
+// when the start lies outside the image.
 bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
                int max_run, RunList& out);
 

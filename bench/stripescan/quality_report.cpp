@@ -3,7 +3,10 @@
 // down) and module widths of 2 to 4 pixels. Every page is read with all eight symbologies
 // requested; a read counts when exactly the drawn symbol is reported with exactly its text.
 //
-// Usage: stripescan_quality [symbols per symbology (default 60)] [seed] [-v]
+// Usage: stripescan_quality [symbols per symbology (default 60)] [seed] [-v] [--save first.bmp]
+//   -v       list every symbol missed or misread
+//   --save   write the first generated page as a BMP file
+//   --misses write every page with a missed or wrong symbol as miss_<n>.bmp into this folder
 
 #include <cmath>
 #include <cstdio>
@@ -59,9 +62,13 @@ int main(int argc, char** argv) {
     int per_symbology = 60;
     unsigned seed = 20261208;
     bool verbose = false;
+    const char* save = nullptr;
+    std::string misses;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-v") == 0) verbose = true;
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) save = argv[++i];
+        else if (std::strcmp(argv[i], "--misses") == 0 && i + 1 < argc) misses = argv[++i];
         else if (positional++ == 0) per_symbology = std::atoi(argv[i]);
         else seed = static_cast<unsigned>(std::atoi(argv[i]));
     }
@@ -100,6 +107,11 @@ int main(int argc, char** argv) {
             const double margin = 12.0 * module;  // the quiet zone and a little more
             print_text(page, rng, x0 - margin, y0 - margin, x1 + margin, y1 + margin);
 
+            if (save) {
+                Bitmap b = page.bitmap();
+                SaveBimapToFile(&b, save);
+                save = nullptr;
+            }
             const auto reads = decode(page, all);
             const std::string want = expected_text(symbology, payload);
             bool ok = false;
@@ -112,6 +124,11 @@ int main(int argc, char** argv) {
                 ++t->total;
                 t->read += ok ? 1 : 0;
                 t->wrong += wrong ? 1 : 0;
+            }
+            if (!misses.empty() && (!ok || wrong)) {
+                Bitmap b = page.bitmap();
+                const std::string path = misses + "/miss_" + std::to_string(overall.total) + ".bmp";
+                SaveBimapToFile(&b, path.c_str());
             }
             if (verbose && (!ok || wrong)) {
                 std::printf("%s %s: %s \"%s\" module %d angle %.1f at (%.0f, %.0f)", ok ? "EXTRA" : "MISS", kNames[symbology],

@@ -73,7 +73,7 @@ TEST(Runs, BandRunsCountHalfPixelsAndIgnoreSpecks) {
     ASSERT_TRUE(band_runs(c.image, 0, 10, 1, 0, 3, 1000, 0, runs));
     ASSERT_EQ(runs.size(), 3);
     EXPECT_EQ(runs.runs[1].color, kBlack);
-    EXPECT_NEAR(runs.runs[1].length, 20, 1);  // ten pixels
+    EXPECT_NEAR(runs.runs[1].length, 10 * kBandUnit, 2);  // ten pixels
     EXPECT_EQ(runs.runs[1].x, 20);
     EXPECT_FALSE(band_runs(c.image, -5, 10, 1, 0, 3, 1000, 0, runs));
 }
@@ -89,7 +89,7 @@ TEST(Runs, BandRunsAcrossASlantedBarMeasureItsTrueWidth) {
     RunList runs;
     ASSERT_TRUE(band_runs(c.image, 60, 130, 0.8, -0.6, 3, 200, 0, runs));
     ASSERT_GE(runs.size(), 2);
-    EXPECT_NEAR(runs.runs[1].length, 16, 1);
+    EXPECT_NEAR(runs.runs[1].length, 8 * kBandUnit, 3);
 }
 
 TEST(NoiseMerge, NarrowRunsAreSwallowedWithTheirFollower) {
