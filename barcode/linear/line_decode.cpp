@@ -9,16 +9,23 @@ std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& patter
 
 namespace {
 
-// The first pattern of `list` whose forward (or reversed) key matches at run i.
+// The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
+// same size share one key computation.
 const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
                      bool reversed, Key& key) {
+    if (i < 0 || i >= runs.size()) return nullptr;
+    const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
+    std::optional<Key> k;
+    int k_elements = -1;
+    int k_units = -1;
     for (const Pattern& pattern : list) {
-        if (i < 0 || i >= runs.size()) continue;
-        const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
         if (bar != pattern.begins_with_bar(reversed)) continue;
-        const auto k = pattern_key(symbology, pattern, runs, i);
-        if (!k) continue;
-        if (k->value == (reversed ? pattern.reversed : pattern.forward)) {
+        if (pattern.elements != k_elements || pattern.units != k_units) {
+            k = pattern_key(symbology, pattern, runs, i);
+            k_elements = pattern.elements;
+            k_units = pattern.units;
+        }
+        if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
             key = *k;
             return &pattern;
         }
@@ -26,12 +33,25 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
     return nullptr;
 }
 
+// Either reading of any pattern of `list` at run p.
 std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
                                    const RunList& runs, int p) {
+    if (p < 0 || p >= runs.size()) return std::nullopt;
+    const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
+    std::optional<Key> k;
+    int k_elements = -1;
+    int k_units = -1;
     for (bool reversed : {false, true}) {
-        Key key;
-        if (const Pattern* pattern = match(symbology, list, runs, p, reversed, key)) {
-            return PatternHit{pattern->elements, start, reversed, key.exact};
+        for (const Pattern& pattern : list) {
+            if (bar != pattern.begins_with_bar(reversed)) continue;
+            if (pattern.elements != k_elements || pattern.units != k_units) {
+                k = pattern_key(symbology, pattern, runs, p);
+                k_elements = pattern.elements;
+                k_units = pattern.units;
+            }
+            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                return PatternHit{pattern.elements, start, reversed, k->exact};
+            }
         }
     }
     return std::nullopt;
