@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kSearchReach = 10 * kTraceUnit;  // pixels walked back to confirm a quiet zone
 constexpr double kQuietTolerance = 0.75;       // share of the nominal quiet zone that must be white
+constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module width of a decoded symbol
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
@@ -52,6 +53,27 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
     if (runs.runs[0].color == kBlack) w = 1;
     if (w + 1 >= runs.runs.size()) return true;  // white up to the end of the walk or the image
     return runs.runs[w].length >= kQuietTolerance * module * factor;
+}
+
+// Both quiet zones of a symbol decoded on a line, measured against the symbol's own module
+// width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
+// run before the symbol may be cut by the image edge (`open_start`); the run after it may end
+// the line (a long white run or the image edge).
+bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology, bool open_start) {
+    std::vector<int> widths;
+    for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
+    if (widths.empty() || where.first < 1) return false;
+    auto quarter = widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 4);
+    std::nth_element(widths.begin(), quarter, widths.end());
+    const double module = *quarter;
+    const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
+    const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
+    const bool before_open = open_start && where.first - 1 == 0;
+    if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module) return false;
+    if (where.last + 1 < runs.size() - 1 && runs.length(where.last + 1) < kSymbolQuietTolerance * after_factor * module) {
+        return false;
+    }
+    return true;
 }
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
@@ -137,6 +159,9 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         // Fan lines run forwards along the scan line, at right angles to the bar.
         Point fan = bar.direction;
         if (fan.x < 0) fan = Point{-fan.x, -fan.y};
+        // Bars closer to the scan line than to its normal belong to the other pass, which meets
+        // them at a steep angle; read here, their widths would be stretched many times over.
+        if (std::abs(fan.y) > std::abs(fan.x)) continue;
         const double len2 = double(fan.x) * fan.x + double(fan.y) * fan.y;
         const double cosine = fan.x / std::sqrt(len2);
         const double module = hit->module * cosine;  // along the fan
@@ -165,22 +190,37 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         const double flen = std::sqrt(len2);
         const double ux = fan.x / flen;
         const double uy = fan.y / flen;
-        const double back = 3.0 + module;
+        // Each fan line starts a quiet zone before the pattern (or at the image edge), so that the
+        // white before the pattern is checked on every line, not only at the middle.
+        const double quiet_length = kQuietTolerance * module * quiet_factor;
+        const int widest_quiet = std::max(symbology.lead_quiet, symbology.trail_quiet);
+        const double back = std::max(3.0 + module, kQuietTolerance * module * widest_quiet + 2.0);
         const int probe = std::max(40, static_cast<int>(2 * (back + module * (3 * hit->elements + 4))));
+        const int noise = decoder.options.setting.minElementWidth;
         RunList runs;
         for (int k : order) {
             const Point e = bar.edges[static_cast<std::size_t>(k)];
-            const double sx = e.x + gx - back * ux;
-            const double sy = e.y + gy - back * uy;
-            // A short probe first: the line must begin with the pattern the scan line showed.
+            double skipped = 0.0;  // the part of the back-off outside the image
+            auto inside = [&](double t) {
+                return image.inside(static_cast<int>(std::floor(e.x + gx - t * ux + 0.5)),
+                                    static_cast<int>(std::floor(e.y + gy - t * uy + 0.5)));
+            };
+            while (skipped < back && !inside(back - skipped)) skipped += 0.5;
+            const double from = back - skipped;
+            const double sx = e.x + gx - from * ux;
+            const double sy = e.y + gy - from * uy;
+            // A short probe first: white for the quiet zone, then the pattern the scan line showed.
             if (!band_runs(image, sx, sy, ux, uy, kBandHalf, probe, 2 * 16 * S, runs)) continue;
-            bool begins = false;
-            for (int q = 0; q < 3 && q < runs.size() && !begins; ++q) begins = find_pattern(symbology, runs, q).has_value();
-            if (!begins) continue;
+            if (noise > 0) merge_noise(runs, noise);
+            if (runs.size() < 2 || runs.runs[0].color != kWhite) continue;
+            if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) continue;
+            if (!find_pattern(symbology, runs, 1)) continue;
             if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
             Decoded decoded;
             LineSymbol where;
             if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
+            if (where.first != 1) continue;  // the symbol that begins after the checked quiet zone
+            if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) continue;
             if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
         }
 
@@ -190,10 +230,12 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
             scan_y <= bar.bottom - S) {
             RunList tail;
             tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
+            const bool at_edge = p - 1 == 0;
+            if (!at_edge && tail.runs[0].length < kQuietTolerance * hit->module * quiet_factor) continue;
             Decoded decoded;
             LineSymbol where;
             if (decode_line(symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
-                accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y)) {
+                quiet_zones_hold(tail, where, symbology, at_edge) && accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y)) {
                 return true;
             }
         }
