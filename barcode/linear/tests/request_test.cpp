@@ -47,6 +47,17 @@ TEST(Arguments, MissingArgumentsAndEmptyRequestsAnswerZero) {
     EXPECT_EQ(list.capacity, 0);
 }
 
+TEST(Arguments, NumbersOutsideOneToTenSelectNothing) {
+    Page page = page_with(BARCODE_CODE128, "ABC123", Placement{864, 600, 3, 0});
+    int status = 0;
+    EXPECT_TRUE(decode(page, {setting(0), setting(11), setting(-3)}, 3, 8, &status).empty());
+    EXPECT_EQ(status, 1);
+    Bitmap b = page.bitmap();
+    DecodeRequest request{nullptr, 1, 0, 3, 8};
+    BarcodeResultList list{};
+    EXPECT_EQ(Stripescan(&b, &request, &list), 0);  // a count without its settings
+}
+
 TEST(Arguments, UnusableImagesFindNothingButSucceed) {
     Page page = page_with(BARCODE_CODE128, "ABC123", Placement{864, 600, 3, 0});
     for (int field = 0; field < 4; ++field) {
