@@ -9,6 +9,7 @@
 #include "barcode/linear/image.h"
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/search.h"
+#include "platform/reentrant_lock.h"
 
 namespace stripescan {
 namespace {
@@ -18,8 +19,9 @@ constexpr int kHorizontalPass = 1;
 constexpr int kVerticalPass = 2;
 
 // Pixel buffers kept between calls so that a page does not cost fresh pages of memory each time.
-// Calls are serialised by the caller (the decoder is not reentrant).
+// Callers are asked to call one at a time; the lock keeps the buffers whole if they do not.
 struct WorkBuffers {
+    platform::ReentrantLock lock;          // guards both buffers for the length of one call
     std::vector<std::uint8_t> copy;        // the working copy of the caller's picture
     std::vector<std::uint8_t> transposed;  // the picture with rows and columns exchanged
 };
@@ -122,6 +124,7 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
     try {
         const std::size_t bytes = static_cast<std::size_t>(bitmap.stride) * static_cast<std::size_t>(bitmap.height);
         WorkBuffers& buffers = work_buffers();
+        platform::LockGuard guard(buffers.lock);
         if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
         std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
         Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
