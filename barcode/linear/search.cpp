@@ -20,7 +20,7 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
-constexpr int kBandHalf = 3;  // pixels on each side of a fan line that vote on its colour
+constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
 
 struct Pass {
     Image& image;

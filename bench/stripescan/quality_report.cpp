@@ -7,6 +7,7 @@
 //   -v       list every symbol missed or misread
 //   --save   write the first generated page as a BMP file
 //   --misses write every page with a missed or wrong symbol as miss_<n>.bmp into this folder
+//   --rough  flip each pixel next to an edge with this probability in per cent (ragged print)
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,8 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "barcode/linear/tests/symbol_page.h"
 
@@ -56,6 +59,23 @@ void print_text(Page& page, std::mt19937& rng, double x0, double y0, double x1, 
     }
 }
 
+// Ragged edges: every pixel with a neighbour of the other colour flips with `percent` chance.
+void roughen(Page& page, std::mt19937& rng, int percent) {
+    std::vector<std::pair<int, int>> flips;
+    for (int y = 0; y + 1 < page.height(); ++y) {
+        for (int x = 0; x + 1 < page.width(); ++x) {
+            const bool b = page.black(x, y);
+            if ((b != page.black(x + 1, y) || b != page.black(x, y + 1)) && static_cast<int>(rng() % 100) < percent) {
+                flips.emplace_back(x, y);
+            }
+        }
+    }
+    for (auto [x, y] : flips) {
+        if (page.black(x, y)) page.set_white(x, y);
+        else page.set_black(x, y);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,11 +84,13 @@ int main(int argc, char** argv) {
     bool verbose = false;
     const char* save = nullptr;
     std::string misses;
+    int rough = 0;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-v") == 0) verbose = true;
         else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) save = argv[++i];
         else if (std::strcmp(argv[i], "--misses") == 0 && i + 1 < argc) misses = argv[++i];
+        else if (std::strcmp(argv[i], "--rough") == 0 && i + 1 < argc) rough = std::atoi(argv[++i]);
         else if (positional++ == 0) per_symbology = std::atoi(argv[i]);
         else seed = static_cast<unsigned>(std::atoi(argv[i]));
     }
@@ -107,6 +129,7 @@ int main(int argc, char** argv) {
             const double margin = 12.0 * module;  // the quiet zone and a little more
             print_text(page, rng, x0 - margin, y0 - margin, x1 + margin, y1 + margin);
 
+            if (rough > 0) roughen(page, rng, rough);
             if (save) {
                 Bitmap b = page.bitmap();
                 SaveBimapToFile(&b, save);
@@ -146,7 +169,7 @@ int main(int argc, char** argv) {
     std::printf("\n%-14s %5s %5s  %8s  %4s\n", "skew (deg)", "drawn", "read", "rate", "wrong");
     for (auto& [k, t] : by_skew) {
         char label[32];
-        std::snprintf(label, sizeof label, "%d +-2", k);
+        std::snprintf(label, sizeof label, k == 0 ? "%d" : "%d +-2", k);
         row(label, t);
     }
     std::printf("\n%-14s %5s %5s  %8s  %4s\n", "module (px)", "drawn", "read", "rate", "wrong");
