@@ -216,6 +216,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
             if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) continue;
             if (!find_pattern(symbology, runs, 1)) continue;
             if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
+            if (noise > 0) merge_noise(runs, noise);
             Decoded decoded;
             LineSymbol where;
             if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;

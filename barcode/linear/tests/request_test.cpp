@@ -345,6 +345,21 @@ TEST(Noise, HairlinesSplittingBarsAreMergedByMinElementWidth) {
     EXPECT_EQ(reads[0].text, "NOISY1");
 }
 
+TEST(Noise, AHairlineInTheQuietZoneIsIgnoredOnlyWithMinElementWidth) {
+    ModuleImage symbol;
+    ASSERT_TRUE(encode(BARCODE_CODE128, "QUIET-1", symbol));
+    Page page;
+    page.paint(symbol, Placement{864, 600, 3, 0});
+    const int left = 864 - symbol.width * 3 / 2;
+    for (int y = 0; y < page.height(); ++y) page.set_black(left - 12, y);  // 4 modules before the start
+    EXPECT_TRUE(decode(page, {setting(1)}).empty());
+    SymbologySetting filtered = setting(1);
+    filtered.minElementWidth = 1;
+    const auto reads = decode(page, {filtered});
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].text, "QUIET-1");
+}
+
 TEST(Noise, ScatteredSpecksDoNotHideOrInventSymbols) {
     ModuleImage symbol;
     ASSERT_TRUE(encode(BARCODE_EANX, "590123412345", symbol));
