@@ -1,0 +1,188 @@
+#include "barcode/linear/bar_trace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <deque>
+
+namespace stripescan {
+namespace {
+
+constexpr int kMaxGapRows = kTraceUnit / 4;     // white rows a bar may skip
+constexpr int kMinSize = 5 * kTraceUnit;         // height + width of a bar, pixels
+constexpr int kStraightRows = 4 * kTraceUnit;    // bars this tall must be straight
+constexpr int kStraightTolerance = kTraceUnit / 2;
+constexpr int kSteepRatio = 50;                  // steeper than this counts as upright
+constexpr int kMaxEdgeRows = 1 << 14;
+
+// The black run on row y containing x, as [left, right].
+Span run_at(const Image& image, int x, int y) {
+    Span s{x, x};
+    while (s.left > 0 && image.black(s.left - 1, y)) --s.left;
+    while (s.right + 1 < image.width && image.black(s.right + 1, y)) ++s.right;
+    return s;
+}
+
+// Follows the bar from row y0 with extent `start` in direction `step` (+1 down, -1 up).
+// Appends matched rows (gap rows repeat the row before). False on an edge jump.
+bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& rows, int& end_row) {
+    Span current = start;
+    int gaps = 0;
+    int y = y0 + step;
+    end_row = y0;
+    std::vector<Span> pending;  // gap rows waiting for a matched row after them
+    while (y >= 0 && y < image.height && static_cast<int>(rows.size()) < kMaxEdgeRows) {
+        int found = -1;
+        for (int x = std::max(0, current.left); x <= std::min(image.width - 1, current.right); ++x) {
+            if (image.black(x, y)) {
+                found = x;
+                break;
+            }
+        }
+        if (found < 0) {
+            if (++gaps >= kMaxGapRows) break;
+            pending.push_back(current);
+            y += step;
+            continue;
+        }
+        Span next = run_at(image, found, y);
+        if (next.right < current.right && image.black(current.right, y)) next.right = run_at(image, current.right, y).right;
+        if (std::abs(next.left - current.left) > kTraceUnit || std::abs(next.right - current.right) > kTraceUnit) return false;
+        for (const Span& g : pending) {
+            if (step > 0) rows.push_back(g); else rows.push_front(g);
+        }
+        pending.clear();
+        if (step > 0) rows.push_back(next); else rows.push_front(next);
+        current = next;
+        gaps = 0;
+        end_row = y;
+        y += step;
+    }
+    return true;
+}
+
+int round_div(long long num, long long den) {
+    if (den == 0) return 0;
+    const double v = static_cast<double>(num) / static_cast<double>(den);
+    return static_cast<int>(std::lround(v));
+}
+
+// Centroid of the black pixels of rows [a, b] (indexes into rows), to the nearest integer.
+Point centroid(const std::vector<Span>& rows, int top, int a, int b) {
+    long long sx = 0, sy = 0, n = 0;
+    for (int i = a; i <= b; ++i) {
+        const Span& s = rows[static_cast<std::size_t>(i)];
+        const long long w = s.right - s.left + 1;
+        sx += (static_cast<long long>(s.left) + s.right) * w;  // twice the sum of x
+        sy += static_cast<long long>(top + i) * w;
+        n += w;
+    }
+    return Point{round_div(sx, 2 * n), round_div(sy, n)};
+}
+
+// Distance from point p to the line through a and b, to the nearest integer.
+int distance(Point a, Point b, Point p) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double len = std::sqrt(dx * dx + dy * dy);
+    if (len == 0) return 0;
+    return static_cast<int>(std::lround(std::fabs(dy * (p.x - a.x) - dx * (p.y - a.y)) / len));
+}
+
+}  // namespace
+
+bool trace_bar(const Image& image, int x0, int y0, TracedBar& out) {
+    if (!image.inside(x0, y0) || !image.black(x0, y0)) return false;
+    const Span first = run_at(image, x0, y0);
+    std::deque<Span> rows{first};
+    int bottom = y0;
+    int top = y0;
+    if (!follow(image, y0, first, +1, rows, bottom)) return false;
+    if (!follow(image, y0, first, -1, rows, top)) return false;
+
+    out = TracedBar{};
+    out.rows.assign(rows.begin(), rows.end());
+    out.top = top;
+    out.bottom = bottom;
+    out.left = image.width;
+    out.right = -1;
+    for (const Span& s : out.rows) {
+        out.left = std::min(out.left, s.left);
+        out.right = std::max(out.right, s.right);
+    }
+    const int n = static_cast<int>(out.rows.size());
+    if ((bottom - top) + (out.right - out.left) < kMinSize) return false;
+
+    if (n >= kStraightRows) {
+        int left_min = 0, right_max = 0;
+        for (int i = 0; i < n; ++i) {
+            if (out.rows[i].left < out.rows[left_min].left) left_min = i;
+            if (out.rows[i].right > out.rows[right_max].right) right_max = i;
+        }
+        const int a = kTraceUnit;
+        const int b = n - 1 - kTraceUnit;
+        if (distance(Point{out.rows[a].left, top + a}, Point{out.rows[b].left, top + b},
+                     Point{out.rows[left_min].left, top + left_min}) > kStraightTolerance)
+            return false;
+        if (distance(Point{out.rows[a].right, top + a}, Point{out.rows[b].right, top + b},
+                     Point{out.rows[right_max].right, top + right_max}) > kStraightTolerance)
+            return false;
+    }
+
+    // Reading direction from the centroids near both ends of the bar.
+    const int a0 = std::min(2, n - 1);
+    const int a1 = std::min(2 + kTraceUnit, n - 1);
+    const int b0 = std::max(0, n - 2 - kTraceUnit);
+    const int b1 = std::max(0, n - 2);
+    const Point t = centroid(out.rows, top, a0, a1);
+    const Point b = centroid(out.rows, top, b0, b1);
+    int dx = b.y - t.y;
+    int dy = t.x - b.x;
+    if (t.x != b.x && std::abs((b.y - t.y) / (t.x - b.x)) >= kSteepRatio) {
+        dx = 1;
+        dy = 0;
+    }
+    if (dx < 0 && dy < 0) {
+        dx = -dx;
+        dy = -dy;
+    }
+    if (dx == 0) return false;
+    if (dy == 0) {
+        dx = 1;
+    } else if (std::abs(dx) == std::abs(dy)) {
+        dx = dx > 0 ? 1 : -1;
+        dy = dy > 0 ? 1 : -1;
+    }
+    if (dy < 0) {
+        dx = -dx;
+        dy = -dy;
+    }
+    out.direction = Point{dx, dy};
+
+    for (int i = 2; i <= n - 3; ++i) out.edges.push_back(Point{out.rows[i].left, top + i});
+    return true;
+}
+
+SharedBar BarCache::find(int x, int y) {
+    int dead = 0;
+    SharedBar hit;
+    for (const auto& bar : bars_) {
+        if (bar->bottom < y) {
+            bar->dead = true;
+            ++dead;
+            continue;
+        }
+        if (!hit && bar->contains(x, y)) hit = bar;
+    }
+    if (dead > 10) {
+        bars_.erase(std::remove_if(bars_.begin(), bars_.end(), [](const auto& b) { return b->dead; }), bars_.end());
+    }
+    return hit;
+}
+
+SharedBar BarCache::add(TracedBar bar) {
+    bars_.push_back(std::make_shared<TracedBar>(std::move(bar)));
+    return bars_.back();
+}
+
+}  // namespace stripescan

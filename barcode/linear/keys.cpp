@@ -1,0 +1,146 @@
+#include "barcode/linear/keys.h"
+
+#include <algorithm>
+#include <array>
+
+namespace stripescan {
+namespace {
+
+constexpr int kMaxElements = 16;
+constexpr int kMaxPairModules = 7;
+
+bool in_range(const RunList& runs, int i, int k) { return i >= 0 && k > 0 && k <= kMaxElements && i + k <= runs.size(); }
+
+}  // namespace
+
+std::optional<Key> width_sum_key(const RunList& runs, int i, int k, int modules) {
+    if (!in_range(runs, i, k) || modules <= 0) return std::nullopt;
+    long long total = 0;
+    for (int j = 0; j < k; ++j) total += runs.length(i + j);
+    if (total <= 0) return std::nullopt;
+    const int module = static_cast<int>((total + modules / 2) / modules);
+    std::uint64_t key = 0;
+    for (int j = 1; j < k; ++j) {
+        const long long s = runs.length(i + j - 1) + runs.length(i + j);
+        const long long v = 10 * s * modules;
+        int digit = 0;
+        if (v % total == 0 && (v / total) % 10 == 5 && v / total >= 15 && v / total <= 75) {
+            // Exactly on a bound: classify against the rounded module width.
+            const long long t = 10 * s;
+            if (t < 15LL * module) return std::nullopt;
+            digit = 0;
+            for (int d = 2; d <= kMaxPairModules; ++d) {
+                if (t < (10LL * d + 5) * module) {
+                    digit = d;
+                    break;
+                }
+            }
+            if (digit == 0) return std::nullopt;
+        } else {
+            if (v < 15 * total || v > 75 * total) return std::nullopt;
+            for (int d = 2; d <= kMaxPairModules; ++d) {
+                if (v > (10LL * d - 5) * total && v < (10LL * d + 5) * total) {
+                    digit = d;
+                    break;
+                }
+            }
+            if (digit == 0) return std::nullopt;
+        }
+        key = key * 10 + static_cast<std::uint64_t>(digit);
+    }
+    return Key{key, module, static_cast<double>(total) / modules};
+}
+
+std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k, int module) {
+    if (!in_range(runs, i, k) || module <= 0) return std::nullopt;
+    std::array<int, kMaxElements> rounded{};
+    for (int j = 0; j < k; ++j) {
+        const long long t = 10LL * runs.length(i + j);
+        if (t < 5LL * module) return std::nullopt;
+        int m = 0;
+        for (int d = 1; d <= kMaxPairModules; ++d) {
+            if (t < (10LL * d + 5) * module) {
+                m = d;
+                break;
+            }
+        }
+        if (m == 0) return std::nullopt;
+        rounded[j] = m;
+    }
+    std::uint64_t key = 0;
+    for (int j = 1; j < k; ++j) key = key * 10 + static_cast<std::uint64_t>(rounded[j - 1] + rounded[j]);
+    return key;
+}
+
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set) {
+    if (!in_range(runs, i, 4)) return std::nullopt;
+    const long long e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2), e3 = runs.length(i + 3);
+    const long long total = e0 + e1 + e2 + e3;
+    if (total <= 0) return std::nullopt;
+    const long long t1 = set == EanSet::C ? e0 + e1 : e2 + e3;
+    const long long t2 = e1 + e2;
+    auto digit = [total](long long t) -> int {
+        const long long v = 70 * t;
+        if (v < 15 * total) return 0;
+        for (int d = 2; d <= 5; ++d) {
+            if (v < (10LL * d + 5) * total) return d;
+        }
+        return 0;
+    };
+    const int d1 = digit(t1);
+    const int d2 = digit(t2);
+    if (d1 == 0 || d2 == 0) return std::nullopt;
+    std::uint64_t key = static_cast<std::uint64_t>(100 * d1 + 10 * d2);
+    const long long bars = set == EanSet::C ? e0 + e2 : e1 + e3;
+    const long long r = 70 * bars / total;
+    if (set == EanSet::A) {
+        if (key == 340) key = r < 41 ? 341 : 347;
+        else if (key == 430) key = r < 41 ? 432 : 438;
+    } else {
+        if (key == 440) key = r < 31 ? 447 : 441;
+        else if (key == 330) key = r < 31 ? 338 : 332;
+    }
+    return key;
+}
+
+std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide) {
+    if (!in_range(runs, i, n) || wide < 0 || wide > n || n < 2) return std::nullopt;
+    std::array<int, kMaxElements> sorted{};
+    for (int j = 0; j < n; ++j) sorted[j] = runs.length(i + j);
+    std::sort(sorted.begin(), sorted.begin() + n);
+    auto sum = [&](int from, int to) {
+        long long s = 0;
+        for (int j = from; j < to; ++j) s += sorted[j];
+        return s;
+    };
+    std::uint64_t key = 0;
+    if (wide == 0 || wide == n) {
+        const long long ref = wide == 0 ? 10 * sum(0, n - 1) / (n - 1) : 10 * sum(n - wide, n) / wide;
+        if (ref <= 0) return std::nullopt;
+        for (int j = 0; j < n; ++j) {
+            const long long q = 100LL * runs.length(i + j) / ref;
+            if (q < 5 || q > 15) return std::nullopt;
+            key = key * 10 + (wide == 0 ? 1 : 2);
+        }
+        return Key{key, static_cast<int>(ref / 10), ref / 10.0};
+    }
+    const int narrow_count = n - wide - 1;
+    if (narrow_count <= 0) return std::nullopt;
+    long long wd = 10 * sum(n - wide, n) / wide;
+    const long long nr = 10 * sum(0, narrow_count) / narrow_count;
+    if (nr <= 0) return std::nullopt;
+    if (wd < 2 * nr && wd > nr + (nr + 1) / 2) wd = 2 * nr;
+    const long long ratio = 10 * wd / nr;
+    if (ratio < 15 || ratio > 35) return std::nullopt;
+    for (int j = 0; j < n; ++j) {
+        const long long t = 10LL * runs.length(i + j);
+        int digit = 0;
+        if (t >= wd) digit = 2;
+        else if (t <= nr) digit = 1;
+        else digit = (wd - t < t - nr) ? 2 : 1;
+        key = key * 10 + static_cast<std::uint64_t>(digit);
+    }
+    return Key{key, static_cast<int>(nr / 10), nr / 10.0};
+}
+
+}  // namespace stripescan

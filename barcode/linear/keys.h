@@ -1,0 +1,34 @@
+#pragma once
+// Lookup keys that classify a group of runs: the width-sum key (sums of neighbouring widths in
+// modules), the element-width key, the EAN digit key and the narrow/wide key.
+
+#include <cstdint>
+#include <optional>
+
+#include "barcode/linear/runs.h"
+
+namespace stripescan {
+
+struct Key {
+    std::uint64_t value = 0;
+    int unit = 0;        // module width (width-sum) or narrow width (narrow/wide), pixels
+    double exact = 0.0;  // the same, unrounded
+};
+
+// k runs from i whose widths add up to `modules` modules: each sum of two neighbours in modules
+// (2 to 7) as one decimal digit, first pair first. Nothing when a sum is out of range.
+std::optional<Key> width_sum_key(const RunList& runs, int i, int k, int modules);
+
+// Each width rounded to whole modules of `module` pixels (1 to 7), the sums of neighbours as
+// digits. The second chance for characters whose width-sum key is not in the table.
+std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k, int module);
+
+enum class EanSet { A, B, C };
+
+// The three-digit key of the EAN digit of 4 runs from i in character set A, B or C.
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set);
+
+// n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).
+std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide);
+
+}  // namespace stripescan

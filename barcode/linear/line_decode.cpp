@@ -1,0 +1,169 @@
+#include "barcode/linear/line_decode.h"
+
+namespace stripescan {
+
+std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i) {
+    if (symbology.family == Family::WidthSum) return width_sum_key(runs, i, pattern.elements, pattern.units);
+    return narrow_wide_key(runs, i, pattern.elements, pattern.units);
+}
+
+namespace {
+
+// The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
+// same size share one key computation.
+const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
+                     bool reversed, Key& key) {
+    if (i < 0 || i >= runs.size()) return nullptr;
+    const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
+    std::optional<Key> k;
+    int k_elements = -1;
+    int k_units = -1;
+    for (const Pattern& pattern : list) {
+        if (bar != pattern.begins_with_bar(reversed)) continue;
+        if (pattern.elements != k_elements || pattern.units != k_units) {
+            k = pattern_key(symbology, pattern, runs, i);
+            k_elements = pattern.elements;
+            k_units = pattern.units;
+        }
+        if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+            key = *k;
+            return &pattern;
+        }
+    }
+    return nullptr;
+}
+
+// Either reading of any pattern of `list` at run p.
+std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
+                                   const RunList& runs, int p) {
+    if (p < 0 || p >= runs.size()) return std::nullopt;
+    const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
+    std::optional<Key> k;
+    int k_elements = -1;
+    int k_units = -1;
+    for (bool reversed : {false, true}) {
+        for (const Pattern& pattern : list) {
+            if (bar != pattern.begins_with_bar(reversed)) continue;
+            if (pattern.elements != k_elements || pattern.units != k_units) {
+                k = pattern_key(symbology, pattern, runs, p);
+                k_elements = pattern.elements;
+                k_units = pattern.units;
+            }
+            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                return PatternHit{pattern.elements, start, reversed, k->exact};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Searches the end pattern from run j on. Answers the index of its last run, or -1.
+int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool reversed, int quiet_factor,
+             const RunList& runs, int j, double& quiet_width) {
+    const int step = symbology.char_elements + symbology.gap;
+    const int end_elements = ends.front().elements;
+    const int n = runs.size();
+    for (; j <= n - end_elements; j += step) {
+        Key key;
+        if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key)) {
+            quiet_width = static_cast<double>(quiet_factor) * key.unit;
+            const int after = j + pattern->elements;
+            if (n - after >= 4 && runs.length(after) < quiet_width) {
+                if (symbology.fixed_data > 0) return -1;
+                continue;
+            }
+            return after - 1;
+        }
+        if (symbology.fixed_data > 0) return -1;  // fixed-length symbols end at one place only
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p) {
+    const int s = symbology.starts.front().elements;
+    const int e = symbology.stops.front().elements;
+    if (s < e) {
+        if (auto hit = try_list(symbology, symbology.stops, false, runs, p)) return hit;
+        return try_list(symbology, symbology.starts, true, runs, p);
+    }
+    if (auto hit = try_list(symbology, symbology.starts, true, runs, p)) return hit;
+    return try_list(symbology, symbology.stops, false, runs, p);
+}
+
+bool decode_line(const Symbology& symbology, const ReadOptions& options, const RunList& line,
+                 double& quiet_width, Decoded& out, LineSymbol& where) {
+    const int start_elements = symbology.starts.front().elements;
+    const int stop_elements = symbology.stops.front().elements;
+    if (line.size() < start_elements + stop_elements + symbology.fixed_data) return false;
+    RunList runs = line;
+    if (options.setting.minElementWidth > 0) merge_noise(runs, options.setting.minElementWidth);
+    const int n = runs.size();
+    const int step = symbology.char_elements + symbology.gap;
+    const int first_black = (n > 0 && runs.runs[0].color == kWhite) ? 1 : 0;
+
+    for (int i = first_black; i <= n - stop_elements - start_elements; ++i) {
+        if (runs.runs[static_cast<std::size_t>(i)].color != kBlack) continue;
+        int last = -1;
+        bool backwards = false;
+        double module = 0.0;
+        Key key;
+        if (const Pattern* start = match(symbology, symbology.starts, runs, i, false, key)) {
+            if (i < 4 || runs.length(i - 1) >= symbology.lead_quiet * key.unit) {
+                module = key.exact;
+                last = find_end(symbology, symbology.stops, false, symbology.trail_quiet, runs,
+                                i + start->elements + symbology.fixed_data + symbology.gap, quiet_width);
+            }
+        }
+        if (last < 0) {
+            if (const Pattern* stop = match(symbology, symbology.stops, runs, i, true, key)) {
+                if (i < 4 || runs.length(i - 1) >= symbology.trail_quiet * key.unit) {
+                    module = key.exact;
+                    last = find_end(symbology, symbology.starts, true, symbology.lead_quiet, runs,
+                                    i + stop->elements + symbology.fixed_data + symbology.gap, quiet_width);
+                    backwards = last >= 0;
+                }
+            }
+        }
+        if (last < 0) continue;
+        const int characters = (last - stop_elements - start_elements - i + 1) / step;
+        if (characters < 1) continue;
+
+        RunList symbol = runs;
+        symbol.first = i;
+        symbol.last = last;
+        if (backwards) symbol.reverse();
+        Decoded decoded;
+        decoded.symbology = symbology.number;
+        if (!symbology.read(symbol, symbology, options, decoded)) continue;
+        out = std::move(decoded);
+        // Report the place in the line's own run order (before any noise merge).
+        where.backwards = backwards;
+        where.module = module;
+        where.first = i;
+        where.last = last;
+        if (options.setting.minElementWidth > 0) {
+            // Map back to the unmerged line by position along it.
+            const Run& a = runs.runs[static_cast<std::size_t>(i)];
+            const Run& b = runs.runs[static_cast<std::size_t>(last)];
+            where.first = where.last = -1;
+            for (int k = 0; k < line.size(); ++k) {
+                const Run& r = line.runs[static_cast<std::size_t>(k)];
+                if (where.first < 0 && r.x == a.x && r.y == a.y) where.first = k;
+                if (r.x == b.x && r.y == b.y) where.last = k;
+            }
+            if (where.first < 0 || where.last < 0) return false;
+            // The merged last run may have swallowed following runs: extend to its end.
+            int covered = line.runs[static_cast<std::size_t>(where.last)].length;
+            while (covered < b.length && where.last + 1 < line.size()) {
+                ++where.last;
+                covered += line.runs[static_cast<std::size_t>(where.last)].length;
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace stripescan

@@ -1,0 +1,39 @@
+#pragma once
+// The three operations every symbology offers the search: find a start or stop pattern at a
+// run, confirm the quiet zone before it, and decode a whole symbol from the runs of one line.
+
+#include <optional>
+
+#include "barcode/linear/keys.h"
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+
+struct PatternHit {
+    int elements = 0;
+    bool start = false;      // a start pattern (else a stop pattern)
+    bool backwards = false;  // matched the pattern's reversed key
+    double module = 0.0;     // module or narrow width along the scan line, pixels
+};
+
+// Does a start or stop pattern of `symbology`, read either way, begin at run p?
+std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p);
+
+// The key of `count` runs from i measured as the pattern expects it.
+std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i);
+
+// Where a decoded symbol lies on its line, in the line's own run order.
+struct LineSymbol {
+    int first = 0;
+    int last = 0;
+    bool backwards = false;
+    double module = 0.0;
+};
+
+// Searches the runs of one line for the start and end of a symbol, reads its characters, checks
+// and converts them. `quiet_width` is set to the trailing quiet zone of the last end pattern
+// found. False when no whole symbol decodes.
+bool decode_line(const Symbology& symbology, const ReadOptions& options, const RunList& line,
+                 double& quiet_width, Decoded& out, LineSymbol& where);
+
+}  // namespace stripescan

@@ -1,0 +1,279 @@
+#include "barcode/linear/search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "barcode/linear/bar_trace.h"
+#include "barcode/linear/extent.h"
+#include "barcode/linear/line_decode.h"
+#include "barcode/linear/line_walk.h"
+#include "barcode/linear/runs.h"
+#include "barcode/linear/transpose.h"
+
+namespace stripescan {
+namespace {
+
+constexpr int kSearchReach = 10 * kTraceUnit;  // pixels walked back to confirm a quiet zone
+constexpr double kQuietTolerance = 0.75;       // share of the nominal quiet zone that must be white
+constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module width of a decoded symbol
+constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
+constexpr int kHorizontalLineMinRuns = 3;
+constexpr int kVerticalLineMinRuns = 6;
+constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
+
+struct Pass {
+    Image& image;
+    const SearchSettings& settings;
+    bool vertical;  // the image is the transposed picture
+    std::vector<FoundSymbol>& found;
+    BarCache cache;
+    double quiet_width = 0.0;
+};
+
+// True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
+// enough, or reaches the end of the walk or of the image.
+bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
+    const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
+    const double ux = -d.x / n;
+    const double uy = -d.y / n;
+    RunList runs;
+    for (int t = 0; t <= kSearchReach; ++t) {
+        const int x = static_cast<int>(std::lround(at.x + t * ux));
+        const int y = static_cast<int>(std::lround(at.y + t * uy));
+        if (!image.inside(x, y)) break;
+        const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
+        if (!runs.runs.empty() && runs.runs.back().color == color) ++runs.runs.back().length;
+        else runs.runs.push_back(Run{x, y, 1, color});
+        if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
+    }
+    if (runs.runs.empty()) return false;
+    if (noise > 0) merge_noise(runs, noise);
+    std::size_t w = 0;
+    if (runs.runs[0].color == kBlack) w = 1;
+    if (w + 1 >= runs.runs.size()) return true;  // white up to the end of the walk or the image
+    return runs.runs[w].length >= kQuietTolerance * module * factor;
+}
+
+// Both quiet zones of a symbol decoded on a line, measured against the symbol's own module
+// width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
+// run before the symbol may be cut by the image edge (`open_start`); the run after it may end
+// the line (a long white run or the image edge).
+bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology, bool open_start) {
+    std::vector<int> widths;
+    for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
+    if (widths.empty() || where.first < 1) return false;
+    auto quarter = widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 4);
+    std::nth_element(widths.begin(), quarter, widths.end());
+    const double module = *quarter;
+    const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
+    const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
+    const bool before_open = open_start && where.first - 1 == 0;
+    if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module) return false;
+    if (where.last + 1 < runs.size() - 1 && runs.length(where.last + 1) < kSymbolQuietTolerance * after_factor * module) {
+        return false;
+    }
+    return true;
+}
+
+// The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
+bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
+            Point reported_direction, int& fill_right, int scan_y) {
+    Image& image = pass.image;
+    if (where.last + 1 >= line.size()) return false;
+    // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
+    // may stand on a white stair step: look a little further along the line for its black pixel.
+    const Run& last_bar = line.runs[static_cast<std::size_t>(where.last)];
+    const double flen = std::sqrt(double(fan.x) * fan.x + double(fan.y) * fan.y);
+    bool traced = false;
+    for (int k = 0; k <= 3 && !traced; ++k) {
+        const int x = static_cast<int>(std::lround(last_bar.x + k * fan.x / flen));
+        const int y = static_cast<int>(std::lround(last_bar.y + k * fan.y / flen));
+        if (!image.inside(x, y) || !image.black(x, y)) continue;
+        if (pass.cache.find(x, y)) {
+            traced = true;
+            break;
+        }
+        TracedBar bar;
+        if (trace_bar(image, x, y, bar)) {
+            pass.cache.add(std::move(bar));
+            traced = true;
+        }
+    }
+    if (!traced) return false;
+    const Run& a = line.runs[static_cast<std::size_t>(where.first)];
+    const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
+    Point corners[4];
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) return false;
+    fill_quadrilateral(image, corners);
+    fill_right = fill_right_column(corners, scan_y);
+
+    FoundSymbol result;
+    result.decoded = decoded;
+    if (pass.vertical) {
+        const Point swapped[4] = {{corners[0].y, corners[0].x}, {corners[1].y, corners[1].x},
+                                  {corners[2].y, corners[2].x}, {corners[3].y, corners[3].x}};
+        if (!order_corners(swapped, fan.x == 0 || fan.y == 0, result.corners)) return false;
+        Point d{reported_direction.y, reported_direction.x};
+        if (d.y < 0 || (d.y == 0 && d.x < 0)) d = Point{-d.x, -d.y};
+        result.direction = d;
+    } else {
+        std::copy(corners, corners + 4, result.corners);
+        result.direction = reported_direction;
+    }
+    pass.found.push_back(std::move(result));
+    return true;
+}
+
+// Tries the decoders at run p of the scan line. On success answers the right-most column the
+// symbol's fill reaches on this line.
+bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable, int& fill_right) {
+    const Image& image = pass.image;
+    const int S = pass.settings.size_unit;
+    for (const ActiveDecoder& decoder : pass.settings.decoders) {
+        const Symbology& symbology = *decoder.symbology;
+        const auto hit = find_pattern(symbology, line, p);
+        if (!hit) continue;
+        if (p == 0 || p + hit->elements >= line.size()) continue;
+
+        // The first bar of the pattern that lies on a cached bar or can be traced.
+        SharedBar found_bar;
+        int bar_run = -1;
+        for (int r = p; r < p + hit->elements && r < line.size(); ++r) {
+            const Run& run = line.runs[static_cast<std::size_t>(r)];
+            if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
+            found_bar = pass.cache.find(run.x, run.y);
+            if (!found_bar) {
+                TracedBar traced;
+                if (trace_bar(image, run.x, run.y, traced)) found_bar = pass.cache.add(std::move(traced));
+            }
+            if (found_bar) {
+                bar_run = r;
+                break;
+            }
+            untraceable[static_cast<std::size_t>(r)] = 1;
+        }
+        if (bar_run < 0 || found_bar->edges.empty()) continue;
+        const TracedBar& bar = *found_bar;
+
+        // Fan lines run forwards along the scan line, at right angles to the bar.
+        Point fan = bar.direction;
+        if (fan.x < 0) fan = Point{-fan.x, -fan.y};
+        // Bars closer to the scan line than to its normal belong to the other pass, which meets
+        // them at a steep angle; read here, their widths would be stretched many times over.
+        if (std::abs(fan.y) > std::abs(fan.x)) continue;
+        const double len2 = double(fan.x) * fan.x + double(fan.y) * fan.y;
+        const double cosine = fan.x / std::sqrt(len2);
+        const double module = hit->module * cosine;  // along the fan
+        // Shift the bar's edge points onto the pattern's first run.
+        const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) * fan.x / len2;
+        const double gx = along * fan.x;
+        const double gy = along * fan.y;
+        const int n = static_cast<int>(bar.edges.size());
+        const int mid = n / 2;
+        auto shifted = [&](int k) {
+            const Point e = bar.edges[static_cast<std::size_t>(k)];
+            return Point{static_cast<int>(std::lround(e.x + gx)), static_cast<int>(std::lround(e.y + gy))};
+        };
+        const Point middle = shifted(mid);
+        if (!image.inside(middle.x, middle.y)) continue;
+        const int quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
+        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) continue;
+
+        const int from = std::max(0, mid - 2 * S);
+        const int to = std::min(n, mid + 2 * S);
+        const int step = S / 4 + 1;
+        std::vector<int> order;
+        for (int k = mid; k < to; k += step) order.push_back(k);
+        for (int k = mid - step; k >= from; k -= step) order.push_back(k);
+        std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
+        const double flen = std::sqrt(len2);
+        const double ux = fan.x / flen;
+        const double uy = fan.y / flen;
+        // Each fan line starts a quiet zone before the pattern (or at the image edge), so that the
+        // white before the pattern is checked on every line, not only at the middle.
+        const double quiet_length = kQuietTolerance * module * quiet_factor;
+        const int widest_quiet = std::max(symbology.lead_quiet, symbology.trail_quiet);
+        const double back = std::max(3.0 + module, kQuietTolerance * module * widest_quiet + 2.0);
+        const int probe = std::max(40, static_cast<int>(2 * (back + module * (3 * hit->elements + 4))));
+        const int noise = decoder.options.setting.minElementWidth;
+        RunList runs;
+        for (int k : order) {
+            const Point e = bar.edges[static_cast<std::size_t>(k)];
+            double skipped = 0.0;  // the part of the back-off outside the image
+            auto inside = [&](double t) {
+                return image.inside(static_cast<int>(std::floor(e.x + gx - t * ux + 0.5)),
+                                    static_cast<int>(std::floor(e.y + gy - t * uy + 0.5)));
+            };
+            while (skipped < back && !inside(back - skipped)) skipped += 0.5;
+            const double from = back - skipped;
+            const double sx = e.x + gx - from * ux;
+            const double sy = e.y + gy - from * uy;
+            // A short probe first: white for the quiet zone, then the pattern the scan line showed.
+            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, probe, 2 * 16 * S, runs)) continue;
+            if (noise > 0) merge_noise(runs, noise);
+            if (runs.size() < 2 || runs.runs[0].color != kWhite) continue;
+            if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) continue;
+            if (!find_pattern(symbology, runs, 1)) continue;
+            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
+            if (noise > 0) merge_noise(runs, noise);
+            Decoded decoded;
+            LineSymbol where;
+            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
+            if (where.first != 1) continue;  // the symbol that begins after the checked quiet zone
+            if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) continue;
+            if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
+        }
+
+        // Bars close to upright: the scan line itself may read the symbol.
+        const Point d = bar.direction;
+        if (d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
+            scan_y <= bar.bottom - S) {
+            RunList tail;
+            tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
+            const bool at_edge = p - 1 == 0;
+            if (!at_edge && tail.runs[0].length < kQuietTolerance * hit->module * quiet_factor) continue;
+            Decoded decoded;
+            LineSymbol where;
+            if (decode_line(symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
+                quiet_zones_hold(tail, where, symbology, at_edge) && accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void search_pass(Image& picture, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found,
+                 std::vector<std::uint8_t>& scratch) {
+    if (settings.decoders.empty()) return;
+    Image image = vertical ? transpose(picture, scratch) : picture;
+    const std::size_t found_before = found.size();
+    Pass pass{image, settings, vertical, found, BarCache{}, 0.0};
+    const int S = settings.size_unit;
+    const int spacing = vertical ? 3 * S : 2 * S;
+    const int min_runs = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;
+    RunList line;
+    std::vector<signed char> untraceable;
+    for (int y = spacing; y < image.height; y += spacing) {
+        if (!row_runs(image, y, line)) continue;
+        if (settings.line_noise > 0) merge_noise(line, settings.line_noise);
+        untraceable.assign(line.runs.size(), 0);
+        int skip_to = -1;  // columns up to here belong to a symbol found on this line
+        for (const Segment& segment : candidate_segments(line, min_runs)) {
+            for (int p = segment.begin; p < segment.end; ++p) {
+                if (line.runs[static_cast<std::size_t>(p)].x <= skip_to) continue;
+                int fill_right = -1;
+                if (try_at(pass, line, p, y, untraceable, fill_right)) skip_to = std::max(skip_to, fill_right);
+            }
+        }
+    }
+    if (vertical) {
+        // Keep the picture itself consistent with the transposed view that was searched.
+        for (std::size_t i = found_before; i < found.size(); ++i) fill_quadrilateral(picture, found[i].corners);
+    }
+}
+
+}  // namespace stripescan

@@ -1,0 +1,148 @@
+#include "barcode/linear/stripescan.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "barcode/linear/image.h"
+#include "barcode/linear/line_walk.h"
+#include "barcode/linear/search.h"
+#include "platform/reentrant_lock.h"
+
+namespace stripescan {
+namespace {
+
+constexpr int kResultGrowth = 16;
+constexpr int kHorizontalPass = 1;
+constexpr int kVerticalPass = 2;
+
+// Pixel buffers kept between calls so that a page does not cost fresh pages of memory each time.
+// Callers are asked to call one at a time; the lock keeps the buffers whole if they do not.
+struct WorkBuffers {
+    platform::ReentrantLock lock;          // guards both buffers for the length of one call
+    std::vector<std::uint8_t> copy;        // the working copy of the caller's picture
+    std::vector<std::uint8_t> transposed;  // the picture with rows and columns exchanged
+};
+
+WorkBuffers& work_buffers() {
+    static WorkBuffers buffers;
+    return buffers;
+}
+
+// The symbologies asked for in one call: which numbers are marked, and with which setting.
+struct RequestTable {
+    std::array<bool, kSymbologySlots> marked{};
+    std::array<bool, kSymbologySlots> itself{};
+    std::array<const SymbologySetting*, kSymbologySlots> setting{};
+};
+
+RequestTable read_request(const DecodeRequest& request) {
+    RequestTable t;
+    for (int i = 0; i < request.settingCount; ++i) {
+        const SymbologySetting& s = request.settings[i];
+        if (s.symbology < 1 || s.symbology > 10) continue;
+        t.marked[static_cast<std::size_t>(s.symbology)] = true;
+        t.itself[static_cast<std::size_t>(s.symbology)] = true;
+        t.setting[static_cast<std::size_t>(s.symbology)] = &s;
+    }
+    if (t.itself[kGs1_128] && !t.itself[kCode128]) {
+        t.marked[kCode128] = true;
+        t.setting[kCode128] = t.setting[kGs1_128];
+    }
+    if (t.itself[kUpcA] && !t.itself[kEan13]) {
+        t.marked[kEan13] = true;
+        t.setting[kEan13] = t.setting[kUpcA];
+    }
+    return t;
+}
+
+// An image the search can read: positive sizes, 1 bit, pixels present and large enough.
+bool usable(const Bitmap& b) {
+    if (b.width <= 0 || b.height <= 0 || b.stride <= 0 || b.bitCount != 1 || !b.bits) return false;
+    if (static_cast<long long>(b.stride) * 8 < b.width) return false;
+    return static_cast<long long>(b.imageSize) >= static_cast<long long>(b.stride) * b.height;
+}
+
+// Appends one result; false when memory ran out.
+bool append(BarcodeResultList& list, const FoundSymbol& found) {
+    if (list.count == list.capacity) {
+        const int capacity = list.capacity + kResultGrowth;
+        void* grown = std::realloc(list.results, sizeof(BarcodeResult) * static_cast<std::size_t>(capacity));
+        if (!grown) return false;
+        list.results = static_cast<BarcodeResult*>(grown);
+        list.capacity = capacity;
+    }
+    const std::string& text = found.decoded.text;
+    auto* bytes = static_cast<std::uint8_t*>(std::malloc(text.size() + 1));
+    if (!bytes) return false;
+    std::memcpy(bytes, text.data(), text.size());
+    bytes[text.size()] = 0;
+    BarcodeResult& r = list.results[list.count++];
+    r = BarcodeResult{};
+    r.symbology = found.decoded.symbology;
+    r.text = bytes;
+    r.length = static_cast<std::int32_t>(text.size());
+    r.fnc2Seen = found.decoded.fnc2 ? 1 : 0;
+    for (int i = 0; i < 4; ++i) {
+        r.corners[2 * i] = found.corners[i].x;
+        r.corners[2 * i + 1] = found.corners[i].y;
+    }
+    r.scanDirX = found.direction.x;
+    r.scanDirY = found.direction.y;
+    return true;
+}
+
+}  // namespace
+
+void free_results(BarcodeResultList& list) {
+    if (list.results) {
+        for (int i = 0; i < list.count; ++i) std::free(list.results[i].text);
+        std::free(list.results);
+    }
+    list = BarcodeResultList{};
+}
+
+int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultList& list) {
+    list = BarcodeResultList{};
+    const RequestTable table = read_request(request);
+    SearchSettings settings;
+    for (int number = 1; number <= 8; ++number) {
+        if (!table.marked[static_cast<std::size_t>(number)]) continue;
+        ActiveDecoder d;
+        d.symbology = find_symbology(number);
+        d.options.setting = *table.setting[static_cast<std::size_t>(number)];
+        d.options.requested_itself = table.itself;
+        settings.decoders.push_back(d);
+    }
+    settings.size_unit = std::max(request.minSize, kMinSizeUnit);
+    settings.line_noise = request.settings[0].minElementWidth;
+    if (!usable(bitmap) || settings.decoders.empty()) return 1;
+
+    std::vector<FoundSymbol> found;
+    try {
+        const std::size_t bytes = static_cast<std::size_t>(bitmap.stride) * static_cast<std::size_t>(bitmap.height);
+        WorkBuffers& buffers = work_buffers();
+        platform::LockGuard guard(buffers.lock);
+        if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
+        std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
+        Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
+        if (request.directions & kHorizontalPass) search_pass(work, settings, false, found, buffers.transposed);
+        if (request.directions & kVerticalPass) search_pass(work, settings, true, found, buffers.transposed);
+    } catch (const std::bad_alloc&) {
+        for (const FoundSymbol& f : found) {
+            if (!append(list, f)) break;
+        }
+        return 0;
+    }
+    Image caller{bitmap.width, bitmap.height, bitmap.stride, bitmap.bits};
+    for (const FoundSymbol& f : found) {
+        if (!append(list, f)) return 0;
+        const SymbologySetting* s = table.setting[static_cast<std::size_t>(f.decoded.symbology)];
+        if (s && s->eraseFound != 0) fill_quadrilateral(caller, f.corners);
+    }
+    return 1;
+}
+
+}  // namespace stripescan

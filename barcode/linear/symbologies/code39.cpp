@@ -1,0 +1,123 @@
+// Code 39: 43 characters of 9 elements, 3 of them wide, with an optional mod-43 check character
+// and the full-ASCII pairs.
+
+#include <cstring>
+
+#include "barcode/linear/keys.h"
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+namespace {
+
+constexpr int kElements = 9;
+constexpr int kWide = 3;
+constexpr int kModulus = 43;
+constexpr char kCharacters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
+// Element widths (bar first, 1 narrow, 2 wide) in the order of kCharacters.
+constexpr const char* kPatterns[43] = {
+    "111221211", "211211112", "112211112", "212211111", "111221112", "211221111", "112221111", "111211212",
+    "211211211", "112211211", "211112112", "112112112", "212112111", "111122112", "211122111", "112122111",
+    "111112212", "211112211", "112112211", "111122211", "211111122", "112111122", "212111121", "111121122",
+    "211121121", "112121121", "111111222", "211111221", "112111221", "111121221", "221111112", "122111112",
+    "222111111", "121121112", "221121111", "122121111", "121111212", "221111211", "122111211", "121212111",
+    "121211121", "121112121", "111212121"};
+constexpr const char* kStartStop = "121121211";
+
+const KeyTable& table() {
+    static const KeyTable t = [] {
+        KeyTable k;
+        for (int v = 0; v < 43; ++v) k.add(pattern_digits(kPatterns[v]), v);
+        k.finish();
+        return k;
+    }();
+    return t;
+}
+
+int value_of(char c) {
+    const char* p = std::strchr(kCharacters, c);
+    return (p && c) ? static_cast<int>(p - kCharacters) : -1;
+}
+
+// Expands the full-ASCII pairs. A shift character with no partner at the end stays as it is.
+bool expand(const std::string& in, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '-' || c == '.') {
+            out.push_back(c);
+            continue;
+        }
+        if (i + 1 >= in.size()) {
+            out.push_back(c);
+            continue;
+        }
+        const char n = in[++i];
+        if (c == '$' && n >= 'A' && n <= 'Z') out.push_back(static_cast<char>(n - 'A' + 1));
+        else if (c == '%' && n >= 'A' && n <= 'E') out.push_back(static_cast<char>(n - 'A' + 27));
+        else if (c == '%' && n >= 'F' && n <= 'J') out.push_back(static_cast<char>(n - 'F' + 59));
+        else if (c == '%' && n >= 'K' && n <= 'O') out.push_back(static_cast<char>(n - 'K' + 91));
+        else if (c == '%' && n >= 'P' && n <= 'T') out.push_back(static_cast<char>(n - 'P' + 123));
+        else if (c == '%' && n == 'U') out.push_back('\0');
+        else if (c == '%' && n == 'V') out.push_back('@');
+        else if (c == '%' && n == 'W') out.push_back('`');
+        else if (c == '+' && n >= 'A' && n <= 'Z') out.push_back(static_cast<char>(n - 'A' + 'a'));
+        else if (c == '/' && n >= 'A' && n <= 'L') out.push_back(static_cast<char>(n - 'A' + 33));
+        else if (c == '/' && n == 'O') out.push_back('/');
+        else if (c == '/' && n == 'Z') out.push_back(':');
+        else return false;
+    }
+    return true;
+}
+
+bool read_code39(RunList& runs, const Symbology&, const ReadOptions& options, Decoded& out) {
+    const int first = runs.first;
+    const int last = runs.last;
+    if ((last - first - 18) % 10 != 0 || last - first - 18 <= 0) return false;
+    std::string text;
+    for (int i = first + 10; i + kElements - 1 <= last - 10; i += 10) {
+        const auto key = narrow_wide_key(runs, i, kElements, kWide);
+        if (!key) return false;
+        const int v = table().find(key->value);
+        if (v < 0) return false;
+        text.push_back(kCharacters[v]);
+    }
+    if (text.empty()) return false;
+    const bool verify = options.setting.verifyCheck == 1;
+    if (verify) {
+        if (text.size() < 2) return false;
+        int sum = 0;
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) sum += value_of(text[i]);
+        if (sum % kModulus != value_of(text.back())) return false;
+    }
+    if (options.setting.plainCode39 != 1) {
+        std::string expanded;
+        if (!expand(text, expanded)) return false;
+        text = std::move(expanded);
+    }
+    if (verify && options.setting.sendCheck == 0) text.pop_back();
+    out.symbology = kCode39;
+    out.text = std::move(text);
+    return true;
+}
+
+}  // namespace
+
+Symbology make_code39() {
+    Symbology s;
+    s.number = kCode39;
+    s.family = Family::NarrowWide;
+    s.char_elements = kElements;
+    s.char_units = kWide;
+    s.lead_quiet = 10;
+    s.trail_quiet = 10;
+    s.gap = 1;
+    s.starts.push_back(Pattern{pattern_digits(kStartStop), pattern_digits(reversed_pattern(kStartStop).c_str()),
+                               kElements, kWide, 0});
+    s.stops = s.starts;
+    s.read = read_code39;
+    return s;
+}
+
+bool code39_table_is_unique() { return table().unique() && table().size() == 43; }
+
+}  // namespace stripescan

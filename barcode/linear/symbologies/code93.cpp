@@ -1,0 +1,163 @@
+// Code 93: 47 values of 6 elements and 9 modules each, two check values C and K.
+
+#include "barcode/linear/keys.h"
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+namespace {
+
+constexpr int kModules = 9;
+constexpr int kModulus = 47;
+constexpr int kWeightC = 20;
+constexpr int kWeightK = 15;
+constexpr int kShiftDollar = 43;
+constexpr int kShiftPercent = 44;
+constexpr int kShiftSlash = 45;
+constexpr int kShiftPlus = 46;
+
+// Element widths (bar first) of the values 0 to 46.
+constexpr const char* kPatterns[47] = {
+    "131112", "111213", "111312", "111411", "121113", "121212", "121311", "111114", "131211", "141111",
+    "211113", "211212", "211311", "221112", "221211", "231111", "112113", "112212", "112311", "122112",
+    "132111", "111123", "111222", "111321", "121122", "131121", "212112", "212211", "211122", "211221",
+    "221121", "222111", "112122", "112221", "122121", "123111", "121131", "311112", "311211", "321111",
+    "112131", "113121", "211131", "121221", "312111", "311121", "122211"};
+constexpr const char* kStartPattern = "111141";
+constexpr const char* kStopPattern = "1111411";
+constexpr char kCharacters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
+
+const KeyTable& table() {
+    static const KeyTable t = [] {
+        KeyTable k;
+        for (int v = 0; v < 47; ++v) k.add(pattern_width_sum_key(kPatterns[v]), v);
+        k.finish();
+        return k;
+    }();
+    return t;
+}
+
+int read_value(const RunList& runs, int i) {
+    if (auto key = width_sum_key(runs, i, 6, kModules)) {
+        const int v = table().find(key->value);
+        if (v >= 0) return v;
+    }
+    long long total = 0;
+    for (int j = 0; j < 6; ++j) total += runs.length(i + j);
+    const int module = static_cast<int>((total + kModules / 2) / kModules);
+    if (auto key = element_width_key(runs, i, 6, module)) return table().find(*key);
+    return -1;
+}
+
+int weighted_sum(const std::vector<int>& values, std::size_t count, int max_weight) {
+    long long sum = 0;
+    int weight = 1;
+    for (std::size_t i = count; i-- > 0;) {
+        sum += static_cast<long long>(weight) * values[i];
+        weight = weight == max_weight ? 1 : weight + 1;
+    }
+    return static_cast<int>(sum % kModulus);
+}
+
+// Converts the data values (full ASCII shifts included). False on an invalid (/) pair.
+bool convert(const std::vector<int>& values, std::size_t count, std::string& text) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const int v = values[i];
+        if (v < 43) {
+            text.push_back(kCharacters[v]);
+            continue;
+        }
+        if (v >= kModulus) continue;
+        const bool has_next = i + 1 < count;
+        const int next = has_next ? values[i + 1] : -1;
+        switch (v) {
+        case kShiftDollar:
+            if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next - 9));
+            if (has_next) ++i;
+            break;
+        case kShiftPercent:
+            if (next >= 10 && next <= 14) text.push_back(static_cast<char>(next + 17));
+            else if (next >= 15 && next <= 19) text.push_back(static_cast<char>(next + 44));
+            else if (next >= 20 && next <= 24) text.push_back(static_cast<char>(next + 71));
+            else if (next >= 25 && next <= 29) text.push_back(static_cast<char>(next + 98));
+            else if (next == 30) text.push_back('\0');
+            else if (next == 31) text.push_back('@');
+            else if (next == 32) text.push_back('`');
+            else {
+                text.push_back('@');
+                break;  // the value after it is read on its own
+            }
+            ++i;
+            break;
+        case kShiftSlash:
+            if ((next >= 10 && next <= 12) || (next >= 15 && next <= 19)) text.push_back(static_cast<char>(next + 23));
+            else if (next == 21) text.push_back(',');
+            else if (next == 35) text.push_back(':');
+            else return false;
+            ++i;
+            break;
+        case kShiftPlus:
+            if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next + 87));
+            if (has_next) ++i;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+bool read_code93(RunList& runs, const Symbology&, const ReadOptions& options, Decoded& out) {
+    const int first = runs.first;
+    const int last = runs.last;
+    const int span = last - 6 - (first + 6);
+    if (span < 0 || span % 6 != 0) return false;
+    std::vector<int> values;
+    for (int i = first + 6; i + 6 <= last - 6; i += 6) {
+        const int v = read_value(runs, i);
+        if (v < 0) return false;
+        values.push_back(v);
+    }
+    if (values.size() < 3) return false;  // at least one character and both checks
+    const std::size_t n = values.size();
+    if (weighted_sum(values, n - 2, kWeightC) != values[n - 2]) return false;
+    if (weighted_sum(values, n - 1, kWeightK) != values[n - 1]) return false;
+
+    std::string text;
+    if (!convert(values, n - 2, text)) return false;
+    if (options.setting.sendCheck != 0) {
+        const int c = values[n - 2];
+        const int k = values[n - 1];
+        if (c < 43 && k < 43) {
+            text.push_back(kCharacters[c]);
+            text.push_back(kCharacters[k]);
+        } else {
+            text.push_back(static_cast<char>(c));
+            text.push_back(static_cast<char>(k));
+        }
+    }
+    out.symbology = kCode93;
+    out.text = std::move(text);
+    return true;
+}
+
+}  // namespace
+
+Symbology make_code93() {
+    Symbology s;
+    s.number = kCode93;
+    s.family = Family::WidthSum;
+    s.char_elements = 6;
+    s.char_units = kModules;
+    s.lead_quiet = 10;
+    s.trail_quiet = 10;
+    s.starts.push_back(Pattern{pattern_width_sum_key(kStartPattern),
+                               pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), 6, 9, 0});
+    s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
+                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), 7, 10, 0});
+    s.read = read_code93;
+    return s;
+}
+
+bool code93_table_is_unique() { return table().unique() && table().size() == 47; }
+
+}  // namespace stripescan

@@ -1,0 +1,61 @@
+#include "barcode/linear/symbologies/ean_digits.h"
+
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+namespace {
+
+// Set A (odd parity) element widths, space first; set C uses the same widths bar first and set B
+// the same widths read backwards.
+constexpr const char* kSetA[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
+
+struct DigitTables {
+    KeyTable a, b, c;
+};
+
+const DigitTables& tables() {
+    static const DigitTables t = [] {
+        DigitTables d;
+        for (int v = 0; v < 10; ++v) {
+            d.a.add(ean_pattern_key(kSetA[v], EanSet::A), v);
+            d.b.add(ean_pattern_key(reversed_pattern(kSetA[v]).c_str(), EanSet::B), v);
+            d.c.add(ean_pattern_key(kSetA[v], EanSet::C), v);
+        }
+        d.a.finish();
+        d.b.finish();
+        d.c.finish();
+        return d;
+    }();
+    return t;
+}
+
+}  // namespace
+
+std::uint64_t ean_pattern_key(const char* widths, EanSet set) {
+    RunList runs;
+    for (int i = 0; i < 4; ++i) runs.runs.push_back(Run{0, 0, widths[i] - '0', kBlack});
+    return ean_digit_key(runs, 0, set).value_or(0);
+}
+
+int read_ean_digit(const RunList& runs, int i, EanSet set) {
+    const auto key = ean_digit_key(runs, i, set);
+    if (!key) return -1;
+    const DigitTables& t = tables();
+    return (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);
+}
+
+bool ean_check_ok(const std::string& digits) {
+    if (digits.size() < 2) return false;
+    int odd = 0;
+    int even = 0;
+    const std::size_t n = digits.size() - 1;  // the check digit stands at n
+    for (std::size_t k = 1; k <= n; ++k) {
+        const int d = digits[n - k] - '0';
+        if (d < 0 || d > 9) return false;
+        if (k % 2 == 1) odd += d; else even += d;
+    }
+    const int check = (10 - (3 * odd + even) % 10) % 10;
+    return digits[n] - '0' == check;
+}
+
+}  // namespace stripescan

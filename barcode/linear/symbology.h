@@ -1,0 +1,112 @@
+#pragma once
+// What the search knows about a symbology: its table row, start and stop patterns and the
+// character reader that turns the runs of one symbol into text.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "barcode/linear/Stripescan.h"
+#include "barcode/linear/runs.h"
+
+namespace stripescan {
+
+enum class Family { WidthSum, NarrowWide };
+
+// Symbology numbers of the interface.
+enum SymbologyNumber : int {
+    kCode128 = 1,
+    kCode93 = 2,
+    kEan13 = 3,
+    kEan8 = 4,
+    kUpcE = 5,
+    kCode39 = 6,
+    kCodabar = 7,
+    kInterleaved2of5 = 8,
+    kGs1_128 = 9,
+    kUpcA = 10,
+};
+constexpr int kSymbologySlots = 16;
+
+struct Pattern {
+    std::uint64_t forward = 0;
+    std::uint64_t reversed = 0;
+    int elements = 0;
+    int units = 0;  // modules (width-sum) or wide elements (narrow/wide)
+    int value = 0;  // character value the pattern stands for (Code 128 start codes)
+    bool bar_first = true;  // read forwards, the pattern begins with a bar
+
+    // Whether the pattern, read forwards or backwards, begins with a bar.
+    bool begins_with_bar(bool backwards) const {
+        if (!backwards || elements % 2 == 1) return bar_first;
+        return !bar_first;
+    }
+};
+
+// The options a character reader needs besides the runs.
+struct ReadOptions {
+    SymbologySetting setting{};
+    std::array<bool, kSymbologySlots> requested_itself{};  // numbers asked for by the caller
+};
+
+struct Decoded {
+    int symbology = 0;
+    std::string text;
+    bool fnc2 = false;
+};
+
+struct Symbology;
+// Reads the characters between runs.first and runs.last (the symbol reads forwards), checks
+// them and converts them to text. May reverse `runs` for a second attempt. False on any failure.
+using CharacterReader = bool (*)(RunList& runs, const Symbology& symbology, const ReadOptions& options, Decoded& out);
+
+struct Symbology {
+    int number = 0;
+    Family family = Family::WidthSum;
+    int char_elements = 0;
+    int char_units = 0;  // modules or wide elements per character
+    int lead_quiet = 0;  // quiet zone before the start, in modules
+    int trail_quiet = 0;
+    int gap = 0;         // gap elements between characters
+    int fixed_data = 0;  // elements between start and stop for fixed-length symbologies, else 0
+    std::vector<Pattern> starts;
+    std::vector<Pattern> stops;
+    CharacterReader read = nullptr;
+};
+
+// The table rows, built once. Numbers 1 to 8; nullptr for any other number.
+const Symbology* find_symbology(int number);
+
+// Builders of each symbology's row (one file each under symbologies/).
+Symbology make_code128();
+Symbology make_code93();
+Symbology make_ean13();
+Symbology make_ean8();
+Symbology make_upce();
+Symbology make_code39();
+Symbology make_codabar();
+Symbology make_interleaved2of5();
+
+// A sorted (key, value) table looked up by bisection.
+class KeyTable {
+public:
+    void add(std::uint64_t key, int value);
+    void finish();  // sorts; call once after the last add
+    // The value of `key`, or -1.
+    int find(std::uint64_t key) const;
+    std::size_t size() const { return entries_.size(); }
+    bool unique() const;
+
+private:
+    std::vector<std::pair<std::uint64_t, int>> entries_;
+};
+
+// The width-sum key digits of a published element-width pattern such as "211412".
+std::uint64_t pattern_width_sum_key(const char* widths);
+// The pattern's widths read as a decimal number, for narrow/wide keys ("121121211").
+std::uint64_t pattern_digits(const char* widths);
+// The pattern read backwards.
+std::string reversed_pattern(const char* widths);
+
+}  // namespace stripescan

@@ -1,0 +1,52 @@
+#include <algorithm>
+#include <cstring>
+
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+
+void KeyTable::add(std::uint64_t key, int value) { entries_.emplace_back(key, value); }
+
+void KeyTable::finish() { std::sort(entries_.begin(), entries_.end()); }
+
+int KeyTable::find(std::uint64_t key) const {
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, -1));
+    if (it == entries_.end() || it->first != key) return -1;
+    return it->second;
+}
+
+bool KeyTable::unique() const {
+    for (std::size_t i = 1; i < entries_.size(); ++i) {
+        if (entries_[i].first == entries_[i - 1].first) return false;
+    }
+    return true;
+}
+
+std::uint64_t pattern_width_sum_key(const char* widths) {
+    std::uint64_t key = 0;
+    const std::size_t n = std::strlen(widths);
+    for (std::size_t i = 1; i < n; ++i) key = key * 10 + static_cast<std::uint64_t>((widths[i - 1] - '0') + (widths[i] - '0'));
+    return key;
+}
+
+std::uint64_t pattern_digits(const char* widths) {
+    std::uint64_t key = 0;
+    for (const char* p = widths; *p; ++p) key = key * 10 + static_cast<std::uint64_t>(*p - '0');
+    return key;
+}
+
+std::string reversed_pattern(const char* widths) {
+    std::string s(widths);
+    std::reverse(s.begin(), s.end());
+    return s;
+}
+
+const Symbology* find_symbology(int number) {
+    static const std::array<Symbology, 8> table = {make_code128(), make_code93(), make_ean13(), make_ean8(),
+                                                   make_upce(), make_code39(), make_codabar(),
+                                                   make_interleaved2of5()};
+    if (number < 1 || number > 8) return nullptr;
+    return &table[static_cast<std::size_t>(number - 1)];
+}
+
+}  // namespace stripescan

@@ -1,0 +1,94 @@
+// The lookup keys that classify groups of runs.
+
+#include <gtest/gtest.h>
+
+#include "barcode/linear/keys.h"
+
+namespace stripescan {
+namespace {
+
+RunList widths(std::initializer_list<int> w, int scale = 1) {
+    RunList runs;
+    std::uint8_t color = kBlack;
+    for (int v : w) {
+        runs.runs.push_back(stripescan::Run{0, 0, v * scale, color});
+        color = color == kBlack ? kWhite : kBlack;
+    }
+    return runs;
+}
+
+TEST(WidthSumKey, SumsOfNeighboursInModulesAtAnyScale) {
+    for (int scale : {1, 2, 3, 7}) {
+        const auto start_a = width_sum_key(widths({2, 1, 1, 4, 1, 2}, scale), 0, 6, 11);
+        ASSERT_TRUE(start_a);
+        EXPECT_EQ(start_a->value, 32553u);
+        EXPECT_EQ(start_a->unit, scale);
+        const auto stop = width_sum_key(widths({2, 3, 3, 1, 1, 1, 2}, scale), 0, 7, 13);
+        ASSERT_TRUE(stop);
+        EXPECT_EQ(stop->value, 564223u);
+    }
+}
+
+TEST(WidthSumKey, ToleratesHalfAModuleOnEachPairSum) {
+    // Start B 2 1 1 2 1 4 at 4 pixels per module, edges moved by up to 1.5 pixels.
+    const auto key = width_sum_key(widths({9, 3, 5, 7, 5, 15}), 0, 6, 11);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->value, 32335u);
+}
+
+TEST(WidthSumKey, NoKeyForPairsOutsideTwoToSevenModules) {
+    EXPECT_FALSE(width_sum_key(widths({1, 1, 1, 1, 1, 30}), 0, 6, 11));  // a huge last pair
+    EXPECT_FALSE(width_sum_key(widths({2, 1, 1}), 1, 3, 3));             // runs missing
+    EXPECT_FALSE(width_sum_key(widths({2, 1, 1}), 0, 3, 0));
+}
+
+TEST(WidthSumKey, ExactBoundsAreSettledByTheRoundedModule) {
+    // W = 12 over M = 4: v = 10 * s * 4 = 120 for s = 3 equals... pick s with v = 25W exactly:
+    // widths 3 2 3 4 (W 12, M 4): pair 3 + 2 = 5, v = 200, 25W = 300 no; use M = 6: v = 300.
+    const auto key = width_sum_key(widths({3, 2, 3, 4}), 0, 4, 6);
+    ASSERT_TRUE(key);
+    // m = 2; t = 50 for the first pair: below 55m = 110 ... below 25m = 50? no, 50 < 50 is false,
+    // below 35m = 70 gives 3.
+    EXPECT_EQ(key->value / 100, 3u);
+}
+
+TEST(ElementWidthKey, RoundsEachWidthThenSumsNeighbours) {
+    const auto key = element_width_key(widths({4, 2, 2, 8, 2, 4}), 0, 6, 2);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(*key, 32553u);
+    EXPECT_FALSE(element_width_key(widths({0, 2, 2, 8, 2, 4}), 0, 6, 2));   // below half a module
+    EXPECT_FALSE(element_width_key(widths({16, 2, 2, 8, 2, 4}), 0, 6, 2));  // eight modules
+}
+
+TEST(EanDigitKey, ThirdDigitSeparatesOneFromSevenAndTwoFromEight) {
+    // Set A: 1 = 2221 (key 341), 7 = 1312 (key 347), 2 = 2122 (432), 8 = 1213 (438).
+    EXPECT_EQ(*ean_digit_key(widths({2, 2, 2, 1}, 3), 0, EanSet::A), 341u);
+    EXPECT_EQ(*ean_digit_key(widths({1, 3, 1, 2}, 3), 0, EanSet::A), 347u);
+    EXPECT_EQ(*ean_digit_key(widths({2, 1, 2, 2}, 3), 0, EanSet::A), 432u);
+    EXPECT_EQ(*ean_digit_key(widths({1, 2, 1, 3}, 3), 0, EanSet::A), 438u);
+    // Set C reads the same widths bar first: 0 = 3211 gives 530.
+    EXPECT_EQ(*ean_digit_key(widths({3, 2, 1, 1}, 2), 0, EanSet::C), 530u);
+    EXPECT_FALSE(ean_digit_key(widths({6, 1, 0, 0}), 0, EanSet::A));
+}
+
+TEST(NarrowWideKey, ClassifiesByTheWideAndNarrowAverages) {
+    const auto q = narrow_wide_key(widths({3, 3, 3, 3, 3, 3, 7, 7, 7}), 0, 9, 3);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->value, 111111222u);
+    EXPECT_EQ(q->unit, 3);
+    // An Interleaved 2 of 5 start: all narrow.
+    EXPECT_EQ(narrow_wide_key(widths({4, 4, 5, 4}), 0, 4, 0)->value, 1111u);
+    // All narrow but one twice as wide: no key.
+    EXPECT_FALSE(narrow_wide_key(widths({4, 4, 9, 4}), 0, 4, 0));
+}
+
+TEST(NarrowWideKey, RatioOutsideOneAndAHalfToThreeAndAHalfGivesNoKey) {
+    EXPECT_TRUE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 35, 35, 35}), 0, 9, 3));
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 36, 36, 36}), 0, 9, 3));
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 14, 14, 14}), 0, 9, 3));
+    // Just above one and a half: taken as two.
+    EXPECT_EQ(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 16, 16, 16}), 0, 9, 3)->value, 111111222u);
+}
+
+}  // namespace
+}  // namespace stripescan
