@@ -118,7 +118,7 @@ std::optional<PrintedForm> parse_grid(ValueCursor& cur, int pairCount) {
     if (!read_grid_gaps(cur, form.rowCount, form.markHeight, form.rows)) return std::nullopt;
     if (!read_grid_gaps(cur, form.columnCount, form.markWidth, form.columns)) return std::nullopt;
     // The spans are optional: "4, span x, span y" ahead of the two final values.
-    if (cur.remaining() >= 5 && static_cast<int>(cur.peek()) == 4 && cur.peek() < 5.0) {
+    if (cur.remaining() >= 5 && cur.peek() >= 4.0 && cur.peek() < 5.0) {
         cur.integer();
         const auto sx = cur.dots();
         const auto sy = cur.dots();

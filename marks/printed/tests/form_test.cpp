@@ -91,6 +91,8 @@ TEST(GridForm, MalformedFormsFail) {
     EXPECT_FALSE(typemark::parse_printed_form({2, 2, 1, 5, 1, 2, 2, 3, 4, 1, 4, 1, 5, 0, 0}, 8)) << "key 5";
     EXPECT_TRUE(typemark::parse_printed_form({2, 2, 1, 3, 1, 2, 2, 3, 4, 1, 4, 1, 5, 0, 0}, 8));
     EXPECT_FALSE(with(4, 1.0e12)) << "length out of range";
+    // A huge value where the optional spans may start is not mistaken for their marker.
+    EXPECT_FALSE(typemark::parse_printed_form({2, 2, 1, 0, 1, 2, 1.5, 3, 4, 0, 4, 5.5, 1, 6, 4.1e9, 20, 10, 7, 8}, 8));
 }
 
 TEST(ExplicitForm, PositionsAndSecondValues) {
