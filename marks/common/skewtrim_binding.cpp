@@ -58,7 +58,8 @@ bool rotate_in_place(Image& image, RotatePicSPFn fn, int angle) {
         return false;
     int w = image.width;
     int h = image.height;
-    if (fn(image.bits(), &w, &h, image.bitCount, angle) == 0) return false;
+    // RotatePicSP answers a result code: 0 is success.
+    if (fn(image.bits(), &w, &h, image.bitCount, angle) != 0) return false;
     return image.relayout(w, h);
 }
 

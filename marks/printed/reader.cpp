@@ -20,7 +20,6 @@ namespace {
 
 constexpr int kStraightenMode = 2;        // SkewtrimEx resampling mode
 constexpr int kQuarterTurn = 90;
-constexpr std::size_t kTurnSlack = 1024;  // bytes added to the block before a quarter turn
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
 constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
@@ -51,13 +50,8 @@ bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out) {
 }
 
 bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP) {
-    if (rotatePicSP == nullptr || image.empty() || image.bitCount != 1) return false;
-    const std::size_t need = static_cast<std::size_t>(image.width) *
-                                 ((static_cast<std::size_t>(image.height) + 7) / 8) + kTurnSlack;
-    if (!image.reserve(need, static_cast<std::size_t>(image.width))) return false;
-    int w = image.width, h = image.height;
-    if (rotatePicSP(image.bits(), &w, &h, 1, kQuarterTurn) != 0) return false;
-    return image.relayout(w, h);
+    if (image.bitCount != 1) return false;
+    return marks::rotate_in_place(image, rotatePicSP, kQuarterTurn);
 }
 
 std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,

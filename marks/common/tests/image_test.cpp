@@ -1,7 +1,9 @@
 #include "marks/common/image.h"
+#include "marks/common/skewtrim_binding.h"
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,6 +69,30 @@ TEST(CopyFlipped, RowPaddingBitsAreMadeLight) {
     marks::lighten_row_padding(img);
     EXPECT_EQ(img.row(0)[1], 0x3F);
     EXPECT_TRUE(img.dark(9, 1));
+}
+
+}  // namespace
+
+namespace {
+
+// Stand-ins for the bitmap library's quarter turn: the answer is a result code, 0 = success.
+int turn_ok(std::uint8_t*, int* width, int* height, int, int) {
+    std::swap(*width, *height);
+    return 0;
+}
+int turn_refused(std::uint8_t*, int*, int*, int, int) { return 1; }
+
+TEST(RotateInPlace, ResultCodeZeroIsSuccessAndRoomIsMadeFirst) {
+    marks::Image image;
+    ASSERT_TRUE(image.create(10, 3, 1));
+    ASSERT_TRUE(marks::rotate_in_place(image, turn_ok, 90));
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 10);
+    EXPECT_GE(image.capacity(), static_cast<std::size_t>(10 * 1 + 1024));
+
+    EXPECT_FALSE(marks::rotate_in_place(image, turn_refused, 90));
+    EXPECT_EQ(image.width, 3);
+    EXPECT_FALSE(marks::rotate_in_place(image, nullptr, 90));
 }
 
 }  // namespace
