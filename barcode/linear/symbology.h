@@ -102,6 +102,13 @@ private:
     std::vector<std::pair<std::uint64_t, int>> entries_;
 };
 
+// The width-sum keys of `count` published patterns, each valued by its index.
+KeyTable width_sum_table(const char* const* patterns, int count);
+
+// The value of the six runs from i as one character `modules` wide (Code 128, Code 93):
+// its width-sum key, else its element-width key; -1 when neither is in `table`.
+int read_six_element_value(const RunList& runs, int i, int modules, const KeyTable& table);
+
 // The width-sum key digits of a published element-width pattern such as "211412".
 std::uint64_t pattern_width_sum_key(const char* widths);
 // The pattern's widths read as a decimal number, for narrow/wide keys ("121121211").

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "barcode/linear/keys.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -20,6 +21,25 @@ bool KeyTable::unique() const {
         if (entries_[i].first == entries_[i - 1].first) return false;
     }
     return true;
+}
+
+KeyTable width_sum_table(const char* const* patterns, int count) {
+    KeyTable table;
+    for (int v = 0; v < count; ++v) table.add(pattern_width_sum_key(patterns[v]), v);
+    table.finish();
+    return table;
+}
+
+int read_six_element_value(const RunList& runs, int i, int modules, const KeyTable& table) {
+    if (auto key = width_sum_key(runs, i, 6, modules)) {
+        const int v = table.find(key->value);
+        if (v >= 0) return v;
+    }
+    long long total = 0;
+    for (int j = 0; j < 6; ++j) total += runs.length(i + j);
+    const int module = static_cast<int>((total + modules / 2) / modules);
+    if (auto key = element_width_key(runs, i, 6, module)) return table.find(*key);
+    return -1;
 }
 
 std::uint64_t pattern_width_sum_key(const char* widths) {

@@ -27,26 +27,11 @@ constexpr const char* kStopPattern = "1111411";
 constexpr char kCharacters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
 
 const KeyTable& table() {
-    static const KeyTable t = [] {
-        KeyTable k;
-        for (int v = 0; v < 47; ++v) k.add(pattern_width_sum_key(kPatterns[v]), v);
-        k.finish();
-        return k;
-    }();
+    static const KeyTable t = width_sum_table(kPatterns, 47);
     return t;
 }
 
-int read_value(const RunList& runs, int i) {
-    if (auto key = width_sum_key(runs, i, 6, kModules)) {
-        const int v = table().find(key->value);
-        if (v >= 0) return v;
-    }
-    long long total = 0;
-    for (int j = 0; j < 6; ++j) total += runs.length(i + j);
-    const int module = static_cast<int>((total + kModules / 2) / kModules);
-    if (auto key = element_width_key(runs, i, 6, module)) return table().find(*key);
-    return -1;
-}
+int read_value(const RunList& runs, int i) { return read_six_element_value(runs, i, kModules, table()); }
 
 int weighted_sum(const std::vector<int>& values, std::size_t count, int max_weight) {
     long long sum = 0;
