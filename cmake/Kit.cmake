@@ -23,6 +23,9 @@ function(kit_add_library name)
       install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ticketkit)
     endif()
     set(KIT_PC_NAME ${name})
+    # The prefix is found from the .pc file's own place, so `cmake --install --prefix` works.
+    file(RELATIVE_PATH KIT_PC_UP "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+    string(REGEX REPLACE "/$" "" KIT_PC_UP "${KIT_PC_UP}")
     configure_file(${PROJECT_SOURCE_DIR}/cmake/library.pc.in
                    ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc
