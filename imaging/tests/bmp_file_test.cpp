@@ -299,7 +299,7 @@ TEST_F(BmpFile, WeReadImageMagickFiles) {
         int bitCount;
     } cases[] = {{"-type Palette -compress None", 8}, {"-compress None", 24}};
     for (const Case& c : cases) {
-        const std::string cmd = std::string("convert -size 37x21 gradient:red-blue ") + c.options + " BMP3:" +
+        const std::string cmd = std::string("/usr/bin/convert -size 37x21 gradient:red-blue ") + c.options + " BMP3:" +
                                 path + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         const std::string dump = scratch_path("dump.raw");

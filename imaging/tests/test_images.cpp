@@ -67,7 +67,7 @@ bool have_pillow() {
 }
 
 bool have_convert() {
-    return std::system("convert -version >/dev/null 2>&1") == 0;
+    return std::system("/usr/bin/convert -version >/dev/null 2>&1") == 0;
 }
 
 int run_python(const std::string& script) {

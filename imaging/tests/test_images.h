@@ -28,7 +28,7 @@ std::uint32_t pixel(const Bitmap& bmp, int x, int y);
 // width and row padding are ignored).
 bool same_pixels(const Bitmap& a, const Bitmap& b);
 
-// /usr/bin/python3 with Pillow, and ImageMagick's convert, when installed.
+// /usr/bin/python3 with Pillow, and ImageMagick's /usr/bin/convert, when installed.
 bool have_pillow();
 bool have_convert();
 
