@@ -62,6 +62,17 @@ bool write_bmp(const std::string& path, const decode_test::Ticket& t, int linesP
     return std::fclose(f) == 0 && ok;
 }
 
+// A binary PBM (P4) of the ticket: rows top first, 1 is black.
+bool write_pbm(const std::string& path, const decode_test::Ticket& t) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    std::fprintf(f, "P4\n%d %d\n", t.width, t.height);
+    std::vector<std::uint8_t> inverted(t.rows);
+    for (std::uint8_t& b : inverted) b = static_cast<std::uint8_t>(~b);
+    const bool ok = std::fwrite(inverted.data(), 1, inverted.size(), f) == inverted.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +93,8 @@ int main(int argc, char** argv) {
     ok = ok && decode_test::add_pdf417(pdf, "PDF417 EXAMPLE TICKET 0042", 864, 600) && write_bmp("pdf417.bmp", pdf);
 
     // The sheet writes its format file as forms.txt.
-    ok = ok && write_bmp("sheet.bmp", decode_test::handwritten_ticket(8, "forms.txt"));
+    const decode_test::Ticket sheet = decode_test::handwritten_ticket(8, "forms.txt");
+    ok = ok && write_bmp("sheet.bmp", sheet) && write_pbm("sheet.pbm", sheet);
 
     decode_test::Ticket session = decode_test::blank_ticket();
     ok = ok && decode_test::add_linear(session, BARCODE_CODE128, "SESSION 0001", 864, 400) &&

@@ -43,7 +43,19 @@ out=$("$work/read_pdf417" pdf417.bmp) || fail "read_pdf417: $out"
 echo "$out"
 [[ $out == "PDF417: PDF417 EXAMPLE TICKET 0042" ]] || fail "read_pdf417 read '$out'"
 
-# The installed mark reader finds the installed libSkewtrim on its own.
+# The installed mark reader, bound by the installed dispatcher in a program that links nothing
+# else of the kit, finds the installed libSkewtrim on its own.
+# shellcheck disable=SC2046
+cc -Wall -Werror $extra "$source/examples/tests/decode_pbm.c" \
+    $(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs decode) -o "$work/decode_pbm" ||
+    fail "decode_pbm does not compile"
+out=$(FMTFILEPATH=forms.txt LD_DEBUG=libs LD_DEBUG_OUTPUT="$work/loader" "$work/decode_pbm" sheet.pbm 0 8) ||
+    fail "decode_pbm: $out"
+[[ $out == "48,100000,010000,001000,000100,000010,000001,100001,000000" ]] || fail "decode_pbm read '$out'"
+skewtrim=$(grep -h "calling init: .*/libSkewtrim.so" "$work"/loader.* | sed 's/.*calling init: //' | head -n 1)
+[[ -n $skewtrim && $(realpath "$skewtrim") == $(realpath "$prefix/$libdir/libSkewtrim.so") ]] ||
+    fail "libSkewtrim was not loaded from the prefix ('$skewtrim')"
+
 out=$(FMTFILEPATH=forms.txt "$work/read_marks" sheet.bmp handwritten 8) || fail "read_marks: $out"
 echo "$out"
 [[ $(head -n 1 <<<"$out") == "48 cells" && $(sed -n 2p <<<"$out") == 100000 && $(tail -n 1 <<<"$out") == 000000 ]] ||
