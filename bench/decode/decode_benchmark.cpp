@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <zint.h>
 
+#include <cstdio>
 #include <string>
 
 #include <unistd.h>
@@ -54,9 +55,10 @@ BENCHMARK(BM_BarcodeTicket)->Arg(8)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_HandwrittenSheet(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
-    decode_test::Ticket t =
-        decode_test::handwritten_ticket(lines, "decode-bench-" + std::to_string(getpid()) + ".txt");
+    const std::string formatFile = "decode-bench-" + std::to_string(getpid()) + ".txt";
+    decode_test::Ticket t = decode_test::handwritten_ticket(lines, formatFile);
     run(state, t, DECODE_KIND_HANDWRITTEN_MARKS, lines);
+    std::remove(formatFile.c_str());
 }
 BENCHMARK(BM_HandwrittenSheet)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
 

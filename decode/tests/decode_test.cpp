@@ -6,6 +6,7 @@
 #include <zint.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -63,7 +64,26 @@ std::string with_ean_check(const std::string& digits) {
     return digits + static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
-std::string unique(const std::string& name) { return "decode-" + std::to_string(getpid()) + "-" + name; }
+// Format files the tests write into the current directory, one set per test process; removed
+// when the program ends.
+std::vector<std::string>& written_files() {
+    static std::vector<std::string> files;
+    return files;
+}
+
+std::string unique(const std::string& name) {
+    const std::string file = "decode-" + std::to_string(getpid()) + "-" + name;
+    written_files().push_back(file);
+    return file;
+}
+
+class RemoveWrittenFiles : public ::testing::Environment {
+public:
+    void TearDown() override {
+        for (const std::string& f : written_files()) std::remove(f.c_str());
+    }
+};
+const auto* const kRemoveWrittenFiles = ::testing::AddGlobalTestEnvironment(new RemoveWrittenFiles);
 
 struct LinearCase {
     int zint;
