@@ -123,6 +123,20 @@ TEST(DecodeBarcodes, EveryLinearSymbologyReadsAtBothLineDensities) {
     }
 }
 
+// Bars lying along the rows are read too: a 4 lines/mm picture is stretched back to square
+// pixels first, so the symbol's modules keep their widths down the columns.
+TEST(DecodeBarcodes, TurnedSymbolsReadAtBothLineDensities) {
+    for (double angle : {90.0, 30.0}) {
+        Ticket eight = decode_test::blank_ticket();
+        ASSERT_TRUE(decode_test::add_linear(eight, BARCODE_CODE128, "TURNED 7", 864, 600, 3, angle));
+        for (int lines : {8, 4}) {
+            Ticket t = decode_test::at_lines_per_mm(eight, lines);
+            const Result r = decode_ticket(t, DECODE_KIND_BARCODES, lines);
+            EXPECT_EQ(r.text, "Code 128: TURNED 7\n") << angle << " degrees at " << lines;
+        }
+    }
+}
+
 // The dialog passes 0: barcodes are then taken at 8 lines/mm, the dialog's preset.
 TEST(DecodeBarcodes, ALinearAndAPdf417SymbolOnOneTicketGiveTwoLines) {
     Ticket eight = decode_test::blank_ticket();
