@@ -76,7 +76,7 @@ extern "C" {
  * "Code 39", "Codabar", "Interleaved 2 of 5", "PDF417". EAN-13, EAN-8, UPC-A and UPC-E texts
  * carry all their digits, check digit included (UPC-A its 12); Code 128 and Code 93 carry no
  * check characters; Code 39 text is given as printed, without full-ASCII expansion and with any
- * check character it holds. The bytes 0, 10 and 13, which would end the text or a line, are
+ * check character it holds; Codabar text keeps its start and stop letters. The bytes 0, 10 and 13, which would end the text or a line, are
  * written as '?' inside a symbol's text; every other byte is kept.
  *
  * Mark text (kinds 0, 2, 5): the form the demo dialog formats: a decimal count, then for each
