@@ -210,6 +210,9 @@ int run_feed(const Words& words) {
         fail(kExitUsage, "feed needs front or back");
     const int length = args.integer("--length", 0, 255).value_or(0);
     DeviceSession dev(device_options(args));
+    const DeviceStatus s = dev.status();
+    if (s.waiting != 1 && s.paperSensorA != 1 && s.paperSensorB != 1 && s.paperAtPrintHead != 1)
+        fail(kExitDevice, "no ticket in the device to feed");
     Progress progress("feeding");
     if (dev.kestrom().StartFeedPaper(args.positional()[0] == "front" ? 0 : 1, length) != 1)
         fail(kExitDevice, "the device did not feed the paper (no ticket, or an error)");

@@ -168,7 +168,9 @@ int run_session(const Words& words) {
     for (int number = 1;; ++number) {
         progress.set("waiting for ticket " + std::to_string(number));
         if (!dev.wait_for_ticket(idleS * 1000, &progress)) {
-            progress.say("No further ticket within " + std::to_string(idleS) + " s: the session ends.");
+            const std::string end = "No further ticket within " + std::to_string(idleS) + " s: the session ends.";
+            if (args.has("--json")) std::fprintf(stderr, "%s\n", end.c_str());  // stdout stays pure JSON
+            else progress.say(end);
             break;
         }
         TicketOutcome t;
