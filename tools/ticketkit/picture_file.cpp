@@ -28,8 +28,13 @@ std::uint32_t u32(const std::uint8_t* p) {
 std::vector<std::uint8_t> read_all(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) fail(kExitUsage, path + ": cannot open (missing or not readable)");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    if (in.bad()) fail(kExitUsage, path + ": read error");
+    // One read of the whole file (a ticket is a few megabytes at most).
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) fail(kExitUsage, path + ": cannot read (not a regular file?)");
+    in.seekg(0, std::ios::beg);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) fail(kExitUsage, path + ": read error");
     return bytes;
 }
 
@@ -93,11 +98,13 @@ int lines_per_mm_from(int dotsPerMetre) {
 }
 
 std::string bmp_problem(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open (missing or not readable)";
-    std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), {});
-    Header h;
-    return parse_header(b, h);
+    try {
+        const std::vector<std::uint8_t> b = read_all(path);
+        Header h;
+        return parse_header(b, h);
+    } catch (const Failure&) {
+        return "cannot open (missing or not readable)";
+    }
 }
 
 PictureFile load_picture(const std::string& path) {
