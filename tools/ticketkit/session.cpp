@@ -23,6 +23,8 @@ constexpr int kPictureWaitMs = 20000;
 constexpr int kEjectWaitMs = 20000;
 constexpr int kPrintBandMm = 28;        // the result is printed into the ticket's last 28 mm
 constexpr int kMaxPrintBufferMm = 297;
+constexpr int kPassageDots = 1728;        // widest ticket the device takes (216 mm)
+constexpr int kLongestTicketDots = 4800;  // longest ticket the emulator takes (600 mm)
 
 const char* kSessionHelp =
     "usage: ticketkit session [--tickets DIR] [--kind KIND] [--out DIR] [--timeout SECONDS]\n"
@@ -80,8 +82,14 @@ std::vector<std::string> ticket_files(const std::string& dir) {
     }
     std::sort(files.begin(), files.end());
     std::vector<std::string> usable;
-    for (const std::string& f : files)
-        if (bmp_problem(f).empty()) usable.push_back(f);
+    for (const std::string& f : files) {
+        if (!bmp_problem(f).empty()) continue;
+        try {
+            const PictureFile p = load_picture(f);
+            if (p.width <= kPassageDots && p.height <= kLongestTicketDots) usable.push_back(f);
+        } catch (const Failure&) {
+        }
+    }
     return usable;
 }
 
