@@ -153,12 +153,16 @@ int run_scan(const Words& words) {
 int run_print(const Words& words) {
     static const std::string h = help(
         "usage: ticketkit print --text TEXT [--picture NAME] [--font byte|asd|courier] [--size N]\n"
-        "                       [--at HOR,VER] [--buffer MM] [--hold]\n"
+        "                       [--at HOR,VER] [--buffer MM] [--hold] [--ticket FILE.bmp]\n"
         "Prints on the ticket held in the device (after `scan --hold`): the text at HOR,VER mm\n"
         "(default 0,10), a stored bitmap NAME at 0,20 mm; print buffer MM (default 100); then\n"
-        "ejects the ticket unless --hold. Sizes: byte 0-8, asd 6/8/10/12/14/18, courier 0-7.\n");
+        "ejects the ticket unless --hold. Sizes: byte 0-8, asd 6/8/10/12/14/18, courier 0-7.\n"
+        "--ticket (with --emulator) puts a ticket file in and scans it first, to print on it.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
-    const Args args = device_args(words, {"--hold"}, {"--text", "--picture", "--font", "--size", "--at", "--buffer"});
+    const Args args =
+        device_args(words, {"--hold"}, {"--text", "--picture", "--font", "--size", "--at", "--buffer", "--ticket"});
+    const auto ticket = args.value("--ticket");
+    if (ticket && !args.has("--emulator")) fail(kExitUsage, "--ticket needs --emulator");
     const auto text = args.value("--text");
     const auto picture = args.value("--picture");
     if (!text && !picture) fail(kExitUsage, "print needs --text and/or --picture");
@@ -180,6 +184,17 @@ int run_print(const Words& words) {
 
     DeviceSession dev(device_options(args));
     KestromLibrary& k = dev.kestrom();
+    if (ticket) {
+        // The software device starts empty in every process: bring a ticket in and hold it.
+        if (const std::string why = bmp_problem(*ticket); !why.empty()) fail(kExitUsage, *ticket + ": " + why);
+        if (dev.emulator()->InsertTicketFile(ticket->c_str()) != 1)
+            fail(kExitUsage, *ticket + ": the emulator refused the ticket (larger than the passage?)");
+        ScannedPicture ignored;
+        Progress progress("taking the ticket in");
+        if (!dev.wait_for_ticket(kDefaultTicketWaitS * 1000, &progress)) fail(kExitDevice, "the ticket was not taken in");
+        dev.start_scan(0, 8, 0);
+        dev.read_picture(ignored, kPictureWaitMs);
+    }
     if (dev.status().waiting != 1) fail(kExitDevice, "no ticket held in the device (scan one with --hold first)");
     if (k.SetPrintBuffer(buffer) != 1) fail(kExitDevice, "the device refused the print buffer of " + std::to_string(buffer) + " mm");
     bool placed = false;

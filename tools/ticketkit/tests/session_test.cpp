@@ -194,6 +194,16 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("nowhere: tickets folder missing"), std::string::npos) << r.err;
 
+    // Printed on a ticket taken in first; a line reaching beyond the 32 mm head is reported.
+    r = run({"print", "--emulator", "--fast", "--ticket", ticket, "--text", "HELLO", "--at", "2,10"},
+            {"EMULATOR_PRINT_DIR=" + dir_ + "/printed"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "printed\n");
+    EXPECT_TRUE(fs::exists(dir_ + "/printed/printed-0001.bmp"));
+    r = run({"print", "--emulator", "--fast", "--ticket", ticket, "--text", "HELLO", "--at", "30,10"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("emulator: print text \"HELLO\" placed at 30 mm reaches"), std::string::npos) << r.err;
+
     // A stored bitmap goes in and is listed (one process, one device).
     ASSERT_TRUE(tktest::shell("convert -size 64x32 xc:white -fill black -draw 'rectangle 4,4 20,20' -monochrome BMP3:" +
                               dir_ + "/logo.bmp"));
