@@ -68,8 +68,9 @@ def pack_rows(image: Any, width_multiple: int = 1) -> Tuple[bytes, int, int]:
     mask = white_mask(image)
     height, width = mask.shape
     padded = -(-width // width_multiple) * width_multiple
-    if padded != width:
-        mask = np.concatenate([mask, np.ones((height, padded - width), dtype=bool)], axis=1)
+    whole_bytes = -(-padded // 8) * 8
+    if whole_bytes != width:
+        mask = np.concatenate([mask, np.ones((height, whole_bytes - width), dtype=bool)], axis=1)
     return np.packbits(mask, axis=1).tobytes(), padded, height
 
 
