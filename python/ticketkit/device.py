@@ -352,6 +352,9 @@ class Device:
     def scan(self, after: int = AFTER_SCAN_STOP, timeout: float = 30.0) -> Picture:
         """Waits (up to ``timeout`` s) for a ticket at the entry, scans it and
         returns the picture."""
+        status = self.status()
+        if status.coverOpen or status.statusError:
+            raise self._fail("StartScan", (after,), reason="the device cannot scan now")
         self.wait_for(lambda s: s.scannerIdle and s.paper_at_entry and not s.statusError, timeout,
                       "a ticket at the entry with the scanner idle")
         self.start_scan(after)
