@@ -6,6 +6,7 @@ the kit itself binds them:
 1. the folder named by the environment variable ``TICKETKIT_LIBDIR``;
 2. when this package runs from a source checkout, the ``lib/`` folder of a build
    beside it (``build/default/lib``, then ``build/debug/lib``, ``build/asan/lib``);
+   when it was installed with the kit, the kit's library folder of that prefix;
 3. the system loader (``LD_LIBRARY_PATH``, the loader cache, the system folders).
 
 Every library is loaded once per process and its entry points get exact ctypes
@@ -42,6 +43,15 @@ def _source_tree_libdirs() -> list:
     return [root / "build" / preset / "lib" for preset in _BUILD_PRESETS]
 
 
+def _install_libdirs() -> list:
+    """The library folders of an installed kit this package was installed with:
+    <prefix>/lib/python3/dist-packages/ticketkit -> <prefix>/lib[/<multiarch>]."""
+    lib = Path(__file__).resolve().parent.parent.parent.parent
+    if lib.name != "lib":
+        return []
+    return [lib] + sorted(lib.glob("*-linux-gnu*"))
+
+
 def locate(logical: str) -> Optional[str]:
     """Full path of the library file when found in an explicit folder, else None
     (the system loader may still find it by bare name)."""
@@ -50,6 +60,7 @@ def locate(logical: str) -> Optional[str]:
     if os.environ.get(LIBDIR_VARIABLE):
         folders.append(Path(os.environ[LIBDIR_VARIABLE]))
     folders.extend(_source_tree_libdirs())
+    folders.extend(_install_libdirs())
     for folder in folders:
         candidate = folder / name
         if candidate.is_file():
