@@ -161,3 +161,31 @@ class TestMaintenance:
         bogus.write_bytes(b"TQ-RMX7KP only once")
         with pytest.raises(DeviceError, match="ReadVersion"):
             Device.file_firmware_version(bogus)
+
+
+def _mkfirmware():
+    import os
+    import shutil
+
+    libdir = os.environ.get("TICKETKIT_LIBDIR")
+    candidate = Path(libdir).parent / "bin" / "mkfirmware" if libdir else None
+    if candidate and candidate.is_file():
+        return str(candidate)
+    found = shutil.which("mkfirmware")
+    if found is None:
+        pytest.skip("mkfirmware is not built")
+    return found
+
+
+class TestRestarts:
+    def test_a_firmware_update_reconnects_and_the_device_runs_the_new_version(self, device, tmp_path):
+        import subprocess
+
+        image = tmp_path / "update.JK"
+        subprocess.run([_mkfirmware(), "--version", "260412", str(image)], check=True, capture_output=True)
+        assert Device.file_firmware_version(image) == "260412"
+        seen = []
+        device.update_firmware(image, progress=seen.append)
+        assert device.emulator.firmware_version() == "260412"
+        assert "260412" in device.firmware_version()
+        assert seen[-1] == 1.0 and device.status().scannerIdle == 1
