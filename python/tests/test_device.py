@@ -1,4 +1,5 @@
 """The Device class against the software scanner-printer."""
+import os
 import re
 import threading
 from pathlib import Path
@@ -104,7 +105,8 @@ class TestFailures:
             device.status()
         with Device(emulator=True) as other:
             assert other.status().scannerIdle == 1
-        assert not other.is_open
+            assert os.environ["PIPEWELL_LIBRARY"] == other.emulator.path
+        assert not other.is_open and "PIPEWELL_LIBRARY" not in os.environ
 
 
 class TestPrinting:

@@ -151,12 +151,14 @@ class Device:
         self._kestrom = _libraries.load("Kestrom")
         self._is_open = False
         self.emulator = None
+        self._link: Optional[str] = None
+        self._saved_link: Optional[str] = None
         if emulator:
             from .emulator import Emulator
 
             # Holding the emulator loaded keeps its state across port closes.
             self.emulator = Emulator()
-            os.environ["PIPEWELL_LIBRARY"] = self.emulator.path
+            self._link = self.emulator.path
         if open:
             self.open()
 
@@ -170,9 +172,15 @@ class Device:
                 return self
             if Device._open_device is not None:
                 raise DeviceError("OpenUSBPort", (), "another Device of this process holds the port; close it first")
+            # The device library reads the link library's name at every open, its
+            # own reopens included, so the emulator stays named while the port is open.
+            if self._link is not None:
+                self._saved_link = os.environ.get("PIPEWELL_LIBRARY")
+                os.environ["PIPEWELL_LIBRARY"] = self._link
             result = self._kestrom.OpenUSBPort()
             if result == 0:
                 link = os.environ.get("PIPEWELL_LIBRARY", "libPipewell.so")
+                self._restore_link()
                 raise DeviceError("OpenUSBPort", (), f"no device answered through {link}" + self._log_reason())
             self._is_open = True
             Device._open_device = self
@@ -185,6 +193,16 @@ class Device:
                 self._kestrom.CloseUSBPort()
                 self._is_open = False
                 Device._open_device = None
+                self._restore_link()
+
+    def _restore_link(self) -> None:
+        """Puts PIPEWELL_LIBRARY back as it was before an emulator Device opened."""
+        if self._link is None:
+            return
+        if self._saved_link is None:
+            os.environ.pop("PIPEWELL_LIBRARY", None)
+        else:
+            os.environ["PIPEWELL_LIBRARY"] = self._saved_link
 
     @property
     def is_open(self) -> bool:
