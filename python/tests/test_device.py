@@ -9,7 +9,7 @@ import pytest
 from PIL import Image
 
 import ticketkit
-from ticketkit import Device, DeviceError, DeviceStatus, PaperError, decode
+from ticketkit import Device, DeviceError, PaperError, decode
 from ticketkit import emulator as emu
 
 from conftest import TICKET_HEIGHT, TICKET_WIDTH, draw_symbol, ticket_with
@@ -191,3 +191,19 @@ class TestRestarts:
         assert device.emulator.firmware_version() == "260412"
         assert "260412" in device.firmware_version()
         assert seen[-1] == 1.0 and device.status().scannerIdle == 1
+
+
+def _sample_tickets(pattern):
+    libdir = os.environ.get("TICKETKIT_LIBDIR")
+    folder = Path(libdir).parent / "samples" / "tickets" if libdir else None
+    tickets = sorted(folder.glob(pattern))[:3] if folder and folder.is_dir() else []
+    if not tickets:
+        pytest.skip("the build has no sample tickets")
+    return tickets
+
+
+def test_the_builds_sample_barcode_tickets_scan_and_decode(device):
+    for ticket in _sample_tickets("barcode-*.bmp"):
+        device.emulator.insert_ticket(ticket)
+        picture = device.scan(after=ticketkit.AFTER_SCAN_EJECT, timeout=10)
+        assert decode(picture).symbols, ticket.name

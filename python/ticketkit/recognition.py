@@ -17,13 +17,13 @@ from __future__ import annotations
 import ctypes
 import threading
 from ctypes import POINTER, Structure, c_int32, c_uint8
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from typing import Any, Iterable, List, Optional, Sequence, Tuple
 
 import numpy as np
 
 from . import _libraries, images
-from .errors import RecognitionError, TicketKitError
+from .errors import RecognitionError
 
 _readers_lock = threading.Lock()
 
