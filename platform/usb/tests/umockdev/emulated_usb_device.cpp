@@ -16,9 +16,10 @@ namespace {
 
 constexpr std::uint8_t kDirectionIn = 0x80;
 constexpr int kSetupBytes = 8;
-// usbdevfs capabilities the handler claims: one URB carries a whole bulk
-// transfer of any length, as on every kernel since 3.3.
-constexpr std::uint32_t kCapabilities = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
+// usbdevfs capabilities the handler claims, those of an xHCI host: one URB
+// carries a whole bulk transfer of any length.
+constexpr std::uint32_t kCapabilities =
+    USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_SCATTER_GATHER;
 
 // The client memory `size` bytes at the address in `arg`; null on failure.
 UMockdevIoctlData* pointee(UMockdevIoctlData* arg, std::size_t size) {
