@@ -300,6 +300,7 @@ void EmulatedUsbDevice::complete(std::unique_ptr<Urb> urb, int status) {
 
 // Hands the oldest finished URB back: the client's pointer is set to it.
 int EmulatedUsbDevice::reap(_UMockdevIoctlData* arg) {
+    ++counters_.reaps;
     if (done_.empty()) return plugged_ ? EAGAIN : ENODEV;
     UMockdevIoctlData* slot = pointee(arg, sizeof(void*));
     if (slot == nullptr) return EFAULT;

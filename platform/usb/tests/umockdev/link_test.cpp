@@ -216,5 +216,27 @@ TEST_F(UsbLink, APortResetKeepsTheHandleWhenTheDeviceComesBack) {
     EXPECT_NE(link.reason().find("not supported"), std::string::npos) << link.reason();
 }
 
+TEST_F(UsbLink, APortResetThatBringsTheDeviceBackAsANewOneEndsTheHandleAndTheNextOpenFindsIt) {
+    const auto before = plug_scanner(2);
+    load_link();
+    const int handle = link.openDevice();
+    ASSERT_GT(handle, 0);
+    scanner.set_reset_reenumerates(true);
+    EXPECT_EQ(link.sendSpecCommand(handle, 192), 1) << "the reset itself went through";
+    testbed->unplug(before);
+    EmulatedUsbDevice after(scanner);
+    testbed->plug(7, kVendor, kProduct, scanner_descriptors(kVendor, kProduct), after);
+
+    Bytes status(8);
+    int delivered = 0;
+    EXPECT_EQ(link.getSpecStatus(handle, status.data(), 8, &delivered), 0);
+    EXPECT_NE(link.reason().find("not open"), std::string::npos) << link.reason();
+    const int again = link.openDevice();
+    ASSERT_GT(again, 0) << link.reason();
+    EXPECT_EQ(link.getSpecStatus(again, status.data(), 8, &delivered), 1) << link.reason();
+    EXPECT_EQ(status, emulator_status());
+    pipewell.close();  // before `after` goes
+}
+
 }  // namespace
 }  // namespace usbtest

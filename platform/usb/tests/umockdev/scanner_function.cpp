@@ -105,9 +105,8 @@ bool ScannerFunction::clear_halt(std::uint8_t endpoint) {
 
 bool ScannerFunction::port_reset() {
     Handle h(emu_);
-    // The device comes back on the same port with the same descriptors.
     if (h.ok()) emu_.sendSpecCommand(h.get(), kResetUsbDevice);
-    return true;
+    return !resetReenumerates_;
 }
 
 int BystanderFunction::out(std::uint8_t, const std::uint8_t* data, int count) {

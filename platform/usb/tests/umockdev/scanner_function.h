@@ -57,8 +57,13 @@ public:
     bool clear_halt(std::uint8_t endpoint) override;
     bool port_reset() override;
 
+    // After a port reset the device comes back as a new device (at a new
+    // address) instead of the same one.
+    void set_reset_reenumerates(bool on) { resetReenumerates_ = on; }
+
 private:
     const EmulatorLibrary& emu_;
+    bool resetReenumerates_ = false;
 };
 
 // Takes every OUT byte, answers every status request with 8 bytes of 0xEE and
