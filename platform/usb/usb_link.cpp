@@ -204,9 +204,19 @@ const EndpointInfo* UsbLink::endpoint(int pipe) const {
 
 UsbLink::OpenLink* UsbLink::checked_link(int handle) {
     OpenLink* l = link(handle);
-    if (l == nullptr)
+    if (l != nullptr) return l;
+    const auto it = links_.find(handle);
+    if (it != links_.end() && it->second.generation != generation_ && !lostReason_.empty())
+        fail("link handle " + number(handle) + " died with its device: " + lostReason_);
+    else
         fail("link handle " + number(handle) + " is not open (closed, or the device went away or was reset)");
-    return l;
+    return nullptr;
+}
+
+void UsbLink::lose_device(const std::string& why) {
+    lostReason_ = why;
+    drop_device_handle();
+    forget_device();
 }
 
 const EndpointInfo* UsbLink::checked_endpoint(int pipe, bool in) {
@@ -256,10 +266,7 @@ int UsbLink::transfer(const EndpointInfo& e, int pipe, std::uint8_t* buffer, int
              " ms): " + describe_libusb(r) + "; " + number(moved) + " bytes moved");
     }
     if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
-    if (r == LIBUSB_ERROR_NO_DEVICE) {
-        drop_device_handle();  // unplugged: the next open searches again
-        forget_device();
-    }
+    if (r == LIBUSB_ERROR_NO_DEVICE) lose_device(lastError_);  // unplugged: the next open searches again
     return moved > 0 ? moved : -1;
 }
 
@@ -304,12 +311,9 @@ int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered)
                                           static_cast<std::uint16_t>(interface_.number), buffer,
                                           static_cast<std::uint16_t>(count),
                                           transfer_timeout(l->writeTimeoutMs, count));
-    if (r == LIBUSB_ERROR_NO_DEVICE) {
-        drop_device_handle();
-        forget_device();
-    }
     if (r < 0) {
         fail("status request on interface " + number(interface_.number) + ": " + describe_libusb(r));
+        if (r == LIBUSB_ERROR_NO_DEVICE) lose_device(lastError_);
         return 0;
     }
     if (r < count) fail("status request: " + number(r) + " of " + number(count) + " bytes");
@@ -337,13 +341,12 @@ int UsbLink::special_command(int handle, int code) {
         return 0;
     }
     const int r = libusb_reset_device(open_);
-    if (r != 0) fail("resetting USB device " + device_name() + ": " + describe_libusb(r));
     if (r == LIBUSB_ERROR_NOT_FOUND || r == LIBUSB_ERROR_NO_DEVICE) {
         // The device came back as a new device: find it again at the next open.
-        drop_device_handle();
-        forget_device();
+        lose_device("the port reset brought it back as a new device (" + std::string(libusb_error_name(r)) + ")");
         return 1;
     }
+    if (r != 0) fail("resetting USB device " + device_name() + ": " + describe_libusb(r));
     return r == 0 ? 1 : 0;
 }
 

@@ -59,6 +59,7 @@ private:
     bool ensure_open_device();  // opens the matched device and claims the interface
     void drop_device_handle();  // releases and closes it; the next open searches again
     void forget_device();
+    void lose_device(const std::string& why);  // drops handle and match, keeping why for dead handles
     OpenLink* link(int handle);
     const EndpointInfo* endpoint(int pipe) const;
     int transfer(const EndpointInfo& endpoint, int pipe, std::uint8_t* buffer, int count, int timeoutMs);
@@ -78,6 +79,7 @@ private:
     int bus_ = 0;
     int address_ = 0;
     std::string lastError_;
+    std::string lostReason_;                 // why the last device handle was dropped
     std::map<int, OpenLink> links_;
     int nextHandle_ = 1;
 };

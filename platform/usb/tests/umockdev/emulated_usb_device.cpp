@@ -193,7 +193,8 @@ int EmulatedUsbDevice::serve(_UMockdevIoctlClient* client) {
 }
 
 // A submitted URB: OUT and control transfers complete at once, an IN
-// transfer when the function has data (else it waits for a discard).
+// transfer when the function has data (else it waits for a discard). The
+// errno to fail the submission with, 0 when it was taken.
 int EmulatedUsbDevice::submit(_UMockdevIoctlData* arg) {
     auto urb = std::make_unique<Urb>();
     urb->record = pointee(arg, sizeof(usbdevfs_urb));
@@ -211,28 +212,7 @@ int EmulatedUsbDevice::submit(_UMockdevIoctlData* arg) {
         if (urb->buffer == nullptr) return EFAULT;
     }
 
-    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-        ++counters_.controlRequests;
-        if (urb->length < kSetupBytes) return EINVAL;
-        const std::uint8_t* setup = urb->buffer->data;
-        const auto value = static_cast<std::uint16_t>(setup[2] | setup[3] << 8);
-        const auto index = static_cast<std::uint16_t>(setup[4] | setup[5] << 8);
-        const int wanted = std::min(setup[6] | setup[7] << 8, urb->length - kSetupBytes);
-        if ((setup[0] & kDirectionIn) == 0) {
-            complete(std::move(urb), -EPIPE);  // the device takes no control-OUT requests
-            return 0;
-        }
-        std::vector<std::uint8_t> answer(static_cast<std::size_t>(wanted) + 1);
-        const int n = function_.control_in(setup[0], setup[1], value, index, answer.data(), wanted);
-        if (n < 0) {
-            complete(std::move(urb), -EPIPE);
-            return 0;
-        }
-        if (n > 0) umockdev_ioctl_data_update(urb->buffer, kSetupBytes, answer.data(), std::min(n, wanted));
-        urb->actual = std::min(n, wanted);
-        complete(std::move(urb), 0);
-        return 0;
-    }
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) return control(std::move(urb));
     if (urb->type != USBDEVFS_URB_TYPE_BULK && urb->type != USBDEVFS_URB_TYPE_INTERRUPT) return EINVAL;
 
     ++counters_.transfers[urb->endpoint];
@@ -256,6 +236,31 @@ int EmulatedUsbDevice::submit(_UMockdevIoctlData* arg) {
         pending_.push_back(std::move(urb));
     }
     if (leaves) drop_off_bus();
+    return 0;
+}
+
+// A control URB: the setup packet leads its buffer, IN data follows it. The
+// function answers IN requests; OUT requests stall. The errno to fail with.
+int EmulatedUsbDevice::control(std::unique_ptr<Urb> urb) {
+    ++counters_.controlRequests;
+    if (urb->length < kSetupBytes) return EINVAL;
+    const std::uint8_t* setup = urb->buffer->data;
+    const auto value = static_cast<std::uint16_t>(setup[2] | setup[3] << 8);
+    const auto index = static_cast<std::uint16_t>(setup[4] | setup[5] << 8);
+    const int wanted = std::min(setup[6] | setup[7] << 8, urb->length - kSetupBytes);
+    if ((setup[0] & kDirectionIn) == 0) {
+        complete(std::move(urb), -EPIPE);
+        return 0;
+    }
+    std::vector<std::uint8_t> answer(static_cast<std::size_t>(wanted) + 1);
+    const int n = function_.control_in(setup[0], setup[1], value, index, answer.data(), wanted);
+    if (n < 0) {
+        complete(std::move(urb), -EPIPE);
+        return 0;
+    }
+    urb->actual = std::min(n, wanted);
+    if (urb->actual > 0) umockdev_ioctl_data_update(urb->buffer, kSetupBytes, answer.data(), urb->actual);
+    complete(std::move(urb), 0);
     return 0;
 }
 

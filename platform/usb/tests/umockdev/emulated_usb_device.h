@@ -68,8 +68,9 @@ private:
     struct Urb;
 
     static int on_ioctl(_UMockdevIoctlBase* base, _UMockdevIoctlClient* client, void* self);
-    int serve(_UMockdevIoctlClient* client);  // the errno to fail with, 0 on success, -1 = done
+    int serve(_UMockdevIoctlClient* client);  // the errno to fail with, 0 on success
     int submit(_UMockdevIoctlData* arg);
+    int control(std::unique_ptr<Urb> urb);
     int reap(_UMockdevIoctlData* arg);
     int discard(_UMockdevIoctlData* arg);
     bool run_in(Urb& urb, int* status, bool* leaves);

@@ -114,7 +114,8 @@ TEST_F(UsbLink, OpenFailuresTellAnAbsentDeviceADeniedNodeAndABusyInterfaceApart)
     scannerUsb.set_interface_busy(true);
     testing::internal::CaptureStderr();
     EXPECT_EQ(link.openDevice(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "printed without PIPEWELL_DEBUG";
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("pipewell:"), std::string::npos)
+        << "printed without PIPEWELL_DEBUG";
     EXPECT_NE(link.reason().find("LIBUSB_ERROR_BUSY"), std::string::npos) << link.reason();
 
     scannerUsb.set_interface_busy(false);
@@ -134,7 +135,8 @@ TEST_F(UsbLink, UnplugDuringATransferEndsTheHandleAndTheNextOpenFindsTheDeviceAg
     EXPECT_EQ(link.read(handle, 1, reply.data(), kProbeReplyBytes), 2) << "the bytes that arrived are delivered";
     EXPECT_NE(link.reason().find("LIBUSB_ERROR_NO_DEVICE"), std::string::npos) << link.reason();
     EXPECT_EQ(link.read(handle, 1, reply.data(), kProbeReplyBytes), -1);
-    EXPECT_NE(link.reason().find("not open"), std::string::npos) << link.reason();
+    EXPECT_NE(link.reason().find("died with its device: reading 6 bytes on pipe 1"), std::string::npos)
+        << link.reason();
 
     testbed->unplug(first);
     EXPECT_EQ(link.openDevice(), -1);
@@ -230,7 +232,9 @@ TEST_F(UsbLink, APortResetThatBringsTheDeviceBackAsANewOneEndsTheHandleAndTheNex
     Bytes status(8);
     int delivered = 0;
     EXPECT_EQ(link.getSpecStatus(handle, status.data(), 8, &delivered), 0);
-    EXPECT_NE(link.reason().find("not open"), std::string::npos) << link.reason();
+    EXPECT_NE(link.reason().find("died with its device: the port reset brought it back as a new device"),
+              std::string::npos)
+        << link.reason();
     const int again = link.openDevice();
     ASSERT_GT(again, 0) << link.reason();
     EXPECT_EQ(link.getSpecStatus(again, status.data(), 8, &delivered), 1) << link.reason();

@@ -4,6 +4,7 @@
 // recovery with its port reset), timed against the same session with the
 // emulator in place of the link; and the failure reasons in the run log.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -196,6 +197,35 @@ TEST_F(UsbSession, TheSameSessionPassesWithTheEmulatorInPlaceOfTheLinkAndBothAre
                 usbMs, aloneMs);
     RecordProperty("session_usb_ms", static_cast<int>(usbMs));
     RecordProperty("session_emulator_ms", static_cast<int>(aloneMs));
+}
+
+TEST_F(UsbSession, AnUnplugDuringAPictureReadFailsTheReadAndTheDeviceIsFoundAgainOnceBack) {
+    const auto plugged = plug_scanner(2);
+    ASSERT_NE(OpenUSBPort(), 0);
+    const Bytes ticket = make_ticket();
+    ASSERT_EQ(emu().insertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 1);
+    ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.paperSensorA == 1 && s.scannerIdle == 1; }));
+    ASSERT_EQ(SetScanWidth(0, kTicketWidth / 8), 1);
+    ASSERT_EQ(SetScanPictureType(1, 0), 1);
+    ASSERT_EQ(StartScan(0), 1);
+    ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.haveData == 1; }));
+    emu().advanceTime(kPictureWaitMs);
+
+    scannerUsb.unplug_during(kImageEndpoint, 1000);
+    Bytes picture(kPictureBuffer);
+    int lineBytes = 0, lines = 0, pictureType = -1, perMm = 0;
+    EXPECT_EQ(ReadPictureData(picture.data(), &lineBytes, &lines, &pictureType, &perMm), 0);
+    EXPECT_NE(run_log().find("LIBUSB_ERROR_NO_DEVICE"), std::string::npos) << run_log();
+    testbed->unplug(plugged);
+    int32_t raw[22] = {};
+    EXPECT_EQ(GetBSStatus(raw), 0);
+    EXPECT_NE(run_log().find("\tlink: no attached USB device"), std::string::npos);
+
+    // Plugged in again: the reopen before every transfer finds it, no new OpenUSBPort needed.
+    EmulatedUsbDevice back(scanner);
+    testbed->plug(3, kVendor, kProduct, scanner_descriptors(kVendor, kProduct), back);
+    EXPECT_EQ(GetBSStatus(raw), 1) << run_log();
+    CloseUSBPort();  // before `back` goes
 }
 
 TEST_F(UsbSession, OpenFailuresReachTheRunLogWithTheirReason) {
