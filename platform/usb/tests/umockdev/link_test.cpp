@@ -52,7 +52,9 @@ TEST_F(UsbLink, TheIdPicksTheScannerAmongTwoFittingDevicesAndCarriesStatusComman
     EXPECT_TRUE(bystander.received().empty()) << "commands reached the other device";
     EXPECT_EQ(link.closeDevice(handle), 1);
 
-    // The other id picks the other device: its status is all 0xEE.
+    // The other id picks the other device: its status is all 0xEE. This also
+    // shows that the library really unloads (and lets the device go), as the
+    // device library's close relies on.
     ::setenv("PIPEWELL_USB_ID", "1d6b:0001", 1);
     load_link();
     const int other = link.openDevice();
