@@ -1,53 +1,16 @@
 // Runs the tests under umockdev's preload library, which redirects /sys, /dev
-// and the device nodes' ioctls into the testbed. When the program was started
-// without it (plain ctest, a shell), it starts itself again with
-// LD_PRELOAD set; a sanitizer runtime already loaded goes first, as the
-// sanitizer requires.
+// and the device nodes' ioctls into the testbed; plain ctest or a shell may
+// start the program without it.
 
 #include <gtest/gtest.h>
-#include <link.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
-namespace {
-
-constexpr const char* kMarker = "USBTEST_UNDER_UMOCKDEV";
-
-// Path of the loaded AddressSanitizer runtime, or "" when there is none.
-std::string sanitizer_runtime() {
-    std::string found;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* out) {
-            if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "/libasan.so") != nullptr) {
-                *static_cast<std::string*>(out) = info->dlpi_name;
-                return 1;
-            }
-            return 0;
-        },
-        &found);
-    return found;
-}
-
-}  // namespace
+#include "preload.h"
 
 int main(int argc, char** argv) {
-    if (std::getenv(kMarker) == nullptr) {
-        std::string preload;
-        const std::string asan = sanitizer_runtime();
-        if (!asan.empty()) preload = asan + " ";
-        preload += UMOCKDEV_PRELOAD;
-        if (const char* previous = std::getenv("LD_PRELOAD"); previous != nullptr && *previous != '\0')
-            preload += std::string(" ") + previous;
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-        ::setenv(kMarker, "1", 1);
-        ::execv("/proc/self/exe", argv);
-        std::perror("starting again under the umockdev preload library");
-        return 1;
-    }
+    usbtest::run_under_umockdev(argv);
+    if (std::getenv("USBTEST_UNDER_UMOCKDEV") == nullptr) return 1;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
