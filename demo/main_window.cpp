@@ -23,9 +23,9 @@ namespace tellerdesk {
 namespace {
 
 // Widest the controls may grow, so the window fits a 1366 x 768 screen.
-constexpr int kFieldWidth = 110;       // pixels
-constexpr int kPanelWidth = 420;       // pixels, message panel column
-constexpr int kWindowWidth = 1340;
+constexpr int kFieldWidth = 96;        // pixels
+constexpr int kPanelWidth = 340;       // pixels, message panel column
+constexpr int kWindowWidth = 1300;
 constexpr int kWindowHeight = 700;
 
 QStringList to_qt(const std::vector<std::string>& items) {
