@@ -337,6 +337,43 @@ private slots:
         QCOMPARE(view->messages().size(), reports);
     }
 
+    void aBadFirmwareFileIsRefusedWithAMessageBox() {
+        openWith(FormState{});
+        std::ofstream("bad.JK") << "no device name here";
+        std::string filter;
+        QVERIFY(!session->updateFirmware([&](const std::string& f) {
+            filter = f;
+            return (fixture.workDir / "bad.JK").string();
+        }));
+        QCOMPARE(QString::fromStdString(filter), QString("Files (*.JK)"));
+        QCOMPARE(view->boxes(), std::vector<std::string>{"The file to download is error and can't be download!"});
+        QVERIFY(session->workerRunning());
+    }
+
+#ifdef MKFIRMWARE_PATH
+    void aFirmwareUpdateNamesBothVersionsAndRestartsTheWorker() {
+        openWith(FormState{});
+        char before[7] = {};
+        QVERIFY(Emu_GetFirmwareVersion(before));
+        std::ofstream("image.bin", std::ios::binary) << std::string(256, '\x5a');
+        const std::string command = std::string(MKFIRMWARE_PATH) + " --bin image.bin --version 2.0.07 update.JK";
+        QCOMPARE(std::system(command.c_str()), 0);
+        QVERIFY(session->updateFirmware([&](const std::string&) { return (fixture.workDir / "update.JK").string(); }));
+        session->waitForOperation();
+        const auto m = view->messages();
+        const auto start = std::find_if(m.begin(), m.end(), [](const std::string& t) {
+            return t.rfind("Update from ", 0) == 0 && t.find(" to 2.0.07,please wait...") != std::string::npos &&
+                   t.find('/') == std::string::npos;
+        });
+        QVERIFY(start != m.end());
+        QVERIFY(std::find(start, m.end(), "Update firmware successful!") != m.end());
+        char after[7] = {};
+        QVERIFY(Emu_GetFirmwareVersion(after));
+        QCOMPARE(QString(after), QString("2.0.07"));
+        QVERIFY(session->workerRunning());
+    }
+#endif
+
     void reportsAreFramed() {
         openWith(FormState{});
         session->getScanArea();
