@@ -68,7 +68,7 @@ int font_size_value(int fontType, int sizeIndex) {
 
 void apply_scan_type_presets(FormState& form, int scanType) {
     form.scanType = scanType;
-    form.scanHeight = "0";
+    form.scanHeight.assign(1, '0');  // (not = "0": g++ 12 misreports -Wrestrict there)
     form.actionAfterScan = kAfterScanOutPaper;
     switch (scanType) {
     case kManuscriptOmr:
