@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "emulator/ScannerEmulator.h"
@@ -23,6 +24,7 @@ void EmulatorFixture::setUp() {
     ::setenv("EMULATOR_PRINT_DIR", (workDir / "printed").c_str(), 1);
     ::setenv("EMULATOR_STATE_DIR", (workDir / "state").c_str(), 1);
     ::unsetenv("EMULATOR_TICKETS");
+    if (std::getenv("TELLERDESK_RUN_LOG")) std::ofstream("recode_run_log.ini") << "";
     Emu_SetTimeScale(kTimeLapse);
     Emu_SetTransferStep(0);
     Emu_Reset(1);
@@ -38,6 +40,10 @@ void EmulatorFixture::tearDown() {
     Emu_RemoveTicket();
     for (int c = EMU_COND_HEAD_HOT; c <= EMU_COND_JAM_ON_NEXT_MOVE; ++c) Emu_SetCondition(c, 0);
     fs::current_path(previousDir);
+    if (std::getenv("TELLERDESK_RUN_LOG")) {
+        std::error_code ignoredCopy;
+        fs::copy(workDir / "scanner_log", std::getenv("TELLERDESK_RUN_LOG"), fs::copy_options::recursive, ignoredCopy);
+    }
     std::error_code ignored;
     fs::remove_all(workDir, ignored);
 }

@@ -24,7 +24,9 @@ constexpr int kTimeLapse = 20;
 class EmulatorFixture {
 public:
     // Scratch folder as the current directory, print and flash folders in it,
-    // no ticket folder, a factory-fresh device, sped-up pauses.
+    // no ticket folder, a factory-fresh device, sped-up pauses. With
+    // TELLERDESK_RUN_LOG=<folder> the device library's run log is switched on
+    // and copied there at tearDown.
     void setUp();
     void tearDown();
 
