@@ -345,6 +345,81 @@ private slots:
         QCOMPARE(view->messages().size(), reports);
     }
 
+    void aFailedOpenLeavesOnlyOpenPortAndDownloadFile() {
+        Emu_InjectFault(EMU_FAULT_OPEN_FAIL, -1, 0, -1);
+        QVERIFY(!session->openPort());
+        QCOMPARE(view->messages(), std::vector<std::string>{"Open usb port failed!"});
+        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+        QVERIFY(!session->workerRunning());
+    }
+
+    void aStatusThatCannotBeReadEndsTheWorkerAndClosesThePort() {
+        openWith(FormState{});
+        Emu_InjectFault(EMU_FAULT_STATUS_FAIL, -1, 0, -1);
+        QVERIFY(view->waitForMessage("Get status failed!"));
+        QVERIFY(view->waitFor([&] { return !session->workerRunning(); }));
+        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{false, true, true}; }));
+        QCOMPARE(view->lastStatus(), std::string());
+    }
+
+    void printMarkChecksContentStatusAndTicketFirst() {
+        openWith(FormState{});
+        Emu_JournalClear();
+        session->printMark();  // nothing ticked at the last scan start
+        QCOMPARE(view->count("Please select print content first!"), 1);
+        QVERIFY(journal_has_write(0x1A, 0x4B));  // the ticket is fed out instead
+
+        // A held ticket under the head, print content chosen: Print Mark prints.
+        FormState form;
+        form.actionAfterScan = kAfterScanStop;
+        session->setForm(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Read picture successful!"));
+        form.printCharacter = true;
+        form.autoPrint = false;
+        form.printBuffer = "40";
+        session->setForm(form);
+        QVERIFY(view->waitFor([&] { return session->printFlag(); }));
+        // Hold the ticket without scanning it again, then print by hand.
+        form.actionAfterScan = kAfterScanPrint;
+        session->setForm(form);
+        const auto held = [&] {
+            const DeviceStatus s = session->lastStatus();
+            return s.waiting == 1 && s.scanning == 0 && s.haveData == 0;
+        };
+        QVERIFY(view->waitFor(held));
+        QTest::qWait(100);  // a few worker cycles: no new scan starts
+        QVERIFY(view->waitFor(held));
+        session->printMark();
+        QVERIFY(view->waitForMessage("Print successful!"));
+        int ticketsOut = 0;
+        QVERIFY(view->waitFor([&] {
+            Emu_GetPaperPosition(nullptr, nullptr, &ticketsOut, nullptr);
+            return ticketsOut == 1;
+        }));
+        QVERIFY(view->waitFor([&] { return session->lastStatus().waiting == 0; }));
+        session->printMark();
+        QCOMPARE(view->count("Please scan image first and then to print!"), 1);
+    }
+
+    void theBitmapReportListsEveryStoredName() {
+        const std::vector<std::uint8_t> logo(3 * 16, 0x0F);
+        QVERIFY(binding.api().OpenUSBPort());
+        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "ONE", 24, 16, 1, logo.data()), 1);
+        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "TWO", 24, 16, 1, logo.data()), 1);
+        binding.api().CloseUSBPort();
+        openWith(FormState{});
+        session->getCasualBitmaps();
+        const std::string frame = "****************************************************";
+        const std::string report = view->messages().back();
+        QVERIFY(report.rfind(frame + "\r\nRam bitmap number:2,remainder memory:", 0) == 0);
+        QVERIFY(report.find("\r\nThe name of 0 bitmap = ONE\r\nThe name of 1 bitmap = TWO\r\n" + frame) !=
+                std::string::npos);
+        session->eraseCasualArea();
+        QVERIFY(view->messages().back() == frame + "\r\nErasure bitmap of ram successful!\r\n" + frame);
+        QVERIFY(view->waitFor([&] { return view->names().empty(); }));
+    }
+
     void aBadFirmwareFileIsRefusedWithAMessageBox() {
         openWith(FormState{});
         std::ofstream("bad.JK") << "no device name here";
