@@ -23,8 +23,8 @@ namespace tellerdesk {
 namespace {
 
 // Widest the controls may grow, so the window fits a 1366 x 768 screen.
-constexpr int kFieldWidth = 96;        // pixels
-constexpr int kPanelWidth = 340;       // pixels, message panel column
+constexpr int kFieldWidth = 106;       // pixels
+constexpr int kPanelWidth = 310;       // pixels, message panel column
 constexpr int kWindowWidth = 1300;
 constexpr int kWindowHeight = 700;
 
@@ -231,6 +231,7 @@ void MainWindow::buildUi() {
     bitmapGrid->addWidget(device(addButton("Get bmp of casual area", [this] { session_->getCasualBitmaps(); })), 2, 1);
     bitmapGrid->addWidget(device(addButton("Erasure fixed area", [this] { session_->eraseFixedArea(); })), 3, 0);
     bitmapGrid->addWidget(device(addButton("Erasure Casual area", [this] { session_->eraseCasualArea(); })), 3, 1);
+    bitmapGrid->setRowStretch(4, 1);  // spare room below the buttons, not between them
     left->addWidget(bitmaps, 1, 1);
 
     // ---- Device and maintenance ----

@@ -48,6 +48,9 @@ private slots:
             qInfo("window %dx%d", window.frameGeometry().width(), window.frameGeometry().height());
             QVERIFY(window.frameGeometry().width() <= 1366);
             QVERIFY(window.frameGeometry().height() <= 768);
+            // Room left for a window manager's frame and a panel on a 1366 x 768 screen.
+            QVERIFY(window.minimumSizeHint().width() <= 1366 - 30);
+            QVERIFY(window.minimumSizeHint().height() <= 768 - 60);
             window.close();
         }
         fixture.tearDown();
