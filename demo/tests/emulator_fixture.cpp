@@ -28,14 +28,23 @@ void EmulatorFixture::setUp() {
     Emu_SetTimeScale(kTimeLapse);
     Emu_SetTransferStep(0);
     Emu_Reset(1);
-    // The dialog's pauses pass kTimeLapse times faster; the device keeps pace.
+    // The dialog's and the device library's pauses pass kTimeLapse times
+    // faster; the device keeps pace.
+    paceDevice(kTimeLapse);
     platform::set_sleep_observer([](int ms) {
         if (ms > 0) std::this_thread::sleep_for(std::chrono::microseconds(ms * 1000LL / kTimeLapse));
     });
 }
 
+void EmulatorFixture::paceDevice(int lapse) {
+    if (!pacedDevice_.isOpen() && !pacedDevice_.open(deviceLibrary())) return;
+    if (auto pace = pacedDevice_.resolve<int (*)(int)>("TellerdeskTest_PaceDevice")) pace(lapse);
+}
+
 void EmulatorFixture::tearDown() {
     platform::set_sleep_observer({});
+    paceDevice(0);
+    pacedDevice_.close();
     Emu_ClearFaults();
     Emu_RemoveTicket();
     for (int c = EMU_COND_HEAD_HOT; c <= EMU_COND_JAM_ON_NEXT_MOVE; ++c) Emu_SetCondition(c, 0);

@@ -14,6 +14,7 @@
 
 #include "demo/message_panel.h"
 #include "demo/session.h"
+#include "platform/dynamic_library.h"
 
 namespace tellerdesk::testing {
 
@@ -30,6 +31,10 @@ public:
     void setUp();
     void tearDown();
 
+    // The device library the workflow tests bind: the real library built with
+    // a pace control, whose pauses setUp shortens by kTimeLapse as well.
+    static std::string deviceLibrary() { return KESTROM_PACED_PATH; }
+
     // The dispatcher the tests bind: the build's libdecode.so when it is
     // there and `preferReal`, else the fixed-answer double.
     static std::string decodeLibrary(bool preferReal);
@@ -41,6 +46,10 @@ public:
 
     std::filesystem::path workDir;
     std::filesystem::path previousDir;
+
+private:
+    void paceDevice(int lapse);
+    platform::DynamicLibrary pacedDevice_;
 };
 
 // Records every report; waits for one with a deadline in real time.

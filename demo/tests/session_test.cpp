@@ -59,7 +59,7 @@ class SessionTest : public QObject {
 private slots:
     void init() {
         fixture.setUp();
-        QCOMPARE(QString::fromStdString(binding.bind("Kestrom.dll", EmulatorFixture::decodeLibrary(false))), QString());
+        QCOMPARE(QString::fromStdString(binding.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))), QString());
         view = std::make_unique<RecordingView>();
         session = std::make_unique<Session>(binding.api(), *view);
     }

@@ -46,7 +46,7 @@ private slots:
         {
             MainWindow window;
             window.show();
-            QCOMPARE(QString::fromStdString(window.initialise({"Kestrom.dll", EmulatorFixture::decodeLibrary(false)})),
+            QCOMPARE(QString::fromStdString(window.initialise({EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false)})),
                      QString());
             QVERIFY(window.button("Open port")->isEnabled());
             QVERIFY(window.button("Download file")->isEnabled());
