@@ -203,6 +203,10 @@ def _sample_tickets(pattern):
 
 
 def test_the_builds_sample_barcode_tickets_scan_and_decode(device):
+    # The whole passage at 8 lines/mm, as the command line's session scans barcode tickets.
+    device.set_scan_area(0, 216, 0)
+    device.set_picture_type(grey=False)
+    device.set_lines_per_mm(8)
     for ticket in _sample_tickets("barcode-*.bmp"):
         device.emulator.insert_ticket(ticket)
         picture = device.scan(after=ticketkit.AFTER_SCAN_EJECT, timeout=10)
