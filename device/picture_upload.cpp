@@ -50,6 +50,12 @@ void write_filler(std::uint8_t* buffer, std::uint32_t pictureBytes) {
 
 }  // namespace
 
+// Reads the scanned picture into `buffer` (at least 10,485,760 bytes): the
+// announced pending bytes batch by batch until the device marks the end, then
+// waits up to 51 polls 100 ms apart for scanning to stop. Returns 1 with the
+// picture less its 4 leading lines and the filler after it; 0 on a device
+// error, a failed transfer, a picture that would fill the buffer, or a scan
+// that does not end.
 int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType,
                       int* linesPerMm) {
     if (!buffer || !lineBytes || !lines || !pictureType || !linesPerMm) return 0;
