@@ -128,8 +128,8 @@ struct Block {
 // Per-call constants of the walk over the output.
 class Walk {
 public:
-    Walk(const StraightenPlan& plan, const OffsetTables& tables, int outWidth, int outHeight)
-        : plan_(plan), tables_(tables), width_(outWidth), height_(outHeight),
+    Walk(const StraightenPlan& plan, const OffsetTables& tables, int outWidth, int outHeight, bool clipWidth)
+        : plan_(plan), tables_(tables), width_(outWidth), height_(outHeight), clipWidth_(clipWidth),
           padded_((outWidth + kLanes - 1) / kLanes * kLanes),
           ucos_(static_cast<std::size_t>(padded_), 0.0), usin_(static_cast<std::size_t>(padded_), 0.0) {
         const int half = (outWidth - 1) / 2;
@@ -194,32 +194,41 @@ public:
             b.px = _mm256_set_m128i(phase(fx1, gx1), phase(fx0, gx0));
             b.py = _mm256_set_m128i(phase(fy1, gy1), phase(fy0, gy0));
         }
-        // Both coordinates at least 0: the sign bit of neither is set (a point
-        // beyond the 32-bit range truncates to the most negative value).
-        const __m256i valid = _mm256_xor_si256(
-            _mm256_cmpgt_epi32(_mm256_setzero_si256(), _mm256_or_si256(b.x0, b.y0)), _mm256_set1_epi32(-1));
         // The paper mask: rows first..last, and per row its leftmost and
-        // rightmost paper column. Along a block the row rarely changes, so one
-        // broadcast usually replaces the two table gathers.
+        // rightmost paper column. The mask was checked to lie inside the
+        // source (first row and every left column at least 0), so passing it
+        // also means both coordinates are at least 0; a point beyond the
+        // 32-bit range truncates to the most negative value and fails too.
+        // Along a block the row rarely changes: one broadcast of the row's
+        // columns usually replaces the two table gathers.
         const PaperMask& mask = plan_.mask;
-        const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(mask.first - 1)),
-                                                _mm256_cmpgt_epi32(_mm256_set1_epi32(mask.last + 1), b.y0));
-        const __m256i row = _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(mask.first)),
-                                             _mm256_set1_epi32(mask.last));
-        const int row0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(row));
-        __m256i left;
-        __m256i right;
-        if (lane_bits(_mm256_cmpeq_epi32(row, _mm256_set1_epi32(row0))) == 0xFF) {
-            left = _mm256_set1_epi32(mask.left[static_cast<std::size_t>(row0)]);
-            right = _mm256_set1_epi32(mask.right[static_cast<std::size_t>(row0)]);
+        const int row0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(b.y0));
+        if (lane_bits(_mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(row0))) == 0xFF) {
+            if (row0 < mask.first || row0 > mask.last) {
+                b.pass = _mm256_setzero_si256();
+            } else {
+                const __m256i left = _mm256_set1_epi32(mask.left[static_cast<std::size_t>(row0)]);
+                const __m256i right = _mm256_set1_epi32(mask.right[static_cast<std::size_t>(row0)]);
+                b.pass = _mm256_xor_si256(
+                    _mm256_or_si256(_mm256_cmpgt_epi32(left, b.x0), _mm256_cmpgt_epi32(b.x0, right)),
+                    _mm256_set1_epi32(-1));
+            }
         } else {
-            left = _mm256_i32gather_epi32(mask.left.data(), row, 4);
-            right = _mm256_i32gather_epi32(mask.right.data(), row, 4);
+            const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(mask.first - 1)),
+                                                    _mm256_cmpgt_epi32(_mm256_set1_epi32(mask.last + 1), b.y0));
+            const __m256i row = _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(mask.first)),
+                                                 _mm256_set1_epi32(mask.last));
+            const __m256i left = _mm256_i32gather_epi32(mask.left.data(), row, 4);
+            const __m256i right = _mm256_i32gather_epi32(mask.right.data(), row, 4);
+            b.pass = _mm256_andnot_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(left, b.x0), _mm256_cmpgt_epi32(b.x0, right)), inRows);
         }
-        const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(left, b.x0), _mm256_cmpgt_epi32(b.x0, right));
-        const __m256i inWidth =
-            _mm256_cmpgt_epi32(_mm256_set1_epi32(width_ - i0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        b.pass = _mm256_andnot_si256(outside, _mm256_and_si256(_mm256_and_si256(valid, inRows), inWidth));
+        if (clipWidth_) {
+            // Lanes past the row's end: harmless in the scratch row for bytes,
+            // but they share the last output byte of a 1-bit row.
+            b.pass = _mm256_and_si256(b.pass, _mm256_cmpgt_epi32(_mm256_set1_epi32(width_ - i0),
+                                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+        }
         b.passBits = lane_bits(b.pass);
         return b;
     }
@@ -229,6 +238,7 @@ private:
     const OffsetTables& tables_;
     int width_;
     int height_;
+    bool clipWidth_;  // lanes past the output width must not pass
     int padded_;
     std::vector<double> ucos_, usin_;
 };
@@ -411,22 +421,26 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(s.end - 4 - extra + 1), off);
 }
 
+// One byte per pixel: plain loads from the offsets beat both a gather and the
+// span shuffles, and a pixel on the paper is always inside the source.
 void nearest_grey(const Source& s, const Walk& walk, Bitmap& out) {
     for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width()),
                           [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i off = offsets(s, b.x0, b.y0);
-        const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-        const int fastBits = lane_bits(fast);
-        Spans spans;
-        const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
-        const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
-        const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
-        std::memcpy(row + i0, &bytes, sizeof bytes);
-        const int slow = b.passBits & ~fastBits;
-        if (slow != 0) {
-            LaneValues l;
-            l.keep(b, off);
-            each_lane(slow, [&](int k) { row[i0 + k] = s.base[l.off[k]]; });
+        if (b.passBits == 0) {
+            std::memset(row + i0, kWhite, kLanes);
+            return;
+        }
+        alignas(32) std::int32_t off[kLanes];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(off), offsets(s, b.x0, b.y0));
+        if (b.passBits == 0xFF) {
+            for (int k = 0; k < kLanes; ++k) {
+                row[i0 + k] = s.base[off[k]];
+            }
+            prefetch_rows(s, off[0]);
+            return;
+        }
+        for (int k = 0; k < kLanes; ++k) {
+            row[i0 + k] = ((b.passBits >> k) & 1) ? s.base[off[k]] : kWhite;
         }
     });
 }
@@ -626,7 +640,7 @@ bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables&
     const double bytesPerPixel = src.bitCount / 8.0;
     s.ahead = std::llround(kPrefetchRows * std::cos(plan.theta)) * s.stride +
               std::llround(kPrefetchRows * std::sin(plan.theta) * bytesPerPixel);
-    const Walk walk(plan, tables, out.width, out.height);
+    const Walk walk(plan, tables, out.width, out.height, src.bitCount == 1);
     if (src.bitCount == 1) {
         nearest_bits(s, walk, out);
     } else if (mode == kNearest) {
