@@ -421,26 +421,22 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(s.end - 4 - extra + 1), off);
 }
 
-// One byte per pixel: plain loads from the offsets beat both a gather and the
-// span shuffles, and a pixel on the paper is always inside the source.
 void nearest_grey(const Source& s, const Walk& walk, Bitmap& out) {
     for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width()),
                           [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        if (b.passBits == 0) {
-            std::memset(row + i0, kWhite, kLanes);
-            return;
-        }
-        alignas(32) std::int32_t off[kLanes];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(off), offsets(s, b.x0, b.y0));
-        if (b.passBits == 0xFF) {
-            for (int k = 0; k < kLanes; ++k) {
-                row[i0 + k] = s.base[off[k]];
-            }
-            prefetch_rows(s, off[0]);
-            return;
-        }
-        for (int k = 0; k < kLanes; ++k) {
-            row[i0 + k] = ((b.passBits >> k) & 1) ? s.base[off[k]] : kWhite;
+        const __m256i off = offsets(s, b.x0, b.y0);
+        const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
+        const int fastBits = lane_bits(fast);
+        Spans spans;
+        const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
+        const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
+        const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
+        std::memcpy(row + i0, &bytes, sizeof bytes);
+        const int slow = b.passBits & ~fastBits;
+        if (slow != 0) {
+            LaneValues l;
+            l.keep(b, off);
+            each_lane(slow, [&](int k) { row[i0 + k] = s.base[l.off[k]]; });
         }
     });
 }
