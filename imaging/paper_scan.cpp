@@ -91,6 +91,15 @@ private:
 };
 #endif
 
+// Set bits of each byte value (the baseline processor has no bit-count instruction).
+constexpr std::array<std::uint8_t, 256> kSetBits = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int v = 0; v < 256; ++v) {
+        t[static_cast<size_t>(v)] = static_cast<std::uint8_t>((v & 1) + t[static_cast<size_t>(v >> 1)]);
+    }
+    return t;
+}();
+
 // True when more than 150 pixels of row y are above `low` (counting stops there).
 bool is_paper_row(const GreyView& grey, const Bitmap& bmp, int low, int y) {
     const std::uint8_t* row = bmp.rows[y];
@@ -101,7 +110,7 @@ bool is_paper_row(const GreyView& grey, const Bitmap& bmp, int low, int y) {
         int count = 0;
         const int full = bmp.width / 8;
         for (int i = 0; i < full; ++i) {
-            count += __builtin_popcount(row[i]);
+            count += kSetBits[row[i]];
             if (count > kPaperRowPixels) {
                 return true;
             }
@@ -115,11 +124,22 @@ bool is_paper_row(const GreyView& grey, const Bitmap& bmp, int low, int y) {
     if (bmp.bitCount == 8) {
         int x = 0;
 #if defined(__SSE2__)
-        const PaperBytes above(PaperTest{low, 255, false});
-        for (; x + kChunk <= bmp.width; x += kChunk) {
-            count += __builtin_popcount(static_cast<unsigned>(above(row + x)));
-            if (count > kPaperRowPixels) {
-                return true;
+        // Byte counters (a compare gives -1 per bright byte), summed every 8
+        // chunks, before any counter could pass 255.
+        if (low < 255) {
+            const __m128i above = _mm_set1_epi8(static_cast<char>(low + 1));
+            constexpr int kGroup = 8 * kChunk;
+            for (; x + kGroup <= bmp.width; x += kGroup) {
+                __m128i counts = _mm_setzero_si128();
+                for (int c = 0; c < kGroup; c += kChunk) {
+                    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + c));
+                    counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(_mm_max_epu8(g, above), g));
+                }
+                const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+                count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+                if (count > kPaperRowPixels) {
+                    return true;
+                }
             }
         }
 #endif
