@@ -305,8 +305,12 @@ public:
             colMin = lane_min(_mm256_blendv_epi8(none, col, mask));
             rowMin = lane_min(_mm256_blendv_epi8(none, row, mask));
         }
-        const __m256i d = _mm256_and_si256(_mm256_sub_epi32(col, colMin), mask);
-        const __m256i dr = _mm256_and_si256(_mm256_sub_epi32(row, rowMin), mask);
+        __m256i d = _mm256_sub_epi32(col, colMin);
+        __m256i dr = _mm256_sub_epi32(row, rowMin);
+        if (maskBits != 0xFF) {
+            d = _mm256_and_si256(d, mask);
+            dr = _mm256_and_si256(dr, mask);
+        }
         // Unsigned: a lane below the minimum counts as too far.
         const __m256i tooFar = _mm256_or_si256(
             _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(d, _mm256_set1_epi32(kSpanBytes - 4)), d),
@@ -492,22 +496,44 @@ void nearest_bits(const Source& s, const Walk& walk, Bitmap& out) {
     });
 }
 
-void bilinear_grey(const Source& s, const Walk& walk, Bitmap& out) {
+// True when no paper column of the mask is within `margin` pixels of the
+// source's right edge and no paper row within `margin` rows of its top: every
+// neighbourhood then lies inside the source.
+bool mask_clear_of_edges(const Bitmap& src, const PaperMask& mask, int margin) {
+    if (mask.last > src.height - 1 - margin) {
+        return false;
+    }
+    for (int y = mask.first; y <= mask.last; ++y) {
+        if (mask.right[static_cast<std::size_t>(y)] > src.width - 1 - margin) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void bilinear_grey(const Source& s, const Walk& walk, const PaperMask& mask, Bitmap& out) {
     const int lastX = s.bmp.width - 2;  // x0 + 1 still inside the row
     const int lastY = s.bmp.height - 2;
+    const bool clear = mask_clear_of_edges(s.bmp, mask, 1);
     for_each_block<true>(walk, out, static_cast<std::size_t>(walk.padded_width()),
                          [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
         const __m256i off = offsets(s, b.x0, b.y0);
-        __m256i fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), b.pass);
-        fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
-        fast = _mm256_and_si256(fast, readable(s, off, s.stride));
-        const int fastBits = lane_bits(fast);
+        __m256i fast = b.pass;
+        if (!clear) {
+            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
+            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
+        }
+        int fastBits = lane_bits(fast);
         std::uint64_t bytes = 0x0101010101010101ULL * kWhite;
         if (fastBits != 0) {
             // Each lane as two 16-bit halves: the pixel and its right neighbour,
             // weighted 10 - px and px; a multiply-add by ones sums the halves.
             Spans spans;
             const Spans* near = spans.plan(s, b.x0, b.y0, fast, fastBits, 1, kTwoWords) ? &spans : nullptr;
+            if (near == nullptr) {  // gathered: 4-byte reads must stay inside the source block
+                fast = _mm256_and_si256(fast, readable(s, off, s.stride));
+                fastBits = lane_bits(fast);
+            }
             const __m256i top = read4(s, near, off, fast, 0, kTwoWords);
             const __m256i bottom = read4(s, near, off, fast, 1, kTwoWords);
             const __m256i ten = _mm256_set1_epi32(pixel::kPhases);
@@ -642,7 +668,7 @@ bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables&
     } else if (mode == kNearest) {
         src.bitCount == 8 ? nearest_grey(s, walk, out) : nearest_colour(s, walk, fill, out);
     } else if (mode == kBilinear) {
-        src.bitCount == 8 ? bilinear_grey(s, walk, out) : interpolate_colour<kBilinear>(s, walk, fill, out);
+        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out) : interpolate_colour<kBilinear>(s, walk, fill, out);
     } else {
         src.bitCount == 8 ? bicubic_grey(s, walk, out) : interpolate_colour<kBicubic>(s, walk, fill, out);
     }

@@ -138,6 +138,24 @@ TEST_P(ResamplePaths, RaggedMasksCutEachRowAsTheOracleDoes) {
     bitmap_done(&src);
 }
 
+// Paper well inside the source (the usual measured case) at steep angles,
+// where the lanes of a block spread over many rows.
+TEST_P(ResamplePaths, PaperInsideTheSourceAtSteepAngles) {
+    const int bitCount = GetParam();
+    Bitmap src = hard_pattern(77, 64, bitCount, false, 11);
+    for (double degrees : {38.0, -41.0, 90.0, 300.0}) {
+        StraightenPlan plan = whole_image_plan(src, degrees, 38, 32, 57, 49);
+        plan.mask.first = 3;
+        plan.mask.last = src.height - 4;
+        for (int y = 0; y < src.height; ++y) {
+            plan.mask.left[static_cast<std::size_t>(y)] = 2 + y % 5;
+            plan.mask.right[static_cast<std::size_t>(y)] = src.width - 4 - y % 3;
+        }
+        expect_paths_match(src, plan, "angle " + std::to_string(degrees));
+    }
+    bitmap_done(&src);
+}
+
 // A record whose row table is not one evenly spaced block (rows listed top
 // first) is still resampled through its row table.
 TEST_P(ResamplePaths, RowsOutOfMemoryOrderAreReadThroughTheRowTable) {
