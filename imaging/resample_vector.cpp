@@ -125,7 +125,99 @@ struct Block {
     int passBits;    // the same as a bit per lane
 };
 
-// Per-call constants of the walk over the output.
+// Per-call constants of the walk, by value, and the source points of a block.
+struct Cursor {
+    const double* ucos;  // signed offset-table entries per output column (padded to whole blocks)
+    const double* usin;
+    int cx, cy;          // paper centre
+    int first, last;     // the paper mask
+    const int* left;
+    const int* right;
+    int width;           // output width
+    bool clip;           // lanes past the output width must not pass
+
+    // Source points of output pixels i0 .. i0 + 7 of the row with offsets
+    // (vsin, vcos): nearest truncates the two offsets and adds the centre;
+    // the interpolating modes add the centre first and truncate the point.
+    template <bool kInterpolate>
+    __attribute__((always_inline)) inline Block block(int i0, __m256d vsin, __m256d vcos) const {
+        const double* uc = ucos + i0;
+        const double* us = usin + i0;
+        const __m256d dx0 = _mm256_add_pd(_mm256_loadu_pd(uc), vsin);
+        const __m256d dx1 = _mm256_add_pd(_mm256_loadu_pd(uc + 4), vsin);
+        const __m256d dy0 = _mm256_sub_pd(vcos, _mm256_loadu_pd(us));
+        const __m256d dy1 = _mm256_sub_pd(vcos, _mm256_loadu_pd(us + 4));
+        Block b{};
+        if constexpr (!kInterpolate) {
+            b.x0 = _mm256_add_epi32(_mm256_set_m128i(_mm256_cvttpd_epi32(dx1), _mm256_cvttpd_epi32(dx0)),
+                                    _mm256_set1_epi32(cx));
+            b.y0 = _mm256_add_epi32(_mm256_set_m128i(_mm256_cvttpd_epi32(dy1), _mm256_cvttpd_epi32(dy0)),
+                                    _mm256_set1_epi32(cy));
+        } else {
+            // Points left of or below the source get a negative floor and are
+            // refused with the negative coordinates below; for the others the
+            // floor is the truncated point, and the phase is the fraction times
+            // 10 truncated, exactly as with a truncated integer.
+            const __m256d cxd = _mm256_set1_pd(static_cast<double>(cx));
+            const __m256d cyd = _mm256_set1_pd(static_cast<double>(cy));
+            const __m256d ten = _mm256_set1_pd(pixel::kPhases);
+            const __m256d fx0 = _mm256_add_pd(cxd, dx0);
+            const __m256d fx1 = _mm256_add_pd(cxd, dx1);
+            const __m256d fy0 = _mm256_add_pd(cyd, dy0);
+            const __m256d fy1 = _mm256_add_pd(cyd, dy1);
+            const __m256d gx0 = _mm256_floor_pd(fx0);
+            const __m256d gx1 = _mm256_floor_pd(fx1);
+            const __m256d gy0 = _mm256_floor_pd(fy0);
+            const __m256d gy1 = _mm256_floor_pd(fy1);
+            b.x0 = _mm256_set_m128i(_mm256_cvttpd_epi32(gx1), _mm256_cvttpd_epi32(gx0));
+            b.y0 = _mm256_set_m128i(_mm256_cvttpd_epi32(gy1), _mm256_cvttpd_epi32(gy0));
+            auto phase = [&](__m256d f, __m256d g) {
+                return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_sub_pd(f, g), ten));
+            };
+            b.px = _mm256_set_m128i(phase(fx1, gx1), phase(fx0, gx0));
+            b.py = _mm256_set_m128i(phase(fy1, gy1), phase(fy0, gy0));
+        }
+        // The paper mask: rows first..last, and per row its leftmost and
+        // rightmost paper column. The mask was checked to lie inside the
+        // source (first row and every left column at least 0), so passing it
+        // also means both coordinates are at least 0; a point beyond the
+        // 32-bit range truncates to the most negative value and fails too.
+        // Along a block the row rarely changes: one broadcast of the row's
+        // columns usually replaces the two table gathers.
+        const int row0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(b.y0));
+        if (lane_bits(_mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(row0))) == 0xFF) {
+            if (row0 < first || row0 > last) {
+                b.pass = _mm256_setzero_si256();
+            } else {
+                const __m256i from = _mm256_set1_epi32(left[row0]);
+                const __m256i to = _mm256_set1_epi32(right[row0]);
+                b.pass = _mm256_xor_si256(
+                    _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)),
+                    _mm256_set1_epi32(-1));
+            }
+        } else {
+            const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(first - 1)),
+                                                    _mm256_cmpgt_epi32(_mm256_set1_epi32(last + 1), b.y0));
+            const __m256i row = _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(first)),
+                                                 _mm256_set1_epi32(last));
+            const __m256i from = _mm256_i32gather_epi32(left, row, 4);
+            const __m256i to = _mm256_i32gather_epi32(right, row, 4);
+            b.pass = _mm256_andnot_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)), inRows);
+        }
+        if (clip) {
+            // Lanes past the row's end: harmless in the scratch row for bytes,
+            // but they share the last output byte of a 1-bit row.
+            b.pass = _mm256_and_si256(b.pass, _mm256_cmpgt_epi32(_mm256_set1_epi32(width - i0),
+                                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+        }
+        b.passBits = lane_bits(b.pass);
+        return b;
+    }
+
+};
+
+// Per-call tables of the walk over the output.
 class Walk {
 public:
     Walk(const StraightenPlan& plan, const OffsetTables& tables, int outWidth, int outHeight, bool clipWidth)
@@ -153,84 +245,12 @@ public:
         vcos = v < 0 ? -tables_.cosines[k] : tables_.cosines[k];
     }
 
-    // Source points of output pixels i0 .. i0 + 7 of the row with offsets
-    // (vsin, vcos): nearest truncates the two offsets and adds the centre;
-    // the interpolating modes add the centre first and truncate the point.
-    template <bool kInterpolate>
-    __attribute__((always_inline)) inline Block block(int i0, __m256d vsin, __m256d vcos) const {
-        const double* uc = ucos_.data() + i0;
-        const double* us = usin_.data() + i0;
-        const __m256d dx0 = _mm256_add_pd(_mm256_loadu_pd(uc), vsin);
-        const __m256d dx1 = _mm256_add_pd(_mm256_loadu_pd(uc + 4), vsin);
-        const __m256d dy0 = _mm256_sub_pd(vcos, _mm256_loadu_pd(us));
-        const __m256d dy1 = _mm256_sub_pd(vcos, _mm256_loadu_pd(us + 4));
-        Block b{};
-        if constexpr (!kInterpolate) {
-            b.x0 = _mm256_add_epi32(_mm256_set_m128i(_mm256_cvttpd_epi32(dx1), _mm256_cvttpd_epi32(dx0)),
-                                    _mm256_set1_epi32(plan_.cx));
-            b.y0 = _mm256_add_epi32(_mm256_set_m128i(_mm256_cvttpd_epi32(dy1), _mm256_cvttpd_epi32(dy0)),
-                                    _mm256_set1_epi32(plan_.cy));
-        } else {
-            // Points left of or below the source get a negative floor and are
-            // refused with the negative coordinates below; for the others the
-            // floor is the truncated point, and the phase is the fraction times
-            // 10 truncated, exactly as with a truncated integer.
-            const __m256d cx = _mm256_set1_pd(static_cast<double>(plan_.cx));
-            const __m256d cy = _mm256_set1_pd(static_cast<double>(plan_.cy));
-            const __m256d ten = _mm256_set1_pd(pixel::kPhases);
-            const __m256d fx0 = _mm256_add_pd(cx, dx0);
-            const __m256d fx1 = _mm256_add_pd(cx, dx1);
-            const __m256d fy0 = _mm256_add_pd(cy, dy0);
-            const __m256d fy1 = _mm256_add_pd(cy, dy1);
-            const __m256d gx0 = _mm256_floor_pd(fx0);
-            const __m256d gx1 = _mm256_floor_pd(fx1);
-            const __m256d gy0 = _mm256_floor_pd(fy0);
-            const __m256d gy1 = _mm256_floor_pd(fy1);
-            b.x0 = _mm256_set_m128i(_mm256_cvttpd_epi32(gx1), _mm256_cvttpd_epi32(gx0));
-            b.y0 = _mm256_set_m128i(_mm256_cvttpd_epi32(gy1), _mm256_cvttpd_epi32(gy0));
-            auto phase = [&](__m256d f, __m256d g) {
-                return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_sub_pd(f, g), ten));
-            };
-            b.px = _mm256_set_m128i(phase(fx1, gx1), phase(fx0, gx0));
-            b.py = _mm256_set_m128i(phase(fy1, gy1), phase(fy0, gy0));
-        }
-        // The paper mask: rows first..last, and per row its leftmost and
-        // rightmost paper column. The mask was checked to lie inside the
-        // source (first row and every left column at least 0), so passing it
-        // also means both coordinates are at least 0; a point beyond the
-        // 32-bit range truncates to the most negative value and fails too.
-        // Along a block the row rarely changes: one broadcast of the row's
-        // columns usually replaces the two table gathers.
-        const PaperMask& mask = plan_.mask;
-        const int row0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(b.y0));
-        if (lane_bits(_mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(row0))) == 0xFF) {
-            if (row0 < mask.first || row0 > mask.last) {
-                b.pass = _mm256_setzero_si256();
-            } else {
-                const __m256i left = _mm256_set1_epi32(mask.left[static_cast<std::size_t>(row0)]);
-                const __m256i right = _mm256_set1_epi32(mask.right[static_cast<std::size_t>(row0)]);
-                b.pass = _mm256_xor_si256(
-                    _mm256_or_si256(_mm256_cmpgt_epi32(left, b.x0), _mm256_cmpgt_epi32(b.x0, right)),
-                    _mm256_set1_epi32(-1));
-            }
-        } else {
-            const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(mask.first - 1)),
-                                                    _mm256_cmpgt_epi32(_mm256_set1_epi32(mask.last + 1), b.y0));
-            const __m256i row = _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(mask.first)),
-                                                 _mm256_set1_epi32(mask.last));
-            const __m256i left = _mm256_i32gather_epi32(mask.left.data(), row, 4);
-            const __m256i right = _mm256_i32gather_epi32(mask.right.data(), row, 4);
-            b.pass = _mm256_andnot_si256(
-                _mm256_or_si256(_mm256_cmpgt_epi32(left, b.x0), _mm256_cmpgt_epi32(b.x0, right)), inRows);
-        }
-        if (clipWidth_) {
-            // Lanes past the row's end: harmless in the scratch row for bytes,
-            // but they share the last output byte of a 1-bit row.
-            b.pass = _mm256_and_si256(b.pass, _mm256_cmpgt_epi32(_mm256_set1_epi32(width_ - i0),
-                                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
-        }
-        b.passBits = lane_bits(b.pass);
-        return b;
+    // The walk's constants by value: kept in registers across the blocks,
+    // since the compiler cannot tell that output stores leave them alone
+    // while they live in memory.
+    Cursor cursor() const {
+        return Cursor{ucos_.data(), usin_.data(), plan_.cx, plan_.cy, plan_.mask.first, plan_.mask.last,
+                      plan_.mask.left.data(), plan_.mask.right.data(), width_, clipWidth_};
     }
 
 private:
@@ -393,6 +413,7 @@ struct LaneValues {
 template <bool kInterpolate, typename FillBlock>
 void for_each_block(const Walk& walk, Bitmap& out, std::size_t scratchBytes, FillBlock fillBlock) {
     std::vector<std::uint8_t> scratch(scratchBytes + 32);
+    const Cursor cursor = walk.cursor();
     const std::size_t rowBytes = static_cast<std::size_t>(unpadded_row_bytes(out.width, out.bitCount));
     for (int j = 0; j < walk.height(); ++j) {
         double vsin = 0.0;
@@ -400,8 +421,8 @@ void for_each_block(const Walk& walk, Bitmap& out, std::size_t scratchBytes, Fil
         walk.row(j, vsin, vcos);
         const __m256d vs = _mm256_set1_pd(vsin);
         const __m256d vc = _mm256_set1_pd(vcos);
-        for (int i0 = 0; i0 < walk.width(); i0 += kLanes) {
-            fillBlock(scratch.data(), i0, walk.block<kInterpolate>(i0, vs, vc));
+        for (int i0 = 0; i0 < cursor.width; i0 += kLanes) {
+            fillBlock(scratch.data(), i0, cursor.block<kInterpolate>(i0, vs, vc));
         }
         std::memcpy(out.rows[j], scratch.data(), rowBytes);
     }
@@ -425,7 +446,8 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(s.end - 4 - extra + 1), off);
 }
 
-void nearest_grey(const Source& s, const Walk& walk, Bitmap& out) {
+void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
+    const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width()),
                           [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
         const __m256i off = offsets(s, b.x0, b.y0);
@@ -467,7 +489,8 @@ void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill,
 }
 
 // 1-bit sources: each block of eight output pixels is one output byte.
-void nearest_bits(const Source& s, const Walk& walk, Bitmap& out) {
+void nearest_bits(const Source& source, const Walk& walk, Bitmap& out) {
+    const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width() / kLanes),
                           [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
         const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
@@ -511,7 +534,8 @@ bool mask_clear_of_edges(const Bitmap& src, const PaperMask& mask, int margin) {
     return true;
 }
 
-void bilinear_grey(const Source& s, const Walk& walk, const PaperMask& mask, Bitmap& out) {
+void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out) {
+    const Source s = source;  // by value: stays in registers across the output stores
     const int lastX = s.bmp.width - 2;  // x0 + 1 still inside the row
     const int lastY = s.bmp.height - 2;
     const bool clear = mask_clear_of_edges(s.bmp, mask, 1);
@@ -555,7 +579,8 @@ void bilinear_grey(const Source& s, const Walk& walk, const PaperMask& mask, Bit
     });
 }
 
-void bicubic_grey(const Source& s, const Walk& walk, Bitmap& out) {
+void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
+    const Source s = source;  // by value: stays in registers across the output stores
     const PairTable wx02 = weight_pairs(0, 2);
     const PairTable wx13 = weight_pairs(1, 3);
     const PairTable wy01 = weight_pairs(0, 1);
