@@ -31,8 +31,12 @@ bool resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, co
 bool available() { return __builtin_cpu_supports("avx2"); }
 
 // Everything below is compiled for AVX2 and only ever called after available().
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace {
 
@@ -700,7 +704,11 @@ bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables&
     return true;
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #endif
 
