@@ -87,10 +87,9 @@ inline __m256i lookup10(const PairTable& t, __m256i phase) {
 inline std::uint64_t low_bytes(__m256i v) {
     const __m256i take = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
                                           0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i packed = _mm256_shuffle_epi8(v, take);
-    const std::uint32_t lo = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(packed)));
-    const std::uint32_t hi = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(packed, 1)));
-    return static_cast<std::uint64_t>(lo) | (static_cast<std::uint64_t>(hi) << 32);
+    const __m256i packed =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, take), _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
 }
 
 inline int lane_bits(__m256i mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
