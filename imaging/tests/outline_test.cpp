@@ -163,6 +163,18 @@ TEST(PaperScan, LevelRowsAndTheBand) {
     EXPECT_EQ(find_paper_rows(GreyView(narrow), 0, bottom, top), kNoPaper);  // no distinct top row
     bitmap_done(&narrow);
 
+    // The same count when the bright pixels straddle the row's last whole
+    // 128-byte group and its ragged end.
+    Bitmap tail = rectangle(420, 6, 0, 255, 269, 2, 420, 4);  // 151 bright pixels in rows 2 and 3
+    ASSERT_EQ(find_paper_rows(GreyView(tail), 0, bottom, top), kOk);
+    EXPECT_EQ(bottom, 2);
+    EXPECT_EQ(top, 3);
+    for (int y = 2; y <= 3; ++y) {
+        tail.rows[y][269] = 0;  // 150 left
+    }
+    EXPECT_EQ(find_paper_rows(GreyView(tail), 0, bottom, top), kNoPaper);
+    bitmap_done(&tail);
+
     const PaperTest band = PaperTest::make(100, 255);
     EXPECT_TRUE(band(91));
     EXPECT_FALSE(band(92));
