@@ -1,10 +1,16 @@
 #include "kit/export.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+
+#include "kit/Bitmap.h"
+
+extern "C" std::size_t kit_c_bitmap_size(void);
+extern "C" std::size_t kit_c_bitmap_bits_offset(void);
 
 TEST(ExportFence, PassesTheBodysResultThroughAndTurnsEveryExceptionIntoTheFailureValue) {
     EXPECT_EQ(kit::fenced(-1, [] { return 7; }), 7);
@@ -23,4 +29,12 @@ TEST(ExportFence, SwallowsAnExceptionOfABodyWithoutResult) {
         throw std::bad_alloc();
     });
     EXPECT_EQ(ran, 2);
+}
+
+TEST(PublicHeaders, CompileTogetherAsCAndLayTheBitmapRecordOutAsInCxx) {
+    EXPECT_EQ(kit_c_bitmap_size(), sizeof(Bitmap));
+    EXPECT_EQ(kit_c_bitmap_bits_offset(), offsetof(Bitmap, bits));
+    // Five 32-bit fields, padding to the pointers, the row table and the pixels.
+    EXPECT_EQ(offsetof(Bitmap, rows), 24u);
+    EXPECT_EQ(sizeof(Bitmap), 40u);
 }
