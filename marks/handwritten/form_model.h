@@ -39,7 +39,6 @@ struct OmrTrack {
     int line = 0;
     std::vector<int> positions;  // regular form: listed centre positions along the track
     int role = 0;
-    int span = 0;
     int openEnded = 0;
     int nearest = 0;  // index of the mark nearest the other track (two-track forms)
 };
@@ -64,8 +63,6 @@ struct OmrForm {
     int ratioCount = 1;
     double markedRatio = 0.0;
     double doubtfulRatio = 0.0;
-    double lead1 = 0.0;
-    double lead2 = 0.0;
     int filePosition = 0;  // 0-based place in the file
 };
 
