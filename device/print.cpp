@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/Kestrom.h"
 #include "device/operations.h"
 #include "device/port.h"
 #include "kit/bytes.h"
@@ -10,9 +11,9 @@
 namespace kestrom {
 namespace {
 
-inline constexpr int kMaxLengthMm = 297;
-inline constexpr int kMaxHorizontalPosition = 32;
-inline constexpr int kMaxPictureName = 8;
+inline constexpr int kMaxLengthMm = KESTROM_MAX_LENGTH_MM;
+inline constexpr int kMaxHorizontalPosition = KESTROM_MAX_PRINT_COLUMN;
+inline constexpr int kMaxPictureName = KESTROM_MAX_NAME_CHARS;
 inline constexpr int kPrintBufferPolls = 10;
 inline constexpr int kPrintFirstPollMs = 300;
 inline constexpr int kPrintPollMs = 50;
@@ -21,17 +22,12 @@ inline constexpr int kFeedForwardPollMs = 50;
 inline constexpr int kFeedBackPollMs = 30;
 inline constexpr int kMaxDetectTime = 100;
 
-// Font codes and the sizes each accepts.
-inline constexpr int kFontByte = '0';      // sizes 0..8
-inline constexpr int kFontAsd = 'P';       // sizes 6, 8, 10, 12, 14, 18
-inline constexpr int kFontCourier = '9';   // sizes 0..7
-
-
+// Whether a text font (KESTROM_FONT_*) takes this size.
 bool font_accepts(int font, int size) {
     switch (font) {
-        case kFontByte: return size >= 0 && size <= 8;
-        case kFontCourier: return size >= 0 && size <= 7;
-        case kFontAsd:
+        case KESTROM_FONT_BYTE: return size >= 0 && size <= KESTROM_FONT_BYTE_MAX_SIZE;
+        case KESTROM_FONT_COURIER: return size >= 0 && size <= KESTROM_FONT_COURIER_MAX_SIZE;
+        case KESTROM_FONT_ASD:
             return size == 6 || size == 8 || size == 10 || size == 12 || size == 14 || size == 18;
         default: return false;
     }

@@ -1,5 +1,6 @@
 // Scan settings, starting and aborting a scan, and the status export.
 
+#include "device/Kestrom.h"
 #include "device/operations.h"
 #include "device/port.h"
 #include "kit/bytes.h"
@@ -7,8 +8,8 @@
 namespace kestrom {
 namespace {
 
-inline constexpr int kMaxScanWidthMm = 216;
-inline constexpr int kMaxLengthMm = 297;
+inline constexpr int kMaxScanWidthMm = KESTROM_MAX_SCAN_WIDTH_MM;
+inline constexpr int kMaxLengthMm = KESTROM_MAX_LENGTH_MM;
 inline constexpr int kPixelsPerMetre4 = 3938;   // 4 lines per millimetre
 inline constexpr int kPixelsPerMetre8 = 7875;   // 8 lines per millimetre
 inline constexpr int kIdleWaitPollMs = 20;
@@ -96,13 +97,13 @@ int get_scan_area(int* border, int* width, int* height) {
 }
 
 int start_scan(int action) {
-    if (action < 0 || action > 2) return 0;
+    if (action < KESTROM_AFTER_SCAN_STOP || action > KESTROM_AFTER_SCAN_EJECT) return 0;
     DeviceStatus s;
     if (!query_status(s)) return 0;
     if (s.waiting) {
         // A document is held: only a plain rescan of the whole ticket is allowed.
         int border = 0, width = 0, height = 0;
-        if (!get_scan_area(&border, &width, &height) || action != 0 || height != 0) return 0;
+        if (!get_scan_area(&border, &width, &height) || action != KESTROM_AFTER_SCAN_STOP || height != 0) return 0;
         if (!send({0x1A, 0x87})) return 0;
         for (;;) {
             if (!query_status(s) || s.commandError) return 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/Kestrom.h"
 #include "device/bmp_writer.h"
 #include "device/operations.h"
 #include "device/port.h"
@@ -14,10 +15,10 @@
 namespace kestrom {
 namespace {
 
-inline constexpr int kMaxName = 8;
-inline constexpr int kMaxWidth = 256;
-inline constexpr int kMaxHeight = 2376;
-inline constexpr int kMaxIndex = 127;
+inline constexpr int kMaxName = KESTROM_MAX_NAME_CHARS;
+inline constexpr int kMaxWidth = KESTROM_MAX_BITMAP_WIDTH;
+inline constexpr int kMaxHeight = KESTROM_MAX_BITMAP_HEIGHT;
+inline constexpr int kMaxIndex = KESTROM_MAX_BITMAP_INDEX;
 inline constexpr int kReplyPollMs = 50;
 inline constexpr int kProbeTries = 20;
 inline constexpr int kFlashSettleMs = 2000;

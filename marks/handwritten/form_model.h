@@ -4,12 +4,13 @@
 // working image (8 per millimetre).
 
 #include <cstdint>
+#include "marks/handwritten/Inkmark.h"
 #include <vector>
 
 namespace inkmark {
 
 inline constexpr int kDotsPerMm = 8;
-inline constexpr int kMaxLevels = 16;
+inline constexpr int kMaxLevels = INKMARK_MAX_LEVELS;
 
 // Track kinds: vertical tracks (marks stacked at a fixed x) and horizontal
 // tracks (marks side by side at a fixed y).
