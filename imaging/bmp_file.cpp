@@ -53,6 +53,34 @@ bool mono_palette_white_first(std::FILE* file, const codec::Header& header) {
     return codec::white_first(palette, both ? palette + codec::kPaletteEntryBytes : nullptr);
 }
 
+// Reads the file header, the first 40 bytes of the information header and the
+// 4 bytes after them (read and ignored, so a file of headers alone is short),
+// from the start of `file`. kReadError when the file ends inside them, kNotBmp
+// without the "BM" signature, kUnsupportedDepth for a depth other than 1/8/24,
+// compressed pixels or an information header under 40 bytes.
+int read_headers(std::FILE* file, codec::Header& header) {
+    std::uint8_t fileHeader[codec::kFileHeaderBytes];
+    if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) {
+        return kReadError;
+    }
+    if (!codec::decode_file_header(fileHeader, header)) {
+        return kNotBmp;
+    }
+    std::uint8_t info[codec::kInfoHeaderBytes];
+    if (std::fread(info, 1, sizeof info, file) != sizeof info) {
+        return kReadError;
+    }
+    codec::decode_info_header(info, header);
+    if (!valid_depth(header.bitCount) || header.compressed() || header.infoSize < codec::kInfoHeaderBytes) {
+        return kUnsupportedDepth;
+    }
+    std::uint8_t skipped[kSkippedBytes];
+    if (std::fread(skipped, 1, sizeof skipped, file) != sizeof skipped) {
+        return kReadError;
+    }
+    return kOk;
+}
+
 }  // namespace
 
 int read_bitmap_file(Bitmap* out, const char* path) {
@@ -66,30 +94,11 @@ int read_bitmap_file(Bitmap* out, const char* path) {
     if (file.file == nullptr) {
         return kCannotOpen;
     }
-    std::uint8_t fileHeader[codec::kFileHeaderBytes];
-    if (std::fread(fileHeader, 1, sizeof fileHeader, file.file) != sizeof fileHeader) {
-        return kReadError;
-    }
     codec::Header header;
-    if (!codec::decode_file_header(fileHeader, header)) {
-        return kNotBmp;
+    if (int code = read_headers(file.file, header); code != kOk) {
+        return code;
     }
-    std::uint8_t info[codec::kInfoHeaderBytes];
-    if (std::fread(info, 1, sizeof info, file.file) != sizeof info) {
-        return kReadError;
-    }
-    codec::decode_info_header(info, header);
     const int bitCount = header.bitCount;
-    // Depths other than 1/8/24, compressed pixels and the short OS/2 header
-    // are all formats this reader does not hold.
-    if (!valid_depth(bitCount) || header.compressed() || header.infoSize < codec::kInfoHeaderBytes) {
-        return kUnsupportedDepth;
-    }
-    std::uint8_t skipped[kSkippedBytes];
-    if (std::fread(skipped, 1, sizeof skipped, file.file) != sizeof skipped) {
-        return kReadError;
-    }
-
     const std::int32_t width = header.width;
     const std::int32_t fileHeight = header.height;
     if (width <= 0 || fileHeight == 0) {
