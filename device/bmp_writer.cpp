@@ -4,50 +4,30 @@
 
 #include <cstdio>
 
+#include "kit/bmp_header.h"
+#include "kit/bytes.h"
+
 #include "device/operations.h"
 #include "device/port.h"
 
 namespace kestrom {
-namespace {
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> bmp_headers(bool grey, std::uint32_t stride, std::uint32_t rows,
                                       std::int32_t widthPixels) {
     const std::uint32_t offset = grey ? kGreyPixelOffset : kBwPixelOffset;
     std::vector<std::uint8_t> out;
     out.reserve(offset);
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, stride * rows + offset);
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, offset);
-
-    put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(widthPixels));
-    put32(out, rows);
-    put16(out, 1);
-    put16(out, grey ? 8 : 1);
-    put32(out, 0);
-    put32(out, grey ? stride * rows : 0);
-    put32(out, kHorizontalPixelsPerMetre);
-    put32(out, static_cast<std::uint32_t>(vertical_pixels_per_metre()));
-    put32(out, grey ? 256 : 0);
-    put32(out, 0);
+    kit::bmp::encode_headers(out, {.fileSize = stride * rows + offset,
+                                   .pixelOffset = offset,
+                                   .width = widthPixels,
+                                   .height = static_cast<std::int32_t>(rows),
+                                   .bitCount = grey ? 8 : 1,
+                                   .imageSize = grey ? stride * rows : 0,
+                                   .xPixelsPerMetre = kHorizontalPixelsPerMetre,
+                                   .yPixelsPerMetre = vertical_pixels_per_metre(),
+                                   .coloursUsed = grey ? 256u : 0u});
 
     if (grey) {
-        put32(out, 0);
+        kit::put_le32(out, 0);
         for (std::uint32_t i = 1; i < 256; ++i) {
             out.push_back(static_cast<std::uint8_t>(i));
             out.push_back(static_cast<std::uint8_t>(i));
@@ -55,8 +35,8 @@ std::vector<std::uint8_t> bmp_headers(bool grey, std::uint32_t stride, std::uint
             out.push_back(0xFF);
         }
     } else {
-        put32(out, 0xFF000000u);
-        put32(out, 0xFFFFFFFFu);
+        kit::put_le32(out, 0xFF000000u);
+        kit::put_le32(out, 0xFFFFFFFFu);
     }
     return out;
 }

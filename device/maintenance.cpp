@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/firmware_file.h"
+#include "device/Kestrom.h"
 #include "device/operations.h"
 #include "device/port.h"
 #include "platform/files.h"
@@ -13,6 +14,7 @@ namespace kestrom {
 namespace {
 
 inline constexpr char kLibraryVersion[] = "V1.01/10/03/17";
+static_assert(sizeof kLibraryVersion == KESTROM_LIBRARY_VERSION_BYTES, "the header states the version's size");
 inline constexpr int kCisPollMs = 500;
 inline constexpr int kSensorCalibrationMs = 6000;
 inline constexpr int kSensorCount = 8;
@@ -20,7 +22,7 @@ inline constexpr int kRestartMs = 4000;
 inline constexpr int kReopenTries = 10;
 inline constexpr int kReopenPauseMs = 2000;
 inline constexpr int kAfterReopenMs = 1000;
-inline constexpr int kFirmwareVersionBytes = 15;
+inline constexpr int kFirmwareVersionBytes = KESTROM_FIRMWARE_VERSION_BYTES;  // not terminated
 
 // CIS calibration states in byte 7 of the progress reply.
 inline constexpr std::uint8_t kCisRunning = 0;

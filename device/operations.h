@@ -7,6 +7,9 @@
 
 namespace kestrom {
 
+// A yes/no argument (save type, flags, areas and sides): 0 or 1.
+inline bool is_flag(int v) { return v == 0 || v == 1; }
+
 // Scanning (scan.cpp, picture_upload.cpp, bmp_writer.cpp).
 int set_scan_width(int border, int width);
 int set_scan_height(int height);
@@ -45,7 +48,7 @@ int get_bmp_name(int area, int index, std::uint8_t* buffer);
 int erase_bmp_in_flash();
 int erase_bmp_in_ram();
 
-// Calibration, reset, firmware and versions (maintenance.cpp, firmware.cpp).
+// Calibration, reset, firmware and versions (maintenance.cpp).
 int cis_data_correct();
 int sensor_correct();
 int reset_device();

@@ -4,13 +4,14 @@
 
 #include <cstring>
 
+#include "device/Kestrom.h"
 #include "device/operations.h"
 #include "device/port.h"
 
 namespace kestrom {
 namespace {
 
-inline constexpr std::uint32_t kPictureBufferBytes = 10485760;  // the caller's minimum
+inline constexpr std::uint32_t kPictureBufferBytes = KESTROM_PICTURE_BUFFER_BYTES;  // the caller's minimum
 inline constexpr std::uint32_t kBulkChunkBytes = 65536;
 inline constexpr int kLeadingLines = 4;
 inline constexpr int kEndOfScanPolls = 51;

@@ -3,15 +3,17 @@
 #include <cstring>
 #include <vector>
 
+#include "device/Kestrom.h"
 #include "device/operations.h"
 #include "device/port.h"
+#include "kit/bytes.h"
 
 namespace kestrom {
 namespace {
 
-inline constexpr int kMaxLengthMm = 297;
-inline constexpr int kMaxHorizontalPosition = 32;
-inline constexpr int kMaxPictureName = 8;
+inline constexpr int kMaxLengthMm = KESTROM_MAX_LENGTH_MM;
+inline constexpr int kMaxHorizontalPosition = KESTROM_MAX_PRINT_COLUMN;
+inline constexpr int kMaxPictureName = KESTROM_MAX_NAME_CHARS;
 inline constexpr int kPrintBufferPolls = 10;
 inline constexpr int kPrintFirstPollMs = 300;
 inline constexpr int kPrintPollMs = 50;
@@ -20,20 +22,12 @@ inline constexpr int kFeedForwardPollMs = 50;
 inline constexpr int kFeedBackPollMs = 30;
 inline constexpr int kMaxDetectTime = 100;
 
-// Font codes and the sizes each accepts.
-inline constexpr int kFontByte = '0';      // sizes 0..8
-inline constexpr int kFontAsd = 'P';       // sizes 6, 8, 10, 12, 14, 18
-inline constexpr int kFontCourier = '9';   // sizes 0..7
-
-bool is_flag(int v) { return v == 0 || v == 1; }
-std::uint8_t low(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
-std::uint8_t high(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
-
+// Whether a text font (KESTROM_FONT_*) takes this size.
 bool font_accepts(int font, int size) {
     switch (font) {
-        case kFontByte: return size >= 0 && size <= 8;
-        case kFontCourier: return size >= 0 && size <= 7;
-        case kFontAsd:
+        case KESTROM_FONT_BYTE: return size >= 0 && size <= KESTROM_FONT_BYTE_MAX_SIZE;
+        case KESTROM_FONT_COURIER: return size >= 0 && size <= KESTROM_FONT_COURIER_MAX_SIZE;
+        case KESTROM_FONT_ASD:
             return size == 6 || size == 8 || size == 10 || size == 12 || size == 14 || size == 18;
         default: return false;
     }
@@ -72,7 +66,7 @@ void append_text(std::vector<std::uint8_t>& out, const char* text) {
 int set_print_darkness(int darkness, int save) {
     if (darkness < 0 || darkness > 255 || !is_flag(save)) return 0;
     if (save == 1 && !persist_prefix()) return 0;
-    if (!send({0x1A, 0x46, low(darkness), low(save)})) return 0;
+    if (!send({0x1A, 0x46, kit::low_byte(darkness), kit::low_byte(save)})) return 0;
     settle();
     return 1;
 }
@@ -81,7 +75,7 @@ int set_print_buffer(int height) {
     DeviceStatus s;
     if (!query_status(s) || !s.waiting || s.statusError) return 0;
     if (height < 0 || height > kMaxLengthMm) return 0;
-    if (!send({0x1A, 0x47, low(height), high(height)})) return 0;
+    if (!send({0x1A, 0x47, kit::low_byte(height), kit::high_byte(height)})) return 0;
     settle();
     for (int poll = 0; poll < kPrintBufferPolls; ++poll) {
         if (!query_status(s) || s.commandError == 1) return 0;
@@ -99,8 +93,8 @@ int set_char_print_position(int angle, int hor, int ver, int font, int size, con
     if (angle < 0 || angle > 3 || hor < 0 || hor > kMaxHorizontalPosition || ver < 0 ||
         ver > kMaxLengthMm || !font_accepts(font, size) || !text)
         return 0;
-    std::vector<std::uint8_t> command = {0x1A, 0x49, low(angle), low(hor), low(ver), high(ver),
-                                         low(font), low(size)};
+    std::vector<std::uint8_t> command = {0x1A, 0x49, kit::low_byte(angle), kit::low_byte(hor), kit::low_byte(ver), kit::high_byte(ver),
+                                         kit::low_byte(font), kit::low_byte(size)};
     append_text(command, text);
     return place(command);
 }
@@ -109,7 +103,7 @@ int set_pic_print_position(int hor, int ver, const char* name) {
     if (hor < 0 || hor > kMaxHorizontalPosition || ver < 0 || ver > kMaxLengthMm || !name ||
         std::strlen(name) > kMaxPictureName)
         return 0;
-    std::vector<std::uint8_t> command = {0x1A, 0x48, low(hor), low(ver), high(ver)};
+    std::vector<std::uint8_t> command = {0x1A, 0x48, kit::low_byte(hor), kit::low_byte(ver), kit::high_byte(ver)};
     append_text(command, name);
     return place(command);
 }
@@ -118,7 +112,7 @@ int start_print(int mode, int after) {
     if (!is_flag(mode) || !is_flag(after)) return 0;
     DeviceStatus s;
     if (!query_status(s) || !s.printing) return 0;
-    if (!send({0x1A, 0x4A, low(mode), low(after)})) return 0;
+    if (!send({0x1A, 0x4A, kit::low_byte(mode), kit::low_byte(after)})) return 0;
     for (int poll = 0;; ++poll) {
         pause_ms(poll == 0 ? kPrintFirstPollMs : kPrintPollMs);
         if (!query_status(s)) return 0;
@@ -145,7 +139,7 @@ int start_feed_paper(int direction, int length) {
     if (!is_flag(direction) || length < 0 || length > 255) return 0;
     DeviceStatus s;
     if (!query_status(s) || !idle_or_waiting(s)) return 0;
-    if (!send({0x1A, 0x4B, low(direction), low(length)})) return 0;
+    if (!send({0x1A, 0x4B, kit::low_byte(direction), kit::low_byte(length)})) return 0;
     for (int poll = 0; poll < kFeedPolls; ++poll) {
         pause_ms(direction == 0 ? kFeedForwardPollMs : kFeedBackPollMs);
         if (!query_status(s) || s.statusError == 1) return 0;
@@ -171,7 +165,7 @@ int set_printer_head_mode(int mode, int save) {
         return 0;
     }
     settle();
-    const int written = send({0x1A, 0x86, low(mode), low(save)});
+    const int written = send({0x1A, 0x86, kit::low_byte(mode), kit::low_byte(save)});
     if (written) settle();
     bracket_close();
     return written;
@@ -182,7 +176,7 @@ int set_detect_paper_time(int time) {
     DeviceStatus s;
     if (!query_status(s) || s.scannerIdle != 1) return 0;
     bracket_open();
-    const int written = send({0x1A, 0x88, low(time), 0x00});
+    const int written = send({0x1A, 0x88, kit::low_byte(time), 0x00});
     if (written) settle();
     bracket_close();
     return written;

@@ -4,18 +4,21 @@
 #include <cstring>
 #include <vector>
 
+#include "device/Kestrom.h"
 #include "device/bmp_writer.h"
 #include "device/operations.h"
 #include "device/port.h"
+#include "kit/bmp_header.h"
+#include "kit/bytes.h"
 #include "platform/files.h"
 
 namespace kestrom {
 namespace {
 
-inline constexpr int kMaxName = 8;
-inline constexpr int kMaxWidth = 256;
-inline constexpr int kMaxHeight = 2376;
-inline constexpr int kMaxIndex = 127;
+inline constexpr int kMaxName = KESTROM_MAX_NAME_CHARS;
+inline constexpr int kMaxWidth = KESTROM_MAX_BITMAP_WIDTH;
+inline constexpr int kMaxHeight = KESTROM_MAX_BITMAP_HEIGHT;
+inline constexpr int kMaxIndex = KESTROM_MAX_BITMAP_INDEX;
 inline constexpr int kReplyPollMs = 50;
 inline constexpr int kProbeTries = 20;
 inline constexpr int kFlashSettleMs = 2000;
@@ -25,15 +28,7 @@ inline constexpr int kAfterCloseExMs = 200;
 inline constexpr int kEraseFlashMs = 4000;
 inline constexpr int kEraseRamMs = 200;
 
-bool is_flag(int v) { return v == 0 || v == 1; }
 std::uint8_t area_letter(int area) { return area == 0 ? 'A' : 'B'; }
-
-std::int32_t le32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                     static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 |
-                                     static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // The status query of a storage command, clearing a jam or command error
 // once when the device is neither idle nor waiting.
@@ -74,10 +69,14 @@ int send_download(int area, int side, const char* name, const std::vector<std::u
 // Checks the stored-bitmap form of a BMP file: pixel data at 62, width
 // 1..256, height 1..2376, and room for it in the device.
 bool acceptable_bmp(const std::vector<std::uint8_t>& file, int freeBytes) {
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return false;
-    if (le32(&file[10]) != static_cast<std::int32_t>(kBwPixelOffset)) return false;
-    const std::int32_t width = le32(&file[18]);
-    const std::int32_t height = le32(&file[22]);
+    kit::bmp::Header header;
+    if (file.size() < kit::bmp::kFileHeaderBytes + kit::bmp::kInfoHeaderBytes ||
+        !kit::bmp::decode_file_header(file.data(), header))
+        return false;
+    if (header.pixelOffset != kBwPixelOffset) return false;
+    kit::bmp::decode_info_header(file.data() + kit::bmp::kFileHeaderBytes, header);
+    const std::int32_t width = header.width;
+    const std::int32_t height = header.height;
     if (height < 1 || height > kMaxHeight || width < 1 || width > kMaxWidth) return false;
     return static_cast<std::int64_t>(file.size()) <= static_cast<std::int64_t>(static_cast<std::uint32_t>(freeBytes));
 }
@@ -107,7 +106,7 @@ int get_bmp_number(int area, int* count, int* freeBytes) {
     std::uint8_t r[6] = {};
     if (!request({0x1B, 0x4B}, r, 6) || r[0] != letter) return 0;
     *count = r[1];
-    *freeBytes = le32(&r[2]);
+    *freeBytes = static_cast<std::int32_t>(kit::get_le32(&r[2]));
     return 1;
 }
 

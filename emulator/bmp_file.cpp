@@ -5,25 +5,7 @@
 namespace emu {
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
-
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t u16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
+namespace codec = kit::bmp;
 
 std::uint8_t luminance(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     return static_cast<std::uint8_t>((red * 299u + green * 587u + blue * 114u + 500u) / 1000u);
@@ -33,49 +15,30 @@ std::uint8_t luminance(std::uint8_t blue, std::uint8_t green, std::uint8_t red) 
 void put_headers(std::vector<std::uint8_t>& out, int width, int height, int bits,
                  std::uint32_t palette, std::uint32_t imageSize, int pixelsPerMetre) {
     const std::uint32_t offset =
-        static_cast<std::uint32_t>(kFileHeaderSize + kInfoHeaderSize) + palette * 4;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, offset + imageSize);
-    put32(out, 0);
-    put32(out, offset);
-    put32(out, kInfoHeaderSize);
-    put32(out, static_cast<std::uint32_t>(width));
-    put32(out, static_cast<std::uint32_t>(height));
-    put16(out, 1);
-    put16(out, static_cast<std::uint32_t>(bits));
-    put32(out, 0);
-    put32(out, imageSize);
-    put32(out, static_cast<std::uint32_t>(pixelsPerMetre));
-    put32(out, static_cast<std::uint32_t>(pixelsPerMetre));
-    put32(out, palette);
-    put32(out, 0);
+        static_cast<std::uint32_t>(codec::kFileHeaderBytes + codec::kInfoHeaderBytes) +
+        palette * codec::kPaletteEntryBytes;
+    codec::encode_headers(out, {.fileSize = offset + imageSize,
+                                .pixelOffset = offset,
+                                .width = width,
+                                .height = height,
+                                .bitCount = bits,
+                                .imageSize = imageSize,
+                                .xPixelsPerMetre = pixelsPerMetre,
+                                .yPixelsPerMetre = pixelsPerMetre,
+                                .coloursUsed = palette});
 }
 
 }  // namespace
 
 bool read_bmp_header(const std::uint8_t* data, std::size_t size, BmpHeader& header) {
-    if (data == nullptr || size < kFileHeaderSize + kInfoHeaderSize) return false;
-    if (data[0] != 'B' || data[1] != 'M') return false;
-    header.fileSize = u32(data + 2);
-    header.pixelOffset = u32(data + 10);
-    header.infoSize = u32(data + 14);
-    if (header.infoSize < kInfoHeaderSize) return false;
-    header.width = static_cast<std::int32_t>(u32(data + 18));
-    header.height = static_cast<std::int32_t>(u32(data + 22));
-    if (u16(data + 26) != 1) return false;
-    header.bitsPerPixel = u16(data + 28);
-    header.compression = u32(data + 30);
-    header.coloursUsed = u32(data + 46);
-    return true;
+    return codec::decode_headers(data, size, header) == codec::Verdict::kOk && header.planes == 1;
 }
 
 bool decode_bmp(const std::uint8_t* data, std::size_t size, GreyImage& out) {
     BmpHeader h;
     if (!read_bmp_header(data, size, h)) return false;
-    const int bits = h.bitsPerPixel;
+    const int bits = h.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
-    if (!(h.compression == 0 || (bits == 32 && h.compression == 3))) return false;
     if (h.width <= 0 || h.width > kMaxBmpSide) return false;
     if (h.height == 0 || h.height < -kMaxBmpSide || h.height > kMaxBmpSide) return false;
     const bool topDown = h.height < 0;
@@ -87,7 +50,7 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, GreyImage& out) {
     if (bits <= 8) {
         std::uint32_t entries = h.coloursUsed == 0 ? (1u << bits) : h.coloursUsed;
         if (entries > (1u << bits)) entries = 1u << bits;
-        const std::size_t start = kFileHeaderSize + h.infoSize;
+        const std::size_t start = h.palette_offset();
         if (start + entries * 4 > size || start + entries * 4 < start) return false;
         palette.resize(1u << bits, 0);
         for (std::uint32_t i = 0; i < entries; ++i) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kit/bmp_header.h"
+
 namespace emu {
 
 // An 8-bit grey picture, row 0 on top, width bytes per row, 255 = white.
@@ -25,20 +27,11 @@ struct GreyImage {
 // Largest picture accepted in either direction, in pixels.
 constexpr int kMaxBmpSide = 30000;
 
-// The fields of a BMP file's two headers that the device looks at.
-struct BmpHeader {
-    std::uint32_t fileSize = 0;
-    std::uint32_t pixelOffset = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;  // negative: rows top-down
-    int bitsPerPixel = 0;
-    std::uint32_t compression = 0;
-    std::uint32_t coloursUsed = 0;
-    std::uint32_t infoSize = 0;
-};
+// The fields of a BMP file's two headers.
+using BmpHeader = kit::bmp::Header;
 
-// Reads the headers; false when the data is not a BMP file with at least a
-// 40-byte information header.
+// Reads the headers; false when the data is not an uncompressed BMP file with
+// at least a 40-byte information header and one plane.
 bool read_bmp_header(const std::uint8_t* data, std::size_t size, BmpHeader& header);
 
 // Decodes a whole BMP file into grey levels (luminance of the palette or the

@@ -1,6 +1,6 @@
 #pragma once
 // The emulated TQ-RMX7KP: everything the device keeps and does, driven by the
-// command bytes it receives and by its own clock. The link layer (link.cpp)
+// command bytes it receives and by its own clock. The Emulator (emulator.h)
 // owns one Device and calls it under its lock; command handlers live in
 // commands/, one file per subject, and work on this state directly.
 

@@ -7,21 +7,22 @@
 
 namespace skewtrim {
 
-// Result codes shared by every record-based operation of the library.
+// Result codes shared by every record-based operation of the library (the
+// SKEWTRIM_ names of the public header).
 enum Code : int {
-    kOk = 0,
-    kInvalidArgument = 1,
-    kCannotOpen = 2,
-    kNotBmp = 3,
-    kUnsupportedDepth = 4,  // also Bitmap_Copy without a destination
-    kOutOfMemory = 5,
-    kCannotCreate = 6,
-    kWriteError = 7,
-    kReadError = 8,
-    kNoPaper = 9,
-    kDegenerateFit = 10,
-    kSideWithoutRuns = 11,
-    kInvalidRecord = 12,
+    kOk = SKEWTRIM_OK,
+    kInvalidArgument = SKEWTRIM_INVALID_ARGUMENT,
+    kCannotOpen = SKEWTRIM_CANNOT_OPEN,
+    kNotBmp = SKEWTRIM_NOT_BMP,
+    kUnsupportedDepth = SKEWTRIM_UNSUPPORTED,  // also compressed files and Bitmap_Copy without a destination
+    kOutOfMemory = SKEWTRIM_OUT_OF_MEMORY,
+    kCannotCreate = SKEWTRIM_CANNOT_CREATE,
+    kWriteError = SKEWTRIM_WRITE_ERROR,
+    kReadError = SKEWTRIM_READ_ERROR,
+    kNoPaper = SKEWTRIM_NO_PAPER,
+    kDegenerateFit = SKEWTRIM_DEGENERATE_FIT,
+    kSideWithoutRuns = SKEWTRIM_SIDE_WITHOUT_RUNS,
+    kInvalidRecord = SKEWTRIM_INVALID_RECORD,
 };
 
 inline bool valid_depth(int bitCount) { return bitCount == 1 || bitCount == 8 || bitCount == 24; }
@@ -40,22 +41,22 @@ inline std::int64_t padded_row_bytes(std::int64_t width, int bitCount) {
 inline bool derives_padded(const Bitmap& src) { return src.stride % 4 == 0; }
 
 // Makes a new record (pixel block zeroed, 16 spare bytes after it) and writes it
-// into `out` only when complete. 1 for a missing record, a size that is not
-// positive or an unsupported depth; 5 when memory runs out or when the byte
-// count does not fit the record's 32-bit imageSize.
+// into `out` only when complete. kInvalidArgument for a missing record, a size
+// that is not positive or an unsupported depth; kOutOfMemory when memory runs
+// out or when the byte count does not fit the record's 32-bit imageSize.
 int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded);
 
-// Sets all fields to zero without releasing anything; 1 for a missing record.
+// Sets all fields to zero without releasing anything; kInvalidArgument for a missing record.
 int bitmap_init(Bitmap* bmp);
 
-// Releases the buffers a record owns and empties it; 1 for a missing record.
+// Releases the buffers a record owns and empties it; kInvalidArgument for a missing record.
 int bitmap_done(Bitmap* bmp);
 
-// 1 for a missing record, 12 for an invalid one, else 0.
+// kInvalidArgument for a missing record, kInvalidRecord for an invalid one, else kOk.
 int bitmap_check(const Bitmap* bmp);
 
 // A new record with the source's size, depth and row length, holding its pixels.
-// 4 when the destination is missing, else the check code of the source, else
+// kUnsupportedDepth when the destination is missing, else the check code of the source, else
 // the bitmap_new code.
 int bitmap_copy(const Bitmap* src, Bitmap* dst);
 

@@ -1,6 +1,7 @@
 #include "imaging/bmp_file.h"
 
 #include "imaging/bitmap.h"
+#include "kit/bmp_header.h"
 #include "platform/files.h"
 
 #include <cstdint>
@@ -13,9 +14,10 @@ namespace skewtrim {
 
 namespace {
 
-constexpr int kFileHeaderBytes = 14;
-constexpr int kInfoHeaderBytes = 40;
+namespace codec = kit::bmp;
+
 constexpr int kSkippedBytes = 4;  // first palette entry or first pixel bytes, read and ignored
+constexpr int kMonoPaletteBytes = 2 * codec::kPaletteEntryBytes;
 
 struct FileCloser {
     std::FILE* file;
@@ -26,32 +28,57 @@ struct FileCloser {
     }
 };
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-}
-
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
 std::uint32_t pixel_data_offset(int bitCount) {
     switch (bitCount) {
         case 24: return 54;
         case 8: return 1078;
         default: return 62;
     }
+}
+
+// Whether a 1-bit file stores white as index 0, read from the palette right
+// after the information header. A file without room for a palette before its
+// pixels is taken as stored (index 1 white). False also when the palette
+// cannot be read; the pixel read that follows reports a short file.
+bool mono_palette_white_first(std::FILE* file, const codec::Header& header) {
+    const std::size_t at = header.palette_offset();
+    if (header.pixelOffset < at + codec::kPaletteEntryBytes) return false;
+    const bool both = header.pixelOffset >= at + kMonoPaletteBytes;
+    std::uint8_t palette[kMonoPaletteBytes] = {};
+    const std::size_t want = both ? kMonoPaletteBytes : codec::kPaletteEntryBytes;
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
+        std::fread(palette, 1, want, file) != want) {
+        return false;
+    }
+    return codec::white_first(palette, both ? palette + codec::kPaletteEntryBytes : nullptr);
+}
+
+// Reads the file header, the first 40 bytes of the information header and the
+// 4 bytes after them (read and ignored, so a file of headers alone is short),
+// from the start of `file`. kReadError when the file ends inside them, kNotBmp
+// without the "BM" signature, kUnsupportedDepth for a depth other than 1/8/24,
+// compressed pixels or an information header under 40 bytes.
+int read_headers(std::FILE* file, codec::Header& header) {
+    std::uint8_t fileHeader[codec::kFileHeaderBytes];
+    if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) {
+        return kReadError;
+    }
+    if (!codec::decode_file_header(fileHeader, header)) {
+        return kNotBmp;
+    }
+    std::uint8_t info[codec::kInfoHeaderBytes];
+    if (std::fread(info, 1, sizeof info, file) != sizeof info) {
+        return kReadError;
+    }
+    codec::decode_info_header(info, header);
+    if (!valid_depth(header.bitCount) || header.compressed() || header.infoSize < codec::kInfoHeaderBytes) {
+        return kUnsupportedDepth;
+    }
+    std::uint8_t skipped[kSkippedBytes];
+    if (std::fread(skipped, 1, sizeof skipped, file) != sizeof skipped) {
+        return kReadError;
+    }
+    return kOk;
 }
 
 }  // namespace
@@ -67,28 +94,13 @@ int read_bitmap_file(Bitmap* out, const char* path) {
     if (file.file == nullptr) {
         return kCannotOpen;
     }
-    std::uint8_t fileHeader[kFileHeaderBytes];
-    if (std::fread(fileHeader, 1, sizeof fileHeader, file.file) != sizeof fileHeader) {
-        return kReadError;
+    codec::Header header;
+    if (int code = read_headers(file.file, header); code != kOk) {
+        return code;
     }
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') {
-        return kNotBmp;
-    }
-    std::uint8_t info[kInfoHeaderBytes];
-    if (std::fread(info, 1, sizeof info, file.file) != sizeof info) {
-        return kReadError;
-    }
-    const int bitCount = le16(info + 14);
-    if (!valid_depth(bitCount)) {
-        return kUnsupportedDepth;
-    }
-    std::uint8_t skipped[kSkippedBytes];
-    if (std::fread(skipped, 1, sizeof skipped, file.file) != sizeof skipped) {
-        return kReadError;
-    }
-
-    const auto width = static_cast<std::int32_t>(le32(info + 4));
-    const auto fileHeight = static_cast<std::int32_t>(le32(info + 8));
+    const int bitCount = header.bitCount;
+    const std::int32_t width = header.width;
+    const std::int32_t fileHeight = header.height;
     if (width <= 0 || fileHeight == 0) {
         return kInvalidArgument;
     }
@@ -107,11 +119,12 @@ int read_bitmap_file(Bitmap* out, const char* path) {
     if (length < 0) {
         return kReadError;
     }
-    const std::int64_t offset = le32(fileHeader + 10);
+    const std::int64_t offset = header.pixelOffset;
     if (length < offset + imageSize) {
         return kNotBmp;
     }
 
+    const bool invert = bitCount == 1 && mono_palette_white_first(file.file, header);
     BitmapGuard bmp;
     if (int code = bitmap_new(bmp.get(), width, static_cast<int>(height), bitCount, true); code != kOk) {
         return code;
@@ -122,6 +135,9 @@ int read_bitmap_file(Bitmap* out, const char* path) {
     if (std::fread(bmp->bits, 1, static_cast<std::size_t>(bmp->imageSize), file.file) !=
         static_cast<std::size_t>(bmp->imageSize)) {
         return kReadError;
+    }
+    if (invert) {
+        codec::invert_rows(bmp->bits, bmp->stride, bmp->width, bmp->height);
     }
     *out = bmp.release();
     return kOk;
@@ -143,23 +159,15 @@ int save_bitmap_file(const Bitmap* bmp, const char* path) {
 
     std::vector<std::uint8_t> head;
     head.reserve(offset);
-    head.push_back('B');
-    head.push_back('M');
-    put32(head, static_cast<std::uint32_t>(offset + dataBytes));
-    put16(head, 0);
-    put16(head, 0);
-    put32(head, offset);
-    put32(head, kInfoHeaderBytes);
-    put32(head, static_cast<std::uint32_t>(bmp->width));
-    put32(head, static_cast<std::uint32_t>(bmp->height));
-    put16(head, 1);
-    put16(head, static_cast<std::uint16_t>(bmp->bitCount));
-    put32(head, 0);
-    put32(head, static_cast<std::uint32_t>(dataBytes));
-    put32(head, 0);
-    put32(head, 0);
-    put32(head, bmp->bitCount == 8 ? 256 : bmp->bitCount == 1 ? 2 : 0);
-    put32(head, 0);
+    codec::encode_headers(head, {.fileSize = static_cast<std::uint32_t>(offset + dataBytes),
+                               .pixelOffset = offset,
+                               .width = bmp->width,
+                               .height = bmp->height,
+                               .bitCount = bmp->bitCount,
+                               .imageSize = static_cast<std::uint32_t>(dataBytes),
+                               .coloursUsed = bmp->bitCount == 8   ? 256u
+                                              : bmp->bitCount == 1 ? 2u
+                                                                   : 0u});
     if (bmp->bitCount == 8) {
         for (int j = 0; j < 256; ++j) {
             const auto v = static_cast<std::uint8_t>(j);

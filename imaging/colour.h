@@ -28,7 +28,7 @@ inline int grey_of_bgr(const std::uint8_t* px) {
 }
 
 // Depth conversions; when the source already has the target depth the result
-// is a copy. Codes: 1 missing record, the check code of the source, the
+// is a copy. Codes: kInvalidArgument for a missing record, the check code of the source, the
 // bitmap_new or bitmap_copy code.
 int to_black_white(const Bitmap* src, Bitmap* dst, int threshold);
 int to_grey(const Bitmap* src, Bitmap* dst);

@@ -7,87 +7,70 @@
 #include "imaging/colour.h"
 #include "imaging/rotate.h"
 #include "imaging/straighten.h"
+#include "kit/export.h"
 
-#include <new>
-
-#define SKEWTRIM_EXPORT extern "C" __attribute__((visibility("default")))
-
-namespace {
-
-// Runs `body`, answering `onFailure` for any exception (out of memory included).
-template <typename Body>
-int guarded(int onFailure, Body body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return onFailure;
-    }
-}
-
-}  // namespace
-
-SKEWTRIM_EXPORT int Bitmap_New(Bitmap* out, int width, int height, int bitCount, int padded) {
-    return guarded(skewtrim::kOutOfMemory,
+KIT_EXPORT int Bitmap_New(Bitmap* out, int width, int height, int bitCount, int padded) {
+    return kit::fenced(skewtrim::kOutOfMemory,
                    [&] { return skewtrim::bitmap_new(out, width, height, bitCount, padded != 0); });
 }
 
-SKEWTRIM_EXPORT int Bitmap_Init(Bitmap* bmp) {
-    return guarded(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_init(bmp); });
+KIT_EXPORT int Bitmap_Init(Bitmap* bmp) {
+    return kit::fenced(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_init(bmp); });
 }
 
-SKEWTRIM_EXPORT int Bitmap_Done(Bitmap* bmp) {
-    return guarded(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_done(bmp); });
+KIT_EXPORT int Bitmap_Done(Bitmap* bmp) {
+    return kit::fenced(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_done(bmp); });
 }
 
-SKEWTRIM_EXPORT int Bitmap_Copy(const Bitmap* src, Bitmap* dst) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::bitmap_copy(src, dst); });
+KIT_EXPORT int Bitmap_Copy(const Bitmap* src, Bitmap* dst) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::bitmap_copy(src, dst); });
 }
 
-SKEWTRIM_EXPORT int Bitmap_Check(const Bitmap* bmp) {
-    return guarded(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_check(bmp); });
+KIT_EXPORT int Bitmap_Check(const Bitmap* bmp) {
+    return kit::fenced(skewtrim::kInvalidArgument, [&] { return skewtrim::bitmap_check(bmp); });
 }
 
-SKEWTRIM_EXPORT int ReadBitmapFromFile(Bitmap* out, const char* path) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::read_bitmap_file(out, path); });
+KIT_EXPORT int ReadBitmapFromFile(Bitmap* out, const char* path) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::read_bitmap_file(out, path); });
 }
 
-SKEWTRIM_EXPORT int SaveBitmapToFile(const Bitmap* bmp, const char* path) {
-    return guarded(skewtrim::kWriteError, [&] { return skewtrim::save_bitmap_file(bmp, path); });
+KIT_EXPORT int SaveBitmapToFile(const Bitmap* bmp, const char* path) {
+    return kit::fenced(skewtrim::kWriteError, [&] { return skewtrim::save_bitmap_file(bmp, path); });
 }
 
-SKEWTRIM_EXPORT int SaveBmpToFile(const Bitmap* bmp, const char* path) {
-    return guarded(0, [&] { return skewtrim::save_bitmap_file(bmp, path) == skewtrim::kOk ? 1 : 0; });
+KIT_EXPORT int SaveBmpToFile(const Bitmap* bmp, const char* path) {
+    return kit::fenced(0, [&] { return skewtrim::save_bitmap_file(bmp, path) == skewtrim::kOk ? 1 : 0; });
 }
 
-SKEWTRIM_EXPORT int GetBWBitmap(const Bitmap* src, Bitmap* dst, int threshold) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::to_black_white(src, dst, threshold); });
+KIT_EXPORT int GetBWBitmap(const Bitmap* src, Bitmap* dst, int threshold) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::to_black_white(src, dst, threshold); });
 }
 
-SKEWTRIM_EXPORT int GetGrayBitmap(const Bitmap* src, Bitmap* dst) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::to_grey(src, dst); });
+KIT_EXPORT int GetGrayBitmap(const Bitmap* src, Bitmap* dst) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::to_grey(src, dst); });
 }
 
-SKEWTRIM_EXPORT int GetColorBitmap(const Bitmap* src, Bitmap* dst) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::to_colour(src, dst); });
+KIT_EXPORT int GetColorBitmap(const Bitmap* src, Bitmap* dst) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::to_colour(src, dst); });
 }
 
-SKEWTRIM_EXPORT int imageRotate(const Bitmap* src, Bitmap* dst, double angle) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::rotate_bitmap(src, dst, angle); });
+KIT_EXPORT int imageRotate(const Bitmap* src, Bitmap* dst, double angle) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::rotate_bitmap(src, dst, angle); });
 }
 
-SKEWTRIM_EXPORT int RotatePicSP(uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
-    return guarded(skewtrim::kOutOfMemory,
+KIT_EXPORT int RotatePicSP(uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
+    return kit::fenced(skewtrim::kOutOfMemory,
                    [&] { return skewtrim::rotate_buffer(pixels, width, height, bitCount, angle); });
 }
 
-SKEWTRIM_EXPORT int Skewtrim(uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level) {
-    return guarded(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, level); });
+KIT_EXPORT int Skewtrim(uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level) {
+    return kit::fenced(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, level); });
 }
 
-SKEWTRIM_EXPORT int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
-    return guarded(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
+KIT_EXPORT int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
+    return kit::fenced(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
 }
 
-SKEWTRIM_EXPORT int ImageSkewtrim(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
-    return guarded(skewtrim::kOutOfMemory, [&] { return skewtrim::straighten(src, mode, level, rule, dst); });
+KIT_EXPORT int ImageSkewtrim(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
+    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::straighten(src, mode, level, rule, dst); });
 }

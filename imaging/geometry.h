@@ -39,7 +39,7 @@ enum LineType : int { kHorizontal = 1, kVertical = 2, kGeneral = 3, kUnfitted = 
 
 // horizontal: y = c; vertical: x = c; general: y = c + s x. Angle in degrees.
 struct Line {
-    int type = kUnfitted;
+    LineType type = kUnfitted;
     double c = 0.0;
     double s = 0.0;
     double angle = 0.0;

@@ -10,12 +10,13 @@ namespace skewtrim {
 
 // Fit through the mean centroids of the first n/2 runs and of the rest. Lines
 // within 0.5 degree of horizontal or vertical snap to it; the angle is unsigned.
-// 1 for fewer than 2 runs, 10 when both means coincide.
+// kInvalidArgument for fewer than 2 runs, kDegenerateFit when both means coincide.
 int fit_runs(const std::vector<Run>& runs, Line& line);
 
 // Fit through the mean of the first t/2 points of the runs and of the next t/2
 // (an odd last point unused); signed angle, no snapping, through the centre.
-// Marks the line unfitted first. 1 for no runs or fewer than 2 points, 10 when
+// Marks the line unfitted first. kInvalidArgument for no runs or fewer than 2
+// points, kDegenerateFit when
 // both means coincide (the line stays unfitted).
 int fit_points(const std::vector<Point>& points, const std::vector<Run>& runs, Line& line);
 
@@ -32,7 +33,8 @@ inline int int_distance(const Line& line, const Point& p) {
 // Robust fit of side `number` (1 to 4): drops runs that stray from the side's
 // line in passes, then keeps every run of the side within 8 pixels of the last
 // line. The side keeps only those runs (its line is fitted again later).
-// Codes: 1 (too few runs, coinciding neighbours), 10, 11 (no run near the line).
+// Codes: kInvalidArgument (too few runs, coinciding neighbours), kDegenerateFit,
+// kSideWithoutRuns (no run near the line).
 int robust_side_fit(Side& side, int number, int tilt);
 
 }  // namespace skewtrim

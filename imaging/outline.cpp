@@ -89,7 +89,8 @@ bool rounded(double v, int& out) {
     return true;
 }
 
-// Intersection of two lines, coordinates rounded. 1 for parallel lines, 9 when
+// Intersection of two lines, coordinates rounded. kInvalidArgument for parallel
+// lines, kNoPaper when
 // the point lies absurdly far away.
 int intersect(const Line& a, const Line& b, Point& p) {
     if (a.type == b.type && (a.type != kGeneral || a.s == b.s)) {

@@ -33,8 +33,9 @@ struct StraightenPlan {
 
 // Measures the paper in `src` with the background `level` (0: measured from the
 // outer columns) and paper `rule` (1: brighter than the level; 255: outside the
-// band level +- 9). Codes: 1, 9, 10, 11 as the measurement fails (see
-// line_fit.h), 0 with the plan filled.
+// band level +- 9). Codes: kInvalidArgument, kNoPaper, kDegenerateFit,
+// kSideWithoutRuns as the measurement fails (see line_fit.h), kOk with the
+// plan filled.
 int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan);
 
 }  // namespace skewtrim

@@ -16,7 +16,7 @@ namespace skewtrim {
 
 namespace {
 constexpr int kPaperRowPixels = 150;  // a paper row has more bright pixels than this
-constexpr int kBandHalfWidth = 9;     // rule 255: background is level +- (this - 1)
+constexpr int kBandHalfWidth = 9;     // SKEWTRIM_RULE_OUTSIDE: background is level +- (this - 1)
 constexpr int kRunLength = 6;         // points per run at most
 constexpr int kRunMinimum = 4;        // shorter runs are dropped
 constexpr int kRunGap = 6;            // a larger step in x or y starts a new run
@@ -33,7 +33,7 @@ int GreyView::operator()(int x, int y) const {
 
 PaperTest PaperTest::make(int level, int rule) {
     PaperTest t;
-    if (rule == 255) {
+    if (rule == SKEWTRIM_RULE_OUTSIDE) {
         t.band = true;
         t.low = std::max(level - kBandHalfWidth, 0);
         t.high = std::min(level + kBandHalfWidth, 255);

@@ -35,7 +35,7 @@ struct PaperTest {
 int measure_level(const GreyView& grey);
 
 // Bottom and top paper rows: the first rows from each end with more than 150
-// pixels above `low`. 0, or 9 when there is none.
+// pixels above `low`. kOk, or kNoPaper when there is none.
 int find_paper_rows(const GreyView& grey, int low, int& bottom, int& top);
 
 // Collects an edge's points into runs of up to six as they arrive; a run with

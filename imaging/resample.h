@@ -12,7 +12,7 @@
 namespace skewtrim {
 
 // Resampling methods chosen by the caller's mode (1-bit sources always nearest).
-enum Mode : int { kBicubic = 1, kBilinear = 2, kNearest = 3 };
+enum Mode : int { kBicubic = SKEWTRIM_MODE_BICUBIC, kBilinear = SKEWTRIM_MODE_BILINEAR, kNearest = SKEWTRIM_MODE_NEAREST };
 
 // Colour of everything outside the paper: blue, green, red bytes.
 using FillColour = std::array<std::uint8_t, 3>;
@@ -36,9 +36,9 @@ struct OffsetTables {
     OffsetTables(double theta, int width, int height);
 };
 
-// Fills `dst` with the straightened paper. Codes: 1 invalid request (missing
+// Fills `dst` with the straightened paper. Codes: kInvalidArgument for an invalid request (missing
 // record or fill, size not positive, centre or mask outside the source), the
-// check code of the source, 5 out of memory; `dst` is written only on success.
+// check code of the source, kOutOfMemory; `dst` is written only on success.
 int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std::uint8_t* fill, Bitmap* dst);
 
 // The pixel loops resample() runs: the vector ones when the processor has

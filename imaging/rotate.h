@@ -10,7 +10,8 @@ namespace skewtrim {
 // Turns a record by 0, 90, 180 or 270 degrees into a new unpadded record
 // (angle 0: a copy with the source's row length). Pixel (x, y) of a W x H
 // source goes to (y, W-1-x) for 90, (W-1-x, H-1-y) for 180, (H-1-y, x) for 270.
-// Codes: 1 missing record or other angle, check code of the source, bitmap_new code.
+// Codes: kInvalidArgument for a missing record or another angle, the check code
+// of the source, the bitmap_new code.
 int rotate_bitmap(const Bitmap* src, Bitmap* dst, double angle);
 
 // The same on a caller's buffer of unpadded rows, rotated in place; the new

@@ -11,7 +11,7 @@ namespace skewtrim {
 
 int straighten(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
     if (src == nullptr || dst == nullptr || level < 0 || level > 255 || mode < kBicubic || mode > kNearest ||
-        (rule != 1 && rule != 255)) {
+        (rule != SKEWTRIM_RULE_BRIGHTER && rule != SKEWTRIM_RULE_OUTSIDE)) {
         return kInvalidArgument;
     }
     if (int code = bitmap_check(src); code != kOk) {

@@ -7,13 +7,15 @@
 
 namespace skewtrim {
 
-// Straightens `src` into a new unpadded record in `dst`. mode 1 bicubic, 2
-// bilinear, 3 nearest; level 0..255 (0: measured); rule 1 or 255. Codes: 1
-// invalid argument, the check code of the source, or the code of the failing
-// step (1, 5, 9, 10, 11). `dst` is written only on success.
+// Straightens `src` into a new unpadded record in `dst`. mode a Mode
+// (kBicubic, kBilinear, kNearest); level 0..255 (0: measured); rule
+// SKEWTRIM_RULE_BRIGHTER or SKEWTRIM_RULE_OUTSIDE. Codes: kInvalidArgument,
+// the check code of the source, or the code of the failing step
+// (kInvalidArgument, kOutOfMemory, kNoPaper, kDegenerateFit,
+// kSideWithoutRuns). `dst` is written only on success.
 int straighten(const Bitmap* src, int mode, int level, int rule, Bitmap* dst);
 
-// The same over a caller's buffer of unpadded rows, with rule 1 and the low
+// The same over a caller's buffer of unpadded rows, with SKEWTRIM_RULE_BRIGHTER and the low
 // byte of `level`. On success the straightened rows replace the buffer's
 // content and the new size is stored; 1 on success, 0 otherwise (buffer and
 // sizes unchanged). A result larger than the input is refused: the caller's

@@ -5,17 +5,10 @@
 
 #include <stdint.h>
 
+#include "kit/Bitmap.h"
+
 #ifdef __cplusplus
 extern "C" {
-#endif
-
-#ifndef TICKETKIT_BITMAP_RECORD
-#define TICKETKIT_BITMAP_RECORD
-typedef struct Bitmap {            /* imaging, marks, linear barcodes */
-    int32_t width, height, bitCount, imageSize, stride;
-    uint8_t **rows;
-    uint8_t *bits;
-} Bitmap;
 #endif
 
 typedef struct SymbologySetting {

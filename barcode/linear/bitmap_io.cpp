@@ -5,30 +5,15 @@
 #include <limits>
 #include <vector>
 
+#include "kit/bmp_header.h"
 #include "platform/files.h"
 
 namespace stripescan {
 namespace {
 
-constexpr int kFileHeaderSize = 14;
-constexpr int kInfoHeaderSize = 40;
-constexpr int kPaletteEntrySize = 4;
-constexpr std::int32_t kPixelsPerMetre = 2834;  // 72 dots per inch
+namespace codec = kit::bmp;
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
+constexpr std::int32_t kPixelsPerMetre = 2834;  // 72 dots per inch
 
 }  // namespace
 
@@ -38,30 +23,35 @@ void free_bitmap(Bitmap& bitmap) {
     bitmap = Bitmap{};
 }
 
-// Failure values: 0 for a missing or short file, a signature other than "BM", a bit count other
-// than 1, a width or height that is not positive, a pixel block larger than 32 bits can count,
-// or a file too short for its pixel data.
+// Failure values: 0 for a missing or short file, a signature other than "BM", an information
+// header under 40 bytes, compressed pixels, a bit count other than 1, a width or height that is
+// not positive, a pixel block larger than 32 bits can count, or a file too short for its pixel
+// data. The palette is read where the information header ends; when it puts white first the
+// picture is inverted so that 0 stays black.
 int read_bitmap_file(Bitmap& out, const char* path) {
     out = Bitmap{};
     const auto file = platform::read_file(path);
     if (!file) return 0;
     const std::vector<std::uint8_t>& data = *file;
-    if (data.size() < kFileHeaderSize || data[0] != 'B' || data[1] != 'M') return 0;
-    if (data.size() < kFileHeaderSize + kInfoHeaderSize) return 0;
-    const std::uint8_t* info = data.data() + kFileHeaderSize;
-    if (le16(info + 14) != 1) return 0;
-    if (data.size() < kFileHeaderSize + kInfoHeaderSize + kPaletteEntrySize) return 0;
-    const std::uint8_t* palette0 = info + kInfoHeaderSize;
+    codec::Header header;
+    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::kOk) return 0;
+    if (header.bitCount != 1) return 0;
+    const std::size_t palette = header.palette_offset();
+    if (data.size() < palette + codec::kPaletteEntryBytes) return 0;
+    const std::uint8_t* palette0 = data.data() + palette;
+    const std::uint8_t* palette1 = data.size() >= palette + 2 * codec::kPaletteEntryBytes
+                                       ? palette0 + codec::kPaletteEntryBytes
+                                       : nullptr;
 
-    const std::int64_t width = static_cast<std::int32_t>(le32(info + 4));
-    std::int64_t height = static_cast<std::int32_t>(le32(info + 8));
+    const std::int64_t width = header.width;
+    std::int64_t height = header.height;
     if (height < 0) height = -height;
     if (width <= 0 || height <= 0) return 0;
-    const std::int64_t stride = ((width + 31) / 8) & ~std::int64_t{3};
+    const std::int64_t stride = codec::stored_row_bytes(width, 1);
     const std::int64_t image_size = stride * height;
     if (image_size + 16 > std::numeric_limits<std::int32_t>::max()) return 0;
 
-    const std::int64_t offset = le32(data.data() + 10);
+    const std::int64_t offset = header.pixelOffset;
     if (static_cast<std::int64_t>(data.size()) < image_size + offset) return 0;
 
     auto* bits = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(image_size + 16)));
@@ -75,16 +65,7 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     std::memset(bits + image_size, 0, 16);
     for (std::int64_t i = 0; i < height; ++i) rows[i] = bits + i * stride;
 
-    // Palette entry 0 white: bring the picture to 0 = black.
-    if (palette0[0] == 255 && palette0[1] == 255 && palette0[2] == 255) {
-        const std::int64_t whole = width / 8;
-        const int rest = static_cast<int>(width % 8);
-        for (std::int64_t y = 0; y < height; ++y) {
-            std::uint8_t* row = rows[y];
-            for (std::int64_t i = 0; i < whole; ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
-            if (rest != 0) row[whole] = static_cast<std::uint8_t>(~row[whole] & (0xFF << (8 - rest)));
-        }
-    }
+    if (codec::white_first(palette0, palette1)) codec::invert_rows(bits, stride, width, height);
     out.width = static_cast<std::int32_t>(width);
     out.height = static_cast<std::int32_t>(height);
     out.bitCount = 1;
@@ -118,23 +99,14 @@ int save_bitmap_file(const Bitmap& bitmap, const char* path) {
 
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(offset + data_size));
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, static_cast<std::uint32_t>(offset + data_size));
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, offset);
-    put32(out, kInfoHeaderSize);
-    put32(out, static_cast<std::uint32_t>(bitmap.width));
-    put32(out, static_cast<std::uint32_t>(bitmap.height));
-    put16(out, 1);
-    put16(out, static_cast<std::uint16_t>(bitmap.bitCount));
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>(data_size));
-    put32(out, static_cast<std::uint32_t>(resolution));
-    put32(out, static_cast<std::uint32_t>(resolution));
-    put32(out, 0);
-    put32(out, 0);
+    codec::encode_headers(out, {.fileSize = static_cast<std::uint32_t>(offset + data_size),
+                                .pixelOffset = offset,
+                                .width = bitmap.width,
+                                .height = bitmap.height,
+                                .bitCount = bitmap.bitCount,
+                                .imageSize = static_cast<std::uint32_t>(data_size),
+                                .xPixelsPerMetre = resolution,
+                                .yPixelsPerMetre = resolution});
     if (bitmap.bitCount == 8) {
         for (int j = 0; j < 256; ++j) {
             for (int c = 0; c < 3; ++c) out.push_back(static_cast<std::uint8_t>(j));

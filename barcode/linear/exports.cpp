@@ -5,23 +5,18 @@
 #include "barcode/linear/image.h"
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/stripescan.h"
+#include "kit/export.h"
 
-#define STRIPESCAN_EXPORT extern "C" __attribute__((visibility("default")))
 
-STRIPESCAN_EXPORT int Stripescan(Bitmap* bitmap, DecodeRequest* request, BarcodeResultList* list) {
+KIT_EXPORT int Stripescan(Bitmap* bitmap, DecodeRequest* request, BarcodeResultList* list) {
     if (!bitmap || !request || !list || request->settingCount <= 0 || !request->settings) return 0;
     uint8_t** caller_rows = bitmap->rows;
-    int result = 0;
-    try {
-        result = stripescan::decode_bitmap(*bitmap, *request, *list);
-    } catch (...) {
-        result = 0;
-    }
+    const int result = kit::fenced(0, [&] { return stripescan::decode_bitmap(*bitmap, *request, *list); });
     bitmap->rows = caller_rows;
     return result;
 }
 
-STRIPESCAN_EXPORT int FreeBarcodeResultMem(BarcodeResultList* list) {
+KIT_EXPORT int FreeBarcodeResultMem(BarcodeResultList* list) {
     if (!list || !list->results) {
         if (list) *list = BarcodeResultList{};
         return 1;
@@ -30,41 +25,32 @@ STRIPESCAN_EXPORT int FreeBarcodeResultMem(BarcodeResultList* list) {
     return 1;
 }
 
-STRIPESCAN_EXPORT int DrawPolygon(Bitmap* bitmap, const int32_t* points, int count) {
+KIT_EXPORT int DrawPolygon(Bitmap* bitmap, const int32_t* points, int count) {
     if (!bitmap || !points || count <= 0) return 0;
     if (bitmap->bitCount != 1 || !bitmap->bits || bitmap->width <= 0 || bitmap->height <= 0 ||
         static_cast<long long>(bitmap->stride) * 8 < bitmap->width)
         return 0;
-    try {
+    return kit::fenced(0, [&] {
         stripescan::Image image{bitmap->width, bitmap->height, bitmap->stride, bitmap->bits};
         return stripescan::draw_polygon(image, points, count) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
-STRIPESCAN_EXPORT int ReadBimapFromFile(Bitmap* bitmap, const char* path) {
+KIT_EXPORT int ReadBimapFromFile(Bitmap* bitmap, const char* path) {
     if (!bitmap) return 0;
     *bitmap = Bitmap{};
     if (!path) return 0;
-    try {
-        return stripescan::read_bitmap_file(*bitmap, path);
-    } catch (...) {
-        stripescan::free_bitmap(*bitmap);
-        return 0;
-    }
+    const int read = kit::fenced(0, [&] { return stripescan::read_bitmap_file(*bitmap, path); });
+    if (read == 0) stripescan::free_bitmap(*bitmap);
+    return read;
 }
 
-STRIPESCAN_EXPORT int SaveBimapToFile(const Bitmap* bitmap, const char* path) {
+KIT_EXPORT int SaveBimapToFile(const Bitmap* bitmap, const char* path) {
     if (!bitmap || !path) return 0;
-    try {
-        return stripescan::save_bitmap_file(*bitmap, path);
-    } catch (...) {
-        return 0;
-    }
+    return kit::fenced(0, [&] { return stripescan::save_bitmap_file(*bitmap, path); });
 }
 
-STRIPESCAN_EXPORT int FreeBitmap(Bitmap* bitmap) {
+KIT_EXPORT int FreeBitmap(Bitmap* bitmap) {
     if (!bitmap) return 0;
     stripescan::free_bitmap(*bitmap);
     return 1;

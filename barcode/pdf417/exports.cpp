@@ -2,16 +2,16 @@
 #include "Stackread.h"
 
 #include "decoder.h"
+#include "kit/export.h"
 
-#define STACKREAD_EXPORT extern "C" __attribute__((visibility("default")))
 
 static_assert(pdf417::kMaxOutput == STACKREAD_MAX_OUTPUT, "the header states the largest output");
 
 extern "C" {
-__attribute__((visibility("default"))) int nStackread = 0;
+KIT_VISIBLE int nStackread = 0;
 }
 
-STACKREAD_EXPORT int fnStackread(void) { return 42; }
+KIT_EXPORT int fnStackread(void) { return 42; }
 
 CStackread::CStackread() : value(0) {}
 
@@ -20,12 +20,10 @@ CStackread &CStackread::operator=(const CStackread &other) {
     return *this;
 }
 
-STACKREAD_EXPORT int stackread(const uint8_t *rows, int width, int height, uint8_t *out, int *outLength,
+KIT_EXPORT int stackread(const uint8_t *rows, int width, int height, uint8_t *out, int *outLength,
                                int noise) {
     if (width < 1 || height < 1 || !rows || !out || !outLength) return STACKREAD_BAD_SIZE;
-    try {
+    return kit::fenced(STACKREAD_UNUSABLE, [&] {
         return pdf417::decode_image(rows, width, height, out, STACKREAD_MAX_OUTPUT, outLength, noise);
-    } catch (...) {
-        return STACKREAD_UNUSABLE;
-    }
+    });
 }

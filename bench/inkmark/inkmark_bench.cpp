@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "answer_sheet.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/handwritten/Inkmark.h"
 #include "platform/dynamic_library.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/Kestrom.h"
-#include "link_double.h"
+#include "device/tests/link_double.h"
 #include "platform/dynamic_library.h"
 #include "platform/sleep.h"
 

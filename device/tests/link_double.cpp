@@ -1,4 +1,4 @@
-#include "link_double.h"
+#include "device/tests/link_double.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 #include "device/port.h"
 

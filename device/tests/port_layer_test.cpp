@@ -2,7 +2,7 @@
 // around each, the read attempts, the doubled status read, link recovery,
 // status decoding and the liveness probe.
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 #include "device/device_status.h"
 #include "device/link_library.h"

@@ -1,7 +1,7 @@
 // Printing and paper handling: exact command bytes, font and position
 // checks, and the status-driven print, buffer and feed loops.
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {

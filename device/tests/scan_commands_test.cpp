@@ -1,7 +1,7 @@
 // Scan settings and the start of a scan: exact command bytes, argument checks
 // before any transfer, reply parsing and the status-driven decisions.
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {

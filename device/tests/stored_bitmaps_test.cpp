@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "kestrom_fixture.h"
+#include "device/tests/kestrom_fixture.h"
 
 #include "device/port.h"
 

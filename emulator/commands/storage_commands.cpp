@@ -44,7 +44,7 @@ bool store_download(Device& device, std::int64_t now) {
     BmpHeader header;
     GreyImage picture;
     if (!read_bmp_header(d.data.data(), d.data.size(), header) || header.pixelOffset != kMonoPixelOffset ||
-        header.bitsPerPixel != 1 || header.width < 1 || header.width > kMaxBitmapWidth ||
+        header.bitCount != 1 || header.width < 1 || header.width > kMaxBitmapWidth ||
         header.height < 1 || header.height > kMaxBitmapHeight ||
         !decode_bmp(d.data.data(), d.data.size(), picture))
         return false;

@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "emulator_fixture.h"
+#include "emulator/tests/emulator_fixture.h"
 
 namespace emutest {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "emulator_fixture.h"
+#include "emulator/tests/emulator_fixture.h"
 
 namespace emutest {
 namespace {

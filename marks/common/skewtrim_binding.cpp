@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "imaging/Skewtrim.h"
+
 namespace marks {
 
 bool SkewtrimBinding::open(std::string_view name) {
@@ -58,8 +60,8 @@ bool rotate_in_place(Image& image, RotatePicSPFn fn, int angle) {
         return false;
     int w = image.width;
     int h = image.height;
-    // RotatePicSP answers a result code: 0 is success.
-    if (fn(image.bits(), &w, &h, image.bitCount, angle) != 0) return false;
+    // RotatePicSP answers a result code, not yes/no.
+    if (fn(image.bits(), &w, &h, image.bitCount, angle) != SKEWTRIM_OK) return false;
     return image.relayout(w, h);
 }
 

@@ -2,44 +2,39 @@
 // thrown inside crosses this boundary.
 
 #include "marks/handwritten/Inkmark.h"
+#include "kit/export.h"
 #include "marks/handwritten/reader.h"
 
-#define INKMARK_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
 int front_end(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode, char* result,
               inkmark::ResultStyle style) {
-    try {
-        return inkmark::read_raw_sheet(image, selector, flip, width, height, scanMode, result, style);
-    } catch (...) {
-        return 0;
-    }
+    return kit::fenced(
+        0, [&] { return inkmark::read_raw_sheet(image, selector, flip, width, height, scanMode, result, style); });
 }
 
 }  // namespace
 
-INKMARK_EXPORT int OMRead(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+KIT_EXPORT int OMRead(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                           char* result) {
     return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::kPlain);
 }
 
-INKMARK_EXPORT int OMReadEx(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+KIT_EXPORT int OMReadEx(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                             char* result) {
     return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::kExtended);
 }
 
-INKMARK_EXPORT int OMRead_Reliability(const uint8_t* image, int* selector, int flip, int width, int height,
+KIT_EXPORT int OMRead_Reliability(const uint8_t* image, int* selector, int flip, int width, int height,
                                       int scanMode, char* result) {
     return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::kReliability);
 }
 
-INKMARK_EXPORT int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten,
+KIT_EXPORT int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten,
                                     OmrResultSet* set) {
-    try {
+    return kit::fenced(0, [&] {
         return inkmark::decode_sheet(bitmap, selector, flip, scanMode, straighten, set,
                                      inkmark::library_state().style);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

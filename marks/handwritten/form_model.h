@@ -4,12 +4,13 @@
 // working image (8 per millimetre).
 
 #include <cstdint>
+#include "marks/handwritten/Inkmark.h"
 #include <vector>
 
 namespace inkmark {
 
 inline constexpr int kDotsPerMm = 8;
-inline constexpr int kMaxLevels = 16;
+inline constexpr int kMaxLevels = INKMARK_MAX_LEVELS;
 
 // Track kinds: vertical tracks (marks stacked at a fixed x) and horizontal
 // tracks (marks side by side at a fixed y).
@@ -39,7 +40,6 @@ struct OmrTrack {
     int line = 0;
     std::vector<int> positions;  // regular form: listed centre positions along the track
     int role = 0;
-    int span = 0;
     int openEnded = 0;
     int nearest = 0;  // index of the mark nearest the other track (two-track forms)
 };
@@ -64,8 +64,6 @@ struct OmrForm {
     int ratioCount = 1;
     double markedRatio = 0.0;
     double doubtfulRatio = 0.0;
-    double lead1 = 0.0;
-    double lead2 = 0.0;
     int filePosition = 0;  // 0-based place in the file
 };
 

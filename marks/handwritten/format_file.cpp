@@ -240,7 +240,6 @@ void finish_geometry(OmrForm& f) {
         t.gaps.assign(t.marks.size(), 0);
         for (std::size_t i = 1; i < t.marks.size(); ++i)
             t.gaps[i] = directed(t, along(t, t.marks[i])) - directed(t, along(t, t.marks[i - 1]));
-        t.span = t.marks.size() > 1 ? directed(t, along(t, t.marks.back())) - directed(t, along(t, t.marks.front())) : 0;
         if (t.marks.size() == 1 && f.trackCount == 2) {
             const OmrTrack& other = f.tracks[1 - ti];
             t.gaps[0] = std::abs(along(t, t.marks[0]) - other.line);
@@ -297,8 +296,9 @@ std::optional<OmrForm> parse_form(const std::vector<double>& values) {
     ValueReader r(values);
     OmrForm f;
     double count = 0;
-    r.next(f.lead1);
-    r.next(f.lead2);
+    double leading = 0;  // two leading values of every form; reading does not use them
+    r.next(leading);
+    r.next(leading);
     r.next(count);
     if (!(count >= 1.0 && count < 3.0)) return std::nullopt;
     f.trackCount = count_of(count);

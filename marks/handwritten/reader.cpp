@@ -66,7 +66,7 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     if (!valid_bitmap(bitmap)) return 0;
     if (selector == nullptr || *selector < 0) return 0;
     if (flip != 0 && flip != 1) return 0;
-    if (scanMode < 1 || scanMode > 5) return 0;
+    if (scanMode < INKMARK_SCAN_8DPM_DOUBLED || scanMode > INKMARK_SCAN_12DPM_DOUBLED) return 0;
     if (!valid_set(set)) return 0;
     if (*selector > 1) return 0;
     const int wantedRatios = *selector == 0 ? 1 : 2;

@@ -18,8 +18,8 @@ struct InkmarkState {
 InkmarkState& library_state();
 
 // The front ends' result block size and threshold level.
-inline constexpr int kFrontEndCapacity = 10240;
-inline constexpr int kFrontEndLevel = 90;
+inline constexpr int kFrontEndCapacity = INKMARK_RESULT_BYTES;
+inline constexpr int kFrontEndLevel = INKMARK_FRONT_END_LEVEL;
 inline constexpr const char* kFormatFileVariable = "FMTFILEPATH";
 inline constexpr const char* kDefaultFormatFile = "FormatFile.txt";
 

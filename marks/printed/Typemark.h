@@ -7,17 +7,10 @@
 
 #include <stdint.h>
 
+#include "kit/Bitmap.h"
+
 #ifdef __cplusplus
 extern "C" {
-#endif
-
-#ifndef TICKETKIT_BITMAP_RECORD
-#define TICKETKIT_BITMAP_RECORD
-typedef struct Bitmap {
-    int32_t width, height, bitCount, imageSize, stride;
-    uint8_t **rows;
-    uint8_t *bits;
-} Bitmap;
 #endif
 
 /* image: height rows of (width + 7) / 8 bytes, 1 bit per pixel, 1 = light, 0 = dark.

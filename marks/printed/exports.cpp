@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "marks/printed/Typemark.h"
+#include "kit/export.h"
 #include "marks/printed/reader.h"
 
-#define TYPEMARK_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -15,46 +15,44 @@ int deliver(const std::optional<std::string>& text, char* result) {
     return 1;
 }
 
-}  // namespace
-
-TYPEMARK_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height,
-                             int scanMode, char* result) {
-    try {
-        if (image == nullptr || selector == nullptr || result == nullptr || width <= 0 || height <= 0)
-            return 0;
-        typemark::ReadRequest rq;
-        rq.pixels = image;
-        rq.stride = (static_cast<std::size_t>(width) + 7) / 8;
-        rq.width = width;
-        rq.height = height;
-        rq.straighten = 1;
-        rq.flip = flip;
-        rq.scanMode = scanMode;
-        rq.selector = selector;
-        return deliver(typemark::read_printed_marks(rq), result);
-    } catch (...) {
-        return 0;
-    }
+// One reading of `height` rows of `stride` bytes at `pixels`.
+typemark::ReadRequest request(const uint8_t* pixels, std::size_t stride, int width, int height,
+                              int straighten, int flip, int scanMode, int* selector) {
+    typemark::ReadRequest rq;
+    rq.pixels = pixels;
+    rq.stride = stride;
+    rq.width = width;
+    rq.height = height;
+    rq.straighten = straighten;
+    rq.flip = flip;
+    rq.scanMode = scanMode;
+    rq.selector = selector;
+    return rq;
 }
 
-TYPEMARK_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode,
-                                       int* selector, char* result) {
-    try {
+}  // namespace
+
+KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height,
+                        int scanMode, char* result) {
+    return kit::fenced(0, [&] {
+        if (image == nullptr || selector == nullptr || result == nullptr || width <= 0 || height <= 0)
+            return 0;
+        const typemark::ReadRequest rq = request(image, (static_cast<std::size_t>(width) + 7) / 8, width,
+                                                 height, 1, flip, scanMode, selector);
+        return deliver(typemark::read_printed_marks(rq), result);
+    });
+}
+
+KIT_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode,
+                                  int* selector, char* result) {
+    return kit::fenced(0, [&] {
         if (bitmap == nullptr || selector == nullptr || result == nullptr) return 0;
         if (bitmap->bitCount != 1 || bitmap->width <= 0 || bitmap->height <= 0 || bitmap->bits == nullptr)
             return 0;
         if (static_cast<long long>(bitmap->stride) < (static_cast<long long>(bitmap->width) + 7) / 8) return 0;
-        typemark::ReadRequest rq;
-        rq.pixels = bitmap->bits;
-        rq.stride = static_cast<std::size_t>(bitmap->stride);
-        rq.width = bitmap->width;
-        rq.height = bitmap->height;
-        rq.straighten = straighten;
-        rq.flip = flip;
-        rq.scanMode = scanMode;
-        rq.selector = selector;
+        const typemark::ReadRequest rq = request(bitmap->bits, static_cast<std::size_t>(bitmap->stride),
+                                                 bitmap->width, bitmap->height, straighten, flip, scanMode,
+                                                 selector);
         return deliver(typemark::read_printed_marks(rq), result);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

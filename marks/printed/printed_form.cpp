@@ -53,13 +53,11 @@ bool apply_setting(PrintedForm& form, int key, int value) {
         case 4: form.columnCount = value; return true;
         case 6: form.rowCount = value; return true;
         case 8: form.markWidth = value; return true;
-        case 9: form.markWidth2 = value; return true;
         case 10: form.markHeight = value; return true;
-        case 11: form.markHeight2 = value; return true;
         case 12: form.spanX = value; return true;
         case 13: form.spanY = value; return true;
-        case 14: form.extra1 = value; return true;
-        case 15: form.extra2 = value; return true;
+        // Second mark sizes and the two trailing values: accepted, not used by reading.
+        case 9: case 11: case 14: case 15: return true;
         default: return false;
     }
 }
@@ -111,8 +109,8 @@ std::optional<PrintedForm> parse_grid(ValueCursor& cur, int pairCount) {
     const auto rowCount = cur.integer();
     const auto columnCount = cur.integer();
     if (!w || !h || !valid_count(rowCount) || !valid_count(columnCount)) return std::nullopt;
-    form.markWidth = form.markWidth2 = *w;
-    form.markHeight = form.markHeight2 = *h;
+    form.markWidth = *w;
+    form.markHeight = *h;
     form.rowCount = *rowCount;
     form.columnCount = *columnCount;
     if (!read_grid_gaps(cur, form.rowCount, form.markHeight, form.rows)) return std::nullopt;
@@ -129,11 +127,10 @@ std::optional<PrintedForm> parse_grid(ValueCursor& cur, int pairCount) {
         form.spanX = gap_sum(form.columns);
         form.spanY = gap_sum(form.rows);
     }
+    // Two trailing values close every form; reading does not use them.
     const auto e1 = cur.dots();
     const auto e2 = cur.dots();
     if (!e1 || !e2 || !cur.done()) return std::nullopt;
-    form.extra1 = *e1;
-    form.extra2 = *e2;
     return form;
 }
 
@@ -170,8 +167,6 @@ std::optional<PrintedForm> parse_explicit(ValueCursor& cur, int pairCount) {
     if (!sx || !sy || !e1 || !e2 || !cur.done()) return std::nullopt;
     form.spanX = *sx;
     form.spanY = *sy;
-    form.extra1 = *e1;
-    form.extra2 = *e2;
     return form;
 }
 
@@ -212,9 +207,7 @@ PrintedForm adapt_to_orientation(const PrintedForm& form, int orientation) {
     auto exchange = [&]() {
         std::swap(a.rowCount, a.columnCount);
         std::swap(a.markWidth, a.markHeight);
-        std::swap(a.markWidth2, a.markHeight2);
         std::swap(a.spanX, a.spanY);
-        std::swap(a.extra1, a.extra2);
     };
     // The file lists rows from the top of the sheet; stored image rows run from its
     // bottom (row 0) upward. U is the top row, D the bottom row.

@@ -25,11 +25,10 @@ struct PrintedForm {
     std::vector<TableEntry> columns;
     int rowCount = 0;
     std::vector<TableEntry> rows;
-    int markWidth = 0, markWidth2 = 0;   // dots
-    int markHeight = 0, markHeight2 = 0; // dots
+    int markWidth = 0;                   // dots
+    int markHeight = 0;                  // dots
     int spanX = 0;                       // first to last column, dots
     int spanY = 0;                       // first to last row, dots
-    int extra1 = 0, extra2 = 0;          // read, not used by reading
     bool explicitLayout = false;
 
     int columnGap(int i) const { return columns[static_cast<std::size_t>(i)].gap; }

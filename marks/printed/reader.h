@@ -59,7 +59,7 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
 // a third of the line resolution). False when the size is out of range or memory runs out.
 bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out);
 
-// Turns the image by a quarter through RotatePicSP (which answers 0 on success), first
+// Turns the image by a quarter through RotatePicSP (which answers SKEWTRIM_OK on success), first
 // enlarging the pixel block to width x ((height + 7) / 8) + 1024 bytes and the row table
 // to width entries.
 bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP);

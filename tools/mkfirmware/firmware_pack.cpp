@@ -1,4 +1,4 @@
-#include "firmware_pack.h"
+#include "tools/mkfirmware/firmware_pack.h"
 
 #include <algorithm>
 #include <cctype>

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware_pack.h"
+#include "tools/mkfirmware/firmware_pack.h"
 #include "platform/files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet_painter.h"
+#include "marks/handwritten/tests/sheet_painter.h"
 
 namespace inktest {
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "answer_sheet.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/border_cleanup.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/edge_scan.h"

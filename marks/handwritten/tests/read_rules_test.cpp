@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "answer_sheet.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/reader.h"
 #include "platform/dynamic_library.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "answer_sheet.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/preparation.h"
 #include "marks/handwritten/reader.h"

@@ -1,4 +1,4 @@
-#include "sheet_painter.h"
+#include "marks/handwritten/tests/sheet_painter.h"
 
 #include <cmath>
 #include <cstdio>

@@ -8,7 +8,7 @@
 
 #include "marks/printed/Typemark.h"
 #include "platform/dynamic_library.h"
-#include "sheet.h"
+#include "marks/printed/tests/sheet.h"
 
 namespace {
 

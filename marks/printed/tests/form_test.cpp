@@ -57,8 +57,6 @@ TEST(GridForm, PitchesGapListsAndSpans) {
     EXPECT_EQ(gaps(form->columns), (std::vector<int>{48, 48, 48, 0}));
     EXPECT_EQ(form->spanX, 144);
     EXPECT_EQ(form->spanY, 76);
-    EXPECT_EQ(form->extra1, 56);
-    EXPECT_EQ(form->extra2, 64);
 
     // The same with "4, spans" before the final values, at 12 dots per mm.
     form = typemark::parse_printed_form({2, 2, 1, 0, 1, 2, 1.5, 3, 4, 0, 4, 5.5, 1, 6, 4, 20, 10, 7, 8}, 12);
@@ -129,8 +127,8 @@ PrintedForm asymmetric_form() {
     f.rows = {{12, 30}, {12, 40}, {12, 0}};
     f.columnCount = 2;
     f.columns = {{16, 50}, {16, 0}};
-    f.markWidth = f.markWidth2 = 16;
-    f.markHeight = f.markHeight2 = 12;
+    f.markWidth = 16;
+    f.markHeight = 12;
     f.spanX = 50;
     f.spanY = 70;
     return f;

@@ -10,7 +10,7 @@
 
 #include "marks/printed/reader.h"
 #include "platform/dynamic_library.h"
-#include "sheet.h"
+#include "marks/printed/tests/sheet.h"
 
 namespace {
 

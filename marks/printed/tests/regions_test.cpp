@@ -8,7 +8,7 @@
 #include "marks/printed/dark_regions.h"
 #include "marks/printed/reader.h"
 #include "marks/printed/row_groups.h"
-#include "sheet.h"
+#include "marks/printed/tests/sheet.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sheet.h"
+#include "marks/printed/tests/sheet.h"
 
 #include <algorithm>
 #include <cmath>
