@@ -374,7 +374,7 @@ std::string Device::ticket_problem(const std::string& path) {
     }
     BmpHeader header;
     if (!read_bmp_header(b.data(), b.size(), header)) return "damaged BMP header";
-    const int bits = header.bitsPerPixel;
+    const int bits = header.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return std::to_string(bits) + " bits per pixel is not supported (1, 4, 8, 24 or 32)";
     if (header.compression == 1 || header.compression == 2) return "RLE-compressed; only uncompressed BMP files are fed";

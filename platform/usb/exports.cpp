@@ -49,8 +49,8 @@ KIT_EXPORT int ResetPipes(int handle, int pipe) {
     return kit::fenced(0, [&] { return usb().reset_pipe(handle, pipe); });
 }
 
-PIPEWELL_EXPORT int PipewellLastError(char* text, int capacity) {
-    return guarded(0, [&] {
+KIT_EXPORT int PipewellLastError(char* text, int capacity) {
+    return kit::fenced(0, [&] {
         const std::string reason = usb().last_error();
         if (text != nullptr && capacity > 0) {
             const std::size_t copied = reason.size() < static_cast<std::size_t>(capacity) ? reason.size()
