@@ -34,9 +34,7 @@ function(kit_add_library name)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
   if(NOT ARG_NO_INSTALL)
-    target_include_directories(${name} INTERFACE
-      $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/ticketkit>)
-    install(TARGETS ${name} EXPORT ticketkitTargets
+    install(TARGETS ${name}
       LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         COMPONENT runtime
         NAMELINK_COMPONENT dev)
