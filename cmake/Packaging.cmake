@@ -39,14 +39,14 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/platform/usb/60-tq-rmx7kp.rules)
   install(FILES ${PROJECT_SOURCE_DIR}/platform/usb/60-tq-rmx7kp.rules
     DESTINATION ${CMAKE_INSTALL_DATADIR}/ticketkit/udev COMPONENT runtime)
 endif()
-if(TARGET Tellerdesk)
+get_property(KIT_COMPONENTS GLOBAL PROPERTY KIT_INSTALL_COMPONENTS)
+list(REMOVE_DUPLICATES KIT_COMPONENTS)
+if("demo" IN_LIST KIT_COMPONENTS)
   install(FILES ${KIT_PACKAGING_DIR}/tellerdesk.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT demo)
 endif()
 
 # ---- CPack -------------------------------------------------------------------
-get_property(KIT_COMPONENTS GLOBAL PROPERTY KIT_INSTALL_COMPONENTS)
-list(REMOVE_DUPLICATES KIT_COMPONENTS)
 
 set(kit_package_runtime libticketkit)
 set(kit_package_dev libticketkit-dev)
@@ -78,6 +78,7 @@ set(CPACK_PACKAGE_CONTACT "The TicketKit developers <ticketkit@example.com>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_COMPONENTS_ALL ${KIT_COMPONENTS})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -30,6 +30,12 @@ for name in libticketkit libticketkit-dev ticketkit-tools libsane-tqrmx7kp; do
 done
 for deb in "${debs[@]}"; do
   printf '%-48s %8d bytes\n' "$(basename "$deb")" "$(stat -c %s "$deb")"
+  # Everything else loads the runtime libraries by name, which dpkg-shlibdeps cannot see.
+  case $(basename "$deb") in
+    libticketkit_*) ;;
+    *) dpkg-deb -f "$deb" Depends | grep -q 'libticketkit (= ' ||
+         fail "$(basename "$deb") does not depend on libticketkit" ;;
+  esac
 done
 
 # Everything in one root; the runtime, tools and backend alone in another, as
