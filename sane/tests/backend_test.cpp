@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -286,6 +287,46 @@ TEST_F(BackendWithEmulator, OpenCoverAndRealJamAreReportedAsSuch) {
     ASSERT_EQ(Emu_SetCondition(EMU_COND_REAL_JAM, 1), 1);
     EXPECT_EQ(sane.start(handle), SANE_STATUS_JAMMED);
     ASSERT_EQ(Emu_SetCondition(EMU_COND_REAL_JAM, 0), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The backend where libKestrom.so cannot be found: a copy of it alone in a
+// folder, so its RUNPATH ($ORIGIN) leads nowhere.
+TEST(BackendWithoutDeviceLibrary, OffersNoDeviceAndRefusesToOpenWithoutCrashing) {
+    // A device library loaded earlier in this process would be found by name.
+    if (void* loaded = ::dlopen("libKestrom.so", RTLD_NOW | RTLD_NOLOAD)) {
+        ::dlclose(loaded);
+        GTEST_SKIP() << "libKestrom.so is loaded already; run this test in its own process (as ctest does)";
+    }
+    char pattern[] = "/tmp/tqsane_alone_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const fs::path copy = dir / "libsane-tqrmx7kp.so.1";
+    fs::copy_file(BACKEND_PATH, copy);
+    {
+        SaneApi sane;
+        ASSERT_TRUE(sane.lib.open(copy.string())) << sane.lib.error();
+        auto init = sane.lib.resolve<SANE_Status (*)(SANE_Int*, SANE_Auth_Callback)>("sane_tqrmx7kp_init");
+        auto devices = sane.lib.resolve<SANE_Status (*)(const SANE_Device***, SANE_Bool)>("sane_tqrmx7kp_get_devices");
+        auto open = sane.lib.resolve<SANE_Status (*)(SANE_String_Const, SANE_Handle*)>("sane_tqrmx7kp_open");
+        auto exit = sane.lib.resolve<void (*)()>("sane_tqrmx7kp_exit");
+        ASSERT_TRUE(init && devices && open && exit);
+        ASSERT_EQ(init(nullptr, nullptr), SANE_STATUS_GOOD);
+        const SANE_Device** list = nullptr;
+        ASSERT_EQ(devices(&list, SANE_FALSE), SANE_STATUS_GOOD);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list[0], nullptr);
+        SANE_Handle h = reinterpret_cast<SANE_Handle>(1);
+        EXPECT_EQ(open("", &h), SANE_STATUS_IO_ERROR);
+        EXPECT_EQ(h, nullptr);
+        EXPECT_EQ(devices(nullptr, SANE_FALSE), SANE_STATUS_INVAL);
+        exit();
+    }
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
 }
 
 }  // namespace
