@@ -134,6 +134,10 @@ SANE_Status scan_ticket(const KestromApi& api, const ScanSettings& settings, con
         out = Picture{};
         return SANE_STATUS_IO_ERROR;
     }
+    if (cancel.load()) {  // asked while the picture came in: drop it
+        out = Picture{};
+        return SANE_STATUS_CANCELLED;
+    }
     if (held && settings.heightMm > 0) lines = std::min(lines, settings.heightMm * linesPerMm);
 
     out.lineBytes = lineBytes;
