@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "emulator/command_table.h"
@@ -114,6 +115,11 @@ void Device::power_on(std::int64_t now, bool factory) {
     placement = Placement{};
     restart_device(now, 0);
     ticketFiles = list_tickets(env.ticketsDir);
+    if (!env.ticketsDir.empty() && !platform::is_directory(env.ticketsDir))
+        std::fprintf(stderr, "emulator: EMULATOR_TICKETS folder %s does not exist; no tickets will be fed\n",
+                     env.ticketsDir.c_str());
+    else if (!env.ticketsDir.empty() && ticketFiles.empty())
+        std::fprintf(stderr, "emulator: EMULATOR_TICKETS folder %s holds no .bmp ticket\n", env.ticketsDir.c_str());
     nextTicketFile = 0;
     nextFeedAt = now + kTicketFeedIntervalMs / 2;
     ticketsOut = 0;
@@ -266,7 +272,13 @@ void Device::feed_from_folder(std::int64_t now) {
            nextTicketFile < ticketFiles.size()) {
         GreyImage image;
         const std::string& path = ticketFiles[nextTicketFile++];
-        if (load_ticket(path, image)) insert_ticket(std::move(image), now);
+        if (load_ticket(path, image)) {
+            insert_ticket(std::move(image), now);
+        } else {
+            // Said on stderr, as a person at the device would see the ticket refused.
+            std::fprintf(stderr, "emulator: cannot feed ticket %s: %s; skipped\n", path.c_str(),
+                         ticket_problem(path).c_str());
+        }
     }
 }
 
@@ -341,6 +353,35 @@ bool Device::load_ticket(const std::string& path, GreyImage& image) {
     if (!bytes || !read_bmp_header(bytes->data(), bytes->size(), header)) return false;
     const int height = header.height < 0 ? -header.height : header.height;
     return ticket_fits(header.width, height) && decode_bmp(bytes->data(), bytes->size(), image);
+}
+
+std::string Device::ticket_problem(const std::string& path) {
+    const auto bytes = platform::read_file(path);
+    if (!bytes) return "cannot be read";
+    const std::vector<std::uint8_t>& b = *bytes;
+    if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') {
+        if (b.size() >= 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "a PNG file, not a BMP";
+        if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return "a JPEG file, not a BMP";
+        bool text = !b.empty();
+        for (std::size_t i = 0; i < b.size() && i < 512; ++i)
+            if (b[i] < 9 || (b[i] > 13 && b[i] < 32)) text = false;
+        return text ? "a text file, not a BMP" : "not a BMP file";
+    }
+    BmpHeader header;
+    if (!read_bmp_header(b.data(), b.size(), header)) return "damaged BMP header";
+    const int bits = header.bitsPerPixel;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
+        return std::to_string(bits) + " bits per pixel is not supported (1, 4, 8, 24 or 32)";
+    if (header.compression == 1 || header.compression == 2) return "RLE-compressed; only uncompressed BMP files are fed";
+    if (!(header.compression == 0 || (bits == 32 && header.compression == 3)))
+        return "BMP compression " + std::to_string(header.compression) + " is not supported";
+    const int height = header.height < 0 ? -header.height : header.height;
+    if (!ticket_fits(header.width, height))
+        return std::to_string(header.width) + " x " + std::to_string(height) + " dots does not fit the passage (" +
+               std::to_string(kPassageDots) + " dots wide, " + std::to_string(kMaxTicketRows) + " long)";
+    GreyImage image;
+    if (!decode_bmp(b.data(), b.size(), image)) return "pixel data cut short or damaged";
+    return "";
 }
 
 bool Device::insert_ticket(GreyImage image, std::int64_t now) {

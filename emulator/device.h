@@ -210,6 +210,9 @@ public:
     // kMaxTicketRows does not go in.
     static bool ticket_fits(int width, int height);
     static bool load_ticket(const std::string& path, GreyImage& image);
+    // Why a ticket file cannot be fed ("" when it can): missing, not a BMP
+    // (PNG, text), compressed, an unsupported depth, too large, cut short.
+    static std::string ticket_problem(const std::string& path);
     bool insert_ticket(GreyImage image, std::int64_t now);
     bool remove_ticket(std::int64_t now);
 

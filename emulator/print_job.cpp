@@ -30,6 +30,17 @@ std::string next_print_file(Device& device) {
     return {};
 }
 
+// A print item that reaches beyond the print head is cut there; say so on
+// stderr rather than lose the overhang silently.
+void report_overhang(int rightDot, int leftDot, const std::string& what) {
+    if (rightDot <= kPrintHeadDots) return;
+    std::fprintf(stderr,
+                 "emulator: print %s placed at %d mm reaches %d dots beyond the %d-dot (%d mm) print head; "
+                 "the overhang is not printed\n",
+                 what.c_str(), leftDot / kDotsPerMm, rightDot - kPrintHeadDots, kPrintHeadDots,
+                 kPrintHeadDots / kDotsPerMm);
+}
+
 }  // namespace
 
 bool font_size_valid(int font, int size) {
@@ -100,12 +111,17 @@ GreyImage render_print_job(const Device& device) {
         const int x = item.hor * kDotsPerMm;
         const int y = item.ver * kDotsPerMm;
         if (item.isText) {
+            int cellWidth = 0, cellHeight = 0;
+            font_cell(item.font, item.size, cellWidth, cellHeight);
+            const int length = cellWidth * static_cast<int>(item.text.size());
+            report_overhang(x + ((item.angle & 1) ? cellHeight : length), x, "text \"" + item.text + "\"");
             draw_text(canvas, x, y, item.angle, item.font, item.size, item.text, ink);
             continue;
         }
         const StoredBitmap* stored = device.find_bitmap(item.text);
         GreyImage picture;
         if (stored == nullptr || !decode_bmp(stored->file.data(), stored->file.size(), picture)) continue;
+        report_overhang(x + picture.width, x, "picture " + item.text);
         for (int py = 0; py < picture.height; ++py) {
             for (int px = 0; px < picture.width; ++px) {
                 if (picture.at(px, py) < kInkThreshold) ink_dot(canvas, x + px, y + py, ink);

@@ -1,0 +1,46 @@
+/* straighten: finds the ticket on the scanner background of a BMP file, turns it upright,
+ * cuts it out and saves it.
+ *
+ *   cc straighten.c $(pkg-config --cflags --libs Skewtrim) -o straighten
+ *   ./straighten scan.bmp upright.bmp
+ */
+#include <stdio.h>
+
+#include "Skewtrim.h"
+
+enum {
+    RESAMPLE_BICUBIC = 1, /* 1: bicubic, 2: bilinear, 3: nearest (1-bit pictures always nearest) */
+    MEASURED_LEVEL = 0,   /* let the library measure the paper's brightness */
+    RULE_PAPER = 1
+};
+
+int main(int argc, char **argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: %s IN.bmp OUT.bmp\n", argv[0]);
+        return 2;
+    }
+    Bitmap scan, upright;
+    Bitmap_Init(&scan);
+    Bitmap_Init(&upright);
+    int code = ReadBitmapFromFile(&scan, argv[1]);
+    if (code != 0) {
+        fprintf(stderr, "%s: cannot read the picture (code %d)\n", argv[1], code);
+        return 2;
+    }
+    code = ImageSkewtrim(&scan, RESAMPLE_BICUBIC, MEASURED_LEVEL, RULE_PAPER, &upright);
+    if (code != 0) {
+        fprintf(stderr, "%s: no ticket found to straighten (code %d)\n", argv[1], code);
+        Bitmap_Done(&scan);
+        return 1;
+    }
+    code = SaveBitmapToFile(&upright, argv[2]);
+    printf("%s: %d x %d -> %s: %d x %d, %d bits\n", argv[1], scan.width, scan.height, argv[2], upright.width,
+           upright.height, upright.bitCount);
+    Bitmap_Done(&upright);
+    Bitmap_Done(&scan);
+    if (code != 0) {
+        fprintf(stderr, "%s: cannot write (code %d)\n", argv[2], code);
+        return 2;
+    }
+    return 0;
+}
