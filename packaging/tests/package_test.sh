@@ -67,6 +67,20 @@ if [ -x "$users/usr/bin/mkfirmware" ]; then
   [ "$rc" -eq 2 ] || fail "mkfirmware without arguments answered $rc, not its usage (2)"
 fi
 
+# The command line binds every library by name: with only the runtime package
+# it must find the versioned files, through its RUNPATH alone.
+if [ -x "$users/usr/bin/ticketkit" ]; then
+  env -u LD_LIBRARY_PATH -u EMULATOR_TICKETS PIPEWELL_LIBRARY="$lib/libScannerEmulator.so.0" \
+    EMULATOR_STATE_DIR="$work/state" "$users/usr/bin/ticketkit" version || fail "ticketkit version failed"
+  sample=$(ls "$users"/usr/share/ticketkit/samples/tickets/barcode-*.bmp 2>/dev/null | head -n 1 || true)
+  if [ -n "$sample" ]; then
+    read=$(env -u LD_LIBRARY_PATH "$users/usr/bin/ticketkit" decode "$sample" --kind barcode) ||
+      fail "ticketkit decode failed on $(basename "$sample")"
+    echo "$read"
+    grep -q ': ' <<<"$read" || fail "ticketkit decode read nothing from $(basename "$sample")"
+  fi
+fi
+
 step "the SANE backend from the runtime packages alone"
 if command -v scanimage >/dev/null; then
   conf=$users/etc/sane.d
