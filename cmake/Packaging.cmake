@@ -6,6 +6,7 @@
 #   tools   -> ticketkit-tools    command-line programs
 #   demo    -> tellerdesk         the Qt demo with its desktop entry
 #   sane    -> libsane-tqrmx7kp   the SANE backend and its dll.d entry
+#   python  -> python3-ticketkit  the Python package
 #
 # A component becomes a package only when something installs into it, so the
 # packages of parts not in the tree yet simply do not appear.
@@ -39,8 +40,12 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/platform/usb/60-tq-rmx7kp.rules)
   install(FILES ${PROJECT_SOURCE_DIR}/platform/usb/60-tq-rmx7kp.rules
     DESTINATION ${CMAKE_INSTALL_DATADIR}/ticketkit/udev COMPONENT runtime)
 endif()
+# Every component something installs into (the helpers' and any install(... COMPONENT)).
 get_property(KIT_COMPONENTS GLOBAL PROPERTY KIT_INSTALL_COMPONENTS)
+get_cmake_property(kit_install_components COMPONENTS)
+list(APPEND KIT_COMPONENTS ${kit_install_components})
 list(REMOVE_DUPLICATES KIT_COMPONENTS)
+list(REMOVE_ITEM KIT_COMPONENTS Unspecified)
 if("demo" IN_LIST KIT_COMPONENTS)
   install(FILES ${KIT_PACKAGING_DIR}/tellerdesk.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT demo)
@@ -53,22 +58,27 @@ set(kit_package_dev libticketkit-dev)
 set(kit_package_tools ticketkit-tools)
 set(kit_package_demo tellerdesk)
 set(kit_package_sane libsane-tqrmx7kp)
+set(kit_package_python python3-ticketkit)
 set(kit_section_runtime libs)
 set(kit_section_dev libdevel)
 set(kit_section_tools utils)
 set(kit_section_demo utils)
 set(kit_section_sane graphics)
+set(kit_section_python python)
 set(kit_summary_runtime "TQ-RMX7KP ticket scanner-printer kit - shared libraries")
 set(kit_summary_dev "TQ-RMX7KP ticket scanner-printer kit - development files")
 set(kit_summary_tools "TQ-RMX7KP ticket scanner-printer kit - command-line tools")
 set(kit_summary_demo "TQ-RMX7KP ticket scanner-printer demo dialog")
 set(kit_summary_sane "SANE backend for the TQ-RMX7KP ticket scanner-printer")
+set(kit_summary_python "TQ-RMX7KP ticket scanner-printer kit - Python 3 package")
 set(kit_details_runtime
   "The device control library (libKestrom), its USB link (libPipewell), the\nimage library (libSkewtrim), the mark readers (libInkmark, libTypemark),\nthe barcode decoders (libStripescan, libStackread) and a software\nscanner-printer (libScannerEmulator). The libraries bind each other by\nname at run time. A udev rule template for access without root is in\n/usr/share/ticketkit/udev.")
 set(kit_details_dev
   "C headers, the unversioned library links, pkg-config files (one per\nlibrary) and a CMake package (find_package(ticketkit)) for building\nprograms against the kit.")
 set(kit_details_tools "Command-line programs of the kit, among them mkfirmware, which packs a\nfirmware image into an update file.")
 set(kit_details_demo "Tellerdesk opens the scanner, scans every ticket that is fed, reads\nmarks and barcodes, shows the result and prints on the ticket.")
+set(kit_details_python
+  "The Python package ticketkit: the kit's libraries through ctypes, for\nscripts that scan, read and print tickets.")
 set(kit_details_sane
   "The SANE backend tqrmx7kp lets scanimage, simple-scan, XSane and other\nSANE frontends scan tickets: Lineart or Gray, 200 dpi across and 100 or\n200 dpi along, a scan window in millimetres, hold or eject after the scan.")
 
@@ -93,6 +103,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # loaded by name (so dpkg-shlibdeps cannot see that need).
 foreach(component IN LISTS KIT_COMPONENTS)
   string(TOUPPER ${component} C)
+  if(NOT kit_package_${component})  # a part added later: a package named after it
+    set(kit_package_${component} ticketkit-${component})
+    set(kit_section_${component} misc)
+    set(kit_summary_${component} "TQ-RMX7KP ticket scanner-printer kit - ${component}")
+    set(kit_details_${component} "The ${component} part of the kit.")
+  endif()
   set(CPACK_DEBIAN_${C}_PACKAGE_NAME ${kit_package_${component}})
   set(CPACK_DEBIAN_${C}_PACKAGE_SECTION ${kit_section_${component}})
   set(CPACK_DEBIAN_${C}_DESCRIPTION "${kit_summary_${component}}\n${kit_details_${component}}")
@@ -122,6 +138,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/packaging/sane-control/conffiles
   "${CMAKE_INSTALL_FULL_SYSCONFDIR}/sane.d/dll.d/tqrmx7kp\n")
 set(CPACK_DEBIAN_SANE_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/sane-control/conffiles)
 set(CPACK_DEBIAN_SANE_PACKAGE_SUGGESTS "sane-utils")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3")
 
 include(CPack)
 

@@ -17,6 +17,9 @@ struct LinkOperations {
     int (*setTimeouts)(int handle, int first, int second) = nullptr;
     int (*sendSpecCommand)(int handle, int code) = nullptr;
     int (*resetPipes)(int handle, int pipe) = nullptr;
+    // Optional: why the last operation failed (libPipewell has it, the
+    // emulator and test doubles need not); null when the library lacks it.
+    int (*lastError)(char* text, int capacity) = nullptr;
 };
 
 // Logical name of the link library, and the environment variable naming a
@@ -29,8 +32,13 @@ std::string link_library_file();
 
 // Loads the link library and resolves the eight operations in their fixed
 // order (OpenDevice, uRead, uWrite, GetSpecStatus, CloseDevice, SetUSBTimeouts,
-// SendSpecCommand, ResetPipes). False when the library or any one is missing;
-// the library is then left closed.
-bool load_link(platform::DynamicLibrary& library, LinkOperations& ops);
+// SendSpecCommand, ResetPipes), and PipewellLastError when present. False
+// when the library or any one of the eight is missing; the library is then
+// left closed and `reason` (when given) says which and, for the library, the
+// loader's message.
+bool load_link(platform::DynamicLibrary& library, LinkOperations& ops, std::string* reason = nullptr);
+
+// The link library's reason for its last failure; empty when it gives none.
+std::string link_failure_reason(const LinkOperations& ops);
 
 }  // namespace kestrom

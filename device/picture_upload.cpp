@@ -50,6 +50,12 @@ void write_filler(std::uint8_t* buffer, std::uint32_t pictureBytes) {
 
 }  // namespace
 
+// Reads the scanned picture into `buffer` (at least 10,485,760 bytes): the
+// announced pending bytes batch by batch until the device marks the end, then
+// waits up to 51 polls 100 ms apart for scanning to stop. Returns 1 with the
+// picture less its 4 leading lines and the filler after it; 0 on a device
+// error, a failed transfer, a picture that would fill the buffer, or a scan
+// that does not end.
 int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType,
                       int* linesPerMm) {
     if (!buffer || !lineBytes || !lines || !pictureType || !linesPerMm) return 0;
@@ -72,27 +78,35 @@ int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pic
 
     const auto bytesPerLine = static_cast<std::uint32_t>(*lineBytes);
     std::uint32_t total = 0;
-    for (;;) {
-        if (s.statusError) return 0;
-        const auto pending = static_cast<std::uint32_t>(s.pendingBytes);
-        if (pending > 0) {
-            if (static_cast<std::uint64_t>(total) + pending >= kPictureBufferBytes) return 0;
-            if (!read_batch(buffer + total, pending)) return 0;
-            total += pending;
-            *lines += static_cast<int>(pending / bytesPerLine);
-        }
-        if (pending == 0 && !s.haveData && !s.scanning) break;
-        if (s.scanComplete) break;
-        if (!query_status(s)) return 0;
-    }
-
     bool scanEnded = false;
-    for (int poll = 0; poll < kEndOfScanPolls && !scanEnded; ++poll) {
-        if (!query_status(s)) return 0;
-        pause_ms(kEndOfScanPollMs);
-        scanEnded = !s.scanning;
+    while (!scanEnded) {
+        for (;;) {
+            if (s.statusError) return 0;
+            const auto pending = static_cast<std::uint32_t>(s.pendingBytes);
+            if (pending > 0) {
+                if (static_cast<std::uint64_t>(total) + pending >= kPictureBufferBytes) return 0;
+                if (!read_batch(buffer + total, pending)) return 0;
+                total += pending;
+                *lines += static_cast<int>(pending / bytesPerLine);
+            }
+            if (pending == 0 && !s.haveData && !s.scanning) break;
+            if (s.scanComplete) break;
+            if (!query_status(s)) return 0;
+        }
+
+        // Wait for the end of scanning. Bytes the device still announces
+        // here belong to this picture: go back and read them rather than
+        // end without them or give the ticket up as a scan that never ends.
+        bool moreData = false;
+        for (int poll = 0; poll < kEndOfScanPolls && !scanEnded; ++poll) {
+            if (!query_status(s)) return 0;
+            moreData = s.pendingBytes != 0;
+            if (moreData) break;
+            pause_ms(kEndOfScanPollMs);
+            scanEnded = !s.scanning;
+        }
+        if (!scanEnded && !moreData) return 0;
     }
-    if (!scanEnded) return 0;
 
     if (*lines < kLeadingLines) return 0;  // nothing left after the leading lines
     const std::uint32_t kept = static_cast<std::uint32_t>(*lines - kLeadingLines) * bytesPerLine;

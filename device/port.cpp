@@ -1,6 +1,7 @@
 #include "device/port.h"
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "device/link_library.h"
@@ -36,6 +37,14 @@ unsigned long long address(const void* p) {
     return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(p));
 }
 
+// Logs the link library's reason for its last failure, when it gives one.
+// Caller holds the lock.
+void log_link_reason(const Port& p) {
+    if (!run_log_on()) return;
+    const std::string reason = link_failure_reason(p.ops);
+    if (!reason.empty()) log_line("\tlink: %s", reason.c_str());
+}
+
 // Releases the handle and the link library. Caller holds the lock.
 void release_link(Port& p) {
     if (p.handle != kNoHandle && p.ops.closeDevice) p.ops.closeDevice(p.handle);
@@ -53,6 +62,7 @@ bool reopen_link(Port& p) {
         p.handle = kNoHandle;
     }
     p.handle = p.ops.openDevice();
+    if (p.handle == kNoHandle) log_link_reason(p);
     return p.handle != kNoHandle;
 }
 
@@ -65,6 +75,7 @@ void recover_link(Port& p) {
             const int r = p.ops.resetPipes(p.handle, pipe);
             log_line("\tf_ResetPipes(udev, %d) = %d", pipe, r);
             if (r == 0) {
+                log_link_reason(p);
                 pipesReset = false;
                 break;
             }
@@ -77,6 +88,7 @@ void recover_link(Port& p) {
         if (pipesReset) {
             const int r = p.ops.sendSpecCommand(p.handle, kResetUsbDevice);
             log_line("\tf_SendSpecCommand(udev, RESET_USB_DEVICE) = %d", r);
+            if (r == 0) log_link_reason(p);
             if (r != 0) {
                 pause_ms(kRecoveryResetPauseMs);
                 reopen_link(p);
@@ -117,6 +129,7 @@ int pipe_read(const char* name, int pipe, long count, std::uint8_t* buffer, int*
         return 1;
     }
     log_line("\t%s failed. need to read %ld but have read %d, reset usb!", name, count, *received);
+    log_link_reason(p);
     if (recovery) recover_link(p);
     return 0;
 }
@@ -130,7 +143,8 @@ int open_port() {
     platform::LockGuard guard(p.lock);
     if (p.open.load()) release_link(p);
     set_run_log(decide_run_log());
-    if (load_link(p.library, p.ops)) {
+    std::string reason;
+    if (load_link(p.library, p.ops, &reason)) {
         p.handle = p.ops.openDevice();
         if (p.handle != kNoHandle) {
             const int accepted = p.ops.setTimeouts(p.handle, kTimeoutFirst, kTimeoutSecond);
@@ -138,7 +152,13 @@ int open_port() {
                 p.open.store(true);
                 return accepted;
             }
+            log_line("OpenUSBPort failed: SetUSBTimeouts(udev, %d, %d) = 0", kTimeoutFirst, kTimeoutSecond);
+        } else {
+            log_line("OpenUSBPort failed: OpenDevice() = -1");
         }
+        log_link_reason(p);
+    } else {
+        log_line("OpenUSBPort failed: %s", reason.c_str());
     }
     release_link(p);
     return 0;
@@ -169,6 +189,7 @@ int raw_write(const std::uint8_t* buffer, int length, bool recovery) {
         return 1;
     }
     log_line("\tWritePort failed. need to write %d but have wrte %d, reset usb!", length, n);
+    log_link_reason(p);
     if (recovery) recover_link(p);
     return 0;
 }
@@ -209,6 +230,7 @@ int status_read(int count, std::uint8_t* buffer, int* received, bool recovery) {
         return 1;
     }
     log_line("\tReadPort3 failed. need to read %d but have read %d, reset usb!", count, *received);
+    log_link_reason(p);
     if (recovery) recover_link(p);
     return 0;
 }

@@ -297,6 +297,11 @@ std::array<std::uint8_t, 8> Device::status(std::int64_t now) const {
         pendingBytes = std::min(scan.produced_bytes() - scan.readOffset, kMaxPendingBytes);
         pendingBytes -= pendingBytes % static_cast<std::size_t>(scan.lineBytes);
     }
+    // scanComplete marks the announcement that carries the picture's last
+    // bytes; while more is held than one status can announce it stays clear,
+    // so a host reading late keeps reading until everything has been offered.
+    const std::size_t undelivered = scan.produced_bytes() - std::min(scan.readOffset, scan.produced_bytes());
+    const bool lastAnnounced = !scan.active || undelivered == pendingBytes;
     const bool scanInUse = scan.active;
     const int linesPerMm = scanInUse ? scan.linesPerMm : settings.linesPerMm;
     const int pictureType = scanInUse ? scan.pictureType : settings.pictureType;
@@ -313,7 +318,7 @@ std::array<std::uint8_t, 8> Device::status(std::int64_t now) const {
     s[1] = bit(phase == Phase::Idle && !isBusy && !jam, 1) | bit(phase == Phase::Scanning, 2) |
            bit(phase == Phase::Held && !jam, 3) | bit(print.open, 5) | bit(phase == Phase::Moving, 6) |
            bit(jam || cond.statusError, 7);
-    s[2] = bit(cond.bit20 || isBusy, 0) | bit(pendingBytes > 0, 1) | bit(scanCompleteFlag, 2) |
+    s[2] = bit(cond.bit20 || isBusy, 0) | bit(pendingBytes > 0, 1) | bit(scanCompleteFlag && lastAnnounced, 2) |
            bit(linesPerMm == 8, 3) | bit(pictureType == 1, 6) | bit(settings.lockScan != 0, 7);
     s[3] = bit(cond.bit30, 0) | bit(covered(kPrintHeadMm) && !cond.noPaperAtHead, 2) |
            bit(covered(kSensorBMm), 3) | bit(cond.bit34, 4) | bit(cond.bit35, 5) | bit(replyReady, 6) |

@@ -236,7 +236,7 @@ public:
     Motion motion;
     std::optional<Ticket> ticket;
     ScanJob scan;
-    bool scanCompleteFlag = false;
+    bool scanCompleteFlag = false;  // every line produced; the status bit waits for the last announcement
     PrintJob print;
 
     std::vector<std::uint8_t> replyOut;  // pipe 1

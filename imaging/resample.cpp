@@ -1,8 +1,10 @@
 #include "imaging/resample.h"
 
 #include "imaging/bitmap.h"
+#include "imaging/resample_vector.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -292,7 +294,16 @@ void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const 
 }
 #endif
 
+std::atomic<bool> forcePlain{false};
+
 }  // namespace
+
+ResamplePath resample_path() {
+    static const bool vector = vector_path::available();
+    return vector && !forcePlain.load(std::memory_order_relaxed) ? ResamplePath::kVector : ResamplePath::kPlain;
+}
+
+void force_plain_resample_for_testing(bool plain) { forcePlain.store(plain, std::memory_order_relaxed); }
 
 const CubicWeights& cubic_weights() { return kCubic; }
 const LinearProducts& linear_products() { return kLinear; }
@@ -336,8 +347,12 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
     if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false); code != kOk) {
         return code;
     }
-    fill_output(*out, fill);
     const OffsetTables tables(plan.theta, plan.width, plan.height);
+    if (resample_path() == ResamplePath::kVector && vector_path::resample(*src, plan, tables, mode, fill, *out)) {
+        *dst = out.release();
+        return kOk;
+    }
+    fill_output(*out, fill);
     if (nearest) {
         resample_nearest(*src, plan, tables, *out);
     } else if (mode == kBilinear) {

@@ -41,4 +41,11 @@ struct OffsetTables {
 // check code of the source, 5 out of memory; `dst` is written only on success.
 int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std::uint8_t* fill, Bitmap* dst);
 
+// The pixel loops resample() runs: the vector ones when the processor has
+// AVX2 (checked once, at run time), else the plain ones. Both give the same
+// bytes; tests force the plain loops to check that on any machine.
+enum class ResamplePath { kVector, kPlain };
+ResamplePath resample_path();
+void force_plain_resample_for_testing(bool plain);
+
 }  // namespace skewtrim

@@ -153,6 +153,33 @@ TEST_F(PictureUpload, ErrorsDuringAndAfterTheTransfer) {
     EXPECT_EQ(read(), 0);
 }
 
+TEST_F(PictureUpload, BytesStillAnnouncedAfterScanCompleteAreReadNotLost) {
+    // A device that signals the end before offering the last lines: 8 lines
+    // of 2 bytes, then 4 more while scanning goes on, then 3 more after
+    // scanning has stopped.
+    const Bytes sent = picture(15, 2);
+    queueReply(bytes({0, 2, 0, 0}));
+    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(16));
+    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(8));   // first end-of-scan poll
+    queueQuery(StatusBits().haveData().scanComplete().pending(6));              // scanning over, bytes left
+    deviceStatus(StatusBits().idle());
+    link().reads[3] = {{Bytes(sent.begin(), sent.begin() + 16)},
+                       {Bytes(sent.begin() + 16, sent.begin() + 24)},
+                       {Bytes(sent.begin() + 24, sent.end())}};
+    ASSERT_EQ(read(), 1);
+    EXPECT_EQ(lines, 11);
+    EXPECT_TRUE(std::equal(sent.begin() + 8, sent.end(), buffer.begin()));
+    EXPECT_EQ(link().reads[3].size(), 0u);
+    EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 100), 1);  // only the final poll waits
+
+    // The buffer bound still holds for bytes offered that late.
+    queueReply(bytes({0, 2, 0, 0}));
+    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(16));
+    deviceStatus(StatusBits().haveData().scanning().pending(static_cast<std::uint32_t>(kPictureBuffer - 16)));
+    link().reads[3] = {{Bytes(16, 1)}};
+    EXPECT_EQ(read(), 0);
+}
+
 TEST_F(PictureUpload, JamAtTheStartIsClearedOnce) {
     queueReply(bytes({0, 2, 0, 0}));
     queueQuery(StatusBits().statusError().jam().haveData());

@@ -237,6 +237,25 @@ TEST_F(ScanTest, AbortDropsTheRestAndHoldsTheTicket) {
     EXPECT_TRUE(read(3, 100).empty());
 }
 
+TEST_F(ScanTest, LateHostIsOfferedEveryByteBeforeScanComplete) {
+    settings(0, 216, 0, 1, 8);  // 1728-byte lines: 244 lines are 421,632 bytes
+    command({0x1A, 0x45, 0x00, 0x00});
+    Emu_AdvanceTime(10000);     // every line produced long before the host asks
+    auto s = status();
+    EXPECT_EQ(pending_bytes(), 262144u - 262144u % 1728u);  // as much as one status carries
+    EXPECT_FALSE(bit(s, 2, 2)) << "scanComplete while more than the announced bytes remain";
+    EXPECT_TRUE(bit(s, 1, 2));
+
+    int batches = 0;
+    const Bytes picture = read_picture(1728, &batches);
+    EXPECT_EQ(picture.size(), 1728u * (4 + kTicketHeight));
+    EXPECT_EQ(batches, 2);
+    Emu_AdvanceTime(1);
+    s = status();
+    EXPECT_FALSE(bit(s, 1, 2));
+    EXPECT_TRUE(bit(s, 1, 3));
+}
+
 TEST_F(ScanTest, ScanIsRefusedWithoutPaperOrWithTheCoverOpen) {
     Emu_SetCondition(EMU_COND_COVER_OPEN, 1);
     write({0x1A, 0x45, 0x00, 0x00});

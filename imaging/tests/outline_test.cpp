@@ -163,6 +163,18 @@ TEST(PaperScan, LevelRowsAndTheBand) {
     EXPECT_EQ(find_paper_rows(GreyView(narrow), 0, bottom, top), kNoPaper);  // no distinct top row
     bitmap_done(&narrow);
 
+    // The same count when the bright pixels straddle the row's last whole
+    // 128-byte group and its ragged end.
+    Bitmap tail = rectangle(420, 6, 0, 255, 269, 2, 420, 4);  // 151 bright pixels in rows 2 and 3
+    ASSERT_EQ(find_paper_rows(GreyView(tail), 0, bottom, top), kOk);
+    EXPECT_EQ(bottom, 2);
+    EXPECT_EQ(top, 3);
+    for (int y = 2; y <= 3; ++y) {
+        tail.rows[y][269] = 0;  // 150 left
+    }
+    EXPECT_EQ(find_paper_rows(GreyView(tail), 0, bottom, top), kNoPaper);
+    bitmap_done(&tail);
+
     const PaperTest band = PaperTest::make(100, 255);
     EXPECT_TRUE(band(91));
     EXPECT_FALSE(band(92));
@@ -212,6 +224,54 @@ TEST(Measure, UprightRectangleIsNotTurned) {
         }
     }
     bitmap_done(&bmp);
+}
+
+// The 8-bit scans test 16 grey bytes at a time; the 1-bit scans go pixel by
+// pixel. The same black-and-white picture at both depths must measure alike.
+TEST(Measure, GreyScansAgreeWithBitScansOnTheSamePicture) {
+    struct Case {
+        double degrees;
+        int width;
+        int level;
+        int rule;
+    };
+    for (const Case c : {Case{3.0, 777, 0, 1}, Case{-7.0, 1000, 0, 1}, Case{0.5, 801, 128, 1},
+                         Case{9.0, 900, 0, 1}, Case{-2.0, 1003, 250, 255}, Case{1.5, 640, 3, 255}}) {
+        SCOPED_TRACE(::testing::Message() << c.degrees << " degrees, width " << c.width);
+        TicketScene scene;
+        scene.imageWidth = c.width;
+        scene.imageHeight = c.width * 4 / 3;
+        scene.paperWidth = c.width * 3 / 4;
+        scene.paperHeight = c.width;
+        scene.degrees = c.degrees;
+        Bitmap bits = render_ticket(scene, 1);
+        Bitmap grey{};
+        ASSERT_EQ(bitmap_new(&grey, bits.width, bits.height, 8, false), kOk);
+        for (int y = 0; y < bits.height; ++y) {
+            for (int x = 0; x < bits.width; ++x) {
+                grey.rows[y][x] = bit_at(bits.rows[y], x) ? 255 : 0;
+            }
+        }
+        StraightenPlan a;
+        StraightenPlan b;
+        const int codeBits = measure_paper(bits, c.level, c.rule, a);
+        ASSERT_EQ(measure_paper(grey, c.level, c.rule, b), codeBits);
+        if (codeBits == kOk) {
+            EXPECT_EQ(a.bottom, b.bottom);
+            EXPECT_EQ(a.left, b.left);
+            EXPECT_EQ(a.right, b.right);
+            EXPECT_EQ(a.top, b.top);
+            EXPECT_EQ(a.theta, b.theta);
+            EXPECT_EQ(a.width, b.width);
+            EXPECT_EQ(a.height, b.height);
+            EXPECT_EQ(a.mask.first, b.mask.first);
+            EXPECT_EQ(a.mask.last, b.mask.last);
+            EXPECT_EQ(a.mask.left, b.mask.left);
+            EXPECT_EQ(a.mask.right, b.mask.right);
+        }
+        bitmap_done(&bits);
+        bitmap_done(&grey);
+    }
 }
 
 TEST(Measure, BandRuleFindsPaperOnANoisyBackground) {

@@ -38,6 +38,11 @@ for deb in "${debs[@]}"; do
   esac
 done
 
+if ls "$out"/tellerdesk_*.deb >/dev/null 2>&1; then
+  dpkg-deb -c "$out"/tellerdesk_*.deb | grep -q '/usr/share/applications/tellerdesk.desktop' ||
+    fail "tellerdesk lacks its desktop entry"
+fi
+
 # Everything in one root; the runtime, tools and backend alone in another, as
 # a user without the development package has them.
 full=$work/full

@@ -50,6 +50,14 @@
  *   reset; the next OpenDevice then searches the bus again. The device is
  *   released when the library is unloaded.
  *
+ * Failure reasons. The eight operations keep their plain results; why one
+ * failed or fell short (each libusb error by name, e.g. LIBUSB_ERROR_ACCESS
+ * for a device node the user may not open, LIBUSB_ERROR_BUSY for an interface
+ * another program holds, no matching device attached, a stall, a timeout) is
+ * kept for PipewellLastError and, when the environment variable
+ * PIPEWELL_DEBUG is set to anything but "" or "0", written to stderr as
+ * "pipewell: <reason>".
+ *
  * Non-root access needs the udev rule in platform/usb/60-tq-rmx7kp.rules.
  */
 #ifndef TICKETKIT_PIPEWELL_H
@@ -69,6 +77,14 @@ int CloseDevice(int handle);
 int SetUSBTimeouts(int handle, int first, int second);
 int SendSpecCommand(int handle, int code);
 int ResetPipes(int handle, int pipe);
+
+/* Optional, beyond the eight operations (the emulator and test doubles need
+ * not have it; callers resolve it when present): the reason the most recent
+ * operation of this process failed or fell short, in English, empty when it
+ * went through. Copies at most capacity - 1 bytes and a terminating zero into
+ * text (nothing when text is null or capacity < 1) and returns the length of
+ * the whole reason (0 = none). Thread-safe; the reason is process-wide. */
+int PipewellLastError(char *text, int capacity);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,9 @@
-// The exports of libPipewell.so: the eight link operations over libusb. Each
-// catches everything, so no exception leaves the library.
+// The exports of libPipewell.so: the eight link operations over libusb and the
+// reason of the last failure. Each catches everything, so no exception leaves
+// the library.
+
+#include <cstring>
+#include <string>
 
 #include "platform/usb/Pipewell.h"
 #include "platform/usb/usb_link.h"
@@ -53,4 +57,17 @@ PIPEWELL_EXPORT int SendSpecCommand(int handle, int code) {
 
 PIPEWELL_EXPORT int ResetPipes(int handle, int pipe) {
     return guarded(0, [&] { return usb().reset_pipe(handle, pipe); });
+}
+
+PIPEWELL_EXPORT int PipewellLastError(char* text, int capacity) {
+    return guarded(0, [&] {
+        const std::string reason = usb().last_error();
+        if (text != nullptr && capacity > 0) {
+            const std::size_t copied = reason.size() < static_cast<std::size_t>(capacity) ? reason.size()
+                                                                                         : static_cast<std::size_t>(capacity) - 1;
+            std::memcpy(text, reason.data(), copied);
+            text[copied] = '\0';
+        }
+        return static_cast<int>(reason.size());
+    });
 }

@@ -3,14 +3,30 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/files.h"
+#include "platform/usb/failure_reason.h"
 #include "platform/usb/transfer_timeout.h"
 
 namespace pipewell {
 namespace {
 
 constexpr int kPipeCount = 4;
+
+std::string hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, value);
+    return text;
+}
+
+// Decimal text. Not std::to_string: its digit table is a unique symbol, which
+// would keep the library from ever being unloaded (and the device claimed).
+std::string number(long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%ld", value);
+    return text;
+}
 
 DeviceInfo describe(libusb_device* device) {
     DeviceInfo info;
@@ -53,12 +69,32 @@ UsbLink::~UsbLink() {
     if (context_ != nullptr) libusb_exit(context_);
 }
 
+std::string UsbLink::last_error() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastError_;
+}
+
+void UsbLink::fail(std::string reason) {
+    report(reason);
+    lastError_ = std::move(reason);
+}
+
+std::string UsbLink::device_name() const {
+    return hex(matched_.vendor, 4) + ":" + hex(matched_.product, 4) + " at bus " + number(bus_) +
+           " address " + number(address_);
+}
+
 bool UsbLink::ensure_context() {
     if (context_ != nullptr) return true;
-    if (contextFailed_) return false;
-    if (libusb_init(&context_) != 0) {
+    if (contextFailed_) {
+        fail("libusb could not be initialised");
+        return false;
+    }
+    const int r = libusb_init(&context_);
+    if (r != 0) {
         context_ = nullptr;
         contextFailed_ = true;  // no USB support here; do not retry every open
+        fail("libusb_init: " + describe_libusb(r));
         return false;
     }
     return true;
@@ -84,20 +120,38 @@ bool UsbLink::find_device() {
     std::optional<UsbId> id;
     if (const auto text = platform::environment("PIPEWELL_USB_ID")) {
         id = parse_usb_id(*text);
-        if (!id) return false;  // a wrong id must not silently pick another device
+        if (!id) {  // a wrong id must not silently pick another device
+            fail("PIPEWELL_USB_ID=\"" + *text + "\" is not of the form vvvv:pppp (hexadecimal ids)");
+            return false;
+        }
     }
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(context_, &list);
-    if (count < 0) return false;
+    if (count < 0) {
+        fail("listing the USB devices: " + describe_libusb(static_cast<int>(count)));
+        return false;
+    }
     std::vector<DeviceInfo> infos;
     infos.reserve(static_cast<std::size_t>(count));
     for (ssize_t i = 0; i < count; ++i) infos.push_back(describe(list[i]));
     if (const auto match = choose_device(infos, id)) {
         device_ = libusb_ref_device(list[match->device]);
         interface_ = infos[match->device].interfaces[match->interface];
+        matched_ = infos[match->device];
+        bus_ = libusb_get_bus_number(device_);
+        address_ = libusb_get_device_address(device_);
     }
     libusb_free_device_list(list, 1);
-    return device_ != nullptr;
+    if (device_ != nullptr) return true;
+    if (id) {
+        fail("no attached USB device with id " + hex(id->vendor, 4) + ":" + hex(id->product, 4) +
+             " (PIPEWELL_USB_ID) has an interface with a bulk OUT endpoint; " + number(count) +
+             " devices attached");
+    } else {
+        fail("no attached USB device has a vendor-specific interface with a bulk OUT and two IN endpoints; " +
+             number(count) + " devices attached");
+    }
+    return false;
 }
 
 bool UsbLink::ensure_open_device() {
@@ -106,21 +160,29 @@ bool UsbLink::ensure_open_device() {
         if (!find_device()) return false;
         libusb_device_handle* device = nullptr;
         const int r = libusb_open(device_, &device);
+        if (r != 0) fail("opening USB device " + device_name() + ": " + describe_libusb(r));
         if (r == LIBUSB_ERROR_NO_DEVICE || r == LIBUSB_ERROR_NOT_FOUND) {
             forget_device();  // unplugged or re-enumerated: look once more
             continue;
         }
         if (r != 0) return false;
         libusb_set_auto_detach_kernel_driver(device, 1);
-        if (libusb_claim_interface(device, interface_.number) != 0) {
+        const int claimed = libusb_claim_interface(device, interface_.number);
+        if (claimed != 0) {
+            fail("claiming interface " + number(interface_.number) + " of USB device " + device_name() +
+                 ": " + describe_libusb(claimed));
             libusb_close(device);
             return false;
         }
-        if (interface_.alternate != 0 &&
-            libusb_set_interface_alt_setting(device, interface_.number, interface_.alternate) != 0) {
-            libusb_release_interface(device, interface_.number);
-            libusb_close(device);
-            return false;
+        if (interface_.alternate != 0) {
+            const int set = libusb_set_interface_alt_setting(device, interface_.number, interface_.alternate);
+            if (set != 0) {
+                fail("selecting alternate setting " + number(interface_.alternate) + " of interface " +
+                     number(interface_.number) + ": " + describe_libusb(set));
+                libusb_release_interface(device, interface_.number);
+                libusb_close(device);
+                return false;
+            }
         }
         open_ = device;
         return true;
@@ -140,8 +202,39 @@ const EndpointInfo* UsbLink::endpoint(int pipe) const {
     return &interface_.endpoints[static_cast<std::size_t>(pipe)];
 }
 
+UsbLink::OpenLink* UsbLink::checked_link(int handle) {
+    OpenLink* l = link(handle);
+    if (l != nullptr) return l;
+    const auto it = links_.find(handle);
+    if (it != links_.end() && it->second.generation != generation_ && !lostReason_.empty())
+        fail("link handle " + number(handle) + " died with its device: " + lostReason_);
+    else
+        fail("link handle " + number(handle) + " is not open (closed, or the device went away or was reset)");
+    return nullptr;
+}
+
+void UsbLink::lose_device(const std::string& why) {
+    lostReason_ = why;
+    drop_device_handle();
+    forget_device();
+}
+
+const EndpointInfo* UsbLink::checked_endpoint(int pipe, bool in) {
+    const EndpointInfo* e = endpoint(pipe);
+    if (e == nullptr) {
+        fail("pipe " + number(pipe) + " does not exist: interface " + number(interface_.number) +
+             " has " + number(interface_.endpoints.size()) + " endpoints");
+    } else if (e->is_in() != in) {
+        fail("pipe " + number(pipe) + " (endpoint 0x" + hex(e->address, 2) + ") cannot be " +
+             (in ? "read" : "written"));
+        return nullptr;
+    }
+    return e;
+}
+
 int UsbLink::open() {
     std::lock_guard<std::mutex> lock(mutex_);
+    lastError_.clear();
     if (!ensure_context() || !ensure_open_device()) return -1;
     while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0) nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
     const int handle = nextHandle_++;
@@ -153,10 +246,13 @@ int UsbLink::open() {
 
 int UsbLink::close(int handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return links_.erase(handle) != 0 ? 1 : 0;
+    lastError_.clear();
+    if (links_.erase(handle) != 0) return 1;
+    fail("link handle " + number(handle) + " is not open");
+    return 0;
 }
 
-int UsbLink::transfer(const EndpointInfo& e, std::uint8_t* buffer, int count, int timeoutMs) {
+int UsbLink::transfer(const EndpointInfo& e, int pipe, std::uint8_t* buffer, int count, int timeoutMs) {
     int moved = 0;
     int r = 0;
     const unsigned timeout = transfer_timeout(timeoutMs, count);
@@ -164,52 +260,71 @@ int UsbLink::transfer(const EndpointInfo& e, std::uint8_t* buffer, int count, in
         r = libusb_interrupt_transfer(open_, e.address, buffer, count, &moved, timeout);
     else
         r = libusb_bulk_transfer(open_, e.address, buffer, count, &moved, timeout);
-    if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
-    if (r == LIBUSB_ERROR_NO_DEVICE) {
-        drop_device_handle();  // unplugged: the next open searches again
-        forget_device();
+    if (r != 0) {
+        fail(std::string(e.is_in() ? "reading " : "writing ") + number(count) + " bytes on pipe " +
+             number(pipe) + " (endpoint 0x" + hex(e.address, 2) + ", " + number(timeout) +
+             " ms): " + describe_libusb(r) + "; " + number(moved) + " bytes moved");
     }
+    if (r == 0 || r == LIBUSB_ERROR_TIMEOUT || r == LIBUSB_ERROR_OVERFLOW) return moved;
+    if (r == LIBUSB_ERROR_NO_DEVICE) lose_device(lastError_);  // unplugged: the next open searches again
     return moved > 0 ? moved : -1;
 }
 
 int UsbLink::write(int handle, int pipe, const std::uint8_t* buffer, int count) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
-    const EndpointInfo* e = endpoint(pipe);
-    if (l == nullptr || e == nullptr || e->is_in() || buffer == nullptr || count <= 0) return -1;
+    lastError_.clear();
+    OpenLink* l = checked_link(handle);
+    const EndpointInfo* e = l != nullptr ? checked_endpoint(pipe, false) : nullptr;
+    if (e == nullptr) return -1;
+    if (buffer == nullptr || count <= 0) {
+        fail("uWrite: no buffer or a count below 1");
+        return -1;
+    }
     // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
-    return transfer(*e, const_cast<std::uint8_t*>(buffer), count, l->writeTimeoutMs);
+    return transfer(*e, pipe, const_cast<std::uint8_t*>(buffer), count, l->writeTimeoutMs);
 }
 
 int UsbLink::read(int handle, int pipe, std::uint8_t* buffer, int count) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
-    const EndpointInfo* e = endpoint(pipe);
-    if (l == nullptr || e == nullptr || !e->is_in() || buffer == nullptr || count <= 0) return -1;
-    return transfer(*e, buffer, count, l->readTimeoutMs);
+    lastError_.clear();
+    OpenLink* l = checked_link(handle);
+    const EndpointInfo* e = l != nullptr ? checked_endpoint(pipe, true) : nullptr;
+    if (e == nullptr) return -1;
+    if (buffer == nullptr || count <= 0) {
+        fail("uRead: no buffer or a count below 1");
+        return -1;
+    }
+    return transfer(*e, pipe, buffer, count, l->readTimeoutMs);
 }
 
 int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered) {
     std::lock_guard<std::mutex> lock(mutex_);
+    lastError_.clear();
     if (delivered != nullptr) *delivered = 0;
-    OpenLink* l = link(handle);
-    if (l == nullptr || buffer == nullptr || count <= 0 || count > 0xFFFF) return 0;
+    OpenLink* l = checked_link(handle);
+    if (l == nullptr) return 0;
+    if (buffer == nullptr || count <= 0 || count > 0xFFFF) {
+        fail("GetSpecStatus: no buffer or a count outside 1..65535");
+        return 0;
+    }
     const int r = libusb_control_transfer(open_, kStatusRequestType, kStatusRequest, 0,
                                           static_cast<std::uint16_t>(interface_.number), buffer,
                                           static_cast<std::uint16_t>(count),
                                           transfer_timeout(l->writeTimeoutMs, count));
-    if (r == LIBUSB_ERROR_NO_DEVICE) {
-        drop_device_handle();
-        forget_device();
+    if (r < 0) {
+        fail("status request on interface " + number(interface_.number) + ": " + describe_libusb(r));
+        if (r == LIBUSB_ERROR_NO_DEVICE) lose_device(lastError_);
+        return 0;
     }
-    if (r < 0) return 0;
+    if (r < count) fail("status request: " + number(r) + " of " + number(count) + " bytes");
     if (delivered != nullptr) *delivered = r;
     return 1;
 }
 
 int UsbLink::set_timeouts(int handle, int first, int second) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
+    lastError_.clear();
+    OpenLink* l = checked_link(handle);
     if (l == nullptr) return 0;
     l->writeTimeoutMs = first;
     l->readTimeoutMs = second;
@@ -218,24 +333,39 @@ int UsbLink::set_timeouts(int handle, int first, int second) {
 
 int UsbLink::special_command(int handle, int code) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
-    if (l == nullptr || code != kResetUsbDevice) return 0;
+    lastError_.clear();
+    OpenLink* l = checked_link(handle);
+    if (l == nullptr) return 0;
+    if (code != kResetUsbDevice) {
+        fail("SendSpecCommand: code " + number(code) + " is not supported (only 192, RESET_USB_DEVICE)");
+        return 0;
+    }
     const int r = libusb_reset_device(open_);
     if (r == LIBUSB_ERROR_NOT_FOUND || r == LIBUSB_ERROR_NO_DEVICE) {
         // The device came back as a new device: find it again at the next open.
-        drop_device_handle();
-        forget_device();
+        lose_device("the port reset brought it back as a new device (" + std::string(libusb_error_name(r)) + ")");
         return 1;
     }
+    if (r != 0) fail("resetting USB device " + device_name() + ": " + describe_libusb(r));
     return r == 0 ? 1 : 0;
 }
 
 int UsbLink::reset_pipe(int handle, int pipe) {
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLink* l = link(handle);
+    lastError_.clear();
+    OpenLink* l = checked_link(handle);
+    if (l == nullptr) return 0;
     const EndpointInfo* e = endpoint(pipe);
-    if (l == nullptr || e == nullptr) return 0;
-    return libusb_clear_halt(open_, e->address) == 0 ? 1 : 0;
+    if (e == nullptr) {
+        fail("pipe " + number(pipe) + " does not exist");
+        return 0;
+    }
+    const int r = libusb_clear_halt(open_, e->address);
+    if (r != 0) {
+        fail("clearing the halt of pipe " + number(pipe) + " (endpoint 0x" + hex(e->address, 2) +
+             "): " + describe_libusb(r));
+    }
+    return r == 0 ? 1 : 0;
 }
 
 }  // namespace pipewell

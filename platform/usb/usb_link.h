@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/usb/device_match.h"
@@ -39,6 +40,10 @@ public:
     int special_command(int handle, int code);
     int reset_pipe(int handle, int pipe);
 
+    // Why the most recent operation failed or fell short (a timeout, a short
+    // transfer, no device); empty when it went through.
+    std::string last_error();
+
 private:
     UsbLink() = default;
     ~UsbLink();
@@ -54,9 +59,14 @@ private:
     bool ensure_open_device();  // opens the matched device and claims the interface
     void drop_device_handle();  // releases and closes it; the next open searches again
     void forget_device();
+    void lose_device(const std::string& why);  // drops handle and match, keeping why for dead handles
     OpenLink* link(int handle);
     const EndpointInfo* endpoint(int pipe) const;
-    int transfer(const EndpointInfo& endpoint, std::uint8_t* buffer, int count, int timeoutMs);
+    int transfer(const EndpointInfo& endpoint, int pipe, std::uint8_t* buffer, int count, int timeoutMs);
+    OpenLink* checked_link(int handle);  // link(), with the reason recorded when it fails
+    const EndpointInfo* checked_endpoint(int pipe, bool in);
+    void fail(std::string reason);       // records (and with PIPEWELL_DEBUG prints) a reason
+    std::string device_name() const;     // "vvvv:pppp at bus B address A"
 
     std::mutex mutex_;  // guards everything below
     libusb_context* context_ = nullptr;
@@ -65,6 +75,11 @@ private:
     libusb_device_handle* open_ = nullptr;   // the device opened, interface claimed
     int generation_ = 0;                     // bumps whenever open_ is dropped
     InterfaceInfo interface_;
+    DeviceInfo matched_;                     // ids of device_, for messages
+    int bus_ = 0;
+    int address_ = 0;
+    std::string lastError_;
+    std::string lostReason_;                 // why the last device handle was dropped
     std::map<int, OpenLink> links_;
     int nextHandle_ = 1;
 };

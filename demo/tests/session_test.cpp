@@ -1,0 +1,475 @@
+// The dialog's workflows against the software scanner-printer: open, the
+// bitmap list, tickets scanned through the worker, decoding, automatic print,
+// jam recovery, the refusals, the long operations and closing while busy.
+
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "demo/binding.h"
+#include "demo/session.h"
+#include "emulator/ScannerEmulator.h"
+#include "emulator_fixture.h"
+
+using namespace tellerdesk;
+using namespace tellerdesk::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bits per pixel and height of a BMP file, read from its header.
+bool bmp_header(const fs::path& path, int& bits, int& height) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[54] = {};
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
+    bits = h[28] | h[29] << 8;
+    height = h[22] | h[23] << 8 | h[24] << 16 | h[25] << 24;
+    return true;
+}
+
+bool journal_has_write(std::uint8_t lead, std::uint8_t op) {
+    // Asks for the count first: an empty journal is not copied at all.
+    const int total = Emu_JournalWritten(nullptr, 0);
+    if (total <= 0) return false;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
+    const int n = Emu_JournalWritten(bytes.data(), static_cast<int>(bytes.size()));
+    for (int i = 0; i + 1 < std::min<int>(n, static_cast<int>(bytes.size())); ++i)
+        if (bytes[i] == lead && bytes[i + 1] == op) return true;
+    return false;
+}
+
+}  // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+    EmulatorFixture fixture;
+    Binding binding;
+    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<Session> session;
+
+    void openWith(const FormState& form) {
+        session->setForm(form);
+        QVERIFY(session->openPort());
+        QVERIFY(view->waitFor([&] { return !view->lastStatus().empty(); }));
+    }
+
+private slots:
+    void init() {
+        fixture.setUp();
+        QCOMPARE(QString::fromStdString(binding.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))), QString());
+        view = std::make_unique<RecordingView>();
+        session = std::make_unique<Session>(binding.api(), *view);
+    }
+
+    void cleanup() {
+        if (QTest::currentTestFailed() || std::getenv("TELLERDESK_TEST_DUMP"))
+            for (const auto& m : view->messages()) qWarning("  panel: %s", m.c_str());
+        session.reset();
+        binding.unload();
+        view.reset();
+        fixture.tearDown();
+    }
+
+    void openListsStoredBitmapsFlashFirst() {
+        const auto& api = binding.api();
+        QVERIFY(api.OpenUSBPort());
+        const std::vector<std::uint8_t> logo(3 * 16, 0x0F);
+        QCOMPARE(api.DownLoadPictureEx(0, 0, "RAMLOGO", 24, 16, 1, logo.data()), 1);
+        QCOMPARE(api.DownLoadPictureEx(1, 0, "FLASH8CH", 24, 16, 1, logo.data()), 1);
+        api.CloseUSBPort();
+
+        openWith(FormState{});
+        QCOMPARE(view->count("Open usb port successful!"), 1);
+        QCOMPARE(view->names(), (std::vector<std::string>{"FLASH8CH", "RAMLOGO"}));
+        QCOMPARE(session->connectionState(), kConnectionOpen);
+        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{true, false, false}; }));
+        QVERIFY(session->workerRunning());
+    }
+
+    void aBarcodeTicketIsScannedSavedAndDecodedWithItsRate() {
+        FormState form;
+        apply_scan_type_presets(form, kBarCode);
+        openWith(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Decode successful!Decode rate:1/1!"));
+        QCOMPARE(QString::fromStdString(view->lastResult()), QString("Code 128: DOUBLE-1\n"));
+        int bits = 0, height = 0;
+        QVERIFY(bmp_header("Picture.bmp", bits, height));
+        QCOMPARE(bits, 1);
+        QCOMPARE(height, EmulatorFixture::kTicketHeight);  // 200 DPI: every row
+        // The reports of one ticket, in order.
+        const auto m = view->messages();
+        const std::vector<std::string> expected{"Scanning...", "Reading picture...", "Read picture successful!",
+                                                "Save picture successful!", "Decode successful!Decode rate:1/1!"};
+        auto at = m.begin();
+        for (const auto& e : expected) {
+            at = std::find(at, m.end(), e);
+            QVERIFY2(at != m.end(), e.c_str());
+        }
+    }
+
+    void aReliabilityMarkTicketIsShownAsByteValues() {
+        FormState form;
+        apply_scan_type_presets(form, kManuscriptReliability);
+        openWith(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Decode successful!Decode rate:1/1!"));
+        QCOMPARE(QString::fromStdString(view->lastResult()), QString("Block num:2\r\n001  255  "));
+        int bits = 0, height = 0;
+        QVERIFY(bmp_header("Picture.bmp", bits, height));
+        QCOMPARE(height, EmulatorFixture::kTicketHeight / 2);  // 100 DPI preset: every other row
+    }
+
+    void aGreyPictureIsSavedButNeverDecoded() {
+        FormState form;
+        apply_scan_type_presets(form, kBarCode);
+        form.pictureType = 1;
+        form.scanWidth = "54";  // the ticket's width
+        // 100 DPI keeps the whole grey picture within one 256 KiB batch of the
+        // device; larger pictures lose their last batch in the device library
+        // when the device reports the end of the scan early (reported).
+        form.dpi = 0;
+        openWith(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Save picture successful!"));
+        int bits = 0, height = 0;
+        QVERIFY(bmp_header("Picture.bmp", bits, height));
+        QCOMPARE(bits, 8);
+        QCOMPARE(height, EmulatorFixture::kTicketHeight / 2);
+        QVERIFY(view->waitFor([&] { return Emu_StoredBitmapCount(0) == 0; }));  // let the cycle end
+        QCOMPARE(session->decodeTries(), 0);
+        QCOMPARE(view->lastResult(), std::string());
+    }
+
+    void autoPrintPrintsTheHeldTicketAndEjectsIt() {
+        // First scan holds the ticket; with it under the print head, ticking
+        // Print character makes the next scan print automatically.
+        FormState form;
+        apply_scan_type_presets(form, kBarCode);
+        form.actionAfterScan = kAfterScanStop;
+        openWith(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Read picture successful!"));
+        form.printCharacter = true;
+        form.autoPrint = true;
+        form.content = "PAID";
+        form.printBuffer = "40";  // shorter than the ticket
+        session->setForm(form);
+        QVERIFY(view->waitForMessage("Print successful!"));
+        QVERIFY(session->printFlag());
+        QVERIFY(view->count("Set character print position successful!") >= 1);
+        char path[512] = {};
+        QVERIFY(view->waitFor([&] { return Emu_GetLastPrintFile(path, sizeof path) == 1; }));
+        QCOMPARE(fs::path(path).parent_path(), fixture.workDir / "printed");
+        QVERIFY(fs::exists(path));
+        int ticketsOut = 0;
+        QVERIFY(view->waitFor([&] {
+            Emu_GetPaperPosition(nullptr, nullptr, &ticketsOut, nullptr);
+            return ticketsOut == 1;
+        }));
+    }
+
+    void aJammedTicketIsRecoveredAndTheWorkerGoesOn() {
+        openWith(FormState{});
+        Emu_SetCondition(EMU_COND_FAKE_JAM, 1);
+        QVERIFY(view->waitForMessage("The scanner is paper error,please erasure!"));
+        QVERIFY(view->waitFor([&] {
+            return view->lastStatus().find("Passage:expedite") != std::string::npos;
+        }));
+        QVERIFY(session->workerRunning());
+        QCOMPARE(view->count("Get status failed!"), 0);
+    }
+
+    void aJamThatStaysEndsTheWorkerAndClosesThePort() {
+        openWith(FormState{});
+        QVERIFY(EmulatorFixture::insertTicket());
+        Emu_SetCondition(EMU_COND_REAL_JAM, 1);
+        QVERIFY(view->waitFor([&] { return !session->workerRunning(); }, std::chrono::seconds(20)));
+        QVERIFY(view->count("The scanner is paper error,please erasure!") >= 1);
+        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{false, true, true}; }));
+        QCOMPARE(view->lastStatus(), std::string());
+    }
+
+    void theTphCheckRefusesToScanWithoutPaperAtTheHead() {
+        FormState form;
+        form.actionAfterScan = kAfterScanStop;
+        form.printCharacter = true;
+        openWith(form);
+        Emu_JournalClear();
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Please place paper on the TPH!"));
+        QCOMPARE(view->count("Scanning..."), 0);
+        QVERIFY(!journal_has_write(0x1A, 0x87));  // no scan started, no settings sent
+        int location = 0;
+        Emu_GetPaperPosition(&location, nullptr, nullptr, nullptr);
+        QCOMPARE(location, int(EMU_PAPER_AT_ENTRY));
+    }
+
+    void outTicketWithoutATicketSendsNothing() {
+        openWith(FormState{});
+        Emu_JournalClear();
+        session->outTicket();
+        session->backTicket();
+        QCOMPARE(view->count("No ticket in device, can't out ticket!"), 1);
+        QCOMPARE(view->count("No ticket in device, can't back ticket!"), 1);
+        QVERIFY(!journal_has_write(0x1A, 0x4B));
+    }
+
+    void bitmapNamesAreCheckedBeforeAnyFileDialog() {
+        openWith(FormState{});
+        int dialogs = 0;
+        const FileChooser chooser = [&](const std::string&) {
+            ++dialogs;
+            return std::string();
+        };
+        FormState form;
+        form.bitmapName = "NINECHARS";
+        session->setForm(form);
+        QVERIFY(!session->downloadBitmap(chooser));
+        form.bitmapName = "";
+        session->setForm(form);
+        QVERIFY(!session->downloadBitmap(chooser));
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(view->count("The length of picture's name can't more than 8!"), 1);
+        QCOMPARE(view->count("Please input a name for bitmap in scanner!"), 1);
+    }
+
+    void aFailedDownloadLeavesTheListUnchangedAndAGoodOneAddsTheName() {
+        openWith(FormState{});
+        const auto before = view->names();
+        std::ofstream("not-a-bitmap.bmp") << "this is not a BMP";
+        FormState form;
+        form.bitmapName = "LOGO";
+        session->setForm(form);
+        std::string filter;
+        QVERIFY(session->downloadBitmap([&](const std::string& f) {
+            filter = f;
+            return (fixture.workDir / "not-a-bitmap.bmp").string();
+        }));
+        session->waitForOperation();
+        QCOMPARE(QString::fromStdString(filter), QString("Files (*.bmp)"));
+        QCOMPARE(view->count("Download picture failed!"), 1);
+        QCOMPARE(session->bitmapNames(), before);
+
+        // A real 1-bit BMP, 32 x 16, written by the device library itself.
+        const std::vector<std::uint8_t> rows(4 * 16, 0xF0);
+        QCOMPARE(binding.api().SaveDataToBmp(rows.data(), 4, 16, "logo.bmp", 0), 1);
+        QVERIFY(session->downloadBitmap([&](const std::string&) { return (fixture.workDir / "logo.bmp").string(); }));
+        session->waitForOperation();
+        QCOMPARE(view->count("Download picture successful!"), 1);
+        QCOMPARE(session->bitmapNames(), std::vector<std::string>{"LOGO"});
+        QCOMPARE(Emu_StoredBitmapCount(0), 1);
+        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+    }
+
+    void cancellingDownloadFileClosesThePort() {
+        std::string filter;
+        QVERIFY(!session->downloadFile([&](const std::string& f) {
+            filter = f;
+            return std::string();
+        }));
+        QCOMPARE(QString::fromStdString(filter), QString("All Files (*)"));
+        const auto m = view->messages();
+        QCOMPARE(m, (std::vector<std::string>{"Open usb port successful!", "Close usb port successful!"}));
+        QCOMPARE(session->connectionState(), kConnectionClosed);
+        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+    }
+
+    void downloadFileSendsTheWholeFileRaw() {
+        std::ofstream("raw.bin", std::ios::binary) << std::string("\x1b\x40", 2);
+        Emu_JournalClear();
+        QVERIFY(session->downloadFile([&](const std::string&) { return (fixture.workDir / "raw.bin").string(); }));
+        session->waitForOperation();
+        QCOMPARE(view->count("Download file successful!"), 1);
+        QCOMPARE(view->messages().back(), std::string("Close usb port successful!"));
+        QVERIFY(journal_has_write(0x1B, 0x40));
+    }
+
+    void aRefusedCalibrationKeepsItsLastPercentageAndRestartsTheWorker() {
+        // The software device calibrates only while idle; a ticket pushed up
+        // to the print head is held, so the calibration is refused.
+        openWith(FormState{});
+        QVERIFY(session->cisCorrect());
+        QVERIFY(view->waitForMessage("Please input paper for CIS correcting!"));
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitFor([&] { return binding.api().StartFeedPaper(0, 40) == 1; }));
+        QVERIFY(view->waitForMessage("CIS correct failed!"));
+        session->waitForOperation();
+        const auto lines = view->panelLines();
+        QCOMPARE(QString::fromStdString(lines.at(0)), QString("CIS correct failed!"));
+        QVERIFY(QString::fromStdString(lines.at(1)).startsWith("CIS correcting now,please wait...    "));
+        QVERIFY(!QString::fromStdString(lines.at(1)).endsWith("100%"));
+        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+    }
+
+    void aResetReportsProgressAndOpensThePortAgain() {
+        openWith(FormState{});
+        QVERIFY(session->resetDevice());
+        session->waitForOperation();
+        QVERIFY(view->count("The device is resetting now,please wait...    100%") == 1);
+        const auto m = view->messages();
+        const auto done = std::find(m.begin(), m.end(), "Resetting the device successful!");
+        QVERIFY(done != m.end());
+        QVERIFY(std::find(done, m.end(), "Open usb port successful!") != m.end());
+        QVERIFY(session->workerRunning());
+        QCOMPARE(session->connectionState(), kConnectionOpen);
+    }
+
+    void closePortStopsTheWorkerAndClearsTheStatus() {
+        openWith(FormState{});
+        session->closePort();
+        session->waitForOperation();
+        QVERIFY(!session->workerRunning());
+        QCOMPARE(view->count("Closing USB port now,please wait...    100%"), 1);
+        QCOMPARE(view->messages().back(), std::string("Close USB port successful!"));
+        QCOMPARE(view->lastStatus(), std::string());
+        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+    }
+
+    void closingDuringALongOperationStopsAndWaits() {
+        openWith(FormState{});
+        QVERIFY(session->cisCorrect());  // waits for paper that never comes
+        QVERIFY(view->waitForMessage("Please input paper for CIS correcting!"));
+        QElapsedTimer timer;
+        timer.start();
+        session->shutdown();
+        QVERIFY(timer.elapsed() < 3000);
+        QVERIFY(!session->workerRunning());
+        QVERIFY(!session->operationRunning());
+        const auto reports = view->messages().size();
+        binding.unload();  // CloseUSBPort, then the libraries go
+        QTest::qWait(100);
+        QCOMPARE(view->messages().size(), reports);
+    }
+
+    void aFailedOpenLeavesOnlyOpenPortAndDownloadFile() {
+        Emu_InjectFault(EMU_FAULT_OPEN_FAIL, -1, 0, -1);
+        QVERIFY(!session->openPort());
+        QCOMPARE(view->messages(), std::vector<std::string>{"Open usb port failed!"});
+        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+        QVERIFY(!session->workerRunning());
+    }
+
+    void aStatusThatCannotBeReadEndsTheWorkerAndClosesThePort() {
+        openWith(FormState{});
+        Emu_InjectFault(EMU_FAULT_STATUS_FAIL, -1, 0, -1);
+        QVERIFY(view->waitForMessage("Get status failed!"));
+        QVERIFY(view->waitFor([&] { return !session->workerRunning(); }));
+        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{false, true, true}; }));
+        QCOMPARE(view->lastStatus(), std::string());
+    }
+
+    void printMarkChecksContentStatusAndTicketFirst() {
+        openWith(FormState{});
+        Emu_JournalClear();
+        session->printMark();  // nothing ticked at the last scan start
+        QCOMPARE(view->count("Please select print content first!"), 1);
+        QVERIFY(journal_has_write(0x1A, 0x4B));  // the ticket is fed out instead
+
+        // A held ticket under the head, print content chosen: Print Mark prints.
+        FormState form;
+        form.actionAfterScan = kAfterScanStop;
+        session->setForm(form);
+        QVERIFY(EmulatorFixture::insertTicket());
+        QVERIFY(view->waitForMessage("Read picture successful!"));
+        form.printCharacter = true;
+        form.autoPrint = false;
+        form.printBuffer = "40";
+        session->setForm(form);
+        QVERIFY(view->waitFor([&] { return session->printFlag(); }));
+        // Hold the ticket without scanning it again, then print by hand.
+        form.actionAfterScan = kAfterScanPrint;
+        session->setForm(form);
+        const auto held = [&] {
+            const DeviceStatus s = session->lastStatus();
+            return s.waiting == 1 && s.scanning == 0 && s.haveData == 0;
+        };
+        QVERIFY(view->waitFor(held));
+        QTest::qWait(100);  // a few worker cycles: no new scan starts
+        QVERIFY(view->waitFor(held));
+        session->printMark();
+        QVERIFY(view->waitForMessage("Print successful!"));
+        int ticketsOut = 0;
+        QVERIFY(view->waitFor([&] {
+            Emu_GetPaperPosition(nullptr, nullptr, &ticketsOut, nullptr);
+            return ticketsOut == 1;
+        }));
+        QVERIFY(view->waitFor([&] { return session->lastStatus().waiting == 0; }));
+        session->printMark();
+        QCOMPARE(view->count("Please scan image first and then to print!"), 1);
+    }
+
+    void theBitmapReportListsEveryStoredName() {
+        const std::vector<std::uint8_t> logo(3 * 16, 0x0F);
+        QVERIFY(binding.api().OpenUSBPort());
+        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "ONE", 24, 16, 1, logo.data()), 1);
+        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "TWO", 24, 16, 1, logo.data()), 1);
+        binding.api().CloseUSBPort();
+        openWith(FormState{});
+        session->getCasualBitmaps();
+        const std::string frame = "****************************************************";
+        const std::string report = view->messages().back();
+        QVERIFY(report.rfind(frame + "\r\nRam bitmap number:2,remainder memory:", 0) == 0);
+        QVERIFY(report.find("\r\nThe name of 0 bitmap = ONE\r\nThe name of 1 bitmap = TWO\r\n" + frame) !=
+                std::string::npos);
+        session->eraseCasualArea();
+        QVERIFY(view->messages().back() == frame + "\r\nErasure bitmap of ram successful!\r\n" + frame);
+        QVERIFY(view->waitFor([&] { return view->names().empty(); }));
+    }
+
+    void aBadFirmwareFileIsRefusedWithAMessageBox() {
+        openWith(FormState{});
+        std::ofstream("bad.JK") << "no device name here";
+        std::string filter;
+        QVERIFY(!session->updateFirmware([&](const std::string& f) {
+            filter = f;
+            return (fixture.workDir / "bad.JK").string();
+        }));
+        QCOMPARE(QString::fromStdString(filter), QString("Files (*.JK)"));
+        QCOMPARE(view->boxes(), std::vector<std::string>{"The file to download is error and can't be download!"});
+        QVERIFY(session->workerRunning());
+    }
+
+#ifdef MKFIRMWARE_PATH
+    void aFirmwareUpdateNamesBothVersionsAndRestartsTheWorker() {
+        openWith(FormState{});
+        char before[7] = {};
+        QVERIFY(Emu_GetFirmwareVersion(before));
+        std::ofstream("image.bin", std::ios::binary) << std::string(256, '\x5a');
+        const std::string command = std::string(MKFIRMWARE_PATH) + " --bin image.bin --version 2.0.07 update.JK";
+        QCOMPARE(std::system(command.c_str()), 0);
+        QVERIFY(session->updateFirmware([&](const std::string&) { return (fixture.workDir / "update.JK").string(); }));
+        session->waitForOperation();
+        const auto m = view->messages();
+        const auto start = std::find_if(m.begin(), m.end(), [](const std::string& t) {
+            return t.rfind("Update from ", 0) == 0 && t.find(" to 2.0.07,please wait...") != std::string::npos &&
+                   t.find('/') == std::string::npos;
+        });
+        QVERIFY(start != m.end());
+        QVERIFY(std::find(start, m.end(), "Update firmware successful!") != m.end());
+        char after[7] = {};
+        QVERIFY(Emu_GetFirmwareVersion(after));
+        QCOMPARE(QString(after), QString("2.0.07"));
+        QVERIFY(session->workerRunning());
+    }
+#endif
+
+    void reportsAreFramed() {
+        openWith(FormState{});
+        session->getScanArea();
+        session->getVersion();
+        const auto m = view->messages();
+        const std::string frame = "****************************************************";
+        QCOMPARE(QString::fromStdString(m.at(m.size() - 2)),
+                 QString::fromStdString(frame + "\r\nborder width = 0;scan width = 80;scan height=0.\r\n" + frame));
+        QVERIFY(m.back().find("\r\nKestrom.dll version = V1.01/10/03/17\r\n") != std::string::npos);
+        QVERIFY(m.back().find("\r\nDecode.dll version = decode double 1.0") != std::string::npos);
+        QVERIFY(m.back().find("\r\nFirmware version = ") != std::string::npos);
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "session_test.moc"

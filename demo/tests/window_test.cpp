@@ -1,0 +1,87 @@
+// The real dialog, offscreen: a binding failure closes it with one message,
+// a second start only brings the first forward, the enabling rules, and a
+// ticket scanned through the window's own controls.
+
+#include <QtTest>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+
+#include "demo/main_window.h"
+#include "demo/single_instance.h"
+#include "emulator/ScannerEmulator.h"
+#include "emulator_fixture.h"
+
+using namespace tellerdesk;
+using namespace tellerdesk::testing;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aMissingDispatcherShowsOneMessageAndClosesTheDialog() {
+        MainWindow window;
+        QStringList boxes;
+        window.setMessageBoxHook([&](const QString& text) { boxes << text; });
+        window.show();
+        QCOMPARE(QString::fromStdString(window.initialise({KESTROM_PATH, "/nonexistent/libdecode.so"})),
+                 QString(" Load library:decode.dll failed!"));
+        QCOMPARE(boxes, QStringList{" Load library:decode.dll failed!"});
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(window.session() == nullptr);
+    }
+
+    void aSecondStartOnlyBringsTheFirstForward() {
+        const QString key = instance_key() + "-test-" + QString::number(QCoreApplication::applicationPid());
+        SingleInstance first(key);
+        QVERIFY(first.claim());
+        QSignalSpy activated(&first, &SingleInstance::activationRequested);
+        SingleInstance second(key);
+        QVERIFY(!second.claim());
+        QTRY_COMPARE(activated.count(), 1);
+    }
+
+    void controlsFollowTheOpenStateAndTheCheckBoxes() {
+        EmulatorFixture fixture;
+        fixture.setUp();
+        {
+            MainWindow window;
+            window.show();
+            QCOMPARE(QString::fromStdString(window.initialise({EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false)})),
+                     QString());
+            QVERIFY(window.button("Open port")->isEnabled());
+            QVERIFY(window.button("Download file")->isEnabled());
+            QVERIFY(!window.button("Feed paper")->isEnabled());
+            QCOMPARE(window.combo("fontSize")->currentText(), QString("004"));
+            window.combo("fontType")->setCurrentIndex(kFontAsd);
+            QCOMPARE(window.combo("fontSize")->count(), 6);
+            QCOMPARE(window.combo("fontSize")->currentText(), QString("P06"));
+            window.combo("scanType")->setCurrentIndex(kManuscriptOmr);
+            QCOMPARE(window.combo("scanDpi")->currentText(), QString("100"));
+
+            QTest::mouseClick(window.button("Open port"), Qt::LeftButton);
+            QTRY_VERIFY(window.button("Feed paper")->isEnabled());
+            QVERIFY(!window.button("Open port")->isEnabled());
+            QTRY_VERIFY(!window.button("Download file")->isEnabled());
+            // Auto is ticked: the manual print and ticket buttons wait.
+            QVERIFY(!window.check("auto")->isEnabled());
+            QVERIFY(!window.button("Print Mark")->isEnabled());
+            window.check("printCharacter")->setChecked(true);
+            QVERIFY(window.check("auto")->isEnabled());
+            window.check("auto")->setChecked(false);
+            QVERIFY(window.button("Print Mark")->isEnabled());
+            QVERIFY(window.button("Out Ticket")->isEnabled());
+
+            // A bar code ticket through the window.
+            window.check("printCharacter")->setChecked(false);
+            window.combo("scanType")->setCurrentIndex(kBarCode);
+            QVERIFY(EmulatorFixture::insertTicket());
+            QTRY_VERIFY_WITH_TIMEOUT(window.resultText() == "Code 128: DOUBLE-1\n", 15000);
+            QTRY_VERIFY(window.statusText().startsWith("Print header:normal\nCover:closed"));
+            window.close();  // stops the worker and unloads while it runs
+        }
+        fixture.tearDown();
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

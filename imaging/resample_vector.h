@@ -1,0 +1,25 @@
+#pragma once
+// The straightening resampler's pixel loops in 256-bit vector lanes (AVX2),
+// eight output pixels at a time, with the same integer arithmetic as the plain
+// loops: the output is identical byte for byte.
+
+#include "imaging/Skewtrim.h"
+#include "imaging/outline.h"
+#include "imaging/resample.h"
+
+#include <cstdint>
+
+namespace skewtrim::vector_path {
+
+// True when this processor (and its operating system) runs AVX2 code.
+bool available();
+
+// Writes every pixel of `out` (allocated with the plan's size and the source's
+// depth): the sample where the source point lies on the paper, `fill` elsewhere.
+// The request must have been validated. Returns false, with `out` untouched,
+// when the source rows are not one evenly spaced block addressable with 32-bit
+// offsets; the caller then runs the plain loops.
+bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
+              const std::uint8_t* fill, Bitmap& out);
+
+}  // namespace skewtrim::vector_path
