@@ -1,5 +1,19 @@
 # Helpers shared by every part of the kit.
 
+# The ABI number of every kit library: lib<Name>.so.<KIT_SOVERSION> is what an
+# installed runtime keeps; the bare lib<Name>.so comes with the development files.
+set(KIT_SOVERSION 0)
+
+# Install components, one Debian package each (cmake/Packaging.cmake):
+#   runtime  shared libraries and the udev rule      dev   headers, pkg-config, CMake package
+#   tools    command-line programs                   demo  the Qt demo
+#   sane     the SANE backend
+# kit_note_component(<component>) records that something installs into it, so
+# only components with content become packages.
+function(kit_note_component component)
+  set_property(GLOBAL APPEND PROPERTY KIT_INSTALL_COMPONENTS ${component})
+endfunction()
+
 # kit_add_library(<Name> SOURCES ... [HEADERS ...] [LIBS ...] [NO_INSTALL])
 # A deliverable shared library lib<Name>.so with RUNPATH $ORIGIN, hidden symbols,
 # the platform layer linked in, and install rules with a pkg-config file.
@@ -9,7 +23,9 @@ function(kit_add_library name)
   target_link_libraries(${name} PRIVATE kit_platform ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES
     BUILD_RPATH "$ORIGIN"
-    INSTALL_RPATH "$ORIGIN")
+    INSTALL_RPATH "$ORIGIN"
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${KIT_SOVERSION})
   # Every symbol must resolve at link time, except in the fuzz build, where clang
   # leaves the sanitizer runtime to the program that loads the library.
   if(KIT_BUILD_FUZZERS)
@@ -18,9 +34,15 @@ function(kit_add_library name)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
   if(NOT ARG_NO_INSTALL)
-    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(TARGETS ${name}
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        COMPONENT runtime
+        NAMELINK_COMPONENT dev)
+    kit_note_component(runtime)
+    kit_note_component(dev)
+    set_property(GLOBAL APPEND PROPERTY KIT_EXPORTED_LIBRARIES ${name})
     if(ARG_HEADERS)
-      install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ticketkit)
+      install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ticketkit COMPONENT dev)
     endif()
     set(KIT_PC_NAME ${name})
     # The prefix is found from the .pc file's own place, so `cmake --install --prefix` works.
@@ -29,20 +51,25 @@ function(kit_add_library name)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/library.pc.in
                    ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${name}.pc
-            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
   endif()
 endfunction()
 
-# kit_add_program(<name> SOURCES ... [LIBS ...] [NO_INSTALL])
+# kit_add_program(<name> SOURCES ... [LIBS ...] [COMPONENT <component>] [NO_INSTALL])
+# COMPONENT picks the package the program ships in: `tools` (default) or `demo`.
 function(kit_add_program name)
-  cmake_parse_arguments(ARG "NO_INSTALL" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_INSTALL" "COMPONENT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_COMPONENT)
+    set(ARG_COMPONENT tools)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kit_platform ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES
     BUILD_RPATH "$ORIGIN/../lib"
     INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
   if(NOT ARG_NO_INSTALL)
-    install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${ARG_COMPONENT})
+    kit_note_component(${ARG_COMPONENT})
   endif()
 endfunction()
 

@@ -7,6 +7,14 @@
 #include <algorithm>
 #include <cctype>
 #include <utility>
+#include <vector>
+
+// The ABI number of the kit's libraries (libX.so.N), set by the build.
+#ifndef KIT_SOVERSION
+#define KIT_SOVERSION 0
+#endif
+#define KIT_STRINGIFY_(x) #x
+#define KIT_STRINGIFY(x) KIT_STRINGIFY_(x)
 
 namespace platform {
 
@@ -20,6 +28,13 @@ std::string library_file_name(std::string_view name) {
         if (ext == ".dll") return "lib" + std::string(name.substr(0, name.size() - 4)) + ".so";
     }
     return "lib" + std::string(name) + ".so";
+}
+
+std::string versioned_file_name(std::string_view file) {
+    std::string name(file);
+    if (name.size() >= 3 && name.compare(name.size() - 3, 3, ".so") == 0)
+        name += "." KIT_STRINGIFY(KIT_SOVERSION);
+    return name;
 }
 
 namespace {
@@ -59,26 +74,34 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
 bool DynamicLibrary::open(std::string_view name) {
     close();
     const std::string file = library_file_name(name);
-    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
-        const char* msg = dlerror();
-        error_ = msg ? msg : ("cannot open " + file);
-        // The loader's search uses the RUNPATH of the object that called dlopen; where an
-        // interposer (a sanitizer runtime) hides the real caller, look where that RUNPATH
-        // ($ORIGIN, $ORIGIN/../lib) would have looked.
-        if (file.find('/') == std::string::npos) {
-            const std::string folder = own_module_folder();
-            for (const char* rel : {"/", "/../lib/"}) {
-                if (folder.empty()) break;
-                const std::string candidate = folder + rel + file;
-                if (::access(candidate.c_str(), F_OK) != 0) continue;
-                handle_ = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // An installed kit keeps only the versioned file (libX.so.N) in its runtime
+    // package; the bare name comes with the development files. Try both.
+    std::vector<std::string> candidates{file};
+    if (file.find('/') == std::string::npos) candidates.push_back(versioned_file_name(file));
+    for (const std::string& candidate : candidates) {
+        handle_ = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_) break;
+        // Report the first failure: it names the file the caller asked for.
+        if (const char* msg = dlerror(); msg && error_.empty()) error_ = msg;
+    }
+    if (!handle_ && error_.empty()) error_ = "cannot open " + file;
+    // The loader's search uses the RUNPATH of the object that called dlopen; where an
+    // interposer (a sanitizer runtime) hides the real caller, look where that RUNPATH
+    // ($ORIGIN, $ORIGIN/../lib) would have looked.
+    if (!handle_ && file.find('/') == std::string::npos) {
+        const std::string folder = own_module_folder();
+        for (const char* rel : {"/", "/../lib/"}) {
+            if (folder.empty() || handle_) break;
+            for (const std::string& candidate : candidates) {
+                const std::string path = folder + rel + candidate;
+                if (::access(path.c_str(), F_OK) != 0) continue;
+                handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
                 if (handle_) break;
                 if (const char* m = dlerror()) error_ = m;
             }
         }
-        if (!handle_) return false;
     }
+    if (!handle_) return false;
     error_.clear();
     return true;
 }

@@ -12,6 +12,11 @@ namespace platform {
 // or already ends in ".so" is a file name and is returned unchanged.
 std::string library_file_name(std::string_view logicalOrFile);
 
+// "libX.so" -> "libX.so.N", the name an installed library keeps at run time
+// when its development files (which add the bare "libX.so") are absent.
+// Other names are returned unchanged.
+std::string versioned_file_name(std::string_view file);
+
 // An open library; closes itself when destroyed. Move-only.
 class DynamicLibrary {
 public:
@@ -23,6 +28,8 @@ public:
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
     // Opens by logical name or explicit file name; false (and error()) on failure.
+    // A bare file name that cannot be found is tried again with the kit's
+    // version number appended (libX.so -> libX.so.N).
     bool open(std::string_view logicalOrFile);
     void close();
     bool isOpen() const { return handle_ != nullptr; }
