@@ -108,6 +108,10 @@ EMU_EXPORT int Emu_SetTicketPlacement(int offsetDots, double skewDegrees) {
     return guarded(0, [&] { return emulator().set_placement(offsetDots, skewDegrees); });
 }
 
+EMU_EXPORT int Emu_PushTicket(int leadingEdgeMm) {
+    return guarded(0, [&] { return emulator().push_ticket(leadingEdgeMm); });
+}
+
 EMU_EXPORT int Emu_RemoveTicket(void) {
     return guarded(0, [] { return emulator().remove_ticket(); });
 }
