@@ -65,6 +65,15 @@ int Emu_InsertTicketPixels(const uint8_t *pixels, int width, int height, int bit
  * 0 and 0. Printing follows the offset, not the skew. */
 int Emu_SetTicketPlacement(int offsetDots, double skewDegrees);
 
+/* Pushes the ticket resting at the entry further in by hand and holds it
+ * there, as an operator does with a calibration sheet: its leading edge then
+ * stands leadingEdgeMm from the entry (20..110; paper sensor A lies at 5 mm,
+ * B at 15, the image sensor at 25, the print head at 60). The device has not
+ * taken the ticket, so it stays idle (not waiting) and reports every sensor
+ * the ticket covers; the next scan or feed takes the ticket over. Fails
+ * without a ticket, unless the device is idle, or out of range. */
+int Emu_PushTicket(int leadingEdgeMm);
+
 /* Takes the ticket out by hand wherever it is (clears a real jam). */
 int Emu_RemoveTicket(void);
 
@@ -72,7 +81,7 @@ int Emu_RemoveTicket(void);
 enum EmuPaperLocation {
     EMU_PAPER_NONE = 0,      /* no ticket in the device */
     EMU_PAPER_AT_ENTRY = 1,  /* inserted, at paper sensors A and B, not yet scanned */
-    EMU_PAPER_INSIDE = 2,    /* in the passage (scanning, held, at the print head) */
+    EMU_PAPER_INSIDE = 2,    /* in the passage (scanning, held, at the print head, pushed in by hand) */
     EMU_PAPER_MOVING = 3     /* being fed, scanned or printed right now */
 };
 

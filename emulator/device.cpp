@@ -148,13 +148,14 @@ void Device::restart_device(std::int64_t now, int downMs) {
     download = Download{};
     if (phase == Phase::Moving && ticket) ticket->leadMm = motion.position(now);
     phase = Phase::Idle;
-    if (ticket && ticket->leadMm > kInsertLeadMm) phase = Phase::Held;
+    if (ticket && ticket->leadMm > kInsertLeadMm && !ticket->heldByHand) phase = Phase::Held;
 }
 
 void Device::update(std::int64_t now) {
     for (int round = 0; round < 16; ++round) {
         bool changed = false;
         if (phase == Phase::Scanning && scan.active) {
+            if (ticket) ticket->heldByHand = false;  // the scan has drawn it in
             const auto elapsed = static_cast<double>(now - scan.start);
             const int produced = std::min(scan.totalLines,
                                           static_cast<int>(std::floor(elapsed / scan.msPerLine)));
@@ -215,6 +216,7 @@ void Device::start_motion(MotionKind kind, double toMm, double mmPerMs, std::int
     motion.toMm = toMm;
     motion.mmPerMs = mmPerMs;
     motion.start = now;
+    ticket->heldByHand = false;  // the rollers have it now
     if (cond.jamOnNextMove) {
         cond.jamOnNextMove = false;
         motion.jams = true;
@@ -398,6 +400,13 @@ bool Device::insert_ticket(GreyImage image, std::int64_t now) {
     t.placement = placement;
     ticket = std::move(t);
     if (phase == Phase::Held) phase = Phase::Idle;
+    return true;
+}
+
+bool Device::push_ticket(double leadMm) {
+    if (!ticket || phase != Phase::Idle || !(leadMm >= kInsertLeadMm && leadMm <= kExitMm)) return false;
+    ticket->leadMm = leadMm;
+    ticket->heldByHand = leadMm > kInsertLeadMm;
     return true;
 }
 

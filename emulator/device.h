@@ -93,6 +93,10 @@ struct Ticket {
     GreyImage image;                 // 8 dots/mm both ways, row 0 = leading edge
     double leadMm = kInsertLeadMm;   // leading edge position
     Placement placement;
+    // Pushed in beyond the entry by the operator, who holds it there (a
+    // calibration sheet): the device has not taken it and stays idle. The
+    // first motion or scan takes it over.
+    bool heldByHand = false;
 
     // Rows of the passage the turned ticket spans from its first to its last point.
     int extent_rows() const;
@@ -214,6 +218,9 @@ public:
     // (PNG, text), compressed, an unsupported depth, too large, cut short.
     static std::string ticket_problem(const std::string& path);
     bool insert_ticket(GreyImage image, std::int64_t now);
+    // Pushes the ticket resting at the entry further in by hand, its leading
+    // edge to leadMm (kInsertLeadMm..kExitMm); only while the device is idle.
+    bool push_ticket(double leadMm);
     bool remove_ticket(std::int64_t now);
 
     // ---- state (handlers work on it directly) ---------------------------

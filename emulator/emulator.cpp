@@ -216,6 +216,12 @@ int Emulator::insert_ticket(GreyImage image) {
     return device_.insert_ticket(std::move(image), now) ? 1 : 0;
 }
 
+int Emulator::push_ticket(int leadingEdgeMm) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    device_now();
+    return device_.push_ticket(static_cast<double>(leadingEdgeMm)) ? 1 : 0;
+}
+
 int Emulator::remove_ticket() {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::int64_t now = device_now();
@@ -236,7 +242,7 @@ int Emulator::paper_position(int* location, int* leadingEdgeMm, int* ticketsOut,
     int where = EMU_PAPER_NONE;
     if (device_.ticket) {
         if (device_.phase == Phase::Moving || device_.phase == Phase::Scanning) where = EMU_PAPER_MOVING;
-        else if (device_.phase == Phase::Idle) where = EMU_PAPER_AT_ENTRY;
+        else if (device_.phase == Phase::Idle && !device_.ticket->heldByHand) where = EMU_PAPER_AT_ENTRY;
         else where = EMU_PAPER_INSIDE;
     }
     if (location) *location = where;
@@ -329,7 +335,8 @@ int Emulator::journal_entry(int index, EmuJournalEntry* entry, std::uint8_t* byt
     const JournalRecord* record = journal_.at(static_cast<std::size_t>(index));
     if (record == nullptr) return 0;
     if (entry != nullptr) *entry = record->entry;
-    if (bytes != nullptr && capacity > 0) {
+    // An entry without bytes (opens, closes, failed transfers) copies nothing.
+    if (bytes != nullptr && capacity > 0 && !record->bytes.empty()) {
         std::memcpy(bytes, record->bytes.data(), std::min(record->bytes.size(), static_cast<std::size_t>(capacity)));
     }
     return 1;
@@ -338,7 +345,8 @@ int Emulator::journal_entry(int index, EmuJournalEntry* entry, std::uint8_t* byt
 int Emulator::journal_written(std::uint8_t* bytes, int capacity) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::vector<std::uint8_t> all = journal_.written();
-    if (bytes != nullptr && capacity > 0)
+    // An empty journal has no buffer to copy from.
+    if (bytes != nullptr && capacity > 0 && !all.empty())
         std::memcpy(bytes, all.data(), std::min(all.size(), static_cast<std::size_t>(capacity)));
     return static_cast<int>(all.size());
 }

@@ -34,6 +34,7 @@ public:
     // Control API.
     int reset(bool factory);
     int insert_ticket(GreyImage image);
+    int push_ticket(int leadingEdgeMm);
     int remove_ticket();
     int set_placement(int offsetDots, double skewDegrees);
     int paper_position(int* location, int* leadingEdgeMm, int* ticketsOut, int* ticketsReturned);

@@ -98,6 +98,10 @@ KIT_EXPORT int Emu_SetTicketPlacement(int offsetDots, double skewDegrees) {
     return kit::fenced(0, [&] { return emulator().set_placement(offsetDots, skewDegrees); });
 }
 
+KIT_EXPORT int Emu_PushTicket(int leadingEdgeMm) {
+    return kit::fenced(0, [&] { return emulator().push_ticket(leadingEdgeMm); });
+}
+
 KIT_EXPORT int Emu_RemoveTicket(void) {
     return kit::fenced(0, [] { return emulator().remove_ticket(); });
 }

@@ -56,6 +56,23 @@ class SessionTest : public QObject {
         QVERIFY(view->waitFor([&] { return !view->lastStatus().empty(); }));
     }
 
+    // The operator's procedure: after the prompt a calibration sheet goes in
+    // and is pushed on by hand until it covers both paper sensors and the
+    // print head; the calibration then runs and its progress ends at 100 %.
+    void calibrate(bool cis, const std::string& name) {
+        openWith(FormState{});
+        QVERIFY(cis ? session->cisCorrect() : session->sensorCorrect());
+        QVERIFY(view->waitForMessage("Please input paper for " + name + " correcting!"));
+        QVERIFY(EmulatorFixture::insertTicket());
+        QCOMPARE(Emu_PushTicket(70), 1);
+        QVERIFY(view->waitForMessage(name + " correct successful!"));
+        session->waitForOperation();
+        const auto lines = view->panelLines();
+        QCOMPARE(QString::fromStdString(lines.at(0)), QString::fromStdString(name + " correct successful!"));
+        QCOMPARE(QString::fromStdString(lines.at(1)), QString::fromStdString(name + " correcting now,please wait...    100%"));
+        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+    }
+
 private slots:
     void init() {
         fixture.setUp();
@@ -288,14 +305,17 @@ private slots:
         QVERIFY(journal_has_write(0x1B, 0x40));
     }
 
-    void aRefusedCalibrationKeepsItsLastPercentageAndRestartsTheWorker() {
-        // The software device calibrates only while idle; a ticket pushed up
-        // to the print head is held, so the calibration is refused.
+    void cisCorrectWithASheetOverEverySensorEndsAt100Percent() { calibrate(true, "CIS"); }
+
+    void sensorCorrectWithASheetOverEverySensorEndsAt100Percent() { calibrate(false, "Sensor"); }
+
+    void aFailedCalibrationKeepsItsLastPercentageAndRestartsTheWorker() {
         openWith(FormState{});
+        QCOMPARE(Emu_SetCondition(EMU_COND_CALIBRATION_FAILS, 1), 1);
         QVERIFY(session->cisCorrect());
         QVERIFY(view->waitForMessage("Please input paper for CIS correcting!"));
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitFor([&] { return binding.api().StartFeedPaper(0, 40) == 1; }));
+        QCOMPARE(Emu_PushTicket(70), 1);
         QVERIFY(view->waitForMessage("CIS correct failed!"));
         session->waitForOperation();
         const auto lines = view->panelLines();

@@ -289,6 +289,28 @@ TEST_F(EmulatorSession, ShortWriteRecoversTheLinkAndTheNextCommandWorks) {
     EXPECT_EQ(height, 120);
 }
 
+// The operator's procedure: a calibration sheet pushed in until it covers both
+// paper sensors and the print head; both calibrations then succeed. A ticket
+// the device fed up to the head is held, and the library refuses to start.
+TEST_F(EmulatorSession, CalibrationsSucceedWithASheetOverEverySensor) {
+    const Bytes sheet(static_cast<std::size_t>(640) * 800, 255);  // 80 x 100 mm, white
+    ASSERT_EQ(Emu_InsertTicketPixels(sheet.data(), 640, 800, 8), 1);
+    ASSERT_EQ(Emu_PushTicket(70), 1);
+    const DeviceStatus s = status();
+    EXPECT_EQ(s.paperSensorA + s.paperSensorB + s.paperAtPrintHead, 3);
+    EXPECT_EQ(s.scannerIdle, 1);
+    EXPECT_EQ(CISDataCorrect(), 1);
+    EXPECT_EQ(SensorCorrect(), 1);
+    EXPECT_EQ(status().paperAtPrintHead, 1);
+
+    ASSERT_EQ(Emu_RemoveTicket(), 1);
+    ASSERT_EQ(Emu_InsertTicketPixels(sheet.data(), 640, 800, 8), 1);
+    ASSERT_EQ(StartFeedPaper(0, 40), 1);
+    ASSERT_TRUE(wait_for([](const DeviceStatus& d) { return d.waiting == 1 && d.paperAtPrintHead == 1; }));
+    EXPECT_EQ(CISDataCorrect(), 0);
+    EXPECT_EQ(SensorCorrect(), 0);
+}
+
 // The shared library itself: every export is there, and it finds the
 // emulator through PIPEWELL_LIBRARY on its own.
 TEST(KestromLibrary, ExportsAllFortyAndTalksToTheEmulator) {

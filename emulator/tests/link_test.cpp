@@ -157,6 +157,23 @@ TEST_F(LinkTest, JournalRecordsEveryOperationWithItsBytes) {
     EXPECT_EQ(Emu_JournalCount(), 0);
 }
 
+TEST_F(LinkTest, AnEmptyJournalAndEntriesWithoutBytesCopyNothing) {
+    // Run under UBSan: copying from an empty journal must not touch a null buffer.
+    Emu_JournalClear();
+    std::uint8_t all[4] = {7, 7, 7, 7};
+    EXPECT_EQ(Emu_JournalWritten(all, 4), 0);
+    EXPECT_EQ(all[0], 7);
+
+    CloseDevice(handle_);
+    handle_ = OpenDevice();
+    ASSERT_GT(handle_, 0);
+    EmuJournalEntry e{};
+    ASSERT_EQ(Emu_JournalEntry(0, &e, all, 4), 1);  // the close carries no bytes
+    EXPECT_EQ(e.operation, EMU_OP_CLOSE);
+    EXPECT_EQ(e.length, 0);
+    EXPECT_EQ(all[0], 7);
+}
+
 TEST_F(LinkTest, JournalNoticesOverlappingCallsFromTwoThreads) {
     // Unserialised callers overlap inside the emulator; the journal must say
     // so, or a test that expects serialised transfers would prove nothing.

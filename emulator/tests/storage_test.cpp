@@ -209,6 +209,68 @@ TEST_F(StorageTest, SensorCalibrationValues) {
     EXPECT_EQ(*std::min_element(r.begin(), r.begin() + 8), 0);
 }
 
+// The operator's calibration: a sheet pushed in by hand past the print head
+// covers both paper sensors and the head while the device stays idle, and both
+// calibrations run with it in place; a ticket the device fed and holds is not
+// idle, and the calibrations are refused as before.
+TEST_F(StorageTest, CalibrationsRunWithASheetPushedInByHandButNotWithAHeldTicket) {
+    ASSERT_EQ(Emu_InsertTicketPixels(white_ticket(640, 800).data(), 640, 800, 8), 1);  // 80 x 100 mm
+    ASSERT_EQ(Emu_PushTicket(70), 1);
+    auto s = status();
+    EXPECT_TRUE(bit(s, 1, 1));   // idle
+    EXPECT_FALSE(bit(s, 1, 3));  // not waiting: the device has not taken it
+    EXPECT_TRUE(bit(s, 3, 7));   // sensor A
+    EXPECT_TRUE(bit(s, 3, 3));   // sensor B
+    EXPECT_TRUE(bit(s, 3, 2));   // print head
+    int location = 0, lead = 0;
+    ASSERT_EQ(Emu_GetPaperPosition(&location, &lead, nullptr, nullptr), 1);
+    EXPECT_EQ(location, EMU_PAPER_INSIDE);
+    EXPECT_EQ(lead, 70);
+
+    command({0x1A, 0x4C});
+    Emu_AdvanceTime(3500);
+    command({0x1B, 0x45});
+    EXPECT_EQ(read(1, 8), (Bytes{100, 0, 0, 0, 0, 0, 0, 1}));
+    command({0x1A, 0x4E});
+    command({0x03, 0xCC, 0x33, 0x33, 0xCC});
+    command({0x1A, 0x6F, 0x01, 0x01});
+    command({0x1A, 0x55});
+    Emu_AdvanceTime(6000);
+    command({0x1B, 0x4C});
+    EXPECT_EQ(read(1, 32).size(), 32u);
+    EXPECT_TRUE(bit(status(), 3, 2));  // the sheet has not moved
+
+    // A device reset leaves the operator's sheet where it is, the device idle.
+    ASSERT_EQ(write({0x1B, 0x40}), 2);
+    Emu_AdvanceTime(3000);
+    CloseDevice(handle_);
+    handle_ = OpenDevice();
+    ASSERT_GT(handle_, 0);
+    EXPECT_TRUE(bit(status(), 1, 1));
+    EXPECT_TRUE(bit(status(), 3, 2));
+
+    // A feed takes the sheet over; the device then holds it and refuses.
+    command({0x1A, 0x4B, 0x00, 0x05});
+    Emu_AdvanceTime(100);
+    s = status();
+    EXPECT_TRUE(bit(s, 1, 3));
+    EXPECT_FALSE(bit(s, 1, 1));
+    EXPECT_TRUE(bit(s, 3, 2));
+    write({0x1A, 0x4C});
+    EXPECT_TRUE(command_error());
+    write({0x1A, 0x55});
+    EXPECT_TRUE(command_error());
+}
+
+TEST_F(StorageTest, OnlyAnIdleTicketAtTheEntryCanBePushedInWithinThePassage) {
+    EXPECT_EQ(Emu_PushTicket(60), 0);  // no ticket
+    ASSERT_EQ(Emu_InsertTicketPixels(white_ticket(640, 800).data(), 640, 800, 8), 1);
+    EXPECT_EQ(Emu_PushTicket(19), 0);
+    EXPECT_EQ(Emu_PushTicket(111), 0);
+    command({0x1A, 0x45, 0x00, 0x00});  // scanning: the rollers have it
+    EXPECT_EQ(Emu_PushTicket(60), 0);
+}
+
 // A firmware file as the kit's packer makes it: a plain header with the
 // device name twice, 3 bytes, then Intel HEX lines scrambled with the key.
 Bytes firmware_file(const std::string& version, bool badChecksum) {

@@ -211,9 +211,16 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
     EXPECT_EQ(r.status, 0) << r.err;
     r = run({"bitmaps", "download", "logo.bmp", "--name", "TOOLONGNAME", "--emulator"});
     EXPECT_EQ(r.status, 2);
+}
 
-    r = run({"calibrate", "cis", "--emulator", "--fast"});
+TEST_F(DeviceCommands, BothCalibrationsSucceedOnTheSoftwareDevice) {
+    Outcome r = run({"calibrate", "cis", "--emulator", "--fast"});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("calibrated"), std::string::npos) << r.out;
+    r = run({"calibrate", "sensor", "--emulator", "--fast"});  // the library waits 6 s for the device
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("calibrated"), std::string::npos) << r.out;
+    EXPECT_EQ(run({"calibrate", "lens", "--emulator"}).status, 2);
 }
 
 TEST_F(DeviceCommands, AnAbsentScannerIsADeviceErrorThatSaysSo) {
