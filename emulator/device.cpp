@@ -375,13 +375,18 @@ std::string Device::ticket_problem(const std::string& path) {
         return text ? "a text file, not a BMP" : "not a BMP file";
     }
     BmpHeader header;
-    if (!read_bmp_header(b.data(), b.size(), header)) return "damaged BMP header";
+    switch (kit::bmp::decode_headers(b.data(), b.size(), header)) {
+    case kit::bmp::Verdict::kOk: break;
+    case kit::bmp::Verdict::kCompressed:
+        if (header.compression == 1 || header.compression == 2) return "RLE-compressed; only uncompressed BMP files are fed";
+        return "BMP compression " + std::to_string(header.compression) + " is not supported";
+    case kit::bmp::Verdict::kUnsupportedHeader: return "an old OS/2 BMP header; only Windows BMP files are fed";
+    default: return "damaged BMP header";
+    }
+    if (header.planes != 1) return "damaged BMP header";
     const int bits = header.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return std::to_string(bits) + " bits per pixel is not supported (1, 4, 8, 24 or 32)";
-    if (header.compression == 1 || header.compression == 2) return "RLE-compressed; only uncompressed BMP files are fed";
-    if (!(header.compression == 0 || (bits == 32 && header.compression == 3)))
-        return "BMP compression " + std::to_string(header.compression) + " is not supported";
     const int height = header.height < 0 ? -header.height : header.height;
     if (!ticket_fits(header.width, height))
         return std::to_string(header.width) + " x " + std::to_string(height) + " dots does not fit the passage (" +
