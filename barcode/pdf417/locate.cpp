@@ -1,7 +1,7 @@
-#include "locate.h"
+#include "barcode/pdf417/locate.h"
 
-#include "patterns.h"
-#include "scan_line.h"
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "scan_line.h"
+#include "barcode/pdf417/scan_line.h"
 
 #include <cmath>
 #include <cstdlib>

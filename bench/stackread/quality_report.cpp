@@ -6,7 +6,7 @@
 // Usage: stackread_quality [count] [seed]   (defaults: 200 symbols, seed 2026)
 // Environment: STACKREAD_DUMP=<folder> writes each page that was not decoded there as a PBM
 // file; STACKREAD_SHOW=1 prints expected and decoded bytes of any wrong output.
-#include "Stackread.h"
+#include "barcode/pdf417/Stackread.h"
 #include "ticket_page.h"
 
 #include <cmath>

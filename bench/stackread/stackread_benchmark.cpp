@@ -1,6 +1,6 @@
 // Speed of stackread on full ticket pages: one with a 10-column, level-2 symbol, and pages
 // without any symbol (blank, and printed text only).
-#include "Stackread.h"
+#include "barcode/pdf417/Stackread.h"
 #include "ticket_page.h"
 
 #include <benchmark/benchmark.h>

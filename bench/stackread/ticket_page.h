@@ -2,7 +2,7 @@
 // lines of printed text and, optionally, one PDF417 symbol placed among them.
 #pragma once
 
-#include "symbol_painter.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
 
 #include <algorithm>
 #include <cmath>

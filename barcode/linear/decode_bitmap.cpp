@@ -1,4 +1,4 @@
-#include "barcode/linear/stripescan.h"
+#include "barcode/linear/decode_bitmap.h"
 
 #include <array>
 #include <cstdlib>
