@@ -1,5 +1,7 @@
 #include "barcode/linear/runs.h"
 
+#include "barcode/common/runs.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -23,29 +25,17 @@ bool row_runs(const Image& image, int y, RunList& out) {
     out.runs.clear();
     out.first = out.last = 0;
     if (y < 0 || y >= image.height || image.width <= 0) return false;
-    const std::uint8_t* row = image.row(y);
-    Run current{0, y, 0, image.black(0, y) ? kBlack : kWhite};
+    thread_local std::vector<int> lengths;
+    lengths.resize(static_cast<std::size_t>(image.width));
+    bool dark = false;
+    const int count = barcode::row_run_lengths(image.row(y), image.width, 0, lengths.data(), image.width, dark);
+    out.runs.reserve(static_cast<std::size_t>(count));
     int x = 0;
-    while (x < image.width) {
-        // Whole bytes of the current colour pass at once.
-        if ((x & 7) == 0 && x + 8 <= image.width) {
-            const std::uint8_t full = current.color == kWhite ? 0xFF : 0x00;
-            if (row[x >> 3] == full) {
-                current.length += 8;
-                x += 8;
-                continue;
-            }
-        }
-        const std::uint8_t color = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : kBlack;
-        if (color == current.color) {
-            ++current.length;
-        } else {
-            out.runs.push_back(current);
-            current = Run{x, y, 1, color};
-        }
-        ++x;
+    for (int i = 0; i < count; ++i) {
+        out.runs.push_back(Run{x, y, lengths[static_cast<std::size_t>(i)], dark ? kBlack : kWhite});
+        x += lengths[static_cast<std::size_t>(i)];
+        dark = !dark;
     }
-    out.runs.push_back(current);
     return true;
 }
 
@@ -185,25 +175,11 @@ bool band_runs(const Image& image, double x, double y, double fx, double fy, int
 }
 
 void merge_noise(RunList& list, int width) {
-    std::vector<Run>& runs = list.runs;
-    const int n = static_cast<int>(runs.size());
-    if (width <= 0 || n < 3) return;
-    width *= list.unit;
-    std::vector<Run> kept;
-    kept.reserve(runs.size());
-    kept.push_back(runs[0]);
-    int i = 1;
-    while (i < n - 1) {
-        if (runs[i].length > width) {
-            kept.push_back(runs[i]);
-            ++i;
-        } else {
-            kept.back().length += runs[i].length + runs[i + 1].length;
-            i += 2;
-        }
-    }
-    if (i == n - 1) kept.push_back(runs[n - 1]);
-    runs.swap(kept);
+    // The width is in pixels; band runs measure in eighths of a pixel.
+    const long long limit = static_cast<long long>(width) * list.unit;
+    const std::size_t kept = barcode::merge_narrow_runs(list.runs.data(), list.runs.size(), limit,
+                                                        [](Run& run) -> int& { return run.length; });
+    list.runs.resize(kept);
 }
 
 std::vector<Segment> candidate_segments(const RunList& list, int min_runs) {
