@@ -130,13 +130,22 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         const int characters = (last - stop_elements - start_elements - i + 1) / step;
         if (characters < 1) continue;
 
+        // The reader gets the symbol in reading direction; the EAN/UPC guards read the same
+        // both ways, so their readers may ask for the other way round once.
         RunList symbol = runs;
-        symbol.first = i;
-        symbol.last = last;
-        if (backwards) symbol.reverse();
+        int first = i;
+        int end = last;
+        if (backwards) reverse_runs(symbol, first, end);
         Decoded decoded;
         decoded.symbology = symbology.number;
-        if (!symbology.read(symbol, symbology, options, decoded)) continue;
+        ReadOutcome outcome = symbology.read(SymbolCursor(symbol, first, end), symbology, options, decoded);
+        if (outcome == ReadOutcome::TryReversed) {
+            reverse_runs(symbol, first, end);
+            decoded = Decoded{};
+            decoded.symbology = symbology.number;
+            outcome = symbology.read(SymbolCursor(symbol, first, end), symbology, options, decoded);
+        }
+        if (outcome != ReadOutcome::Read) continue;
         out = std::move(decoded);
         // Report the place in the line's own run order (before any noise merge).
         where.backwards = backwards;

@@ -11,19 +11,17 @@ namespace {
 constexpr int kSegmentJump = 6;  // length ratio between neighbours that cuts a line
 }
 
-void RunList::reverse() {
-    std::reverse(runs.begin(), runs.end());
-    const int n = size();
+void reverse_runs(RunList& list, int& first, int& last) {
+    std::reverse(list.runs.begin(), list.runs.end());
+    const int n = list.size();
     const int f = n - 1 - last;
-    const int l = n - 1 - first;
+    last = n - 1 - first;
     first = f;
-    last = l;
 }
 
 bool row_runs(const Image& image, int y, RunList& out) {
     out.unit = 1;
     out.runs.clear();
-    out.first = out.last = 0;
     if (y < 0 || y >= image.height || image.width <= 0) return false;
     thread_local std::vector<int> lengths;
     lengths.resize(static_cast<std::size_t>(image.width));
@@ -43,7 +41,6 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
                int max_run, RunList& out) {
     out.unit = 1;
     out.runs.clear();
-    out.first = out.last = 0;
     if (offsets.empty() || !image.inside(start.x, start.y)) return false;
     Run current{start.x, start.y, 1, image.black(start.x, start.y) ? kBlack : kWhite};
     const int sx = (stop.x > start.x) - (stop.x < start.x);
@@ -225,7 +222,6 @@ bool sample_band(const Image& image, Coverage& coverage, double x, double y, dou
 bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
                int max_run, RunList& out) {
     out.runs.clear();
-    out.first = out.last = 0;
     out.unit = kBandUnit;
     if (fy == 0.0) {
         RowBandCoverage coverage(image, y, half);

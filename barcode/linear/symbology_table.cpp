@@ -61,10 +61,27 @@ std::string reversed_pattern(const char* widths) {
     return s;
 }
 
+// The EAN/UPC symbols have fixed lengths: EAN-13 6 + 6 digits of 4 elements around the 5
+// elements of the centre guard, EAN-8 4 + 4, UPC-E 6 digits.
+const SymbologyFacts kSymbologyFacts[8] = {
+    // number        family               elements units lead trail gap fixed
+    {kCode128, Family::WidthSum, 6, 11, 10, 10, 0, 0},
+    {kCode93, Family::WidthSum, 6, 9, 10, 10, 0, 0},
+    {kEan13, Family::WidthSum, 4, 7, 11, 7, 0, 6 * 4 + 5 + 6 * 4},
+    {kEan8, Family::WidthSum, 4, 7, 7, 7, 0, 4 * 4 + 5 + 4 * 4},
+    {kUpcE, Family::WidthSum, 4, 7, 9, 7, 0, 6 * 4},
+    {kCode39, Family::NarrowWide, 9, 3, 10, 10, 1, 0},
+    {kCodabar, Family::NarrowWide, 7, 2, 10, 10, 1, 0},
+    {kInterleaved2of5, Family::NarrowWide, 10, 4, 10, 10, 0, 0},
+};
+
 const Symbology* find_symbology(int number) {
-    static const std::array<Symbology, 8> table = {make_code128(), make_code93(), make_ean13(), make_ean8(),
-                                                   make_upce(), make_code39(), make_codabar(),
-                                                   make_interleaved2of5()};
+    static const std::array<Symbology, 8> table = [] {
+        std::array<Symbology, 8> rows = {make_code128(), make_code93(), make_ean13(), make_ean8(),
+                                         make_upce(), make_code39(), make_codabar(), make_interleaved2of5()};
+        for (std::size_t i = 0; i < rows.size(); ++i) static_cast<SymbologyFacts&>(rows[i]) = kSymbologyFacts[i];
+        return rows;
+    }();
     if (number < 1 || number > 8) return nullptr;
     return &table[static_cast<std::size_t>(number - 1)];
 }

@@ -8,6 +8,18 @@
 
 namespace stripescan {
 
+// A digit is 4 elements of 7 modules.
+constexpr int kEanDigitElements = 4;
+// The guards: bar, space, bar of one module each at both ends (width-sum key 22), five elements
+// in the centre, and UPC-E's end guard of six single modules beginning with a space.
+constexpr int kEanGuardElements = 3;
+constexpr int kEanGuardModules = 3;
+constexpr std::uint64_t kEanGuardKey = 22;
+constexpr int kEanCentreGuardElements = 5;
+constexpr int kUpcEEndGuardElements = 6;
+constexpr int kUpcEEndGuardModules = 6;
+constexpr std::uint64_t kUpcEEndGuardKey = 22222;
+
 // The digit of the 4 runs from i in `set`, or -1.
 int read_ean_digit(const RunList& runs, int i, EanSet set);
 

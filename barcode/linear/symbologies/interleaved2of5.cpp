@@ -7,6 +7,8 @@ namespace stripescan {
 namespace {
 
 constexpr int kPairElements = 10;
+constexpr int kStartElements = 4;
+constexpr int kStopElements = 3;
 constexpr int kWide = 2;
 constexpr const char* kPatterns[10] = {"11221", "21112", "12112", "22111", "11212",
                                        "21211", "12211", "11122", "21121", "12121"};
@@ -29,36 +31,30 @@ int read_digit(const RunList& runs, int i) {
     return key ? table().find(key->value) : -1;
 }
 
-bool read_itf(RunList& runs, const Symbology&, const ReadOptions&, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    const int span = last - 3 - (first + 4) + 1;
-    if (span <= 0 || span % kPairElements != 0) return false;
+ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+    const int span = symbol.size() - kStartElements - kStopElements;  // the digit pairs
+    if (span <= 0 || span % kPairElements != 0) return ReadOutcome::Rejected;
+    symbol.skip(kStartElements);
     std::string text;
-    for (int i = first + 4; i + kPairElements - 1 <= last - 3; i += kPairElements) {
-        const int a = read_digit(runs, i);
-        const int b = read_digit(runs, i + 1);
-        if (a < 0 || b < 0) return false;
+    while (symbol.remaining() >= kPairElements + kStopElements) {
+        const int i = symbol.next(kPairElements);
+        const int a = read_digit(symbol.runs(), i);      // in the bars
+        const int b = read_digit(symbol.runs(), i + 1);  // in the spaces
+        if (a < 0 || b < 0) return ReadOutcome::Rejected;
         text.push_back(static_cast<char>('0' + a));
         text.push_back(static_cast<char>('0' + b));
     }
     out.symbology = kInterleaved2of5;
     out.text = std::move(text);
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_interleaved2of5() {
     Symbology s;
-    s.number = kInterleaved2of5;
-    s.family = Family::NarrowWide;
-    s.char_elements = kPairElements;
-    s.char_units = 2 * kWide;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
-    s.starts.push_back(Pattern{1111, 1111, 4, 0, 0});
-    s.stops.push_back(Pattern{211, 112, 3, 1, 0});
+    s.starts.push_back(Pattern{1111, 1111, kStartElements, 0, 0});
+    s.stops.push_back(Pattern{211, 112, kStopElements, 1, 0});
     s.read = read_itf;
     return s;
 }
