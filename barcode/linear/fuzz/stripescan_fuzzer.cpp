@@ -6,20 +6,33 @@
 
 #include "barcode/linear/Stripescan.h"
 
+namespace {
+
+std::int32_t int32_at(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 8) return 0;
-    // Header: width, height (1..256), directions, minSize, a symbology mask, noise width, flags.
+    constexpr std::size_t kHeader = 20;
+    if (size < kHeader) return 0;
+    // Header: width, height (1..256); then every request field as the caller could fill it,
+    // whole 32-bit values included, so that out-of-bounds requests are tried too.
     const int width = 1 + data[0];
     const int height = 1 + data[1];
-    const int directions = data[2];
-    const int min_size = data[3] % 40;
-    const int mask = data[4];
-    const int noise = data[5] % 4;
-    const int flags = data[6];
-    const int symbol_extra = data[7] % 11;
-    data += 8;
-    size -= 8;
-
+    const std::int32_t directions = int32_at(data + 2);
+    const std::int32_t min_size = int32_at(data + 6);
+    const int mask = data[10];
+    const std::int32_t noise = int32_at(data + 11);
+    const int flags = data[15];
+    const std::int32_t extra_symbology = static_cast<std::int8_t>(data[16]);
+    const std::int32_t verify = static_cast<std::int8_t>(data[17]);
+    const int count_cut = data[18] % 3;  // settingCount this much below the array's length
+    const std::int32_t first_noise = static_cast<std::int8_t>(data[19]);
+    data += kHeader;
+    size -= kHeader;
     const int stride = (width + 31) / 32 * 4;
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * height, 0xFF);
     // The rest of the input paints runs of black and white, row after row.
@@ -44,13 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     b.bits = pixels.data();
 
     std::vector<SymbologySetting> settings;
+    settings.push_back(SymbologySetting{extra_symbology, first_noise, verify, flags & 2, flags & 4, flags & 8});
     for (int s = 0; s < 8; ++s) {
         if (mask & (1 << s)) {
-            settings.push_back(SymbologySetting{s + 1, noise, flags & 1, (flags >> 1) & 1, (flags >> 2) & 1, (flags >> 3) & 1});
+            // Numbers 9 and 10 stand in for 1 and 3 when the flag asks for the aliases.
+            int number = s + 1;
+            if ((flags & 16) && number == 1) number = 9;
+            if ((flags & 32) && number == 3) number = 10;
+            settings.push_back(SymbologySetting{number, noise, verify, (flags >> 1) & 1, (flags >> 2) & 1, (flags >> 3) & 1});
         }
     }
-    settings.push_back(SymbologySetting{symbol_extra, 0, 0, 0, 0, 1});
-    DecodeRequest request{settings.data(), static_cast<std::int32_t>(settings.size()), 0, directions, min_size};
+    const std::int32_t count = static_cast<std::int32_t>(settings.size()) - count_cut;
+    DecodeRequest request{settings.data(), count, 0, directions, min_size};
     BarcodeResultList list{};
     Stripescan(&b, &request, &list);
     for (int i = 0; i < list.count; ++i) {
