@@ -25,8 +25,12 @@ std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k
 
 enum class EanSet { A, B, C };
 
-// The three-digit key of the EAN digit of 4 runs from i in character set A, B or C.
-std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set);
+// The three-digit key of the EAN digit of 4 runs from i in character set A, B or C. The two
+// edge-to-edge sums decide the digit except for 1/7 and 2/8, which are told apart by the width
+// of their two bars after taking off `ink_gain` (how much wider the symbol's bars print than
+// its spaces, length units). Nothing when a sum is out of range or, for those pairs, when the
+// bars lie within 0.3 module of the middle between the two readings.
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain = 0);
 
 // n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).
 std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide);

@@ -28,13 +28,19 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     digits.clear();
     int parity = 0;
     std::string left;
+    const int start = symbol.at();
+    const int centre = start + kEanGuardElements + layout.half_digits * kEanDigitElements;
+    const int end = start + symbol.size() - kEanGuardElements;
+    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                                  {centre, kEanCentreGuardElements},
+                                                  {end, kEanGuardElements}});
     symbol.skip(kEanGuardElements);
     for (int k = 0; k < layout.half_digits; ++k) {
         const int i = symbol.next(kEanDigitElements);
-        int d = read_ean_digit(symbol.runs(), i, EanSet::A);
+        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
         int bit = 1;
         if (d < 0 && layout.parity_lead) {
-            d = read_ean_digit(symbol.runs(), i, EanSet::B);
+            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
             bit = 0;
         }
         if (d < 0) return ReadOutcome::TryReversed;
@@ -44,7 +50,7 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     symbol.skip(kEanCentreGuardElements);
     std::string right;
     while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
-        const int d = read_ean_digit(symbol.runs(), symbol.next(kEanDigitElements), EanSet::C);
+        const int d = read_ean_digit(symbol.runs(), symbol.next(kEanDigitElements), EanSet::C, gain);
         if (d < 0) return ReadOutcome::TryReversed;
         right.push_back(static_cast<char>('0' + d));
     }

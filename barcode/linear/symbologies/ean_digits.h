@@ -2,7 +2,9 @@
 // The EAN/UPC digit sets shared by EAN-13, EAN-8 and UPC-E: set A (odd parity), set B (even
 // parity) and set C (right half), keyed by the EAN digit key; and the EAN check digit.
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "barcode/linear/keys.h"
 
@@ -20,8 +22,13 @@ constexpr int kUpcEEndGuardElements = 6;
 constexpr int kUpcEEndGuardModules = 6;
 constexpr std::uint64_t kUpcEEndGuardKey = 22222;
 
-// The digit of the 4 runs from i in `set`, or -1.
-int read_ean_digit(const RunList& runs, int i, EanSet set);
+// The digit of the 4 runs from i in `set`, or -1; `ink_gain` as for ean_digit_key.
+int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain = 0);
+
+// How much wider the bars of a symbol print than its spaces (length units, negative when ink
+// is starved): mean bar minus mean space over guard elements, which are all one module wide.
+// `guards` lists (first run, run count) of each guard. 0 when the guards hold no bar or space.
+int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);

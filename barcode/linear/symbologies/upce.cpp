@@ -28,13 +28,16 @@ std::string expand(const std::string& d, char c) {
 ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
     std::string digits;
     std::string parity;
+    const int start = symbol.at();
+    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                                  {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
     symbol.skip(kEanGuardElements);
     while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
         const int i = symbol.next(kEanDigitElements);
-        int d = read_ean_digit(symbol.runs(), i, EanSet::A);
+        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
         char bit = '1';
         if (d < 0) {
-            d = read_ean_digit(symbol.runs(), i, EanSet::B);
+            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
             bit = '2';
         }
         if (d < 0) return ReadOutcome::Rejected;

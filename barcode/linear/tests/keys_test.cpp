@@ -71,6 +71,20 @@ TEST(EanDigitKey, ThirdDigitSeparatesOneFromSevenAndTwoFromEight) {
     EXPECT_FALSE(ean_digit_key(widths({6, 1, 0, 0}), 0, EanSet::A));
 }
 
+TEST(EanDigitKey, InkGainIsTakenOffTheBarsAndNearTiesAreNotGuessed) {
+    // Set A digit 7 (space 1, bar 3, space 1, bar 2 at 3 px) printed with starved ink: each bar
+    // 2 px narrower, each space 2 px wider. Read as printed the bars look like a 1.
+    const RunList starved = widths({3 + 2, 9 - 2, 3 + 2, 6 - 2});
+    EXPECT_EQ(*ean_digit_key(starved, 0, EanSet::A), 341u);
+    EXPECT_EQ(*ean_digit_key(starved, 0, EanSet::A, -4), 347u);  // bars known to print 4 px short
+    // Bars of exactly four modules lie between 1 (three) and 7 (five): neither is guessed.
+    EXPECT_FALSE(ean_digit_key(widths({9, 15, 9, 9}), 0, EanSet::A));
+    // Digit 1 in set C (bar 2, space 2, bar 2, space 1 at 3 px) with ink spread by 2 px a bar.
+    const RunList spread = widths({6 + 2, 6 - 2, 6 + 2, 3 - 2});
+    EXPECT_EQ(*ean_digit_key(spread, 0, EanSet::C, 4), 441u);
+    EXPECT_EQ(*ean_digit_key(widths({2, 2, 2, 1}, 3), 0, EanSet::A, 0), 341u);  // no gain, no change
+}
+
 TEST(NarrowWideKey, ClassifiesByTheWideAndNarrowAverages) {
     const auto q = narrow_wide_key(widths({3, 3, 3, 3, 3, 3, 7, 7, 7}), 0, 9, 3);
     ASSERT_TRUE(q);
