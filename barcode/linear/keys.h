@@ -32,7 +32,15 @@ enum class EanSet { A, B, C };
 // bars lie within 0.3 module of the middle between the two readings.
 std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain = 0);
 
+// How a narrow/wide key treats ink: the widths as printed, or with the ink gain taken off (bars
+// print wider or narrower than spaces of the same modules when the head spreads or starves
+// ink; the gain is the narrowest bar less the narrowest space). A compensated key is only
+// given when the gain is between a quarter and one narrow width; otherwise the printed key is
+// the one to use. Readers try the printed key first and the compensated one when the printed
+// one is not in their table.
+enum class Ink { AsPrinted, Compensated };
+
 // n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).
-std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide);
+std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink = Ink::AsPrinted);
 
 }  // namespace stripescan

@@ -2,9 +2,14 @@
 
 namespace stripescan {
 
-std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i) {
-    if (symbology.family == Family::WidthSum) return width_sum_key(runs, i, pattern.elements, pattern.units);
-    return narrow_wide_key(runs, i, pattern.elements, pattern.units);
+std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i,
+                               Ink ink) {
+    if (symbology.family == Family::WidthSum) {
+        // Sums of neighbouring widths do not move with the ink.
+        if (ink == Ink::Compensated) return std::nullopt;
+        return width_sum_key(runs, i, pattern.elements, pattern.units);
+    }
+    return narrow_wide_key(runs, i, pattern.elements, pattern.units, ink);
 }
 
 namespace {
@@ -15,19 +20,21 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
                      bool reversed, Key& key) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
-    std::optional<Key> k;
-    int k_elements = -1;
-    int k_units = -1;
-    for (const Pattern& pattern : list) {
-        if (bar != pattern.begins_with_bar(reversed)) continue;
-        if (pattern.elements != k_elements || pattern.units != k_units) {
-            k = pattern_key(symbology, pattern, runs, i);
-            k_elements = pattern.elements;
-            k_units = pattern.units;
-        }
-        if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
-            key = *k;
-            return &pattern;
+    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
+        std::optional<Key> k;
+        int k_elements = -1;
+        int k_units = -1;
+        for (const Pattern& pattern : list) {
+            if (bar != pattern.begins_with_bar(reversed)) continue;
+            if (pattern.elements != k_elements || pattern.units != k_units) {
+                k = pattern_key(symbology, pattern, runs, i, ink);
+                k_elements = pattern.elements;
+                k_units = pattern.units;
+            }
+            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                key = *k;
+                return &pattern;
+            }
         }
     }
     return nullptr;
@@ -38,19 +45,21 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                                    const RunList& runs, int p) {
     if (p < 0 || p >= runs.size()) return std::nullopt;
     const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
-    std::optional<Key> k;
-    int k_elements = -1;
-    int k_units = -1;
-    for (bool reversed : {false, true}) {
-        for (const Pattern& pattern : list) {
-            if (bar != pattern.begins_with_bar(reversed)) continue;
-            if (pattern.elements != k_elements || pattern.units != k_units) {
-                k = pattern_key(symbology, pattern, runs, p);
-                k_elements = pattern.elements;
-                k_units = pattern.units;
-            }
-            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
-                return PatternHit{pattern.elements, start, reversed, k->exact};
+    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
+        std::optional<Key> k;
+        int k_elements = -1;
+        int k_units = -1;
+        for (bool reversed : {false, true}) {
+            for (const Pattern& pattern : list) {
+                if (bar != pattern.begins_with_bar(reversed)) continue;
+                if (pattern.elements != k_elements || pattern.units != k_units) {
+                    k = pattern_key(symbology, pattern, runs, p, ink);
+                    k_elements = pattern.elements;
+                    k_units = pattern.units;
+                }
+                if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                    return PatternHit{pattern.elements, start, reversed, k->exact};
+                }
             }
         }
     }

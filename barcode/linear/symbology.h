@@ -119,6 +119,11 @@ KeyTable width_sum_table(const char* const* patterns, int count);
 // its width-sum key, else its element-width key; -1 when neither is in `table`.
 int read_six_element_value(const RunList& runs, int i, int modules, const KeyTable& table);
 
+// The value in `table` of the n runs from i read as a narrow/wide character with `wide` wide
+// elements: the key as printed, else the key with the ink gain taken off; -1 when neither is
+// in the table.
+int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table);
+
 // The width-sum key digits of a published element-width pattern such as "211412".
 std::uint64_t pattern_width_sum_key(const char* widths);
 // The pattern's widths read as a decimal number, for narrow/wide keys ("121121211").

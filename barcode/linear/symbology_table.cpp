@@ -42,6 +42,16 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
     return -1;
 }
 
+int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table) {
+    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
+        if (const auto key = narrow_wide_key(runs, i, n, wide, ink)) {
+            const int v = table.find(key->value);
+            if (v >= 0) return v;
+        }
+    }
+    return -1;
+}
+
 std::uint64_t pattern_width_sum_key(const char* widths) {
     std::uint64_t key = 0;
     const std::size_t n = std::strlen(widths);

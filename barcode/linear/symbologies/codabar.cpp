@@ -33,9 +33,7 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
     while (symbol.remaining() >= kElements) {
         // Codabar A to D stand only at the two ends.
         const bool end = symbol.at_first() || symbol.remaining() == kElements;
-        const auto key = narrow_wide_key(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide);
-        if (!key) return ReadOutcome::Rejected;
-        const int v = table().find(key->value);
+        const int v = read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
         if (v < 0) return ReadOutcome::Rejected;
         if ((v >= kFirstLetter) != end) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);

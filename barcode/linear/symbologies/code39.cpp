@@ -77,9 +77,7 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
     symbol.skip(kElements + kGap);
     std::string text;
     while (symbol.remaining() >= kElements + kGap + kElements) {
-        const auto key = narrow_wide_key(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide);
-        if (!key) return ReadOutcome::Rejected;
-        const int v = table().find(key->value);
+        const int v = read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
         if (v < 0) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);
     }
