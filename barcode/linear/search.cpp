@@ -76,6 +76,32 @@ bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbol
     return true;
 }
 
+// True when `candidate` is a symbol already reported, met again where the fill of its first
+// reading left part of it (its extent came out short, as when ink closes narrow spaces on
+// some rows): the same symbology and text, and bounding boxes that overlap within a trace
+// unit. Two different symbols never overlap, so this does not hide a second copy of a label.
+bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& candidate) {
+    auto box = [](const Point* c, int& x0, int& y0, int& x1, int& y1) {
+        x0 = x1 = c[0].x;
+        y0 = y1 = c[0].y;
+        for (int k = 1; k < 4; ++k) {
+            x0 = std::min(x0, c[k].x);
+            x1 = std::max(x1, c[k].x);
+            y0 = std::min(y0, c[k].y);
+            y1 = std::max(y1, c[k].y);
+        }
+    };
+    int cx0, cy0, cx1, cy1;
+    box(candidate.corners, cx0, cy0, cx1, cy1);
+    for (const FoundSymbol& f : found) {
+        if (f.decoded.symbology != candidate.decoded.symbology || f.decoded.text != candidate.decoded.text) continue;
+        int x0, y0, x1, y1;
+        box(f.corners, x0, y0, x1, y1);
+        if (cx0 <= x1 + kTraceUnit && x0 <= cx1 + kTraceUnit && cy0 <= y1 + kTraceUnit && y0 <= cy1 + kTraceUnit) return true;
+    }
+    return false;
+}
+
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
             Point reported_direction, int& fill_right, int scan_y) {
@@ -121,7 +147,7 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
         std::copy(corners, corners + 4, result.corners);
         result.direction = reported_direction;
     }
-    pass.found.push_back(std::move(result));
+    if (!reported_before(pass.found, result)) pass.found.push_back(std::move(result));
     return true;
 }
 

@@ -351,6 +351,20 @@ TEST(Results, TwoSymbolsOnOneScanLine) {
     EXPECT_EQ(reads[1].text, "RIGHT-2");
 }
 
+TEST(Results, TwoCopiesOfOneLabelAreBothReported) {
+    // Repeats of one symbol are told apart by place: copies side by side, and one above the
+    // other with a clear gap, are separate results.
+    ModuleImage a;
+    ASSERT_TRUE(encode(BARCODE_CODE128, "SAME-42", a));
+    Page page;
+    page.paint(a, Placement{450, 300, 3, 0});
+    page.paint(a, Placement{1250, 300, 3, 0});
+    page.paint(a, Placement{450, 800, 3, 0});
+    const auto reads = decode(page, {setting(1)}, 3);
+    ASSERT_EQ(reads.size(), 3u);
+    for (const auto& r : reads) EXPECT_EQ(r.text, "SAME-42");
+}
+
 TEST(Results, ManySymbolsGrowTheResultList) {
     ModuleImage symbol;
     Page page;
