@@ -13,6 +13,9 @@ namespace {
 constexpr int kBandSpacing = 10;      // pixels between band-search lines
 constexpr int kBandMargin = 10;       // pixels added on each side of the band
 constexpr int kSkewSpacing = 2;       // pixels between skew-measurement lines
+// A band shorter than this (pixels) is measured on every line instead, so that a short symbol
+// (three rows of a few pixels) still gives kMinKeptMatches matches along its pattern edge.
+constexpr int kShortBand = 80;
 constexpr int kContinuityPixels = 5;  // neighbouring matches differ by less than this
 constexpr int kMinMatches = 6;        // matches of the chosen kind needed to go on
 constexpr int kMinKeptMatches = 15;   // matches that must line up for the orientation to hold
@@ -80,7 +83,8 @@ void collect_matches(const ImageView &image, Orientation orientation, const Band
     for (auto &m : ws.matches) m.count = 0;
     ws.widthCount = 0;
     ElementList &list = ws.line;
-    for (int along = band.first; along <= band.last; along += kSkewSpacing) {
+    const int spacing = band.last - band.first < kShortBand ? 1 : kSkewSpacing;
+    for (int along = band.first; along <= band.last; along += spacing) {
         if (orientation == Orientation::Rows) scan_line(image, 0, along, 3, 0, list);
         else scan_line(image, along, 0, 0, 3, list);
         merge_noise(list, noise);

@@ -6,7 +6,8 @@
 // symbols (knocked-out bars, truncated) and pages without any symbol (text, photos, halftones,
 // noise), where every reported text is a wrong one.
 //
-// Usage: barcode_degraded_report [symbols per class (default 25)] [seed] [-v]
+// Usage: barcode_degraded_report [symbols per class (default 25)] [seed] [-v] [--pdf417 | --linear]
+//   --pdf417, --linear: only that reader's classes (damaged and symbol-free pages are always run)
 // Every page is generated from the seed, so a run is reproducible.
 
 #include <zint.h>
@@ -60,11 +61,12 @@ double uniform(std::mt19937& rng, double a, double b) { return std::uniform_real
 
 ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) { return ModuleGrid{m.width, m.height, m.dark}; }
 
-// Lays the grid on a page sized for it, with `quiet` modules on each side, unless cut.
-BitPage place(const ModuleGrid& grid, Render& how, bool cut_quiet, std::mt19937& rng) {
+// Lays the grid on a page sized for it, with kQuietModules narrow modules (`narrow` pixels,
+// 0: the grid's module) on each side, unless cut.
+BitPage place(const ModuleGrid& grid, Render& how, bool cut_quiet, std::mt19937& rng, double narrow = 0) {
     const double my = how.module_y > 0 ? how.module_y : how.module;
     const double length = grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width / 2);
-    const double margin = kQuietModules * how.module + 2 * std::fabs(how.curvature) + 24;
+    const double margin = kQuietModules * (narrow > 0 ? narrow : how.module) + 2 * std::fabs(how.curvature) + 24;
     const double a = std::fabs(how.angle) * M_PI / 180.0;
     const int w = static_cast<int>(length * std::cos(a) + grid.height * my * std::sin(a) + 2 * margin);
     const int h = static_cast<int>(length * std::sin(a) + grid.height * my * std::cos(a) + 2 * margin);
@@ -171,8 +173,11 @@ int main(int argc, char** argv) {
     int per_class = 25;
     unsigned seed = 2026;
     int positional = 0;
+    bool linear = true, pdf417 = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-v") == 0) verbose = true;
+        else if (std::strcmp(argv[i], "--pdf417") == 0) linear = false;
+        else if (std::strcmp(argv[i], "--linear") == 0) pdf417 = false;
         else if (positional++ == 0) per_class = std::atoi(argv[i]);
         else seed = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
     }
@@ -198,7 +203,7 @@ int main(int argc, char** argv) {
     bool pass = true;
     int total_wrong = 0;
     for (const Degradation& d : classes) {
-        if (!d.linear) continue;
+        if (!d.linear || !linear) continue;
         Tally all;
         std::vector<Tally> per(9);
         for (int s = 1; s <= 8; ++s) {
@@ -216,12 +221,13 @@ int main(int argc, char** argv) {
                 ModuleGrid grid = grid_of(image);
                 Render how;
                 d.setup(how, rng);
+                const double narrow = how.module;
                 if (d.ratio > 0) {
                     grid = restretch_wide(grid, 2, d.ratio, 4);
                     how.module /= 4;
                 }
                 if (d.bearers) grid = with_bearers(grid, 5);
-                BitPage page = place(grid, how, d.cut_quiet, rng);
+                BitPage page = place(grid, how, d.cut_quiet, rng, narrow);
                 render(grid, how, page, rng);
                 score_linear(page, s, expected, per[static_cast<std::size_t>(s)], d.name);
             }
@@ -259,6 +265,7 @@ int main(int argc, char** argv) {
         {"short, 3 to 5 rows", 2, 3, 4, [](Render& r, std::mt19937& g) { r.angle = uniform(g, -2, 2); }},
     };
     for (const PdfClass& c : pdf_classes) {
+        if (!pdf417) break;
         Tally t;
         for (int n = 0; n < per_class; ++n) {
             const std::string data = random_text(rng, 10 + static_cast<int>(rng() % 40));
