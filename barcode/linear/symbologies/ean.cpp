@@ -48,6 +48,10 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
         left.push_back(static_cast<char>('0' + d));
     }
     symbol.skip(kEanCentreGuardElements);
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, layout.half_digits) ||
+        !ean_digit_widths_even(symbol.runs(), symbol.at(), layout.half_digits)) {
+        return ReadOutcome::Rejected;
+    }
     std::string right;
     while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
         const int d = read_ean_digit(symbol.runs(), symbol.next(kEanDigitElements), EanSet::C, gain);

@@ -3,6 +3,7 @@
 #include "barcode/linear/symbology.h"
 
 #include <cmath>
+#include <vector>
 
 namespace stripescan {
 namespace {
@@ -37,6 +38,26 @@ std::uint64_t ean_pattern_key(const char* widths, EanSet set) {
     RunList runs;
     for (int i = 0; i < 4; ++i) runs.runs.push_back(Run{0, 0, widths[i] - '0', kBlack});
     return ean_digit_key(runs, 0, set).value_or(0);
+}
+
+bool ean_digit_widths_even(const RunList& runs, int first, int count) {
+    // A digit may differ from the mean of its half by a tenth (0.7 module): room for paper
+    // curl and perspective, none for a digit a module short or long.
+    constexpr double kEanDigitWidthTolerance = 0.1;
+    if (count <= 0 || first < 0 || first + kEanDigitElements * count > runs.size()) return false;
+    std::vector<long long> widths;
+    long long total = 0;
+    for (int d = 0; d < count; ++d) {
+        long long w = 0;
+        for (int k = 0; k < kEanDigitElements; ++k) w += runs.length(first + kEanDigitElements * d + k);
+        widths.push_back(w);
+        total += w;
+    }
+    const double mean = static_cast<double>(total) / count;
+    for (long long w : widths) {
+        if (std::fabs(static_cast<double>(w) - mean) > kEanDigitWidthTolerance * mean) return false;
+    }
+    return true;
 }
 
 int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards) {

@@ -25,6 +25,12 @@ constexpr std::uint64_t kUpcEEndGuardKey = 22222;
 // The digit of the 4 runs from i in `set`, or -1; `ink_gain` as for ean_digit_key.
 int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain = 0);
 
+// True when each of `count` digits from run `first` (4 runs each) is as wide as the others: within
+// kEanDigitWidthTolerance of their mean. Every digit is 7 modules, and ink does not move a
+// digit's width (it runs from one edge of a colour to the next of that colour), so a digit
+// of 6 or 8 modules is a damaged symbol read out of step, not a digit.
+bool ean_digit_widths_even(const RunList& runs, int first, int count);
+
 // How much wider the bars of a symbol print than its spaces (length units, negative when ink
 // is starved): mean bar minus mean space over guard elements, which are all one module wide.
 // `guards` lists (first run, run count) of each guard. 0 when the guards hold no bar or space.

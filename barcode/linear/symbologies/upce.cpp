@@ -45,6 +45,7 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         digits.push_back(static_cast<char>('0' + d));
     }
     if (digits.size() != kDigits) return ReadOutcome::TryReversed;
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, kDigits)) return ReadOutcome::Rejected;
     char check = 0;
     for (int v = 0; v < 10; ++v) {
         if (parity == kParity[v]) check = static_cast<char>('0' + v);
