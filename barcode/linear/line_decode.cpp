@@ -9,6 +9,10 @@ std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& patter
         if (ink == Ink::Compensated) return std::nullopt;
         return width_sum_key(runs, i, pattern.elements, pattern.units);
     }
+    // Codabar has no check character and letters of three wide elements among characters of
+    // two: a compensated reading there misread a character on ink-spread tickets, so Codabar
+    // is read as printed only.
+    if (ink == Ink::Compensated && symbology.number == kCodabar) return std::nullopt;
     return narrow_wide_key(runs, i, pattern.elements, pattern.units, ink);
 }
 
@@ -45,7 +49,12 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                                    const RunList& runs, int p) {
     if (p < 0 || p >= runs.size()) return std::nullopt;
     const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
+    // The compensated key is tried only when the printed widths could not be classified at
+    // all: on the search's many candidate runs a second key for every miss would cost more
+    // than the whole search.
+    bool classified = false;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
+        if (ink == Ink::Compensated && classified) break;
         std::optional<Key> k;
         int k_elements = -1;
         int k_units = -1;
@@ -56,6 +65,7 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                     k = pattern_key(symbology, pattern, runs, p, ink);
                     k_elements = pattern.elements;
                     k_units = pattern.units;
+                    classified = classified || (ink == Ink::AsPrinted && k);
                 }
                 if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
                     return PatternHit{pattern.elements, start, reversed, k->exact};

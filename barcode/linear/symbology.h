@@ -121,7 +121,7 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
 
 // The value in `table` of the n runs from i read as a narrow/wide character with `wide` wide
 // elements: the key as printed, else the key with the ink gain taken off; -1 when neither is
-// in the table.
+// in the table or when the two give different characters.
 int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table);
 
 // The width-sum key digits of a published element-width pattern such as "211412".

@@ -43,13 +43,14 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
 }
 
 int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table) {
-    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
-        if (const auto key = narrow_wide_key(runs, i, n, wide, ink)) {
-            const int v = table.find(key->value);
-            if (v >= 0) return v;
-        }
-    }
-    return -1;
+    const auto printed = narrow_wide_key(runs, i, n, wide, Ink::AsPrinted);
+    const auto compensated = narrow_wide_key(runs, i, n, wide, Ink::Compensated);
+    const int as_printed = printed ? table.find(printed->value) : -1;
+    const int with_gain = compensated ? table.find(compensated->value) : -1;
+    // Two different characters, one as printed and one with the ink gain taken off: the
+    // symbology has no check to choose, so neither is taken.
+    if (as_printed >= 0 && with_gain >= 0 && as_printed != with_gain) return -1;
+    return as_printed >= 0 ? as_printed : with_gain;
 }
 
 std::uint64_t pattern_width_sum_key(const char* widths) {

