@@ -37,8 +37,7 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
 // ink; the gain is the narrowest bar less the narrowest space). A compensated key is only
 // given when the gain is between a quarter and one narrow width; otherwise the printed key is
 // the one to use. Readers take a character only when the two keys do not name two different
-// characters; the search tries the compensated key only when the printed widths cannot be
-// classified at all.
+// characters; the search's pattern trigger uses the printed key only.
 enum class Ink { AsPrinted, Compensated };
 
 // n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).

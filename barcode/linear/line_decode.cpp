@@ -47,29 +47,23 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
 // Either reading of any pattern of `list` at run p.
 std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
                                    const RunList& runs, int p) {
+    // Printed widths only: on the search's many candidate runs a second, ink-compensated key
+    // costs more than it finds; the symbol's own reading tries both (match).
     if (p < 0 || p >= runs.size()) return std::nullopt;
     const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
-    // The compensated key is tried only when the printed widths could not be classified at
-    // all: on the search's many candidate runs a second key for every miss would cost more
-    // than the whole search.
-    bool classified = false;
-    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
-        if (ink == Ink::Compensated && classified) break;
-        std::optional<Key> k;
-        int k_elements = -1;
-        int k_units = -1;
-        for (bool reversed : {false, true}) {
-            for (const Pattern& pattern : list) {
-                if (bar != pattern.begins_with_bar(reversed)) continue;
-                if (pattern.elements != k_elements || pattern.units != k_units) {
-                    k = pattern_key(symbology, pattern, runs, p, ink);
-                    k_elements = pattern.elements;
-                    k_units = pattern.units;
-                    classified = classified || (ink == Ink::AsPrinted && k);
-                }
-                if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
-                    return PatternHit{pattern.elements, start, reversed, k->exact};
-                }
+    std::optional<Key> k;
+    int k_elements = -1;
+    int k_units = -1;
+    for (bool reversed : {false, true}) {
+        for (const Pattern& pattern : list) {
+            if (bar != pattern.begins_with_bar(reversed)) continue;
+            if (pattern.elements != k_elements || pattern.units != k_units) {
+                k = pattern_key(symbology, pattern, runs, p);
+                k_elements = pattern.elements;
+                k_units = pattern.units;
+            }
+            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                return PatternHit{pattern.elements, start, reversed, k->exact};
             }
         }
     }
