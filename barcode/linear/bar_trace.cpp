@@ -47,6 +47,11 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
         }
         Span next = run_at(image, found, y);
         if (next.right < current.right && image.black(current.right, y)) next.right = run_at(image, current.right, y).right;
+        // A row much wider on both sides is a bearer bar or a frame across the bars (ITF-14):
+        // it ends a bar already long enough to be straight-checked instead of failing it.
+        // Any other jump of an edge fails the trace.
+        const bool crossed = next.left < current.left - kTraceUnit && next.right > current.right + kTraceUnit;
+        if (crossed && static_cast<int>(rows.size()) >= kStraightRows) break;
         if (std::abs(next.left - current.left) > kTraceUnit || std::abs(next.right - current.right) > kTraceUnit) return false;
         for (const Span& g : pending) {
             if (step > 0) rows.push_back(g); else rows.push_front(g);

@@ -4,7 +4,7 @@
 #include "barcode/linear/bitmap_io.h"
 #include "barcode/linear/image.h"
 #include "barcode/linear/line_walk.h"
-#include "barcode/linear/stripescan.h"
+#include "barcode/linear/decode_bitmap.h"
 #include "kit/export.h"
 
 

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 
 namespace stripescan {
 namespace {
 
 constexpr int kMaxElements = 16;
 constexpr int kMaxPairModules = 7;
+// Tenths of a module of the two bars of an EAN digit that part 1 from 7 and 2 from 8, and the
+// margin on either side within which neither is taken.
+constexpr long long kBarsMiddleA = 41;
+constexpr long long kBarsMiddleBC = 31;
+constexpr long long kEanBarMargin = 3;
 
 bool in_range(const RunList& runs, int i, int k) { return i >= 0 && k > 0 && k <= kMaxElements && i + k <= runs.size(); }
 
@@ -72,7 +78,7 @@ std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k
     return key;
 }
 
-std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set) {
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain) {
     if (!in_range(runs, i, 4)) return std::nullopt;
     const long long e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2), e3 = runs.length(i + 3);
     const long long total = e0 + e1 + e2 + e3;
@@ -91,22 +97,31 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
     const int d2 = digit(t2);
     if (d1 == 0 || d2 == 0) return std::nullopt;
     std::uint64_t key = static_cast<std::uint64_t>(100 * d1 + 10 * d2);
-    const long long bars = set == EanSet::C ? e0 + e2 : e1 + e3;
+    const long long bars = (set == EanSet::C ? e0 + e2 : e1 + e3) - ink_gain;
     const long long r = 70 * bars / total;
+    // Digits 1/7 and 2/8 share their sums; their bars are 3 against 5 modules in set A and
+    // 4 against 2 in sets B and C (r counts tenths of a module). Too close to the middle, the
+    // digit is not guessed.
+    const long long middle = set == EanSet::A ? kBarsMiddleA : kBarsMiddleBC;
+    const bool pair = set == EanSet::A ? (key == 340 || key == 430) : (key == 440 || key == 330);
+    if (pair && r > middle - kEanBarMargin && r < middle + kEanBarMargin) return std::nullopt;
     if (set == EanSet::A) {
-        if (key == 340) key = r < 41 ? 341 : 347;
-        else if (key == 430) key = r < 41 ? 432 : 438;
+        if (key == 340) key = r < middle ? 341 : 347;
+        else if (key == 430) key = r < middle ? 432 : 438;
     } else {
-        if (key == 440) key = r < 31 ? 447 : 441;
-        else if (key == 330) key = r < 31 ? 338 : 332;
+        if (key == 440) key = r < middle ? 447 : 441;
+        else if (key == 330) key = r < middle ? 338 : 332;
     }
     return key;
 }
 
-std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide) {
-    if (!in_range(runs, i, n) || wide < 0 || wide > n || n < 2) return std::nullopt;
-    std::array<int, kMaxElements> sorted{};
-    for (int j = 0; j < n; ++j) sorted[j] = runs.length(i + j);
+namespace {
+
+// Narrow/wide classification of n widths (any unit, `scale` units per length unit); the digit
+// of each element in `digits` (1 narrow, 2 wide).
+std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide, long long scale, int* digits) {
+    std::array<long long, kMaxElements> sorted{};
+    std::copy(width, width + n, sorted.begin());
     std::sort(sorted.begin(), sorted.begin() + n);
     auto sum = [&](int from, int to) {
         long long s = 0;
@@ -118,11 +133,12 @@ std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide) 
         const long long ref = wide == 0 ? 10 * sum(0, n - 1) / (n - 1) : 10 * sum(n - wide, n) / wide;
         if (ref <= 0) return std::nullopt;
         for (int j = 0; j < n; ++j) {
-            const long long q = 100LL * runs.length(i + j) / ref;
+            const long long q = 100LL * width[j] / ref;
             if (q < 5 || q > 15) return std::nullopt;
-            key = key * 10 + (wide == 0 ? 1 : 2);
+            digits[j] = wide == 0 ? 1 : 2;
+            key = key * 10 + static_cast<std::uint64_t>(digits[j]);
         }
-        return Key{key, static_cast<int>(ref / 10), ref / 10.0};
+        return Key{key, static_cast<int>(ref / (10 * scale)), ref / (10.0 * scale)};
     }
     const int narrow_count = n - wide - 1;
     if (narrow_count <= 0) return std::nullopt;
@@ -133,14 +149,44 @@ std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide) 
     const long long ratio = 10 * wd / nr;
     if (ratio < 15 || ratio > 35) return std::nullopt;
     for (int j = 0; j < n; ++j) {
-        const long long t = 10LL * runs.length(i + j);
+        const long long t = 10LL * width[j];
         int digit = 0;
         if (t >= wd) digit = 2;
         else if (t <= nr) digit = 1;
         else digit = (wd - t < t - nr) ? 2 : 1;
+        digits[j] = digit;
         key = key * 10 + static_cast<std::uint64_t>(digit);
     }
-    return Key{key, static_cast<int>(nr / 10), nr / 10.0};
+    return Key{key, static_cast<int>(nr / (10 * scale)), nr / (10.0 * scale)};
+}
+
+}  // namespace
+
+std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink) {
+    if (!in_range(runs, i, n) || wide < 0 || wide > n || n < 2) return std::nullopt;
+    std::array<long long, kMaxElements> width{};
+    std::array<int, kMaxElements> digits{};
+    for (int j = 0; j < n; ++j) width[j] = runs.length(i + j);
+    if (ink == Ink::AsPrinted) return classify_narrow_wide(width.data(), n, wide, 1, digits.data());
+
+    // The narrowest bar and the narrowest space are narrow elements of the two colours, so their
+    // difference is the gain. Half of it is taken off each bar and given to each space (widths
+    // doubled to keep halves whole), and the elements are classified again.
+    long long min_bar = -1, min_space = -1;
+    for (int j = 0; j < n; ++j) {
+        const bool bar = runs.runs[static_cast<std::size_t>(i + j)].color == kBlack;
+        long long& least = bar ? min_bar : min_space;
+        if (least < 0 || width[j] < least) least = width[j];
+    }
+    if (min_bar <= 0 || min_space <= 0) return std::nullopt;
+    const long long gain2 = 2 * (min_bar - min_space);  // twice the gain
+    const long long narrow2 = min_bar + min_space;     // twice the narrow width
+    if (4 * std::llabs(gain2) <= narrow2 || std::llabs(gain2) > narrow2) return std::nullopt;
+    for (int j = 0; j < n; ++j) {
+        const bool bar = runs.runs[static_cast<std::size_t>(i + j)].color == kBlack;
+        width[j] = 2 * width[j] + (bar ? -gain2 / 2 : gain2 / 2);
+    }
+    return classify_narrow_wide(width.data(), n, wide, 2, digits.data());
 }
 
 }  // namespace stripescan

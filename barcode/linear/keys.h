@@ -25,10 +25,22 @@ std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k
 
 enum class EanSet { A, B, C };
 
-// The three-digit key of the EAN digit of 4 runs from i in character set A, B or C.
-std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set);
+// The three-digit key of the EAN digit of 4 runs from i in character set A, B or C. The two
+// edge-to-edge sums decide the digit except for 1/7 and 2/8, which are told apart by the width
+// of their two bars after taking off `ink_gain` (how much wider the symbol's bars print than
+// its spaces, length units). Nothing when a sum is out of range or, for those pairs, when the
+// bars lie within 0.3 module of the middle between the two readings.
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain = 0);
+
+// How a narrow/wide key treats ink: the widths as printed, or with the ink gain taken off (bars
+// print wider or narrower than spaces of the same modules when the head spreads or starves
+// ink; the gain is the narrowest bar less the narrowest space). A compensated key is only
+// given when the gain is between a quarter and one narrow width; otherwise the printed key is
+// the one to use. Readers take a character only when the two keys do not name two different
+// characters; the search's pattern trigger uses the printed key only.
+enum class Ink { AsPrinted, Compensated };
 
 // n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).
-std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide);
+std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink = Ink::AsPrinted);
 
 }  // namespace stripescan

@@ -2,9 +2,18 @@
 
 namespace stripescan {
 
-std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i) {
-    if (symbology.family == Family::WidthSum) return width_sum_key(runs, i, pattern.elements, pattern.units);
-    return narrow_wide_key(runs, i, pattern.elements, pattern.units);
+std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i,
+                               Ink ink) {
+    if (symbology.family == Family::WidthSum) {
+        // Sums of neighbouring widths do not move with the ink.
+        if (ink == Ink::Compensated) return std::nullopt;
+        return width_sum_key(runs, i, pattern.elements, pattern.units);
+    }
+    // Codabar has no check character and letters of three wide elements among characters of
+    // two: a compensated reading there misread a character on ink-spread tickets, so Codabar
+    // is read as printed only.
+    if (ink == Ink::Compensated && symbology.number == kCodabar) return std::nullopt;
+    return narrow_wide_key(runs, i, pattern.elements, pattern.units, ink);
 }
 
 namespace {
@@ -15,19 +24,21 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
                      bool reversed, Key& key) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
-    std::optional<Key> k;
-    int k_elements = -1;
-    int k_units = -1;
-    for (const Pattern& pattern : list) {
-        if (bar != pattern.begins_with_bar(reversed)) continue;
-        if (pattern.elements != k_elements || pattern.units != k_units) {
-            k = pattern_key(symbology, pattern, runs, i);
-            k_elements = pattern.elements;
-            k_units = pattern.units;
-        }
-        if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
-            key = *k;
-            return &pattern;
+    for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
+        std::optional<Key> k;
+        int k_elements = -1;
+        int k_units = -1;
+        for (const Pattern& pattern : list) {
+            if (bar != pattern.begins_with_bar(reversed)) continue;
+            if (pattern.elements != k_elements || pattern.units != k_units) {
+                k = pattern_key(symbology, pattern, runs, i, ink);
+                k_elements = pattern.elements;
+                k_units = pattern.units;
+            }
+            if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
+                key = *k;
+                return &pattern;
+            }
         }
     }
     return nullptr;
@@ -36,6 +47,8 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
 // Either reading of any pattern of `list` at run p.
 std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
                                    const RunList& runs, int p) {
+    // Printed widths only: on the search's many candidate runs a second, ink-compensated key
+    // costs more than it finds; the symbol's own reading tries both (match).
     if (p < 0 || p >= runs.size()) return std::nullopt;
     const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
     std::optional<Key> k;
@@ -130,13 +143,22 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         const int characters = (last - stop_elements - start_elements - i + 1) / step;
         if (characters < 1) continue;
 
+        // The reader gets the symbol in reading direction; the EAN/UPC guards read the same
+        // both ways, so their readers may ask for the other way round once.
         RunList symbol = runs;
-        symbol.first = i;
-        symbol.last = last;
-        if (backwards) symbol.reverse();
+        int first = i;
+        int end = last;
+        if (backwards) reverse_runs(symbol, first, end);
         Decoded decoded;
         decoded.symbology = symbology.number;
-        if (!symbology.read(symbol, symbology, options, decoded)) continue;
+        ReadOutcome outcome = symbology.read(SymbolCursor(symbol, first, end), symbology, options, decoded);
+        if (outcome == ReadOutcome::TryReversed) {
+            reverse_runs(symbol, first, end);
+            decoded = Decoded{};
+            decoded.symbology = symbology.number;
+            outcome = symbology.read(SymbolCursor(symbol, first, end), symbology, options, decoded);
+        }
+        if (outcome != ReadOutcome::Read) continue;
         out = std::move(decoded);
         // Report the place in the line's own run order (before any noise merge).
         where.backwards = backwards;

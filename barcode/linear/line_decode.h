@@ -19,8 +19,10 @@ struct PatternHit {
 // Does a start or stop pattern of `symbology`, read either way, begin at run p?
 std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p);
 
-// The key of `count` runs from i measured as the pattern expects it.
-std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i);
+// The key of the pattern's runs from i measured as the pattern expects it; narrow/wide
+// patterns as printed or with the ink gain taken off (see narrow_wide_key).
+std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i,
+                               Ink ink = Ink::AsPrinted);
 
 // Where a decoded symbol lies on its line, in the line's own run order.
 struct LineSymbol {

@@ -1,5 +1,7 @@
 #include "barcode/linear/runs.h"
 
+#include "barcode/common/runs.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,43 +11,29 @@ namespace {
 constexpr int kSegmentJump = 6;  // length ratio between neighbours that cuts a line
 }
 
-void RunList::reverse() {
-    std::reverse(runs.begin(), runs.end());
-    const int n = size();
+void reverse_runs(RunList& list, int& first, int& last) {
+    std::reverse(list.runs.begin(), list.runs.end());
+    const int n = list.size();
     const int f = n - 1 - last;
-    const int l = n - 1 - first;
+    last = n - 1 - first;
     first = f;
-    last = l;
 }
 
 bool row_runs(const Image& image, int y, RunList& out) {
     out.unit = 1;
     out.runs.clear();
-    out.first = out.last = 0;
     if (y < 0 || y >= image.height || image.width <= 0) return false;
-    const std::uint8_t* row = image.row(y);
-    Run current{0, y, 0, image.black(0, y) ? kBlack : kWhite};
+    thread_local std::vector<int> lengths;
+    lengths.resize(static_cast<std::size_t>(image.width));
+    bool dark = false;
+    const int count = barcode::row_run_lengths(image.row(y), image.width, 0, lengths.data(), image.width, dark);
+    out.runs.reserve(static_cast<std::size_t>(count));
     int x = 0;
-    while (x < image.width) {
-        // Whole bytes of the current colour pass at once.
-        if ((x & 7) == 0 && x + 8 <= image.width) {
-            const std::uint8_t full = current.color == kWhite ? 0xFF : 0x00;
-            if (row[x >> 3] == full) {
-                current.length += 8;
-                x += 8;
-                continue;
-            }
-        }
-        const std::uint8_t color = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : kBlack;
-        if (color == current.color) {
-            ++current.length;
-        } else {
-            out.runs.push_back(current);
-            current = Run{x, y, 1, color};
-        }
-        ++x;
+    for (int i = 0; i < count; ++i) {
+        out.runs.push_back(Run{x, y, lengths[static_cast<std::size_t>(i)], dark ? kBlack : kWhite});
+        x += lengths[static_cast<std::size_t>(i)];
+        dark = !dark;
     }
-    out.runs.push_back(current);
     return true;
 }
 
@@ -53,7 +41,6 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
                int max_run, RunList& out) {
     out.unit = 1;
     out.runs.clear();
-    out.first = out.last = 0;
     if (offsets.empty() || !image.inside(start.x, start.y)) return false;
     Run current{start.x, start.y, 1, image.black(start.x, start.y) ? kBlack : kWhite};
     const int sx = (stop.x > start.x) - (stop.x < start.x);
@@ -79,131 +66,178 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
     return true;
 }
 
-bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
-               int max_run, RunList& out) {
-    out.runs.clear();
-    out.first = out.last = 0;
-    // Across the line: at right angles to the reading direction.
-    const double bx = -fy;
-    const double by = fx;
-    Run current;
-    bool started = false;
-    // Along a row the band is a stretch of whole rows; count black pixels column by column.
-    const bool axis = fy == 0.0;
-    const int row = static_cast<int>(std::floor(y + 0.5));
-    const int row_from = std::max(0, row - half);
-    const int row_to = std::min(image.height - 1, row + half);
-    const int band_rows = row_to - row_from + 1;
-    auto column_count = [&](int x) {
+namespace {
+
+// Black coverage of a band along a row: whole columns of the band's rows, counted once per
+// column and interpolated between the two columns around the sample. Negative where the
+// sample has no column pair inside the image.
+class RowBandCoverage {
+public:
+    RowBandCoverage(const Image& image, double y, int half) : image_(image) {
+        const int row = static_cast<int>(std::floor(y + 0.5));
+        row_from_ = std::max(0, row - half);
+        row_to_ = std::min(image.height - 1, row + half);
+    }
+
+    double at(double cx, double) {
+        const int x0 = static_cast<int>(std::floor(cx));
+        const double ax = cx - x0;
+        if (x0 < 0 || x0 + 1 >= image_.width) return -1.0;
+        if (x0 != cached_column_) {
+            cached_column_ = x0;
+            left_count_ = column_count(x0);
+            right_count_ = column_count(x0 + 1);
+        }
+        return ((1 - ax) * left_count_ + ax * right_count_) / (row_to_ - row_from_ + 1);
+    }
+
+private:
+    int column_count(int x) const {
         int count = 0;
-        for (int r = row_from; r <= row_to; ++r) count += image.black(x, r) ? 1 : 0;
+        for (int r = row_from_; r <= row_to_; ++r) count += image_.black(x, r) ? 1 : 0;
         return count;
-    };
-    int cached_column = -2;
-    int left_count = 0;
-    int right_count = 0;
-    out.unit = kBandUnit;
-    double edge = -0.5;     // where the current run began, in samples
-    double previous = 0.0;  // coverage of the sample before
-    int run_samples = 0;
-    int last_sample = 0;
+    }
+
+    const Image& image_;
+    int row_from_ = 0;
+    int row_to_ = 0;
+    int cached_column_ = -2;
+    int left_count_ = 0;
+    int right_count_ = 0;
+};
+
+// Black coverage of a slanted band: 2 * half + 1 points across the line (direction (bx, by)),
+// one pixel apart, each interpolated between its four pixels. Negative where no point has its
+// four pixels inside the image.
+class SlantedBandCoverage {
+public:
+    SlantedBandCoverage(const Image& image, double bx, double by, int half)
+        : image_(image), bx_(bx), by_(by), half_(half) {}
+
+    double at(double cx, double cy) const {
+        double black = 0.0;
+        double seen = 0.0;
+        for (int k = -half_; k <= half_; ++k) {
+            const double sx = cx + k * bx_;
+            const double sy = cy + k * by_;
+            const int x0 = static_cast<int>(std::floor(sx));
+            const int y0 = static_cast<int>(std::floor(sy));
+            const double ax = sx - x0;
+            const double ay = sy - y0;
+            if (x0 < 0 || y0 < 0 || x0 + 1 >= image_.width || y0 + 1 >= image_.height) continue;
+            const double b00 = image_.black(x0, y0), b10 = image_.black(x0 + 1, y0);
+            const double b01 = image_.black(x0, y0 + 1), b11 = image_.black(x0 + 1, y0 + 1);
+            black += (1 - ay) * ((1 - ax) * b00 + ax * b10) + ay * ((1 - ax) * b01 + ax * b11);
+            seen += 1.0;
+        }
+        return seen == 0.0 ? -1.0 : black / seen;
+    }
+
+private:
+    const Image& image_;
+    double bx_, by_;
+    int half_;
+};
+
+// Turns coverage samples, half a pixel apart, into runs: an edge lies where the coverage
+// crosses one half, interpolated between the two samples; lengths are in kBandUnit per pixel.
+class EdgeRuns {
+public:
+    explicit EdgeRuns(RunList& out) : out_(out) {}
+
+    bool started() const { return started_; }
+
+    // Adds sample n (coverage in [0, 1], centre pixel (px, py)). False when the current run
+    // has grown beyond `max_run` samples (0: no limit): the line ends there.
+    bool add(int n, double coverage, int px, int py, int max_run) {
+        const std::uint8_t color = coverage > 0.5 ? kBlack : kWhite;
+        last_sample_ = n;
+        if (!started_) {
+            current_ = Run{px, py, 0, color};
+            started_ = true;
+            run_samples_ = 1;
+            previous_ = coverage;
+            return true;
+        }
+        if (color == current_.color) {
+            ++run_samples_;
+            previous_ = coverage;
+            return !(max_run > 0 && run_samples_ > max_run);
+        }
+        const double cross = (n - 1) + (previous_ - 0.5) / (previous_ - coverage);
+        current_.length = length_between(edge_, cross);
+        out_.runs.push_back(current_);
+        edge_ = cross;
+        current_ = Run{px, py, 0, color};
+        run_samples_ = 1;
+        previous_ = coverage;
+        return true;
+    }
+
+    // Closes the last run at the far side of the last sample.
+    void finish() {
+        current_.length = length_between(edge_, last_sample_ + 0.5);
+        out_.runs.push_back(current_);
+    }
+
+private:
+    static int length_between(double from, double to) {
+        return std::max(1, static_cast<int>(std::lround((to - from) * 0.5 * kBandUnit)));
+    }
+
+    RunList& out_;
+    Run current_;
+    bool started_ = false;
+    double edge_ = -0.5;     // where the current run began, in samples
+    double previous_ = 0.0;  // coverage of the sample before
+    int run_samples_ = 0;
+    int last_sample_ = 0;
+};
+
+// Samples the band from (x, y) in steps of half a pixel along (fx, fy) with `coverage` until
+// the centre or its coverage leaves the image, `max_samples` are taken or a run exceeds
+// `max_run` samples. False when the very first sample is outside.
+template <class Coverage>
+bool sample_band(const Image& image, Coverage& coverage, double x, double y, double fx, double fy, int max_samples,
+                 int max_run, RunList& out) {
+    EdgeRuns runs(out);
     for (int n = 0; n < max_samples; ++n) {
         const double cx = x + 0.5 * n * fx;
         const double cy = y + 0.5 * n * fy;
         const int px = static_cast<int>(std::floor(cx + 0.5));
         const int py = static_cast<int>(std::floor(cy + 0.5));
-        if (!image.inside(px, py)) {
-            if (!started) return false;
+        const double covered = image.inside(px, py) ? coverage.at(cx, cy) : -1.0;
+        if (covered < 0.0) {
+            if (!runs.started()) return false;
             break;
         }
-        // Coverage of black along the band, each sample interpolated between its four pixels.
-        double black = 0.0;
-        double seen = 0.0;
-        if (axis) {
-            // Reading along a row: whole columns of the band, interpolated between two columns.
-            const int x0 = static_cast<int>(std::floor(cx));
-            const double ax = cx - x0;
-            if (x0 < 0 || x0 + 1 >= image.width) {
-                if (!started) return false;
-                break;
-            }
-            if (x0 != cached_column) {
-                cached_column = x0;
-                left_count = column_count(x0);
-                right_count = column_count(x0 + 1);
-            }
-            black = (1 - ax) * left_count + ax * right_count;
-            seen = band_rows;
-        } else {
-            for (int k = -half; k <= half; ++k) {
-                const double sx = cx + k * bx;
-                const double sy = cy + k * by;
-                const int x0 = static_cast<int>(std::floor(sx));
-                const int y0 = static_cast<int>(std::floor(sy));
-                const double ax = sx - x0;
-                const double ay = sy - y0;
-                if (x0 < 0 || y0 < 0 || x0 + 1 >= image.width || y0 + 1 >= image.height) continue;
-                const double b00 = image.black(x0, y0), b10 = image.black(x0 + 1, y0);
-                const double b01 = image.black(x0, y0 + 1), b11 = image.black(x0 + 1, y0 + 1);
-                black += (1 - ay) * ((1 - ax) * b00 + ax * b10) + ay * ((1 - ax) * b01 + ax * b11);
-                seen += 1.0;
-            }
-        }
-        if (seen == 0.0) {
-            if (!started) return false;
-            break;
-        }
-        const double coverage = black / seen;
-        const std::uint8_t color = coverage > 0.5 ? kBlack : kWhite;
-        if (!started) {
-            current = Run{px, py, 0, color};
-            started = true;
-            run_samples = 1;
-            previous = coverage;
-            last_sample = n;
-            continue;
-        }
-        last_sample = n;
-        if (color == current.color) {
-            ++run_samples;
-            previous = coverage;
-            if (max_run > 0 && run_samples > max_run) break;
-            continue;
-        }
-        // The edge lies where the coverage crosses one half between the two samples.
-        const double cross = (n - 1) + (previous - 0.5) / (previous - coverage);
-        current.length = std::max(1, static_cast<int>(std::lround((cross - edge) * 0.5 * kBandUnit)));
-        out.runs.push_back(current);
-        edge = cross;
-        current = Run{px, py, 0, color};
-        run_samples = 1;
-        previous = coverage;
+        if (!runs.add(n, covered, px, py, max_run)) break;
     }
-    current.length = std::max(1, static_cast<int>(std::lround((last_sample + 0.5 - edge) * 0.5 * kBandUnit)));
-    out.runs.push_back(current);
+    runs.finish();
     return true;
 }
 
-void merge_noise(RunList& list, int width) {
-    std::vector<Run>& runs = list.runs;
-    const int n = static_cast<int>(runs.size());
-    if (width <= 0 || n < 3) return;
-    width *= list.unit;
-    std::vector<Run> kept;
-    kept.reserve(runs.size());
-    kept.push_back(runs[0]);
-    int i = 1;
-    while (i < n - 1) {
-        if (runs[i].length > width) {
-            kept.push_back(runs[i]);
-            ++i;
-        } else {
-            kept.back().length += runs[i].length + runs[i + 1].length;
-            i += 2;
-        }
+}  // namespace
+
+bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
+               int max_run, RunList& out) {
+    out.runs.clear();
+    out.unit = kBandUnit;
+    if (fy == 0.0) {
+        RowBandCoverage coverage(image, y, half);
+        return sample_band(image, coverage, x, y, fx, fy, max_samples, max_run, out);
     }
-    if (i == n - 1) kept.push_back(runs[n - 1]);
-    runs.swap(kept);
+    // Across the line: at right angles to the reading direction.
+    SlantedBandCoverage coverage(image, -fy, fx, half);
+    return sample_band(image, coverage, x, y, fx, fy, max_samples, max_run, out);
+}
+
+void merge_noise(RunList& list, int width) {
+    // The width is in pixels; band runs measure in eighths of a pixel.
+    const long long limit = static_cast<long long>(width) * list.unit;
+    const std::size_t kept = barcode::merge_narrow_runs(list.runs.data(), list.runs.size(), limit,
+                                                        [](Run& run) -> int& { return run.length; });
+    list.runs.resize(kept);
 }
 
 std::vector<Segment> candidate_segments(const RunList& list, int min_runs) {

@@ -24,14 +24,14 @@ constexpr int kBandUnit = 8;
 struct RunList {
     std::vector<Run> runs;
     int unit = 1;   // length units per pixel
-    int first = 0;  // first run of the symbol, set by the decoders
-    int last = 0;   // last run of the symbol
 
     int size() const { return static_cast<int>(runs.size()); }
     int length(int i) const { return runs[static_cast<std::size_t>(i)].length; }
-    // Reverses the list so that a symbol read backwards reads forwards; first and last follow.
-    void reverse();
 };
+
+// Reverses the list so that a symbol read backwards reads forwards; the symbol's first and last
+// run indexes follow it.
+void reverse_runs(RunList& list, int& first, int& last);
 
 // Runs along one image row from column 0 to the right edge. False when the image or row is unusable.
 bool row_runs(const Image& image, int y, RunList& out);

@@ -76,6 +76,32 @@ bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbol
     return true;
 }
 
+// True when `candidate` is a symbol already reported, met again where the fill of its first
+// reading left part of it (its extent came out short, as when ink closes narrow spaces on
+// some rows): the same symbology and text, and bounding boxes that overlap within a trace
+// unit. Two different symbols never overlap, so this does not hide a second copy of a label.
+bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& candidate) {
+    auto box = [](const Point* c, int& x0, int& y0, int& x1, int& y1) {
+        x0 = x1 = c[0].x;
+        y0 = y1 = c[0].y;
+        for (int k = 1; k < 4; ++k) {
+            x0 = std::min(x0, c[k].x);
+            x1 = std::max(x1, c[k].x);
+            y0 = std::min(y0, c[k].y);
+            y1 = std::max(y1, c[k].y);
+        }
+    };
+    int cx0, cy0, cx1, cy1;
+    box(candidate.corners, cx0, cy0, cx1, cy1);
+    for (const FoundSymbol& f : found) {
+        if (f.decoded.symbology != candidate.decoded.symbology || f.decoded.text != candidate.decoded.text) continue;
+        int x0, y0, x1, y1;
+        box(f.corners, x0, y0, x1, y1);
+        if (cx0 <= x1 + kTraceUnit && x0 <= cx1 + kTraceUnit && cy0 <= y1 + kTraceUnit && y0 <= cy1 + kTraceUnit) return true;
+    }
+    return false;
+}
+
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
             Point reported_direction, int& fill_right, int scan_y) {
@@ -121,8 +147,123 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
         std::copy(corners, corners + 4, result.corners);
         result.direction = reported_direction;
     }
-    pass.found.push_back(std::move(result));
+    if (!reported_before(pass.found, result)) pass.found.push_back(std::move(result));
     return true;
+}
+
+// The first bar of the pattern at run p (of `elements` runs) that lies on a cached bar or can be
+// traced now; runs that could not be traced are remembered in `untraceable`. Null when none.
+SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements, std::vector<signed char>& untraceable,
+                           int& bar_run) {
+    for (int r = p; r < p + elements && r < line.size(); ++r) {
+        const Run& run = line.runs[static_cast<std::size_t>(r)];
+        if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
+        SharedBar found = pass.cache.find(run.x, run.y);
+        if (!found) {
+            TracedBar traced;
+            if (trace_bar(pass.image, run.x, run.y, traced)) found = pass.cache.add(std::move(traced));
+        }
+        if (found) {
+            bar_run = r;
+            return found;
+        }
+        untraceable[static_cast<std::size_t>(r)] = 1;
+    }
+    return nullptr;
+}
+
+// Indexes of the bar's edge points that start fan lines: every S / 4 + 1 points within 2S of
+// the middle one, nearest to the middle first.
+std::vector<int> fan_order(int edge_count, int S) {
+    const int mid = edge_count / 2;
+    const int from = std::max(0, mid - 2 * S);
+    const int to = std::min(edge_count, mid + 2 * S);
+    const int step = S / 4 + 1;
+    std::vector<int> order;
+    for (int k = mid; k < to; k += step) order.push_back(k);
+    for (int k = mid - step; k >= from; k -= step) order.push_back(k);
+    std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
+    return order;
+}
+
+// One fan line across the symbol, at right angles to its bars.
+struct FanGeometry {
+    Point direction;       // integer reading direction, forwards along the scan line
+    double ux = 0, uy = 0; // the same as a unit vector
+    double gx = 0, gy = 0; // shift from the traced bar's edge onto the pattern's first run
+    double module = 0;     // the pattern's module width along the fan, in pixels
+    int quiet_factor = 0;  // the shorter of the symbology's two quiet zones, in modules
+    double back = 0;       // pixels each fan line starts before the pattern
+    int probe = 0;         // samples of the short probe that checks quiet zone and pattern
+};
+
+// Pixels each fan line starts before the pattern: the widest quiet zone at the tolerated share
+// plus a margin, at least kBackoffMinPixels plus one module.
+constexpr double kBackoffMinPixels = 3.0;
+constexpr double kBackoffMargin = 2.0;
+// The probe covers the back-off and the pattern (elements of up to kProbeModulesPerElement
+// modules) plus kProbeExtraModules, at kSamplesPerPixel samples per pixel; at least
+// kProbeMinSamples.
+constexpr int kSamplesPerPixel = 2;
+constexpr int kProbeModulesPerElement = 3;
+constexpr int kProbeExtraModules = 4;
+constexpr int kProbeMinSamples = 40;
+// A fan line ends at a run longer than this many size units (a symbol's quiet zone at most).
+constexpr int kLongestRunUnits = 16;
+
+// Decodes on one fan line from edge point e; true when a symbol was read and accepted.
+bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
+                     Point bar_direction, int& fill_right, int scan_y, RunList& runs) {
+    const Image& image = pass.image;
+    const Symbology& symbology = *decoder.symbology;
+    const int max_run = kSamplesPerPixel * kLongestRunUnits * pass.settings.size_unit;
+    const int noise = decoder.options.setting.minElementWidth;
+    double skipped = 0.0;  // the part of the back-off outside the image
+    auto inside = [&](double t) {
+        return image.inside(static_cast<int>(std::floor(e.x + fan.gx - t * fan.ux + 0.5)),
+                            static_cast<int>(std::floor(e.y + fan.gy - t * fan.uy + 0.5)));
+    };
+    while (skipped < fan.back && !inside(fan.back - skipped)) skipped += 0.5;
+    const double from = fan.back - skipped;
+    const double sx = e.x + fan.gx - from * fan.ux;
+    const double sy = e.y + fan.gy - from * fan.uy;
+    // A short probe first: white for the quiet zone, then the pattern the scan line showed.
+    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, fan.probe, max_run, runs)) return false;
+    if (noise > 0) merge_noise(runs, noise);
+    const double quiet_length = kQuietTolerance * fan.module * fan.quiet_factor;
+    if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
+    if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) return false;
+    if (!find_pattern(symbology, runs, 1)) return false;
+    // Twice the longest path through the image, at two samples per pixel.
+    const int whole_line = kSamplesPerPixel * 2 * (image.width + image.height);
+    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, whole_line, max_run, runs)) return false;
+    if (noise > 0) merge_noise(runs, noise);
+    Decoded decoded;
+    LineSymbol where;
+    if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) return false;
+    if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
+    if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) return false;
+    return accept(pass, runs, where, decoded, fan.direction, bar_direction, fill_right, scan_y);
+}
+
+// Bars close to upright: the scan line itself may read the symbol, from the run before p on.
+bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder, const TracedBar& bar,
+                         double pattern_module, int quiet_factor, int& fill_right, int scan_y) {
+    const int S = pass.settings.size_unit;
+    const Point d = bar.direction;
+    if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
+          scan_y <= bar.bottom - S)) {
+        return false;
+    }
+    RunList tail;
+    tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
+    const bool at_edge = p - 1 == 0;
+    if (!at_edge && tail.runs[0].length < kQuietTolerance * pattern_module * quiet_factor) return false;
+    Decoded decoded;
+    LineSymbol where;
+    return decode_line(*decoder.symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
+           quiet_zones_hold(tail, where, *decoder.symbology, at_edge) &&
+           accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y);
 }
 
 // Tries the decoders at run p of the scan line. On success answers the right-most column the
@@ -130,116 +271,56 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
 bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable, int& fill_right) {
     const Image& image = pass.image;
     const int S = pass.settings.size_unit;
+    RunList runs;
     for (const ActiveDecoder& decoder : pass.settings.decoders) {
         const Symbology& symbology = *decoder.symbology;
         const auto hit = find_pattern(symbology, line, p);
         if (!hit) continue;
         if (p == 0 || p + hit->elements >= line.size()) continue;
 
-        // The first bar of the pattern that lies on a cached bar or can be traced.
-        SharedBar found_bar;
         int bar_run = -1;
-        for (int r = p; r < p + hit->elements && r < line.size(); ++r) {
-            const Run& run = line.runs[static_cast<std::size_t>(r)];
-            if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
-            found_bar = pass.cache.find(run.x, run.y);
-            if (!found_bar) {
-                TracedBar traced;
-                if (trace_bar(image, run.x, run.y, traced)) found_bar = pass.cache.add(std::move(traced));
-            }
-            if (found_bar) {
-                bar_run = r;
-                break;
-            }
-            untraceable[static_cast<std::size_t>(r)] = 1;
-        }
-        if (bar_run < 0 || found_bar->edges.empty()) continue;
+        const SharedBar found_bar = first_traced_bar(pass, line, p, hit->elements, untraceable, bar_run);
+        if (!found_bar || found_bar->edges.empty()) continue;
         const TracedBar& bar = *found_bar;
 
         // Fan lines run forwards along the scan line, at right angles to the bar.
-        Point fan = bar.direction;
-        if (fan.x < 0) fan = Point{-fan.x, -fan.y};
+        FanGeometry fan;
+        fan.direction = bar.direction;
+        if (fan.direction.x < 0) fan.direction = Point{-fan.direction.x, -fan.direction.y};
         // Bars closer to the scan line than to its normal belong to the other pass, which meets
         // them at a steep angle; read here, their widths would be stretched many times over.
-        if (std::abs(fan.y) > std::abs(fan.x)) continue;
-        const double len2 = double(fan.x) * fan.x + double(fan.y) * fan.y;
-        const double cosine = fan.x / std::sqrt(len2);
-        const double module = hit->module * cosine;  // along the fan
-        // Shift the bar's edge points onto the pattern's first run.
-        const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) * fan.x / len2;
-        const double gx = along * fan.x;
-        const double gy = along * fan.y;
-        const int n = static_cast<int>(bar.edges.size());
-        const int mid = n / 2;
-        auto shifted = [&](int k) {
-            const Point e = bar.edges[static_cast<std::size_t>(k)];
-            return Point{static_cast<int>(std::lround(e.x + gx)), static_cast<int>(std::lround(e.y + gy))};
-        };
-        const Point middle = shifted(mid);
-        if (!image.inside(middle.x, middle.y)) continue;
-        const int quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
-        if (!quiet_zone_ok(image, middle, fan, module, quiet_factor, decoder.options.setting.minElementWidth)) continue;
-
-        const int from = std::max(0, mid - 2 * S);
-        const int to = std::min(n, mid + 2 * S);
-        const int step = S / 4 + 1;
-        std::vector<int> order;
-        for (int k = mid; k < to; k += step) order.push_back(k);
-        for (int k = mid - step; k >= from; k -= step) order.push_back(k);
-        std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
+        if (std::abs(fan.direction.y) > std::abs(fan.direction.x)) continue;
+        const double len2 = double(fan.direction.x) * fan.direction.x + double(fan.direction.y) * fan.direction.y;
         const double flen = std::sqrt(len2);
-        const double ux = fan.x / flen;
-        const double uy = fan.y / flen;
+        fan.ux = fan.direction.x / flen;
+        fan.uy = fan.direction.y / flen;
+        fan.module = hit->module * (fan.direction.x / flen);  // along the fan
+        // Shift the bar's edge points onto the pattern's first run.
+        const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) *
+                             fan.direction.x / len2;
+        fan.gx = along * fan.direction.x;
+        fan.gy = along * fan.direction.y;
+        const Point e_mid = bar.edges[bar.edges.size() / 2];
+        const Point middle{static_cast<int>(std::lround(e_mid.x + fan.gx)), static_cast<int>(std::lround(e_mid.y + fan.gy))};
+        if (!image.inside(middle.x, middle.y)) continue;
+        fan.quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
+        if (!quiet_zone_ok(image, middle, fan.direction, fan.module, fan.quiet_factor, decoder.options.setting.minElementWidth)) {
+            continue;
+        }
         // Each fan line starts a quiet zone before the pattern (or at the image edge), so that the
         // white before the pattern is checked on every line, not only at the middle.
-        const double quiet_length = kQuietTolerance * module * quiet_factor;
         const int widest_quiet = std::max(symbology.lead_quiet, symbology.trail_quiet);
-        const double back = std::max(3.0 + module, kQuietTolerance * module * widest_quiet + 2.0);
-        const int probe = std::max(40, static_cast<int>(2 * (back + module * (3 * hit->elements + 4))));
-        const int noise = decoder.options.setting.minElementWidth;
-        RunList runs;
-        for (int k : order) {
-            const Point e = bar.edges[static_cast<std::size_t>(k)];
-            double skipped = 0.0;  // the part of the back-off outside the image
-            auto inside = [&](double t) {
-                return image.inside(static_cast<int>(std::floor(e.x + gx - t * ux + 0.5)),
-                                    static_cast<int>(std::floor(e.y + gy - t * uy + 0.5)));
-            };
-            while (skipped < back && !inside(back - skipped)) skipped += 0.5;
-            const double from = back - skipped;
-            const double sx = e.x + gx - from * ux;
-            const double sy = e.y + gy - from * uy;
-            // A short probe first: white for the quiet zone, then the pattern the scan line showed.
-            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, probe, 2 * 16 * S, runs)) continue;
-            if (noise > 0) merge_noise(runs, noise);
-            if (runs.size() < 2 || runs.runs[0].color != kWhite) continue;
-            if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) continue;
-            if (!find_pattern(symbology, runs, 1)) continue;
-            if (!band_runs(image, sx, sy, ux, uy, kBandHalf, 4 * (image.width + image.height), 2 * 16 * S, runs)) continue;
-            if (noise > 0) merge_noise(runs, noise);
-            Decoded decoded;
-            LineSymbol where;
-            if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) continue;
-            if (where.first != 1) continue;  // the symbol that begins after the checked quiet zone
-            if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) continue;
-            if (accept(pass, runs, where, decoded, fan, bar.direction, fill_right, scan_y)) return true;
-        }
-
-        // Bars close to upright: the scan line itself may read the symbol.
-        const Point d = bar.direction;
-        if (d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
-            scan_y <= bar.bottom - S) {
-            RunList tail;
-            tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
-            const bool at_edge = p - 1 == 0;
-            if (!at_edge && tail.runs[0].length < kQuietTolerance * hit->module * quiet_factor) continue;
-            Decoded decoded;
-            LineSymbol where;
-            if (decode_line(symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
-                quiet_zones_hold(tail, where, symbology, at_edge) && accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y)) {
+        fan.back = std::max(kBackoffMinPixels + fan.module, kQuietTolerance * fan.module * widest_quiet + kBackoffMargin);
+        fan.probe = std::max(kProbeMinSamples,
+                             static_cast<int>(kSamplesPerPixel *
+                                              (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
+        for (int k : fan_order(static_cast<int>(bar.edges.size()), S)) {
+            if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction, fill_right,
+                                scan_y, runs)) {
                 return true;
             }
         }
+        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quiet_factor, fill_right, scan_y)) return true;
     }
     return false;
 }

@@ -10,7 +10,7 @@
 
 namespace stripescan {
 
-constexpr int kMinSizeUnit = 8;  // pixels: the smallest size unit a request may ask for
+constexpr int kMinSizeUnit = STRIPESCAN_MIN_SIZE;  // pixels: the smallest size unit a request may ask for
 
 struct ActiveDecoder {
     const Symbology* symbology = nullptr;

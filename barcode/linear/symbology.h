@@ -9,6 +9,7 @@
 
 #include "barcode/linear/Stripescan.h"
 #include "barcode/linear/runs.h"
+#include "barcode/linear/symbol_cursor.h"
 
 namespace stripescan {
 
@@ -57,19 +58,28 @@ struct Decoded {
 };
 
 struct Symbology;
-// Reads the characters between runs.first and runs.last (the symbol reads forwards), checks
-// them and converts them to text. May reverse `runs` for a second attempt. False on any failure.
-using CharacterReader = bool (*)(RunList& runs, const Symbology& symbology, const ReadOptions& options, Decoded& out);
+// Reads the characters of the symbol under the cursor (it reads forwards), checks them and
+// converts them to text in `out`. Answers ReadOutcome::TryReversed when the symbol may read the
+// other way round (the search then hands it over reversed, once), else Read or Rejected.
+using CharacterReader = ReadOutcome (*)(SymbolCursor symbol, const Symbology& symbology, const ReadOptions& options,
+                                        Decoded& out);
 
-struct Symbology {
+// What the search relies on per symbology; one row each in kSymbologyFacts.
+struct SymbologyFacts {
     int number = 0;
     Family family = Family::WidthSum;
     int char_elements = 0;
     int char_units = 0;  // modules or wide elements per character
     int lead_quiet = 0;  // quiet zone before the start, in modules
-    int trail_quiet = 0;
+    int trail_quiet = 0; // quiet zone after the stop, in modules
     int gap = 0;         // gap elements between characters
     int fixed_data = 0;  // elements between start and stop for fixed-length symbologies, else 0
+};
+
+// Symbologies 1 to 8 in number order.
+extern const SymbologyFacts kSymbologyFacts[8];
+
+struct Symbology : SymbologyFacts {
     std::vector<Pattern> starts;
     std::vector<Pattern> stops;
     CharacterReader read = nullptr;
@@ -81,7 +91,7 @@ const Symbology* find_symbology(int number);
 // Builders of each symbology's row (one file each under symbologies/).
 Symbology make_code128();
 Symbology make_code93();
-Symbology make_ean13();
+Symbology make_ean13();  // EAN-13 and EAN-8: one reader, two layouts
 Symbology make_ean8();
 Symbology make_upce();
 Symbology make_code39();
@@ -108,6 +118,11 @@ KeyTable width_sum_table(const char* const* patterns, int count);
 // The value of the six runs from i as one character `modules` wide (Code 128, Code 93):
 // its width-sum key, else its element-width key; -1 when neither is in `table`.
 int read_six_element_value(const RunList& runs, int i, int modules, const KeyTable& table);
+
+// The value in `table` of the n runs from i read as a narrow/wide character with `wide` wide
+// elements: the key as printed, else the key with the ink gain taken off; -1 when neither is
+// in the table or when the two give different characters.
+int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table);
 
 // The width-sum key digits of a published element-width pattern such as "211412".
 std::uint64_t pattern_width_sum_key(const char* widths);

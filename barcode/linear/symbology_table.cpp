@@ -42,6 +42,17 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
     return -1;
 }
 
+int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table) {
+    const auto printed = narrow_wide_key(runs, i, n, wide, Ink::AsPrinted);
+    const auto compensated = narrow_wide_key(runs, i, n, wide, Ink::Compensated);
+    const int as_printed = printed ? table.find(printed->value) : -1;
+    const int with_gain = compensated ? table.find(compensated->value) : -1;
+    // Two different characters, one as printed and one with the ink gain taken off: the
+    // symbology has no check to choose, so neither is taken.
+    if (as_printed >= 0 && with_gain >= 0 && as_printed != with_gain) return -1;
+    return as_printed >= 0 ? as_printed : with_gain;
+}
+
 std::uint64_t pattern_width_sum_key(const char* widths) {
     std::uint64_t key = 0;
     const std::size_t n = std::strlen(widths);
@@ -61,10 +72,27 @@ std::string reversed_pattern(const char* widths) {
     return s;
 }
 
+// The EAN/UPC symbols have fixed lengths: EAN-13 6 + 6 digits of 4 elements around the 5
+// elements of the centre guard, EAN-8 4 + 4, UPC-E 6 digits.
+const SymbologyFacts kSymbologyFacts[8] = {
+    // number        family               elements units lead trail gap fixed
+    {kCode128, Family::WidthSum, 6, 11, 10, 10, 0, 0},
+    {kCode93, Family::WidthSum, 6, 9, 10, 10, 0, 0},
+    {kEan13, Family::WidthSum, 4, 7, 11, 7, 0, 6 * 4 + 5 + 6 * 4},
+    {kEan8, Family::WidthSum, 4, 7, 7, 7, 0, 4 * 4 + 5 + 4 * 4},
+    {kUpcE, Family::WidthSum, 4, 7, 9, 7, 0, 6 * 4},
+    {kCode39, Family::NarrowWide, 9, 3, 10, 10, 1, 0},
+    {kCodabar, Family::NarrowWide, 7, 2, 10, 10, 1, 0},
+    {kInterleaved2of5, Family::NarrowWide, 10, 4, 10, 10, 0, 0},
+};
+
 const Symbology* find_symbology(int number) {
-    static const std::array<Symbology, 8> table = {make_code128(), make_code93(), make_ean13(), make_ean8(),
-                                                   make_upce(), make_code39(), make_codabar(),
-                                                   make_interleaved2of5()};
+    static const std::array<Symbology, 8> table = [] {
+        std::array<Symbology, 8> rows = {make_code128(), make_code93(), make_ean13(), make_ean8(),
+                                         make_upce(), make_code39(), make_codabar(), make_interleaved2of5()};
+        for (std::size_t i = 0; i < rows.size(); ++i) static_cast<SymbologyFacts&>(rows[i]) = kSymbologyFacts[i];
+        return rows;
+    }();
     if (number < 1 || number > 8) return nullptr;
     return &table[static_cast<std::size_t>(number - 1)];
 }

@@ -27,13 +27,18 @@ extern "C" {
 #define STACKREAD_NOT_FOUND (-3)     /* no symbol found in either orientation */
 #define STACKREAD_BAD_SIZE (-6)      /* width or height below 1 (or a null pointer) */
 
-/* Decodes the symbol in `rows` (width x height pixels) into `out` (STACKREAD_MAX_OUTPUT bytes,
- * not zero-terminated) and stores the byte count in *outLength (only on success). Elements of
- * `noise` pixels or fewer are merged into their neighbours (0 merges nothing).
- * Returns one of the STACKREAD_ codes above. */
+/* Decodes the symbol in `rows` (width x height pixels, both at least 1; height rows of width / 8
+ * bytes, owned by the caller and only read) into `out` (owned by the caller, at least
+ * STACKREAD_MAX_OUTPUT bytes; the text is not zero-terminated and may hold any byte) and stores
+ * the byte count in *outLength, only on STACKREAD_OK. Elements of `noise` pixels or fewer are
+ * merged into their neighbours before reading (0 or less merges nothing; a few pixels is
+ * typical). The symbol may lie in any of the four quarter turns and be skewed by up to about
+ * 20 degrees. Returns one of the STACKREAD_ codes above; nothing is allocated that outlives
+ * the call. */
 int stackread(const uint8_t *rows, int width, int height, uint8_t *out, int *outLength, int noise);
 
-/* Small exports kept for callers that bind them; they take no part in decoding. */
+/* Small exports kept for callers that bind them; they take no part in decoding.
+ * fnStackread returns 42; nStackread is 0. */
 int fnStackread(void);
 extern int nStackread;
 

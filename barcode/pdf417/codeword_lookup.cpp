@@ -1,5 +1,5 @@
 // Bisection in the generated pattern tables.
-#include "codeword_tables.h"
+#include "barcode/pdf417/codeword_tables.h"
 
 namespace pdf417 {
 

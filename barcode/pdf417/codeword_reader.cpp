@@ -5,9 +5,9 @@
 // middle between two module counts. Such a pair is read both ways: the codeword is taken only
 // when exactly one of the readings is a codeword of the tables, so a near-tie is never turned
 // into a confident wrong value.
-#include "codeword_reader.h"
+#include "barcode/pdf417/codeword_reader.h"
 
-#include "codeword_tables.h"
+#include "barcode/pdf417/codeword_tables.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Compaction modes: a segment of codewords runs up to the next mode codeword (900 or more,
 // except 913, which shifts one byte inside text); the codeword that ends it selects the next.
-#include "data_decoding.h"
+#include "barcode/pdf417/data_decoding.h"
 
 #include <cstring>
 

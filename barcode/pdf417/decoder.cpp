@@ -1,11 +1,11 @@
-#include "decoder.h"
+#include "barcode/pdf417/decoder.h"
 
-#include "data_decoding.h"
-#include "error_correction.h"
-#include "image_view.h"
-#include "locate.h"
-#include "symbol_reader.h"
-#include "workspace.h"
+#include "barcode/pdf417/data_decoding.h"
+#include "barcode/pdf417/error_correction.h"
+#include "barcode/pdf417/image_view.h"
+#include "barcode/pdf417/locate.h"
+#include "barcode/pdf417/symbol_reader.h"
+#include "barcode/pdf417/workspace.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 // Errors-and-erasures decoding: syndromes, erasure locator, Forney syndromes,
 // Berlekamp-Massey for the error locator, Chien search and Forney's error values.
-#include "error_correction.h"
+#include "barcode/pdf417/error_correction.h"
 
-#include "gf929.h"
+#include "barcode/pdf417/gf929.h"
 
 #include <algorithm>
 

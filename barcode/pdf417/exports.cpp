@@ -1,7 +1,7 @@
 // The library's exports: argument checks and a catch-all around the decoder.
-#include "Stackread.h"
+#include "barcode/pdf417/Stackread.h"
 
-#include "decoder.h"
+#include "barcode/pdf417/decoder.h"
 #include "kit/export.h"
 
 

@@ -70,6 +70,6 @@ endforeach()
 
 file(WRITE "${OUTPUT}.tmp"
 "// Generated at build time from pdf417-codewords.txt; do not edit.\n"
-"#include \"codeword_tables.h\"\n\nnamespace pdf417 {\n\n${body}}  // namespace pdf417\n")
+"#include \"barcode/pdf417/codeword_tables.h\"\n\nnamespace pdf417 {\n\n${body}}  // namespace pdf417\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

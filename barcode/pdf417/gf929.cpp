@@ -1,4 +1,4 @@
-#include "gf929.h"
+#include "barcode/pdf417/gf929.h"
 
 namespace pdf417 {
 

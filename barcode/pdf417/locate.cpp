@@ -1,7 +1,7 @@
-#include "locate.h"
+#include "barcode/pdf417/locate.h"
 
-#include "patterns.h"
-#include "scan_line.h"
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,17 +13,28 @@ namespace {
 constexpr int kBandSpacing = 10;      // pixels between band-search lines
 constexpr int kBandMargin = 10;       // pixels added on each side of the band
 constexpr int kSkewSpacing = 2;       // pixels between skew-measurement lines
+// A band shorter than this (pixels) is measured on every line instead, so that a short symbol
+// (three rows of a few pixels) still gives kMinKeptMatches matches along its pattern edge.
+constexpr int kShortBand = 80;
 constexpr int kContinuityPixels = 5;  // neighbouring matches differ by less than this
-constexpr int kMinMatches = 6;
-constexpr int kMinKeptMatches = 15;
-constexpr int kCompactLimit = 30000;
-constexpr int kSeekLimit = 20;
-constexpr long long kDirectionScale = 4096;
-constexpr double kFitResidual = 1.5;  // pixels  // a family is searched while the other has fewer matches
+constexpr int kMinMatches = 6;        // matches of the chosen kind needed to go on
+constexpr int kMinKeptMatches = 15;   // matches that must line up for the orientation to hold
+constexpr int kCompactLimit = 30000;  // halves' sums beyond this are divided by the half count
+constexpr int kSeekLimit = 20;        // a family is searched while the other has fewer matches
+constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
+constexpr double kFitResidual = 1.5;  // pixels off the first fit that drop a match from the second
+constexpr int kMinPatternBar = 8;     // pixels: narrower dark elements do not start a pattern
+
+// The matches of the chosen kind that line up along one pattern edge, in line order.
+struct KeptMatches {
+    int count = 0;
+    int line[kMaxMatches];
+    int distance[kMaxMatches];
+};
 
 bool line_has_pattern(const ElementList &list) {
     for (int i = 1; i < list.count; i += 2) {
-        if (list.width[i] < 8) continue;
+        if (list.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k)
             if (matches_pattern(list.width, list.count, i, static_cast<PatternKind>(k), PatternWindows::Search))
                 return true;
@@ -62,14 +73,18 @@ Band band_search(const ImageView &image, Edge edge, int dx, int dy) {
     return band;
 }
 
-SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
-                        Workspace &ws) {
-    SkewResult result;
+namespace {
+
+// Lines every kSkewSpacing pixels across the band: on each, the first match of every pattern
+// kind is recorded in ws.matches (line coordinate, pixels before the pattern's first element),
+// and the width of the 8 elements at the pattern (one codeword) in ws.widths. A family is
+// searched only while it is not far behind the other (kSeekLimit).
+void collect_matches(const ImageView &image, Orientation orientation, const Band &band, int noise, Workspace &ws) {
     for (auto &m : ws.matches) m.count = 0;
     ws.widthCount = 0;
     ElementList &list = ws.line;
-
-    for (int along = band.first; along <= band.last; along += kSkewSpacing) {
+    const int spacing = band.last - band.first < kShortBand ? 1 : kSkewSpacing;
+    for (int along = band.first; along <= band.last; along += spacing) {
         if (orientation == Orientation::Rows) scan_line(image, 0, along, 3, 0, list);
         else scan_line(image, along, 0, 0, 3, list);
         merge_noise(list, noise);
@@ -83,7 +98,7 @@ SkewResult measure_skew(const ImageView &image, Orientation orientation, const B
         position[0] = 0;
         for (int i = 0; i < list.count; ++i) position[i + 1] = position[i] + list.width[i];
         for (int i = 1; i < list.count; i += 2) {
-            if (list.width[i] < 8) continue;
+            if (list.width[i] < kMinPatternBar) continue;
             for (int k = 0; k < 4; ++k) {
                 PatternKind kind = static_cast<PatternKind>(k);
                 if (found[k] || (is_reversed(kind) ? !seekReversed : !seekForward)) continue;
@@ -103,119 +118,139 @@ SkewResult measure_skew(const ImageView &image, Orientation orientation, const B
             }
         }
     }
+}
 
-    // The family with more matches decides; within it, the more frequent kind.
-    const MatchList *chosen;
+// The family with more matches decides (reversed: the symbol is upside down); within it, the
+// more frequent kind.
+const MatchList &chosen_kind(const Workspace &ws, bool &upsideDown) {
     int forward = ws.matches[0].count + ws.matches[1].count;
     int reversed = ws.matches[2].count + ws.matches[3].count;
-    if (reversed > forward) {
-        result.upsideDown = true;
-        chosen = ws.matches[3].count > ws.matches[2].count ? &ws.matches[3] : &ws.matches[2];
-    } else {
-        chosen = ws.matches[1].count > ws.matches[0].count ? &ws.matches[1] : &ws.matches[0];
-    }
-    const int n = chosen->count;
-    if (n < kMinMatches) return result;
+    upsideDown = reversed > forward;
+    if (upsideDown) return ws.matches[3].count > ws.matches[2].count ? ws.matches[3] : ws.matches[2];
+    return ws.matches[1].count > ws.matches[0].count ? ws.matches[1] : ws.matches[0];
+}
 
-    // Continuity: start from a match near the middle that agrees with both neighbours.
+// Continuity filter: from a match near the middle that agrees with both neighbours, walks to
+// both ends keeping each match within kContinuityPixels of the last one kept. False when no
+// such seed exists.
+bool keep_continuous(const MatchList &chosen, KeptMatches &kept) {
+    const int n = chosen.count;
     int seed = -1;
     for (int off = 0; off < n && seed < 0; ++off) {
         for (int j : {n / 2 + off, n / 2 - off}) {
             if (j < 1 || j > n - 2) continue;
-            if (std::abs(chosen->distance[j] - chosen->distance[j - 1]) < kContinuityPixels &&
-                std::abs(chosen->distance[j] - chosen->distance[j + 1]) < kContinuityPixels) {
+            if (std::abs(chosen.distance[j] - chosen.distance[j - 1]) < kContinuityPixels &&
+                std::abs(chosen.distance[j] - chosen.distance[j + 1]) < kContinuityPixels) {
                 seed = j;
                 break;
             }
         }
     }
-    if (seed < 0) return result;
-    int keptLine[kMaxMatches], keptDistance[kMaxMatches];
+    if (seed < 0) return false;
     int lowCount = 0;
     int lowLine[kMaxMatches], lowDistance[kMaxMatches];
-    int last = chosen->distance[seed];
+    int last = chosen.distance[seed];
     for (int j = seed - 1; j >= 0; --j) {
-        if (std::abs(chosen->distance[j] - last) < kContinuityPixels) {
-            lowLine[lowCount] = chosen->line[j];
-            lowDistance[lowCount++] = chosen->distance[j];
-            last = chosen->distance[j];
+        if (std::abs(chosen.distance[j] - last) < kContinuityPixels) {
+            lowLine[lowCount] = chosen.line[j];
+            lowDistance[lowCount++] = chosen.distance[j];
+            last = chosen.distance[j];
         }
     }
-    int kept = 0;
+    kept.count = 0;
     for (int j = lowCount - 1; j >= 0; --j) {
-        keptLine[kept] = lowLine[j];
-        keptDistance[kept++] = lowDistance[j];
+        kept.line[kept.count] = lowLine[j];
+        kept.distance[kept.count++] = lowDistance[j];
     }
-    keptLine[kept] = chosen->line[seed];
-    keptDistance[kept++] = chosen->distance[seed];
-    last = chosen->distance[seed];
+    kept.line[kept.count] = chosen.line[seed];
+    kept.distance[kept.count++] = chosen.distance[seed];
+    last = chosen.distance[seed];
     for (int j = seed + 1; j < n; ++j) {
-        if (std::abs(chosen->distance[j] - last) < kContinuityPixels) {
-            keptLine[kept] = chosen->line[j];
-            keptDistance[kept++] = chosen->distance[j];
-            last = chosen->distance[j];
+        if (std::abs(chosen.distance[j] - last) < kContinuityPixels) {
+            kept.line[kept.count] = chosen.line[j];
+            kept.distance[kept.count++] = chosen.distance[j];
+            last = chosen.distance[j];
         }
     }
-    if (kept < kMinKeptMatches) return result;
+    return true;
+}
 
-    // Skew: the second half of the kept matches against the first half (c across the lines,
-    // d along them). An edge that moves along the lines faster than across them does not belong
-    // to a symbol seen in this orientation.
-    const int half = kept / 2;
+// Halves test: the second half of the kept matches against the first half (c across the lines,
+// d along them). An edge that moves along the lines faster than across them does not belong to
+// a symbol seen in this orientation. The sums were once the direction itself; they give it only
+// to one part in c, so the direction now comes from fit_direction and this is only the test.
+bool edge_crosses_lines(const KeptMatches &kept) {
+    const int half = kept.count / 2;
     long long c = 0, d = 0;
     for (int j = 0; j < half; ++j) {
-        c += keptLine[kept - half + j] - keptLine[j];
-        d += keptDistance[kept - half + j] - keptDistance[j];
+        c += kept.line[kept.count - half + j] - kept.line[j];
+        d += kept.distance[kept.count - half + j] - kept.distance[j];
     }
     if (std::llabs(c) > kCompactLimit || std::llabs(d) > kCompactLimit) {
         c /= half;
         d /= half;
     }
-    if (std::llabs(c) < std::llabs(d) || c == 0) return result;
-    {
-        // The direction itself: the halves' sums give it only to one part in c (a few tenths
-        // of a degree for a short symbol), too coarse for rows of up to 30 codewords. Instead a
-        // least-squares line through the kept matches (distance against line coordinate),
-        // fitted again without the matches that lie more than 1.5 pixels off the first fit
-        // (the corners of the pattern, where a line only clips it). The slope is expressed
-        // with a long vector so that the direction keeps its precision.
-        double slope = 0, intercept = 0;
-        bool use[kMaxMatches];
-        for (int j = 0; j < kept; ++j) use[j] = true;
-        for (int pass = 0; pass < 2; ++pass) {
-            double n = 0, ml = 0, md = 0;
-            for (int j = 0; j < kept; ++j) {
-                if (!use[j]) continue;
-                n += 1;
-                ml += keptLine[j];
-                md += keptDistance[j];
-            }
-            if (n < kMinKeptMatches / 2) return result;
-            ml /= n;
-            md /= n;
-            double sxy = 0, sxx = 0;
-            for (int j = 0; j < kept; ++j) {
-                if (!use[j]) continue;
-                sxy += (keptLine[j] - ml) * (keptDistance[j] - md);
-                sxx += (keptLine[j] - ml) * (keptLine[j] - ml);
-            }
-            if (sxx <= 0) return result;
-            slope = sxy / sxx;
-            intercept = md - slope * ml;
-            for (int j = 0; j < kept; ++j)
-                use[j] = std::fabs(keptDistance[j] - (intercept + slope * keptLine[j])) <= kFitResidual;
+    return !(std::llabs(c) < std::llabs(d) || c == 0);
+}
+
+// Slope of the pattern edge (pixels along the lines per pixel across them): a least-squares
+// line through the kept matches, fitted again without the matches more than kFitResidual
+// pixels off the first fit (the corners of the pattern, where a line only clips it). False
+// when too few matches remain, the fit is degenerate or the edge is steeper than 45 degrees.
+bool fit_edge_slope(const KeptMatches &kept, double &slope) {
+    double intercept = 0;
+    bool use[kMaxMatches];
+    for (int j = 0; j < kept.count; ++j) use[j] = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        double n = 0, ml = 0, md = 0;
+        for (int j = 0; j < kept.count; ++j) {
+            if (!use[j]) continue;
+            n += 1;
+            ml += kept.line[j];
+            md += kept.distance[j];
         }
-        if (std::fabs(slope) > 1) return result;
-        c = kDirectionScale;
-        d = static_cast<long long>(std::llround(slope * kDirectionScale));
+        if (n < kMinKeptMatches / 2) return false;
+        ml /= n;
+        md /= n;
+        double sxy = 0, sxx = 0;
+        for (int j = 0; j < kept.count; ++j) {
+            if (!use[j]) continue;
+            sxy += (kept.line[j] - ml) * (kept.distance[j] - md);
+            sxx += (kept.line[j] - ml) * (kept.line[j] - ml);
+        }
+        if (sxx <= 0) return false;
+        slope = sxy / sxx;
+        intercept = md - slope * ml;
+        for (int j = 0; j < kept.count; ++j)
+            use[j] = std::fabs(kept.distance[j] - (intercept + slope * kept.line[j])) <= kFitResidual;
     }
-    const long long signC = c > 0 ? 1 : -1;
+    return std::fabs(slope) <= 1;
+}
+
+}  // namespace
+
+SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
+                        Workspace &ws) {
+    SkewResult result;
+    collect_matches(image, orientation, band, noise, ws);
+    const MatchList &chosen = chosen_kind(ws, result.upsideDown);
+    if (chosen.count < kMinMatches) return result;
+    KeptMatches kept;
+    if (!keep_continuous(chosen, kept) || kept.count < kMinKeptMatches) return result;
+    if (!edge_crosses_lines(kept)) return result;
+    double slope = 0;
+    if (!fit_edge_slope(kept, slope)) return result;
+
+    // The scan step is the perpendicular of the edge, as a long vector so that it keeps its
+    // precision.
+    const long long c = kDirectionScale;
+    const long long d = std::llround(slope * kDirectionScale);
     if (orientation == Orientation::Rows) {
-        result.dx = static_cast<int>(std::llabs(c));
-        result.dy = static_cast<int>(-d * signC);
+        result.dx = static_cast<int>(c);
+        result.dy = static_cast<int>(-d);
     } else {
-        result.dx = static_cast<int>(-d * signC);
-        result.dy = static_cast<int>(std::llabs(c));
+        result.dx = static_cast<int>(-d);
+        result.dy = static_cast<int>(c);
     }
 
     // Codeword width: the median pattern width, brought from the search lines onto the skew.

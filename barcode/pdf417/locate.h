@@ -1,8 +1,8 @@
 // Finding the symbol: the band of lines that cross it, its orientation and its skew.
 #pragma once
 
-#include "image_view.h"
-#include "workspace.h"
+#include "barcode/pdf417/image_view.h"
+#include "barcode/pdf417/workspace.h"
 
 namespace pdf417 {
 

@@ -1,6 +1,6 @@
 // Each pattern element is compared with the widest bar b (8 modules in the start pattern,
 // 7 in the stop pattern): an element of m modules passes when lo * e <= b <= hi * e.
-#include "patterns.h"
+#include "barcode/pdf417/patterns.h"
 
 namespace pdf417 {
 namespace {

@@ -1,4 +1,6 @@
-#include "scan_line.h"
+#include "barcode/pdf417/scan_line.h"
+
+#include "barcode/common/runs.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +17,30 @@ long isqrt_round(long long v) {
     return static_cast<long>(s);
 }
 
+namespace {
+
+// Cuts `steps` pixels, pixel i being dark when dark_at(i), into alternating elements after the
+// phantom first step on the start pixel (element 0 is light), up to kMaxElements.
+template <class DarkAt>
+void collect_elements(int steps, DarkAt dark_at, ElementList &out) {
+    bool isDark = false;
+    int run = 1;
+    for (int i = 0; i < steps; ++i) {
+        const bool d = dark_at(i);
+        if (d == isDark) {
+            ++run;
+            continue;
+        }
+        out.width[out.count++] = run;
+        if (out.count == kMaxElements) return;
+        isDark = d;
+        run = 1;
+    }
+    out.width[out.count++] = run;
+}
+
+}  // namespace
+
 void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList &out) {
     out.count = 0;
     long length = isqrt_round(static_cast<long long>(dx) * dx + static_cast<long long>(dy) * dy);
@@ -26,26 +52,21 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
         // Straight along a row: the first step stays on the start pixel, then one pixel per
         // step. Going right, whole bytes of the current colour are taken at once.
         const uint8_t *row = image.rows + static_cast<size_t>(y) * static_cast<size_t>(image.stride);
-        bool isDark = false;
-        int run = 1;
-        for (; x >= 0 && x < image.width;) {
-            if (sx > 0 && (x & 7) == 0 && x + 8 <= image.width && row[x >> 3] == (isDark ? 0x00 : 0xFF)) {
-                run += 8;
-                x += 8;
-                continue;
+        if (sx > 0) {
+            // Rightwards the shared row cutter takes whole bytes of one colour at once; the
+            // phantom first step belongs to element 0, which is light.
+            bool firstDark = false;
+            if (image.dark(x, y)) {
+                out.width[0] = 1;
+                out.count = 1 + barcode::row_run_lengths(row, image.width, x, out.width + 1, kMaxElements - 1, firstDark);
+            } else {
+                out.count = barcode::row_run_lengths(row, image.width, x, out.width, kMaxElements, firstDark);
+                out.width[0] += 1;
             }
-            const bool d = !(row[x >> 3] & (0x80 >> (x & 7)));
-            x += sx;
-            if (d == isDark) {
-                ++run;
-                continue;
-            }
-            out.width[out.count++] = run;
-            if (out.count == kMaxElements) return;
-            isDark = d;
-            run = 1;
+            return;
         }
-        out.width[out.count++] = run;
+        const uint8_t *bytes = row;
+        collect_elements(x + 1, [bytes, x](int i) { return !(bytes[(x - i) >> 3] & (0x80 >> ((x - i) & 7))); }, out);
         return;
     }
     if (adx == 0 && ady > 0) {
@@ -53,20 +74,8 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
         const size_t stride = static_cast<size_t>(image.stride);
         const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
         const uint8_t *column = image.rows + (x >> 3);
-        bool isDark = false;
-        int run = 1;
-        for (; y >= 0 && y < image.height; y += sy) {
-            const bool d = !(column[static_cast<size_t>(y) * stride] & mask);
-            if (d == isDark) {
-                ++run;
-                continue;
-            }
-            out.width[out.count++] = run;
-            if (out.count == kMaxElements) return;
-            isDark = d;
-            run = 1;
-        }
-        out.width[out.count++] = run;
+        const int steps = sy > 0 ? image.height - y : y + 1;
+        collect_elements(steps, [=](int i) { return !(column[static_cast<size_t>(y + i * sy) * stride] & mask); }, out);
         return;
     }
 
@@ -99,21 +108,8 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
 }
 
 void merge_noise(ElementList &list, int noise) {
-    if (noise <= 0 || list.count < 3) return;
-    int n = list.count;
-    int kept = 1;  // element 0 stays
-    int i = 1;
-    for (; i <= n - 2; ++i) {
-        int w = list.width[i];
-        if (w > noise) {
-            list.width[kept++] = w;
-        } else {
-            list.width[kept - 1] += w + list.width[i + 1];
-            ++i;  // the element after it went with it
-        }
-    }
-    if (i == n - 1) list.width[kept++] = list.width[n - 1];
-    list.count = kept;
+    list.count = static_cast<int>(
+        barcode::merge_narrow_runs(list.width, static_cast<std::size_t>(list.count), noise, [](int &w) -> int & { return w; }));
 }
 
 }  // namespace pdf417

@@ -1,7 +1,7 @@
 // Scan lines across the image and the element lists they produce.
 #pragma once
 
-#include "image_view.h"
+#include "barcode/pdf417/image_view.h"
 
 namespace pdf417 {
 

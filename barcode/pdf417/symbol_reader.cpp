@@ -1,8 +1,8 @@
-#include "symbol_reader.h"
+#include "barcode/pdf417/symbol_reader.h"
 
-#include "codeword_reader.h"
-#include "patterns.h"
-#include "scan_line.h"
+#include "barcode/pdf417/codeword_reader.h"
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
 
 #include <algorithm>
 #include <cmath>

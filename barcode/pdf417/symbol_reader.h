@@ -2,9 +2,9 @@
 // voted into the start-side and stop-side grids, and the merged codeword sequence.
 #pragma once
 
-#include "image_view.h"
-#include "locate.h"
-#include "workspace.h"
+#include "barcode/pdf417/image_view.h"
+#include "barcode/pdf417/locate.h"
+#include "barcode/pdf417/workspace.h"
 
 namespace pdf417 {
 

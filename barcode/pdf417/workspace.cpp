@@ -1,4 +1,4 @@
-#include "workspace.h"
+#include "barcode/pdf417/workspace.h"
 
 #include <algorithm>
 

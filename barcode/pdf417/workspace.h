@@ -1,8 +1,8 @@
 // The decoder's process-wide working storage, cleared at the start of every call.
 #pragma once
 
-#include "error_correction.h"
-#include "scan_line.h"
+#include "barcode/pdf417/error_correction.h"
+#include "barcode/pdf417/scan_line.h"
 
 #include <cstdint>
 

@@ -9,6 +9,8 @@ namespace {
 constexpr int kElements = 7;
 constexpr int kWide = 2;          // most characters; the letters and ":/.+" have 3
 constexpr int kLetterWide = 3;
+constexpr int kGap = 1;          // the narrow space between characters
+constexpr int kFirstLetter = 16;  // value of the letter A
 constexpr char kCharacters[] = "0123456789-$:/.+ABCD";
 constexpr const char* kPatterns[20] = {"1111122", "1111221", "1112112", "2211111", "1121121", "2111121", "1211112",
                                        "1211211", "1221111", "2112111", "1112211", "1122111", "2111212", "2121112",
@@ -24,39 +26,31 @@ const KeyTable& table() {
     return t;
 }
 
-bool read_codabar(RunList& runs, const Symbology&, const ReadOptions&, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    if ((last - first + 2) % 8 != 0) return false;
+ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+    // Characters of 7 runs separated by one gap, the start and stop letters included.
+    if ((symbol.size() + kGap) % (kElements + kGap) != 0) return ReadOutcome::Rejected;
     std::string text;
-    for (int i = first; i + kElements - 1 <= last; i += kElements + 1) {
-        const auto key = narrow_wide_key(runs, i, kElements, kWide);
-        if (!key) return false;
-        const int v = table().find(key->value);
-        if (v < 0) return false;
-        const bool letter = v >= 16;
-        const bool end = i == first || i + kElements - 1 == last;
-        if (letter != end) return false;
+    while (symbol.remaining() >= kElements) {
+        // Codabar A to D stand only at the two ends.
+        const bool end = symbol.at_first() || symbol.remaining() == kElements;
+        // As printed only: see pattern_key.
+        const auto key = narrow_wide_key(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide);
+        const int v = key ? table().find(key->value) : -1;
+        if (v < 0) return ReadOutcome::Rejected;
+        if ((v >= kFirstLetter) != end) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);
     }
-    if (text.size() < 3) return false;
+    if (text.size() < 3) return ReadOutcome::Rejected;
     out.symbology = kCodabar;
     out.text = std::move(text);
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_codabar() {
     Symbology s;
-    s.number = kCodabar;
-    s.family = Family::NarrowWide;
-    s.char_elements = kElements;
-    s.char_units = kWide;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
-    s.gap = 1;
-    for (int v = 16; v < 20; ++v) {
+    for (int v = kFirstLetter; v < 20; ++v) {
         s.starts.push_back(Pattern{pattern_digits(kPatterns[v]), pattern_digits(reversed_pattern(kPatterns[v]).c_str()),
                                    kElements, kLetterWide, v});
     }

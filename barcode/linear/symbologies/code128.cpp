@@ -11,10 +11,24 @@ namespace {
 
 constexpr int kModules = 11;
 constexpr int kStopModules = 13;
+constexpr int kValueElements = 6;
+constexpr int kStopElements = 7;
+constexpr int kCheckModulus = 103;
+// Values with a meaning of their own. In sets A and B, 96 and 97 are FNC3 and FNC2, 98 shifts
+// the next value to the other of A and B, 99 latches to C; 100 and 101 are FNC4 in their own
+// set and latch to B or A elsewhere.
+constexpr int kFnc3 = 96;
+constexpr int kFnc2 = 97;
+constexpr int kShift = 98;
+constexpr int kCodeC = 99;
+constexpr int kCodeB = 100;  // FNC4 in set B
+constexpr int kCodeA = 101;  // FNC4 in set A
+constexpr int kFnc1 = 102;
 constexpr int kStartA = 103;
 constexpr int kStartB = 104;
-constexpr int kFnc1 = 102;
-constexpr int kCheckModulus = 103;
+constexpr int kStartC = 105;
+constexpr int kStop = 106;
+constexpr int kSetBFirstControl = 64;  // set A values from here are control characters
 constexpr char kFnc1Byte = static_cast<char>(0x80);
 
 // Element widths (bar first) of the values 0 to 102.
@@ -52,75 +66,74 @@ bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, b
     }
     switch (set) {
     case CodeSet::A:
-        if (value < 64) text.push_back(static_cast<char>(value + 32));
-        else if (value < 96) text.push_back(static_cast<char>(value - 64));
-        else if (value == 96 || value == 101) {}
-        else if (value == 97) fnc2 = true;
-        else if (value == 98) {
+        if (value < kSetBFirstControl) text.push_back(static_cast<char>(value + 32));
+        else if (value < kFnc3) text.push_back(static_cast<char>(value - 64));
+        else if (value == kFnc3 || value == kCodeA) {}
+        else if (value == kFnc2) fnc2 = true;
+        else if (value == kShift) {
             if (next < 0) return true;  // a shift with nothing after it gives nothing
-            if (next > 95) return false;
+            if (next >= kFnc3) return false;
             text.push_back(static_cast<char>(next + 32));
             used_next = true;
-        } else if (value == 99) set = CodeSet::C;
-        else if (value == 100) set = CodeSet::B;
+        } else if (value == kCodeC) set = CodeSet::C;
+        else if (value == kCodeB) set = CodeSet::B;
         else return false;
         return true;
     case CodeSet::B:
-        if (value < 96) text.push_back(static_cast<char>(value + 32));
-        else if (value == 96 || value == 100) {}
-        else if (value == 97) fnc2 = true;
-        else if (value == 98) {
+        if (value < kFnc3) text.push_back(static_cast<char>(value + 32));
+        else if (value == kFnc3 || value == kCodeB) {}
+        else if (value == kFnc2) fnc2 = true;
+        else if (value == kShift) {
             if (next < 0) return true;
-            if (next < 64) text.push_back(static_cast<char>(next + 32));
-            else if (next < 96) text.push_back(static_cast<char>(next - 64));
+            if (next < kSetBFirstControl) text.push_back(static_cast<char>(next + 32));
+            else if (next < kFnc3) text.push_back(static_cast<char>(next - 64));
             else return false;
             used_next = true;
-        } else if (value == 99) set = CodeSet::C;
-        else if (value == 101) set = CodeSet::A;
+        } else if (value == kCodeC) set = CodeSet::C;
+        else if (value == kCodeA) set = CodeSet::A;
         else return false;
         return true;
     case CodeSet::C:
-        if (value < 100) {
+        if (value < kCodeB) {
             text.push_back(static_cast<char>('0' + value / 10));
             text.push_back(static_cast<char>('0' + value % 10));
-        } else if (value == 100) set = CodeSet::B;
-        else if (value == 101) set = CodeSet::A;
+        } else if (value == kCodeB) set = CodeSet::B;
+        else if (value == kCodeA) set = CodeSet::A;
         else return false;
         return true;
     }
     return false;
 }
 
-bool read_code128(RunList& runs, const Symbology&, const ReadOptions& options, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    const int span = last - 6 - (first + 6);  // runs of the data and check characters
-    if (span < 0 || span % 6 != 0) return false;
-    const auto start_key = width_sum_key(runs, first, 6, kModules);
-    if (!start_key) return false;
+ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
+    // The start value, data and check values, then the stop pattern.
+    const int data_runs = symbol.size() - kValueElements - kStopElements;
+    if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
+    const auto start_key = width_sum_key(symbol.runs(), symbol.next(kValueElements), kValueElements, kModules);
+    if (!start_key) return ReadOutcome::Rejected;
     int start = -1;
     for (int s = 0; s < 3; ++s) {
         if (start_key->value == pattern_width_sum_key(kStartPatterns[s])) start = kStartA + s;
     }
-    if (start < 0) return false;
+    if (start < 0) return ReadOutcome::Rejected;
     std::vector<int> values;
-    for (int i = first + 6; i + 6 <= last - 6; i += 6) {
-        const int v = read_value(runs, i);
-        if (v < 0) return false;
+    while (symbol.remaining() >= kValueElements + kStopElements) {
+        const int v = read_value(symbol.runs(), symbol.next(kValueElements));
+        if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
     }
-    if (values.size() < 2) return false;
+    if (values.size() < 2) return ReadOutcome::Rejected;
     long long sum = start;
     for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
-    if (sum % kCheckModulus != values.back()) return false;
+    if (sum % kCheckModulus != values.back()) return ReadOutcome::Rejected;
 
-    CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;  // 105: set C
+    CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;
     std::string text;
     bool fnc2 = false;
     for (std::size_t i = 0; i + 1 < values.size(); ++i) {
         const int next = i + 2 < values.size() ? values[i + 1] : -1;  // the check value is no partner
         bool used_next = false;
-        if (!convert(values[i], next, set, text, fnc2, used_next)) return false;
+        if (!convert(values[i], next, set, text, fnc2, used_next)) return ReadOutcome::Rejected;
         if (used_next) ++i;
     }
     // The check value, converted like the others; when it gives no byte its raw value stands.
@@ -142,26 +155,21 @@ bool read_code128(RunList& runs, const Symbology&, const ReadOptions& options, D
     if (options.setting.sendCheck == 0) text.resize(check_at);
     out.text = std::move(text);
     out.fnc2 = fnc2;
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_code128() {
     Symbology s;
-    s.number = kCode128;
-    s.family = Family::WidthSum;
-    s.char_elements = 6;
-    s.char_units = kModules;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
     for (int i = 0; i < 3; ++i) {
         s.starts.push_back(Pattern{pattern_width_sum_key(kStartPatterns[i]),
-                                   pattern_width_sum_key(reversed_pattern(kStartPatterns[i]).c_str()), 6, kModules,
+                                   pattern_width_sum_key(reversed_pattern(kStartPatterns[i]).c_str()), kValueElements, kModules,
                                    kStartA + i});
     }
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
-                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), 7, kStopModules, 106});
+                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements, kStopModules,
+                              kStop});
     s.read = read_code128;
     return s;
 }

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kElements = 9;
 constexpr int kWide = 3;
+constexpr int kGap = 1;  // the narrow space between characters
 constexpr int kModulus = 43;
 constexpr char kCharacters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
 // Element widths (bar first, 1 narrow, 2 wide) in the order of kCharacters.
@@ -69,48 +70,40 @@ bool expand(const std::string& in, std::string& out) {
     return true;
 }
 
-bool read_code39(RunList& runs, const Symbology&, const ReadOptions& options, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    if ((last - first - 18) % 10 != 0 || last - first - 18 <= 0) return false;
+ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
+    // Start, then characters each followed by its gap, then the stop: 9 + 1 + 10 n + 9 runs.
+    const int between = symbol.size() - 2 * kElements - kGap;  // the characters and their gaps
+    if (between <= 0 || between % (kElements + kGap) != 0) return ReadOutcome::Rejected;
+    symbol.skip(kElements + kGap);
     std::string text;
-    for (int i = first + 10; i + kElements - 1 <= last - 10; i += 10) {
-        const auto key = narrow_wide_key(runs, i, kElements, kWide);
-        if (!key) return false;
-        const int v = table().find(key->value);
-        if (v < 0) return false;
+    while (symbol.remaining() >= kElements + kGap + kElements) {
+        const int v = read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
+        if (v < 0) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);
     }
-    if (text.empty()) return false;
+    if (text.empty()) return ReadOutcome::Rejected;
     const bool verify = options.setting.verifyCheck == 1;
     if (verify) {
-        if (text.size() < 2) return false;
+        if (text.size() < 2) return ReadOutcome::Rejected;
         int sum = 0;
         for (std::size_t i = 0; i + 1 < text.size(); ++i) sum += value_of(text[i]);
-        if (sum % kModulus != value_of(text.back())) return false;
+        if (sum % kModulus != value_of(text.back())) return ReadOutcome::Rejected;
     }
     if (options.setting.plainCode39 != 1) {
         std::string expanded;
-        if (!expand(text, expanded)) return false;
+        if (!expand(text, expanded)) return ReadOutcome::Rejected;
         text = std::move(expanded);
     }
     if (verify && options.setting.sendCheck == 0) text.pop_back();
     out.symbology = kCode39;
     out.text = std::move(text);
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_code39() {
     Symbology s;
-    s.number = kCode39;
-    s.family = Family::NarrowWide;
-    s.char_elements = kElements;
-    s.char_units = kWide;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
-    s.gap = 1;
     s.starts.push_back(Pattern{pattern_digits(kStartStop), pattern_digits(reversed_pattern(kStartStop).c_str()),
                                kElements, kWide, 0});
     s.stops = s.starts;

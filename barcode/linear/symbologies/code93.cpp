@@ -7,6 +7,10 @@ namespace stripescan {
 namespace {
 
 constexpr int kModules = 9;
+constexpr int kStopModules = 10;
+constexpr int kValueElements = 6;
+constexpr int kStartElements = 6;
+constexpr int kStopElements = 7;
 constexpr int kModulus = 47;
 constexpr int kWeightC = 20;
 constexpr int kWeightK = 15;
@@ -91,24 +95,24 @@ bool convert(const std::vector<int>& values, std::size_t count, std::string& tex
     return true;
 }
 
-bool read_code93(RunList& runs, const Symbology&, const ReadOptions& options, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    const int span = last - 6 - (first + 6);
-    if (span < 0 || span % 6 != 0) return false;
+ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
+    // The start character, data and the two check characters, then the stop pattern.
+    const int data_runs = symbol.size() - kStartElements - kStopElements;
+    if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
+    symbol.skip(kStartElements);
     std::vector<int> values;
-    for (int i = first + 6; i + 6 <= last - 6; i += 6) {
-        const int v = read_value(runs, i);
-        if (v < 0) return false;
+    while (symbol.remaining() >= kValueElements + kStopElements) {
+        const int v = read_value(symbol.runs(), symbol.next(kValueElements));
+        if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
     }
-    if (values.size() < 3) return false;  // at least one character and both checks
+    if (values.size() < 3) return ReadOutcome::Rejected;  // at least one character and both checks
     const std::size_t n = values.size();
-    if (weighted_sum(values, n - 2, kWeightC) != values[n - 2]) return false;
-    if (weighted_sum(values, n - 1, kWeightK) != values[n - 1]) return false;
+    if (weighted_sum(values, n - 2, kWeightC) != values[n - 2]) return ReadOutcome::Rejected;
+    if (weighted_sum(values, n - 1, kWeightK) != values[n - 1]) return ReadOutcome::Rejected;
 
     std::string text;
-    if (!convert(values, n - 2, text)) return false;
+    if (!convert(values, n - 2, text)) return ReadOutcome::Rejected;
     if (options.setting.sendCheck != 0) {
         const int c = values[n - 2];
         const int k = values[n - 1];
@@ -122,23 +126,17 @@ bool read_code93(RunList& runs, const Symbology&, const ReadOptions& options, De
     }
     out.symbology = kCode93;
     out.text = std::move(text);
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_code93() {
     Symbology s;
-    s.number = kCode93;
-    s.family = Family::WidthSum;
-    s.char_elements = 6;
-    s.char_units = kModules;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
     s.starts.push_back(Pattern{pattern_width_sum_key(kStartPattern),
-                               pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), 6, 9, 0});
+                               pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), kStartElements, kModules, 0});
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
-                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), 7, 10, 0});
+                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements, kStopModules, 0});
     s.read = read_code93;
     return s;
 }

@@ -2,6 +2,9 @@
 
 #include "barcode/linear/symbology.h"
 
+#include <cmath>
+#include <vector>
+
 namespace stripescan {
 namespace {
 
@@ -37,8 +40,47 @@ std::uint64_t ean_pattern_key(const char* widths, EanSet set) {
     return ean_digit_key(runs, 0, set).value_or(0);
 }
 
-int read_ean_digit(const RunList& runs, int i, EanSet set) {
-    const auto key = ean_digit_key(runs, i, set);
+bool ean_digit_widths_even(const RunList& runs, int first, int count) {
+    // A digit may differ from the mean of its half by a tenth (0.7 module): room for paper
+    // curl and perspective, none for a digit a module short or long.
+    constexpr double kEanDigitWidthTolerance = 0.1;
+    if (count <= 0 || first < 0 || first + kEanDigitElements * count > runs.size()) return false;
+    std::vector<long long> widths;
+    long long total = 0;
+    for (int d = 0; d < count; ++d) {
+        long long w = 0;
+        for (int k = 0; k < kEanDigitElements; ++k) w += runs.length(first + kEanDigitElements * d + k);
+        widths.push_back(w);
+        total += w;
+    }
+    const double mean = static_cast<double>(total) / count;
+    for (long long w : widths) {
+        if (std::fabs(static_cast<double>(w) - mean) > kEanDigitWidthTolerance * mean) return false;
+    }
+    return true;
+}
+
+int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards) {
+    long long bars = 0, spaces = 0;
+    int bar_count = 0, space_count = 0;
+    for (const auto& [first, count] : guards) {
+        for (int k = first; k < first + count; ++k) {
+            if (k < 0 || k >= runs.size()) continue;
+            if (runs.runs[static_cast<std::size_t>(k)].color == kBlack) {
+                bars += runs.length(k);
+                ++bar_count;
+            } else {
+                spaces += runs.length(k);
+                ++space_count;
+            }
+        }
+    }
+    if (bar_count == 0 || space_count == 0) return 0;
+    return static_cast<int>(std::lround(static_cast<double>(bars) / bar_count - static_cast<double>(spaces) / space_count));
+}
+
+int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain) {
+    const auto key = ean_digit_key(runs, i, set, ink_gain);
     if (!key) return -1;
     const DigitTables& t = tables();
     return (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);

@@ -2,14 +2,39 @@
 // The EAN/UPC digit sets shared by EAN-13, EAN-8 and UPC-E: set A (odd parity), set B (even
 // parity) and set C (right half), keyed by the EAN digit key; and the EAN check digit.
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "barcode/linear/keys.h"
 
 namespace stripescan {
 
-// The digit of the 4 runs from i in `set`, or -1.
-int read_ean_digit(const RunList& runs, int i, EanSet set);
+// A digit is 4 elements of 7 modules.
+constexpr int kEanDigitElements = 4;
+// The guards: bar, space, bar of one module each at both ends (width-sum key 22), five elements
+// in the centre, and UPC-E's end guard of six single modules beginning with a space.
+constexpr int kEanGuardElements = 3;
+constexpr int kEanGuardModules = 3;
+constexpr std::uint64_t kEanGuardKey = 22;
+constexpr int kEanCentreGuardElements = 5;
+constexpr int kUpcEEndGuardElements = 6;
+constexpr int kUpcEEndGuardModules = 6;
+constexpr std::uint64_t kUpcEEndGuardKey = 22222;
+
+// The digit of the 4 runs from i in `set`, or -1; `ink_gain` as for ean_digit_key.
+int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain = 0);
+
+// True when each of `count` digits from run `first` (4 runs each) is as wide as the others: within
+// kEanDigitWidthTolerance of their mean. Every digit is 7 modules, and ink does not move a
+// digit's width (it runs from one edge of a colour to the next of that colour), so a digit
+// of 6 or 8 modules is a damaged symbol read out of step, not a digit.
+bool ean_digit_widths_even(const RunList& runs, int first, int count);
+
+// How much wider the bars of a symbol print than its spaces (length units, negative when ink
+// is starved): mean bar minus mean space over guard elements, which are all one module wide.
+// `guards` lists (first run, run count) of each guard. 0 when the guards hold no bar or space.
+int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);

@@ -1,5 +1,8 @@
 // Interleaved 2 of 5: digit pairs, the first in the five bars and the second in the five spaces.
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "barcode/linear/keys.h"
 #include "barcode/linear/symbology.h"
 
@@ -7,6 +10,8 @@ namespace stripescan {
 namespace {
 
 constexpr int kPairElements = 10;
+constexpr int kStartElements = 4;
+constexpr int kStopElements = 3;
 constexpr int kWide = 2;
 constexpr const char* kPatterns[10] = {"11221", "21112", "12112", "22111", "11212",
                                        "21211", "12211", "11122", "21121", "12121"};
@@ -21,44 +26,56 @@ const KeyTable& table() {
     return t;
 }
 
-// The digit of the five runs i, i+2, ..., i+8.
-int read_digit(const RunList& runs, int i) {
+// The digit of the five runs i, i+2, ..., i+8 (all bars or all spaces). `gain2` is twice the
+// ink gain of the symbol (how much wider its bars print than its spaces); half of it is taken
+// off each bar or given to each space, in doubled lengths, since the five runs of one colour
+// cannot tell it themselves.
+int read_digit(const RunList& runs, int i, long long gain2) {
     RunList five;
-    for (int k = 0; k < 5; ++k) five.runs.push_back(runs.runs[static_cast<std::size_t>(i + 2 * k)]);
+    for (int k = 0; k < 5; ++k) {
+        Run run = runs.runs[static_cast<std::size_t>(i + 2 * k)];
+        const long long doubled = 2LL * run.length + (run.color == kBlack ? -gain2 / 2 : gain2 / 2);
+        run.length = static_cast<int>(std::max(1LL, doubled));
+        five.runs.push_back(run);
+    }
     const auto key = narrow_wide_key(five, 0, 5, kWide);
     return key ? table().find(key->value) : -1;
 }
 
-bool read_itf(RunList& runs, const Symbology&, const ReadOptions&, Decoded& out) {
-    const int first = runs.first;
-    const int last = runs.last;
-    const int span = last - 3 - (first + 4) + 1;
-    if (span <= 0 || span % kPairElements != 0) return false;
+// Twice the ink gain from the start pattern's four narrow elements (bar, space, bar, space),
+// 0 when it is not credible (more than a narrow element).
+long long start_gain2(const RunList& runs, int start) {
+    const long long bars = runs.length(start) + runs.length(start + 2);
+    const long long spaces = runs.length(start + 1) + runs.length(start + 3);
+    const long long gain2 = bars - spaces;  // (mean bar - mean space) x 2
+    return 2 * std::llabs(gain2) <= bars + spaces ? gain2 : 0;
+}
+
+ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+    const int span = symbol.size() - kStartElements - kStopElements;  // the digit pairs
+    if (span <= 0 || span % kPairElements != 0) return ReadOutcome::Rejected;
+    const long long gain2 = start_gain2(symbol.runs(), symbol.at());
+    symbol.skip(kStartElements);
     std::string text;
-    for (int i = first + 4; i + kPairElements - 1 <= last - 3; i += kPairElements) {
-        const int a = read_digit(runs, i);
-        const int b = read_digit(runs, i + 1);
-        if (a < 0 || b < 0) return false;
+    while (symbol.remaining() >= kPairElements + kStopElements) {
+        const int i = symbol.next(kPairElements);
+        const int a = read_digit(symbol.runs(), i, gain2);      // in the bars
+        const int b = read_digit(symbol.runs(), i + 1, gain2);  // in the spaces
+        if (a < 0 || b < 0) return ReadOutcome::Rejected;
         text.push_back(static_cast<char>('0' + a));
         text.push_back(static_cast<char>('0' + b));
     }
     out.symbology = kInterleaved2of5;
     out.text = std::move(text);
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_interleaved2of5() {
     Symbology s;
-    s.number = kInterleaved2of5;
-    s.family = Family::NarrowWide;
-    s.char_elements = kPairElements;
-    s.char_units = 2 * kWide;
-    s.lead_quiet = 10;
-    s.trail_quiet = 10;
-    s.starts.push_back(Pattern{1111, 1111, 4, 0, 0});
-    s.stops.push_back(Pattern{211, 112, 3, 1, 0});
+    s.starts.push_back(Pattern{1111, 1111, kStartElements, 0, 0});
+    s.stops.push_back(Pattern{211, 112, kStopElements, 1, 0});
     s.read = read_itf;
     return s;
 }

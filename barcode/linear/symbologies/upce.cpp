@@ -23,58 +23,46 @@ std::string expand(const std::string& d, char c) {
     return a;
 }
 
-// -1: a digit in neither set (no second attempt); 0: worth a second attempt; 1: read.
-int attempt(const RunList& runs, std::string& digits, char& check) {
-    digits.clear();
+// Reads the six digits and the check digit their parity gives. A digit in neither set is
+// Rejected; a wrong digit count or a parity that gives no check digit answers TryReversed.
+ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+    std::string digits;
     std::string parity;
-    for (int i = runs.first + 3; i + 4 <= runs.last - 5; i += 4) {
-        int d = read_ean_digit(runs, i, EanSet::A);
+    const int start = symbol.at();
+    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                                  {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
+    symbol.skip(kEanGuardElements);
+    while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
+        const int i = symbol.next(kEanDigitElements);
+        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
         char bit = '1';
         if (d < 0) {
-            d = read_ean_digit(runs, i, EanSet::B);
+            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
             bit = '2';
         }
-        if (d < 0) return -1;
+        if (d < 0) return ReadOutcome::Rejected;
         parity.push_back(bit);
         digits.push_back(static_cast<char>('0' + d));
     }
-    if (digits.size() != kDigits) return 0;
-    check = 0;
+    if (digits.size() != kDigits) return ReadOutcome::TryReversed;
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, kDigits)) return ReadOutcome::Rejected;
+    char check = 0;
     for (int v = 0; v < 10; ++v) {
         if (parity == kParity[v]) check = static_cast<char>('0' + v);
     }
-    if (check == 0) return 0;
-    return 1;
-}
-
-bool read_upce(RunList& runs, const Symbology&, const ReadOptions&, Decoded& out) {
-    std::string digits;
-    char check = 0;
-    int result = attempt(runs, digits, check);
-    if (result < 0) return false;
-    if (result == 0) {
-        runs.reverse();
-        if (attempt(runs, digits, check) <= 0) return false;
-    }
-    if (!ean_check_ok(expand(digits, check))) return false;
+    if (check == 0) return ReadOutcome::TryReversed;
+    if (!ean_check_ok(expand(digits, check))) return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;
-    return true;
+    return ReadOutcome::Read;
 }
 
 }  // namespace
 
 Symbology make_upce() {
     Symbology s;
-    s.number = kUpcE;
-    s.family = Family::WidthSum;
-    s.char_elements = 4;
-    s.char_units = 7;
-    s.lead_quiet = 9;
-    s.trail_quiet = 7;
-    s.fixed_data = 6 * 4;
-    s.starts.push_back(Pattern{22, 22, 3, 3, 0});
-    Pattern end{22222, 22222, 6, 6, 0};
+    s.starts.push_back(Pattern{kEanGuardKey, kEanGuardKey, kEanGuardElements, kEanGuardModules, 0});
+    Pattern end{kUpcEEndGuardKey, kUpcEEndGuardKey, kUpcEEndGuardElements, kUpcEEndGuardModules, 0};
     end.bar_first = false;
     s.stops.push_back(end);
     s.read = read_upce;

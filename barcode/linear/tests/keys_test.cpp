@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "barcode/linear/keys.h"
+#include "barcode/linear/symbologies/ean_digits.h"
 
 namespace stripescan {
 namespace {
@@ -69,6 +70,42 @@ TEST(EanDigitKey, ThirdDigitSeparatesOneFromSevenAndTwoFromEight) {
     // Set C reads the same widths bar first: 0 = 3211 gives 530.
     EXPECT_EQ(*ean_digit_key(widths({3, 2, 1, 1}, 2), 0, EanSet::C), 530u);
     EXPECT_FALSE(ean_digit_key(widths({6, 1, 0, 0}), 0, EanSet::A));
+}
+
+TEST(EanDigitKey, InkGainIsTakenOffTheBarsAndNearTiesAreNotGuessed) {
+    // Set A digit 7 (space 1, bar 3, space 1, bar 2 at 3 px) printed with starved ink: each bar
+    // 2 px narrower, each space 2 px wider. Read as printed the bars look like a 1.
+    const RunList starved = widths({3 + 2, 9 - 2, 3 + 2, 6 - 2});
+    EXPECT_EQ(*ean_digit_key(starved, 0, EanSet::A), 341u);
+    EXPECT_EQ(*ean_digit_key(starved, 0, EanSet::A, -4), 347u);  // bars known to print 4 px short
+    // Bars of exactly four modules lie between 1 (three) and 7 (five): neither is guessed.
+    EXPECT_FALSE(ean_digit_key(widths({9, 15, 9, 9}), 0, EanSet::A));
+    // Digit 1 in set C (bar 2, space 2, bar 2, space 1 at 3 px) with ink spread by 2 px a bar.
+    const RunList spread = widths({6 + 2, 6 - 2, 6 + 2, 3 - 2});
+    EXPECT_EQ(*ean_digit_key(spread, 0, EanSet::C, 4), 441u);
+    EXPECT_EQ(*ean_digit_key(widths({2, 2, 2, 1}, 3), 0, EanSet::A, 0), 341u);  // no gain, no change
+}
+
+TEST(EanDigitWidths, ADigitAModuleShortOrLongIsADamagedSymbolReadOutOfStep) {
+    // Six digits of 7 modules at 2 px, then one of them a module longer or shorter.
+    auto half = [](std::initializer_list<int> odd_digit) {
+        std::vector<int> w;
+        for (int d = 0; d < 6; ++d) {
+            if (d == 3) w.insert(w.end(), odd_digit);
+            else w.insert(w.end(), {3, 2, 1, 1});
+        }
+        RunList runs;
+        std::uint8_t color = kBlack;
+        for (int v : w) {
+            runs.runs.push_back(stripescan::Run{0, 0, 2 * v, color});
+            color = color == kBlack ? kWhite : kBlack;
+        }
+        return runs;
+    };
+    EXPECT_TRUE(ean_digit_widths_even(half({1, 1, 3, 2}), 0, 6));
+    EXPECT_FALSE(ean_digit_widths_even(half({2, 2, 3, 1}), 0, 6));  // 8 modules
+    EXPECT_FALSE(ean_digit_widths_even(half({1, 1, 3, 1}), 0, 6));  // 6 modules
+    EXPECT_FALSE(ean_digit_widths_even(half({1, 1, 3, 2}), 0, 7));  // runs missing
 }
 
 TEST(NarrowWideKey, ClassifiesByTheWideAndNarrowAverages) {

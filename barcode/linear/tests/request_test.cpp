@@ -47,6 +47,48 @@ TEST(Arguments, MissingArgumentsAndEmptyRequestsAnswerZero) {
     EXPECT_EQ(list.capacity, 0);
 }
 
+TEST(Arguments, FieldsBeyondTheirBoundsAnswerZeroQuicklyAndTouchNothing) {
+    Page page = page_with(BARCODE_CODE128, "ABC123", Placement{864, 600, 3, 0});
+    Bitmap b = page.bitmap();
+    SymbologySetting s = setting(1);
+    const BarcodeResultList untouched{reinterpret_cast<BarcodeResult*>(0x1), 7, 9};
+    auto run = [&](DecodeRequest request) {
+        BarcodeResultList list = untouched;
+        const int status = Stripescan(&b, &request, &list);
+        EXPECT_EQ(list.count, 7);
+        EXPECT_EQ(list.capacity, 9);
+        return status;
+    };
+    // The largest int once overflowed the line spacing and stepped backwards for seconds.
+    EXPECT_EQ(run(DecodeRequest{&s, 1, 0, 3, 2147483647}), 0);
+    EXPECT_EQ(run(DecodeRequest{&s, 1, 0, 3, STRIPESCAN_MAX_MIN_SIZE + 1}), 0);
+    EXPECT_EQ(run(DecodeRequest{&s, STRIPESCAN_MAX_SETTINGS + 1, 0, 3, 8}), 0);
+    s.minElementWidth = 2147483647;  // once overflowed the noise merge
+    EXPECT_EQ(run(DecodeRequest{&s, 1, 0, 3, 8}), 0);
+    s.minElementWidth = STRIPESCAN_MAX_ELEMENT_WIDTH + 1;
+    EXPECT_EQ(run(DecodeRequest{&s, 1, 0, 3, 8}), 0);
+}
+
+TEST(Arguments, FieldsAtTheirBoundsAreServed) {
+    Page page = page_with(BARCODE_CODE128, "ABC123", Placement{864, 600, 3, 0});
+    // The largest size unit lays no line on a ticket, but the call is valid.
+    int status = 0;
+    EXPECT_TRUE(decode(page, {setting(1)}, 3, STRIPESCAN_MAX_MIN_SIZE, &status).empty());
+    EXPECT_EQ(status, 1);
+    // The widest noise merge swallows every bar; negative widths merge nothing.
+    SymbologySetting wide = setting(1);
+    wide.minElementWidth = STRIPESCAN_MAX_ELEMENT_WIDTH;
+    EXPECT_TRUE(decode(page, {wide}, 3, 8, &status).empty());
+    EXPECT_EQ(status, 1);
+    SymbologySetting negative = setting(1);
+    negative.minElementWidth = -5;
+    const auto reads = decode(page, {negative}, 3, -100, &status);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].text, "ABC123");
+    // Every number and bit the header names reaches the decoder.
+    EXPECT_EQ(decode(page, {setting(STRIPESCAN_CODE128)}, STRIPESCAN_HORIZONTAL, STRIPESCAN_MIN_SIZE).size(), 1u);
+}
+
 TEST(Arguments, NumbersOutsideOneToTenSelectNothing) {
     Page page = page_with(BARCODE_CODE128, "ABC123", Placement{864, 600, 3, 0});
     int status = 0;
@@ -307,6 +349,20 @@ TEST(Results, TwoSymbolsOnOneScanLine) {
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_EQ(reads[0].text, "LEFT-1");
     EXPECT_EQ(reads[1].text, "RIGHT-2");
+}
+
+TEST(Results, TwoCopiesOfOneLabelAreBothReported) {
+    // Repeats of one symbol are told apart by place: copies side by side, and one above the
+    // other with a clear gap, are separate results.
+    ModuleImage a;
+    ASSERT_TRUE(encode(BARCODE_CODE128, "SAME-42", a));
+    Page page;
+    page.paint(a, Placement{450, 300, 3, 0});
+    page.paint(a, Placement{1250, 300, 3, 0});
+    page.paint(a, Placement{450, 800, 3, 0});
+    const auto reads = decode(page, {setting(1)}, 3);
+    ASSERT_EQ(reads.size(), 3u);
+    for (const auto& r : reads) EXPECT_EQ(r.text, "SAME-42");
 }
 
 TEST(Results, ManySymbolsGrowTheResultList) {

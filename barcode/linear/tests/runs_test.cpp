@@ -117,13 +117,13 @@ TEST(Segments, CutAtJumpsOfMoreThanSix) {
 }
 
 TEST(RunList, ReverseKeepsTheSymbolBounds) {
-    RunList r = list_of({1, 2, 3, 4, 5});
-    r.first = 1;
-    r.last = 3;
-    r.reverse();
-    EXPECT_EQ(lengths(r), (std::vector<int>{5, 4, 3, 2, 1}));
-    EXPECT_EQ(r.first, 1);
-    EXPECT_EQ(r.last, 3);
+    RunList r = list_of({1, 2, 3, 4, 5, 6});
+    int first = 1;
+    int last = 2;
+    reverse_runs(r, first, last);
+    EXPECT_EQ(lengths(r), (std::vector<int>{6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(last, 4);
 }
 
 TEST(Transpose, ExchangesRowsAndColumns) {

@@ -1,4 +1,4 @@
-#include "codeword_tables.h"
+#include "barcode/pdf417/codeword_tables.h"
 
 #include <gtest/gtest.h>
 

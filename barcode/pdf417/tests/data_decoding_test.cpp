@@ -1,4 +1,4 @@
-#include "data_decoding.h"
+#include "barcode/pdf417/data_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "decoder.h"
-#include "error_correction.h"
-#include "rs_encode.h"
+#include "barcode/pdf417/decoder.h"
+#include "barcode/pdf417/error_correction.h"
+#include "barcode/pdf417/tests/rs_encode.h"
 
 #include <gtest/gtest.h>
 

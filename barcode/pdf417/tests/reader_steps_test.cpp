@@ -1,11 +1,11 @@
 // The reader's steps one by one: scan lines, noise merge, pattern windows, codeword reading,
 // cell votes, vote lists and the merge of the two grids.
-#include "codeword_reader.h"
-#include "codeword_tables.h"
-#include "patterns.h"
-#include "scan_line.h"
-#include "symbol_reader.h"
-#include "workspace.h"
+#include "barcode/pdf417/codeword_reader.h"
+#include "barcode/pdf417/codeword_tables.h"
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
+#include "barcode/pdf417/symbol_reader.h"
+#include "barcode/pdf417/workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // End-to-end: symbols drawn by libzint go in through the exported entry point.
-#include "Stackread.h"
-#include "symbol_painter.h"
+#include "barcode/pdf417/Stackread.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "symbol_painter.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
 
 #include <zint.h>
 

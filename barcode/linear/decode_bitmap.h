@@ -5,8 +5,10 @@
 
 namespace stripescan {
 
-// Searches `bitmap` for the symbologies of `request` and fills `list` (cleared first). Answers 1
-// when the search ran to its end and 0 when memory ran out. The arguments are known to be present.
+// Searches `bitmap` for the symbologies of `request` and fills `list` (cleared first). Answers
+// STRIPESCAN_OK when the search ran to its end and STRIPESCAN_FAILED when memory ran out or,
+// leaving `list` untouched, when a request field is outside the bounds of Stripescan.h. The
+// three records are known to be present.
 int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultList& list);
 
 // Releases every text and the array of `list` and clears it.

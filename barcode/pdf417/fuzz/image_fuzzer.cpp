@@ -1,7 +1,7 @@
 // libFuzzer target: the whole reader on small images built from the input.
 // Byte 0 picks the layout: raw packed rows, or rows painted from run lengths and repeated
 // in bands (bar-like structure that reaches the pattern and codeword stages more often).
-#include "decoder.h"
+#include "barcode/pdf417/decoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "barcode/linear/stripescan.h"
+#include "barcode/linear/decode_bitmap.h"
 
 #include <array>
 #include <cstdlib>
@@ -58,6 +58,20 @@ RequestTable read_request(const DecodeRequest& request) {
     return t;
 }
 
+// Whether the request lies within the bounds its header states: settings present and
+// 1..STRIPESCAN_MAX_SETTINGS of them, minSize at most STRIPESCAN_MAX_MIN_SIZE (a larger unit
+// would lay no scan line on any real page and overflows the line spacing) and every
+// minElementWidth at most STRIPESCAN_MAX_ELEMENT_WIDTH. Below-minimum minSize and
+// minElementWidth values stay valid: they mean 8 and no merge.
+bool request_in_bounds(const DecodeRequest& request) {
+    if (!request.settings || request.settingCount < 1 || request.settingCount > STRIPESCAN_MAX_SETTINGS) return false;
+    if (request.minSize > STRIPESCAN_MAX_MIN_SIZE) return false;
+    for (int i = 0; i < request.settingCount; ++i) {
+        if (request.settings[i].minElementWidth > STRIPESCAN_MAX_ELEMENT_WIDTH) return false;
+    }
+    return true;
+}
+
 // An image the search can read: positive sizes, 1 bit, pixels present and large enough.
 bool usable(const Bitmap& b) {
     if (b.width <= 0 || b.height <= 0 || b.stride <= 0 || b.bitCount != 1 || !b.bits) return false;
@@ -105,6 +119,7 @@ void free_results(BarcodeResultList& list) {
 }
 
 int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultList& list) {
+    if (!request_in_bounds(request)) return STRIPESCAN_FAILED;
     list = BarcodeResultList{};
     const RequestTable table = read_request(request);
     SearchSettings settings;

@@ -1,5 +1,5 @@
 // libFuzzer target: error correction and data decoding of arbitrary codeword sequences.
-#include "decoder.h"
+#include "barcode/pdf417/decoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,102 @@
+// EAN-13 (and UPC-A, an EAN-13 symbol whose first digit is 0) and EAN-8: one reader for both
+// layouts. The left half's digits are in set A or B, the right half's in set C; EAN-13 carries
+// its first digit in the parity pattern of the left half, EAN-8 has all left digits in set A.
+
+#include "barcode/linear/symbologies/ean_digits.h"
+#include "barcode/linear/symbology.h"
+
+namespace stripescan {
+namespace {
+
+struct EanLayout {
+    int number;        // symbology reported
+    int half_digits;   // digits on each side of the centre guard
+    bool parity_lead;  // the first digit is read from the left half's parity
+};
+
+constexpr EanLayout kEan13Layout{kEan13, 6, true};
+constexpr EanLayout kEan8Layout{kEan8, 4, false};
+
+// First digit by the parity of the left digits (1 = set A, 0 = set B), first digit first.
+constexpr int kParity[10] = {0b111111, 0b110100, 0b110010, 0b110001, 0b101100,
+                             0b100110, 0b100011, 0b101010, 0b101001, 0b100101};
+
+// Reads the digits of `layout` into `digits` (check digit last). A digit in no set, or a parity
+// that gives no first digit, answers TryReversed: the same runs read the other way round may be
+// the symbol. A wrong number of right digits is Rejected.
+ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::string& digits) {
+    digits.clear();
+    int parity = 0;
+    std::string left;
+    const int start = symbol.at();
+    const int centre = start + kEanGuardElements + layout.half_digits * kEanDigitElements;
+    const int end = start + symbol.size() - kEanGuardElements;
+    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                                  {centre, kEanCentreGuardElements},
+                                                  {end, kEanGuardElements}});
+    symbol.skip(kEanGuardElements);
+    for (int k = 0; k < layout.half_digits; ++k) {
+        const int i = symbol.next(kEanDigitElements);
+        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
+        int bit = 1;
+        if (d < 0 && layout.parity_lead) {
+            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
+            bit = 0;
+        }
+        if (d < 0) return ReadOutcome::TryReversed;
+        parity = parity << 1 | bit;
+        left.push_back(static_cast<char>('0' + d));
+    }
+    symbol.skip(kEanCentreGuardElements);
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, layout.half_digits) ||
+        !ean_digit_widths_even(symbol.runs(), symbol.at(), layout.half_digits)) {
+        return ReadOutcome::Rejected;
+    }
+    std::string right;
+    while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
+        const int d = read_ean_digit(symbol.runs(), symbol.next(kEanDigitElements), EanSet::C, gain);
+        if (d < 0) return ReadOutcome::TryReversed;
+        right.push_back(static_cast<char>('0' + d));
+    }
+    if (static_cast<int>(right.size()) != layout.half_digits) return ReadOutcome::Rejected;
+    if (layout.parity_lead) {
+        int lead = -1;
+        for (int v = 0; v < 10; ++v) {
+            if (kParity[v] == parity) lead = v;
+        }
+        if (lead < 0) return ReadOutcome::TryReversed;
+        digits.push_back(static_cast<char>('0' + lead));
+    }
+    digits += left + right;
+    return ReadOutcome::Read;
+}
+
+template <const EanLayout& layout>
+ReadOutcome read_ean(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
+    std::string digits;
+    const ReadOutcome outcome = read_digits(symbol, layout, digits);
+    if (outcome != ReadOutcome::Read) return outcome;
+    if (!ean_check_ok(digits)) return ReadOutcome::Rejected;
+    out.symbology = layout.number;
+    if (layout.number == kEan13 && digits[0] == '0' && options.requested_itself[kUpcA]) out.symbology = kUpcA;
+    if (options.setting.sendCheck == 0) digits.pop_back();
+    out.text = std::move(digits);
+    return ReadOutcome::Read;
+}
+
+Symbology make_ean(CharacterReader reader) {
+    Symbology s;
+    const Pattern guard{kEanGuardKey, kEanGuardKey, kEanGuardElements, kEanGuardModules, 0};
+    s.starts.push_back(guard);
+    s.stops.push_back(guard);
+    s.read = reader;
+    return s;
+}
+
+}  // namespace
+
+Symbology make_ean13() { return make_ean(read_ean<kEan13Layout>); }
+
+Symbology make_ean8() { return make_ean(read_ean<kEan8Layout>); }
+
+}  // namespace stripescan
