@@ -4,7 +4,7 @@
 
 #include "answer_sheet.h"
 #include "barcode/linear/tests/symbol_page.h"
-#include "symbol_painter.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
 
 namespace decode_test {
 
