@@ -150,6 +150,7 @@ _PROTOTYPES = {
         "Emu_InsertTicketFile": (c_int, [c_char_p]),
         "Emu_InsertTicketPixels": (c_int, [_u8p, c_int, c_int, c_int]),
         "Emu_SetTicketPlacement": (c_int, [c_int, c_double]),
+        "Emu_PushTicket": (c_int, [c_int]),
         "Emu_RemoveTicket": (c_int, []),
         "Emu_GetPaperPosition": (c_int, [_ip, _ip, _ip, _ip]),
         "Emu_GetLastPrint": (c_int, [_u8p, c_int, _ip, _ip]),
