@@ -11,33 +11,23 @@
 #include <QFileInfo>
 #include <cstdlib>
 
+#include "demo/binding.h"
 #include "demo/main_window.h"
 #include "demo/single_instance.h"
 
 namespace {
-
-constexpr int kEmulatorSoVersion = 0;  // the kit libraries' ABI number
 
 // Sets `name` to `value` unless it is already set.
 void set_default_env(const char* name, const QString& value) {
     if (std::getenv(name) == nullptr) qputenv(name, value.toLocal8Bit());
 }
 
-// The software scanner-printer's library beside the program: the bare name a
-// build or the development package has, else the versioned one of a
-// runtime-only installation (the bare path when neither exists, so that the
-// device library names it in its failure).
-QString emulator_library(const QDir& bin) {
-    const QString bare = QFileInfo(bin.filePath("../lib/libScannerEmulator.so")).absoluteFilePath();
-    const QString versioned = bare + "." + QString::number(kEmulatorSoVersion);
-    return !QFileInfo::exists(bare) && QFileInfo::exists(versioned) ? versioned : bare;
-}
-
 // Puts the build's software scanner-printer behind the device library and
 // points it at the sample tickets and their format files.
 void use_emulator(const QString& tickets) {
     const QDir bin(QCoreApplication::applicationDirPath());
-    qputenv("PIPEWELL_LIBRARY", emulator_library(bin).toLocal8Bit());
+    const QString lib = QFileInfo(bin.filePath("../lib")).absoluteFilePath();
+    qputenv("PIPEWELL_LIBRARY", QByteArray::fromStdString(tellerdesk::emulator_library_in(lib.toStdString())));
     const QString folder = tickets.isEmpty() ? bin.filePath("../samples/tickets") : tickets;
     qputenv("EMULATOR_TICKETS", QFileInfo(folder).absoluteFilePath().toLocal8Bit());
     set_default_env("FMTFILEPATH", QFileInfo(bin.filePath("../samples/FormatFile.txt")).absoluteFilePath());
