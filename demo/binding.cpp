@@ -1,6 +1,7 @@
 #include "demo/binding.h"
 
 #include <array>
+#include <filesystem>
 
 namespace tellerdesk {
 
@@ -73,6 +74,15 @@ void Binding::unload() {
     api_ = DeviceApi{};
     device_.close();
     decode_.close();
+}
+
+std::string emulator_library_in(const std::string& libFolder) {
+    namespace fs = std::filesystem;
+    const fs::path bare = fs::path(libFolder) / "libScannerEmulator.so";
+    const fs::path versioned = fs::path(libFolder) / platform::versioned_file_name("libScannerEmulator.so");
+    std::error_code error;
+    if (!fs::exists(bare, error) && fs::exists(versioned, error)) return versioned.string();
+    return bare.string();
 }
 
 }  // namespace tellerdesk

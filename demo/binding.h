@@ -92,4 +92,10 @@ private:
     bool bound_ = false;
 };
 
+// The software scanner-printer's library in `libFolder`: libScannerEmulator.so
+// (a build, or the development package), else libScannerEmulator.so.0 (a
+// runtime-only installation); the bare name's path when neither is there, so
+// that the device library names it when it fails to load it.
+std::string emulator_library_in(const std::string& libFolder);
+
 }  // namespace tellerdesk

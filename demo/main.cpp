@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <cstdlib>
 
+#include "demo/binding.h"
 #include "demo/main_window.h"
 #include "demo/single_instance.h"
 
@@ -25,7 +26,8 @@ void set_default_env(const char* name, const QString& value) {
 // points it at the sample tickets and their format files.
 void use_emulator(const QString& tickets) {
     const QDir bin(QCoreApplication::applicationDirPath());
-    qputenv("PIPEWELL_LIBRARY", QFileInfo(bin.filePath("../lib/libScannerEmulator.so")).absoluteFilePath().toLocal8Bit());
+    const QString lib = QFileInfo(bin.filePath("../lib")).absoluteFilePath();
+    qputenv("PIPEWELL_LIBRARY", QByteArray::fromStdString(tellerdesk::emulator_library_in(lib.toStdString())));
     const QString folder = tickets.isEmpty() ? bin.filePath("../samples/tickets") : tickets;
     qputenv("EMULATOR_TICKETS", QFileInfo(folder).absoluteFilePath().toLocal8Bit());
     set_default_env("FMTFILEPATH", QFileInfo(bin.filePath("../samples/FormatFile.txt")).absoluteFilePath());

@@ -14,6 +14,21 @@ using namespace tellerdesk;
 class RulesTest : public QObject {
     Q_OBJECT
 private slots:
+    void theEmulatorIsFoundUnderItsBareOrItsVersionedName() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::string lib = dir.path().toStdString();
+        const std::string bare = lib + "/libScannerEmulator.so", versioned = bare + ".0";
+        // Neither: the bare name, for the device library's failure message.
+        QCOMPARE(emulator_library_in(lib), bare);
+        // A runtime-only installation holds the versioned file alone.
+        QVERIFY(QFile(QString::fromStdString(versioned)).open(QIODevice::WriteOnly));
+        QCOMPARE(emulator_library_in(lib), versioned);
+        // Both: the bare name first, as the loader tries them.
+        QVERIFY(QFile(QString::fromStdString(bare)).open(QIODevice::WriteOnly));
+        QCOMPARE(emulator_library_in(lib), bare);
+    }
+
     void aMissingLibraryOrEntryPointIsReportedWithItsExactText_data() {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("decode");

@@ -29,6 +29,21 @@ bool bmp_header(const fs::path& path, int& bits, int& height) {
     return true;
 }
 
+// The grey level at (x, y), top row 0, of an 8-bit bottom-up BMP; -1 when unreadable.
+int grey_at(const fs::path& path, int x, int y) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[54] = {};
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h)) return -1;
+    const int offset = h[10] | h[11] << 8 | h[12] << 16 | h[13] << 24;
+    const int width = h[18] | h[19] << 8 | h[20] << 16 | h[21] << 24;
+    const int height = h[22] | h[23] << 8 | h[24] << 16 | h[25] << 24;
+    if (x < 0 || y < 0 || x >= width || y >= height) return -1;
+    const int stride = (width + 3) / 4 * 4;
+    in.seekg(offset + static_cast<std::streamoff>(height - 1 - y) * stride + x);
+    char v = 0;
+    return in.get(v) ? static_cast<unsigned char>(v) : -1;
+}
+
 bool journal_has_write(std::uint8_t lead, std::uint8_t op) {
     // Asks for the count first: an empty journal is not copied at all.
     const int total = Emu_JournalWritten(nullptr, 0);
@@ -140,22 +155,36 @@ private slots:
         QCOMPARE(height, EmulatorFixture::kTicketHeight / 2);  // 100 DPI preset: every other row
     }
 
+    void aGreyPictureIsSavedButNeverDecoded_data() {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("rows");
+        // At 200 DPI the grey picture spans more than one 256 KiB batch of the device.
+        QTest::newRow("100 DPI") << 0 << EmulatorFixture::kTicketHeight / 2;
+        QTest::newRow("200 DPI") << 1 << EmulatorFixture::kTicketHeight;
+    }
+
     void aGreyPictureIsSavedButNeverDecoded() {
+        QFETCH(int, dpi);
+        QFETCH(int, rows);
         FormState form;
         apply_scan_type_presets(form, kBarCode);
         form.pictureType = 1;
         form.scanWidth = "54";  // the ticket's width
-        // 100 DPI keeps the whole grey picture within one 256 KiB batch of the
-        // device; larger pictures lose their last batch in the device library
-        // when the device reports the end of the scan early (reported).
-        form.dpi = 0;
+        form.dpi = dpi;
         openWith(form);
         QVERIFY(EmulatorFixture::insertTicket());
         QVERIFY(view->waitForMessage("Save picture successful!"));
         int bits = 0, height = 0;
         QVERIFY(bmp_header("Picture.bmp", bits, height));
         QCOMPARE(bits, 8);
-        QCOMPARE(height, EmulatorFixture::kTicketHeight / 2);
+        QCOMPARE(height, rows);
+        // The ticket's last box (rows 560..619 of 640, columns 296..415) is there
+        // in full: nothing at the end of the picture was lost.
+        const int boxRow = 590 * rows / EmulatorFixture::kTicketHeight;
+        const int lastRow = rows - 1 - 8 * rows / EmulatorFixture::kTicketHeight;  // in the white margin below it
+        QVERIFY(grey_at("Picture.bmp", 350, boxRow) < 128);
+        QVERIFY(grey_at("Picture.bmp", 100, boxRow) >= 128);
+        QVERIFY(grey_at("Picture.bmp", 350, lastRow) >= 128);
         QVERIFY(view->waitFor([&] { return Emu_StoredBitmapCount(0) == 0; }));  // let the cycle end
         QCOMPARE(session->decodeTries(), 0);
         QCOMPARE(view->lastResult(), std::string());

@@ -11,6 +11,7 @@ from PIL import Image
 import ticketkit
 from ticketkit import Device, DeviceError, PaperError, decode
 from ticketkit import emulator as emu
+from ticketkit.recognition import KIND_HANDWRITTEN_MARKS, KIND_HANDWRITTEN_RELIABILITY, KIND_PRINTED_MARKS
 
 from conftest import TICKET_HEIGHT, TICKET_WIDTH, draw_symbol, ticket_with
 
@@ -211,3 +212,85 @@ def test_the_builds_sample_barcode_tickets_scan_and_decode(device):
         device.emulator.insert_ticket(ticket)
         picture = device.scan(after=ticketkit.AFTER_SCAN_EJECT, timeout=10)
         assert decode(picture).symbols, ticket.name
+
+
+def _expected_readings():
+    """File name -> the cells (rows of 0/1 joined by ',') the build's sample generator drew."""
+    libdir = os.environ.get("TICKETKIT_LIBDIR")
+    manifest = Path(libdir).parent / "samples" / "expected.tsv" if libdir else None
+    if not manifest or not manifest.is_file():
+        pytest.skip("the build has no sample tickets")
+    rows = (line.split("\t") for line in manifest.read_text().splitlines() if line)
+    return {fields[0]: fields[3] for fields in rows}
+
+
+@pytest.fixture
+def mark_sheets(device, monkeypatch):
+    """The scanner set for mark tickets (whole passage, black and white, 4 lines/mm)
+    with the build's format files in force."""
+    samples = Path(os.environ["TICKETKIT_LIBDIR"]).parent / "samples"
+    monkeypatch.setenv("FMTFILEPATH", str(samples / "FormatFile.txt"))
+    monkeypatch.setenv("FMTFILESPPATH", str(samples / "FormatFileSP.txt"))
+    device.set_scan_area(0, 216, 0)
+    device.set_picture_type(grey=False)
+    device.set_lines_per_mm(4)
+    return device
+
+
+def _scan(device, ticket):
+    device.emulator.insert_ticket(ticket)
+    picture = device.scan(after=ticketkit.AFTER_SCAN_EJECT, timeout=10)
+    assert picture.lines_per_mm == 4
+    return picture
+
+
+def test_the_builds_answer_sheets_scan_and_read_as_drawn_with_reliabilities(mark_sheets):
+    expected = _expected_readings()
+    for ticket in _sample_tickets("marks-*.bmp"):
+        picture = _scan(mark_sheets, ticket)
+        marks = decode(picture, KIND_HANDWRITTEN_MARKS)
+        want = expected[ticket.name].split(",")
+        assert marks.cells == want, ticket.name
+        assert int(marks.text.split(",")[0]) == sum(len(row) for row in want)
+
+        # Reliability: the same grid, one byte a cell, every filled cell above every blank one.
+        sure = decode(picture, KIND_HANDWRITTEN_RELIABILITY)
+        assert [len(row) for row in sure.cells] == [len(row) for row in want], ticket.name
+        filled = [ord(c) for row, cells in zip(want, sure.cells) for bit, c in zip(row, cells) if bit == "1"]
+        blank = [ord(c) for row, cells in zip(want, sure.cells) for bit, c in zip(row, cells) if bit == "0"]
+        assert filled and blank and min(filled) > max(blank), (ticket.name, sure.text)
+
+
+def test_the_builds_printed_mark_tickets_scan_and_read_as_drawn(mark_sheets):
+    expected = _expected_readings()
+    for ticket in _sample_tickets("printed-marks-*.bmp"):
+        marks = decode(_scan(mark_sheets, ticket), KIND_PRINTED_MARKS)
+        count, *rows = expected[ticket.name].split(",")
+        assert marks.cells == rows, ticket.name
+        assert int(marks.text.split(",")[0]) == int(count)
+
+
+class TestPushTicket:
+    def test_a_ticket_pushed_in_by_hand_covers_the_sensors_up_to_its_edge_and_the_device_stays_idle(self, device):
+        emulator = device.emulator
+        emulator.insert_ticket(striped_ticket())
+        emulator.push_ticket(30)  # past both entry sensors and the image sensor, short of the head
+        status = device.status()
+        assert (status.paperSensorA, status.paperSensorB, status.paperAtPrintHead) == (1, 1, 0)
+        assert status.scannerIdle == 1 and status.waiting == 0
+        assert emulator.paper()[1] == 30
+        emulator.push_ticket(70)  # now under the print head too
+        assert device.status().paperAtPrintHead == 1
+        # The next scan takes the ticket over.
+        picture = device.scan(after=ticketkit.AFTER_SCAN_EJECT, timeout=10)
+        assert picture.height > 0
+
+    @pytest.mark.parametrize("edge_mm", [19, 111])
+    def test_a_push_out_of_range_is_refused(self, device, edge_mm):
+        device.emulator.insert_ticket(striped_ticket())
+        with pytest.raises(ticketkit.TicketKitError, match="Emu_PushTicket"):
+            device.emulator.push_ticket(edge_mm)
+
+    def test_a_push_without_a_ticket_is_refused(self, device):
+        with pytest.raises(ticketkit.TicketKitError, match="Emu_PushTicket"):
+            device.emulator.push_ticket(40)

@@ -37,6 +37,18 @@ def file_name(logical: str) -> str:
     return f"lib{logical}.so"
 
 
+# The ABI number of the kit's libraries: an installation without the development
+# files holds only lib<Name>.so.<SOVERSION>.
+SOVERSION = 0
+
+
+def file_names(logical: str) -> list:
+    """The file names a library may have, in the order they are tried:
+    'Kestrom' -> ['libKestrom.so', 'libKestrom.so.0']."""
+    bare = file_name(logical)
+    return [bare, f"{bare}.{SOVERSION}"]
+
+
 def _source_tree_libdirs() -> list:
     """The lib/ folders of builds next to a source checkout of this package."""
     root = Path(__file__).resolve().parent.parent.parent
@@ -55,16 +67,16 @@ def _install_libdirs() -> list:
 def locate(logical: str) -> Optional[str]:
     """Full path of the library file when found in an explicit folder, else None
     (the system loader may still find it by bare name)."""
-    name = file_name(logical)
     folders = []
     if os.environ.get(LIBDIR_VARIABLE):
         folders.append(Path(os.environ[LIBDIR_VARIABLE]))
     folders.extend(_source_tree_libdirs())
     folders.extend(_install_libdirs())
     for folder in folders:
-        candidate = folder / name
-        if candidate.is_file():
-            return str(candidate)
+        for name in file_names(logical):
+            candidate = folder / name
+            if candidate.is_file():
+                return str(candidate)
     return None
 
 
@@ -138,6 +150,7 @@ _PROTOTYPES = {
         "Emu_InsertTicketFile": (c_int, [c_char_p]),
         "Emu_InsertTicketPixels": (c_int, [_u8p, c_int, c_int, c_int]),
         "Emu_SetTicketPlacement": (c_int, [c_int, c_double]),
+        "Emu_PushTicket": (c_int, [c_int]),
         "Emu_RemoveTicket": (c_int, []),
         "Emu_GetPaperPosition": (c_int, [_ip, _ip, _ip, _ip]),
         "Emu_GetLastPrint": (c_int, [_u8p, c_int, _ip, _ip]),
@@ -165,10 +178,17 @@ def load(logical: str) -> ctypes.CDLL:
         if logical in _loaded:
             return _loaded[logical]
         path = locate(logical)
-        target = path or file_name(logical)
-        try:
-            lib = ctypes.CDLL(target)
-        except OSError as error:
+        lib = None
+        first_error = None
+        for target in [path] if path else file_names(logical):
+            try:
+                lib = ctypes.CDLL(target)
+                break
+            except OSError as error:
+                # The first failure names the file the caller asked for.
+                first_error = first_error or error
+        if lib is None:
+            error = first_error
             searched = [os.environ.get(LIBDIR_VARIABLE) or f"(${LIBDIR_VARIABLE} unset)"]
             searched += [str(p) for p in _source_tree_libdirs()]
             raise LibraryNotFoundError(

@@ -70,6 +70,14 @@ class Emulator:
         self._ok("Emu_SetTicketPlacement", self._lib.Emu_SetTicketPlacement(offset_dots, skew_degrees),
                  offset_dots, skew_degrees)
 
+    def push_ticket(self, leading_edge_mm: int) -> None:
+        """Pushes the ticket resting at the entry in by hand, as an operator does
+        with a calibration sheet, until its leading edge stands ``leading_edge_mm``
+        (20..110) from the entry; the device stays idle and reports every sensor
+        the ticket covers. Raises TicketKitError without a ticket, when the device
+        is busy, or out of range."""
+        self._ok("Emu_PushTicket", self._lib.Emu_PushTicket(int(leading_edge_mm)), leading_edge_mm)
+
     def remove_ticket(self) -> None:
         self._ok("Emu_RemoveTicket", self._lib.Emu_RemoveTicket())
 

@@ -4,20 +4,15 @@
 #include <cmath>
 #include <fstream>
 
+#include "kit/bmp_header.h"
+
 namespace samples {
 namespace {
 
 constexpr int kDotsPerMetre = 7875;  // 8 dots per millimetre
-constexpr std::uint32_t kHeaderBytes = 14 + 40 + 256 * 4;
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
+constexpr int kGreyLevels = 256;
+constexpr std::uint32_t kHeaderBytes =
+    kit::bmp::kFileHeaderBytes + kit::bmp::kInfoHeaderBytes + kGreyLevels * kit::bmp::kPaletteEntryBytes;
 
 }  // namespace
 
@@ -58,27 +53,22 @@ GreyPicture turned(const GreyPicture& p, double degrees, int width, int height, 
 }
 
 bool write_grey_bmp(const GreyPicture& p, const std::string& path) {
-    const std::uint32_t stride = (static_cast<std::uint32_t>(p.width) + 3u) & ~3u;
+    const auto stride = static_cast<std::uint32_t>(kit::bmp::stored_row_bytes(p.width, 8));
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(p.height);
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes + imageSize);
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, kHeaderBytes + imageSize);
-    put32(out, 0);
-    put32(out, kHeaderBytes);
-    put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(p.width));
-    put32(out, static_cast<std::uint32_t>(p.height));
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0);
-    put32(out, imageSize);
-    put32(out, kDotsPerMetre);
-    put32(out, kDotsPerMetre);
-    put32(out, 256);
-    put32(out, 0);
-    for (int i = 0; i < 256; ++i) {
+    kit::bmp::Header h;
+    h.fileSize = kHeaderBytes + imageSize;
+    h.pixelOffset = kHeaderBytes;
+    h.width = p.width;
+    h.height = p.height;  // rows stored bottom-up
+    h.bitCount = 8;
+    h.imageSize = imageSize;
+    h.xPixelsPerMetre = kDotsPerMetre;
+    h.yPixelsPerMetre = kDotsPerMetre;
+    h.coloursUsed = kGreyLevels;
+    kit::bmp::encode_headers(out, h);
+    for (int i = 0; i < kGreyLevels; ++i) {
         const auto v = static_cast<std::uint8_t>(i);
         out.insert(out.end(), {v, v, v, 0});
     }

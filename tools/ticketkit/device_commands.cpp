@@ -17,7 +17,7 @@ constexpr int kPictureWaitMs = 20000;
 constexpr int kBitmapSlots = 128;
 
 const char* kDeviceOptionsHelp =
-    "  --emulator   use the software scanner-printer (libScannerEmulator.so beside this program)\n"
+    "  --emulator   use the software scanner-printer (libScannerEmulator.so[.0] beside this program)\n"
     "  --fast       with --emulator: run the device's clock 8 times faster\n"
     "Exit: 0 done, 1 nothing found, 2 bad arguments, 3 device error or device absent.\n";
 

@@ -42,12 +42,15 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
         if (options.fast) emulator_->SetTimeScale(kFastClock);
     }
     kestrom_.bind();
+    link_.open();
     if (kestrom_.OpenUSBPort() == 0) {
         const char* link = std::getenv("PIPEWELL_LIBRARY");
+        const std::string reason = link_.last_error();
         fail(kExitDevice, std::string("cannot open the scanner: ") +
                               (link ? std::string("the link library ") + link + " found no device"
                                     : "no TQ-RMX7KP found on USB (unplugged, or no permission: see the README's "
-                                      "udev rule); --emulator runs against the software scanner-printer"));
+                                      "udev rule); --emulator runs against the software scanner-printer") +
+                              (reason.empty() ? "" : "\n  link: " + reason));
     }
     open_ = true;
 }

@@ -34,7 +34,8 @@ struct ScannedPicture {
 class DeviceSession {
 public:
     // Binds libKestrom.so (and the emulator's control API with --emulator) and
-    // opens the port; Failure(kExitDevice) naming the reason.
+    // opens the port; Failure(kExitDevice) naming the reason, with the link
+    // library's own account of it when the link keeps one.
     explicit DeviceSession(const DeviceOptions& options);
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
@@ -62,6 +63,7 @@ public:
     bool wait_until_clear(int timeoutMs);
 
 private:
+    LinkLibrary link_;  // mapped before kestrom_ and unloaded after it
     KestromLibrary kestrom_;
     std::unique_ptr<EmulatorControl> emulator_;
     bool open_ = false;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli.h"
@@ -12,6 +13,8 @@
 
 namespace ticketkit {
 namespace {
+
+constexpr int kLinkReasonBytes = 512;  // longest failure reason kept, with its terminating zero
 
 template <typename Fn>
 void resolve(const platform::DynamicLibrary& lib, const char* library, const char* name, Fn& fn) {
@@ -86,6 +89,20 @@ void EmulatorControl::bind(const std::string& path) {
 
 #undef TK_RESOLVE
 
+void LinkLibrary::open() {
+    const char* chosen = std::getenv("PIPEWELL_LIBRARY");
+    if (!lib.open(chosen != nullptr && *chosen != '\0' ? chosen : "Pipewell.dll")) return;
+    LastError = lib.resolve<int (*)(char*, int)>("PipewellLastError");
+}
+
+std::string LinkLibrary::last_error() const {
+    if (LastError == nullptr) return "";
+    char text[kLinkReasonBytes] = {};
+    LastError(text, kLinkReasonBytes);
+    text[kLinkReasonBytes - 1] = '\0';
+    return text;
+}
+
 std::string program_folder() {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -95,10 +112,15 @@ std::string program_folder() {
 std::string find_emulator_library() {
     namespace fs = std::filesystem;
     const fs::path here = program_folder();
-    for (const fs::path& candidate : {here / ".." / "lib" / "libScannerEmulator.so",
-                                      here / ".." / KIT_INSTALL_LIBDIR / "libScannerEmulator.so"}) {
-        std::error_code error;
-        if (fs::is_regular_file(candidate, error)) return fs::weakly_canonical(candidate, error).string();
+    // The runtime package holds only the versioned file; a build or the
+    // development package adds the bare name.
+    const std::string bare = kEmulatorFile;
+    for (const fs::path& folder : {here / ".." / "lib", here / ".." / KIT_INSTALL_LIBDIR}) {
+        for (const std::string& name : {bare, platform::versioned_file_name(bare)}) {
+            std::error_code error;
+            const fs::path candidate = folder / name;
+            if (fs::is_regular_file(candidate, error)) return fs::weakly_canonical(candidate, error).string();
+        }
     }
     return "";
 }

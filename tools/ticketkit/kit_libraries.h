@@ -82,8 +82,27 @@ struct EmulatorControl {
     void bind(const std::string& path);
 };
 
-// Where libScannerEmulator.so lies beside this program (the build's lib/ or
-// the installation's library folder); "" when it is not there.
+inline constexpr const char* kEmulatorFile = "libScannerEmulator.so";
+
+// The USB link library the device library loads at OpenUSBPort (the file
+// PIPEWELL_LIBRARY names, else libPipewell.so). The device library unloads it
+// again when no device opens, so the command line keeps its own mapping: the
+// link's failure reason then survives for last_error().
+struct LinkLibrary {
+    platform::DynamicLibrary lib;
+    int (*LastError)(char*, int) = nullptr;  // optional export PipewellLastError
+
+    // Maps the link library when it can be loaded; never fails (a link that
+    // cannot be loaded is reported by OpenUSBPort itself).
+    void open();
+    // Why the link's last operation failed, "" when it does not say (no such
+    // export, or no reason kept).
+    std::string last_error() const;
+};
+
+// Where the emulator library lies beside this program (the build's lib/ or
+// the installation's library folder), as libScannerEmulator.so or, in a
+// runtime-only installation, libScannerEmulator.so.0; "" when it is not there.
 std::string find_emulator_library();
 
 // The folder this program lies in.

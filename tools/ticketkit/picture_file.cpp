@@ -5,25 +5,16 @@
 #include <limits>
 
 #include "cli.h"
+#include "kit/bmp_header.h"
 
 namespace ticketkit {
 namespace {
 
-constexpr std::size_t kFileHeader = 14;
-constexpr std::uint32_t kInfoHeaderMin = 40;
 constexpr std::int32_t kMaxSide = 65535;          // dots; larger files are refused
-constexpr std::uint32_t kCompressionNone = 0;
 constexpr std::uint32_t kCompressionRle8 = 1;
 constexpr std::uint32_t kCompressionRle4 = 2;
-constexpr std::uint32_t kCompressionBitFields = 3;
 constexpr int kDotsPerMetre4 = 3938;  // 4 lines per mm
 constexpr int kDotsPerMetre8 = 7875;  // 8 lines per mm
-
-std::uint32_t u16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 std::vector<std::uint8_t> read_all(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -51,40 +42,31 @@ std::string not_bmp_reason(const std::vector<std::uint8_t>& b) {
     return text ? "a text file, not a BMP" : "not a BMP file (no \"BM\" signature)";
 }
 
-struct Header {
-    std::uint32_t offset = 0, infoSize = 0, compression = 0, colours = 0;
-    std::int32_t width = 0, height = 0;
-    int bits = 0;
-    std::int32_t ppmX = 0, ppmY = 0;
-};
+using Header = kit::bmp::Header;
 
 // Parses and checks the headers; "" when usable, else the reason.
 std::string parse_header(const std::vector<std::uint8_t>& b, Header& h) {
     if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') return not_bmp_reason(b);
-    if (b.size() < kFileHeader + kInfoHeaderMin) return "BMP header cut short";
-    h.offset = u32(&b[10]);
-    h.infoSize = u32(&b[14]);
-    if (h.infoSize < kInfoHeaderMin) return "old-style BMP header (OS/2), not supported";
-    h.width = static_cast<std::int32_t>(u32(&b[18]));
-    h.height = static_cast<std::int32_t>(u32(&b[22]));
-    h.bits = static_cast<int>(u16(&b[28]));
-    h.compression = u32(&b[30]);
-    h.ppmX = static_cast<std::int32_t>(u32(&b[38]));
-    h.ppmY = static_cast<std::int32_t>(u32(&b[42]));
-    h.colours = u32(&b[46]);
-    if (u16(&b[26]) != 1) return "damaged BMP header (planes is not 1)";
+    switch (kit::bmp::decode_headers(b.data(), b.size(), h)) {
+    case kit::bmp::Verdict::kTruncated: return "BMP header cut short";
+    case kit::bmp::Verdict::kNotBmp: return not_bmp_reason(b);
+    case kit::bmp::Verdict::kUnsupportedHeader: return "old-style BMP header (OS/2), not supported";
+    case kit::bmp::Verdict::kCompressed:  // judged below, after the planes and the depth
+    case kit::bmp::Verdict::kOk: break;
+    }
+    if (h.planes != 1) return "damaged BMP header (planes is not 1)";
     if (h.compression == kCompressionRle8 || h.compression == kCompressionRle4)
         return "RLE-compressed BMP, only uncompressed BMP files are supported";
-    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24 && h.bits != 32)
-        return "unsupported depth: " + std::to_string(h.bits) + " bits per pixel";
-    if (!(h.compression == kCompressionNone || (h.compression == kCompressionBitFields && h.bits == 32)))
-        return "unsupported BMP compression " + std::to_string(h.compression);
+    if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24 && h.bitCount != 32)
+        return "unsupported depth: " + std::to_string(h.bitCount) + " bits per pixel";
+    if (h.compressed()) return "unsupported BMP compression " + std::to_string(h.compression);
     if (h.width <= 0 || h.width > kMaxSide || h.height == 0 || h.height == std::numeric_limits<std::int32_t>::min() ||
         std::abs(h.height) > kMaxSide)
         return "unsupported picture size " + std::to_string(h.width) + " x " + std::to_string(h.height);
-    const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bits) + 31) / 32 * 4;
-    const std::uint64_t need = static_cast<std::uint64_t>(h.offset) + stride * static_cast<std::uint64_t>(std::abs(h.height));
-    if (h.offset < kFileHeader + h.infoSize || need > b.size()) return "pixel data cut short (damaged BMP)";
+    const auto stride = static_cast<std::uint64_t>(kit::bmp::stored_row_bytes(h.width, h.bitCount));
+    const std::uint64_t need =
+        static_cast<std::uint64_t>(h.pixelOffset) + stride * static_cast<std::uint64_t>(std::abs(h.height));
+    if (h.pixelOffset < h.palette_offset() || need > b.size()) return "pixel data cut short (damaged BMP)";
     return "";
 }
 
@@ -116,37 +98,37 @@ PictureFile load_picture(const std::string& path) {
     p.width = h.width;
     p.height = std::abs(h.height);
     p.topDown = h.height < 0;
-    p.fileBits = h.bits;
-    p.dotsPerMetreX = h.ppmX;
-    p.dotsPerMetreY = h.ppmY;
-    const std::size_t fileStride = (static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.bits) + 31) / 32 * 4;
+    p.fileBits = h.bitCount;
+    p.dotsPerMetreX = h.xPixelsPerMetre;
+    p.dotsPerMetreY = h.yPixelsPerMetre;
+    const auto fileStride = static_cast<std::size_t>(kit::bmp::stored_row_bytes(h.width, h.bitCount));
     auto fileRow = [&](int y) {
         const int stored = p.topDown ? y : p.height - 1 - y;
-        return &b[h.offset + fileStride * static_cast<std::size_t>(stored)];
+        return &b[h.pixelOffset + fileStride * static_cast<std::size_t>(stored)];
     };
 
     // The palette as blue, green, red entries; missing entries are black.
     std::vector<std::uint8_t> palette;
     bool greyPalette = true;
-    if (h.bits <= 8) {
-        const std::size_t entries = std::size_t{1} << h.bits;
-        std::size_t given = h.colours == 0 || h.colours > entries ? entries : h.colours;
-        const std::size_t start = kFileHeader + h.infoSize;
-        if (start + given * 4 > h.offset) given = start < h.offset ? (h.offset - start) / 4 : 0;
+    if (h.bitCount <= 8) {
+        const std::size_t entries = std::size_t{1} << h.bitCount;
+        std::size_t given = h.coloursUsed == 0 || h.coloursUsed > entries ? entries : h.coloursUsed;
+        const std::size_t start = h.palette_offset();
+        if (start + given * kit::bmp::kPaletteEntryBytes > h.pixelOffset)
+            given = start < h.pixelOffset ? (h.pixelOffset - start) / kit::bmp::kPaletteEntryBytes : 0;
         palette.assign(entries * 3, 0);
         for (std::size_t i = 0; i < given; ++i)
-            for (int k = 0; k < 3; ++k) palette[i * 3 + static_cast<std::size_t>(k)] = b[start + i * 4 + static_cast<std::size_t>(k)];
+            for (int k = 0; k < 3; ++k) palette[i * 3 + static_cast<std::size_t>(k)] = b[start + i * kit::bmp::kPaletteEntryBytes + static_cast<std::size_t>(k)];
         for (std::size_t i = 0; i < entries; ++i) {
             const std::uint8_t* e = &palette[i * 3];
             if (e[0] != e[1] || e[1] != e[2]) greyPalette = false;
         }
     }
 
-    if (h.bits == 1) {
+    if (h.bitCount == 1) {
         // Kept as bits; a palette whose entry 0 is the lighter one is inverted
         // so that 1 stays white.
-        const int sum0 = palette[0] + palette[1] + palette[2], sum1 = palette[3] + palette[4] + palette[5];
-        const bool invert = sum0 > sum1;
+        const bool invert = kit::bmp::white_first(&palette[0], &palette[3]);
         p.bitCount = 1;
         p.stride = (p.width + 7) / 8;
         p.rows.resize(static_cast<std::size_t>(p.stride) * static_cast<std::size_t>(p.height));
@@ -157,7 +139,7 @@ PictureFile load_picture(const std::string& path) {
         }
         return p;
     }
-    const bool grey = h.bits == 8 && greyPalette;
+    const bool grey = h.bitCount == 8 && greyPalette;
     p.bitCount = grey ? 8 : 24;
     p.stride = grey ? p.width : p.width * 3;
     p.rows.resize(static_cast<std::size_t>(p.stride) * static_cast<std::size_t>(p.height));
@@ -166,7 +148,7 @@ PictureFile load_picture(const std::string& path) {
         std::uint8_t* dst = &p.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(p.stride)];
         for (int x = 0; x < p.width; ++x) {
             const std::uint8_t* bgr = nullptr;
-            switch (h.bits) {
+            switch (h.bitCount) {
             case 4: bgr = &palette[static_cast<std::size_t>((src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F) * 3]; break;
             case 8: bgr = &palette[static_cast<std::size_t>(src[x]) * 3]; break;
             case 24: bgr = &src[x * 3]; break;

@@ -38,7 +38,7 @@ const char* kSessionHelp =
     "tickets; printed tickets are kept in OUT/printed (or EMULATOR_PRINT_DIR).\n"
     "Format files: FMTFILEPATH / FMTFILESPPATH, else FormatFile.txt / FormatFileSP.txt found\n"
     "in or beside the tickets folder.\n"
-    "  --emulator   use the software scanner-printer (libScannerEmulator.so beside this program)\n"
+    "  --emulator   use the software scanner-printer (libScannerEmulator.so[.0] beside this program)\n"
     "  --fast       with --emulator: run the device's clock 8 times faster\n"
     "Exit: 0 every ticket read, 1 no ticket or one not read, 2 bad arguments, 3 device error.\n";
 

@@ -227,6 +227,51 @@ TEST_F(DeviceCommands, AnAbsentScannerIsADeviceErrorThatSaysSo) {
     const Outcome r = run({"status"}, {"PIPEWELL_LIBRARY=/nonexistent/libPipewell.so"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("cannot open the scanner"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("link:"), std::string::npos) << "no link loaded, so no reason: " << r.err;
+}
+
+TEST_F(DeviceCommands, AFailedOpenCarriesTheLinksOwnReasonWhenItKeepsOne) {
+    // A link that keeps a reason: every device subcommand repeats it.
+    const std::string failing = std::string("PIPEWELL_LIBRARY=") + FAILING_LINK_PATH;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"status"}, {"version"}, {"feed", "front"}}) {
+        const Outcome r = run(args, {failing});
+        EXPECT_EQ(r.status, 3) << args[0];
+        EXPECT_NE(r.err.find("cannot open the scanner"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("link: LIBUSB_ERROR_ACCESS opening the scanner (no permission on the device node)"),
+                  std::string::npos)
+            << args[0] << ": " << r.err;
+    }
+    // The emulator keeps no reason (or has none after a good open): nothing extra.
+    const Outcome ok = run({"status", "--emulator"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.err.find("link:"), std::string::npos) << ok.err;
+}
+
+TEST_F(DeviceCommands, TheEmulatorIsFoundUnderItsVersionedNameAlone) {
+    // A runtime-only installation: bin/ticketkit and lib/libScannerEmulator.so.0, no bare name.
+    fs::create_directories(dir_ + "/kit/bin");
+    fs::create_directories(dir_ + "/kit/lib");
+    fs::copy_file(TICKETKIT_PATH, dir_ + "/kit/bin/ticketkit");
+    fs::copy_file(fs::canonical(std::string(LIBRARY_DIR) + "/libScannerEmulator.so"),
+                  dir_ + "/kit/lib/libScannerEmulator.so.0");
+    const std::string program = dir_ + "/kit/bin/ticketkit";
+    const std::string out = dir_ + "/out.txt";
+    // The device library and the rest come from the build's lib/ through the loader path.
+    ASSERT_TRUE(tktest::shell("LD_LIBRARY_PATH=" + std::string(LIBRARY_DIR) + " " + program +
+                              " status --emulator --json > " + out + " 2>&1"))
+        << std::ifstream(out).rdbuf();
+    std::ifstream in(out);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("\"scannerIdle\": 1"), std::string::npos) << said;
+
+    // Neither name: the message says where it looked.
+    fs::remove(dir_ + "/kit/lib/libScannerEmulator.so.0");
+    EXPECT_FALSE(tktest::shell("LD_LIBRARY_PATH=" + std::string(LIBRARY_DIR) + " " + program +
+                               " status --emulator > " + out + " 2>&1"));
+    std::ifstream again(out);
+    const std::string refused((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    EXPECT_NE(refused.find("is not installed beside this program"), std::string::npos) << refused;
 }
 
 }  // namespace
