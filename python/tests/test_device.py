@@ -155,6 +155,37 @@ class TestMaintenance:
         assert threading.active_count() == 1 or all(
             not t.name.startswith("ticketkit-") for t in threading.enumerate())
 
+    def test_sensor_calibration_and_a_reset_end_with_the_device_idle_and_open(self, device):
+        # Both wait in real time inside the device library (about 6 s and 4 s).
+        seen = []
+        device.calibrate_sensors(progress=seen.append)
+        assert seen[-1] == 1.0 and seen == sorted(seen)
+        device.store_bitmap("GONE", np.zeros((16, 16), np.uint8))
+        seen.clear()
+        device.reset(progress=seen.append)
+        assert seen[-1] == 1.0 and device.is_open
+        status = device.status()
+        assert status.scannerIdle == 1 and status.statusError == 0
+        # A restart loses what lived in the device's RAM.
+        assert device.bitmap_names(ticketkit.AREA_RAM) == []
+
+    def test_erasing_an_area_removes_its_bitmaps_only(self, device):
+        device.store_bitmap("RAMPIC", np.zeros((16, 16), np.uint8))
+        device.store_bitmap("FLASHPIC", np.zeros((16, 16), np.uint8), area=ticketkit.AREA_FLASH)
+        device.erase_bitmaps(ticketkit.AREA_RAM)
+        assert device.bitmap_names(ticketkit.AREA_RAM) == []
+        assert device.bitmap_names(ticketkit.AREA_FLASH) == ["FLASHPIC"]
+        device.erase_bitmaps(ticketkit.AREA_FLASH)
+        assert device.bitmap_names(ticketkit.AREA_FLASH) == []
+        with pytest.raises(ValueError):
+            device.erase_bitmaps(2)
+
+    def test_the_scan_mode_reaches_the_device_status(self, device):
+        device.set_scan_mode(False)
+        assert device.status().lockScan == 0
+        device.set_scan_mode(True)
+        assert device.status().lockScan == 1
+
     def test_versions_are_reported(self, device):
         assert Device.library_version() == "V1.01/10/03/17"
         assert device.emulator.firmware_version() in device.firmware_version()
