@@ -7,17 +7,20 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
+#include "emulator/testing/emulated_device.h"
+#include "emulator/testing/scratch_folder.h"
 #include "platform/sleep.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using namespace emutesting;
 
 constexpr std::size_t kPictureBuffer = 10485760;
 
@@ -34,30 +37,20 @@ Bytes patterned_ticket(int width, int height) {
 class LatePicture : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-        char pattern[] = "/tmp/kestrom_late_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        workDir = pattern;
-        previousDir = fs::current_path();
-        fs::current_path(workDir);
-        ::unsetenv("EMULATOR_TICKETS");
-        ::unsetenv("EMULATOR_STATE_DIR");
-        ::setenv("EMULATOR_PRINT_DIR", (workDir / "printed").c_str(), 1);
-        Emu_SetTimeScale(0);
-        Emu_SetTransferStep(1);
-        ASSERT_EQ(Emu_Reset(1), 1);
-        platform::set_sleep_observer([](int ms) { Emu_AdvanceTime(ms > 0 ? ms : 0); });
+        ASSERT_TRUE(scratch.made());
+        workDir = scratch.path();
+        inWorkDir.emplace(workDir);
+        ASSERT_EQ(power_on_emulator({EMULATOR_PATH, workDir / "printed", {}, 0, 1}), 1);
+        sleepSeam.emplace();
         ASSERT_NE(OpenUSBPort(), 0);
         buffer.assign(kPictureBuffer, 0);
     }
 
     void TearDown() override {
         CloseUSBPort();
-        platform::set_sleep_observer({});
+        sleepSeam.reset();
         Emu_ClearFaults();
-        fs::current_path(previousDir);
-        std::error_code ignored;
-        fs::remove_all(workDir, ignored);
+        inWorkDir.reset();
     }
 
     static DeviceStatus status() {
@@ -106,7 +99,10 @@ protected:
         EXPECT_EQ(after.waiting, 1);
     }
 
-    fs::path workDir, previousDir;
+    ScratchFolder scratch{"kestrom_late"};
+    fs::path workDir;
+    std::optional<WorkingFolder> inWorkDir;
+    std::optional<SleepMovesDeviceTime> sleepSeam;
     Bytes buffer;
 };
 
