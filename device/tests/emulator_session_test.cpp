@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <set>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,8 +17,7 @@
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
 #include "platform/dynamic_library.h"
-#include "emulator/testing/emulated_device.h"
-#include "emulator/testing/scratch_folder.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -65,40 +63,9 @@ Bytes expected_scan(const Bytes& ticket, int linesPerMm, bool grey) {
     return out;
 }
 
-class EmulatorSession : public ::testing::Test {
+class EmulatorSession : public KitOnEmulatorTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(scratch.made());
-        workDir = scratch.path();
-        inWorkDir.emplace(workDir);
-        // Device time moves with the library's pauses and a little per transfer.
-        ASSERT_EQ(power_on_emulator({EMULATOR_PATH, workDir / "printed", workDir / "state", 0, 1}), 1);
-        sleepSeam.emplace();
-        ASSERT_NE(OpenUSBPort(), 0);
-    }
-
-    void TearDown() override {
-        CloseUSBPort();
-        sleepSeam.reset();
-        Emu_ClearFaults();
-        inWorkDir.reset();
-    }
-
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
-    }
-
-    // Polls the status every 20 ms of device time until `done` holds.
-    template <typename Done>
-    static bool wait_for(Done done, int limitMs = 20000) {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (done(status())) return true;
-            platform::sleep_ms(20);
-        }
-        return false;
-    }
+    EmulatorSession() : KitOnEmulatorTest(EMULATOR_PATH, "kestrom_session", true) {}
 
     // One scan of the held or inserted ticket, read, saved and checked.
     void scan_and_check(const Bytes& ticket, int type, int linesPerMm) {
@@ -124,10 +91,6 @@ protected:
         EXPECT_TRUE(wait_for([](const DeviceStatus& s) { return s.waiting == 1; }));
     }
 
-    ScratchFolder scratch{"kestrom_session"};
-    fs::path workDir;
-    std::optional<WorkingFolder> inWorkDir;
-    std::optional<SleepMovesDeviceTime> sleepSeam;
 };
 
 TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {

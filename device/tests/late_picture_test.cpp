@@ -7,14 +7,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
-#include "emulator/testing/emulated_device.h"
-#include "emulator/testing/scratch_folder.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -34,29 +32,13 @@ Bytes patterned_ticket(int width, int height) {
     return t;
 }
 
-class LatePicture : public ::testing::Test {
+class LatePicture : public KitOnEmulatorTest {
 protected:
+    LatePicture() : KitOnEmulatorTest(EMULATOR_PATH, "kestrom_late", false) {}
+
     void SetUp() override {
-        ASSERT_TRUE(scratch.made());
-        workDir = scratch.path();
-        inWorkDir.emplace(workDir);
-        ASSERT_EQ(power_on_emulator({EMULATOR_PATH, workDir / "printed", {}, 0, 1}), 1);
-        sleepSeam.emplace();
-        ASSERT_NE(OpenUSBPort(), 0);
+        KitOnEmulatorTest::SetUp();
         buffer.assign(kPictureBuffer, 0);
-    }
-
-    void TearDown() override {
-        CloseUSBPort();
-        sleepSeam.reset();
-        Emu_ClearFaults();
-        inWorkDir.reset();
-    }
-
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
     }
 
     // Scans a grey ticket `widthMm` wide and `rows` long at 8 lines/mm,
@@ -99,10 +81,6 @@ protected:
         EXPECT_EQ(after.waiting, 1);
     }
 
-    ScratchFolder scratch{"kestrom_late"};
-    fs::path workDir;
-    std::optional<WorkingFolder> inWorkDir;
-    std::optional<SleepMovesDeviceTime> sleepSeam;
     Bytes buffer;
 };
 

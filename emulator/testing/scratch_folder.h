@@ -3,7 +3,8 @@
 // needs on disk and on paper, with no device involved. A scratch folder that
 // removes itself, a working-folder switch that restores the previous one, a
 // painter for test tickets and a reader for the rows of a saved BMP. The
-// device half (environment, clock, sleep seam) is in emulated_device.h.
+// device half (environment, clock, sleep seam) is in emulated_device.h, the
+// fixture for the device library against it in kit_on_emulator.h.
 
 #include <cstdint>
 #include <filesystem>

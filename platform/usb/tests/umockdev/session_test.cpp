@@ -13,8 +13,7 @@
 #include <sstream>
 
 #include "device/Kestrom.h"
-#include "emulator/testing/emulated_device.h"
-#include "emulator/testing/scratch_folder.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 #include "usb_fixture.h"
 
@@ -72,19 +71,11 @@ protected:
         UsbBusTest::TearDown();
     }
 
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
-    }
+    static DeviceStatus status() { return emutesting::status(); }
 
     template <typename Done>
     static bool wait_for(Done done, int limitMs = 20000) {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (done(status())) return true;
-            platform::sleep_ms(20);
-        }
-        return false;
+        return emutesting::wait_for(done, limitMs);
     }
 
     static std::string run_log() { return file_text(fs::path("scanner_log") / "TQ-RMX7KP_1.log"); }
