@@ -18,9 +18,60 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <string>
+#include <variant>
+
 namespace tellerdesk {
 
 namespace {
+
+// Where each field of the form lives: a list (its text for text members, its
+// selection for int members), a line edit, or a check box. `preset` fields
+// are set from the form's defaults when the window opens, in this order
+// (the font type before its size, whose list it refills).
+struct FormField {
+    enum Kind { List, Edit, Check };
+    const char* widget;
+    Kind kind;
+    std::variant<std::string FormState::*, int FormState::*, bool FormState::*> member;
+    bool preset = true;
+};
+
+const FormField kFormFields[] = {
+    {"border", FormField::List, &FormState::border},
+    {"scanWidth", FormField::List, &FormState::scanWidth},
+    {"scanHeight", FormField::List, &FormState::scanHeight},
+    {"printBuffer", FormField::List, &FormState::printBuffer},
+    {"pictureType", FormField::List, &FormState::pictureType},
+    {"scanDpi", FormField::List, &FormState::dpi},
+    {"saveType", FormField::List, &FormState::saveType},
+    {"scanType", FormField::List, &FormState::scanType},
+    {"actionAfterScan", FormField::List, &FormState::actionAfterScan},
+    {"actionAfterPrint", FormField::List, &FormState::actionAfterPrint},
+    {"printPicture", FormField::Check, &FormState::printPicture},
+    {"printCharacter", FormField::Check, &FormState::printCharacter},
+    {"auto", FormField::Check, &FormState::autoPrint},
+    {"pictureName", FormField::List, &FormState::pictureName, false},
+    {"picHor", FormField::Edit, &FormState::picHor, false},
+    {"picVer", FormField::Edit, &FormState::picVer, false},
+    {"angle", FormField::List, &FormState::angle},
+    {"charHor", FormField::Edit, &FormState::charHor, false},
+    {"charVer", FormField::Edit, &FormState::charVer, false},
+    {"fontType", FormField::List, &FormState::fontType},
+    {"fontSize", FormField::List, &FormState::fontSize},
+    {"content", FormField::Edit, &FormState::content, false},
+    {"feedDirection", FormField::List, &FormState::feedDirection},
+    {"feedLength", FormField::List, &FormState::feedLength},
+    {"scanMode", FormField::List, &FormState::scanMode},
+    {"bitmapName", FormField::Edit, &FormState::bitmapName, false},
+    {"bitmapSide", FormField::List, &FormState::bitmapSide},
+    {"darkness", FormField::List, &FormState::darkness},
+    {"thresholdMethod", FormField::List, &FormState::thresholdMethod},
+    {"value1", FormField::List, &FormState::value1},
+    {"value2", FormField::List, &FormState::value2},
+    {"tphMode", FormField::List, &FormState::tphMode},
+    {"detectTime", FormField::List, &FormState::detectTime},
+};
 
 // Widest the controls may grow, so the window fits a 1366 x 768 screen.
 constexpr int kFieldWidth = 106;       // pixels
@@ -309,32 +360,15 @@ void MainWindow::buildUi() {
 void MainWindow::fillControls() {
     applyingPresets_ = true;
     const FormState f;
-    combo("border")->setCurrentText(QString::fromStdString(f.border));
-    combo("scanWidth")->setCurrentText(QString::fromStdString(f.scanWidth));
-    combo("scanHeight")->setCurrentText(QString::fromStdString(f.scanHeight));
-    combo("printBuffer")->setCurrentText(QString::fromStdString(f.printBuffer));
-    combo("pictureType")->setCurrentIndex(f.pictureType);
-    combo("scanDpi")->setCurrentIndex(f.dpi);
-    combo("saveType")->setCurrentIndex(f.saveType);
-    combo("scanType")->setCurrentIndex(f.scanType);
-    combo("actionAfterScan")->setCurrentIndex(f.actionAfterScan);
-    combo("actionAfterPrint")->setCurrentIndex(f.actionAfterPrint);
-    check("printPicture")->setChecked(f.printPicture);
-    check("printCharacter")->setChecked(f.printCharacter);
-    check("auto")->setChecked(f.autoPrint);
-    combo("angle")->setCurrentIndex(f.angle);
-    combo("fontType")->setCurrentIndex(f.fontType);
-    combo("fontSize")->setCurrentIndex(f.fontSize);
-    combo("feedDirection")->setCurrentIndex(f.feedDirection);
-    combo("feedLength")->setCurrentText(QString::fromStdString(f.feedLength));
-    combo("scanMode")->setCurrentIndex(f.scanMode);
-    combo("bitmapSide")->setCurrentIndex(f.bitmapSide);
-    combo("darkness")->setCurrentText(QString::fromStdString(f.darkness));
-    combo("thresholdMethod")->setCurrentIndex(f.thresholdMethod);
-    combo("value1")->setCurrentText(QString::fromStdString(f.value1));
-    combo("value2")->setCurrentText(QString::fromStdString(f.value2));
-    combo("tphMode")->setCurrentIndex(f.tphMode);
-    combo("detectTime")->setCurrentIndex(f.detectTime);
+    for (const FormField& field : kFormFields) {
+        if (!field.preset) continue;
+        if (auto text = std::get_if<std::string FormState::*>(&field.member))
+            combo(field.widget)->setCurrentText(QString::fromStdString(f.*(*text)));
+        else if (auto index = std::get_if<int FormState::*>(&field.member))
+            combo(field.widget)->setCurrentIndex(f.*(*index));
+        else
+            check(field.widget)->setChecked(f.*std::get<bool FormState::*>(field.member));
+    }
     applyingPresets_ = false;
     syncForm();
 }
@@ -342,41 +376,16 @@ void MainWindow::fillControls() {
 void MainWindow::syncForm() {
     if (!session_ || applyingPresets_) return;
     FormState f;
-    auto text = [this](const char* name) { return combo(name)->currentText().toStdString(); };
-    auto index = [this](const char* name) { return combo(name)->currentIndex(); };
-    f.border = text("border");
-    f.scanWidth = text("scanWidth");
-    f.scanHeight = text("scanHeight");
-    f.printBuffer = text("printBuffer");
-    f.pictureType = index("pictureType");
-    f.dpi = index("scanDpi");
-    f.saveType = index("saveType");
-    f.scanType = index("scanType");
-    f.actionAfterScan = index("actionAfterScan");
-    f.actionAfterPrint = index("actionAfterPrint");
-    f.printPicture = check("printPicture")->isChecked();
-    f.printCharacter = check("printCharacter")->isChecked();
-    f.autoPrint = check("auto")->isChecked();
-    f.pictureName = text("pictureName");
-    f.picHor = edit("picHor")->text().toStdString();
-    f.picVer = edit("picVer")->text().toStdString();
-    f.angle = index("angle");
-    f.charHor = edit("charHor")->text().toStdString();
-    f.charVer = edit("charVer")->text().toStdString();
-    f.fontType = index("fontType");
-    f.fontSize = index("fontSize");
-    f.content = edit("content")->text().toStdString();
-    f.feedDirection = index("feedDirection");
-    f.feedLength = text("feedLength");
-    f.scanMode = index("scanMode");
-    f.bitmapName = edit("bitmapName")->text().toStdString();
-    f.bitmapSide = index("bitmapSide");
-    f.darkness = text("darkness");
-    f.thresholdMethod = index("thresholdMethod");
-    f.value1 = text("value1");
-    f.value2 = text("value2");
-    f.tphMode = index("tphMode");
-    f.detectTime = index("detectTime");
+    for (const FormField& field : kFormFields) {
+        if (auto text = std::get_if<std::string FormState::*>(&field.member))
+            f.*(*text) = (field.kind == FormField::Edit ? edit(field.widget)->text()
+                                                        : combo(field.widget)->currentText())
+                             .toStdString();
+        else if (auto index = std::get_if<int FormState::*>(&field.member))
+            f.*(*index) = combo(field.widget)->currentIndex();
+        else
+            f.*std::get<bool FormState::*>(field.member) = check(field.widget)->isChecked();
+    }
     session_->setForm(f);
 }
 

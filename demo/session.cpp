@@ -475,32 +475,22 @@ void Session::getScanArea() {
         report({"Get scan area failed!"});
 }
 
-void Session::getFixedBitmaps() {
-    int count = 0, freeBytes = 0;
-    if (!api_.GetBMPNumber(1, &count, &freeBytes)) {
-        report({"\r\nGet the bitmap number of Flash failed"});
-        return;
-    }
-    std::vector<std::string> lines{format("Flash bitmap number:%d,remainder memory:%d", count, freeBytes)};
-    for (int i = 0; i < count; ++i) {
-        uint8_t reply[11] = {};
-        lines.push_back(api_.GetBMPName(1, i, reply)
-                            ? format("The name of %d bitmap = %s", i, bitmap_name_from_reply(reply).c_str())
-                            : format("Get the name of %d bitmap failed!", i));
-    }
-    report(lines);
-}
+void Session::getFixedBitmaps() { listBitmaps(1, "Flash"); }
 
-void Session::getCasualBitmaps() {
+void Session::getCasualBitmaps() { listBitmaps(0, "Ram"); }
+
+// Reports the count, free bytes and names of the bitmaps stored in `area`
+// (1 = flash, 0 = RAM), `areaName` naming it in the texts.
+void Session::listBitmaps(int area, const char* areaName) {
     int count = 0, freeBytes = 0;
-    if (!api_.GetBMPNumber(0, &count, &freeBytes)) {
-        report({"\r\nGet the bitmap number of Ram failed"});
+    if (!api_.GetBMPNumber(area, &count, &freeBytes)) {
+        report({format("\r\nGet the bitmap number of %s failed", areaName)});
         return;
     }
-    std::vector<std::string> lines{format("Ram bitmap number:%d,remainder memory:%d", count, freeBytes)};
+    std::vector<std::string> lines{format("%s bitmap number:%d,remainder memory:%d", areaName, count, freeBytes)};
     for (int i = 0; i < count; ++i) {
         uint8_t reply[11] = {};
-        lines.push_back(api_.GetBMPName(0, i, reply)
+        lines.push_back(api_.GetBMPName(area, i, reply)
                             ? format("The name of %d bitmap = %s", i, bitmap_name_from_reply(reply).c_str())
                             : format("Get the name of %d bitmap failed!", i));
     }

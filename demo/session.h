@@ -148,6 +148,7 @@ public:
     std::vector<std::string> bitmapNames() const;
 
 private:
+    void listBitmaps(int area, const char* areaName);
     // Worker.
     void startWorker();
     void stopWorker();         // sets the stop flag, waits its pause, joins

@@ -440,6 +440,18 @@ inline void each_lane(int bits, Each each) {
     }
 }
 
+// Runs `each(lanes, k)` for every lane k of block `b` that is to be drawn
+// but was left out of the vector path (`fastBits`), with the block's lane
+// values and source offsets `off` at hand.
+template <typename Each>
+inline void each_slow_lane(const Block& b, __m256i off, int fastBits, Each each) {
+    const int slow = b.passBits & ~fastBits;
+    if (slow == 0) return;
+    LaneValues l;
+    l.keep(b, off);
+    each_lane(slow, [&](int k) { each(l, k); });
+}
+
 inline __m256i offsets(const Source& s, __m256i x, __m256i y) {
     return _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(s.stride)), x);
 }
@@ -461,12 +473,7 @@ void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
         const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
         const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
         std::memcpy(row + i0, &bytes, sizeof bytes);
-        const int slow = b.passBits & ~fastBits;
-        if (slow != 0) {
-            LaneValues l;
-            l.keep(b, off);
-            each_lane(slow, [&](int k) { row[i0 + k] = s.base[l.off[k]]; });
-        }
+        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) { row[i0 + k] = s.base[l.off[k]]; });
     });
 }
 
@@ -508,16 +515,11 @@ void nearest_bits(const Source& source, const Walk& walk, Bitmap& out) {
         const __m256i white =
             _mm256_or_si256(_mm256_cmpeq_epi32(bit, _mm256_set1_epi32(1)), _mm256_xor_si256(fast, _mm256_set1_epi32(-1)));
         int bits = lane_bits(white);
-        const int slow = b.passBits & ~fastBits;
-        if (slow != 0) {
-            LaneValues l;
-            l.keep(b, off);
-            each_lane(slow, [&](int k) {
-                if (!bit_at(s.bmp.rows[l.y0[k]], l.x0[k])) {
-                    bits &= ~(1 << k);
-                }
-            });
-        }
+        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+            if (!bit_at(s.bmp.rows[l.y0[k]], l.x0[k])) {
+                bits &= ~(1 << k);
+            }
+        });
         row[i0 / kLanes] = kReversed[static_cast<std::size_t>(bits)];
     });
 }
@@ -573,12 +575,9 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
             bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), v, fast));
         }
         std::memcpy(row + i0, &bytes, sizeof bytes);
-        const int slow = b.passBits & ~fastBits;
-        if (slow != 0) {
-            LaneValues l;
-            l.keep(b, off);
-            each_lane(slow, [&](int k) { pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k); });
-        }
+        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+            pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+        });
     });
 }
 
@@ -627,12 +626,9 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
             bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), sum, fast));
         }
         std::memcpy(row + i0, &bytes, sizeof bytes);
-        const int slow = b.passBits & ~fastBits;
-        if (slow != 0) {
-            LaneValues l;
-            l.keep(b, off);
-            each_lane(slow, [&](int k) { pixel::bicubic<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k); });
-        }
+        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+            pixel::bicubic<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+        });
     });
 }
 

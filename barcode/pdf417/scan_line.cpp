@@ -19,24 +19,35 @@ long isqrt_round(long long v) {
 
 namespace {
 
-// Cuts `steps` pixels, pixel i being dark when dark_at(i), into alternating elements after the
-// phantom first step on the start pixel (element 0 is light), up to kMaxElements.
-template <class DarkAt>
-void collect_elements(int steps, DarkAt dark_at, ElementList &out) {
+// Cuts pixels fed one by one into alternating element widths, element 0 light and
+// already holding the phantom first step on the start pixel. add() is false once the list
+// holds kMaxElements; finish() closes the last element.
+struct ElementCutter {
+    ElementList &out;
     bool isDark = false;
     int run = 1;
-    for (int i = 0; i < steps; ++i) {
-        const bool d = dark_at(i);
-        if (d == isDark) {
+
+    bool add(bool dark) {
+        if (dark == isDark) {
             ++run;
-            continue;
+            return true;
         }
         out.width[out.count++] = run;
-        if (out.count == kMaxElements) return;
-        isDark = d;
+        if (out.count == kMaxElements) return false;
+        isDark = dark;
         run = 1;
+        return true;
     }
-    out.width[out.count++] = run;
+    void finish() { out.width[out.count++] = run; }
+};
+
+// Cuts `steps` pixels, pixel i being dark when dark_at(i), into elements as above.
+template <class DarkAt>
+void collect_elements(int steps, DarkAt dark_at, ElementList &out) {
+    ElementCutter cut{out};
+    for (int i = 0; i < steps; ++i)
+        if (!cut.add(dark_at(i))) return;
+    cut.finish();
 }
 
 }  // namespace
@@ -80,8 +91,7 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
     }
 
     long ax = 0, ay = 0;
-    bool isDark = false;
-    int run = 1;
+    ElementCutter cut{out};
     for (;;) {
         ax += adx;
         ay += ady;
@@ -94,17 +104,9 @@ void scan_line(const ImageView &image, int x, int y, int dx, int dy, ElementList
             y += sy;
         }
         if (!image.inside(x, y)) break;
-        bool d = image.dark(x, y);
-        if (d == isDark) {
-            ++run;
-            continue;
-        }
-        out.width[out.count++] = run;
-        if (out.count == kMaxElements) return;
-        isDark = d;
-        run = 1;
+        if (!cut.add(image.dark(x, y))) return;
     }
-    out.width[out.count++] = run;
+    cut.finish();
 }
 
 void merge_noise(ElementList &list, int noise) {

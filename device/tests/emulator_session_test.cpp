@@ -17,12 +17,13 @@
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
 #include "platform/dynamic_library.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using namespace emutesting;
 
 constexpr int kTicketWidth = 432;   // 54 mm at 8 dots per mm
 constexpr int kTicketHeight = 640;  // 80 mm
@@ -32,10 +33,7 @@ constexpr std::size_t kPictureBuffer = 10485760;
 // and a whole byte of columns, so that every scan mode has one right answer.
 Bytes make_ticket() {
     Bytes t(static_cast<std::size_t>(kTicketWidth) * kTicketHeight, 255);
-    auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) {
-        for (int y = y0; y < y0 + h; ++y)
-            for (int x = x0; x < x0 + w; ++x) t[static_cast<std::size_t>(y) * kTicketWidth + x] = v;
-    };
+    auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) { paint_box(t, kTicketWidth, x0, y0, w, h, v); };
     box(16, 16, 64, 32, 0);
     box(200, 100, 8, 400, 0);
     box(296, 560, 120, 60, 0);
@@ -65,66 +63,9 @@ Bytes expected_scan(const Bytes& ticket, int linesPerMm, bool grey) {
     return out;
 }
 
-// The rows of a BMP written by SaveDataToBmp, top row first, unpadded.
-Bytes bmp_rows(const std::string& path, int lineBytes, int lines) {
-    std::ifstream in(path, std::ios::binary);
-    const Bytes file(std::istreambuf_iterator<char>(in), {});
-    if (file.size() < 54) return {};
-    const std::uint32_t offset = file[10] | file[11] << 8 | file[12] << 16;
-    const std::size_t stride = (static_cast<std::size_t>(lineBytes) + 3) / 4 * 4;
-    if (file.size() != offset + stride * static_cast<std::size_t>(lines)) return {};
-    Bytes rows;
-    for (int r = lines - 1; r >= 0; --r) {
-        const auto at = file.begin() + static_cast<std::ptrdiff_t>(offset + stride * static_cast<std::size_t>(r));
-        rows.insert(rows.end(), at, at + lineBytes);
-    }
-    return rows;
-}
-
-class EmulatorSession : public ::testing::Test {
+class EmulatorSession : public KitOnEmulatorTest {
 protected:
-    void SetUp() override {
-        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-        char pattern[] = "/tmp/kestrom_session_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        workDir = pattern;
-        previousDir = fs::current_path();
-        fs::current_path(workDir);
-        ::setenv("EMULATOR_PRINT_DIR", (workDir / "printed").c_str(), 1);
-        ::setenv("EMULATOR_STATE_DIR", (workDir / "state").c_str(), 1);
-        ::unsetenv("EMULATOR_TICKETS");
-        // Device time moves with the library's pauses and a little per transfer.
-        Emu_SetTimeScale(0);
-        Emu_SetTransferStep(1);
-        ASSERT_EQ(Emu_Reset(1), 1);
-        platform::set_sleep_observer([](int ms) { Emu_AdvanceTime(ms > 0 ? ms : 0); });
-        ASSERT_NE(OpenUSBPort(), 0);
-    }
-
-    void TearDown() override {
-        CloseUSBPort();
-        platform::set_sleep_observer({});
-        Emu_ClearFaults();
-        fs::current_path(previousDir);
-        std::error_code ignored;
-        fs::remove_all(workDir, ignored);
-    }
-
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
-    }
-
-    // Polls the status every 20 ms of device time until `done` holds.
-    template <typename Done>
-    static bool wait_for(Done done, int limitMs = 20000) {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (done(status())) return true;
-            platform::sleep_ms(20);
-        }
-        return false;
-    }
+    EmulatorSession() : KitOnEmulatorTest(EMULATOR_PATH, "kestrom_session", true) {}
 
     // One scan of the held or inserted ticket, read, saved and checked.
     void scan_and_check(const Bytes& ticket, int type, int linesPerMm) {
@@ -150,7 +91,6 @@ protected:
         EXPECT_TRUE(wait_for([](const DeviceStatus& s) { return s.waiting == 1; }));
     }
 
-    fs::path workDir, previousDir;
 };
 
 TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {

@@ -12,12 +12,13 @@
 
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using namespace emutesting;
 
 constexpr std::size_t kPictureBuffer = 10485760;
 
@@ -31,39 +32,13 @@ Bytes patterned_ticket(int width, int height) {
     return t;
 }
 
-class LatePicture : public ::testing::Test {
+class LatePicture : public KitOnEmulatorTest {
 protected:
+    LatePicture() : KitOnEmulatorTest(EMULATOR_PATH, "kestrom_late", false) {}
+
     void SetUp() override {
-        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-        char pattern[] = "/tmp/kestrom_late_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        workDir = pattern;
-        previousDir = fs::current_path();
-        fs::current_path(workDir);
-        ::unsetenv("EMULATOR_TICKETS");
-        ::unsetenv("EMULATOR_STATE_DIR");
-        ::setenv("EMULATOR_PRINT_DIR", (workDir / "printed").c_str(), 1);
-        Emu_SetTimeScale(0);
-        Emu_SetTransferStep(1);
-        ASSERT_EQ(Emu_Reset(1), 1);
-        platform::set_sleep_observer([](int ms) { Emu_AdvanceTime(ms > 0 ? ms : 0); });
-        ASSERT_NE(OpenUSBPort(), 0);
+        KitOnEmulatorTest::SetUp();
         buffer.assign(kPictureBuffer, 0);
-    }
-
-    void TearDown() override {
-        CloseUSBPort();
-        platform::set_sleep_observer({});
-        Emu_ClearFaults();
-        fs::current_path(previousDir);
-        std::error_code ignored;
-        fs::remove_all(workDir, ignored);
-    }
-
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
     }
 
     // Scans a grey ticket `widthMm` wide and `rows` long at 8 lines/mm,
@@ -106,7 +81,6 @@ protected:
         EXPECT_EQ(after.waiting, 1);
     }
 
-    fs::path workDir, previousDir;
     Bytes buffer;
 };
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "emulator/testing/scratch_folder.h"
 #include "emulator_fixture.h"
 
 namespace emutest {
@@ -23,16 +24,14 @@ void write_file(const std::string& path, const Bytes& bytes) {
 class TicketFolderReports : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/emulator_reports_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(scratch_.made());
+        dir_ = scratch_.path().string();
         Emu_SetTimeScale(0);
         Emu_SetTransferStep(0);
     }
     void TearDown() override {
         ::unsetenv("EMULATOR_TICKETS");
         Emu_Reset(1);
-        fs::remove_all(dir_);
     }
     // Powers the device on with the folder and lets it try to feed.
     std::string power_on_and_feed(const std::string& folder) {
@@ -44,6 +43,7 @@ protected:
         Emu_GetPaperPosition(&location_, nullptr, nullptr, nullptr);
         return ::testing::internal::GetCapturedStderr();
     }
+    emutesting::ScratchFolder scratch_{"emulator_reports"};
     std::string dir_;
     int location_ = -1;
 };

@@ -15,21 +15,6 @@ int deliver(const std::optional<std::string>& text, char* result) {
     return 1;
 }
 
-// One reading of `height` rows of `stride` bytes at `pixels`.
-typemark::ReadRequest request(const uint8_t* pixels, std::size_t stride, int width, int height,
-                              int straighten, int flip, int scanMode, int* selector) {
-    typemark::ReadRequest rq;
-    rq.pixels = pixels;
-    rq.stride = stride;
-    rq.width = width;
-    rq.height = height;
-    rq.straighten = straighten;
-    rq.flip = flip;
-    rq.scanMode = scanMode;
-    rq.selector = selector;
-    return rq;
-}
-
 }  // namespace
 
 KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height,
@@ -37,8 +22,8 @@ KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width
     return kit::fenced(0, [&] {
         if (image == nullptr || selector == nullptr || result == nullptr || width <= 0 || height <= 0)
             return 0;
-        const typemark::ReadRequest rq = request(image, (static_cast<std::size_t>(width) + 7) / 8, width,
-                                                 height, 1, flip, scanMode, selector);
+        const typemark::ReadRequest rq = typemark::make_request(
+            image, (static_cast<std::size_t>(width) + 7) / 8, width, height, 1, flip, scanMode, selector);
         return deliver(typemark::read_printed_marks(rq), result);
     });
 }
@@ -50,9 +35,9 @@ KIT_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int 
         if (bitmap->bitCount != 1 || bitmap->width <= 0 || bitmap->height <= 0 || bitmap->bits == nullptr)
             return 0;
         if (static_cast<long long>(bitmap->stride) < (static_cast<long long>(bitmap->width) + 7) / 8) return 0;
-        const typemark::ReadRequest rq = request(bitmap->bits, static_cast<std::size_t>(bitmap->stride),
-                                                 bitmap->width, bitmap->height, straighten, flip, scanMode,
-                                                 selector);
+        const typemark::ReadRequest rq =
+            typemark::make_request(bitmap->bits, static_cast<std::size_t>(bitmap->stride), bitmap->width,
+                                   bitmap->height, straighten, flip, scanMode, selector);
         return deliver(typemark::read_printed_marks(rq), result);
     });
 }

@@ -31,6 +31,20 @@ TypemarkState& library_state() {
     return state;
 }
 
+ReadRequest make_request(const std::uint8_t* pixels, std::size_t stride, int width, int height,
+                         int straighten, int flip, int scanMode, int* selector) {
+    ReadRequest rq;
+    rq.pixels = pixels;
+    rq.stride = stride;
+    rq.width = width;
+    rq.height = height;
+    rq.straighten = straighten;
+    rq.flip = flip;
+    rq.scanMode = scanMode;
+    rq.selector = selector;
+    return rq;
+}
+
 int dots_per_mm(int scanMode) {
     switch (scanMode) {
         case 1: case 2: return 8;

@@ -34,6 +34,11 @@ struct ReadRequest {
     int* turned = nullptr;       // optional: set to 1 when the quarter-turn retry ran
 };
 
+// A request for `height` rows of `width` dots, `stride` bytes apart at `pixels`, with
+// the caller's options; orientation and turn reports are left off.
+ReadRequest make_request(const std::uint8_t* pixels, std::size_t stride, int width, int height,
+                         int straighten, int flip, int scanMode, int* selector);
+
 // Dots per millimetre of a scan mode: 8 for modes 1 and 2, 12 for 3 and 4, else 0.
 int dots_per_mm(int scanMode);
 

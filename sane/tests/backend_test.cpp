@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "emulator/ScannerEmulator.h"
+#include "emulator/testing/emulated_device.h"
+#include "emulator/testing/scratch_folder.h"
 #include "platform/dynamic_library.h"
 #include "sane/tests/emulator_ticket.h"
 
@@ -64,15 +66,9 @@ struct SaneApi {
 class BackendWithEmulator : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tqsane_backend_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-        ::setenv("EMULATOR_STATE_DIR", (dir / "state").c_str(), 1);
-        ::unsetenv("EMULATOR_TICKETS");
-        Emu_SetTimeScale(kDeviceSpeedUp);
-        Emu_SetTransferStep(0);
-        ASSERT_EQ(Emu_Reset(1), 1);
+        ASSERT_TRUE(scratch.made());
+        dir = scratch.path();
+        ASSERT_EQ(emutesting::power_on_emulator({EMULATOR_PATH, {}, dir / "state", kDeviceSpeedUp, 0}), 1);
         ASSERT_TRUE(sane.load()) << sane.lib.error();
         SANE_Int version = 0;
         ASSERT_EQ(sane.init(&version, nullptr), SANE_STATUS_GOOD);
@@ -82,8 +78,6 @@ protected:
     void TearDown() override {
         if (handle) sane.close(handle);
         sane.exit();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
 
     void open_device() {
@@ -131,6 +125,7 @@ protected:
 
     SaneApi sane;
     SANE_Handle handle = nullptr;
+    emutesting::ScratchFolder scratch{"tqsane_backend"};
     fs::path dir;
 };
 
@@ -301,9 +296,9 @@ TEST(BackendWithoutDeviceLibrary, OffersNoDeviceAndRefusesToOpenWithoutCrashing)
         ::dlclose(loaded);
         GTEST_SKIP() << "libKestrom.so is loaded already; run this test in its own process (as ctest does)";
     }
-    char pattern[] = "/tmp/tqsane_alone_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
+    const emutesting::ScratchFolder scratch("tqsane_alone");
+    ASSERT_TRUE(scratch.made());
+    const fs::path dir = scratch.path();
     const fs::path copy = dir / "libsane-tqrmx7kp.so.1";
     fs::copy_file(BACKEND_PATH, copy);
     {
@@ -325,8 +320,6 @@ TEST(BackendWithoutDeviceLibrary, OffersNoDeviceAndRefusesToOpenWithoutCrashing)
         EXPECT_EQ(devices(nullptr, SANE_FALSE), SANE_STATUS_INVAL);
         exit();
     }
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
 }
 
 }  // namespace

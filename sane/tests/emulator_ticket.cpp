@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "emulator/testing/scratch_folder.h"
 #include "platform/dynamic_library.h"
 
 namespace tqsane_test {
@@ -29,8 +30,7 @@ void put32(Bytes& b, std::uint32_t v) {
 Bytes make_ticket() {
     Bytes t(static_cast<std::size_t>(kTicketWidth) * kTicketHeight, 255);
     auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) {
-        for (int y = y0; y < y0 + h; ++y)
-            for (int x = x0; x < x0 + w; ++x) t[static_cast<std::size_t>(y) * kTicketWidth + x] = v;
+        emutesting::paint_box(t, kTicketWidth, x0, y0, w, h, v);
     };
     box(16, 16, 64, 32, 0);
     box(200, 100, 8, 400, 0);

@@ -14,6 +14,8 @@
 #include <string>
 
 #include "emulator/ScannerEmulator.h"
+#include "emulator/testing/emulated_device.h"
+#include "emulator/testing/scratch_folder.h"
 #include "sane/tests/emulator_ticket.h"
 
 namespace {
@@ -31,16 +33,11 @@ std::string slurp(const fs::path& p) {
 class Scanimage : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tqsane_scanimage_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_TRUE(scratch.made());
+        dir = scratch.path();
         fs::create_directories(dir / "sane.d");
         fs::create_directories(dir / "tickets");
         std::ofstream(dir / "sane.d" / "dll.conf") << "tqrmx7kp\n";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
 
     // Runs scanimage with `args`; stdout to out.pnm, stderr to err.txt.
@@ -59,6 +56,7 @@ protected:
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
 
+    emutesting::ScratchFolder scratch{"tqsane_scanimage"};
     fs::path dir;
 };
 
@@ -88,11 +86,7 @@ TEST_F(Scanimage, GreyAndLineartPicturesEqualTheKitsOwnScan) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         // The kit's own scan of the same ticket file, in this process.
-        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-        ::setenv("EMULATOR_STATE_DIR", (dir / "state-reference").c_str(), 1);
-        ::unsetenv("EMULATOR_TICKETS");
-        Emu_SetTimeScale(1);
-        ASSERT_EQ(Emu_Reset(1), 1);
+        ASSERT_EQ(emutesting::power_on_emulator({EMULATOR_PATH, {}, dir / "state-reference", 1, 0}), 1);
         ASSERT_EQ(Emu_InsertTicketFile(bmp.c_str()), 1);
         const bool window = std::string(c.args).find("-l 8") != std::string::npos;
         KitScan reference;

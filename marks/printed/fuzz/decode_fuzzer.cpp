@@ -68,15 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(height), 0xFF);
     for (std::size_t i = 6; i < size && i - 6 < rows.size(); ++i) rows[i - 6] = data[i];
 
-    typemark::ReadRequest rq;
-    rq.pixels = rows.data();
-    rq.stride = stride;
-    rq.width = width;
-    rq.height = height;
-    rq.straighten = straighten;
-    rq.flip = flip;
-    rq.scanMode = scanMode;
-    rq.selector = &selector;
+    const typemark::ReadRequest rq =
+        typemark::make_request(rows.data(), stride, width, height, straighten, flip, scanMode, &selector);
     const auto text = typemark::read_with(rq, keep_image, quarter_turn);
     if (text && text->size() < 4) std::abort();  // a result always starts with the cell count
     return 0;

@@ -41,15 +41,8 @@ protected:
         orientation_ = -1;
         turned_ = 0;
         const auto rows = sheet::pack(p);
-        typemark::ReadRequest rq;
-        rq.pixels = rows.data();
-        rq.stride = static_cast<std::size_t>((p.width + 7) / 8);
-        rq.width = p.width;
-        rq.height = p.height;
-        rq.straighten = straighten;
-        rq.flip = flip;
-        rq.scanMode = scanMode;
-        rq.selector = selector;
+        typemark::ReadRequest rq = typemark::make_request(rows.data(), static_cast<std::size_t>((p.width + 7) / 8),
+                                                          p.width, p.height, straighten, flip, scanMode, selector);
         rq.orientation = &orientation_;
         rq.turned = &turned_;
         return typemark::read_printed_marks(rq);

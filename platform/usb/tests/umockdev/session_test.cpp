@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "device/Kestrom.h"
+#include "emulator/testing/kit_on_emulator.h"
 #include "platform/sleep.h"
 #include "usb_fixture.h"
 
@@ -33,29 +35,12 @@ const Bytes kPersistPrefix = {0x03, 0xCC, 0x33, 0x33, 0xCC};
 Bytes make_ticket() {
     Bytes t(static_cast<std::size_t>(kTicketWidth) * kTicketHeight, 255);
     auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) {
-        for (int y = y0; y < y0 + h; ++y)
-            for (int x = x0; x < x0 + w; ++x) t[static_cast<std::size_t>(y) * kTicketWidth + x] = v;
+        emutesting::paint_box(t, kTicketWidth, x0, y0, w, h, v);
     };
     box(16, 16, 64, 32, 0);
     box(296, 560, 120, 60, 0);
     for (int x = 0; x < 256; ++x) box(88 + x, 300, 1, 40, static_cast<std::uint8_t>(x));
     return t;
-}
-
-// The rows of a BMP file, top row first, unpadded; empty when the file does not fit.
-Bytes bmp_rows(const std::string& path, int lineBytes, int lines) {
-    std::ifstream in(path, std::ios::binary);
-    const Bytes file(std::istreambuf_iterator<char>(in), {});
-    if (file.size() < 54) return {};
-    const std::uint32_t offset = file[10] | file[11] << 8 | file[12] << 16;
-    const std::size_t stride = (static_cast<std::size_t>(lineBytes) + 3) / 4 * 4;
-    if (file.size() != offset + stride * static_cast<std::size_t>(lines)) return {};
-    Bytes rows;
-    for (int r = lines - 1; r >= 0; --r) {
-        const auto at = file.begin() + static_cast<std::ptrdiff_t>(offset + stride * static_cast<std::size_t>(r));
-        rows.insert(rows.end(), at, at + lineBytes);
-    }
-    return rows;
 }
 
 std::string file_text(const fs::path& path) {
@@ -73,33 +58,24 @@ class UsbSession : public UsbBusTest {
 protected:
     void SetUp() override {
         UsbBusTest::SetUp();
-        previousDir = fs::current_path();
-        fs::current_path(workDir);
+        inWorkDir.emplace(workDir);
         std::ofstream("recode_run_log.ini") << "\n";
         // Device time moves with the library's pauses, so nothing waits for real.
-        platform::set_sleep_observer([](int ms) { emu().advanceTime(ms > 0 ? ms : 0); });
+        sleepSeam.emplace([](int ms) { emu().advanceTime(ms); });
     }
 
     void TearDown() override {
         CloseUSBPort();
-        platform::set_sleep_observer({});
-        fs::current_path(previousDir);
+        sleepSeam.reset();
+        inWorkDir.reset();
         UsbBusTest::TearDown();
     }
 
-    static DeviceStatus status() {
-        DeviceStatus s{};
-        EXPECT_EQ(GetBSStatus(reinterpret_cast<int32_t*>(&s)), 1);
-        return s;
-    }
+    static DeviceStatus status() { return emutesting::status(); }
 
     template <typename Done>
     static bool wait_for(Done done, int limitMs = 20000) {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (done(status())) return true;
-            platform::sleep_ms(20);
-        }
-        return false;
+        return emutesting::wait_for(done, limitMs);
     }
 
     static std::string run_log() { return file_text(fs::path("scanner_log") / "TQ-RMX7KP_1.log"); }
@@ -133,7 +109,7 @@ protected:
         const Bytes got(picture.begin(), picture.begin() + static_cast<std::ptrdiff_t>(lineBytes) * lines);
         EXPECT_TRUE(got == ticket) << "the scanned picture differs from the ticket";
         ASSERT_EQ(SaveDataToBmp(picture.data(), lineBytes, lines, "Picture.bmp", pictureType), 1);
-        EXPECT_TRUE(bmp_rows("Picture.bmp", lineBytes, lines) == ticket) << "the saved BMP differs";
+        EXPECT_TRUE(emutesting::bmp_rows("Picture.bmp", lineBytes, lines) == ticket) << "the saved BMP differs";
         ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.waiting == 1; }));
 
         constexpr int kLogoWidth = 24, kLogoHeight = 16;
@@ -159,7 +135,8 @@ protected:
         CloseUSBPort();
     }
 
-    fs::path previousDir;
+    std::optional<emutesting::WorkingFolder> inWorkDir;
+    std::optional<emutesting::SleepMovesDeviceTime> sleepSeam;
 };
 
 TEST_F(UsbSession, AWholeTicketSessionRunsThroughLibusb) {
