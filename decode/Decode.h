@@ -76,8 +76,8 @@ extern "C" {
  * "Code 39", "Codabar", "Interleaved 2 of 5", "PDF417". EAN-13, EAN-8, UPC-A and UPC-E texts
  * carry all their digits, check digit included (UPC-A its 12); Code 128 and Code 93 carry no
  * check characters; Code 39 text is given as printed, without full-ASCII expansion and with any
- * check character it holds; Codabar text keeps its start and stop letters. The bytes 0, 10 and 13, which would end the text or a line, are
- * written as '?' inside a symbol's text; every other byte is kept.
+ * check character it holds; Codabar text keeps its start and stop letters. The bytes 0, 10 and 13, which
+ * would end the text or a line, are written as '?' inside a symbol's text; every other byte is kept.
  *
  * Mark text (kinds 0, 2, 5): the form the demo dialog formats: a decimal count, then for each
  * line of cells a "," followed by the line's cells. The count is the number of cell characters
@@ -102,12 +102,12 @@ extern "C" {
  * Barcodes: the last symbol line before the mark may be partial; lines after it are lost;
  * *out still counts every symbol read. Marks: the count says how many cell characters were
  * kept, so the kept cells stay readable by position. */
-int Decode(uint8_t *image, int widthPixels, int heightLines, int *kind, int *out, char *text1024);
+int Decode(uint8_t* image, int widthPixels, int heightLines, int* kind, int* out, char* text1024);
 
 /* GetDecodeVersion: writes the dispatcher's version text ("libdecode 0.1.0"), zero terminated,
  * at most DECODE_VERSION_CAPACITY bytes, into text. Returns 1; 0 (nothing written) when text is
  * null. */
-int GetDecodeVersion(char *text);
+int GetDecodeVersion(char* text);
 
 #ifdef __cplusplus
 }

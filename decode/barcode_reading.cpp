@@ -15,9 +15,9 @@ namespace {
 constexpr int kCode128 = 1, kCode93 = 2, kEan13 = 3, kEan8 = 4, kUpcE = 5, kCode39 = 6, kCodabar = 7,
               kInterleaved2of5 = 8, kGs1128 = 9, kUpcA = 10;
 
-constexpr int kBothPasses = 3;     // rows and columns: symbols at any angle
-constexpr int kMinSizeUnit = 8;    // pixels, the reader's smallest size unit
-constexpr int kPdf417Noise = 0;    // pixels merged as noise by stackread: none at 8 dots/mm
+constexpr int kBothPasses = 3;   // rows and columns: symbols at any angle
+constexpr int kMinSizeUnit = 8;  // pixels, the reader's smallest size unit
+constexpr int kPdf417Noise = 0;  // pixels merged as noise by stackread: none at 8 dots/mm
 
 // The request: every linear symbology, EAN and UPC with their check digits, Code 39 as printed.
 std::array<SymbologySetting, 9> request_settings() {
@@ -41,17 +41,27 @@ char shown_byte(std::uint8_t b) {
 
 const char* symbology_name(int number) {
     switch (number) {
-    case kCode128:
-    case kGs1128: return "Code 128";
-    case kCode93: return "Code 93";
-    case kEan13: return "EAN-13";
-    case kEan8: return "EAN-8";
-    case kUpcE: return "UPC-E";
-    case kCode39: return "Code 39";
-    case kCodabar: return "Codabar";
-    case kInterleaved2of5: return "Interleaved 2 of 5";
-    case kUpcA: return "UPC-A";
-    default: return nullptr;
+        case kCode128:
+        case kGs1128:
+            return "Code 128";
+        case kCode93:
+            return "Code 93";
+        case kEan13:
+            return "EAN-13";
+        case kEan8:
+            return "EAN-8";
+        case kUpcE:
+            return "UPC-E";
+        case kCode39:
+            return "Code 39";
+        case kCodabar:
+            return "Codabar";
+        case kInterleaved2of5:
+            return "Interleaved 2 of 5";
+        case kUpcA:
+            return "UPC-A";
+        default:
+            return nullptr;
     }
 }
 
@@ -70,11 +80,13 @@ std::vector<SymbolText> read_barcodes(const BarcodeEntries& readers, const Pictu
     // Stripescan wants a row table and writable pixels (it writes only when asked to erase).
     std::vector<std::uint8_t*> rowTable(static_cast<std::size_t>(picture.height));
     std::uint8_t* bits = const_cast<std::uint8_t*>(picture.rows);
-    for (int y = 0; y < picture.height; ++y) rowTable[static_cast<std::size_t>(y)] = bits + y * picture.rowBytes();
+    for (int y = 0; y < picture.height; ++y)
+        rowTable[static_cast<std::size_t>(y)] = bits + y * picture.rowBytes();
     const int stride = static_cast<int>(picture.rowBytes());
     Bitmap bitmap{picture.width, picture.height, 1, stride * picture.height, stride, rowTable.data(), bits};
     std::array<SymbologySetting, 9> settings = request_settings();
-    DecodeRequest request{settings.data(), static_cast<std::int32_t>(settings.size()), 0, kBothPasses, kMinSizeUnit};
+    DecodeRequest request{settings.data(), static_cast<std::int32_t>(settings.size()), 0, kBothPasses,
+                          kMinSizeUnit};
     BarcodeResultList list{nullptr, 0, 0};
     if (readers.stripescan(&bitmap, &request, &list) == 1) {
         for (int i = 0; i < list.count; ++i) {

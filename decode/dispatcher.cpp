@@ -53,7 +53,8 @@ int Dispatcher::decode(const std::uint8_t* image, int widthPixels, int heightLin
         std::vector<std::uint8_t> storage;
         const std::vector<SymbolText> symbols = read_barcodes(*readers, square_pixels(*picture, storage));
         if (symbols.empty()) return 0;
-        write_text(cut_barcode_text(barcode_text(symbols), DECODE_TEXT_CAPACITY), text1024, DECODE_TEXT_CAPACITY);
+        write_text(cut_barcode_text(barcode_text(symbols), DECODE_TEXT_CAPACITY), text1024,
+                   DECODE_TEXT_CAPACITY);
         *out = static_cast<int>(symbols.size());
         return 1;
     }
@@ -79,6 +80,8 @@ Dispatcher& process_dispatcher() {
     return dispatcher;
 }
 
-const char* version_text() { return "libdecode " DECODE_VERSION; }
+const char* version_text() {
+    return "libdecode " DECODE_VERSION;
+}
 
 }  // namespace decode

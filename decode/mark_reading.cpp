@@ -14,11 +14,11 @@ namespace decode {
 
 namespace {
 
-constexpr int kScanModeLowLines = 1;    // 8 dots/mm across, every line doubled
-constexpr int kScanModeHighLines = 2;   // 8 dots/mm both ways
-constexpr int kOneRatioForms = 0;       // handwritten selector: forms with one threshold ratio
-constexpr int kTwoRatioForms = 1;       // ... with two
-constexpr int kEveryPrintedForm = 0;    // printed selector: every form in file order
+constexpr int kScanModeLowLines = 1;   // 8 dots/mm across, every line doubled
+constexpr int kScanModeHighLines = 2;  // 8 dots/mm both ways
+constexpr int kOneRatioForms = 0;      // handwritten selector: forms with one threshold ratio
+constexpr int kTwoRatioForms = 1;      // ... with two
+constexpr int kEveryPrintedForm = 0;   // printed selector: every form in file order
 
 // The handwritten reader copies at most its result block, 10,240 bytes, terminator included.
 constexpr std::size_t kHandwrittenTextCapacity = 10240;
@@ -38,7 +38,8 @@ int scan_mode_for(int linesPerMm) {
     return linesPerMm == DECODE_LINES_PER_MM_LOW ? kScanModeLowLines : kScanModeHighLines;
 }
 
-std::optional<std::string> read_handwritten(const InkmarkEntries& reader, const Picture& picture, bool reliability) {
+std::optional<std::string> read_handwritten(const InkmarkEntries& reader, const Picture& picture,
+                                            bool reliability) {
     const MarkReadFn read = reliability ? reader.reliability : reader.plain;
     std::vector<char> buffer(kHandwrittenTextCapacity + kGuardBytes);
     for (int selector0 : {kOneRatioForms, kTwoRatioForms}) {

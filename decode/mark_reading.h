@@ -20,7 +20,8 @@ int scan_mode_for(int linesPerMm);
 // Reads the handwritten marks of `picture` (one-ratio forms first, then two-ratio forms) with
 // OMRead or, when `reliability`, OMRead_Reliability; the text in the dialog's form, or nothing
 // when no form fits.
-std::optional<std::string> read_handwritten(const InkmarkEntries& reader, const Picture& picture, bool reliability);
+std::optional<std::string> read_handwritten(const InkmarkEntries& reader, const Picture& picture,
+                                            bool reliability);
 
 // Reads the printed marks of `picture` with OMReadSP (every form of the file in order); the text
 // in the dialog's form, or nothing when no form fits.

@@ -9,7 +9,9 @@ namespace {
 constexpr unsigned char kZeroByte = 0;
 constexpr unsigned char kComma = ',';
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The reader's leading count, or -1 when the text does not start with four digits.
 int leading_count(std::string_view reader) {

@@ -8,7 +8,8 @@
 
 namespace decode {
 
-std::optional<Picture> describe_picture(const std::uint8_t* image, int widthPixels, int heightLines, int linesPerMm) {
+std::optional<Picture> describe_picture(const std::uint8_t* image, int widthPixels, int heightLines,
+                                        int linesPerMm) {
     if (image == nullptr) return std::nullopt;
     if (widthPixels <= 0 || widthPixels % 8 != 0 || widthPixels > kMaxWidthPixels) return std::nullopt;
     if (heightLines <= 0 || heightLines > kMaxHeightLines) return std::nullopt;

@@ -9,9 +9,9 @@
 
 namespace decode {
 
-constexpr int kDotsPerMmAcross = 8;             // the scanner's fixed sampling across the paper
-constexpr int kMaxWidthPixels = 32768;          // pixels per row
-constexpr int kMaxHeightLines = 1 << 20;        // rows
+constexpr int kDotsPerMmAcross = 8;       // the scanner's fixed sampling across the paper
+constexpr int kMaxWidthPixels = 32768;    // pixels per row
+constexpr int kMaxHeightLines = 1 << 20;  // rows
 constexpr std::size_t kMaxPictureBytes = std::size_t{64} << 20;  // bytes of rows
 
 struct Picture {
@@ -25,7 +25,8 @@ struct Picture {
 // The picture described by Decode's arguments, or nothing when they are out of range: a null
 // image, a width that is not a positive multiple of 8 up to kMaxWidthPixels, a height outside
 // 1..kMaxHeightLines, more than kMaxPictureBytes of rows, or a line density other than 4 or 8.
-std::optional<Picture> describe_picture(const std::uint8_t* image, int widthPixels, int heightLines, int linesPerMm);
+std::optional<Picture> describe_picture(const std::uint8_t* image, int widthPixels, int heightLines,
+                                        int linesPerMm);
 
 // The lines per millimetre Decode uses: the requested value, or for 0 the demo dialog's preset
 // for the kind (8 for barcodes, 4 for the mark kinds).

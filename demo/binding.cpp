@@ -7,21 +7,50 @@ namespace tellerdesk {
 
 namespace {
 
-
 // The table in resolution order; the slot is found by position in DeviceApi,
 // whose members follow the same order.
-constexpr std::array<const char*, kBoundEntryPoints> kNames = {
-    "OpenUSBPort",        "WritePort",          "CloseUSBPort",       "SetScanWidth",
-    "SetScanHeight",      "SetScanPictureType", "SetScanDPI",         "SetScanMode",
-    "StartScan",          "AbortScan",          "StartFeedPaper",     "CISDataCorrect",
-    "UpdateOnLine",       "SensorCorrect",      "ResetDev",           "GetScanArea",
-    "GetBSStatus",        "GetPaperPosition",   "CorrectFakeJamError", "SaveDataToBmp",
-    "ReadPictureData",    "SetPrintDarkness",   "SetPrintBuffer",     "SetPicPrintPosition",
-    "SetCharPrintPosition", "StartPrint",       "DownLoadPicture",    "DownLoadPictureEx",
-    "EraseBMPInFlash",    "EraseBMPInRam",      "GetBMPNumber",       "GetBMPName",
-    "GetFirmwareVersion", "ReadVersion",        "GetKestromVersion",  "SetThresholdMethord",
-    "GetThresholdMethord", "SetPrinterHeadMode", "SetDetectPaperTime", "UpdateDeviceFirmware",
-    "Decode",             "GetDecodeVersion"};
+constexpr std::array<const char*, kBoundEntryPoints> kNames = {"OpenUSBPort",
+                                                               "WritePort",
+                                                               "CloseUSBPort",
+                                                               "SetScanWidth",
+                                                               "SetScanHeight",
+                                                               "SetScanPictureType",
+                                                               "SetScanDPI",
+                                                               "SetScanMode",
+                                                               "StartScan",
+                                                               "AbortScan",
+                                                               "StartFeedPaper",
+                                                               "CISDataCorrect",
+                                                               "UpdateOnLine",
+                                                               "SensorCorrect",
+                                                               "ResetDev",
+                                                               "GetScanArea",
+                                                               "GetBSStatus",
+                                                               "GetPaperPosition",
+                                                               "CorrectFakeJamError",
+                                                               "SaveDataToBmp",
+                                                               "ReadPictureData",
+                                                               "SetPrintDarkness",
+                                                               "SetPrintBuffer",
+                                                               "SetPicPrintPosition",
+                                                               "SetCharPrintPosition",
+                                                               "StartPrint",
+                                                               "DownLoadPicture",
+                                                               "DownLoadPictureEx",
+                                                               "EraseBMPInFlash",
+                                                               "EraseBMPInRam",
+                                                               "GetBMPNumber",
+                                                               "GetBMPName",
+                                                               "GetFirmwareVersion",
+                                                               "ReadVersion",
+                                                               "GetKestromVersion",
+                                                               "SetThresholdMethord",
+                                                               "GetThresholdMethord",
+                                                               "SetPrinterHeadMode",
+                                                               "SetDetectPaperTime",
+                                                               "UpdateDeviceFirmware",
+                                                               "Decode",
+                                                               "GetDecodeVersion"};
 
 constexpr int kDeviceEntryPoints = 40;
 
@@ -46,7 +75,9 @@ const char* entry_point_name(int index) {
     return index >= 0 && index < kBoundEntryPoints ? kNames[static_cast<std::size_t>(index)] : nullptr;
 }
 
-Binding::~Binding() { unload(); }
+Binding::~Binding() {
+    unload();
+}
 
 std::string Binding::bind(const std::string& deviceLibrary, const std::string& decodeLibrary) {
     bound_ = false;

@@ -28,35 +28,65 @@ std::vector<std::string> number_list(int first, int last, int width) {
     return out;
 }
 
-std::vector<std::string> picture_types() { return {"Black White", "Gray"}; }
-std::vector<std::string> scan_dpis() { return {"100", "200"}; }
-std::vector<std::string> save_types() { return {"Casual", "Fixed"}; }
+std::vector<std::string> picture_types() {
+    return {"Black White", "Gray"};
+}
+std::vector<std::string> scan_dpis() {
+    return {"100", "200"};
+}
+std::vector<std::string> save_types() {
+    return {"Casual", "Fixed"};
+}
 std::vector<std::string> scan_types() {
     return {"Manuscript OMR", "Bar Code", "Printed OMR", "Manuscript OMR Reliability", "Scan Picture"};
 }
-std::vector<std::string> actions_after_scan() { return {"Stop", "Print", "Out paper"}; }
-std::vector<std::string> actions_after_print() { return {"Stop", "Out paper"}; }
-std::vector<std::string> angles() { return {"0", "90", "180", "270"}; }
-std::vector<std::string> font_types() { return {"byte", "ASD", "Courier"}; }
-std::vector<std::string> feed_directions() { return {"Front", "Back"}; }
-std::vector<std::string> scan_modes() { return {"No-LockScan", "LockScan"}; }
-std::vector<std::string> bitmap_sides() { return {"Obverse", "Reverse"}; }
-std::vector<std::string> threshold_methods() { return {"0"}; }
-std::vector<std::string> tph_modes() { return {"Up-PrintDown", "Up-PressDown", "Down-NoPressUp", "Down"}; }
+std::vector<std::string> actions_after_scan() {
+    return {"Stop", "Print", "Out paper"};
+}
+std::vector<std::string> actions_after_print() {
+    return {"Stop", "Out paper"};
+}
+std::vector<std::string> angles() {
+    return {"0", "90", "180", "270"};
+}
+std::vector<std::string> font_types() {
+    return {"byte", "ASD", "Courier"};
+}
+std::vector<std::string> feed_directions() {
+    return {"Front", "Back"};
+}
+std::vector<std::string> scan_modes() {
+    return {"No-LockScan", "LockScan"};
+}
+std::vector<std::string> bitmap_sides() {
+    return {"Obverse", "Reverse"};
+}
+std::vector<std::string> threshold_methods() {
+    return {"0"};
+}
+std::vector<std::string> tph_modes() {
+    return {"Up-PrintDown", "Up-PressDown", "Down-NoPressUp", "Down"};
+}
 
 std::vector<std::string> font_sizes(int fontType) {
     switch (fontType) {
-    case kFontAsd: return {"P06", "P08", "P10", "P12", "P14", "P18"};
-    case kFontCourier: return number_list(0, 7, 3);
-    default: return number_list(0, 8, 3);
+        case kFontAsd:
+            return {"P06", "P08", "P10", "P12", "P14", "P18"};
+        case kFontCourier:
+            return number_list(0, 7, 3);
+        default:
+            return number_list(0, 8, 3);
     }
 }
 
 int font_code(int fontType) {
     switch (fontType) {
-    case kFontAsd: return 80;
-    case kFontCourier: return 57;
-    default: return 48;
+        case kFontAsd:
+            return 80;
+        case kFontCourier:
+            return 57;
+        default:
+            return 48;
     }
 }
 
@@ -71,29 +101,34 @@ void apply_scan_type_presets(FormState& form, int scanType) {
     form.scanHeight.assign(1, '0');  // (not = "0": g++ 12 misreports -Wrestrict there)
     form.actionAfterScan = kAfterScanOutPaper;
     switch (scanType) {
-    case kManuscriptOmr:
-    case kPrintedOmr:
-    case kManuscriptReliability:
-        form.pictureType = 0;
-        form.dpi = 0;
-        break;
-    case kBarCode:
-        form.pictureType = 0;
-        form.dpi = 1;
-        break;
-    default:  // Scan Picture keeps the picture type
-        form.dpi = 1;
-        break;
+        case kManuscriptOmr:
+        case kPrintedOmr:
+        case kManuscriptReliability:
+            form.pictureType = 0;
+            form.dpi = 0;
+            break;
+        case kBarCode:
+            form.pictureType = 0;
+            form.dpi = 1;
+            break;
+        default:  // Scan Picture keeps the picture type
+            form.dpi = 1;
+            break;
     }
 }
 
 int recognition_kind(int scanType) {
     switch (scanType) {
-    case kManuscriptOmr: return 0;
-    case kBarCode: return 1;
-    case kPrintedOmr: return 2;
-    case kManuscriptReliability: return 5;
-    default: return -1;
+        case kManuscriptOmr:
+            return 0;
+        case kBarCode:
+            return 1;
+        case kPrintedOmr:
+            return 2;
+        case kManuscriptReliability:
+            return 5;
+        default:
+            return -1;
     }
 }
 

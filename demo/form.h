@@ -9,16 +9,22 @@
 
 namespace tellerdesk {
 
-enum ScanType { kManuscriptOmr = 0, kBarCode = 1, kPrintedOmr = 2, kManuscriptReliability = 3, kScanPicture = 4 };
+enum ScanType {
+    kManuscriptOmr = 0,
+    kBarCode = 1,
+    kPrintedOmr = 2,
+    kManuscriptReliability = 3,
+    kScanPicture = 4
+};
 enum ActionAfterScan { kAfterScanStop = 0, kAfterScanPrint = 1, kAfterScanOutPaper = 2 };
 enum FontType { kFontByte = 0, kFontAsd = 1, kFontCourier = 2 };
 
 struct FormState {
     // Scan: edit lists hold their text, lists their selection index.
     std::string border = "0", scanWidth = "216", scanHeight = "0", printBuffer = "100";
-    int pictureType = 0;       // 0 Black White, 1 Gray
-    int dpi = 1;               // 0 "100", 1 "200"
-    int saveType = 0;          // 0 Casual, 1 Fixed
+    int pictureType = 0;  // 0 Black White, 1 Gray
+    int dpi = 1;          // 0 "100", 1 "200"
+    int saveType = 0;     // 0 Casual, 1 Fixed
     int scanType = kScanPicture;
     int actionAfterScan = kAfterScanOutPaper;
     int actionAfterPrint = 1;  // 0 Stop, 1 Out paper
@@ -34,14 +40,14 @@ struct FormState {
     // Paper, device settings.
     int feedDirection = 0;
     std::string feedLength = "0";
-    int scanMode = 1;          // 0 No-LockScan, 1 LockScan
+    int scanMode = 1;  // 0 No-LockScan, 1 LockScan
     std::string bitmapName = "PicName";
-    int bitmapSide = 0;        // 0 Obverse, 1 Reverse
+    int bitmapSide = 0;  // 0 Obverse, 1 Reverse
     std::string darkness = "160";
     int thresholdMethod = 0;
     std::string value1 = "160", value2 = "95";
     int tphMode = 0;
-    int detectTime = 20;       // index into "0".."100"
+    int detectTime = 20;  // index into "0".."100"
 };
 
 // The edit-list convention: the leading decimal integer of the text, 0 when

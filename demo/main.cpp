@@ -27,11 +27,13 @@ void set_default_env(const char* name, const QString& value) {
 void use_emulator(const QString& tickets) {
     const QDir bin(QCoreApplication::applicationDirPath());
     const QString lib = QFileInfo(bin.filePath("../lib")).absoluteFilePath();
-    qputenv("PIPEWELL_LIBRARY", QByteArray::fromStdString(tellerdesk::emulator_library_in(lib.toStdString())));
+    qputenv("PIPEWELL_LIBRARY",
+            QByteArray::fromStdString(tellerdesk::emulator_library_in(lib.toStdString())));
     const QString folder = tickets.isEmpty() ? bin.filePath("../samples/tickets") : tickets;
     qputenv("EMULATOR_TICKETS", QFileInfo(folder).absoluteFilePath().toLocal8Bit());
     set_default_env("FMTFILEPATH", QFileInfo(bin.filePath("../samples/FormatFile.txt")).absoluteFilePath());
-    set_default_env("FMTFILESPPATH", QFileInfo(bin.filePath("../samples/FormatFileSP.txt")).absoluteFilePath());
+    set_default_env("FMTFILESPPATH",
+                    QFileInfo(bin.filePath("../samples/FormatFileSP.txt")).absoluteFilePath());
 }
 
 }  // namespace
@@ -46,7 +48,8 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption emulator("emulator", "Use the software scanner-printer of the build.");
-    const QCommandLineOption tickets("tickets", "Folder of BMP tickets the software scanner-printer feeds.", "DIR");
+    const QCommandLineOption tickets("tickets", "Folder of BMP tickets the software scanner-printer feeds.",
+                                     "DIR");
     parser.addOption(emulator);
     parser.addOption(tickets);
     parser.process(app);

@@ -17,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <string>
 #include <variant>
 
@@ -74,8 +73,8 @@ const FormField kFormFields[] = {
 };
 
 // Widest the controls may grow, so the window fits a 1366 x 768 screen.
-constexpr int kFieldWidth = 106;       // pixels
-constexpr int kPanelWidth = 310;       // pixels, message panel column
+constexpr int kFieldWidth = 106;  // pixels
+constexpr int kPanelWidth = 310;  // pixels, message panel column
 constexpr int kWindowWidth = 1300;
 constexpr int kWindowHeight = 700;
 
@@ -85,7 +84,8 @@ QStringList to_qt(const std::vector<std::string>& items) {
     return out;
 }
 
-QComboBox* make_list(QWidget* parent, const QString& name, const std::vector<std::string>& items, bool editable) {
+QComboBox* make_list(QWidget* parent, const QString& name, const std::vector<std::string>& items,
+                     bool editable) {
     auto* box = new QComboBox(parent);
     box->setObjectName(name);
     box->setEditable(editable);
@@ -138,7 +138,8 @@ void MainWindow::showBox(const QString& text) {
 
 std::string MainWindow::chooseFile(const std::string& filter) {
     if (chooser_) return chooser_(filter);
-    return QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromStdString(filter)).toStdString();
+    return QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromStdString(filter))
+        .toStdString();
 }
 
 QPushButton* MainWindow::addButton(const QString& label, std::function<void()> action) {
@@ -175,14 +176,16 @@ void MainWindow::buildUi() {
     scanForm->addRow("Picture type", device(make_list(scan, "pictureType", picture_types(), false)));
     scanForm->addRow("Scan DPI", device(make_list(scan, "scanDpi", scan_dpis(), false)));
     scanForm->addRow("Save type", device(make_list(scan, "saveType", save_types(), false)));
-    scanForm->addRow("Action after scan", device(make_list(scan, "actionAfterScan", actions_after_scan(), false)));
+    scanForm->addRow("Action after scan",
+                     device(make_list(scan, "actionAfterScan", actions_after_scan(), false)));
     auto* scanForm2 = new QFormLayout;
     fill(scanForm2);
     scanForm2->addRow("Border width", device(make_list(scan, "border", number_list(0, 216), true)));
     scanForm2->addRow("Scan width", device(make_list(scan, "scanWidth", number_list(0, 216), true)));
     scanForm2->addRow("Scan height", device(make_list(scan, "scanHeight", number_list(0, 297), true)));
     scanForm2->addRow("Scan mode", device(make_list(scan, "scanMode", scan_modes(), false)));
-    scanForm2->addRow("Threshold method", device(make_list(scan, "thresholdMethod", threshold_methods(), false)));
+    scanForm2->addRow("Threshold method",
+                      device(make_list(scan, "thresholdMethod", threshold_methods(), false)));
     auto* values = new QHBoxLayout;
     values->addWidget(device(make_list(scan, "value1", number_list(0, 255), true)));
     values->addWidget(device(make_list(scan, "value2", number_list(0, 255), true)));
@@ -192,7 +195,8 @@ void MainWindow::buildUi() {
     auto* scanButtons = new QGridLayout;
     scanButtons->addWidget(device(addButton("Set scan mode", [this] { session_->setScanMode(); })), 0, 0);
     scanButtons->addWidget(device(addButton("Set threshold", [this] { session_->setThreshold(); })), 0, 1);
-    scanButtons->addWidget(device(addButton("Get threshold value", [this] { session_->getThreshold(); })), 0, 2);
+    scanButtons->addWidget(device(addButton("Get threshold value", [this] { session_->getThreshold(); })), 0,
+                           2);
     scanButtons->addWidget(device(addButton("Get scan area", [this] { session_->getScanArea(); })), 1, 0);
     scanButtons->addWidget(device(addButton("Abort scan", [this] { session_->abortScan(); })), 1, 1);
     scanGrid->addLayout(scanButtons, 1, 0, 1, 2);
@@ -218,7 +222,8 @@ void MainWindow::buildUi() {
     picForm->addRow("Hor pos", device(picHor));
     picForm->addRow("Ver pos", device(picVer));
     picForm->addRow("Print buffer", device(make_list(print, "printBuffer", number_list(0, 297), true)));
-    picForm->addRow("Action after print", device(make_list(print, "actionAfterPrint", actions_after_print(), false)));
+    picForm->addRow("Action after print",
+                    device(make_list(print, "actionAfterPrint", actions_after_print(), false)));
     picForm->addRow("Darkness", device(make_list(print, "darkness", number_list(0, 255), true)));
     auto* charForm = new QFormLayout;
     fill(charForm);
@@ -260,8 +265,10 @@ void MainWindow::buildUi() {
     paperGrid->addWidget(device(addButton("Back Ticket", [this] { session_->backTicket(); })), 2, 0);
     paperGrid->addWidget(device(addButton("Set TPH Mode", [this] { session_->setTphMode(); })), 2, 1);
     paperGrid->addWidget(device(addButton("Set Det Time", [this] { session_->setDetectTime(); })), 3, 0);
-    paperGrid->addWidget(device(addButton("Get paper position", [this] { session_->getPaperPosition(); })), 3, 1);
-    paperGrid->addWidget(device(addButton("Obviate paper error", [this] { session_->obviatePaperError(); })), 4, 0, 1, 2);
+    paperGrid->addWidget(device(addButton("Get paper position", [this] { session_->getPaperPosition(); })), 3,
+                         1);
+    paperGrid->addWidget(device(addButton("Obviate paper error", [this] { session_->obviatePaperError(); })),
+                         4, 0, 1, 2);
     left->addWidget(paper, 1, 0);
 
     // ---- Stored bitmaps ----
@@ -275,13 +282,19 @@ void MainWindow::buildUi() {
     bitmapForm->addRow("Bitmap name", device(bitmapName));
     bitmapForm->addRow("Side", device(make_list(bitmaps, "bitmapSide", bitmap_sides(), false)));
     bitmapGrid->addLayout(bitmapForm, 0, 0, 1, 2);
-    bitmapGrid->addWidget(device(addButton("Download bitmap", [this] {
-                              session_->downloadBitmap([this](const std::string& f) { return chooseFile(f); });
-                          })), 1, 0, 1, 2);
-    bitmapGrid->addWidget(device(addButton("Get bmp of fixed area", [this] { session_->getFixedBitmaps(); })), 2, 0);
-    bitmapGrid->addWidget(device(addButton("Get bmp of casual area", [this] { session_->getCasualBitmaps(); })), 2, 1);
-    bitmapGrid->addWidget(device(addButton("Erasure fixed area", [this] { session_->eraseFixedArea(); })), 3, 0);
-    bitmapGrid->addWidget(device(addButton("Erasure Casual area", [this] { session_->eraseCasualArea(); })), 3, 1);
+    bitmapGrid->addWidget(
+        device(addButton(
+            "Download bitmap",
+            [this] { session_->downloadBitmap([this](const std::string& f) { return chooseFile(f); }); })),
+        1, 0, 1, 2);
+    bitmapGrid->addWidget(device(addButton("Get bmp of fixed area", [this] { session_->getFixedBitmaps(); })),
+                          2, 0);
+    bitmapGrid->addWidget(
+        device(addButton("Get bmp of casual area", [this] { session_->getCasualBitmaps(); })), 2, 1);
+    bitmapGrid->addWidget(device(addButton("Erasure fixed area", [this] { session_->eraseFixedArea(); })), 3,
+                          0);
+    bitmapGrid->addWidget(device(addButton("Erasure Casual area", [this] { session_->eraseCasualArea(); })),
+                          3, 1);
     bitmapGrid->setRowStretch(4, 1);  // spare room below the buttons, not between them
     left->addWidget(bitmaps, 1, 1);
 
@@ -303,9 +316,11 @@ void MainWindow::buildUi() {
     mGrid->addWidget(device(addButton("CIS correct", [this] { session_->cisCorrect(); })), 0, 0);
     mGrid->addWidget(device(addButton("Sensor correct", [this] { session_->sensorCorrect(); })), 0, 1);
     mGrid->addWidget(device(addButton("Reset device", [this] { session_->resetDevice(); })), 0, 2);
-    mGrid->addWidget(device(addButton("Update firmware", [this] {
-                         session_->updateFirmware([this](const std::string& f) { return chooseFile(f); });
-                     })), 1, 0);
+    mGrid->addWidget(
+        device(addButton(
+            "Update firmware",
+            [this] { session_->updateFirmware([this](const std::string& f) { return chooseFile(f); }); })),
+        1, 0);
     downloadFile_ = addButton("Download file", [this] {
         session_->downloadFile([this](const std::string& f) { return chooseFile(f); });
     });
@@ -348,7 +363,8 @@ void MainWindow::buildUi() {
         connect(c, &QComboBox::editTextChanged, this, &MainWindow::syncForm);
     }
     for (auto* e : findChildren<QLineEdit*>())
-        if (!qobject_cast<QComboBox*>(e->parentWidget())) connect(e, &QLineEdit::textChanged, this, &MainWindow::syncForm);
+        if (!qobject_cast<QComboBox*>(e->parentWidget()))
+            connect(e, &QLineEdit::textChanged, this, &MainWindow::syncForm);
     for (auto* c : {picture, character, autoBox}) {
         connect(c, &QCheckBox::toggled, this, &MainWindow::syncForm);
         connect(c, &QCheckBox::toggled, this, &MainWindow::updateEnabling);
@@ -422,8 +438,10 @@ void MainWindow::updateEnabling() {
     const bool autoOn = check("auto")->isChecked();
     for (const char* name : {"pictureName"}) combo(name)->setEnabled(deviceEnabled_ && picture);
     for (const char* name : {"picHor", "picVer"}) edit(name)->setEnabled(deviceEnabled_ && picture);
-    for (const char* name : {"angle", "fontType", "fontSize"}) combo(name)->setEnabled(deviceEnabled_ && character);
-    for (const char* name : {"charHor", "charVer", "content"}) edit(name)->setEnabled(deviceEnabled_ && character);
+    for (const char* name : {"angle", "fontType", "fontSize"})
+        combo(name)->setEnabled(deviceEnabled_ && character);
+    for (const char* name : {"charHor", "charVer", "content"})
+        edit(name)->setEnabled(deviceEnabled_ && character);
     check("auto")->setEnabled(deviceEnabled_ && (picture || character));
     for (const char* name : {"Print Mark", "Out Ticket", "Back Ticket"})
         button(name)->setEnabled(deviceEnabled_ && !autoOn);
@@ -468,15 +486,29 @@ void MainWindow::onBitmapNames(const QStringList& names, int selected) {
     syncForm();
 }
 
-void MainWindow::onMessageBox(const QString& text) { showBox(text); }
+void MainWindow::onMessageBox(const QString& text) {
+    showBox(text);
+}
 
-QString MainWindow::resultText() const { return result_->toPlainText(); }
-QString MainWindow::statusText() const { return status_->toPlainText(); }
+QString MainWindow::resultText() const {
+    return result_->toPlainText();
+}
+QString MainWindow::statusText() const {
+    return status_->toPlainText();
+}
 
-QPushButton* MainWindow::button(const QString& label) const { return findChild<QPushButton*>(label); }
-QComboBox* MainWindow::combo(const QString& name) const { return findChild<QComboBox*>(name); }
-QCheckBox* MainWindow::check(const QString& name) const { return findChild<QCheckBox*>(name); }
-QLineEdit* MainWindow::edit(const QString& name) const { return findChild<QLineEdit*>(name); }
+QPushButton* MainWindow::button(const QString& label) const {
+    return findChild<QPushButton*>(label);
+}
+QComboBox* MainWindow::combo(const QString& name) const {
+    return findChild<QComboBox*>(name);
+}
+QCheckBox* MainWindow::check(const QString& name) const {
+    return findChild<QCheckBox*>(name);
+}
+QLineEdit* MainWindow::edit(const QString& name) const {
+    return findChild<QLineEdit*>(name);
+}
 
 void MainWindow::bringToFront() {
     if (isMinimized()) showNormal();

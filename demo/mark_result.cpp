@@ -23,7 +23,8 @@ std::string format_mark_result(const std::string& text, bool reliability) {
         }
         if (reliability) {
             char value[8];
-            std::snprintf(value, sizeof value, "%03u  ", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            std::snprintf(value, sizeof value, "%03u  ",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
             out += value;
         } else {
             out += c;

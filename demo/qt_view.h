@@ -27,7 +27,9 @@ public:
         for (const auto& n : names) list << QString::fromStdString(n);
         emit bitmapNamesChanged(list, selected);
     }
-    void messageBox(const std::string& text) override { emit messageBoxRequested(QString::fromStdString(text)); }
+    void messageBox(const std::string& text) override {
+        emit messageBoxRequested(QString::fromStdString(text));
+    }
 
 signals:
     void messageAdded(const QString& text);

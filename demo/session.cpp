@@ -45,7 +45,9 @@ std::string bitmap_name_from_reply(const uint8_t (&reply)[11]) {
 
 Session::Session(const DeviceApi& api, SessionView& view) : api_(api), view_(view) {}
 
-Session::~Session() { shutdown(); }
+Session::~Session() {
+    shutdown();
+}
 
 void Session::setForm(const FormState& form) {
     std::lock_guard lock(formMutex_);
@@ -367,12 +369,13 @@ void Session::printMark() {
 void Session::feedPaper() {
     const FormState f = form();
     view_.message(api_.StartFeedPaper(f.feedDirection, to_int(f.feedLength)) ? "Feed paper successful!"
-                                                                               : "Feed paper failed!");
+                                                                             : "Feed paper failed!");
 }
 
 void Session::setScanMode() {
     const FormState f = form();
-    view_.message(api_.SetScanMode(f.scanMode, f.saveType) ? "Set scan mode successful!" : "Set scan mode failed!");
+    view_.message(api_.SetScanMode(f.scanMode, f.saveType) ? "Set scan mode successful!"
+                                                           : "Set scan mode failed!");
 }
 
 void Session::abortScan() {
@@ -382,7 +385,7 @@ void Session::abortScan() {
 void Session::setDarkness() {
     const FormState f = form();
     view_.message(api_.SetPrintDarkness(to_int(f.darkness), f.saveType) ? "Set print darkness successful!"
-                                                                         : "Set print darkness failed!");
+                                                                        : "Set print darkness failed!");
 }
 
 void Session::setThreshold() {
@@ -429,8 +432,9 @@ void Session::backTicket() {
 void Session::getPaperPosition() {
     int passed = 0, distance = 0;
     if (api_.GetPaperPosition(&passed, &distance)) {
-        report({passed ? "\r\nThe paper'end have passed sensor!" : "\r\nThe paper'end have not passed sensor!",
-                format("\r\nDistance between paper'head and printer'head is %d.", distance)});
+        report(
+            {passed ? "\r\nThe paper'end have passed sensor!" : "\r\nThe paper'end have not passed sensor!",
+             format("\r\nDistance between paper'head and printer'head is %d.", distance)});
     } else {
         report({"\r\nGet paper position failed!"});
     }
@@ -448,22 +452,26 @@ void Session::getVersion() {
     else
         lines.push_back("Get Decode.dll version failed!");
     char kestrom[64] = {};
-    lines.push_back(api_.GetKestromVersion(kestrom) ? "Kestrom.dll version = " + bounded_text(kestrom, sizeof kestrom - 1)
-                                                    : "Get Kestrom.dll version failed!");
+    lines.push_back(api_.GetKestromVersion(kestrom)
+                        ? "Kestrom.dll version = " + bounded_text(kestrom, sizeof kestrom - 1)
+                        : "Get Kestrom.dll version failed!");
     report(lines);
 }
 
 void Session::obviatePaperError() {
-    report({api_.CorrectFakeJamError() ? "\r\nObviate paper error successful!" : "\r\nObviate paper error failed!"});
+    report({api_.CorrectFakeJamError() ? "\r\nObviate paper error successful!"
+                                       : "\r\nObviate paper error failed!"});
 }
 
 void Session::eraseFixedArea() {
-    report({api_.EraseBMPInFlash() ? "\r\nErasure bitmap of flash successful!" : "\r\nErasure bitmap of flash failed!"});
+    report({api_.EraseBMPInFlash() ? "\r\nErasure bitmap of flash successful!"
+                                   : "\r\nErasure bitmap of flash failed!"});
     refreshBitmapNames();
 }
 
 void Session::eraseCasualArea() {
-    report({api_.EraseBMPInRam() ? "\r\nErasure bitmap of ram successful!" : "\r\nErasure bitmap of ram failed!"});
+    report({api_.EraseBMPInRam() ? "\r\nErasure bitmap of ram successful!"
+                                 : "\r\nErasure bitmap of ram failed!"});
     refreshBitmapNames();
 }
 
@@ -475,9 +483,13 @@ void Session::getScanArea() {
         report({"Get scan area failed!"});
 }
 
-void Session::getFixedBitmaps() { listBitmaps(1, "Flash"); }
+void Session::getFixedBitmaps() {
+    listBitmaps(1, "Flash");
+}
 
-void Session::getCasualBitmaps() { listBitmaps(0, "Ram"); }
+void Session::getCasualBitmaps() {
+    listBitmaps(0, "Ram");
+}
 
 // Reports the count, free bytes and names of the bitmaps stored in `area`
 // (1 = flash, 0 = RAM), `areaName` naming it in the texts.
@@ -487,7 +499,8 @@ void Session::listBitmaps(int area, const char* areaName) {
         report({format("\r\nGet the bitmap number of %s failed", areaName)});
         return;
     }
-    std::vector<std::string> lines{format("%s bitmap number:%d,remainder memory:%d", areaName, count, freeBytes)};
+    std::vector<std::string> lines{
+        format("%s bitmap number:%d,remainder memory:%d", areaName, count, freeBytes)};
     for (int i = 0; i < count; ++i) {
         uint8_t reply[11] = {};
         lines.push_back(api_.GetBMPName(area, i, reply)
@@ -590,7 +603,8 @@ bool Session::downloadBitmap(const FileChooser& choose) {
 bool Session::calibrate(bool cis) {
     stopWorker();
     publishControls({false, false, false});
-    view_.message(cis ? "Please input paper for CIS correcting!" : "Please input paper for Sensor correcting!");
+    view_.message(cis ? "Please input paper for CIS correcting!"
+                      : "Please input paper for Sensor correcting!");
     // The worker's stop pause was the first wait; poll until the paper covers
     // both entry sensors and the print head.
     while (!closing_) {
@@ -716,7 +730,8 @@ bool Session::downloadFile(const FileChooser& choose) {
             std::ifstream in(file, std::ios::binary);
             if (!in) return false;
             std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (data.empty() || data.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+            if (data.empty() || data.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+                return false;
             pause(kRawWritePauseMs);
             const int r = api_.WritePort(data.data(), static_cast<int>(data.size()));
             pause(kRawWriteAfterMs);

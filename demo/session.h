@@ -34,10 +34,10 @@ struct ControlState {
 class SessionView {
 public:
     virtual ~SessionView() = default;
-    virtual void message(const std::string& text) = 0;      // a new top line
-    virtual void progress(const std::string& text) = 0;     // replaces the top line
-    virtual void result(const std::string& text) = 0;       // the recognition result
-    virtual void status(const std::string& text) = 0;       // the status panel ("" clears it)
+    virtual void message(const std::string& text) = 0;   // a new top line
+    virtual void progress(const std::string& text) = 0;  // replaces the top line
+    virtual void result(const std::string& text) = 0;    // the recognition result
+    virtual void status(const std::string& text) = 0;    // the status panel ("" clears it)
     virtual void controls(const ControlState& state) = 0;
     // The picture-name list; `selected` is the index to select, -1 for none,
     // -2 to keep the current choice.
@@ -50,18 +50,18 @@ public:
 using FileChooser = std::function<std::string(const std::string& filter)>;
 
 // Pauses of the workflows, in milliseconds.
-constexpr int kStatusPollMs = 200;          // between two status reads of the worker
-constexpr int kNoDataPauseMs = 100;         // extra pause when no picture is waiting
-constexpr int kJamCorrectSettleMs = 50;     // after each jam correction and status read
-constexpr int kJamRetryPauseMs = 500;       // between two jam corrections
+constexpr int kStatusPollMs = 200;       // between two status reads of the worker
+constexpr int kNoDataPauseMs = 100;      // extra pause when no picture is waiting
+constexpr int kJamCorrectSettleMs = 50;  // after each jam correction and status read
+constexpr int kJamRetryPauseMs = 500;    // between two jam corrections
 constexpr int kJamCorrectTries = 10;
-constexpr int kWorkerStopWaitMs = 1200;     // a long operation waits this long for the worker
-constexpr int kCalibrationPollMs = 300;     // paper polling before a calibration
-constexpr int kStatusRetryMs = 20;          // after a failed status read while polling for paper
-constexpr int kProgressTickMs = 300;        // progress line refresh
-constexpr int kProgressCap = 95;            // percent shown while still busy
-constexpr int kRawWritePauseMs = 100;       // before a raw file download
-constexpr int kRawWriteAfterMs = 5000;      // after a raw file download
+constexpr int kWorkerStopWaitMs = 1200;  // a long operation waits this long for the worker
+constexpr int kCalibrationPollMs = 300;  // paper polling before a calibration
+constexpr int kStatusRetryMs = 20;       // after a failed status read while polling for paper
+constexpr int kProgressTickMs = 300;     // progress line refresh
+constexpr int kProgressCap = 95;         // percent shown while still busy
+constexpr int kRawWritePauseMs = 100;    // before a raw file download
+constexpr int kRawWriteAfterMs = 5000;   // after a raw file download
 constexpr std::size_t kPictureBufferBytes = 10485760;
 constexpr std::size_t kDecodeTextBytes = 1024;
 
@@ -151,7 +151,7 @@ private:
     void listBitmaps(int area, const char* areaName);
     // Worker.
     void startWorker();
-    void stopWorker();         // sets the stop flag, waits its pause, joins
+    void stopWorker();  // sets the stop flag, waits its pause, joins
     void workerLoop();
     void workerEndOnError();
     bool readStatus(DeviceStatus& s);
@@ -174,21 +174,21 @@ private:
     const DeviceApi& api_;
     SessionView& view_;
 
-    mutable std::mutex formMutex_;   // guards form_
+    mutable std::mutex formMutex_;  // guards form_
     FormState form_;
 
     mutable std::mutex statusMutex_;  // guards status_: copied whole in and out
     DeviceStatus status_{};
 
-    mutable std::mutex namesMutex_;   // guards names_
+    mutable std::mutex namesMutex_;  // guards names_
     std::vector<std::string> names_;
 
-    std::mutex workerMutex_;          // guards worker_ (the thread object)
+    std::mutex workerMutex_;  // guards worker_ (the thread object)
     std::thread worker_;
     std::atomic<bool> stop_{true};
     std::atomic<bool> workerActive_{false};
 
-    std::mutex operationMutex_;       // guards operation_ (the thread object)
+    std::mutex operationMutex_;  // guards operation_ (the thread object)
     std::thread operation_;
     std::atomic<bool> operationBusy_{false};
 
@@ -196,7 +196,7 @@ private:
     std::atomic<bool> progressBusy_{false};
     std::atomic<bool> progressSuccess_{false};
     std::atomic<int> progressStep_{0};
-    std::string progressText_;        // set before the progress thread starts
+    std::string progressText_;  // set before the progress thread starts
 
     std::atomic<bool> closing_{false};
     std::atomic<int> connection_{kConnectionClosed};

@@ -1,8 +1,9 @@
 #include "demo/single_instance.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QLocalSocket>
-#include <unistd.h>
 
 namespace tellerdesk {
 
@@ -11,7 +12,9 @@ constexpr int kConnectTimeoutMs = 1000;  // waiting for the first instance to an
 constexpr const char* kActivate = "activate\n";
 }  // namespace
 
-QString instance_key() { return QStringLiteral("Tellerdesk-%1").arg(::getuid()); }
+QString instance_key() {
+    return QStringLiteral("Tellerdesk-%1").arg(::getuid());
+}
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), key_(key) {
     connect(&server_, &QLocalServer::newConnection, this, [this] {

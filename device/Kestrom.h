@@ -48,9 +48,9 @@ extern "C" {
 #define KESTROM_PRINT_PAPER_ERROR 2
 
 /* Text fonts of SetCharPrintPosition: code and the sizes each accepts. */
-#define KESTROM_FONT_BYTE 48      /* '0': sizes 0..8 */
-#define KESTROM_FONT_ASD 80       /* 'P': sizes 6, 8, 10, 12, 14, 18 */
-#define KESTROM_FONT_COURIER 57   /* '9': sizes 0..7 */
+#define KESTROM_FONT_BYTE 48    /* '0': sizes 0..8 */
+#define KESTROM_FONT_ASD 80     /* 'P': sizes 6, 8, 10, 12, 14, 18 */
+#define KESTROM_FONT_COURIER 57 /* '9': sizes 0..7 */
 #define KESTROM_FONT_BYTE_MAX_SIZE 8
 #define KESTROM_FONT_COURIER_MAX_SIZE 7
 
@@ -77,13 +77,13 @@ extern "C" {
 #define KESTROM_SIDE_REVERSE 1
 
 /* Ranges. */
-#define KESTROM_MAX_SCAN_WIDTH_MM 216   /* border + width */
-#define KESTROM_MAX_LENGTH_MM 297       /* scan height, print buffer, vertical positions */
-#define KESTROM_MAX_PRINT_COLUMN 32     /* horizontal print positions 0..32 */
-#define KESTROM_MAX_NAME_CHARS 8        /* stored-bitmap names: 1..8 characters */
-#define KESTROM_MAX_BITMAP_WIDTH 256    /* stored bitmaps, pixels */
-#define KESTROM_MAX_BITMAP_HEIGHT 2376  /* stored bitmaps, rows */
-#define KESTROM_MAX_BITMAP_INDEX 127    /* GetBMPName */
+#define KESTROM_MAX_SCAN_WIDTH_MM 216  /* border + width */
+#define KESTROM_MAX_LENGTH_MM 297      /* scan height, print buffer, vertical positions */
+#define KESTROM_MAX_PRINT_COLUMN 32    /* horizontal print positions 0..32 */
+#define KESTROM_MAX_NAME_CHARS 8       /* stored-bitmap names: 1..8 characters */
+#define KESTROM_MAX_BITMAP_WIDTH 256   /* stored bitmaps, pixels */
+#define KESTROM_MAX_BITMAP_HEIGHT 2376 /* stored bitmaps, rows */
+#define KESTROM_MAX_BITMAP_INDEX 127   /* GetBMPName */
 
 /* Buffer sizes. */
 #define KESTROM_PICTURE_BUFFER_BYTES 10485760 /* ReadPictureData's buffer, at least */
@@ -108,77 +108,77 @@ typedef struct DeviceStatus {
 /* Loads the USB link ("Pipewell.dll", or the file named by PIPEWELL_LIBRARY), opens the
  * device and sets its timeouts. Non-zero on success; 0 leaves nothing loaded or open. An open
  * connection is closed and opened anew. */
-int  OpenUSBPort(void);
+int OpenUSBPort(void);
 /* Closes the connection and unloads the link; harmless when closed. */
 void CloseUSBPort(void);
 /* Sends `length` (> 0) bytes of `buf` as they are, with link recovery on a failed write. */
-int  WritePort(const uint8_t *buf, int length);
+int WritePort(const uint8_t* buf, int length);
 
 /* ---- Scan settings, scanning and image upload --------------------------------------- */
 
 /* Scan window across the ticket: border (offset) and width in mm, each 0..216, together at
  * most KESTROM_MAX_SCAN_WIDTH_MM. */
-int  SetScanWidth(int border, int width);
+int SetScanWidth(int border, int width);
 /* Scan length along the ticket in mm, 0..KESTROM_MAX_LENGTH_MM. */
-int  SetScanHeight(int height);
+int SetScanHeight(int height);
 /* type: KESTROM_PICTURE_*; save: KESTROM_SAVE_*. */
-int  SetScanPictureType(int type, int save);
+int SetScanPictureType(int type, int save);
 /* linesPerMm: 4 or 8 (100 or 200 dpi along the ticket); save: KESTROM_SAVE_*. */
-int  SetScanDPI(int linesPerMm, int save);
+int SetScanDPI(int linesPerMm, int save);
 /* lockScan: 0 or 1; save: KESTROM_SAVE_*. */
-int  SetScanMode(int lockScan, int save);
+int SetScanMode(int lockScan, int save);
 /* method: 0; value1, value2: 0..255; save: KESTROM_SAVE_*. (The name is spelled so.) */
-int  SetThresholdMethord(int method, int value1, int value2, int save);
+int SetThresholdMethord(int method, int value1, int value2, int save);
 /* Reads back the threshold method and its two values; all three pointers required. */
-int  GetThresholdMethord(int *method, int *value1, int *value2);
+int GetThresholdMethord(int* method, int* value1, int* value2);
 /* Reads back border and width (mm) and height (mm); all three pointers required. */
-int  GetScanArea(int *border, int *width, int *height);
+int GetScanArea(int* border, int* width, int* height);
 /* Starts a scan with the action after it (KESTROM_AFTER_SCAN_*). The scanner must be idle,
  * or hold a ticket with action KESTROM_AFTER_SCAN_STOP and a scan height of 0. */
-int  StartScan(int action);
+int StartScan(int action);
 /* Stops a running scan. */
-int  AbortScan(void);
+int AbortScan(void);
 /* Copies the current status into `status22` (KESTROM_STATUS_FIELDS int32_t, or a
  * DeviceStatus cast to int32_t *). */
-int  GetBSStatus(int32_t *status22);
+int GetBSStatus(int32_t* status22);
 /* Pulls the scanned picture into `buffer` (at least KESTROM_PICTURE_BUFFER_BYTES): `*lines`
  * rows of `*lineBytes` bytes, top row first, unpadded; `*pictureType` is KESTROM_PICTURE_*,
  * `*linesPerMm` 4 or 8. A black-and-white row is the scan width in mm bytes (8 pixels per
  * byte, bit 1 white); a grey row 8 bytes per mm. Up to 99 bytes after the picture are
  * overwritten. All five pointers required. */
-int  ReadPictureData(uint8_t *buffer, int *lineBytes, int *lines, int *pictureType, int *linesPerMm);
+int ReadPictureData(uint8_t* buffer, int* lineBytes, int* lines, int* pictureType, int* linesPerMm);
 /* Writes `lines` rows of `lineBytes` bytes at `data` (top row first) as a bottom-up BMP
  * file: 1 bit per pixel with a black, white palette for KESTROM_PICTURE_BLACK_WHITE, 8 bits
  * with a grey palette for KESTROM_PICTURE_GREY. Rows are padded to 4 bytes in the file. */
-int  SaveDataToBmp(const uint8_t *data, int lineBytes, int lines, const char *fileName, int pictureType);
+int SaveDataToBmp(const uint8_t* data, int lineBytes, int lines, const char* fileName, int pictureType);
 
 /* ---- Printing and paper handling ---------------------------------------------------- */
 
 /* darkness: 0..255; save: KESTROM_SAVE_*. */
-int  SetPrintDarkness(int darkness, int save);
+int SetPrintDarkness(int darkness, int save);
 /* Opens a print job of `height` mm (0..KESTROM_MAX_LENGTH_MM); the device must hold a ticket
  * (`waiting`) without an error, and then reports `printing`. */
-int  SetPrintBuffer(int height);
+int SetPrintBuffer(int height);
 /* Places a text line: angle KESTROM_ANGLE_*, hor 0..KESTROM_MAX_PRINT_COLUMN,
  * ver 0..KESTROM_MAX_LENGTH_MM mm, font KESTROM_FONT_* with a size it accepts, text required. */
-int  SetCharPrintPosition(int angle, int hor, int ver, int font, int size, const char *text);
+int SetCharPrintPosition(int angle, int hor, int ver, int font, int size, const char* text);
 /* Places the stored bitmap `name` (1..KESTROM_MAX_NAME_CHARS characters) at hor, ver as above. */
-int  SetPicPrintPosition(int hor, int ver, const char *name);
+int SetPicPrintPosition(int hor, int ver, const char* name);
 /* Prints the job: mode 0 or 1 (KESTROM_PRINT_MODE_DEFAULT), after KESTROM_AFTER_PRINT_*.
  * 1 printed, KESTROM_PRINT_PAPER_ERROR stopped with a paper error, 0 failed. After anything
  * but 1, eject the ticket with StartFeedPaper(KESTROM_FEED_FORWARD, 0). */
-int  StartPrint(int mode, int after);
+int StartPrint(int mode, int after);
 /* The device's paper position: `passed` (reply byte 0) and `distance` (reply bytes 2 and 3,
  * low byte first); both pointers required. */
-int  GetPaperPosition(int *passed, int *distance);
+int GetPaperPosition(int* passed, int* distance);
 /* Moves the ticket: direction KESTROM_FEED_*, length 0..255 mm. */
-int  StartFeedPaper(int direction, int length);
+int StartFeedPaper(int direction, int length);
 /* Clears a jam or command error indication; 1 when the status then shows neither. */
-int  CorrectFakeJamError(void);
+int CorrectFakeJamError(void);
 /* mode: KESTROM_HEAD_*; save: KESTROM_SAVE_*. */
-int  SetPrinterHeadMode(int mode, int save);
+int SetPrinterHeadMode(int mode, int save);
 /* Paper-detect time, 0..100 (device units). */
-int  SetDetectPaperTime(int time);
+int SetDetectPaperTime(int time);
 
 /* ---- Stored bitmaps, calibration, firmware and versions ----------------------------- */
 
@@ -186,35 +186,35 @@ int  SetDetectPaperTime(int time);
  * 1..KESTROM_MAX_BITMAP_HEIGHT) to be stored as `name` (1..KESTROM_MAX_NAME_CHARS characters)
  * in `area` (KESTROM_AREA_*) for printing on `side` (KESTROM_SIDE_*). 1 only when the device
  * then counts one more bitmap. */
-int  DownLoadPicture(int area, int side, const char *name, const char *bmpFilePath);
+int DownLoadPicture(int area, int side, const char* name, const char* bmpFilePath);
 /* The same from `height` rows of (width + 7) / 8 bytes at `pixels`; bitsPerPixel must be 1.
  * The first row given becomes the bottom row of the stored picture. */
-int  DownLoadPictureEx(int area, int side, const char *name, int width, int height,
-                       int bitsPerPixel, const uint8_t *pixels);
+int DownLoadPictureEx(int area, int side, const char* name, int width, int height, int bitsPerPixel,
+                      const uint8_t* pixels);
 /* Number of bitmaps stored in `area` and the free bytes left there. */
-int  GetBMPNumber(int area, int *count, int *freeBytes);
+int GetBMPNumber(int area, int* count, int* freeBytes);
 /* Up to KESTROM_BMP_NAME_BYTES raw reply bytes for bitmap `index` (0..KESTROM_MAX_BITMAP_INDEX)
  * of `area`; the name starts at buffer[2]. The buffer is NOT terminated: zero it first. */
-int  GetBMPName(int area, int index, uint8_t *buffer);
+int GetBMPName(int area, int index, uint8_t* buffer);
 /* Erase every stored bitmap of the flash (fixed) or RAM (casual) area. */
-int  EraseBMPInFlash(void);
-int  EraseBMPInRam(void);
+int EraseBMPInFlash(void);
+int EraseBMPInRam(void);
 /* Sensor calibrations; they take seconds. */
-int  CISDataCorrect(void);
-int  SensorCorrect(void);
+int CISDataCorrect(void);
+int SensorCorrect(void);
 /* Resets the device and reopens the connection; takes several seconds. */
-int  ResetDev(void);
+int ResetDev(void);
 /* Sends a file unchanged to the device, then reopens the connection. */
-int  UpdateOnLine(const char *filePath);
+int UpdateOnLine(const char* filePath);
 /* Loads a firmware file; 1 only when the device then reports the file's version. */
-int  UpdateDeviceFirmware(const char *filePath);
+int UpdateDeviceFirmware(const char* filePath);
 /* The 6-character version inside a firmware file, with a zero (KESTROM_FILE_VERSION_BYTES). */
-int  ReadVersion(const char *filePath, char *version);
+int ReadVersion(const char* filePath, char* version);
 /* The device's firmware version: exactly KESTROM_FIRMWARE_VERSION_BYTES bytes of text, NOT
  * terminated; give a buffer of at least 16 bytes zeroed first to use it as a string. */
-int  GetFirmwareVersion(char *buffer);
+int GetFirmwareVersion(char* buffer);
 /* Copies "V1.01/10/03/17" and its zero (KESTROM_LIBRARY_VERSION_BYTES); always 1. */
-int  GetKestromVersion(char *buffer);
+int GetKestromVersion(char* buffer);
 
 #ifdef __cplusplus
 }

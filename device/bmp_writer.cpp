@@ -4,11 +4,10 @@
 
 #include <cstdio>
 
-#include "kit/bmp_header.h"
-#include "kit/bytes.h"
-
 #include "device/operations.h"
 #include "device/port.h"
+#include "kit/bmp_header.h"
+#include "kit/bytes.h"
 
 namespace kestrom {
 std::vector<std::uint8_t> bmp_headers(bool grey, std::uint32_t stride, std::uint32_t rows,
@@ -43,8 +42,7 @@ std::vector<std::uint8_t> bmp_headers(bool grey, std::uint32_t stride, std::uint
 
 int save_data_to_bmp(const std::uint8_t* data, int lineBytes, int lines, const char* fileName,
                      int pictureType) {
-    if (!data || !fileName || lineBytes < 0 || lines < 0 || (pictureType != 0 && pictureType != 1))
-        return 0;
+    if (!data || !fileName || lineBytes < 0 || lines < 0 || (pictureType != 0 && pictureType != 1)) return 0;
     const bool grey = pictureType == 1;
     const std::uint64_t stride = (static_cast<std::uint64_t>(lineBytes) + 3) / 4 * 4;
     // The header fields are 32 bits wide; refuse what they cannot describe.

@@ -5,7 +5,9 @@
 namespace kestrom {
 namespace {
 
-std::int32_t bit(std::uint8_t byte, int index) { return (byte >> index) & 1; }
+std::int32_t bit(std::uint8_t byte, int index) {
+    return (byte >> index) & 1;
+}
 
 }  // namespace
 
@@ -33,10 +35,9 @@ DeviceStatus decode_status(const std::uint8_t b[kStatusBytes]) {
     s.statusBit3_4 = bit(b[3], 4);
     s.statusBit3_0 = bit(b[3], 0);
     s.statusBit2_0 = bit(b[2], 0);
-    s.pendingBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[4]) |
-                                               static_cast<std::uint32_t>(b[5]) << 8 |
-                                               static_cast<std::uint32_t>(b[6]) << 16 |
-                                               static_cast<std::uint32_t>(b[7]) << 24);
+    s.pendingBytes = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(b[4]) | static_cast<std::uint32_t>(b[5]) << 8 |
+        static_cast<std::uint32_t>(b[6]) << 16 | static_cast<std::uint32_t>(b[7]) << 24);
     s.statusBit3_5 = bit(b[3], 5);
     s.replyReady = bit(b[3], 6);
     s.scanComplete = bit(b[2], 2);

@@ -33,10 +33,10 @@ struct DeviceStatus {
     std::int32_t statusBit3_0 = 0;
     std::int32_t statusBit2_0 = 0;
     // Kept inside the library.
-    std::int32_t pendingBytes = 0;      // bytes 4..7, little-endian
+    std::int32_t pendingBytes = 0;  // bytes 4..7, little-endian
     std::int32_t statusBit3_5 = 0;
-    std::int32_t replyReady = 0;        // byte 3 bit 6: a reply waits for 1B 4B
-    std::int32_t scanComplete = 0;      // byte 2 bit 2: end of the picture's data
+    std::int32_t replyReady = 0;    // byte 3 bit 6: a reply waits for 1B 4B
+    std::int32_t scanComplete = 0;  // byte 2 bit 2: end of the picture's data
 };
 
 static_assert(sizeof(DeviceStatus) == 26 * sizeof(std::int32_t));

@@ -27,7 +27,8 @@ std::size_t second_device_name(const std::vector<std::uint8_t>& file) {
     if (file.size() < kDeviceNameLength) return std::string::npos;
     int seen = 0;
     for (std::size_t at = 0; at + kDeviceNameLength <= file.size(); ++at) {
-        if (std::equal(kDeviceName, kDeviceName + kDeviceNameLength, file.begin() + static_cast<std::ptrdiff_t>(at)) &&
+        if (std::equal(kDeviceName, kDeviceName + kDeviceNameLength,
+                       file.begin() + static_cast<std::ptrdiff_t>(at)) &&
             ++seen == 2)
             return at;
     }
@@ -83,7 +84,8 @@ std::optional<std::vector<std::uint8_t>> firmware_image(const std::vector<std::u
             if ((*record)[3] == 0x00 && count > 0) {
                 // Data bytes go over in pairs: an odd count carries the checksum along.
                 const std::size_t copied = (count + 1u) / 2u * 2u;
-                image.insert(image.end(), record->begin() + 4, record->begin() + 4 + static_cast<std::ptrdiff_t>(copied));
+                image.insert(image.end(), record->begin() + 4,
+                             record->begin() + 4 + static_cast<std::ptrdiff_t>(copied));
                 anyData = true;
             }
             continue;

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "device/firmware_file.h"
 #include "device/Kestrom.h"
+#include "device/firmware_file.h"
 #include "device/operations.h"
 #include "device/port.h"
 #include "platform/files.h"
@@ -14,7 +14,8 @@ namespace kestrom {
 namespace {
 
 inline constexpr char kLibraryVersion[] = "V1.01/10/03/17";
-static_assert(sizeof kLibraryVersion == KESTROM_LIBRARY_VERSION_BYTES, "the header states the version's size");
+static_assert(sizeof kLibraryVersion == KESTROM_LIBRARY_VERSION_BYTES,
+              "the header states the version's size");
 inline constexpr int kCisPollMs = 500;
 inline constexpr int kSensorCalibrationMs = 6000;
 inline constexpr int kSensorCount = 8;
@@ -82,8 +83,7 @@ int sensor_correct() {
     pause_ms(kSensorCalibrationMs);
     std::uint8_t r[32] = {};
     if (!request({0x1B, 0x4C}, r, 32)) return 0;
-    return std::all_of(r, r + kSensorCount, [](std::uint8_t v) { return v >= 1 && v <= 254; }) ? 1
-                                                                                              : 0;
+    return std::all_of(r, r + kSensorCount, [](std::uint8_t v) { return v >= 1 && v <= 254; }) ? 1 : 0;
 }
 
 int reset_device() {

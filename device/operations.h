@@ -8,7 +8,9 @@
 namespace kestrom {
 
 // A yes/no argument (save type, flags, areas and sides): 0 or 1.
-inline bool is_flag(int v) { return v == 0 || v == 1; }
+inline bool is_flag(int v) {
+    return v == 0 || v == 1;
+}
 
 // Scanning (scan.cpp, picture_upload.cpp, bmp_writer.cpp).
 int set_scan_width(int border, int width);
@@ -22,8 +24,7 @@ int get_scan_area(int* border, int* width, int* height);
 int start_scan(int action);
 int abort_scan();
 int get_status(std::int32_t* status22);
-int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType,
-                      int* linesPerMm);
+int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType, int* linesPerMm);
 int save_data_to_bmp(const std::uint8_t* data, int lineBytes, int lines, const char* fileName,
                      int pictureType);
 
@@ -41,8 +42,8 @@ int set_detect_paper_time(int time);
 
 // Stored bitmaps (stored_bitmaps.cpp).
 int download_picture(int area, int side, const char* name, const char* bmpFilePath);
-int download_picture_ex(int area, int side, const char* name, int width, int height,
-                        int bitsPerPixel, const std::uint8_t* pixels);
+int download_picture_ex(int area, int side, const char* name, int width, int height, int bitsPerPixel,
+                        const std::uint8_t* pixels);
 int get_bmp_number(int area, int* count, int* freeBytes);
 int get_bmp_name(int area, int index, std::uint8_t* buffer);
 int erase_bmp_in_flash();

@@ -44,7 +44,8 @@ void write_filler(std::uint8_t* buffer, std::uint32_t pictureBytes) {
     const std::uint32_t room = kPictureBufferBytes - pictureBytes;
     const std::uint32_t count = wanted < room ? wanted : room;
     for (std::uint32_t k = 0; k < count; ++k) {
-        const auto c = static_cast<std::uint32_t>(static_cast<unsigned char>(kFillerKey[k % kFillerKeyLength]));
+        const auto c =
+            static_cast<std::uint32_t>(static_cast<unsigned char>(kFillerKey[k % kFillerKeyLength]));
         buffer[pictureBytes + k] = static_cast<std::uint8_t>(pictureBytes % c);
     }
 }
@@ -57,8 +58,7 @@ void write_filler(std::uint8_t* buffer, std::uint32_t pictureBytes) {
 // picture less its 4 leading lines and the filler after it; 0 on a device
 // error, a failed transfer, a picture that would fill the buffer, or a scan
 // that does not end.
-int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType,
-                      int* linesPerMm) {
+int read_picture_data(std::uint8_t* buffer, int* lineBytes, int* lines, int* pictureType, int* linesPerMm) {
     if (!buffer || !lineBytes || !lines || !pictureType || !linesPerMm) return 0;
     int border = 0, width = 0, height = 0;
     if (!get_scan_area(&border, &width, &height)) return 0;

@@ -99,14 +99,13 @@ void recover_link(Port& p) {
 }
 
 // Reply read and bulk read: up to four attempts over one pipe.
-int pipe_read(const char* name, int pipe, long count, std::uint8_t* buffer, int* received,
-              bool recovery) {
+int pipe_read(const char* name, int pipe, long count, std::uint8_t* buffer, int* received, bool recovery) {
     Port& p = port();
     if (!p.open.load()) return 0;
     platform::LockGuard guard(p.lock);
     if (!p.open.load()) return 0;
-    log_line("%s(0x%08lx, 0x%08llx, 0x%08llx)", name, static_cast<unsigned long>(count),
-             address(buffer), address(received));
+    log_line("%s(0x%08lx, 0x%08llx, 0x%08llx)", name, static_cast<unsigned long>(count), address(buffer),
+             address(received));
     if (count <= 0 || !buffer || !received) return 0;
     if (!reopen_link(p)) return 0;
     *received = 0;
@@ -116,8 +115,8 @@ int pipe_read(const char* name, int pipe, long count, std::uint8_t* buffer, int*
         int n = p.ops.read(p.handle, pipe, target, static_cast<int>(remaining));
         if (n > remaining) n = static_cast<int>(remaining);  // never count more than asked
         if (run_log_on()) {
-            log_line("\tRead time:%d; need to read:%ld; have read %d; data:%s", attempt, remaining,
-                     n, hex_dump(target, n).c_str());
+            log_line("\tRead time:%d; need to read:%ld; have read %d; data:%s", attempt, remaining, n,
+                     hex_dump(target, n).c_str());
         }
         if (n > 0) {
             *received += n;
@@ -136,7 +135,9 @@ int pipe_read(const char* name, int pipe, long count, std::uint8_t* buffer, int*
 
 }  // namespace
 
-bool port_open() { return port().open.load(); }
+bool port_open() {
+    return port().open.load();
+}
 
 int open_port() {
     Port& p = port();
@@ -177,8 +178,8 @@ int raw_write(const std::uint8_t* buffer, int length, bool recovery) {
     platform::LockGuard guard(p.lock);
     if (!p.open.load()) return 0;
     if (run_log_on()) {
-        log_line("WritePort(0x%08llx, 0x%08x) data:%s", address(buffer),
-                 static_cast<unsigned>(length), hex_dump(buffer, length).c_str());
+        log_line("WritePort(0x%08llx, 0x%08x) data:%s", address(buffer), static_cast<unsigned>(length),
+                 hex_dump(buffer, length).c_str());
     }
     if (!buffer || length <= 0) return 0;
     if (!reopen_link(p)) return 0;
@@ -201,8 +202,7 @@ int reply_read(int count, std::uint8_t* buffer, int* received, bool recovery) {
 int bulk_read(std::uint32_t count, std::uint8_t* buffer, int* received, bool recovery) {
     // Counts beyond what one link read can carry are refused as well as 0.
     if (count > 0x7fffffffu) return 0;
-    return pipe_read("ReadPort4", kImagePipe, static_cast<long>(count), buffer, received,
-                     recovery);
+    return pipe_read("ReadPort4", kImagePipe, static_cast<long>(count), buffer, received, recovery);
 }
 
 int status_read(int count, std::uint8_t* buffer, int* received, bool recovery) {
@@ -210,8 +210,8 @@ int status_read(int count, std::uint8_t* buffer, int* received, bool recovery) {
     if (!p.open.load()) return 0;
     platform::LockGuard guard(p.lock);
     if (!p.open.load()) return 0;
-    log_line("ReadPort3(0x%08x, 0x%08llx, 0x%08llx)", static_cast<unsigned>(count),
-             address(buffer), address(received));
+    log_line("ReadPort3(0x%08x, 0x%08llx, 0x%08llx)", static_cast<unsigned>(count), address(buffer),
+             address(received));
     if (count <= 0 || !buffer || !received) return 0;
     if (!reopen_link(p)) return 0;
     *received = 0;
@@ -221,8 +221,8 @@ int status_read(int count, std::uint8_t* buffer, int* received, bool recovery) {
         result = p.ops.getSpecStatus(p.handle, buffer, count, received);
         if (run_log_on()) {
             const int shown = *received < count ? *received : count;
-            log_line("\tRead time:%d; need to read:%d; have read %d; data:%s", attempt, count,
-                     *received, hex_dump(buffer, shown).c_str());
+            log_line("\tRead time:%d; need to read:%d; have read %d; data:%s", attempt, count, *received,
+                     hex_dump(buffer, shown).c_str());
         }
     }
     if (result != 0 && *received == count) {
@@ -257,8 +257,12 @@ int request(std::initializer_list<std::uint8_t> bytes, std::uint8_t* reply, int 
     return reply_read(count, reply, &received, true) && received == count ? 1 : 0;
 }
 
-void bracket_open() { send({0x1B, 0x4A}); }
-void bracket_close() { send({0x1A, 0x53}); }
+void bracket_open() {
+    send({0x1B, 0x4A});
+}
+void bracket_close() {
+    send({0x1A, 0x53});
+}
 
 int persist_prefix() {
     const int ok = send({0x03, 0xCC, 0x33, 0x33, 0xCC});
@@ -297,9 +301,7 @@ int liveness_probe(int attempts) {
                 settle();
                 std::uint8_t reply[6] = {};
                 int received = 0;
-                result = reply_read(6, reply, &received, false) && received == 6 && reply[0] == 0x42
-                             ? 1
-                             : 0;
+                result = reply_read(6, reply, &received, false) && received == 6 && reply[0] == 0x42 ? 1 : 0;
             }
         }
     }
@@ -307,9 +309,15 @@ int liveness_probe(int attempts) {
     return result;
 }
 
-void pause_ms(int ms) { platform::sleep_ms(ms); }
+void pause_ms(int ms) {
+    platform::sleep_ms(ms);
+}
 
-int vertical_pixels_per_metre() { return port().verticalPixelsPerMetre.load(); }
-void set_vertical_pixels_per_metre(int value) { port().verticalPixelsPerMetre.store(value); }
+int vertical_pixels_per_metre() {
+    return port().verticalPixelsPerMetre.load();
+}
+void set_vertical_pixels_per_metre(int value) {
+    port().verticalPixelsPerMetre.store(value);
+}
 
 }  // namespace kestrom

@@ -21,7 +21,7 @@ inline constexpr int kTimeoutSecond = 200;
 inline constexpr int kProbeTimeout = 1;
 
 inline constexpr int kReadAttempts = 4;
-inline constexpr int kResetUsbDevice = 192;   // SendSpecCommand code
+inline constexpr int kResetUsbDevice = 192;  // SendSpecCommand code
 inline constexpr int kRecoveryPipePauseMs = 50;
 inline constexpr int kRecoveryResetPauseMs = 1600;
 inline constexpr int kSettleMs = 50;
@@ -64,7 +64,9 @@ int persist_prefix();
 int liveness_probe(int attempts);
 
 void pause_ms(int ms);
-inline void settle() { pause_ms(kSettleMs); }
+inline void settle() {
+    pause_ms(kSettleMs);
+}
 
 // Vertical pixels per metre of the last StartScan (0 before any).
 int vertical_pixels_per_metre();

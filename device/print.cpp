@@ -25,15 +25,20 @@ inline constexpr int kMaxDetectTime = 100;
 // Whether a text font (KESTROM_FONT_*) takes this size.
 bool font_accepts(int font, int size) {
     switch (font) {
-        case KESTROM_FONT_BYTE: return size >= 0 && size <= KESTROM_FONT_BYTE_MAX_SIZE;
-        case KESTROM_FONT_COURIER: return size >= 0 && size <= KESTROM_FONT_COURIER_MAX_SIZE;
+        case KESTROM_FONT_BYTE:
+            return size >= 0 && size <= KESTROM_FONT_BYTE_MAX_SIZE;
+        case KESTROM_FONT_COURIER:
+            return size >= 0 && size <= KESTROM_FONT_COURIER_MAX_SIZE;
         case KESTROM_FONT_ASD:
             return size == 6 || size == 8 || size == 10 || size == 12 || size == 14 || size == 18;
-        default: return false;
+        default:
+            return false;
     }
 }
 
-bool idle_or_waiting(const DeviceStatus& s) { return s.scannerIdle == 1 || s.waiting == 1; }
+bool idle_or_waiting(const DeviceStatus& s) {
+    return s.scannerIdle == 1 || s.waiting == 1;
+}
 
 // Sends a placement command inside the settings bracket and checks that the
 // device accepted it; a rejection is cleared with CorrectFakeJamError.
@@ -90,11 +95,17 @@ int set_print_buffer(int height) {
 }
 
 int set_char_print_position(int angle, int hor, int ver, int font, int size, const char* text) {
-    if (angle < 0 || angle > 3 || hor < 0 || hor > kMaxHorizontalPosition || ver < 0 ||
-        ver > kMaxLengthMm || !font_accepts(font, size) || !text)
+    if (angle < 0 || angle > 3 || hor < 0 || hor > kMaxHorizontalPosition || ver < 0 || ver > kMaxLengthMm ||
+        !font_accepts(font, size) || !text)
         return 0;
-    std::vector<std::uint8_t> command = {0x1A, 0x49, kit::low_byte(angle), kit::low_byte(hor), kit::low_byte(ver), kit::high_byte(ver),
-                                         kit::low_byte(font), kit::low_byte(size)};
+    std::vector<std::uint8_t> command = {0x1A,
+                                         0x49,
+                                         kit::low_byte(angle),
+                                         kit::low_byte(hor),
+                                         kit::low_byte(ver),
+                                         kit::high_byte(ver),
+                                         kit::low_byte(font),
+                                         kit::low_byte(size)};
     append_text(command, text);
     return place(command);
 }
@@ -103,7 +114,8 @@ int set_pic_print_position(int hor, int ver, const char* name) {
     if (hor < 0 || hor > kMaxHorizontalPosition || ver < 0 || ver > kMaxLengthMm || !name ||
         std::strlen(name) > kMaxPictureName)
         return 0;
-    std::vector<std::uint8_t> command = {0x1A, 0x48, kit::low_byte(hor), kit::low_byte(ver), kit::high_byte(ver)};
+    std::vector<std::uint8_t> command = {0x1A, 0x48, kit::low_byte(hor), kit::low_byte(ver),
+                                         kit::high_byte(ver)};
     append_text(command, name);
     return place(command);
 }

@@ -14,9 +14,9 @@ namespace kestrom {
 namespace {
 
 struct RunLogState {
-    std::mutex mutex;                 // guards counter, rollover and the file writes
+    std::mutex mutex;  // guards counter, rollover and the file writes
     std::atomic<bool> on{false};
-    unsigned counter = 0;             // never reset within a process
+    unsigned counter = 0;  // never reset within a process
     std::int64_t rolloverBytes = kLogRolloverBytes;
 };
 
@@ -46,12 +46,16 @@ bool decide_run_log() {
     return platform::is_directory(kLogFolder) || platform::create_directory(kLogFolder);
 }
 
-void set_run_log(bool on) { state().on.store(on); }
-bool run_log_on() { return state().on.load(); }
+void set_run_log(bool on) {
+    state().on.store(on);
+}
+bool run_log_on() {
+    return state().on.load();
+}
 
 std::string log_file_name(unsigned counter) {
-    return std::string(kLogFolder) + "/" + kLogTag + "_" +
-           std::to_string(counter % kLogFileCount + 1) + ".log";
+    return std::string(kLogFolder) + "/" + kLogTag + "_" + std::to_string(counter % kLogFileCount + 1) +
+           ".log";
 }
 
 void log_line(const char* format, ...) {

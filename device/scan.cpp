@@ -10,10 +10,9 @@ namespace {
 
 inline constexpr int kMaxScanWidthMm = KESTROM_MAX_SCAN_WIDTH_MM;
 inline constexpr int kMaxLengthMm = KESTROM_MAX_LENGTH_MM;
-inline constexpr int kPixelsPerMetre4 = 3938;   // 4 lines per millimetre
-inline constexpr int kPixelsPerMetre8 = 7875;   // 8 lines per millimetre
+inline constexpr int kPixelsPerMetre4 = 3938;  // 4 lines per millimetre
+inline constexpr int kPixelsPerMetre8 = 7875;  // 8 lines per millimetre
 inline constexpr int kIdleWaitPollMs = 20;
-
 
 // A setting that may go to flash: the persist prefix first when save = 1.
 int send_setting(std::uint8_t opcode, int value, int save) {
@@ -60,7 +59,9 @@ int set_scan_picture_type(int type, int save) {
 
 int set_scan_dpi(int linesPerMm, int save) {
     if ((linesPerMm != 4 && linesPerMm != 8) || !is_flag(save)) return 0;
-    return bracketed(save, [&] { return send({0x1A, 0x43, kit::low_byte(linesPerMm), kit::low_byte(save)}); });
+    return bracketed(save, [&] {
+        return send({0x1A, 0x43, kit::low_byte(linesPerMm), kit::low_byte(save)});
+    });
 }
 
 int set_scan_mode(int lockScan, int save) {
@@ -69,8 +70,7 @@ int set_scan_mode(int lockScan, int save) {
 }
 
 int set_threshold_method(int method, int value1, int value2, int save) {
-    if (method != 0 || value1 < 0 || value1 > 255 || value2 < 0 || value2 > 255 || !is_flag(save))
-        return 0;
+    if (method != 0 || value1 < 0 || value1 > 255 || value2 < 0 || value2 > 255 || !is_flag(save)) return 0;
     return bracketed(save, [&] {
         return send({0x1A, 0x75, 0x00, kit::low_byte(value1), kit::low_byte(value2), kit::low_byte(save)});
     });
@@ -103,7 +103,8 @@ int start_scan(int action) {
     if (s.waiting) {
         // A document is held: only a plain rescan of the whole ticket is allowed.
         int border = 0, width = 0, height = 0;
-        if (!get_scan_area(&border, &width, &height) || action != KESTROM_AFTER_SCAN_STOP || height != 0) return 0;
+        if (!get_scan_area(&border, &width, &height) || action != KESTROM_AFTER_SCAN_STOP || height != 0)
+            return 0;
         if (!send({0x1A, 0x87})) return 0;
         for (;;) {
             if (!query_status(s) || s.commandError) return 0;

@@ -28,7 +28,9 @@ inline constexpr int kAfterCloseExMs = 200;
 inline constexpr int kEraseFlashMs = 4000;
 inline constexpr int kEraseRamMs = 200;
 
-std::uint8_t area_letter(int area) { return area == 0 ? 'A' : 'B'; }
+std::uint8_t area_letter(int area) {
+    return area == 0 ? 'A' : 'B';
+}
 
 // The status query of a storage command, clearing a jam or command error
 // once when the device is neither idle nor waiting.
@@ -42,8 +44,8 @@ bool ready_for_storage() {
 
 // The download header: 1B 4A 1A 69, area letter, side letter, name, 0D.
 std::vector<std::uint8_t> download_header(int area, int side, const char* name, std::size_t length) {
-    std::vector<std::uint8_t> header = {0x1B, 0x4A, 0x1A, 0x69, area_letter(area),
-                                        static_cast<std::uint8_t>(side == 0 ? 'B' : 'b')};
+    std::vector<std::uint8_t> header = {
+        0x1B, 0x4A, 0x1A, 0x69, area_letter(area), static_cast<std::uint8_t>(side == 0 ? 'B' : 'b')};
     header.insert(header.end(), name, name + length);
     header.push_back(0x0D);
     return header;
@@ -51,8 +53,8 @@ std::vector<std::uint8_t> download_header(int area, int side, const char* name, 
 
 // Header then the BMP in one write each; then the device stores it and must
 // answer the probe and count one more bitmap. Caller sends 1A 53 on failure.
-int send_download(int area, int side, const char* name, const std::vector<std::uint8_t>& bmp,
-                  int countBefore, int settleMs, int afterCloseMs) {
+int send_download(int area, int side, const char* name, const std::vector<std::uint8_t>& bmp, int countBefore,
+                  int settleMs, int afterCloseMs) {
     const std::size_t length = std::strlen(name);
     if (length < 1 || length > kMaxName) return 0;
     const std::vector<std::uint8_t> header = download_header(area, side, name, length);
@@ -78,7 +80,8 @@ bool acceptable_bmp(const std::vector<std::uint8_t>& file, int freeBytes) {
     const std::int32_t width = header.width;
     const std::int32_t height = header.height;
     if (height < 1 || height > kMaxHeight || width < 1 || width > kMaxWidth) return false;
-    return static_cast<std::int64_t>(file.size()) <= static_cast<std::int64_t>(static_cast<std::uint32_t>(freeBytes));
+    return static_cast<std::int64_t>(file.size()) <=
+           static_cast<std::int64_t>(static_cast<std::uint32_t>(freeBytes));
 }
 
 int erase(std::uint8_t opcode, int pauseMs) {
@@ -143,10 +146,10 @@ int download_picture(int area, int side, const char* name, const char* bmpFilePa
     return result;
 }
 
-int download_picture_ex(int area, int side, const char* name, int width, int height,
-                        int bitsPerPixel, const std::uint8_t* pixels) {
-    if (!port_open() || !is_flag(area) || !is_flag(side) || !name || bitsPerPixel != 1 ||
-        width < 1 || width > kMaxWidth || height < 1 || height > kMaxHeight || !pixels)
+int download_picture_ex(int area, int side, const char* name, int width, int height, int bitsPerPixel,
+                        const std::uint8_t* pixels) {
+    if (!port_open() || !is_flag(area) || !is_flag(side) || !name || bitsPerPixel != 1 || width < 1 ||
+        width > kMaxWidth || height < 1 || height > kMaxHeight || !pixels)
         return 0;
     int countBefore = 0, freeBytes = 0;
     if (!get_bmp_number(area, &countBefore, &freeBytes)) return 0;
@@ -169,7 +172,11 @@ int download_picture_ex(int area, int side, const char* name, int width, int hei
     return result;
 }
 
-int erase_bmp_in_flash() { return erase(0x6A, kEraseFlashMs); }
-int erase_bmp_in_ram() { return erase(0x68, kEraseRamMs); }
+int erase_bmp_in_flash() {
+    return erase(0x6A, kEraseFlashMs);
+}
+int erase_bmp_in_ram() {
+    return erase(0x68, kEraseRamMs);
+}
 
 }  // namespace kestrom

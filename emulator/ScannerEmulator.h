@@ -51,12 +51,12 @@ int Emu_Reset(int factory);
  * Fails when a ticket is already in the device, the file is unreadable, or
  * the ticket is wider than the passage (1728 dots) or longer than 600 mm
  * (4800 rows). */
-int Emu_InsertTicketFile(const char *bmpPath);
+int Emu_InsertTicketFile(const char* bmpPath);
 
 /* The same from raw pixels: rows top first, each (width x bitsPerPixel + 7) / 8
  * bytes, unpadded. bitsPerPixel 1 (most significant bit first, 1 = white),
  * 8 (grey levels) or 24 (blue, green, red). */
-int Emu_InsertTicketPixels(const uint8_t *pixels, int width, int height, int bitsPerPixel);
+int Emu_InsertTicketPixels(const uint8_t* pixels, int width, int height, int bitsPerPixel);
 
 /* Where the tickets inserted from now on lie in the passage: their left edge
  * offsetDots (0..1727) from the left guide, turned by skewDegrees (-15..15;
@@ -79,31 +79,31 @@ int Emu_RemoveTicket(void);
 
 /* Where the paper is. */
 enum EmuPaperLocation {
-    EMU_PAPER_NONE = 0,      /* no ticket in the device */
-    EMU_PAPER_AT_ENTRY = 1,  /* inserted, at paper sensors A and B, not yet scanned */
-    EMU_PAPER_INSIDE = 2,    /* in the passage (scanning, held, at the print head, pushed in by hand) */
-    EMU_PAPER_MOVING = 3     /* being fed, scanned or printed right now */
+    EMU_PAPER_NONE = 0,     /* no ticket in the device */
+    EMU_PAPER_AT_ENTRY = 1, /* inserted, at paper sensors A and B, not yet scanned */
+    EMU_PAPER_INSIDE = 2,   /* in the passage (scanning, held, at the print head, pushed in by hand) */
+    EMU_PAPER_MOVING = 3    /* being fed, scanned or printed right now */
 };
 
 /* location: EmuPaperLocation; leadingEdgeMm: the ticket's leading edge in
  * millimetres from the entry (0 without a ticket); ticketsOut: tickets ejected
  * out of the front since power-on; ticketsReturned: tickets fed back out of
  * the entry. Any pointer may be null. */
-int Emu_GetPaperPosition(int *location, int *leadingEdgeMm, int *ticketsOut, int *ticketsReturned);
+int Emu_GetPaperPosition(int* location, int* leadingEdgeMm, int* ticketsOut, int* ticketsReturned);
 
 /* The last completed print job as the print head laid it down: 8-bit grey
  * rows (255 = no ink), top row first, width x height bytes, 8 dots per mm.
  * With pixels null (or capacity too small) only width and height are set and
  * the result is 1 when a print exists. 0 when nothing was printed yet. */
-int Emu_GetLastPrint(uint8_t *pixels, int capacity, int *width, int *height);
+int Emu_GetLastPrint(uint8_t* pixels, int capacity, int* width, int* height);
 
 /* The same for the last printed ticket: the ticket picture with the print
  * laid on it (8-bit grey, 8 dots per mm), as written to EMULATOR_PRINT_DIR. */
-int Emu_GetLastPrintedTicket(uint8_t *pixels, int capacity, int *width, int *height);
+int Emu_GetLastPrintedTicket(uint8_t* pixels, int capacity, int* width, int* height);
 
 /* Path of the last BMP written to EMULATOR_PRINT_DIR (zero-terminated,
  * truncated to capacity); 0 when none was written. */
-int Emu_GetLastPrintFile(char *path, int capacity);
+int Emu_GetLastPrintFile(char* path, int capacity);
 
 /* ---- status, conditions ----------------------------------------------- */
 
@@ -113,36 +113,36 @@ int Emu_GetStatus(uint8_t status[8]);
 
 /* Device conditions that a test may switch on and off. */
 enum EmuCondition {
-    EMU_COND_HEAD_HOT = 1,        /* print head overheated: printing refused */
-    EMU_COND_COVER_OPEN = 2,      /* cover open: scans, prints and feeds refused */
-    EMU_COND_FAKE_JAM = 3,        /* jam indication (passage jam + status error) that 1B 46 clears */
-    EMU_COND_REAL_JAM = 4,        /* jam that only removing the ticket clears */
-    EMU_COND_STATUS_ERROR = 5,    /* device error state alone, cleared by 1B 46 */
-    EMU_COND_BIT_3_0 = 6,         /* the uninterpreted status bits, for decoding tests */
+    EMU_COND_HEAD_HOT = 1,     /* print head overheated: printing refused */
+    EMU_COND_COVER_OPEN = 2,   /* cover open: scans, prints and feeds refused */
+    EMU_COND_FAKE_JAM = 3,     /* jam indication (passage jam + status error) that 1B 46 clears */
+    EMU_COND_REAL_JAM = 4,     /* jam that only removing the ticket clears */
+    EMU_COND_STATUS_ERROR = 5, /* device error state alone, cleared by 1B 46 */
+    EMU_COND_BIT_3_0 = 6,      /* the uninterpreted status bits, for decoding tests */
     EMU_COND_BIT_3_4 = 7,
     EMU_COND_BIT_3_5 = 8,
-    EMU_COND_BIT_2_0 = 9,         /* also shown while the device is busy */
-    EMU_COND_NO_PAPER_AT_HEAD = 10, /* the head sensor misses the paper: prints stop with a paper error */
+    EMU_COND_BIT_2_0 = 9,            /* also shown while the device is busy */
+    EMU_COND_NO_PAPER_AT_HEAD = 10,  /* the head sensor misses the paper: prints stop with a paper error */
     EMU_COND_CALIBRATION_FAILS = 11, /* CIS calibration ends in state 2 */
-    EMU_COND_BAD_SENSOR = 12,     /* sensor calibration reports one sensor at 0 */
-    EMU_COND_JAM_ON_NEXT_MOVE = 13 /* the next scan, feed or print jams half way (real jam) */
+    EMU_COND_BAD_SENSOR = 12,        /* sensor calibration reports one sensor at 0 */
+    EMU_COND_JAM_ON_NEXT_MOVE = 13   /* the next scan, feed or print jams half way (real jam) */
 };
 int Emu_SetCondition(int condition, int on);
 
 /* ---- faults ----------------------------------------------------------- */
 
 enum EmuFault {
-    EMU_FAULT_OPEN_FAIL = 1,      /* OpenDevice answers -1 */
-    EMU_FAULT_WRITE_FAIL = 2,     /* uWrite answers -1, the device receives nothing */
-    EMU_FAULT_WRITE_SHORT = 3,    /* uWrite takes all but the last byte (the device sees them) */
-    EMU_FAULT_READ_FAIL = 4,      /* uRead answers -1, delivers nothing */
-    EMU_FAULT_READ_SHORT = 5,     /* uRead delivers at most count - 1 bytes (the rest stays queued) */
-    EMU_FAULT_STATUS_FAIL = 6,    /* GetSpecStatus answers 0 */
-    EMU_FAULT_STATUS_SHORT = 7,   /* GetSpecStatus delivers 4 of the 8 bytes */
-    EMU_FAULT_STATUS_ZERO = 8,    /* GetSpecStatus delivers 8 zero bytes (success) */
-    EMU_FAULT_NO_ANSWER = 9,      /* the link stops answering: every transfer and
-                                     every ResetPipes/SendSpecCommand fails, opens still succeed */
-    EMU_FAULT_TIMEOUTS_FAIL = 10, /* SetUSBTimeouts answers 0 */
+    EMU_FAULT_OPEN_FAIL = 1,         /* OpenDevice answers -1 */
+    EMU_FAULT_WRITE_FAIL = 2,        /* uWrite answers -1, the device receives nothing */
+    EMU_FAULT_WRITE_SHORT = 3,       /* uWrite takes all but the last byte (the device sees them) */
+    EMU_FAULT_READ_FAIL = 4,         /* uRead answers -1, delivers nothing */
+    EMU_FAULT_READ_SHORT = 5,        /* uRead delivers at most count - 1 bytes (the rest stays queued) */
+    EMU_FAULT_STATUS_FAIL = 6,       /* GetSpecStatus answers 0 */
+    EMU_FAULT_STATUS_SHORT = 7,      /* GetSpecStatus delivers 4 of the 8 bytes */
+    EMU_FAULT_STATUS_ZERO = 8,       /* GetSpecStatus delivers 8 zero bytes (success) */
+    EMU_FAULT_NO_ANSWER = 9,         /* the link stops answering: every transfer and
+                                        every ResetPipes/SendSpecCommand fails, opens still succeed */
+    EMU_FAULT_TIMEOUTS_FAIL = 10,    /* SetUSBTimeouts answers 0 */
     EMU_FAULT_RESET_PIPES_FAIL = 11, /* ResetPipes answers 0 */
     EMU_FAULT_SPEC_COMMAND_FAIL = 12 /* SendSpecCommand answers 0 */
 };
@@ -185,11 +185,11 @@ int Emu_JournalClear(void);
 int Emu_JournalCount(void); /* number of entries */
 /* Entry `index` (0 = oldest); copies up to `capacity` of its bytes into
  * `bytes` when that is not null. */
-int Emu_JournalEntry(int index, EmuJournalEntry *entry, uint8_t *bytes, int capacity);
+int Emu_JournalEntry(int index, EmuJournalEntry* entry, uint8_t* bytes, int capacity);
 /* All bytes the device received through uWrite since the last clear, one
  * write after another; returns the total count (which may exceed capacity;
  * only capacity bytes are copied). */
-int Emu_JournalWritten(uint8_t *bytes, int capacity);
+int Emu_JournalWritten(uint8_t* bytes, int capacity);
 /* The most link operations that were inside the emulator at the same time
  * since the last clear (1 when every call was serialised). */
 int Emu_JournalMaxConcurrency(void);

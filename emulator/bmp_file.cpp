@@ -12,8 +12,8 @@ std::uint8_t luminance(std::uint8_t blue, std::uint8_t green, std::uint8_t red) 
 }
 
 // Both headers of a file with `palette` entries and `imageSize` pixel bytes.
-void put_headers(std::vector<std::uint8_t>& out, int width, int height, int bits,
-                 std::uint32_t palette, std::uint32_t imageSize, int pixelsPerMetre) {
+void put_headers(std::vector<std::uint8_t>& out, int width, int height, int bits, std::uint32_t palette,
+                 std::uint32_t imageSize, int pixelsPerMetre) {
     const std::uint32_t offset =
         static_cast<std::uint32_t>(codec::kFileHeaderBytes + codec::kInfoHeaderBytes) +
         palette * codec::kPaletteEntryBytes;
@@ -71,11 +71,21 @@ bool decode_bmp(const std::uint8_t* data, std::size_t size, GreyImage& out) {
         std::uint8_t* dst = &out.pixels[static_cast<std::size_t>(y) * width];
         for (int x = 0; x < width; ++x) {
             switch (bits) {
-            case 1: dst[x] = palette[(row[x >> 3] >> (7 - (x & 7))) & 1]; break;
-            case 4: dst[x] = palette[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F]; break;
-            case 8: dst[x] = palette[row[x]]; break;
-            case 24: dst[x] = luminance(row[x * 3], row[x * 3 + 1], row[x * 3 + 2]); break;
-            default: dst[x] = luminance(row[x * 4], row[x * 4 + 1], row[x * 4 + 2]); break;
+                case 1:
+                    dst[x] = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
+                    break;
+                case 4:
+                    dst[x] = palette[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+                    break;
+                case 8:
+                    dst[x] = palette[row[x]];
+                    break;
+                case 24:
+                    dst[x] = luminance(row[x * 3], row[x * 3 + 1], row[x * 3 + 2]);
+                    break;
+                default:
+                    dst[x] = luminance(row[x * 4], row[x * 4 + 1], row[x * 4 + 2]);
+                    break;
             }
         }
     }
@@ -91,8 +101,8 @@ std::vector<std::uint8_t> encode_grey_bmp(const GreyImage& image, int pixelsPerM
     const std::size_t stride = (static_cast<std::size_t>(image.width) + 3) / 4 * 4;
     std::vector<std::uint8_t> out;
     out.reserve(1078 + stride * image.height);
-    put_headers(out, image.width, image.height, 8, 256,
-                static_cast<std::uint32_t>(stride * image.height), pixelsPerMetre);
+    put_headers(out, image.width, image.height, 8, 256, static_cast<std::uint32_t>(stride * image.height),
+                pixelsPerMetre);
     for (int i = 0; i < 256; ++i) {
         const auto v = static_cast<std::uint8_t>(i);
         out.insert(out.end(), {v, v, v, 0});
@@ -105,14 +115,13 @@ std::vector<std::uint8_t> encode_grey_bmp(const GreyImage& image, int pixelsPerM
     return out;
 }
 
-std::vector<std::uint8_t> encode_mono_bmp(const std::uint8_t* rows, int rowBytes, int width,
-                                          int height, int pixelsPerMetre) {
+std::vector<std::uint8_t> encode_mono_bmp(const std::uint8_t* rows, int rowBytes, int width, int height,
+                                          int pixelsPerMetre) {
     const std::size_t used = (static_cast<std::size_t>(width) + 7) / 8;
     const std::size_t stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
     std::vector<std::uint8_t> out;
     out.reserve(62 + stride * height);
-    put_headers(out, width, height, 1, 2, static_cast<std::uint32_t>(stride * height),
-                pixelsPerMetre);
+    put_headers(out, width, height, 1, 2, static_cast<std::uint32_t>(stride * height), pixelsPerMetre);
     out.insert(out.end(), {0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
     for (int y = height - 1; y >= 0; --y) {
         const std::uint8_t* row = rows + static_cast<std::size_t>(y) * rowBytes;

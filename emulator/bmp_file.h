@@ -44,7 +44,7 @@ std::vector<std::uint8_t> encode_grey_bmp(const GreyImage& image, int pixelsPerM
 
 // A 1-bit BMP (palette black, white) from packed rows, row 0 on top, most
 // significant bit first, 1 = white, rowBytes bytes per given row.
-std::vector<std::uint8_t> encode_mono_bmp(const std::uint8_t* rows, int rowBytes, int width,
-                                          int height, int pixelsPerMetre);
+std::vector<std::uint8_t> encode_mono_bmp(const std::uint8_t* rows, int rowBytes, int width, int height,
+                                          int pixelsPerMetre);
 
 }  // namespace emu

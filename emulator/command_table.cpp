@@ -42,8 +42,7 @@ void run_commands(Device& device, const std::uint8_t* bytes, std::size_t count, 
             pos += continue_download(device, bytes + pos, count - pos, now);
             continue;
         }
-        const CommandSpec* spec =
-            count - pos >= 2 ? table.find(bytes[pos], bytes[pos + 1]) : nullptr;
+        const CommandSpec* spec = count - pos >= 2 ? table.find(bytes[pos], bytes[pos + 1]) : nullptr;
         std::size_t length = 0;
         if (spec != nullptr) {
             if (!spec->terminated) {

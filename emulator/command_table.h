@@ -71,10 +71,8 @@ int low_high(const Command& command, std::size_t at);
 
 // Bytes of a download or firmware file that belong to no command.
 // Returns how many bytes of `bytes` the storage subject consumed.
-std::size_t continue_download(Device& device, const std::uint8_t* bytes, std::size_t count,
-                              std::int64_t now);
+std::size_t continue_download(Device& device, const std::uint8_t* bytes, std::size_t count, std::int64_t now);
 // True when the bytes are a firmware file (the device name twice); handles it.
-bool take_firmware_file(Device& device, const std::uint8_t* bytes, std::size_t count,
-                        std::int64_t now);
+bool take_firmware_file(Device& device, const std::uint8_t* bytes, std::size_t count, std::int64_t now);
 
 }  // namespace emu

@@ -49,7 +49,8 @@ constexpr double kPi = 3.14159265358979323846;
 int Ticket::extent_rows() const {
     if (placement.skewDegrees == 0.0) return image.height;
     const double angle = placement.skewDegrees * kPi / 180.0;
-    return static_cast<int>(std::ceil(image.height * std::cos(angle) + image.width * std::fabs(std::sin(angle))));
+    return static_cast<int>(
+        std::ceil(image.height * std::cos(angle) + image.width * std::fabs(std::sin(angle))));
 }
 
 bool Ticket::paper_at(int x, int y, std::uint8_t& grey) const {
@@ -119,7 +120,8 @@ void Device::power_on(std::int64_t now, bool factory) {
         std::fprintf(stderr, "emulator: EMULATOR_TICKETS folder %s does not exist; no tickets will be fed\n",
                      env.ticketsDir.c_str());
     else if (!env.ticketsDir.empty() && ticketFiles.empty())
-        std::fprintf(stderr, "emulator: EMULATOR_TICKETS folder %s holds no .bmp ticket\n", env.ticketsDir.c_str());
+        std::fprintf(stderr, "emulator: EMULATOR_TICKETS folder %s holds no .bmp ticket\n",
+                     env.ticketsDir.c_str());
     nextTicketFile = 0;
     nextFeedAt = now + kTicketFeedIntervalMs / 2;
     ticketsOut = 0;
@@ -157,8 +159,8 @@ void Device::update(std::int64_t now) {
         if (phase == Phase::Scanning && scan.active) {
             if (ticket) ticket->heldByHand = false;  // the scan has drawn it in
             const auto elapsed = static_cast<double>(now - scan.start);
-            const int produced = std::min(scan.totalLines,
-                                          static_cast<int>(std::floor(elapsed / scan.msPerLine)));
+            const int produced =
+                std::min(scan.totalLines, static_cast<int>(std::floor(elapsed / scan.msPerLine)));
             if (scan.jamAtLine >= 0 && produced >= scan.jamAtLine) {
                 if (ticket) ticket->leadMm = kCisMm + static_cast<double>(scan.jamAtLine) / scan.linesPerMm;
                 scan = ScanJob{};
@@ -204,8 +206,10 @@ void Device::finish_scan(std::int64_t at) {
         phase = Phase::Idle;
         return;
     }
-    if (action == 1) start_motion(MotionKind::Feed, kPrintHeadMm, kFeedMmPerMs, at);
-    else if (action == 2) start_motion(MotionKind::Feed, kExitMm + ticket->length_mm(), kFeedMmPerMs, at);
+    if (action == 1)
+        start_motion(MotionKind::Feed, kPrintHeadMm, kFeedMmPerMs, at);
+    else if (action == 2)
+        start_motion(MotionKind::Feed, kExitMm + ticket->length_mm(), kFeedMmPerMs, at);
 }
 
 void Device::start_motion(MotionKind kind, double toMm, double mmPerMs, std::int64_t now) {
@@ -259,8 +263,10 @@ void Device::leave_ticket_at_rest(std::int64_t at) {
     if (!ticket) return;
     const double trail = ticket->leadMm - ticket->length_mm();
     if (trail >= kExitMm || ticket->leadMm <= 0.0) {
-        if (trail >= kExitMm) ++ticketsOut;
-        else ++ticketsReturned;
+        if (trail >= kExitMm)
+            ++ticketsOut;
+        else
+            ++ticketsReturned;
         ticket.reset();
         print = PrintJob{};
         nextFeedAt = at + kTicketFeedIntervalMs;
@@ -320,8 +326,9 @@ std::array<std::uint8_t, 8> Device::status(std::int64_t now) const {
     s[1] = bit(phase == Phase::Idle && !isBusy && !jam, 1) | bit(phase == Phase::Scanning, 2) |
            bit(phase == Phase::Held && !jam, 3) | bit(print.open, 5) | bit(phase == Phase::Moving, 6) |
            bit(jam || cond.statusError, 7);
-    s[2] = bit(cond.bit20 || isBusy, 0) | bit(pendingBytes > 0, 1) | bit(scanCompleteFlag && lastAnnounced, 2) |
-           bit(linesPerMm == 8, 3) | bit(pictureType == 1, 6) | bit(settings.lockScan != 0, 7);
+    s[2] = bit(cond.bit20 || isBusy, 0) | bit(pendingBytes > 0, 1) |
+           bit(scanCompleteFlag && lastAnnounced, 2) | bit(linesPerMm == 8, 3) | bit(pictureType == 1, 6) |
+           bit(settings.lockScan != 0, 7);
     s[3] = bit(cond.bit30, 0) | bit(covered(kPrintHeadMm) && !cond.noPaperAtHead, 2) |
            bit(covered(kSensorBMm), 3) | bit(cond.bit34, 4) | bit(cond.bit35, 5) | bit(replyReady, 6) |
            bit(covered(kSensorAMm), 7);
@@ -367,7 +374,8 @@ std::string Device::ticket_problem(const std::string& path) {
     if (!bytes) return "cannot be read";
     const std::vector<std::uint8_t>& b = *bytes;
     if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') {
-        if (b.size() >= 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "a PNG file, not a BMP";
+        if (b.size() >= 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G')
+            return "a PNG file, not a BMP";
         if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return "a JPEG file, not a BMP";
         bool text = !b.empty();
         for (std::size_t i = 0; i < b.size() && i < 512; ++i)
@@ -376,12 +384,16 @@ std::string Device::ticket_problem(const std::string& path) {
     }
     BmpHeader header;
     switch (kit::bmp::decode_headers(b.data(), b.size(), header)) {
-    case kit::bmp::Verdict::kOk: break;
-    case kit::bmp::Verdict::kCompressed:
-        if (header.compression == 1 || header.compression == 2) return "RLE-compressed; only uncompressed BMP files are fed";
-        return "BMP compression " + std::to_string(header.compression) + " is not supported";
-    case kit::bmp::Verdict::kUnsupportedHeader: return "an old OS/2 BMP header; only Windows BMP files are fed";
-    default: return "damaged BMP header";
+        case kit::bmp::Verdict::kOk:
+            break;
+        case kit::bmp::Verdict::kCompressed:
+            if (header.compression == 1 || header.compression == 2)
+                return "RLE-compressed; only uncompressed BMP files are fed";
+            return "BMP compression " + std::to_string(header.compression) + " is not supported";
+        case kit::bmp::Verdict::kUnsupportedHeader:
+            return "an old OS/2 BMP header; only Windows BMP files are fed";
+        default:
+            return "damaged BMP header";
     }
     if (header.planes != 1) return "damaged BMP header";
     const int bits = header.bitCount;
@@ -389,8 +401,9 @@ std::string Device::ticket_problem(const std::string& path) {
         return std::to_string(bits) + " bits per pixel is not supported (1, 4, 8, 24 or 32)";
     const int height = header.height < 0 ? -header.height : header.height;
     if (!ticket_fits(header.width, height))
-        return std::to_string(header.width) + " x " + std::to_string(height) + " dots does not fit the passage (" +
-               std::to_string(kPassageDots) + " dots wide, " + std::to_string(kMaxTicketRows) + " long)";
+        return std::to_string(header.width) + " x " + std::to_string(height) +
+               " dots does not fit the passage (" + std::to_string(kPassageDots) + " dots wide, " +
+               std::to_string(kMaxTicketRows) + " long)";
     GreyImage image;
     if (!decode_bmp(b.data(), b.size(), image)) return "pixel data cut short or damaged";
     return "";

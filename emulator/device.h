@@ -28,18 +28,18 @@ constexpr double kFeedMmPerMs = 0.25;   // paper speed while feeding
 constexpr double kPrintMmPerMs = 0.10;  // paper speed while printing
 
 constexpr int kDotsPerMm = 8;
-constexpr int kPassageDots = 216 * kDotsPerMm;  // scan width of the passage
-constexpr int kPrintHeadDots = 256;             // print head width (32 mm)
-constexpr int kLeadLines = 4;                   // lines sent before the picture
-constexpr std::uint8_t kBackgroundGrey = 16;    // what the sensor sees without paper
-constexpr int kMaxScanMm = 600;                 // longest whole-ticket scan
+constexpr int kPassageDots = 216 * kDotsPerMm;           // scan width of the passage
+constexpr int kPrintHeadDots = 256;                      // print head width (32 mm)
+constexpr int kLeadLines = 4;                            // lines sent before the picture
+constexpr std::uint8_t kBackgroundGrey = 16;             // what the sensor sees without paper
+constexpr int kMaxScanMm = 600;                          // longest whole-ticket scan
 constexpr int kMaxTicketRows = kMaxScanMm * kDotsPerMm;  // longest ticket accepted
 
 // ---- device timing (device milliseconds) --------------------------------
-constexpr int kRestartMs = 2500;      // reset or firmware restart: link down
-constexpr int kPortResetMs = 20;      // USB port reset: link down
-constexpr int kRamWriteMs = 30;       // storing a bitmap in RAM
-constexpr int kFlashWriteMs = 1500;   // storing a bitmap or settings block in flash
+constexpr int kRestartMs = 2500;     // reset or firmware restart: link down
+constexpr int kPortResetMs = 20;     // USB port reset: link down
+constexpr int kRamWriteMs = 30;      // storing a bitmap in RAM
+constexpr int kFlashWriteMs = 1500;  // storing a bitmap or settings block in flash
 constexpr int kFlashEraseMs = 2500;
 constexpr int kRamEraseMs = 100;
 constexpr int kCisCalibrationMs = 3000;
@@ -56,11 +56,11 @@ constexpr int kMaxStoredBitmaps = 128;
 constexpr std::uint8_t kGoodSensorValues[8] = {0x7A, 0x81, 0x77, 0x90, 0x85, 0x6E, 0x88, 0x7F};
 
 struct Settings {
-    int border = 0;          // scan window offset, mm
-    int width = 80;          // scan window width, mm
-    int height = 0;          // scan height, mm (0 = whole ticket)
-    int pictureType = 0;     // 0 black-and-white, 1 grey
-    int linesPerMm = 8;      // 4 or 8
+    int border = 0;       // scan window offset, mm
+    int width = 80;       // scan window width, mm
+    int height = 0;       // scan height, mm (0 = whole ticket)
+    int pictureType = 0;  // 0 black-and-white, 1 grey
+    int linesPerMm = 8;   // 4 or 8
     int lockScan = 0;
     int thresholdMethod = 0;
     int threshold1 = 128;
@@ -71,8 +71,8 @@ struct Settings {
 };
 
 struct StoredBitmap {
-    char side = 'B';               // 'B' obverse, 'b' reverse
-    std::string name;              // 1..8 bytes
+    char side = 'B';                 // 'B' obverse, 'b' reverse
+    std::string name;                // 1..8 bytes
     std::vector<std::uint8_t> file;  // the 1-bit BMP file as received
 };
 
@@ -90,8 +90,8 @@ struct Placement {
 };
 
 struct Ticket {
-    GreyImage image;                 // 8 dots/mm both ways, row 0 = leading edge
-    double leadMm = kInsertLeadMm;   // leading edge position
+    GreyImage image;                // 8 dots/mm both ways, row 0 = leading edge
+    double leadMm = kInsertLeadMm;  // leading edge position
     Placement placement;
     // Pushed in beyond the entry by the operator, who holds it there (a
     // calibration sheet): the device has not taken it and stays idle. The
@@ -128,15 +128,15 @@ struct Motion {
 
 struct ScanJob {
     bool active = false;
-    int action = 0;          // after the scan: 0 stop, 1 print position, 2 eject
+    int action = 0;  // after the scan: 0 stop, 1 print position, 2 eject
     int pictureType = 0;
     int linesPerMm = 8;
     int lineBytes = 0;
-    int totalLines = 0;      // including the lead lines
+    int totalLines = 0;  // including the lead lines
     double msPerLine = 1.0;
     std::int64_t start = 0;
     int producedLines = 0;
-    int jamAtLine = -1;      // real jam when production reaches this line
+    int jamAtLine = -1;  // real jam when production reaches this line
     std::size_t readOffset = 0;
     std::vector<std::uint8_t> data;
     std::size_t produced_bytes() const {
@@ -254,9 +254,9 @@ public:
     std::int64_t linkDownUntil = 0;
     int linkGeneration = 0;  // bumps when the link drops; old handles die
 
-    bool cisActive = false;      // CIS calibration running
+    bool cisActive = false;  // CIS calibration running
     std::int64_t cisStart = 0;
-    int cisResult = -1;          // state of the last finished calibration, -1 none
+    int cisResult = -1;                          // state of the last finished calibration, -1 none
     std::array<std::uint8_t, 8> sensorValues{};  // factory values until calibrated
 
     Download download;
@@ -280,7 +280,9 @@ public:
     bool jammed() const { return cond.fakeJam || cond.realJam; }
     bool save_flash() const;  // writes the flash image when a state folder is set
     // The device works on its own for ms (flash writes, calibration): not idle.
-    void keep_busy(std::int64_t now, int ms) { if (busyUntil < now + ms) busyUntil = now + ms; }
+    void keep_busy(std::int64_t now, int ms) {
+        if (busyUntil < now + ms) busyUntil = now + ms;
+    }
     const StoredBitmap* find_bitmap(const std::string& name) const;
 
 private:

@@ -5,8 +5,7 @@ namespace emu {
 DeviceClock::DeviceClock() : anchorReal_(Real::now()) {}
 
 std::int64_t DeviceClock::now() const {
-    const double realMs =
-        std::chrono::duration<double, std::milli>(Real::now() - anchorReal_).count();
+    const double realMs = std::chrono::duration<double, std::milli>(Real::now() - anchorReal_).count();
     return static_cast<std::int64_t>(anchorDevice_ + realMs * scale_);
 }
 

@@ -149,8 +149,8 @@ int Emulator::spec_status(int handle, std::uint8_t* buffer, int count, int* deli
     int result = 0;
     int given = 0;
     if (delivered != nullptr) *delivered = 0;
-    if (handle_valid(handle, now) && buffer != nullptr && count > 0 &&
-        !faults_.fires(EMU_FAULT_NO_ANSWER) && !faults_.fires(EMU_FAULT_STATUS_FAIL)) {
+    if (handle_valid(handle, now) && buffer != nullptr && count > 0 && !faults_.fires(EMU_FAULT_NO_ANSWER) &&
+        !faults_.fires(EMU_FAULT_STATUS_FAIL)) {
         std::array<std::uint8_t, kStatusBytes> bytes = device_.status(now);
         if (faults_.fires(EMU_FAULT_STATUS_ZERO)) bytes.fill(0);
         given = std::min(count, kStatusBytes);
@@ -229,7 +229,8 @@ int Emulator::remove_ticket() {
 }
 
 int Emulator::set_placement(int offsetDots, double skewDegrees) {
-    if (offsetDots < 0 || offsetDots >= kPassageDots || !(skewDegrees >= -15.0 && skewDegrees <= 15.0)) return 0;
+    if (offsetDots < 0 || offsetDots >= kPassageDots || !(skewDegrees >= -15.0 && skewDegrees <= 15.0))
+        return 0;
     std::lock_guard<std::mutex> lock(mutex_);
     device_now();
     device_.placement = Placement{offsetDots, skewDegrees};
@@ -241,9 +242,12 @@ int Emulator::paper_position(int* location, int* leadingEdgeMm, int* ticketsOut,
     device_now();
     int where = EMU_PAPER_NONE;
     if (device_.ticket) {
-        if (device_.phase == Phase::Moving || device_.phase == Phase::Scanning) where = EMU_PAPER_MOVING;
-        else if (device_.phase == Phase::Idle && !device_.ticket->heldByHand) where = EMU_PAPER_AT_ENTRY;
-        else where = EMU_PAPER_INSIDE;
+        if (device_.phase == Phase::Moving || device_.phase == Phase::Scanning)
+            where = EMU_PAPER_MOVING;
+        else if (device_.phase == Phase::Idle && !device_.ticket->heldByHand)
+            where = EMU_PAPER_AT_ENTRY;
+        else
+            where = EMU_PAPER_INSIDE;
     }
     if (location) *location = where;
     if (leadingEdgeMm) *leadingEdgeMm = device_.ticket ? static_cast<int>(device_.ticket->leadMm + 0.5) : 0;
@@ -287,20 +291,47 @@ int Emulator::set_condition(int condition, bool on) {
     device_now();
     Conditions& c = device_.cond;
     switch (condition) {
-    case EMU_COND_HEAD_HOT: c.headHot = on; break;
-    case EMU_COND_COVER_OPEN: c.coverOpen = on; break;
-    case EMU_COND_FAKE_JAM: c.fakeJam = on; break;
-    case EMU_COND_REAL_JAM: c.realJam = on; break;
-    case EMU_COND_STATUS_ERROR: c.statusError = on; break;
-    case EMU_COND_BIT_3_0: c.bit30 = on; break;
-    case EMU_COND_BIT_3_4: c.bit34 = on; break;
-    case EMU_COND_BIT_3_5: c.bit35 = on; break;
-    case EMU_COND_BIT_2_0: c.bit20 = on; break;
-    case EMU_COND_NO_PAPER_AT_HEAD: c.noPaperAtHead = on; break;
-    case EMU_COND_CALIBRATION_FAILS: c.calibrationFails = on; break;
-    case EMU_COND_BAD_SENSOR: c.badSensor = on; break;
-    case EMU_COND_JAM_ON_NEXT_MOVE: c.jamOnNextMove = on; break;
-    default: return 0;
+        case EMU_COND_HEAD_HOT:
+            c.headHot = on;
+            break;
+        case EMU_COND_COVER_OPEN:
+            c.coverOpen = on;
+            break;
+        case EMU_COND_FAKE_JAM:
+            c.fakeJam = on;
+            break;
+        case EMU_COND_REAL_JAM:
+            c.realJam = on;
+            break;
+        case EMU_COND_STATUS_ERROR:
+            c.statusError = on;
+            break;
+        case EMU_COND_BIT_3_0:
+            c.bit30 = on;
+            break;
+        case EMU_COND_BIT_3_4:
+            c.bit34 = on;
+            break;
+        case EMU_COND_BIT_3_5:
+            c.bit35 = on;
+            break;
+        case EMU_COND_BIT_2_0:
+            c.bit20 = on;
+            break;
+        case EMU_COND_NO_PAPER_AT_HEAD:
+            c.noPaperAtHead = on;
+            break;
+        case EMU_COND_CALIBRATION_FAILS:
+            c.calibrationFails = on;
+            break;
+        case EMU_COND_BAD_SENSOR:
+            c.badSensor = on;
+            break;
+        case EMU_COND_JAM_ON_NEXT_MOVE:
+            c.jamOnNextMove = on;
+            break;
+        default:
+            return 0;
     }
     return 1;
 }
@@ -337,7 +368,8 @@ int Emulator::journal_entry(int index, EmuJournalEntry* entry, std::uint8_t* byt
     if (entry != nullptr) *entry = record->entry;
     // An entry without bytes (opens, closes, failed transfers) copies nothing.
     if (bytes != nullptr && capacity > 0 && !record->bytes.empty()) {
-        std::memcpy(bytes, record->bytes.data(), std::min(record->bytes.size(), static_cast<std::size_t>(capacity)));
+        std::memcpy(bytes, record->bytes.data(),
+                    std::min(record->bytes.size(), static_cast<std::size_t>(capacity)));
     }
     return 1;
 }
@@ -386,7 +418,8 @@ int Emulator::firmware_version(char* version) {
     std::lock_guard<std::mutex> lock(mutex_);
     device_now();
     std::memset(version, 0, 7);
-    std::memcpy(version, device_.firmwareVersion.data(), std::min<std::size_t>(6, device_.firmwareVersion.size()));
+    std::memcpy(version, device_.firmwareVersion.data(),
+                std::min<std::size_t>(6, device_.firmwareVersion.size()));
     return 1;
 }
 

@@ -62,12 +62,12 @@ private:
     // Serialises one call and counts calls that overlap it.
     class Call;
 
-    std::int64_t device_now();       // powers on when needed, runs the device up to now
-    std::int64_t transfer_now();     // the same, after the per-transfer clock step
+    std::int64_t device_now();    // powers on when needed, runs the device up to now
+    std::int64_t transfer_now();  // the same, after the per-transfer clock step
     bool handle_valid(int handle, std::int64_t now) const;
     void record(EmuJournalEntry entry, const std::uint8_t* bytes, std::size_t length);
 
-    std::mutex mutex_;            // guards everything below
+    std::mutex mutex_;              // guards everything below
     std::atomic<int> inFlight_{0};  // link operations inside the emulator right now
     DeviceClock clock_;
     Journal journal_;

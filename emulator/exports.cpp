@@ -27,9 +27,13 @@ bool pixels_to_grey(const uint8_t* pixels, int width, int height, int bitsPerPix
         const uint8_t* row = pixels + rowBytes * y;
         for (int x = 0; x < width; ++x) {
             uint8_t grey = 0;
-            if (bitsPerPixel == 1) grey = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
-            else if (bitsPerPixel == 8) grey = row[x];
-            else grey = static_cast<uint8_t>((row[3 * x + 2] * 299u + row[3 * x + 1] * 587u + row[3 * x] * 114u + 500u) / 1000u);
+            if (bitsPerPixel == 1)
+                grey = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
+            else if (bitsPerPixel == 8)
+                grey = row[x];
+            else
+                grey = static_cast<uint8_t>(
+                    (row[3 * x + 2] * 299u + row[3 * x + 1] * 587u + row[3 * x] * 114u + 500u) / 1000u);
             out.at(x, y) = grey;
         }
     }
@@ -106,8 +110,10 @@ KIT_EXPORT int Emu_RemoveTicket(void) {
     return kit::fenced(0, [] { return emulator().remove_ticket(); });
 }
 
-KIT_EXPORT int Emu_GetPaperPosition(int* location, int* leadingEdgeMm, int* ticketsOut, int* ticketsReturned) {
-    return kit::fenced(0, [&] { return emulator().paper_position(location, leadingEdgeMm, ticketsOut, ticketsReturned); });
+KIT_EXPORT int Emu_GetPaperPosition(int* location, int* leadingEdgeMm, int* ticketsOut,
+                                    int* ticketsReturned) {
+    return kit::fenced(
+        0, [&] { return emulator().paper_position(location, leadingEdgeMm, ticketsOut, ticketsReturned); });
 }
 
 KIT_EXPORT int Emu_GetLastPrint(uint8_t* pixels, int capacity, int* width, int* height) {

@@ -13,10 +13,9 @@ constexpr std::uint32_t kFormat = 1;
 
 // The settings in file order.
 constexpr int Settings::*kSettingFields[] = {
-    &Settings::border,        &Settings::width,      &Settings::height,
-    &Settings::pictureType,   &Settings::linesPerMm, &Settings::lockScan,
-    &Settings::thresholdMethod, &Settings::threshold1, &Settings::threshold2,
-    &Settings::darkness,      &Settings::headMode,   &Settings::detectTime};
+    &Settings::border,     &Settings::width,    &Settings::height,          &Settings::pictureType,
+    &Settings::linesPerMm, &Settings::lockScan, &Settings::thresholdMethod, &Settings::threshold1,
+    &Settings::threshold2, &Settings::darkness, &Settings::headMode,        &Settings::detectTime};
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));

@@ -11,7 +11,7 @@ namespace emu {
 namespace {
 
 constexpr int kPixelsPerMetre = kDotsPerMm * 1000;
-constexpr int kDefaultPrintMm = 100;  // print buffer height 0 without a ticket
+constexpr int kDefaultPrintMm = 100;         // print buffer height 0 without a ticket
 constexpr std::uint8_t kInkThreshold = 128;  // stored-picture pixels darker than this print
 
 void ink_dot(GreyImage& canvas, int x, int y, std::uint8_t ink) {
@@ -45,32 +45,36 @@ void report_overhang(int rightDot, int leftDot, const std::string& what) {
 
 bool font_size_valid(int font, int size) {
     switch (font) {
-    case '0': return size >= 0 && size <= 8;
-    case 'P': return size == 6 || size == 8 || size == 10 || size == 12 || size == 14 || size == 18;
-    case '9': return size >= 0 && size <= 7;
-    default: return false;
+        case '0':
+            return size >= 0 && size <= 8;
+        case 'P':
+            return size == 6 || size == 8 || size == 10 || size == 12 || size == 14 || size == 18;
+        case '9':
+            return size >= 0 && size <= 7;
+        default:
+            return false;
     }
 }
 
 void font_cell(int font, int size, int& cellWidth, int& cellHeight) {
     switch (font) {
-    case 'P':  // ASD: sizes in points
-        cellHeight = static_cast<int>(std::lround(size * 25.4 / 72.0 * kDotsPerMm));
-        cellWidth = cellHeight * kCellColumns / kCellRows;
-        break;
-    case '9':  // Courier: fixed pitch, 3:5 cells
-        cellHeight = 16 + 8 * size;
-        cellWidth = cellHeight * 3 / 5;
-        break;
-    default:  // '0', byte: whole multiples of the 6 x 8 cell
-        cellHeight = kCellRows * (size + 1);
-        cellWidth = kCellColumns * (size + 1);
-        break;
+        case 'P':  // ASD: sizes in points
+            cellHeight = static_cast<int>(std::lround(size * 25.4 / 72.0 * kDotsPerMm));
+            cellWidth = cellHeight * kCellColumns / kCellRows;
+            break;
+        case '9':  // Courier: fixed pitch, 3:5 cells
+            cellHeight = 16 + 8 * size;
+            cellWidth = cellHeight * 3 / 5;
+            break;
+        default:  // '0', byte: whole multiples of the 6 x 8 cell
+            cellHeight = kCellRows * (size + 1);
+            cellWidth = kCellColumns * (size + 1);
+            break;
     }
 }
 
-void draw_text(GreyImage& canvas, int x, int y, int angle, int font, int size,
-               const std::string& text, std::uint8_t ink) {
+void draw_text(GreyImage& canvas, int x, int y, int angle, int font, int size, const std::string& text,
+               std::uint8_t ink) {
     int cellWidth = 0, cellHeight = 0;
     font_cell(font, size, cellWidth, cellHeight);
     const int boxWidth = cellWidth * static_cast<int>(text.size());
@@ -82,10 +86,18 @@ void draw_text(GreyImage& canvas, int x, int y, int angle, int font, int size,
                 if (!glyph_dot(c, cu * kCellColumns / cellWidth, row)) continue;
                 const int u = static_cast<int>(i) * cellWidth + cu;
                 switch (angle & 3) {
-                case 0: ink_dot(canvas, x + u, y + v, ink); break;
-                case 1: ink_dot(canvas, x + v, y + boxWidth - 1 - u, ink); break;
-                case 2: ink_dot(canvas, x + boxWidth - 1 - u, y + cellHeight - 1 - v, ink); break;
-                default: ink_dot(canvas, x + cellHeight - 1 - v, y + u, ink); break;
+                    case 0:
+                        ink_dot(canvas, x + u, y + v, ink);
+                        break;
+                    case 1:
+                        ink_dot(canvas, x + v, y + boxWidth - 1 - u, ink);
+                        break;
+                    case 2:
+                        ink_dot(canvas, x + boxWidth - 1 - u, y + cellHeight - 1 - v, ink);
+                        break;
+                    default:
+                        ink_dot(canvas, x + cellHeight - 1 - v, y + u, ink);
+                        break;
                 }
             }
         }
@@ -153,7 +165,8 @@ void complete_print(Device& device, std::int64_t at) {
     device.printDone = true;
 
     if (device.env.printDir.empty()) return;
-    if (!platform::is_directory(device.env.printDir) && !platform::create_directory(device.env.printDir)) return;
+    if (!platform::is_directory(device.env.printDir) && !platform::create_directory(device.env.printDir))
+        return;
     const std::string path = next_print_file(device);
     const std::vector<std::uint8_t> file = encode_grey_bmp(device.lastPrintedTicket, kPixelsPerMetre);
     if (!path.empty() && platform::write_file(path, file.data(), file.size())) device.lastPrintFile = path;

@@ -17,8 +17,8 @@ void font_cell(int font, int size, int& cellWidth, int& cellHeight);
 
 // Draws `text` with its box's top-left corner at (x, y) of the canvas,
 // rotated by angle x 90 degrees counter-clockwise, with grey level `ink`.
-void draw_text(GreyImage& canvas, int x, int y, int angle, int font, int size,
-               const std::string& text, std::uint8_t ink);
+void draw_text(GreyImage& canvas, int x, int y, int angle, int font, int size, const std::string& text,
+               std::uint8_t ink);
 
 // The grey level of a printed dot for a darkness setting 0..255.
 std::uint8_t ink_for_darkness(int darkness);

@@ -26,8 +26,10 @@ void threshold_line(const std::uint8_t* grey, int dots, int value1, int value2, 
     std::fill(bits, bits + bytes, 0);
     bool white = true;
     for (int x = 0; x < dots; ++x) {
-        if (grey[x] < low) white = false;
-        else if (grey[x] >= high) white = true;
+        if (grey[x] < low)
+            white = false;
+        else if (grey[x] >= high)
+            white = true;
         if (white) bits[x >> 3] = static_cast<std::uint8_t>(bits[x >> 3] | (0x80 >> (x & 7)));
     }
 }
@@ -56,8 +58,10 @@ void render_scan(const Ticket* ticket, const Settings& settings, ScanJob& job) {
         for (int i = 0; i < dots; ++i)
             grey[i] = lead ? kBackgroundGrey : sample(ticket, firstDot + i, row, rowsPerLine);
         std::uint8_t* out = &job.data[static_cast<std::size_t>(line) * job.lineBytes];
-        if (job.pictureType == 1) std::copy(grey.begin(), grey.end(), out);
-        else threshold_line(grey.data(), dots, settings.threshold1, settings.threshold2, out);
+        if (job.pictureType == 1)
+            std::copy(grey.begin(), grey.end(), out);
+        else
+            threshold_line(grey.data(), dots, settings.threshold1, settings.threshold2, out);
     }
 }
 

@@ -23,7 +23,7 @@ enum {
     SCAN_WIDTH_MM = 216,
     LINES_PER_MM = 8,
     BLACK_WHITE = 0,
-    CASUAL = 0,         /* settings not stored in the device's flash */
+    CASUAL = 0, /* settings not stored in the device's flash */
     HOLD_AFTER_SCAN = 0,
     EJECT_AFTER_PRINT = 1,
     FONT_BYTE = 48,
@@ -55,7 +55,7 @@ int main(void) {
         return 3;
     }
     int rc = 3;
-    uint8_t *picture = malloc(PICTURE_BUFFER);
+    uint8_t* picture = malloc(PICTURE_BUFFER);
     if (picture == NULL) goto done;
     printf("waiting for a ticket...\n");
     if (!wait_for(paperSensorA) || !wait_for(scannerIdle)) {

@@ -8,13 +8,14 @@
 
 #include "Stripescan.h"
 
-static const char *name_of(int symbology) {
-    static const char *names[] = {"?",       "Code 128", "Code 93", "EAN-13",             "EAN-8",    "UPC-E",
-                                  "Code 39", "Codabar",  "Interleaved 2 of 5", "GS1-128", "UPC-A"};
+static const char* name_of(int symbology) {
+    static const char* names[] = {
+        "?",       "Code 128",           "Code 93", "EAN-13", "EAN-8", "UPC-E", "Code 39",
+        "Codabar", "Interleaved 2 of 5", "GS1-128", "UPC-A"};
     return symbology >= 1 && symbology <= 10 ? names[symbology] : "?";
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: %s TICKET.bmp\n", argv[0]);
         return 2;
@@ -26,9 +27,9 @@ int main(int argc, char **argv) {
     }
     /* One setting per symbology: number, noise width, verify check, keep check, plain Code 39,
      * erase when found. EAN and UPC keep their check digit. */
-    SymbologySetting settings[] = {{1, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0}, {3, 0, 0, 1, 0, 0},
+    SymbologySetting settings[] = {{1, 0, 0, 0, 0, 0},  {2, 0, 0, 0, 0, 0}, {3, 0, 0, 1, 0, 0},
                                    {10, 0, 0, 1, 0, 0}, {4, 0, 0, 1, 0, 0}, {5, 0, 0, 1, 0, 0},
-                                   {6, 0, 0, 0, 1, 0}, {7, 0, 0, 0, 0, 0}, {8, 0, 0, 0, 0, 0}};
+                                   {6, 0, 0, 0, 1, 0},  {7, 0, 0, 0, 0, 0}, {8, 0, 0, 0, 0, 0}};
     DecodeRequest request = {settings, (int32_t)(sizeof settings / sizeof settings[0]), 0,
                              3 /* rows and columns */, 8 /* smallest size unit, pixels */};
     BarcodeResultList found = {0};
@@ -38,10 +39,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     for (int i = 0; i < found.count; ++i) {
-        const BarcodeResult *r = &found.results[i];
+        const BarcodeResult* r = &found.results[i];
         printf("%s: %.*s  at (%d,%d) (%d,%d) (%d,%d) (%d,%d)\n", name_of(r->symbology), r->length,
-               (const char *)r->text, r->corners[0], r->corners[1], r->corners[2], r->corners[3], r->corners[4],
-               r->corners[5], r->corners[6], r->corners[7]);
+               (const char*)r->text, r->corners[0], r->corners[1], r->corners[2], r->corners[3],
+               r->corners[4], r->corners[5], r->corners[6], r->corners[7]);
     }
     const int count = found.count;
     FreeBarcodeResultMem(&found);

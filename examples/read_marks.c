@@ -17,7 +17,7 @@
 
 enum { BLACK_BELOW = 128 }; /* grey level under which a pixel is black */
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 4 || (strcmp(argv[2], "handwritten") != 0 && strcmp(argv[2], "printed") != 0)) {
         fprintf(stderr, "usage: %s SHEET.bmp handwritten|printed 4|8\n", argv[0]);
         return 2;
@@ -33,10 +33,10 @@ int main(int argc, char **argv) {
     /* Decode takes the picture as the device delivers it: the top row first, rows of a whole
      * number of bytes (the pixels past the width left white). */
     const int rowBytes = (bw.width + 7) / 8;
-    unsigned char *rows = malloc((size_t)rowBytes * (size_t)bw.height);
+    unsigned char* rows = malloc((size_t)rowBytes * (size_t)bw.height);
     if (rows == NULL) return 2;
     for (int y = 0; y < bw.height; ++y) {
-        unsigned char *row = rows + (size_t)y * rowBytes;
+        unsigned char* row = rows + (size_t)y * rowBytes;
         memcpy(row, bw.rows[bw.height - 1 - y], (size_t)rowBytes);
         if (bw.width % 8) row[rowBytes - 1] |= (unsigned char)(0xFF >> (bw.width % 8));
     }
@@ -46,10 +46,10 @@ int main(int argc, char **argv) {
     const int ok = Decode(rows, rowBytes * 8, bw.height, &kind, &linesPerMm, text);
     if (ok) {
         /* "count,row,row,...": one line per row of cells. */
-        const char *comma = strchr(text, ',');
+        const char* comma = strchr(text, ',');
         printf("%.*s cells\n", comma ? (int)(comma - text) : (int)strlen(text), text);
-        for (const char *p = comma; p != NULL && *p != '\0';) {
-            const char *next = strchr(p + 1, ',');
+        for (const char* p = comma; p != NULL && *p != '\0';) {
+            const char* next = strchr(p + 1, ',');
             const int n = next ? (int)(next - p - 1) : (int)strlen(p + 1);
             printf("%.*s\n", n, p + 1);
             p = next;

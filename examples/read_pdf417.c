@@ -13,7 +13,7 @@
 
 enum { BLACK_BELOW = 128 }; /* grey level under which a pixel is black */
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: %s TICKET.bmp\n", argv[0]);
         return 2;
@@ -29,16 +29,18 @@ int main(int argc, char **argv) {
     /* stackread wants rows of width / 8 bytes without padding, bit 1 light, the top row first;
      * the record keeps the bottom row of the file first. */
     const int rowBytes = bw.width / 8;
-    unsigned char *rows = malloc((size_t)rowBytes * (size_t)bw.height + 1);
-    unsigned char *text = malloc(STACKREAD_MAX_OUTPUT + 1);
+    unsigned char* rows = malloc((size_t)rowBytes * (size_t)bw.height + 1);
+    unsigned char* text = malloc(STACKREAD_MAX_OUTPUT + 1);
     int result = STACKREAD_NOT_FOUND, length = 0;
     if (rows != NULL && text != NULL) {
         for (int y = 0; y < bw.height; ++y)
             memcpy(rows + (size_t)y * rowBytes, bw.rows[bw.height - 1 - y], (size_t)rowBytes);
         result = stackread(rows, bw.width, bw.height, text, &length, 0);
     }
-    if (result == STACKREAD_OK) printf("PDF417: %.*s\n", length, (const char *)text);
-    else fprintf(stderr, "%s: no PDF417 symbol read (%d)\n", argv[1], result);
+    if (result == STACKREAD_OK)
+        printf("PDF417: %.*s\n", length, (const char*)text);
+    else
+        fprintf(stderr, "%s: no PDF417 symbol read (%d)\n", argv[1], result);
     free(text);
     free(rows);
     Bitmap_Done(&bw);

@@ -14,7 +14,7 @@ enum {
     RULE_PAPER = 1
 };
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "usage: %s IN.bmp OUT.bmp\n", argv[0]);
         return 2;

@@ -22,11 +22,13 @@ int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded) {
     if (imageSize > std::numeric_limits<std::int32_t>::max() - kSpareBytes) {
         return kOutOfMemory;
     }
-    auto* bits = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(imageSize + kSpareBytes), 1));
+    auto* bits =
+        static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(imageSize + kSpareBytes), 1));
     if (bits == nullptr) {
         return kOutOfMemory;
     }
-    auto* rows = static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));
+    auto* rows =
+        static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));
     if (rows == nullptr) {
         std::free(bits);
         return kOutOfMemory;

@@ -1,9 +1,9 @@
 #pragma once
 // The Bitmap record: result codes, life cycle and row geometry.
 
-#include "imaging/Skewtrim.h"
-
 #include <cstdint>
+
+#include "imaging/Skewtrim.h"
 
 namespace skewtrim {
 
@@ -25,7 +25,9 @@ enum Code : int {
     kInvalidRecord = SKEWTRIM_INVALID_RECORD,
 };
 
-inline bool valid_depth(int bitCount) { return bitCount == 1 || bitCount == 8 || bitCount == 24; }
+inline bool valid_depth(int bitCount) {
+    return bitCount == 1 || bitCount == 8 || bitCount == 24;
+}
 
 // Bytes of an unpadded row: (width x bitCount + 7) / 8, computed without overflow.
 inline std::int64_t unpadded_row_bytes(std::int64_t width, int bitCount) {
@@ -38,7 +40,9 @@ inline std::int64_t padded_row_bytes(std::int64_t width, int bitCount) {
 }
 
 // A derived record is padded exactly when its source's stride is a multiple of 4.
-inline bool derives_padded(const Bitmap& src) { return src.stride % 4 == 0; }
+inline bool derives_padded(const Bitmap& src) {
+    return src.stride % 4 == 0;
+}
 
 // Makes a new record (pixel block zeroed, 16 spare bytes after it) and writes it
 // into `out` only when complete. kInvalidArgument for a missing record, a size
@@ -82,7 +86,9 @@ private:
 };
 
 // Pixel access helpers for 1-bit rows (most significant bit first, 1 = white).
-inline bool bit_at(const std::uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline bool bit_at(const std::uint8_t* row, int x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 inline void put_bit(std::uint8_t* row, int x, bool set) {
     const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
     if (set) {

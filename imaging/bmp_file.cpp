@@ -1,14 +1,14 @@
 #include "imaging/bmp_file.h"
 
-#include "imaging/bitmap.h"
-#include "kit/bmp_header.h"
-#include "platform/files.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "kit/bmp_header.h"
+#include "platform/files.h"
 
 namespace skewtrim {
 
@@ -30,9 +30,12 @@ struct FileCloser {
 
 std::uint32_t pixel_data_offset(int bitCount) {
     switch (bitCount) {
-        case 24: return 54;
-        case 8: return 1078;
-        default: return 62;
+        case 24:
+            return 54;
+        case 8:
+            return 1078;
+        default:
+            return 62;
     }
 }
 
@@ -160,14 +163,14 @@ int save_bitmap_file(const Bitmap* bmp, const char* path) {
     std::vector<std::uint8_t> head;
     head.reserve(offset);
     codec::encode_headers(head, {.fileSize = static_cast<std::uint32_t>(offset + dataBytes),
-                               .pixelOffset = offset,
-                               .width = bmp->width,
-                               .height = bmp->height,
-                               .bitCount = bmp->bitCount,
-                               .imageSize = static_cast<std::uint32_t>(dataBytes),
-                               .coloursUsed = bmp->bitCount == 8   ? 256u
-                                              : bmp->bitCount == 1 ? 2u
-                                                                   : 0u});
+                                 .pixelOffset = offset,
+                                 .width = bmp->width,
+                                 .height = bmp->height,
+                                 .bitCount = bmp->bitCount,
+                                 .imageSize = static_cast<std::uint32_t>(dataBytes),
+                                 .coloursUsed = bmp->bitCount == 8   ? 256u
+                                                : bmp->bitCount == 1 ? 2u
+                                                                     : 0u});
     if (bmp->bitCount == 8) {
         for (int j = 0; j < 256; ++j) {
             const auto v = static_cast<std::uint8_t>(j);

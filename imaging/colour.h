@@ -2,10 +2,10 @@
 // Colour reduction: fixed-point luma followed by the tone table, and the three
 // depth conversions (to 1, 8 and 24 bits).
 
-#include "imaging/Skewtrim.h"
-
 #include <array>
 #include <cstdint>
+
+#include "imaging/Skewtrim.h"
 
 namespace skewtrim {
 

@@ -11,7 +11,7 @@
 
 KIT_EXPORT int Bitmap_New(Bitmap* out, int width, int height, int bitCount, int padded) {
     return kit::fenced(skewtrim::kOutOfMemory,
-                   [&] { return skewtrim::bitmap_new(out, width, height, bitCount, padded != 0); });
+                       [&] { return skewtrim::bitmap_new(out, width, height, bitCount, padded != 0); });
 }
 
 KIT_EXPORT int Bitmap_Init(Bitmap* bmp) {
@@ -60,17 +60,20 @@ KIT_EXPORT int imageRotate(const Bitmap* src, Bitmap* dst, double angle) {
 
 KIT_EXPORT int RotatePicSP(uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
     return kit::fenced(skewtrim::kOutOfMemory,
-                   [&] { return skewtrim::rotate_buffer(pixels, width, height, bitCount, angle); });
+                       [&] { return skewtrim::rotate_buffer(pixels, width, height, bitCount, angle); });
 }
 
 KIT_EXPORT int Skewtrim(uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level) {
-    return kit::fenced(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, level); });
+    return kit::fenced(
+        0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, level); });
 }
 
 KIT_EXPORT int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
-    return kit::fenced(0, [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
+    return kit::fenced(0,
+                       [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
 }
 
 KIT_EXPORT int ImageSkewtrim(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
-    return kit::fenced(skewtrim::kOutOfMemory, [&] { return skewtrim::straighten(src, mode, level, rule, dst); });
+    return kit::fenced(skewtrim::kOutOfMemory,
+                       [&] { return skewtrim::straighten(src, mode, level, rule, dst); });
 }

@@ -1,21 +1,21 @@
 #include "imaging/line_fit.h"
 
-#include "imaging/bitmap.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "imaging/bitmap.h"
 
 namespace skewtrim {
 
 namespace {
 
-constexpr double kSnapDegrees = 0.5;         // run fits this close to an axis snap to it
-constexpr int kStraightNeighbourGap = 6;     // tilt 0: a middle run may differ this much from its neighbours
-constexpr int kOutwardDrop = 5;              // runs this far outside the line are dropped
-constexpr int kLooseMeanDistance = 7;        // a pass this loose only settles, no point fit
-constexpr int kPointFitDrop = 8;             // runs this far from the point fit are dropped
-constexpr int kSmallSide = 3;                // sides with this many runs or fewer are fitted at once
+constexpr double kSnapDegrees = 0.5;      // run fits this close to an axis snap to it
+constexpr int kStraightNeighbourGap = 6;  // tilt 0: a middle run may differ this much from its neighbours
+constexpr int kOutwardDrop = 5;           // runs this far outside the line are dropped
+constexpr int kLooseMeanDistance = 7;     // a pass this loose only settles, no point fit
+constexpr int kPointFitDrop = 8;          // runs this far from the point fit are dropped
+constexpr int kSmallSide = 3;             // sides with this many runs or fewer are fitted at once
 
 Point mean_of_runs(const std::vector<Run>& runs, size_t from, size_t to) {
     std::int64_t sx = 0;
@@ -28,7 +28,9 @@ Point mean_of_runs(const std::vector<Run>& runs, size_t from, size_t to) {
     return {static_cast<int>(sx / n), static_cast<int>(sy / n)};
 }
 
-Point midpoint(const Point& a, const Point& b) { return {(a.x + b.x) >> 1, (a.y + b.y) >> 1}; }
+Point midpoint(const Point& a, const Point& b) {
+    return {(a.x + b.x) >> 1, (a.y + b.y) >> 1};
+}
 
 // Keep test of run M between the two runs P and N (their centroids).
 // Returns 1 when the pair coincides (the fit fails), else 0 with `keep` updated.
@@ -38,9 +40,11 @@ int keep_test(const Point& p, const Point& n, const Point& m, int number, int ti
     }
     if (tilt == 0) {
         if (number == 1 || number == 3) {
-            keep = std::abs(m.y - p.y) <= kStraightNeighbourGap && std::abs(m.y - n.y) <= kStraightNeighbourGap;
+            keep =
+                std::abs(m.y - p.y) <= kStraightNeighbourGap && std::abs(m.y - n.y) <= kStraightNeighbourGap;
         } else {
-            keep = std::abs(m.x - p.x) <= kStraightNeighbourGap && std::abs(m.x - n.x) <= kStraightNeighbourGap;
+            keep =
+                std::abs(m.x - p.x) <= kStraightNeighbourGap && std::abs(m.x - n.x) <= kStraightNeighbourGap;
         }
         return kOk;
     }
@@ -81,7 +85,8 @@ int mark_runs(std::vector<Run>& runs, int number, int tilt) {
         }
     }
     if (b >= 0) {
-        if (int code = keep_test(runs[a].centroid, runs[b].centroid, runs[0].centroid, number, tilt, runs[0].keep);
+        if (int code =
+                keep_test(runs[a].centroid, runs[b].centroid, runs[0].centroid, number, tilt, runs[0].keep);
             code != kOk) {
             return code;
         }
@@ -96,8 +101,8 @@ int mark_runs(std::vector<Run>& runs, int number, int tilt) {
         }
     }
     if (b >= 0) {
-        if (int code =
-                keep_test(runs[a].centroid, runs[b].centroid, runs[n - 1].centroid, number, tilt, runs[n - 1].keep);
+        if (int code = keep_test(runs[a].centroid, runs[b].centroid, runs[n - 1].centroid, number, tilt,
+                                 runs[n - 1].keep);
             code != kOk) {
             return code;
         }
@@ -188,10 +193,14 @@ int fit_points(const std::vector<Point>& points, const std::vector<Run>& runs, L
 
 double distance(const Line& line, double x, double y) {
     switch (line.type) {
-        case kHorizontal: return y - line.c;
-        case kVertical: return line.c - x;
-        case kGeneral: return (y - line.c - x * line.s) / std::sqrt(line.s * line.s + 1.0);
-        default: return 0.0;
+        case kHorizontal:
+            return y - line.c;
+        case kVertical:
+            return line.c - x;
+        case kGeneral:
+            return (y - line.c - x * line.s) / std::sqrt(line.s * line.s + 1.0);
+        default:
+            return 0.0;
     }
 }
 
@@ -216,9 +225,8 @@ int robust_side_fit(Side& side, int number, int tilt) {
         if (int code = fit_runs(work, line); code != kOk) {
             return code;
         }
-        const bool dropped = drop_runs(work, line, [&](int d) {
-            return dropAbove ? d >= kOutwardDrop : d <= -kOutwardDrop;
-        });
+        const bool dropped =
+            drop_runs(work, line, [&](int d) { return dropAbove ? d >= kOutwardDrop : d <= -kOutwardDrop; });
         if (dropped) {
             previousEnd = static_cast<int>(work.size());
             continue;

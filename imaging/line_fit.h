@@ -2,9 +2,9 @@
 // Line fits of the paper measurement: the two-halves fit over run centroids or
 // over points, signed point-line distance, and the robust fit of one side.
 
-#include "imaging/geometry.h"
-
 #include <vector>
+
+#include "imaging/geometry.h"
 
 namespace skewtrim {
 

@@ -1,24 +1,24 @@
 #include "imaging/outline.h"
 
-#include "imaging/bitmap.h"
-#include "imaging/line_fit.h"
-#include "imaging/paper_scan.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "imaging/bitmap.h"
+#include "imaging/line_fit.h"
+#include "imaging/paper_scan.h"
 
 namespace skewtrim {
 
 namespace {
 
-constexpr int kSideMargin = 5;             // runs left out next to every cut and edge end
-constexpr double kStraightBand = 36.0;     // runs this close to an edge's line count as on it
-constexpr int kStraightPercent = 60;       // more than this share on the line: a straight edge
-constexpr double kSteepDegrees = 80.0;     // edges touching the image ends must be this steep
-constexpr double kParallelDegrees = 3.5;   // opposite sides may differ this much
-constexpr double kSquareDegrees = 2.0;     // a corner this close to square may lend its direction
-constexpr double kLargestCoordinate = 1e9; // corners beyond this are no plausible rectangle
+constexpr int kSideMargin = 5;              // runs left out next to every cut and edge end
+constexpr double kStraightBand = 36.0;      // runs this close to an edge's line count as on it
+constexpr int kStraightPercent = 60;        // more than this share on the line: a straight edge
+constexpr double kSteepDegrees = 80.0;      // edges touching the image ends must be this steep
+constexpr double kParallelDegrees = 3.5;    // opposite sides may differ this much
+constexpr double kSquareDegrees = 2.0;      // a corner this close to square may lend its direction
+constexpr double kLargestCoordinate = 1e9;  // corners beyond this are no plausible rectangle
 
 // Tests one edge for straightness: fitted over its runs (and, when `steep`,
 // steeper than 80 degrees), with more than 60 percent of its runs near the line.
@@ -181,9 +181,15 @@ int place_failed_side(Line& side, const Line& opposite, const Line& neighbour, i
     copy_direction(opposite, side);
     side.centre = {cx, y};
     switch (side.type) {
-        case kHorizontal: side.c = y; break;
-        case kVertical: side.c = x; break;
-        default: side.c = y - side.s * x; break;
+        case kHorizontal:
+            side.c = y;
+            break;
+        case kVertical:
+            side.c = x;
+            break;
+        default:
+            side.c = y - side.s * x;
+            break;
     }
     return kOk;
 }
@@ -283,9 +289,15 @@ int square_up(Side (&sides)[5]) {
     }
     for (Line* line : {&s1, &s2, &s3, &s4}) {
         switch (line->type) {
-            case kHorizontal: line->c = line->centre.y; break;
-            case kVertical: line->c = line->centre.x; break;
-            default: line->c = line->centre.y - line->centre.x * line->s; break;
+            case kHorizontal:
+                line->c = line->centre.y;
+                break;
+            case kVertical:
+                line->c = line->centre.x;
+                break;
+            default:
+                line->c = line->centre.y - line->centre.x * line->s;
+                break;
         }
     }
     return kOk;
@@ -431,8 +443,8 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
         int a, b;
         Point* corner;
     };
-    for (const CornerOf& c : {CornerOf{1, 4, &out.bottom}, CornerOf{1, 2, &out.left}, CornerOf{4, 3, &out.right},
-                              CornerOf{2, 3, &out.top}}) {
+    for (const CornerOf& c : {CornerOf{1, 4, &out.bottom}, CornerOf{1, 2, &out.left},
+                              CornerOf{4, 3, &out.right}, CornerOf{2, 3, &out.top}}) {
         if (int code = intersect(sides[c.a].line, sides[c.b].line, *c.corner); code != kOk) {
             return code;
         }

@@ -2,10 +2,10 @@
 // Measuring a scanned ticket: the paper's outline, its rotation, its size and
 // the per-row paper mask that the resampler cuts with.
 
+#include <vector>
+
 #include "imaging/Skewtrim.h"
 #include "imaging/geometry.h"
-
-#include <vector>
 
 namespace skewtrim {
 
@@ -24,9 +24,9 @@ struct StraightenPlan {
     double degrees = 0.0;  // the same in degrees (0 up to 360)
     int cx = 0;            // paper centre in source pixels
     int cy = 0;
-    int width = 0;         // output size
+    int width = 0;  // output size
     int height = 0;
-    int tilt = 1;          // 0 when the edges were found straight, 1 when tilted
+    int tilt = 1;                    // 0 when the edges were found straight, 1 when tilted
     Point bottom, left, right, top;  // corners B, L, R, T
     PaperMask mask;
 };

@@ -1,12 +1,12 @@
 #include "imaging/paper_scan.h"
 
-#include "imaging/bitmap.h"
-#include "imaging/colour.h"
-
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <cstdlib>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/colour.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,9 +25,12 @@ constexpr int kRunGap = 6;            // a larger step in x or y starts a new ru
 int GreyView::operator()(int x, int y) const {
     const std::uint8_t* row = bmp_.rows[y];
     switch (bmp_.bitCount) {
-        case 8: return row[x];
-        case 1: return bit_at(row, x) ? 255 : 0;
-        default: return grey_of_bgr(row + 3 * x);
+        case 8:
+            return row[x];
+        case 1:
+            return bit_at(row, x) ? 255 : 0;
+        default:
+            return grey_of_bgr(row + 3 * x);
     }
 }
 
@@ -67,8 +70,10 @@ constexpr int kChunk = 16;  // grey bytes tested at once
 class PaperBytes {
 public:
     explicit PaperBytes(const PaperTest& test)
-        : band_(test.band), never_(!test.band && test.low >= 255),
-          above_(_mm_set1_epi8(static_cast<char>(test.low + 1))), low_(_mm_set1_epi8(static_cast<char>(test.low))),
+        : band_(test.band),
+          never_(!test.band && test.low >= 255),
+          above_(_mm_set1_epi8(static_cast<char>(test.low + 1))),
+          low_(_mm_set1_epi8(static_cast<char>(test.low))),
           high_(_mm_set1_epi8(static_cast<char>(test.high))) {}
 
     int operator()(const std::uint8_t* p) const {
@@ -305,8 +310,8 @@ std::vector<int> first_paper_rows_grey(const Bitmap& bmp, const PaperTest& test,
 
 // The first paper row of each column of fromX..toX, from `start` toward `end`.
 template <int kDepth>
-std::vector<int> first_rows(const Bitmap& bmp, const PaperTest& test, const PaperPixels<kDepth>& paper, int start,
-                            int end, int step, int fromX, int toX) {
+std::vector<int> first_rows(const Bitmap& bmp, const PaperTest& test, const PaperPixels<kDepth>& paper,
+                            int start, int end, int step, int fromX, int toX) {
 #if defined(__SSE2__)
     if (kDepth == 8 && fromX - toX + 1 >= kChunk) {
         return first_paper_rows_grey(bmp, test, start, end, step, fromX, toX);
@@ -318,8 +323,8 @@ std::vector<int> first_rows(const Bitmap& bmp, const PaperTest& test, const Pape
 }
 
 template <int kDepth>
-void end_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, int fromX, int toX, Edge& bottomEdge,
-               Edge& topEdge) {
+void end_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, int fromX, int toX,
+               Edge& bottomEdge, Edge& topEdge) {
     if (fromX < toX) {
         return;
     }
@@ -405,20 +410,33 @@ void RunBuilder::close() {
     count_ = 0;
 }
 
-void scan_side_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, Edge& left, Edge& right) {
+void scan_side_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, Edge& left,
+                     Edge& right) {
     switch (bmp.bitCount) {
-        case 1: side_edges<1>(bmp, paper, bottom, top, left, right); break;
-        case 8: side_edges<8>(bmp, paper, bottom, top, left, right); break;
-        default: side_edges<24>(bmp, paper, bottom, top, left, right); break;
+        case 1:
+            side_edges<1>(bmp, paper, bottom, top, left, right);
+            break;
+        case 8:
+            side_edges<8>(bmp, paper, bottom, top, left, right);
+            break;
+        default:
+            side_edges<24>(bmp, paper, bottom, top, left, right);
+            break;
     }
 }
 
 void scan_end_edges(const Bitmap& bmp, const PaperTest& paper, int bottom, int top, int fromX, int toX,
                     Edge& bottomEdge, Edge& topEdge) {
     switch (bmp.bitCount) {
-        case 1: end_edges<1>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
-        case 8: end_edges<8>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
-        default: end_edges<24>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge); break;
+        case 1:
+            end_edges<1>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge);
+            break;
+        case 8:
+            end_edges<8>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge);
+            break;
+        default:
+            end_edges<24>(bmp, paper, bottom, top, fromX, toX, bottomEdge, topEdge);
+            break;
     }
 }
 

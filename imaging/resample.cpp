@@ -1,12 +1,12 @@
 #include "imaging/resample.h"
 
-#include "imaging/bitmap.h"
-#include "imaging/resample_vector.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+
+#include "imaging/bitmap.h"
+#include "imaging/resample_vector.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,7 +16,7 @@ namespace skewtrim {
 
 namespace {
 
-constexpr int kPhases = 10;     // sub-pixel positions per pixel
+constexpr int kPhases = 10;  // sub-pixel positions per pixel
 constexpr int kWeightShift = 10;
 constexpr int kCubicMax = 255 << kWeightShift;  // 261120
 
@@ -70,7 +70,8 @@ constexpr LinearProducts kLinear = make_linear();
 // Per output column: the signed offset-table entries for u; per output row the same for v.
 struct Offsets {
     std::vector<double> ucos, usin;
-    Offsets(const OffsetTables& tables, int width) : ucos(static_cast<size_t>(width)), usin(static_cast<size_t>(width)) {
+    Offsets(const OffsetTables& tables, int width)
+        : ucos(static_cast<size_t>(width)), usin(static_cast<size_t>(width)) {
         const int half = (width - 1) / 2;
         for (int i = 0; i < width; ++i) {
             const int u = i - half;
@@ -109,7 +110,8 @@ void fill_output(Bitmap& out, const std::uint8_t* fill) {
 // Walks every output pixel whose truncated source point lies on the paper and
 // hands it to `sample(outRow, i, x0, y0, fx, fy)` (fx, fy: the source point).
 template <bool kTruncateOffsets, typename Sample>
-void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out, Sample sample) {
+void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out,
+                          Sample sample) {
     const Offsets cols(tables, out.width);
     const PaperMask& mask = plan.mask;
     const double cx = plan.cx;
@@ -151,22 +153,25 @@ void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables
     }
 }
 
-void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
+                      Bitmap& out) {
     if (src.bitCount == 1) {
         // The output starts all white, so only black pixels need writing.
-        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
-            if (!bit_at(src.rows[y], x)) {
-                outRow[i >> 3] &= static_cast<std::uint8_t>(~(0x80u >> (i & 7)));
-            }
-        });
+        for_each_paper_pixel<true>(plan, tables, out,
+                                   [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
+                                       if (!bit_at(src.rows[y], x)) {
+                                           outRow[i >> 3] &= static_cast<std::uint8_t>(~(0x80u >> (i & 7)));
+                                       }
+                                   });
     } else if (src.bitCount == 8) {
-        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
-            outRow[i] = src.rows[y][x];
-        });
+        for_each_paper_pixel<true>(
+            plan, tables, out,
+            [&](std::uint8_t* outRow, int i, int x, int y, double, double) { outRow[i] = src.rows[y][x]; });
     } else {
-        for_each_paper_pixel<true>(plan, tables, out, [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
-            std::memcpy(outRow + 3 * i, src.rows[y] + 3 * x, 3);
-        });
+        for_each_paper_pixel<true>(plan, tables, out,
+                                   [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
+                                       std::memcpy(outRow + 3 * i, src.rows[y] + 3 * x, 3);
+                                   });
     }
 }
 
@@ -205,92 +210,99 @@ private:
 };
 
 template <int kChannels>
-void resample_bilinear(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+void resample_bilinear(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
+                       Bitmap& out) {
     Neighbourhood<kChannels, 2, 0> near(src);
-    for_each_paper_pixel<false>(plan, tables, out,
-                                [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
-        const int px = static_cast<int>((fx - x0) * kPhases);
-        const int py = static_cast<int>((fy - y0) * kPhases);
-        const auto& ax = kLinear[static_cast<size_t>(kPhases - px)];
-        const auto& bx = kLinear[static_cast<size_t>(px)];
-        const auto& ay = kLinear[static_cast<size_t>(kPhases - py)];
-        const auto& by = kLinear[static_cast<size_t>(py)];
-        const std::uint8_t* rows[2];
-        near.gather(x0, y0, rows);
-        for (int c = 0; c < kChannels; ++c) {
-            const int top = ax[rows[0][c]] + bx[rows[0][c + kChannels]];
-            const int bottom = ax[rows[1][c]] + bx[rows[1][c + kChannels]];
-            outRow[i * kChannels + c] = static_cast<std::uint8_t>(ay[static_cast<size_t>(top)] +
-                                                                  by[static_cast<size_t>(bottom)]);
-        }
-    });
+    for_each_paper_pixel<false>(
+        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+            const int px = static_cast<int>((fx - x0) * kPhases);
+            const int py = static_cast<int>((fy - y0) * kPhases);
+            const auto& ax = kLinear[static_cast<size_t>(kPhases - px)];
+            const auto& bx = kLinear[static_cast<size_t>(px)];
+            const auto& ay = kLinear[static_cast<size_t>(kPhases - py)];
+            const auto& by = kLinear[static_cast<size_t>(py)];
+            const std::uint8_t* rows[2];
+            near.gather(x0, y0, rows);
+            for (int c = 0; c < kChannels; ++c) {
+                const int top = ax[rows[0][c]] + bx[rows[0][c + kChannels]];
+                const int bottom = ax[rows[1][c]] + bx[rows[1][c + kChannels]];
+                outRow[i * kChannels + c] =
+                    static_cast<std::uint8_t>(ay[static_cast<size_t>(top)] + by[static_cast<size_t>(bottom)]);
+            }
+        });
 }
 
 template <int kChannels>
-void resample_bicubic(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+void resample_bicubic(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
+                      Bitmap& out) {
     Neighbourhood<kChannels, 4, 1> near(src);
-    for_each_paper_pixel<false>(plan, tables, out,
-                                [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
-        const auto& wx = kCubic[static_cast<size_t>((fx - x0) * kPhases)];
-        const auto& wy = kCubic[static_cast<size_t>((fy - y0) * kPhases)];
-        const std::uint8_t* rows[4];
-        near.gather(x0, y0, rows);
-        for (int c = 0; c < kChannels; ++c) {
-            std::int32_t s = 0;
-            for (int r = 0; r < 4; ++r) {
-                const std::uint8_t* p = rows[r] + c;
-                const std::int32_t h = (wx[0] * p[0] + wx[1] * p[kChannels] + wx[2] * p[2 * kChannels] +
-                                        wx[3] * p[3 * kChannels]) >>
-                                       kWeightShift;
-                s += wy[static_cast<size_t>(r)] * h;
+    for_each_paper_pixel<false>(
+        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+            const auto& wx = kCubic[static_cast<size_t>((fx - x0) * kPhases)];
+            const auto& wy = kCubic[static_cast<size_t>((fy - y0) * kPhases)];
+            const std::uint8_t* rows[4];
+            near.gather(x0, y0, rows);
+            for (int c = 0; c < kChannels; ++c) {
+                std::int32_t s = 0;
+                for (int r = 0; r < 4; ++r) {
+                    const std::uint8_t* p = rows[r] + c;
+                    const std::int32_t h = (wx[0] * p[0] + wx[1] * p[kChannels] + wx[2] * p[2 * kChannels] +
+                                            wx[3] * p[3 * kChannels]) >>
+                                           kWeightShift;
+                    s += wy[static_cast<size_t>(r)] * h;
+                }
+                s = std::clamp(s, 0, kCubicMax);
+                outRow[i * kChannels + c] = static_cast<std::uint8_t>(s >> kWeightShift);
             }
-            s = std::clamp(s, 0, kCubicMax);
-            outRow[i * kChannels + c] = static_cast<std::uint8_t>(s >> kWeightShift);
-        }
-    });
+        });
 }
 
 #if defined(__SSE2__)
 // 8-bit bicubic with SSE2: the same integer arithmetic as the plain version
 // (16-bit weights and pixels, 32-bit sums, the same shifts and clamp), four
 // taps of two rows per multiply-add.
-void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out) {
+void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
+                           Bitmap& out) {
     // Horizontal weights twice over (for two rows at once), vertical weights once.
     alignas(16) std::int16_t wx[kPhases][8];
     alignas(16) std::int16_t wy[kPhases][8];
     for (int p = 0; p < kPhases; ++p) {
         for (int k = 0; k < 4; ++k) {
-            wx[p][k] = wx[p][k + 4] = static_cast<std::int16_t>(kCubic[static_cast<size_t>(p)][static_cast<size_t>(k)]);
+            wx[p][k] = wx[p][k + 4] =
+                static_cast<std::int16_t>(kCubic[static_cast<size_t>(p)][static_cast<size_t>(k)]);
             wy[p][k] = static_cast<std::int16_t>(kCubic[static_cast<size_t>(p)][static_cast<size_t>(k)]);
             wy[p][k + 4] = 0;
         }
     }
     Neighbourhood<1, 4, 1> near(src);
     const __m128i zero = _mm_setzero_si128();
-    for_each_paper_pixel<false>(plan, tables, out,
-                                [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
-        const __m128i wxv = _mm_load_si128(reinterpret_cast<const __m128i*>(wx[static_cast<int>((fx - x0) * kPhases)]));
-        const __m128i wyv = _mm_load_si128(reinterpret_cast<const __m128i*>(wy[static_cast<int>((fy - y0) * kPhases)]));
-        const std::uint8_t* rows[4];
-        near.gather(x0, y0, rows);
-        std::int32_t q[4];
-        for (int r = 0; r < 4; ++r) {
-            std::memcpy(&q[r], rows[r], 4);
-        }
-        const __m128i rows01 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[1], q[0]), zero);
-        const __m128i rows23 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[3], q[2]), zero);
-        const __m128i m01 = _mm_madd_epi16(rows01, wxv);  // row0 taps 0+1, 2+3, row1 taps 0+1, 2+3
-        const __m128i m23 = _mm_madd_epi16(rows23, wxv);
-        const __m128 a = _mm_castsi128_ps(m01);
-        const __m128 b = _mm_castsi128_ps(m23);
-        const __m128i even = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-        const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-        const __m128i h = _mm_srai_epi32(_mm_add_epi32(even, odd), kWeightShift);  // rows 0..3, in 16 bits
-        const __m128i v = _mm_madd_epi16(_mm_packs_epi32(h, zero), wyv);
-        std::int32_t s = _mm_cvtsi128_si32(v) + _mm_cvtsi128_si32(_mm_srli_si128(v, 4));
-        s = std::clamp(s, 0, kCubicMax);
-        outRow[i] = static_cast<std::uint8_t>(s >> kWeightShift);
-    });
+    for_each_paper_pixel<false>(
+        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+            const __m128i wxv =
+                _mm_load_si128(reinterpret_cast<const __m128i*>(wx[static_cast<int>((fx - x0) * kPhases)]));
+            const __m128i wyv =
+                _mm_load_si128(reinterpret_cast<const __m128i*>(wy[static_cast<int>((fy - y0) * kPhases)]));
+            const std::uint8_t* rows[4];
+            near.gather(x0, y0, rows);
+            std::int32_t q[4];
+            for (int r = 0; r < 4; ++r) {
+                std::memcpy(&q[r], rows[r], 4);
+            }
+            const __m128i rows01 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[1], q[0]), zero);
+            const __m128i rows23 = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, q[3], q[2]), zero);
+            const __m128i m01 = _mm_madd_epi16(rows01, wxv);  // row0 taps 0+1, 2+3, row1 taps 0+1, 2+3
+            const __m128i m23 = _mm_madd_epi16(rows23, wxv);
+            const __m128 a = _mm_castsi128_ps(m01);
+            const __m128 b = _mm_castsi128_ps(m23);
+            const __m128i even = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+            const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m128i h =
+                _mm_srai_epi32(_mm_add_epi32(even, odd), kWeightShift);  // rows 0..3, in 16 bits
+            const __m128i v = _mm_madd_epi16(_mm_packs_epi32(h, zero), wyv);
+            std::int32_t s = _mm_cvtsi128_si32(v) + _mm_cvtsi128_si32(_mm_srli_si128(v, 4));
+            s = std::clamp(s, 0, kCubicMax);
+            outRow[i] = static_cast<std::uint8_t>(s >> kWeightShift);
+        });
 }
 #endif
 
@@ -300,13 +312,20 @@ std::atomic<bool> forcePlain{false};
 
 ResamplePath resample_path() {
     static const bool vector = vector_path::available();
-    return vector && !forcePlain.load(std::memory_order_relaxed) ? ResamplePath::kVector : ResamplePath::kPlain;
+    return vector && !forcePlain.load(std::memory_order_relaxed) ? ResamplePath::kVector
+                                                                 : ResamplePath::kPlain;
 }
 
-void force_plain_resample_for_testing(bool plain) { forcePlain.store(plain, std::memory_order_relaxed); }
+void force_plain_resample_for_testing(bool plain) {
+    forcePlain.store(plain, std::memory_order_relaxed);
+}
 
-const CubicWeights& cubic_weights() { return kCubic; }
-const LinearProducts& linear_products() { return kLinear; }
+const CubicWeights& cubic_weights() {
+    return kCubic;
+}
+const LinearProducts& linear_products() {
+    return kLinear;
+}
 
 OffsetTables::OffsetTables(double theta, int width, int height) {
     const size_t n = static_cast<size_t>(std::max((width - 1) / 2, (height - 1) / 2) + 10) + 1;
@@ -331,8 +350,8 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
     const PaperMask& mask = plan.mask;
     if (plan.width <= 0 || plan.height <= 0 || plan.cx < 0 || plan.cx >= src->width || plan.cy < 0 ||
         plan.cy >= src->height || mask.first < 0 || mask.last >= src->height || mask.first >= mask.last ||
-        mask.left.size() <= static_cast<size_t>(mask.last) || mask.right.size() <= static_cast<size_t>(mask.last) ||
-        mode < kBicubic || mode > kNearest) {
+        mask.left.size() <= static_cast<size_t>(mask.last) ||
+        mask.right.size() <= static_cast<size_t>(mask.last) || mode < kBicubic || mode > kNearest) {
         return kInvalidArgument;
     }
     for (int y = mask.first; y <= mask.last; ++y) {
@@ -348,7 +367,8 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
         return code;
     }
     const OffsetTables tables(plan.theta, plan.width, plan.height);
-    if (resample_path() == ResamplePath::kVector && vector_path::resample(*src, plan, tables, mode, fill, *out)) {
+    if (resample_path() == ResamplePath::kVector &&
+        vector_path::resample(*src, plan, tables, mode, fill, *out)) {
         *dst = out.release();
         return kOk;
     }

@@ -2,17 +2,21 @@
 // The straightening resampler: turns the measured paper upright and cuts it out
 // into a new unpadded record of the plan's size.
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "imaging/Skewtrim.h"
 #include "imaging/outline.h"
-
-#include <array>
-#include <vector>
-#include <cstdint>
 
 namespace skewtrim {
 
 // Resampling methods chosen by the caller's mode (1-bit sources always nearest).
-enum Mode : int { kBicubic = SKEWTRIM_MODE_BICUBIC, kBilinear = SKEWTRIM_MODE_BILINEAR, kNearest = SKEWTRIM_MODE_NEAREST };
+enum Mode : int {
+    kBicubic = SKEWTRIM_MODE_BICUBIC,
+    kBilinear = SKEWTRIM_MODE_BILINEAR,
+    kNearest = SKEWTRIM_MODE_NEAREST
+};
 
 // Colour of everything outside the paper: blue, green, red bytes.
 using FillColour = std::array<std::uint8_t, 3>;

@@ -5,16 +5,16 @@
 // vector loops use these for pixels next to the image edges and for colour
 // images, so both paths share one definition of every sample.
 
-#include "imaging/Skewtrim.h"
-#include "imaging/resample.h"
-
 #include <algorithm>
 #include <cstdint>
 
+#include "imaging/Skewtrim.h"
+#include "imaging/resample.h"
+
 namespace skewtrim::pixel {
 
-constexpr int kPhases = 10;       // sub-pixel positions per pixel
-constexpr int kWeightShift = 10;  // bicubic weights are in 1/1024
+constexpr int kPhases = 10;                              // sub-pixel positions per pixel
+constexpr int kWeightShift = 10;                         // bicubic weights are in 1/1024
 constexpr std::int32_t kCubicMax = 255 << kWeightShift;  // 261120
 
 // The kTaps x kTaps neighbourhood whose first pixel is (x, y): row pointers
@@ -56,7 +56,8 @@ inline void bilinear(const Bitmap& src, int x0, int y0, int px, int py, std::uin
     for (int c = 0; c < kChannels; ++c) {
         const int top = ax[rows[0][c]] + bx[rows[0][c + kChannels]];
         const int bottom = ax[rows[1][c]] + bx[rows[1][c + kChannels]];
-        out[c] = static_cast<std::uint8_t>(ay[static_cast<std::size_t>(top)] + by[static_cast<std::size_t>(bottom)]);
+        out[c] = static_cast<std::uint8_t>(ay[static_cast<std::size_t>(top)] +
+                                           by[static_cast<std::size_t>(bottom)]);
     }
 }
 
@@ -75,8 +76,8 @@ inline void bicubic(const Bitmap& src, int x0, int y0, int px, int py, std::uint
         std::int32_t s = 0;
         for (int r = 0; r < 4; ++r) {
             const std::uint8_t* p = rows[r] + c;
-            const std::int32_t h = wx[0] * p[0] + wx[1] * p[kChannels] + wx[2] * p[2 * kChannels] +
-                                   wx[3] * p[3 * kChannels];
+            const std::int32_t h =
+                wx[0] * p[0] + wx[1] * p[kChannels] + wx[2] * p[2 * kChannels] + wx[3] * p[3 * kChannels];
             s += wy[static_cast<std::size_t>(r)] * (h >> kWeightShift);
         }
         out[c] = static_cast<std::uint8_t>(std::clamp(s, 0, kCubicMax) >> kWeightShift);

@@ -1,8 +1,5 @@
 #include "imaging/resample_vector.h"
 
-#include "imaging/bitmap.h"
-#include "imaging/resample_pixel.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,6 +7,9 @@
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/resample_pixel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -20,7 +20,9 @@ namespace skewtrim::vector_path {
 
 #if !defined(SKEWTRIM_HAVE_AVX2_PATH)
 
-bool available() { return false; }
+bool available() {
+    return false;
+}
 
 bool resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, const std::uint8_t*, Bitmap&) {
     return false;
@@ -28,7 +30,9 @@ bool resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, co
 
 #else
 
-bool available() { return __builtin_cpu_supports("avx2"); }
+bool available() {
+    return __builtin_cpu_supports("avx2");
+}
 
 // Everything below is compiled for AVX2 and only ever called after available().
 #if defined(__clang__)
@@ -67,9 +71,12 @@ PairTable weight_pairs(int lowTap, int highTap) {
     const CubicWeights& w = cubic_weights();
     PairTable t{};
     for (int p = 0; p < pixel::kPhases; ++p) {
-        const auto lo = static_cast<std::uint16_t>(w[static_cast<std::size_t>(p)][static_cast<std::size_t>(lowTap)]);
-        const auto hi = static_cast<std::uint16_t>(w[static_cast<std::size_t>(p)][static_cast<std::size_t>(highTap)]);
-        t.v[p] = static_cast<std::int32_t>(static_cast<std::uint32_t>(lo) | (static_cast<std::uint32_t>(hi) << 16));
+        const auto lo =
+            static_cast<std::uint16_t>(w[static_cast<std::size_t>(p)][static_cast<std::size_t>(lowTap)]);
+        const auto hi =
+            static_cast<std::uint16_t>(w[static_cast<std::size_t>(p)][static_cast<std::size_t>(highTap)]);
+        t.v[p] = static_cast<std::int32_t>(static_cast<std::uint32_t>(lo) |
+                                           (static_cast<std::uint32_t>(hi) << 16));
     }
     return t;
 }
@@ -92,8 +99,9 @@ inline std::uint64_t low_bytes(__m256i v) {
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
 }
 
-inline int lane_bits(__m256i mask) { return _mm256_movemask_ps(_mm256_castsi256_ps(mask)); }
-
+inline int lane_bits(__m256i mask) {
+    return _mm256_movemask_ps(_mm256_castsi256_ps(mask));
+}
 
 // ((v + 1) x w) / 10 per 16-bit lane for values v (0..255) and weights w
 // (0..10), with the table's corrections: row 10 is v itself (`isTen`), and the
@@ -132,12 +140,12 @@ struct Block {
 struct Cursor {
     const double* ucos;  // signed offset-table entries per output column (padded to whole blocks)
     const double* usin;
-    int cx, cy;          // paper centre
-    int first, last;     // the paper mask
+    int cx, cy;       // paper centre
+    int first, last;  // the paper mask
     const int* left;
     const int* right;
-    int width;           // output width
-    bool clip;           // lanes past the output width must not pass
+    int width;  // output width
+    bool clip;  // lanes past the output width must not pass
 
     // Source points of output pixels i0 .. i0 + 7 of the row with offsets
     // (vsin, vcos): nearest truncates the two offsets and adds the centre;
@@ -201,8 +209,8 @@ struct Cursor {
         } else {
             const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(first - 1)),
                                                     _mm256_cmpgt_epi32(_mm256_set1_epi32(last + 1), b.y0));
-            const __m256i row = _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(first)),
-                                                 _mm256_set1_epi32(last));
+            const __m256i row =
+                _mm256_min_epi32(_mm256_max_epi32(b.y0, _mm256_set1_epi32(first)), _mm256_set1_epi32(last));
             const __m256i from = _mm256_i32gather_epi32(left, row, 4);
             const __m256i to = _mm256_i32gather_epi32(right, row, 4);
             b.pass = _mm256_andnot_si256(
@@ -217,16 +225,20 @@ struct Cursor {
         b.passBits = lane_bits(b.pass);
         return b;
     }
-
 };
 
 // Per-call tables of the walk over the output.
 class Walk {
 public:
     Walk(const StraightenPlan& plan, const OffsetTables& tables, int outWidth, int outHeight, bool clipWidth)
-        : plan_(plan), tables_(tables), width_(outWidth), height_(outHeight), clipWidth_(clipWidth),
+        : plan_(plan),
+          tables_(tables),
+          width_(outWidth),
+          height_(outHeight),
+          clipWidth_(clipWidth),
           padded_((outWidth + kLanes - 1) / kLanes * kLanes),
-          ucos_(static_cast<std::size_t>(padded_), 0.0), usin_(static_cast<std::size_t>(padded_), 0.0) {
+          ucos_(static_cast<std::size_t>(padded_), 0.0),
+          usin_(static_cast<std::size_t>(padded_), 0.0) {
         const int half = (outWidth - 1) / 2;
         for (int i = 0; i < outWidth; ++i) {
             const int u = i - half;
@@ -252,8 +264,16 @@ public:
     // since the compiler cannot tell that output stores leave them alone
     // while they live in memory.
     Cursor cursor() const {
-        return Cursor{ucos_.data(), usin_.data(), plan_.cx, plan_.cy, plan_.mask.first, plan_.mask.last,
-                      plan_.mask.left.data(), plan_.mask.right.data(), width_, clipWidth_};
+        return Cursor{ucos_.data(),
+                      usin_.data(),
+                      plan_.cx,
+                      plan_.cy,
+                      plan_.mask.first,
+                      plan_.mask.last,
+                      plan_.mask.left.data(),
+                      plan_.mask.right.data(),
+                      width_,
+                      clipWidth_};
     }
 
 private:
@@ -271,7 +291,7 @@ struct Source {
     const Bitmap& bmp;
     const std::uint8_t* base;
     int stride;
-    int end;  // bytes readable from base: up to the end of the last row's pixels
+    int end;                 // bytes readable from base: up to the end of the last row's pixels
     std::int64_t ahead = 0;  // bytes from a source point to the same block's point a few output rows later
 };
 
@@ -343,9 +363,9 @@ public:
         if (!_mm256_testz_si256(tooFar, tooFar)) {
             return false;
         }
-        const std::int64_t start = static_cast<std::int64_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(rowMin))) *
-                                       s.stride +
-                                   _mm_cvtsi128_si32(_mm256_castsi256_si128(colMin));
+        const std::int64_t start =
+            static_cast<std::int64_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(rowMin))) * s.stride +
+            _mm_cvtsi128_si32(_mm256_castsi256_si128(colMin));
         if (start < 0 || start + static_cast<std::int64_t>(rowsAfter + 1) * s.stride + kSpanBytes > s.end) {
             return false;
         }
@@ -361,7 +381,8 @@ public:
     // The bytes of each lane, `r` rows after the lane's own row.
     __m256i fetch(int r) const {
         const std::uint8_t* a = first_ + static_cast<std::ptrdiff_t>(r) * stride_;
-        const __m256i spanA = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
+        const __m256i spanA =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
         const __m256i spanB =
             _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + stride_)));
         return _mm256_blendv_epi8(_mm256_shuffle_epi8(spanA, control_), _mm256_shuffle_epi8(spanB, control_),
@@ -389,14 +410,15 @@ inline __m256i read4(const Source& s, const Spans* spans, __m256i off, __m256i m
     if (spans != nullptr) {
         return spans->fetch(r);
     }
-    const __m256i g =
-        gather_bytes(_mm256_setzero_si256(), s.base, _mm256_add_epi32(off, _mm256_set1_epi32(r * s.stride)), mask);
+    const __m256i g = gather_bytes(_mm256_setzero_si256(), s.base,
+                                   _mm256_add_epi32(off, _mm256_set1_epi32(r * s.stride)), mask);
     if (layout == kFourBytes) {
         return g;
     }
-    const __m256i byLane = _mm256_setr_epi32(0, 0x04040404, 0x08080808, 0x0C0C0C0C, 0, 0x04040404, 0x08080808,
-                                             0x0C0C0C0C);
-    return _mm256_shuffle_epi8(g, _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(layout)), byLane));
+    const __m256i byLane =
+        _mm256_setr_epi32(0, 0x04040404, 0x08080808, 0x0C0C0C0C, 0, 0x04040404, 0x08080808, 0x0C0C0C0C);
+    return _mm256_shuffle_epi8(
+        g, _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(layout)), byLane));
 }
 
 // Lane values of a block, for the lanes handled one at a time.
@@ -463,65 +485,72 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
 
 void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
     const Source s = source;  // by value: stays in registers across the output stores
-    for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width()),
-                          [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i off = offsets(s, b.x0, b.y0);
-        const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-        const int fastBits = lane_bits(fast);
-        Spans spans;
-        const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
-        const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
-        const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
-        std::memcpy(row + i0, &bytes, sizeof bytes);
-        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) { row[i0 + k] = s.base[l.off[k]]; });
-    });
+    for_each_block<false>(
+        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            const __m256i off = offsets(s, b.x0, b.y0);
+            const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
+            const int fastBits = lane_bits(fast);
+            Spans spans;
+            const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
+            const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
+            const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
+            std::memcpy(row + i0, &bytes, sizeof bytes);
+            each_slow_lane(b, off, fastBits,
+                           [&](const LaneValues& l, int k) { row[i0 + k] = s.base[l.off[k]]; });
+        });
 }
 
 void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
-    for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
-                          [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i off = offsets(s, _mm256_mullo_epi32(b.x0, _mm256_set1_epi32(3)), b.y0);
-        const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-        alignas(32) std::uint32_t g[kLanes];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(g), gather_bytes(_mm256_setzero_si256(), s.base, off, fast));
-        LaneValues l;
-        l.keep(b, off);
-        for (int k = 0; k < kLanes; ++k) {
-            std::uint8_t* px = row + 3 * (i0 + k);
-            if (((b.passBits >> k) & 1) == 0) {
-                std::memcpy(px, fill, 3);
-            } else {
-                const std::uint8_t* from = reinterpret_cast<const std::uint8_t*>(&g[k]);
-                std::memcpy(px, ((lane_bits(fast) >> k) & 1) ? from : s.base + l.off[k], 3);
+    for_each_block<false>(
+        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            const __m256i off = offsets(s, _mm256_mullo_epi32(b.x0, _mm256_set1_epi32(3)), b.y0);
+            const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
+            alignas(32) std::uint32_t g[kLanes];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(g),
+                               gather_bytes(_mm256_setzero_si256(), s.base, off, fast));
+            LaneValues l;
+            l.keep(b, off);
+            for (int k = 0; k < kLanes; ++k) {
+                std::uint8_t* px = row + 3 * (i0 + k);
+                if (((b.passBits >> k) & 1) == 0) {
+                    std::memcpy(px, fill, 3);
+                } else {
+                    const std::uint8_t* from = reinterpret_cast<const std::uint8_t*>(&g[k]);
+                    std::memcpy(px, ((lane_bits(fast) >> k) & 1) ? from : s.base + l.off[k], 3);
+                }
             }
-        }
-    });
+        });
 }
 
 // 1-bit sources: each block of eight output pixels is one output byte.
 void nearest_bits(const Source& source, const Walk& walk, Bitmap& out) {
     const Source s = source;  // by value: stays in registers across the output stores
-    for_each_block<false>(walk, out, static_cast<std::size_t>(walk.padded_width() / kLanes),
-                          [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
-        const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-        const int fastBits = lane_bits(fast);
-        Spans spans;
-        const bool near = fastBits != 0 && spans.plan(s, _mm256_srai_epi32(b.x0, 3), b.y0, fast, fastBits, 0, kFourBytes);
-        const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
-        const __m256i shift = _mm256_sub_epi32(_mm256_set1_epi32(7), _mm256_and_si256(b.x0, _mm256_set1_epi32(7)));
-        const __m256i bit = _mm256_and_si256(_mm256_srlv_epi32(g, shift), _mm256_set1_epi32(1));
-        // White (1) where the source bit is set and wherever the fill stays.
-        const __m256i white =
-            _mm256_or_si256(_mm256_cmpeq_epi32(bit, _mm256_set1_epi32(1)), _mm256_xor_si256(fast, _mm256_set1_epi32(-1)));
-        int bits = lane_bits(white);
-        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
-            if (!bit_at(s.bmp.rows[l.y0[k]], l.x0[k])) {
-                bits &= ~(1 << k);
-            }
+    for_each_block<false>(
+        walk, out, static_cast<std::size_t>(walk.padded_width() / kLanes),
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
+            const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
+            const int fastBits = lane_bits(fast);
+            Spans spans;
+            const bool near = fastBits != 0 &&
+                              spans.plan(s, _mm256_srai_epi32(b.x0, 3), b.y0, fast, fastBits, 0, kFourBytes);
+            const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
+            const __m256i shift =
+                _mm256_sub_epi32(_mm256_set1_epi32(7), _mm256_and_si256(b.x0, _mm256_set1_epi32(7)));
+            const __m256i bit = _mm256_and_si256(_mm256_srlv_epi32(g, shift), _mm256_set1_epi32(1));
+            // White (1) where the source bit is set and wherever the fill stays.
+            const __m256i white = _mm256_or_si256(_mm256_cmpeq_epi32(bit, _mm256_set1_epi32(1)),
+                                                  _mm256_xor_si256(fast, _mm256_set1_epi32(-1)));
+            int bits = lane_bits(white);
+            each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+                if (!bit_at(s.bmp.rows[l.y0[k]], l.x0[k])) {
+                    bits &= ~(1 << k);
+                }
+            });
+            row[i0 / kLanes] = kReversed[static_cast<std::size_t>(bits)];
         });
-        row[i0 / kLanes] = kReversed[static_cast<std::size_t>(bits)];
-    });
 }
 
 // True when no paper column of the mask is within `margin` pixels of the
@@ -540,45 +569,49 @@ bool mask_clear_of_edges(const Bitmap& src, const PaperMask& mask, int margin) {
 }
 
 void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out) {
-    const Source s = source;  // by value: stays in registers across the output stores
+    const Source s = source;            // by value: stays in registers across the output stores
     const int lastX = s.bmp.width - 2;  // x0 + 1 still inside the row
     const int lastY = s.bmp.height - 2;
     const bool clear = mask_clear_of_edges(s.bmp, mask, 1);
-    for_each_block<true>(walk, out, static_cast<std::size_t>(walk.padded_width()),
-                         [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i off = offsets(s, b.x0, b.y0);
-        __m256i fast = b.pass;
-        if (!clear) {
-            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
-            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
-        }
-        int fastBits = lane_bits(fast);
-        std::uint64_t bytes = 0x0101010101010101ULL * kWhite;
-        if (fastBits != 0) {
-            // Each lane as two 16-bit halves: the pixel and its right neighbour,
-            // weighted 10 - px and px; a multiply-add by ones sums the halves.
-            Spans spans;
-            const Spans* near = spans.plan(s, b.x0, b.y0, fast, fastBits, 1, kTwoWords) ? &spans : nullptr;
-            if (near == nullptr) {  // gathered: 4-byte reads must stay inside the source block
-                fast = _mm256_and_si256(fast, readable(s, off, s.stride));
-                fastBits = lane_bits(fast);
+    for_each_block<true>(
+        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            const __m256i off = offsets(s, b.x0, b.y0);
+            __m256i fast = b.pass;
+            if (!clear) {
+                fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
+                fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
             }
-            const __m256i top = read4(s, near, off, fast, 0, kTwoWords);
-            const __m256i bottom = read4(s, near, off, fast, 1, kTwoWords);
-            const __m256i ten = _mm256_set1_epi32(pixel::kPhases);
-            const ProductWeight wx(_mm256_add_epi32(_mm256_sub_epi32(ten, b.px), _mm256_slli_epi32(b.px, 16)));
-            const ProductWeight wy(_mm256_add_epi32(_mm256_sub_epi32(ten, b.py), _mm256_slli_epi32(b.py, 16)));
-            const __m256i ones = _mm256_set1_epi16(1);
-            const __m256i t = _mm256_madd_epi16(wx(top), ones);
-            const __m256i u = _mm256_madd_epi16(wx(bottom), ones);
-            const __m256i v = _mm256_madd_epi16(wy(_mm256_or_si256(t, _mm256_slli_epi32(u, 16))), ones);
-            bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), v, fast));
-        }
-        std::memcpy(row + i0, &bytes, sizeof bytes);
-        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
-            pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+            int fastBits = lane_bits(fast);
+            std::uint64_t bytes = 0x0101010101010101ULL * kWhite;
+            if (fastBits != 0) {
+                // Each lane as two 16-bit halves: the pixel and its right neighbour,
+                // weighted 10 - px and px; a multiply-add by ones sums the halves.
+                Spans spans;
+                const Spans* near =
+                    spans.plan(s, b.x0, b.y0, fast, fastBits, 1, kTwoWords) ? &spans : nullptr;
+                if (near == nullptr) {  // gathered: 4-byte reads must stay inside the source block
+                    fast = _mm256_and_si256(fast, readable(s, off, s.stride));
+                    fastBits = lane_bits(fast);
+                }
+                const __m256i top = read4(s, near, off, fast, 0, kTwoWords);
+                const __m256i bottom = read4(s, near, off, fast, 1, kTwoWords);
+                const __m256i ten = _mm256_set1_epi32(pixel::kPhases);
+                const ProductWeight wx(
+                    _mm256_add_epi32(_mm256_sub_epi32(ten, b.px), _mm256_slli_epi32(b.px, 16)));
+                const ProductWeight wy(
+                    _mm256_add_epi32(_mm256_sub_epi32(ten, b.py), _mm256_slli_epi32(b.py, 16)));
+                const __m256i ones = _mm256_set1_epi16(1);
+                const __m256i t = _mm256_madd_epi16(wx(top), ones);
+                const __m256i u = _mm256_madd_epi16(wx(bottom), ones);
+                const __m256i v = _mm256_madd_epi16(wy(_mm256_or_si256(t, _mm256_slli_epi32(u, 16))), ones);
+                bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), v, fast));
+            }
+            std::memcpy(row + i0, &bytes, sizeof bytes);
+            each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+                pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+            });
         });
-    });
 }
 
 void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
@@ -589,68 +622,74 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
     const PairTable wy23 = weight_pairs(2, 3);
     const int lastX = s.bmp.width - 3;  // x0 - 1 .. x0 + 2 inside the row
     const int lastY = s.bmp.height - 3;
-    for_each_block<true>(walk, out, static_cast<std::size_t>(walk.padded_width()),
-                         [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        const __m256i one = _mm256_set1_epi32(1);
-        const __m256i off = offsets(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one));
-        __m256i fast = _mm256_and_si256(b.pass, _mm256_cmpgt_epi32(b.x0, _mm256_setzero_si256()));
-        fast = _mm256_and_si256(fast, _mm256_cmpgt_epi32(b.y0, _mm256_setzero_si256()));
-        fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
-        fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
-        const int fastBits = lane_bits(fast);
-        std::uint64_t bytes = 0x0101010101010101ULL * kWhite;
-        if (fastBits != 0) {
-            Spans spans;
-            const Spans* near = spans.plan(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one), fast,
-                                           fastBits, 3, kFourBytes)
-                                    ? &spans
-                                    : nullptr;
-            const __m256i w02 = lookup10(wx02, b.px);
-            const __m256i w13 = lookup10(wx13, b.px);
-            const __m256i evenBytes = _mm256_set1_epi32(0x00FF00FF);
-            __m256i h[4];
-            for (int r = 0; r < 4; ++r) {
-                const __m256i g = read4(s, near, off, fast, r);
-                const __m256i taps02 = _mm256_and_si256(g, evenBytes);
-                const __m256i taps13 = _mm256_and_si256(_mm256_srli_epi32(g, 8), evenBytes);
-                const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(taps02, w02), _mm256_madd_epi16(taps13, w13));
-                h[r] = _mm256_srai_epi32(sum, pixel::kWeightShift);
+    for_each_block<true>(
+        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            const __m256i one = _mm256_set1_epi32(1);
+            const __m256i off = offsets(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one));
+            __m256i fast = _mm256_and_si256(b.pass, _mm256_cmpgt_epi32(b.x0, _mm256_setzero_si256()));
+            fast = _mm256_and_si256(fast, _mm256_cmpgt_epi32(b.y0, _mm256_setzero_si256()));
+            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
+            fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(lastY)), fast);
+            const int fastBits = lane_bits(fast);
+            std::uint64_t bytes = 0x0101010101010101ULL * kWhite;
+            if (fastBits != 0) {
+                Spans spans;
+                const Spans* near = spans.plan(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one),
+                                               fast, fastBits, 3, kFourBytes)
+                                        ? &spans
+                                        : nullptr;
+                const __m256i w02 = lookup10(wx02, b.px);
+                const __m256i w13 = lookup10(wx13, b.px);
+                const __m256i evenBytes = _mm256_set1_epi32(0x00FF00FF);
+                __m256i h[4];
+                for (int r = 0; r < 4; ++r) {
+                    const __m256i g = read4(s, near, off, fast, r);
+                    const __m256i taps02 = _mm256_and_si256(g, evenBytes);
+                    const __m256i taps13 = _mm256_and_si256(_mm256_srli_epi32(g, 8), evenBytes);
+                    const __m256i sum =
+                        _mm256_add_epi32(_mm256_madd_epi16(taps02, w02), _mm256_madd_epi16(taps13, w13));
+                    h[r] = _mm256_srai_epi32(sum, pixel::kWeightShift);
+                }
+                const __m256i lowHalf = _mm256_set1_epi32(0xFFFF);
+                const __m256i h01 =
+                    _mm256_or_si256(_mm256_and_si256(h[0], lowHalf), _mm256_slli_epi32(h[1], 16));
+                const __m256i h23 =
+                    _mm256_or_si256(_mm256_and_si256(h[2], lowHalf), _mm256_slli_epi32(h[3], 16));
+                __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(h01, lookup10(wy01, b.py)),
+                                               _mm256_madd_epi16(h23, lookup10(wy23, b.py)));
+                sum = _mm256_min_epi32(_mm256_max_epi32(sum, _mm256_setzero_si256()),
+                                       _mm256_set1_epi32(pixel::kCubicMax));
+                sum = _mm256_srli_epi32(sum, pixel::kWeightShift);
+                bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), sum, fast));
             }
-            const __m256i lowHalf = _mm256_set1_epi32(0xFFFF);
-            const __m256i h01 = _mm256_or_si256(_mm256_and_si256(h[0], lowHalf), _mm256_slli_epi32(h[1], 16));
-            const __m256i h23 = _mm256_or_si256(_mm256_and_si256(h[2], lowHalf), _mm256_slli_epi32(h[3], 16));
-            __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(h01, lookup10(wy01, b.py)),
-                                           _mm256_madd_epi16(h23, lookup10(wy23, b.py)));
-            sum = _mm256_min_epi32(_mm256_max_epi32(sum, _mm256_setzero_si256()), _mm256_set1_epi32(pixel::kCubicMax));
-            sum = _mm256_srli_epi32(sum, pixel::kWeightShift);
-            bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), sum, fast));
-        }
-        std::memcpy(row + i0, &bytes, sizeof bytes);
-        each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
-            pixel::bicubic<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+            std::memcpy(row + i0, &bytes, sizeof bytes);
+            each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+                pixel::bicubic<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
+            });
         });
-    });
 }
 
 // Colour interpolation: the points and the mask test in vector lanes, the
 // three colour bytes of each paper pixel with the plain sample.
 template <int kMode>
 void interpolate_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
-    for_each_block<true>(walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
-                         [&](std::uint8_t* row, int i0, const Block& b) __attribute__((always_inline)) {
-        LaneValues l;
-        l.keep(b, _mm256_setzero_si256());
-        for (int k = 0; k < kLanes; ++k) {
-            std::uint8_t* px = row + 3 * (i0 + k);
-            if (((b.passBits >> k) & 1) == 0) {
-                std::memcpy(px, fill, 3);
-            } else if constexpr (kMode == kBilinear) {
-                pixel::bilinear<3>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], px);
-            } else {
-                pixel::bicubic<3>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], px);
+    for_each_block<true>(
+        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            LaneValues l;
+            l.keep(b, _mm256_setzero_si256());
+            for (int k = 0; k < kLanes; ++k) {
+                std::uint8_t* px = row + 3 * (i0 + k);
+                if (((b.passBits >> k) & 1) == 0) {
+                    std::memcpy(px, fill, 3);
+                } else if constexpr (kMode == kBilinear) {
+                    pixel::bilinear<3>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], px);
+                } else {
+                    pixel::bicubic<3>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], px);
+                }
             }
-        }
-    });
+        });
 }
 
 // The source rows as one evenly spaced block with 32-bit offsets, if they are.
@@ -692,7 +731,8 @@ bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables&
     } else if (mode == kNearest) {
         src.bitCount == 8 ? nearest_grey(s, walk, out) : nearest_colour(s, walk, fill, out);
     } else if (mode == kBilinear) {
-        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out) : interpolate_colour<kBilinear>(s, walk, fill, out);
+        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out)
+                          : interpolate_colour<kBilinear>(s, walk, fill, out);
     } else {
         src.bitCount == 8 ? bicubic_grey(s, walk, out) : interpolate_colour<kBicubic>(s, walk, fill, out);
     }

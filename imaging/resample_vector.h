@@ -3,11 +3,11 @@
 // eight output pixels at a time, with the same integer arithmetic as the plain
 // loops: the output is identical byte for byte.
 
+#include <cstdint>
+
 #include "imaging/Skewtrim.h"
 #include "imaging/outline.h"
 #include "imaging/resample.h"
-
-#include <cstdint>
 
 namespace skewtrim::vector_path {
 

@@ -1,8 +1,8 @@
 #include "imaging/rotate.h"
 
-#include "imaging/bitmap.h"
-
 #include <cstring>
+
+#include "imaging/bitmap.h"
 
 namespace skewtrim {
 
@@ -13,9 +13,18 @@ struct Mapping {
     int angle, w, h;
     void operator()(int x, int y, int& dx, int& dy) const {
         switch (angle) {
-            case 90: dx = y; dy = w - 1 - x; break;
-            case 180: dx = w - 1 - x; dy = h - 1 - y; break;
-            default: dx = h - 1 - y; dy = x; break;  // 270
+            case 90:
+                dx = y;
+                dy = w - 1 - x;
+                break;
+            case 180:
+                dx = w - 1 - x;
+                dy = h - 1 - y;
+                break;
+            default:
+                dx = h - 1 - y;
+                dy = x;
+                break;  // 270
         }
     }
 };

@@ -1,9 +1,9 @@
 #pragma once
 // Right-angle rotation without resampling.
 
-#include "imaging/Skewtrim.h"
-
 #include <cstdint>
+
+#include "imaging/Skewtrim.h"
 
 namespace skewtrim {
 

@@ -1,11 +1,11 @@
 #include "imaging/straighten.h"
 
+#include <cstring>
+#include <new>
+
 #include "imaging/bitmap.h"
 #include "imaging/outline.h"
 #include "imaging/resample.h"
-
-#include <cstring>
-#include <new>
 
 namespace skewtrim {
 

@@ -1,9 +1,9 @@
 #pragma once
 // Straightening and cropping a scanned ticket: measurement then resampling.
 
-#include "imaging/Skewtrim.h"
-
 #include <cstdint>
+
+#include "imaging/Skewtrim.h"
 
 namespace skewtrim {
 

@@ -22,10 +22,10 @@
 extern "C" {
 #endif
 
-typedef struct Bitmap {            /* imaging, marks, linear barcodes */
+typedef struct Bitmap { /* imaging, marks, linear barcodes */
     int32_t width, height, bitCount, imageSize, stride;
-    uint8_t **rows;
-    uint8_t *bits;
+    uint8_t** rows;
+    uint8_t* bits;
 } Bitmap;
 
 #ifdef __cplusplus

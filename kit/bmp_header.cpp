@@ -9,7 +9,9 @@ namespace {
 // Channel sum above which a lone palette entry counts as white (3 x 127.5).
 constexpr int kMidGreySum = 382;
 
-int channel_sum(const std::uint8_t* entry) { return entry[0] + entry[1] + entry[2]; }
+int channel_sum(const std::uint8_t* entry) {
+    return entry[0] + entry[1] + entry[2];
+}
 
 }  // namespace
 

@@ -31,7 +31,11 @@ inline void put_le32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 
 // The low and high byte of a 16-bit command argument.
-inline std::uint8_t low_byte(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
-inline std::uint8_t high_byte(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
+inline std::uint8_t low_byte(int v) {
+    return static_cast<std::uint8_t>(v & 0xFF);
+}
+inline std::uint8_t high_byte(int v) {
+    return static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
 
 }  // namespace kit

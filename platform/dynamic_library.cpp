@@ -41,10 +41,9 @@ namespace {
 
 // The folder of the module (program or shared library) that linked this layer.
 std::string own_module_folder() {
-    Dl_info info {};
+    Dl_info info{};
     std::string path;
-    if (dladdr(reinterpret_cast<void*>(&own_module_folder), &info) && info.dli_fname)
-        path = info.dli_fname;
+    if (dladdr(reinterpret_cast<void*>(&own_module_folder), &info) && info.dli_fname) path = info.dli_fname;
     if (path.empty() || path.front() != '/') {
         char exe[PATH_MAX];
         const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -57,7 +56,9 @@ std::string own_module_folder() {
 
 }  // namespace
 
-DynamicLibrary::~DynamicLibrary() { close(); }
+DynamicLibrary::~DynamicLibrary() {
+    close();
+}
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}

@@ -39,7 +39,9 @@ public:
 
     // Typed lookup: lib.resolve<int (*)(int)>("Name").
     template <typename Fn>
-    Fn resolve(const char* name) const { return reinterpret_cast<Fn>(symbol(name)); }
+    Fn resolve(const char* name) const {
+        return reinterpret_cast<Fn>(symbol(name));
+    }
 
     // The loader's message for the last failed open or lookup.
     const std::string& error() const { return error_; }

@@ -3,7 +3,7 @@
 namespace platform {
 
 std::string format_local_time(const char* pattern, std::time_t when) {
-    std::tm parts {};
+    std::tm parts{};
     localtime_r(&when, &parts);
     char text[256];
     const std::size_t n = std::strftime(text, sizeof text, pattern, &parts);

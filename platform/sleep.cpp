@@ -8,7 +8,7 @@ namespace platform {
 namespace {
 
 struct SleepSeam {
-    std::mutex mutex;       // guards observer
+    std::mutex mutex;  // guards observer
     SleepObserver observer;
 };
 

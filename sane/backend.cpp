@@ -88,17 +88,19 @@ void Backend::close(Handle* h) {
     handle_.reset();
 }
 
-SANE_Status Backend::control_option(Handle* h, SANE_Int option, SANE_Action action, void* value, SANE_Int* info) {
+SANE_Status Backend::control_option(Handle* h, SANE_Int option, SANE_Action action, void* value,
+                                    SANE_Int* info) {
     if (!owns(h)) return SANE_STATUS_INVAL;
     if (info) *info = 0;
     switch (action) {
-    case SANE_ACTION_GET_VALUE: return h->options.get(option, value);
-    case SANE_ACTION_SET_VALUE:
-        if (h->framePending) return SANE_STATUS_DEVICE_BUSY;
-        return h->options.set(option, value, info);
-    case SANE_ACTION_SET_AUTO:
-        if (h->framePending) return SANE_STATUS_DEVICE_BUSY;
-        return h->options.set_auto(option, info);
+        case SANE_ACTION_GET_VALUE:
+            return h->options.get(option, value);
+        case SANE_ACTION_SET_VALUE:
+            if (h->framePending) return SANE_STATUS_DEVICE_BUSY;
+            return h->options.set(option, value, info);
+        case SANE_ACTION_SET_AUTO:
+            if (h->framePending) return SANE_STATUS_DEVICE_BUSY;
+            return h->options.set_auto(option, info);
     }
     return SANE_STATUS_INVAL;
 }

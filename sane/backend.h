@@ -24,7 +24,7 @@ struct Handle {
     OptionTable options;
     Picture picture;
     std::size_t readOffset = 0;
-    bool framePending = false;            // sane_start succeeded, not all bytes read yet
+    bool framePending = false;                 // sane_start succeeded, not all bytes read yet
     std::atomic<bool> cancelRequested{false};  // set by sane_cancel (maybe from a signal handler)
     static_assert(std::atomic<bool>::is_always_lock_free);
 };

@@ -29,7 +29,9 @@ SANE_Status guarded(const char* what, Call call) {
     }
 }
 
-Handle* as_handle(SANE_Handle h) { return static_cast<Handle*>(h); }
+Handle* as_handle(SANE_Handle h) {
+    return static_cast<Handle*>(h);
+}
 
 }  // namespace
 
@@ -64,19 +66,21 @@ TQSANE_EXPORT void sane_tqrmx7kp_close(SANE_Handle handle) {
     });
 }
 
-TQSANE_EXPORT const SANE_Option_Descriptor* sane_tqrmx7kp_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
+TQSANE_EXPORT const SANE_Option_Descriptor* sane_tqrmx7kp_get_option_descriptor(SANE_Handle handle,
+                                                                                SANE_Int option) {
     Handle* h = as_handle(handle);
     return backend().owns(h) ? h->options.descriptor(option) : nullptr;
 }
 
-TQSANE_EXPORT SANE_Status sane_tqrmx7kp_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
-                                                      void* value, SANE_Int* info) {
+TQSANE_EXPORT SANE_Status sane_tqrmx7kp_control_option(SANE_Handle handle, SANE_Int option,
+                                                       SANE_Action action, void* value, SANE_Int* info) {
     return guarded("sane_control_option",
                    [&] { return backend().control_option(as_handle(handle), option, action, value, info); });
 }
 
 TQSANE_EXPORT SANE_Status sane_tqrmx7kp_get_parameters(SANE_Handle handle, SANE_Parameters* params) {
-    return guarded("sane_get_parameters", [&] { return backend().get_parameters(as_handle(handle), params); });
+    return guarded("sane_get_parameters",
+                   [&] { return backend().get_parameters(as_handle(handle), params); });
 }
 
 TQSANE_EXPORT SANE_Status sane_tqrmx7kp_start(SANE_Handle handle) {
@@ -84,7 +88,7 @@ TQSANE_EXPORT SANE_Status sane_tqrmx7kp_start(SANE_Handle handle) {
 }
 
 TQSANE_EXPORT SANE_Status sane_tqrmx7kp_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length,
-                                            SANE_Int* length) {
+                                             SANE_Int* length) {
     return guarded("sane_read", [&] { return backend().read(as_handle(handle), data, max_length, length); });
 }
 

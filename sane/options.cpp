@@ -89,7 +89,9 @@ SANE_Word fit_range(SANE_Word v, const SANE_Range& r) {
 SANE_Word fit_list(SANE_Word v, const SANE_Word* list) {
     SANE_Word best = list[1];
     for (SANE_Word i = 1; i <= list[0]; ++i) {
-        const auto d = [v](SANE_Word x) { return x > v ? static_cast<long long>(x) - v : static_cast<long long>(v) - x; };
+        const auto d = [v](SANE_Word x) {
+            return x > v ? static_cast<long long>(x) - v : static_cast<long long>(v) - x;
+        };
         if (d(list[i]) < d(best)) best = list[i];
     }
     return best;
@@ -101,7 +103,9 @@ bool in_list(const char* s, const SANE_String_Const* list) {
     return false;
 }
 
-int whole_mm(SANE_Word fixed) { return SANE_UNFIX(fixed) < 0 ? 0 : static_cast<int>(SANE_UNFIX(fixed) + 0.5); }
+int whole_mm(SANE_Word fixed) {
+    return SANE_UNFIX(fixed) < 0 ? 0 : static_cast<int>(SANE_UNFIX(fixed) + 0.5);
+}
 
 }  // namespace
 
@@ -116,33 +120,36 @@ OptionTable::OptionTable() {
     d[kOptCount] = read_only(option(SANE_NAME_NUM_OPTIONS, SANE_TITLE_NUM_OPTIONS, SANE_DESC_NUM_OPTIONS,
                                     SANE_TYPE_INT, SANE_UNIT_NONE));
     d[kOptModeGroup] = group("Scan mode");
-    d[kOptMode] = with_strings(option(SANE_NAME_SCAN_MODE, SANE_TITLE_SCAN_MODE,
-                                      "Lineart: black and white by the threshold values; Gray: 256 grey levels.",
-                                      SANE_TYPE_STRING, SANE_UNIT_NONE),
-                               kModes);
+    d[kOptMode] =
+        with_strings(option(SANE_NAME_SCAN_MODE, SANE_TITLE_SCAN_MODE,
+                            "Lineart: black and white by the threshold values; Gray: 256 grey levels.",
+                            SANE_TYPE_STRING, SANE_UNIT_NONE),
+                     kModes);
     d[kOptResolution] = with_list(option(SANE_NAME_SCAN_RESOLUTION, SANE_TITLE_SCAN_RESOLUTION,
                                          "Lines per inch along the ticket: 100 or 200. Across the ticket the "
                                          "sensor always reads 200 dots per inch.",
                                          SANE_TYPE_INT, SANE_UNIT_DPI),
                                   kResolutions);
-    d[kOptXResolution] = read_only(with_list(option(SANE_NAME_SCAN_X_RESOLUTION, SANE_TITLE_SCAN_X_RESOLUTION,
-                                                    "Dots per inch across the ticket (fixed).", SANE_TYPE_INT,
-                                                    SANE_UNIT_DPI),
-                                             kAcrossResolutions));
-    d[kOptYResolution] = read_only(with_list(option(SANE_NAME_SCAN_Y_RESOLUTION, SANE_TITLE_SCAN_Y_RESOLUTION,
-                                                    "Lines per inch along the ticket (set by resolution).",
-                                                    SANE_TYPE_INT, SANE_UNIT_DPI),
-                                             kResolutions));
-    d[kOptAfterScan] = with_strings(option("after-scan", "After the scan",
-                                           "What the device does with the ticket after the scan: Eject it out "
-                                           "of the front, or Hold it in the passage.",
-                                           SANE_TYPE_STRING, SANE_UNIT_NONE),
-                                    kAfterScanActions);
-    d[kOptTicketWait] = with_range(option("ticket-wait", "Wait for a ticket",
-                                          "Seconds to wait for a ticket when a scan starts; after that the scan "
-                                          "ends with 'out of documents'. 0 = do not wait.",
-                                          SANE_TYPE_INT, SANE_UNIT_NONE),
-                                   &kTicketWaitRange);
+    d[kOptXResolution] =
+        read_only(with_list(option(SANE_NAME_SCAN_X_RESOLUTION, SANE_TITLE_SCAN_X_RESOLUTION,
+                                   "Dots per inch across the ticket (fixed).", SANE_TYPE_INT, SANE_UNIT_DPI),
+                            kAcrossResolutions));
+    d[kOptYResolution] = read_only(with_list(
+        option(SANE_NAME_SCAN_Y_RESOLUTION, SANE_TITLE_SCAN_Y_RESOLUTION,
+               "Lines per inch along the ticket (set by resolution).", SANE_TYPE_INT, SANE_UNIT_DPI),
+        kResolutions));
+    d[kOptAfterScan] =
+        with_strings(option("after-scan", "After the scan",
+                            "What the device does with the ticket after the scan: Eject it out "
+                            "of the front, or Hold it in the passage.",
+                            SANE_TYPE_STRING, SANE_UNIT_NONE),
+                     kAfterScanActions);
+    d[kOptTicketWait] =
+        with_range(option("ticket-wait", "Wait for a ticket",
+                          "Seconds to wait for a ticket when a scan starts; after that the scan "
+                          "ends with 'out of documents'. 0 = do not wait.",
+                          SANE_TYPE_INT, SANE_UNIT_NONE),
+                   &kTicketWaitRange);
     d[kOptGeometryGroup] = group("Geometry");
     d[kOptLeft] = with_range(option(SANE_NAME_SCAN_TL_X, SANE_TITLE_SCAN_TL_X,
                                     "Left edge of the scan window: the border from the left guide.",
@@ -158,19 +165,21 @@ OptionTable::OptionTable() {
                                       SANE_TYPE_FIXED, SANE_UNIT_MM),
                                &kHeightRange);
     d[kOptEnhancementGroup] = group("Enhancement");
-    d[kOptThresholdMethod] = with_strings(option("threshold-method", "Threshold method",
-                                                 "How grey levels become black and white (Lineart).",
-                                                 SANE_TYPE_STRING, SANE_UNIT_NONE),
-                                          kThresholdMethods);
-    d[kOptThreshold1] = with_range(option(SANE_NAME_THRESHOLD, "Threshold 1",
-                                          "A dot darker than the lower of the two thresholds is black; one at "
-                                          "least as light as the higher is white; one in between takes the "
-                                          "colour of its left neighbour.",
-                                          SANE_TYPE_INT, SANE_UNIT_NONE),
-                                   &kThresholdRange);
-    d[kOptThreshold2] = with_range(option("threshold-2", "Threshold 2", "The second threshold (see threshold).",
-                                          SANE_TYPE_INT, SANE_UNIT_NONE),
-                                   &kThresholdRange);
+    d[kOptThresholdMethod] = with_strings(
+        option("threshold-method", "Threshold method", "How grey levels become black and white (Lineart).",
+               SANE_TYPE_STRING, SANE_UNIT_NONE),
+        kThresholdMethods);
+    d[kOptThreshold1] =
+        with_range(option(SANE_NAME_THRESHOLD, "Threshold 1",
+                          "A dot darker than the lower of the two thresholds is black; one at "
+                          "least as light as the higher is white; one in between takes the "
+                          "colour of its left neighbour.",
+                          SANE_TYPE_INT, SANE_UNIT_NONE),
+                   &kThresholdRange);
+    d[kOptThreshold2] =
+        with_range(option("threshold-2", "Threshold 2", "The second threshold (see threshold).",
+                          SANE_TYPE_INT, SANE_UNIT_NONE),
+                   &kThresholdRange);
 
     for (int n = 0; n < kOptionCount; ++n) set_auto(n, nullptr);
     word(kOptCount) = kOptionCount;
@@ -194,7 +203,8 @@ const SANE_Option_Descriptor* OptionTable::descriptor(int n) const {
 
 SANE_Status OptionTable::get(int n, void* value) const {
     const SANE_Option_Descriptor* d = descriptor(n);
-    if (!d || !value || d->type == SANE_TYPE_GROUP || !SANE_OPTION_IS_ACTIVE(d->cap)) return SANE_STATUS_INVAL;
+    if (!d || !value || d->type == SANE_TYPE_GROUP || !SANE_OPTION_IS_ACTIVE(d->cap))
+        return SANE_STATUS_INVAL;
     if (d->type == SANE_TYPE_STRING) {
         const std::string& s = n == kOptMode ? mode_ : n == kOptAfterScan ? afterScan_ : thresholdMethod_;
         std::memcpy(value, s.c_str(), s.size() + 1);
@@ -243,17 +253,38 @@ SANE_Status OptionTable::set(int n, const void* value, SANE_Int* info) {
 SANE_Status OptionTable::set_auto(int n, SANE_Int* info) {
     if (info) *info = 0;
     switch (n) {
-    case kOptMode: mode_ = kModeGray; break;
-    case kOptAfterScan: afterScan_ = kAfterEject; break;
-    case kOptThresholdMethod: thresholdMethod_ = kMethodHysteresis; break;
-    case kOptResolution: word(n) = 200; break;
-    case kOptTicketWait: word(n) = kDefaultTicketWaitSeconds; break;
-    case kOptLeft: word(n) = SANE_FIX(0); break;
-    case kOptRight: word(n) = SANE_FIX(kPassageWidthMm); break;
-    case kOptBottom: word(n) = SANE_FIX(0); break;
-    case kOptThreshold1: word(n) = 160; break;
-    case kOptThreshold2: word(n) = 95; break;
-    default: return SANE_STATUS_INVAL;
+        case kOptMode:
+            mode_ = kModeGray;
+            break;
+        case kOptAfterScan:
+            afterScan_ = kAfterEject;
+            break;
+        case kOptThresholdMethod:
+            thresholdMethod_ = kMethodHysteresis;
+            break;
+        case kOptResolution:
+            word(n) = 200;
+            break;
+        case kOptTicketWait:
+            word(n) = kDefaultTicketWaitSeconds;
+            break;
+        case kOptLeft:
+            word(n) = SANE_FIX(0);
+            break;
+        case kOptRight:
+            word(n) = SANE_FIX(kPassageWidthMm);
+            break;
+        case kOptBottom:
+            word(n) = SANE_FIX(0);
+            break;
+        case kOptThreshold1:
+            word(n) = 160;
+            break;
+        case kOptThreshold2:
+            word(n) = 95;
+            break;
+        default:
+            return SANE_STATUS_INVAL;
     }
     update_activity();
     if (info) *info = SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;

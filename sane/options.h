@@ -32,21 +32,21 @@ enum Option : int {
 
 // What one scan asks of the device, in the device's own units.
 struct ScanSettings {
-    int pictureType = 1;     // 0 black-and-white, 1 grey
-    int linesPerMm = 8;      // 4 or 8 lines per millimetre along the ticket
-    int borderMm = 0;        // 0..216 from the left guide
-    int widthMm = 216;       // 1..216, border + width <= 216
-    int heightMm = 0;        // 0..297, 0 = the whole ticket
-    int threshold1 = 160;    // 0..255
-    int threshold2 = 95;     // 0..255
-    bool eject = true;       // eject after the scan, else hold the ticket
+    int pictureType = 1;   // 0 black-and-white, 1 grey
+    int linesPerMm = 8;    // 4 or 8 lines per millimetre along the ticket
+    int borderMm = 0;      // 0..216 from the left guide
+    int widthMm = 216;     // 1..216, border + width <= 216
+    int heightMm = 0;      // 0..297, 0 = the whole ticket
+    int threshold1 = 160;  // 0..255
+    int threshold2 = 95;   // 0..255
+    bool eject = true;     // eject after the scan, else hold the ticket
     int ticketWaitSeconds = 30;
 };
 
 inline constexpr int kPassageWidthMm = 216;
 inline constexpr int kMaxScanHeightMm = 297;
 inline constexpr int kDotsPerMm = 8;
-inline constexpr int kAcrossDpi = 200;      // 8 dots per millimetre, as the device names it
+inline constexpr int kAcrossDpi = 200;  // 8 dots per millimetre, as the device names it
 inline constexpr int kMaxTicketWaitSeconds = 3600;
 inline constexpr int kDefaultTicketWaitSeconds = 30;
 

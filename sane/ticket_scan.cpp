@@ -18,7 +18,9 @@ constexpr int kActionStop = 0;   // hold the ticket after the scan
 constexpr int kActionEject = 2;  // out paper
 constexpr int kFeedFront = 0;    // StartFeedPaper direction that ejects out of the front
 
-bool jammed(const Status& s) { return s.statusError && s.passageJam; }
+bool jammed(const Status& s) {
+    return s.statusError && s.passageJam;
+}
 
 // A jam indication that clears on request (a fake jam) is cleared once; true
 // when the device is free of it afterwards.
@@ -42,7 +44,8 @@ bool send_settings(const KestromApi& api, const ScanSettings& s, int heightMm) {
 
 // Waits until a ticket rests at the entry with the scanner idle, or the device
 // holds one (`held`). NO_DOCS when the wait runs out.
-SANE_Status wait_for_ticket(const KestromApi& api, int waitSeconds, const std::atomic<bool>& cancel, bool& held) {
+SANE_Status wait_for_ticket(const KestromApi& api, int waitSeconds, const std::atomic<bool>& cancel,
+                            bool& held) {
     const auto deadline = Clock::now() + std::chrono::seconds(waitSeconds);
     bool jamCleared = false;
     for (;;) {

@@ -24,8 +24,8 @@ struct Picture {
     int depth = 8;
 };
 
-inline constexpr int kTicketPollMs = 100;       // status polls while waiting for a ticket
-inline constexpr int kDataPollMs = 20;          // status polls between StartScan and the first data
+inline constexpr int kTicketPollMs = 100;          // status polls while waiting for a ticket
+inline constexpr int kDataPollMs = 20;             // status polls between StartScan and the first data
 inline constexpr int kFirstDataTimeoutMs = 10000;  // StartScan to haveData
 inline constexpr std::size_t kPictureBufferBytes = 10485760;  // what ReadPictureData may fill
 

@@ -2,7 +2,8 @@
 
 namespace barcode {
 
-int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity, bool& first_dark) {
+int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity,
+                    bool& first_dark) {
     first_dark = false;
     if (row == nullptr || from < 0 || from >= width || capacity < 1) return 0;
     auto dark_at = [row](int x) { return !((row[x >> 3] >> (7 - (x & 7))) & 1); };

@@ -11,7 +11,8 @@ namespace barcode {
 // order, into `lengths` (at most `capacity` of them; a row with more runs is cut after the
 // `capacity`-th) and whether the first run is dark into `first_dark`. Colours alternate from
 // there. Answers the number of runs written: 0 when `from` is outside [0, width) or capacity < 1.
-int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity, bool& first_dark);
+int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity,
+                    bool& first_dark);
 
 // Noise merge: walking from the second run to the second-last, a run of `width` length units or
 // less is swallowed together with the run after it by the last run kept before it (their lengths

@@ -50,15 +50,17 @@ typedef struct SymbologySetting {
 #define STRIPESCAN_UPCE 5
 #define STRIPESCAN_CODE39 6
 #define STRIPESCAN_CODABAR 7
-#define STRIPESCAN_ITF 8     /* Interleaved 2 of 5 */
-#define STRIPESCAN_GS1_128 9 /* read by the Code 128 reader; reported for a Code 128 symbol whose
-                                text begins with FNC1, and only when 9 itself was requested.
-                                Requested without 1, Code 128 runs with entry 9's setting and
-                                a symbol without FNC1 is reported as 1. */
-#define STRIPESCAN_UPCA 10   /* read by the EAN-13 reader; reported for an EAN-13 symbol whose
-                                first digit is 0, and only when 10 itself was requested.
-                                Requested without 3, EAN-13 runs with entry 10's setting and
-                                other symbols are reported as 3. */
+#define STRIPESCAN_ITF 8 /* Interleaved 2 of 5 */
+#define STRIPESCAN_GS1_128                                                 \
+    9 /* read by the Code 128 reader; reported for a Code 128 symbol whose \
+         text begins with FNC1, and only when 9 itself was requested.      \
+         Requested without 1, Code 128 runs with entry 9's setting and     \
+         a symbol without FNC1 is reported as 1. */
+#define STRIPESCAN_UPCA                                                  \
+    10 /* read by the EAN-13 reader; reported for an EAN-13 symbol whose \
+          first digit is 0, and only when 10 itself was requested.       \
+          Requested without 3, EAN-13 runs with entry 10's setting and   \
+          other symbols are reported as 3. */
 
 /* DecodeRequest.directions bits; other bits are ignored. */
 #define STRIPESCAN_HORIZONTAL 1 /* scan lines along rows: bars upright to about 45 degrees */
@@ -66,10 +68,10 @@ typedef struct SymbologySetting {
 #define STRIPESCAN_BOTH_DIRECTIONS 3
 
 /* Bounds of the request fields. */
-#define STRIPESCAN_MIN_SIZE 8                /* minSize below this is taken as this */
-#define STRIPESCAN_MAX_MIN_SIZE 4096         /* minSize above this: STRIPESCAN_FAILED */
-#define STRIPESCAN_MAX_ELEMENT_WIDTH 255     /* minElementWidth above this: STRIPESCAN_FAILED */
-#define STRIPESCAN_MAX_SETTINGS 256          /* settingCount above this: STRIPESCAN_FAILED */
+#define STRIPESCAN_MIN_SIZE 8            /* minSize below this is taken as this */
+#define STRIPESCAN_MAX_MIN_SIZE 4096     /* minSize above this: STRIPESCAN_FAILED */
+#define STRIPESCAN_MAX_ELEMENT_WIDTH 255 /* minElementWidth above this: STRIPESCAN_FAILED */
+#define STRIPESCAN_MAX_SETTINGS 256      /* settingCount above this: STRIPESCAN_FAILED */
 
 /* Results. */
 #define STRIPESCAN_OK 1
@@ -77,7 +79,7 @@ typedef struct SymbologySetting {
 #define STRIPESCAN_RESULT_GROWTH 16 /* the result array grows by this many entries at a time */
 
 typedef struct DecodeRequest {
-    SymbologySetting *settings; /* settingCount entries, owned by the caller; if a number occurs
+    SymbologySetting* settings; /* settingCount entries, owned by the caller; if a number occurs
                                    twice, the later entry's setting is used */
     int32_t settingCount;       /* 1 .. STRIPESCAN_MAX_SETTINGS */
     int32_t reserved;           /* not read */
@@ -88,23 +90,23 @@ typedef struct DecodeRequest {
 } DecodeRequest;
 
 typedef struct BarcodeResult {
-    int32_t symbology;             /* STRIPESCAN_ number */
-    uint8_t *text;                 /* the decoded bytes, allocated by the library and released by
-                                      FreeBarcodeResultMem; a zero byte follows them (not counted),
-                                      but the text itself may hold zero bytes (Code 39 "%U"), and
-                                      GS1-128's FNC1 inside the text is the byte 0x80 */
-    int32_t length;                /* bytes of text */
-    int32_t fnc2Seen;              /* 1 when a Code 128 FNC2 was read, else 0 */
-    int32_t corners[8];            /* P0.x P0.y P1.x P1.y P2.x P2.y P3.x P3.y: P0 the corner with
-                                      the largest y, P2 the smallest y, P1 and P3 the middle two by
-                                      x; for upright bars P0 = (right, bottom), P1 = (left,
-                                      bottom), P2 = (left, top), P3 = (right, top) */
-    int32_t scanDirX, scanDirY;    /* reading direction, at right angles to the bars, scanDirY >= 0:
-                                      (1, 0) for a symbol read along rows, (0, 1) down columns */
+    int32_t symbology;          /* STRIPESCAN_ number */
+    uint8_t* text;              /* the decoded bytes, allocated by the library and released by
+                                   FreeBarcodeResultMem; a zero byte follows them (not counted),
+                                   but the text itself may hold zero bytes (Code 39 "%U"), and
+                                   GS1-128's FNC1 inside the text is the byte 0x80 */
+    int32_t length;             /* bytes of text */
+    int32_t fnc2Seen;           /* 1 when a Code 128 FNC2 was read, else 0 */
+    int32_t corners[8];         /* P0.x P0.y P1.x P1.y P2.x P2.y P3.x P3.y: P0 the corner with
+                                   the largest y, P2 the smallest y, P1 and P3 the middle two by
+                                   x; for upright bars P0 = (right, bottom), P1 = (left,
+                                   bottom), P2 = (left, top), P3 = (right, top) */
+    int32_t scanDirX, scanDirY; /* reading direction, at right angles to the bars, scanDirY >= 0:
+                                   (1, 0) for a symbol read along rows, (0, 1) down columns */
 } BarcodeResult;
 
 typedef struct BarcodeResultList {
-    BarcodeResult *results;        /* count entries in use of capacity allocated */
+    BarcodeResult* results; /* count entries in use of capacity allocated */
     int32_t count, capacity;
 } BarcodeResultList;
 
@@ -121,34 +123,34 @@ typedef struct BarcodeResultList {
  * sizes are not positive, no symbology number 1 to 10 in settings, or directions without
  * either bit) also answers STRIPESCAN_OK with an empty list, so check those before calling
  * when the difference matters. */
-int Stripescan(Bitmap *bitmap, DecodeRequest *request, BarcodeResultList *list);
+int Stripescan(Bitmap* bitmap, DecodeRequest* request, BarcodeResultList* list);
 
 /* Releases every text and the result array of `list` and sets its three fields to 0. Answers
  * STRIPESCAN_OK, also for an empty list; a null list is left alone. */
-int FreeBarcodeResultMem(BarcodeResultList *list);
+int FreeBarcodeResultMem(BarcodeResultList* list);
 
 /* Draws a closed polygon in black (bit 0) into a 1-bit `bitmap`: the segments point 0 to 1,
  * 1 to 2, ..., and the last back to point 0. points: `count` (x, y) pairs, count >= 1.
  * Answers STRIPESCAN_FAILED, drawing nothing, when a point lies outside 0 <= x < width,
  * 0 <= y < height, the bitmap is not a usable 1-bit record or an argument is missing; else
  * STRIPESCAN_OK. */
-int DrawPolygon(Bitmap *bitmap, const int32_t *points /* x,y pairs */, int count);
+int DrawPolygon(Bitmap* bitmap, const int32_t* points /* x,y pairs */, int count);
 
 /* Reads a 1-bit BMP file into `bitmap`, which is cleared first: bits and rows are allocated by
  * the library (release them with FreeBitmap), stride is the padded BMP row length, and the
  * polarity is brought to 0 = black. A top-down file keeps its rows in file order. Answers
  * STRIPESCAN_FAILED, with the record all zeros, for a missing or unreadable file, one that is
  * not a 1-bit BMP, or a truncated one. */
-int ReadBimapFromFile(Bitmap *bitmap, const char *path);
+int ReadBimapFromFile(Bitmap* bitmap, const char* path);
 
 /* Writes `bitmap` (bitCount 1, 8 or 24) as a bottom-up BMP file at `path` (created or
  * truncated); row 0 is stored first. Answers STRIPESCAN_FAILED when the file cannot be written
  * completely (a partial file may stay) or bitCount is another value. */
-int SaveBimapToFile(const Bitmap *bitmap, const char *path);
+int SaveBimapToFile(const Bitmap* bitmap, const char* path);
 
 /* Releases bits and rows of a Bitmap filled by ReadBimapFromFile and sets all seven fields to
  * 0. Answers STRIPESCAN_OK. */
-int FreeBitmap(Bitmap *bitmap);
+int FreeBitmap(Bitmap* bitmap);
 
 #ifdef __cplusplus
 }

@@ -8,11 +8,11 @@
 namespace stripescan {
 namespace {
 
-constexpr int kMaxGapRows = kTraceUnit / 4;     // white rows a bar may skip
-constexpr int kMinSize = 5 * kTraceUnit;         // height + width of a bar, pixels
-constexpr int kStraightRows = 4 * kTraceUnit;    // bars this tall must be straight
+constexpr int kMaxGapRows = kTraceUnit / 4;    // white rows a bar may skip
+constexpr int kMinSize = 5 * kTraceUnit;       // height + width of a bar, pixels
+constexpr int kStraightRows = 4 * kTraceUnit;  // bars this tall must be straight
 constexpr int kStraightTolerance = kTraceUnit / 2;
-constexpr int kSteepRatio = 50;                  // steeper than this counts as upright
+constexpr int kSteepRatio = 50;  // steeper than this counts as upright
 constexpr int kMaxEdgeRows = 1 << 14;
 
 // The black run on row y containing x, as [left, right].
@@ -46,18 +46,27 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
             continue;
         }
         Span next = run_at(image, found, y);
-        if (next.right < current.right && image.black(current.right, y)) next.right = run_at(image, current.right, y).right;
+        if (next.right < current.right && image.black(current.right, y))
+            next.right = run_at(image, current.right, y).right;
         // A row much wider on both sides is a bearer bar or a frame across the bars (ITF-14):
         // it ends a bar already long enough to be straight-checked instead of failing it.
         // Any other jump of an edge fails the trace.
         const bool crossed = next.left < current.left - kTraceUnit && next.right > current.right + kTraceUnit;
         if (crossed && static_cast<int>(rows.size()) >= kStraightRows) break;
-        if (std::abs(next.left - current.left) > kTraceUnit || std::abs(next.right - current.right) > kTraceUnit) return false;
+        if (std::abs(next.left - current.left) > kTraceUnit ||
+            std::abs(next.right - current.right) > kTraceUnit)
+            return false;
         for (const Span& g : pending) {
-            if (step > 0) rows.push_back(g); else rows.push_front(g);
+            if (step > 0)
+                rows.push_back(g);
+            else
+                rows.push_front(g);
         }
         pending.clear();
-        if (step > 0) rows.push_back(next); else rows.push_front(next);
+        if (step > 0)
+            rows.push_back(next);
+        else
+            rows.push_front(next);
         current = next;
         gaps = 0;
         end_row = y;
@@ -180,7 +189,8 @@ SharedBar BarCache::find(int x, int y) {
         if (!hit && bar->contains(x, y)) hit = bar;
     }
     if (dead > 10) {
-        bars_.erase(std::remove_if(bars_.begin(), bars_.end(), [](const auto& b) { return b->dead; }), bars_.end());
+        bars_.erase(std::remove_if(bars_.begin(), bars_.end(), [](const auto& b) { return b->dead; }),
+                    bars_.end());
     }
     return hit;
 }

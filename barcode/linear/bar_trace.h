@@ -17,13 +17,13 @@ struct Span {
 };
 
 struct TracedBar {
-    Point direction;          // at right angles to the bar, y >= 0 (x > 0 when y == 0)
-    int left = 0;             // extents over all rows
+    Point direction;  // at right angles to the bar, y >= 0 (x > 0 when y == 0)
+    int left = 0;     // extents over all rows
     int bottom = 0;
     int right = 0;
     int top = 0;
-    std::vector<Span> rows;   // per row from top to bottom: leftmost and rightmost black column
-    std::vector<Point> edges; // left edge point of the rows 2 .. n-3
+    std::vector<Span> rows;    // per row from top to bottom: leftmost and rightmost black column
+    std::vector<Point> edges;  // left edge point of the rows 2 .. n-3
     bool dead = false;
 
     bool contains(int x, int y) const {

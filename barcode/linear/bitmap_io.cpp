@@ -55,7 +55,8 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     if (static_cast<std::int64_t>(data.size()) < image_size + offset) return 0;
 
     auto* bits = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(image_size + 16)));
-    auto* rows = static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));
+    auto* rows =
+        static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));
     if (!bits || !rows) {
         std::free(bits);
         std::free(rows);

@@ -64,7 +64,8 @@ RequestTable read_request(const DecodeRequest& request) {
 // minElementWidth at most STRIPESCAN_MAX_ELEMENT_WIDTH. Below-minimum minSize and
 // minElementWidth values stay valid: they mean 8 and no merge.
 bool request_in_bounds(const DecodeRequest& request) {
-    if (!request.settings || request.settingCount < 1 || request.settingCount > STRIPESCAN_MAX_SETTINGS) return false;
+    if (!request.settings || request.settingCount < 1 || request.settingCount > STRIPESCAN_MAX_SETTINGS)
+        return false;
     if (request.minSize > STRIPESCAN_MAX_MIN_SIZE) return false;
     for (int i = 0; i < request.settingCount; ++i) {
         if (request.settings[i].minElementWidth > STRIPESCAN_MAX_ELEMENT_WIDTH) return false;
@@ -137,13 +138,15 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
 
     std::vector<FoundSymbol> found;
     try {
-        const std::size_t bytes = static_cast<std::size_t>(bitmap.stride) * static_cast<std::size_t>(bitmap.height);
+        const std::size_t bytes =
+            static_cast<std::size_t>(bitmap.stride) * static_cast<std::size_t>(bitmap.height);
         WorkBuffers& buffers = work_buffers();
         platform::LockGuard guard(buffers.lock);
         if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
         std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
         Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
-        if (request.directions & kHorizontalPass) search_pass(work, settings, false, found, buffers.transposed);
+        if (request.directions & kHorizontalPass)
+            search_pass(work, settings, false, found, buffers.transposed);
         if (request.directions & kVerticalPass) search_pass(work, settings, true, found, buffers.transposed);
     } catch (const std::bad_alloc&) {
         for (const FoundSymbol& f : found) {

@@ -2,11 +2,10 @@
 
 #include "barcode/linear/Stripescan.h"
 #include "barcode/linear/bitmap_io.h"
+#include "barcode/linear/decode_bitmap.h"
 #include "barcode/linear/image.h"
 #include "barcode/linear/line_walk.h"
-#include "barcode/linear/decode_bitmap.h"
 #include "kit/export.h"
-
 
 KIT_EXPORT int Stripescan(Bitmap* bitmap, DecodeRequest* request, BarcodeResultList* list) {
     if (!bitmap || !request || !list || request->settingCount <= 0 || !request->settings) return 0;

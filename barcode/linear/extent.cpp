@@ -21,24 +21,27 @@ int runs_between(const Image& image, Point a, Point b, int max_run) {
     bool have = false;
     bool color = false;
     const Point step{b.x - a.x, b.y - a.y};
-    walk_line(a, step, b, [&](Point p) {
-        if (!image.inside(p.x, p.y)) return true;
-        const bool c = image.black(p.x, p.y);
-        if (!have) {
-            have = true;
-            color = c;
-            length = 1;
+    walk_line(
+        a, step, b,
+        [&](Point p) {
+            if (!image.inside(p.x, p.y)) return true;
+            const bool c = image.black(p.x, p.y);
+            if (!have) {
+                have = true;
+                color = c;
+                length = 1;
+                return true;
+            }
+            if (c == color) {
+                if (++length > max_run) return false;
+            } else {
+                ++count;
+                color = c;
+                length = 1;
+            }
             return true;
-        }
-        if (c == color) {
-            if (++length > max_run) return false;
-        } else {
-            ++count;
-            color = c;
-            length = 1;
-        }
-        return true;
-    }, std::abs(step.x) + std::abs(step.y) + 4);
+        },
+        std::abs(step.x) + std::abs(step.y) + 4);
     return count;
 }
 
@@ -77,24 +80,31 @@ bool order_corners(const Point points[4], bool axis_parallel, Point corners[4]) 
 bool symbol_extent(const Image& image, Point a, Point b, Point direction, int runs, Point corners[4]) {
     if (!image.inside(a.x, a.y) || !image.inside(b.x, b.y) || runs < 4) return false;
     // A before B along the reading direction.
-    const long long along = static_cast<long long>(b.x - a.x) * direction.x + static_cast<long long>(b.y - a.y) * direction.y;
+    const long long along =
+        static_cast<long long>(b.x - a.x) * direction.x + static_cast<long long>(b.y - a.y) * direction.y;
     if (along < 0) std::swap(a, b);
     Point normal{-direction.y, direction.x};
     if (normal.y < 0 || (normal.y == 0 && normal.x < 0)) normal = Point{-normal.x, -normal.y};
     const int max_run = std::max(1, (std::abs(a.x - b.x) + std::abs(a.y - b.y)) / (runs / 4));
     const int need = runs / 2;
     const Point far_plus{normal.x == 0 ? 0 : (normal.x > 0 ? kReach * 4 : -kReach * 4), kReach * 4};
-    std::vector<Point> plus = line_offsets(Point{0, 0}, normal, Point{far_plus.x, normal.y == 0 ? 0 : far_plus.y}, kReach);
+    std::vector<Point> plus =
+        line_offsets(Point{0, 0}, normal, Point{far_plus.x, normal.y == 0 ? 0 : far_plus.y}, kReach);
     const Point minus_dir{-normal.x, -normal.y};
-    std::vector<Point> minus = line_offsets(Point{0, 0}, minus_dir,
-                                            Point{minus_dir.x == 0 ? 0 : (minus_dir.x > 0 ? kReach * 4 : -kReach * 4),
-                                                  minus_dir.y == 0 ? 0 : -kReach * 4}, kReach);
+    std::vector<Point> minus =
+        line_offsets(Point{0, 0}, minus_dir,
+                     Point{minus_dir.x == 0 ? 0 : (minus_dir.x > 0 ? kReach * 4 : -kReach * 4),
+                           minus_dir.y == 0 ? 0 : -kReach * 4},
+                     kReach);
     if (plus.empty() || minus.empty()) return false;
     const int kp = slide(image, a, b, plus, need, max_run);
     const int km = slide(image, a, b, minus, need, max_run);
     const Point op = plus[static_cast<std::size_t>(kp)];
     const Point om = minus[static_cast<std::size_t>(km)];
-    const Point pts[4] = {{a.x + op.x, a.y + op.y}, {b.x + op.x, b.y + op.y}, {a.x + om.x, a.y + om.y}, {b.x + om.x, b.y + om.y}};
+    const Point pts[4] = {{a.x + op.x, a.y + op.y},
+                          {b.x + op.x, b.y + op.y},
+                          {a.x + om.x, a.y + om.y},
+                          {b.x + om.x, b.y + om.y}};
     const bool axis_parallel = direction.x == 0 || direction.y == 0;
     if (!order_corners(pts, axis_parallel, corners)) return false;
     if (std::abs(corners[0].y - corners[2].y) < kMinSymbolSize) return false;

@@ -15,7 +15,9 @@ constexpr long long kBarsMiddleA = 41;
 constexpr long long kBarsMiddleBC = 31;
 constexpr long long kEanBarMargin = 3;
 
-bool in_range(const RunList& runs, int i, int k) { return i >= 0 && k > 0 && k <= kMaxElements && i + k <= runs.size(); }
+bool in_range(const RunList& runs, int i, int k) {
+    return i >= 0 && k > 0 && k <= kMaxElements && i + k <= runs.size();
+}
 
 }  // namespace
 
@@ -80,7 +82,8 @@ std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k
 
 std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain) {
     if (!in_range(runs, i, 4)) return std::nullopt;
-    const long long e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2), e3 = runs.length(i + 3);
+    const long long e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2),
+                    e3 = runs.length(i + 3);
     const long long total = e0 + e1 + e2 + e3;
     if (total <= 0) return std::nullopt;
     const long long t1 = set == EanSet::C ? e0 + e1 : e2 + e3;
@@ -106,11 +109,15 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
     const bool pair = set == EanSet::A ? (key == 340 || key == 430) : (key == 440 || key == 330);
     if (pair && r > middle - kEanBarMargin && r < middle + kEanBarMargin) return std::nullopt;
     if (set == EanSet::A) {
-        if (key == 340) key = r < middle ? 341 : 347;
-        else if (key == 430) key = r < middle ? 432 : 438;
+        if (key == 340)
+            key = r < middle ? 341 : 347;
+        else if (key == 430)
+            key = r < middle ? 432 : 438;
     } else {
-        if (key == 440) key = r < middle ? 447 : 441;
-        else if (key == 330) key = r < middle ? 338 : 332;
+        if (key == 440)
+            key = r < middle ? 447 : 441;
+        else if (key == 330)
+            key = r < middle ? 338 : 332;
     }
     return key;
 }
@@ -119,7 +126,8 @@ namespace {
 
 // Narrow/wide classification of n widths (any unit, `scale` units per length unit); the digit
 // of each element in `digits` (1 narrow, 2 wide).
-std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide, long long scale, int* digits) {
+std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide, long long scale,
+                                        int* digits) {
     std::array<long long, kMaxElements> sorted{};
     std::copy(width, width + n, sorted.begin());
     std::sort(sorted.begin(), sorted.begin() + n);
@@ -151,9 +159,12 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
     for (int j = 0; j < n; ++j) {
         const long long t = 10LL * width[j];
         int digit = 0;
-        if (t >= wd) digit = 2;
-        else if (t <= nr) digit = 1;
-        else digit = (wd - t < t - nr) ? 2 : 1;
+        if (t >= wd)
+            digit = 2;
+        else if (t <= nr)
+            digit = 1;
+        else
+            digit = (wd - t < t - nr) ? 2 : 1;
         digits[j] = digit;
         key = key * 10 + static_cast<std::uint64_t>(digit);
     }
@@ -180,7 +191,7 @@ std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, 
     }
     if (min_bar <= 0 || min_space <= 0) return std::nullopt;
     const long long gain2 = 2 * (min_bar - min_space);  // twice the gain
-    const long long narrow2 = min_bar + min_space;     // twice the narrow width
+    const long long narrow2 = min_bar + min_space;      // twice the narrow width
     if (4 * std::llabs(gain2) <= narrow2 || std::llabs(gain2) > narrow2) return std::nullopt;
     for (int j = 0; j < n; ++j) {
         const bool bar = runs.runs[static_cast<std::size_t>(i + j)].color == kBlack;

@@ -7,7 +7,9 @@
 namespace stripescan {
 namespace {
 
-int sign(std::int64_t v) { return (v > 0) - (v < 0); }
+int sign(std::int64_t v) {
+    return (v > 0) - (v < 0);
+}
 
 }  // namespace
 
@@ -46,10 +48,13 @@ void walk_line(Point start, Point step, Point stop, const std::function<bool(Poi
 
 std::vector<Point> line_offsets(Point start, Point step, Point stop, std::int64_t limit) {
     std::vector<Point> out;
-    walk_line(start, step, stop, [&](Point p) {
-        out.push_back(Point{p.x - start.x, p.y - start.y});
-        return true;
-    }, limit);
+    walk_line(
+        start, step, stop,
+        [&](Point p) {
+            out.push_back(Point{p.x - start.x, p.y - start.y});
+            return true;
+        },
+        limit);
     return out;
 }
 
@@ -64,10 +69,13 @@ bool draw_polygon(Image& image, const std::int32_t* points, int count) {
         // Each segment ends on its stop point, which the walk itself may stop short of.
         image.set(a.x, a.y, false);
         image.set(b.x, b.y, false);
-        walk_line(a, Point{b.x - a.x, b.y - a.y}, b, [&](Point p) {
-            if (image.inside(p.x, p.y)) image.set(p.x, p.y, false);
-            return true;
-        }, static_cast<std::int64_t>(image.width) + image.height + 4);
+        walk_line(
+            a, Point{b.x - a.x, b.y - a.y}, b,
+            [&](Point p) {
+                if (image.inside(p.x, p.y)) image.set(p.x, p.y, false);
+                return true;
+            },
+            static_cast<std::int64_t>(image.width) + image.height + 4);
     }
     return true;
 }

@@ -1,9 +1,9 @@
 #include "barcode/linear/runs.h"
 
-#include "barcode/common/runs.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "barcode/common/runs.h"
 
 namespace stripescan {
 
@@ -26,7 +26,8 @@ bool row_runs(const Image& image, int y, RunList& out) {
     thread_local std::vector<int> lengths;
     lengths.resize(static_cast<std::size_t>(image.width));
     bool dark = false;
-    const int count = barcode::row_run_lengths(image.row(y), image.width, 0, lengths.data(), image.width, dark);
+    const int count =
+        barcode::row_run_lengths(image.row(y), image.width, 0, lengths.data(), image.width, dark);
     out.runs.reserve(static_cast<std::size_t>(count));
     int x = 0;
     for (int i = 0; i < count; ++i) {
@@ -37,8 +38,8 @@ bool row_runs(const Image& image, int y, RunList& out) {
     return true;
 }
 
-bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop,
-               int max_run, RunList& out) {
+bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int max_run,
+               RunList& out) {
     out.unit = 1;
     out.runs.clear();
     if (offsets.empty() || !image.inside(start.x, start.y)) return false;
@@ -198,8 +199,8 @@ private:
 // the centre or its coverage leaves the image, `max_samples` are taken or a run exceeds
 // `max_run` samples. False when the very first sample is outside.
 template <class Coverage>
-bool sample_band(const Image& image, Coverage& coverage, double x, double y, double fx, double fy, int max_samples,
-                 int max_run, RunList& out) {
+bool sample_band(const Image& image, Coverage& coverage, double x, double y, double fx, double fy,
+                 int max_samples, int max_run, RunList& out) {
     EdgeRuns runs(out);
     for (int n = 0; n < max_samples; ++n) {
         const double cx = x + 0.5 * n * fx;

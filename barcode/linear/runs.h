@@ -12,9 +12,9 @@ constexpr std::uint8_t kBlack = 0;
 constexpr std::uint8_t kWhite = 1;
 
 struct Run {
-    int x = 0;      // first pixel of the run
+    int x = 0;  // first pixel of the run
     int y = 0;
-    int length = 0; // pixels along the line
+    int length = 0;  // pixels along the line
     std::uint8_t color = kWhite;
 };
 
@@ -23,7 +23,7 @@ constexpr int kBandUnit = 8;
 
 struct RunList {
     std::vector<Run> runs;
-    int unit = 1;   // length units per pixel
+    int unit = 1;  // length units per pixel
 
     int size() const { return static_cast<int>(runs.size()); }
     int length(int i) const { return runs[static_cast<std::size_t>(i)].length; }
@@ -39,8 +39,8 @@ bool row_runs(const Image& image, int y, RunList& out);
 // Runs from `start` along the precomputed `offsets` (offset 0 is the start itself) until a point
 // at or beyond the column or row of `stop`, or until a run grows longer than `max_run` (0: no
 // limit). Points outside the image are skipped. False when the start point is outside the image.
-bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop,
-               int max_run, RunList& out);
+bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int max_run,
+               RunList& out);
 
 // Runs along a thick line: samples every half pixel from (x, y) in the unit direction (fx, fy);
 // each sample is the black coverage of 2 * half + 1 points across the line, one pixel apart

@@ -43,8 +43,10 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
         const int y = static_cast<int>(std::lround(at.y + t * uy));
         if (!image.inside(x, y)) break;
         const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
-        if (!runs.runs.empty() && runs.runs.back().color == color) ++runs.runs.back().length;
-        else runs.runs.push_back(Run{x, y, 1, color});
+        if (!runs.runs.empty() && runs.runs.back().color == color)
+            ++runs.runs.back().length;
+        else
+            runs.runs.push_back(Run{x, y, 1, color});
         if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
     }
     if (runs.runs.empty()) return false;
@@ -59,7 +61,8 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
 // width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
 // run before the symbol may be cut by the image edge (`open_start`); the run after it may end
 // the line (a long white run or the image edge).
-bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology, bool open_start) {
+bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology,
+                      bool open_start) {
     std::vector<int> widths;
     for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
     if (widths.empty() || where.first < 1) return false;
@@ -69,8 +72,10 @@ bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbol
     const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
     const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
     const bool before_open = open_start && where.first - 1 == 0;
-    if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module) return false;
-    if (where.last + 1 < runs.size() - 1 && runs.length(where.last + 1) < kSymbolQuietTolerance * after_factor * module) {
+    if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module)
+        return false;
+    if (where.last + 1 < runs.size() - 1 &&
+        runs.length(where.last + 1) < kSymbolQuietTolerance * after_factor * module) {
         return false;
     }
     return true;
@@ -94,10 +99,13 @@ bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& c
     int cx0, cy0, cx1, cy1;
     box(candidate.corners, cx0, cy0, cx1, cy1);
     for (const FoundSymbol& f : found) {
-        if (f.decoded.symbology != candidate.decoded.symbology || f.decoded.text != candidate.decoded.text) continue;
+        if (f.decoded.symbology != candidate.decoded.symbology || f.decoded.text != candidate.decoded.text)
+            continue;
         int x0, y0, x1, y1;
         box(f.corners, x0, y0, x1, y1);
-        if (cx0 <= x1 + kTraceUnit && x0 <= cx1 + kTraceUnit && cy0 <= y1 + kTraceUnit && y0 <= cy1 + kTraceUnit) return true;
+        if (cx0 <= x1 + kTraceUnit && x0 <= cx1 + kTraceUnit && cy0 <= y1 + kTraceUnit &&
+            y0 <= cy1 + kTraceUnit)
+            return true;
     }
     return false;
 }
@@ -130,15 +138,18 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
-    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners)) return false;
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners))
+        return false;
     fill_quadrilateral(image, corners);
     fill_right = fill_right_column(corners, scan_y);
 
     FoundSymbol result;
     result.decoded = decoded;
     if (pass.vertical) {
-        const Point swapped[4] = {{corners[0].y, corners[0].x}, {corners[1].y, corners[1].x},
-                                  {corners[2].y, corners[2].x}, {corners[3].y, corners[3].x}};
+        const Point swapped[4] = {{corners[0].y, corners[0].x},
+                                  {corners[1].y, corners[1].x},
+                                  {corners[2].y, corners[2].x},
+                                  {corners[3].y, corners[3].x}};
         if (!order_corners(swapped, fan.x == 0 || fan.y == 0, result.corners)) return false;
         Point d{reported_direction.y, reported_direction.x};
         if (d.y < 0 || (d.y == 0 && d.x < 0)) d = Point{-d.x, -d.y};
@@ -153,8 +164,8 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
 
 // The first bar of the pattern at run p (of `elements` runs) that lies on a cached bar or can be
 // traced now; runs that could not be traced are remembered in `untraceable`. Null when none.
-SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements, std::vector<signed char>& untraceable,
-                           int& bar_run) {
+SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements,
+                           std::vector<signed char>& untraceable, int& bar_run) {
     for (int r = p; r < p + elements && r < line.size(); ++r) {
         const Run& run = line.runs[static_cast<std::size_t>(r)];
         if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
@@ -182,19 +193,20 @@ std::vector<int> fan_order(int edge_count, int S) {
     std::vector<int> order;
     for (int k = mid; k < to; k += step) order.push_back(k);
     for (int k = mid - step; k >= from; k -= step) order.push_back(k);
-    std::sort(order.begin(), order.end(), [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
+    std::sort(order.begin(), order.end(),
+              [mid](int a, int b) { return std::abs(a - mid) < std::abs(b - mid); });
     return order;
 }
 
 // One fan line across the symbol, at right angles to its bars.
 struct FanGeometry {
-    Point direction;       // integer reading direction, forwards along the scan line
-    double ux = 0, uy = 0; // the same as a unit vector
-    double gx = 0, gy = 0; // shift from the traced bar's edge onto the pattern's first run
-    double module = 0;     // the pattern's module width along the fan, in pixels
-    int quiet_factor = 0;  // the shorter of the symbology's two quiet zones, in modules
-    double back = 0;       // pixels each fan line starts before the pattern
-    int probe = 0;         // samples of the short probe that checks quiet zone and pattern
+    Point direction;        // integer reading direction, forwards along the scan line
+    double ux = 0, uy = 0;  // the same as a unit vector
+    double gx = 0, gy = 0;  // shift from the traced bar's edge onto the pattern's first run
+    double module = 0;      // the pattern's module width along the fan, in pixels
+    int quiet_factor = 0;   // the shorter of the symbology's two quiet zones, in modules
+    double back = 0;        // pixels each fan line starts before the pattern
+    int probe = 0;          // samples of the short probe that checks quiet zone and pattern
 };
 
 // Pixels each fan line starts before the pattern: the widest quiet zone at the tolerated share
@@ -247,8 +259,9 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
 }
 
 // Bars close to upright: the scan line itself may read the symbol, from the run before p on.
-bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder, const TracedBar& bar,
-                         double pattern_module, int quiet_factor, int& fill_right, int scan_y) {
+bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder,
+                         const TracedBar& bar, double pattern_module, int quiet_factor, int& fill_right,
+                         int scan_y) {
     const int S = pass.settings.size_unit;
     const Point d = bar.direction;
     if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
@@ -268,7 +281,8 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
 
 // Tries the decoders at run p of the scan line. On success answers the right-most column the
 // symbol's fill reaches on this line.
-bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable, int& fill_right) {
+bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable,
+            int& fill_right) {
     const Image& image = pass.image;
     const int S = pass.settings.size_unit;
     RunList runs;
@@ -290,45 +304,54 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         // Bars closer to the scan line than to its normal belong to the other pass, which meets
         // them at a steep angle; read here, their widths would be stretched many times over.
         if (std::abs(fan.direction.y) > std::abs(fan.direction.x)) continue;
-        const double len2 = double(fan.direction.x) * fan.direction.x + double(fan.direction.y) * fan.direction.y;
+        const double len2 =
+            double(fan.direction.x) * fan.direction.x + double(fan.direction.y) * fan.direction.y;
         const double flen = std::sqrt(len2);
         fan.ux = fan.direction.x / flen;
         fan.uy = fan.direction.y / flen;
         fan.module = hit->module * (fan.direction.x / flen);  // along the fan
         // Shift the bar's edge points onto the pattern's first run.
-        const double along = double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(bar_run)].x) *
+        const double along = double(line.runs[static_cast<std::size_t>(p)].x -
+                                    line.runs[static_cast<std::size_t>(bar_run)].x) *
                              fan.direction.x / len2;
         fan.gx = along * fan.direction.x;
         fan.gy = along * fan.direction.y;
         const Point e_mid = bar.edges[bar.edges.size() / 2];
-        const Point middle{static_cast<int>(std::lround(e_mid.x + fan.gx)), static_cast<int>(std::lround(e_mid.y + fan.gy))};
+        const Point middle{static_cast<int>(std::lround(e_mid.x + fan.gx)),
+                           static_cast<int>(std::lround(e_mid.y + fan.gy))};
         if (!image.inside(middle.x, middle.y)) continue;
         fan.quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
-        if (!quiet_zone_ok(image, middle, fan.direction, fan.module, fan.quiet_factor, decoder.options.setting.minElementWidth)) {
+        if (!quiet_zone_ok(image, middle, fan.direction, fan.module, fan.quiet_factor,
+                           decoder.options.setting.minElementWidth)) {
             continue;
         }
         // Each fan line starts a quiet zone before the pattern (or at the image edge), so that the
         // white before the pattern is checked on every line, not only at the middle.
         const int widest_quiet = std::max(symbology.lead_quiet, symbology.trail_quiet);
-        fan.back = std::max(kBackoffMinPixels + fan.module, kQuietTolerance * fan.module * widest_quiet + kBackoffMargin);
-        fan.probe = std::max(kProbeMinSamples,
-                             static_cast<int>(kSamplesPerPixel *
-                                              (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
+        fan.back = std::max(kBackoffMinPixels + fan.module,
+                            kQuietTolerance * fan.module * widest_quiet + kBackoffMargin);
+        fan.probe = std::max(
+            kProbeMinSamples,
+            static_cast<int>(
+                kSamplesPerPixel *
+                (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
         for (int k : fan_order(static_cast<int>(bar.edges.size()), S)) {
-            if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction, fill_right,
-                                scan_y, runs)) {
+            if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
+                                fill_right, scan_y, runs)) {
                 return true;
             }
         }
-        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quiet_factor, fill_right, scan_y)) return true;
+        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quiet_factor, fill_right,
+                                scan_y))
+            return true;
     }
     return false;
 }
 
 }  // namespace
 
-void search_pass(Image& picture, const SearchSettings& settings, bool vertical, std::vector<FoundSymbol>& found,
-                 std::vector<std::uint8_t>& scratch) {
+void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
+                 std::vector<FoundSymbol>& found, std::vector<std::uint8_t>& scratch) {
     if (settings.decoders.empty()) return;
     Image image = vertical ? transpose(picture, scratch) : picture;
     const std::size_t found_before = found.size();
@@ -347,13 +370,15 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical, 
             for (int p = segment.begin; p < segment.end; ++p) {
                 if (line.runs[static_cast<std::size_t>(p)].x <= skip_to) continue;
                 int fill_right = -1;
-                if (try_at(pass, line, p, y, untraceable, fill_right)) skip_to = std::max(skip_to, fill_right);
+                if (try_at(pass, line, p, y, untraceable, fill_right))
+                    skip_to = std::max(skip_to, fill_right);
             }
         }
     }
     if (vertical) {
         // Keep the picture itself consistent with the transposed view that was searched.
-        for (std::size_t i = found_before; i < found.size(); ++i) fill_quadrilateral(picture, found[i].corners);
+        for (std::size_t i = found_before; i < found.size(); ++i)
+            fill_quadrilateral(picture, found[i].corners);
     }
 }
 

@@ -13,7 +13,8 @@ class SymbolCursor {
 public:
     // The symbol is runs[first..last] of `runs`, which reads forwards (the search reverses a
     // symbol met backwards before it hands it over). `runs` must outlive the cursor.
-    SymbolCursor(const RunList& runs, int first, int last) : runs_(&runs), first_(first), last_(last), at_(first) {}
+    SymbolCursor(const RunList& runs, int first, int last)
+        : runs_(&runs), first_(first), last_(last), at_(first) {}
 
     // The whole run list, for the key functions that read a character from an index.
     const RunList& runs() const { return *runs_; }

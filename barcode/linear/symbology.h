@@ -34,8 +34,8 @@ struct Pattern {
     std::uint64_t forward = 0;
     std::uint64_t reversed = 0;
     int elements = 0;
-    int units = 0;  // modules (width-sum) or wide elements (narrow/wide)
-    int value = 0;  // character value the pattern stands for (Code 128 start codes)
+    int units = 0;          // modules (width-sum) or wide elements (narrow/wide)
+    int value = 0;          // character value the pattern stands for (Code 128 start codes)
     bool bar_first = true;  // read forwards, the pattern begins with a bar
 
     // Whether the pattern, read forwards or backwards, begins with a bar.
@@ -61,19 +61,19 @@ struct Symbology;
 // Reads the characters of the symbol under the cursor (it reads forwards), checks them and
 // converts them to text in `out`. Answers ReadOutcome::TryReversed when the symbol may read the
 // other way round (the search then hands it over reversed, once), else Read or Rejected.
-using CharacterReader = ReadOutcome (*)(SymbolCursor symbol, const Symbology& symbology, const ReadOptions& options,
-                                        Decoded& out);
+using CharacterReader = ReadOutcome (*)(SymbolCursor symbol, const Symbology& symbology,
+                                        const ReadOptions& options, Decoded& out);
 
 // What the search relies on per symbology; one row each in kSymbologyFacts.
 struct SymbologyFacts {
     int number = 0;
     Family family = Family::WidthSum;
     int char_elements = 0;
-    int char_units = 0;  // modules or wide elements per character
-    int lead_quiet = 0;  // quiet zone before the start, in modules
-    int trail_quiet = 0; // quiet zone after the stop, in modules
-    int gap = 0;         // gap elements between characters
-    int fixed_data = 0;  // elements between start and stop for fixed-length symbologies, else 0
+    int char_units = 0;   // modules or wide elements per character
+    int lead_quiet = 0;   // quiet zone before the start, in modules
+    int trail_quiet = 0;  // quiet zone after the stop, in modules
+    int gap = 0;          // gap elements between characters
+    int fixed_data = 0;   // elements between start and stop for fixed-length symbologies, else 0
 };
 
 // Symbologies 1 to 8 in number order.

@@ -6,9 +6,13 @@
 
 namespace stripescan {
 
-void KeyTable::add(std::uint64_t key, int value) { entries_.emplace_back(key, value); }
+void KeyTable::add(std::uint64_t key, int value) {
+    entries_.emplace_back(key, value);
+}
 
-void KeyTable::finish() { std::sort(entries_.begin(), entries_.end()); }
+void KeyTable::finish() {
+    std::sort(entries_.begin(), entries_.end());
+}
 
 int KeyTable::find(std::uint64_t key) const {
     auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, -1));
@@ -56,7 +60,8 @@ int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable
 std::uint64_t pattern_width_sum_key(const char* widths) {
     std::uint64_t key = 0;
     const std::size_t n = std::strlen(widths);
-    for (std::size_t i = 1; i < n; ++i) key = key * 10 + static_cast<std::uint64_t>((widths[i - 1] - '0') + (widths[i] - '0'));
+    for (std::size_t i = 1; i < n; ++i)
+        key = key * 10 + static_cast<std::uint64_t>((widths[i - 1] - '0') + (widths[i] - '0'));
     return key;
 }
 
@@ -88,9 +93,11 @@ const SymbologyFacts kSymbologyFacts[8] = {
 
 const Symbology* find_symbology(int number) {
     static const std::array<Symbology, 8> table = [] {
-        std::array<Symbology, 8> rows = {make_code128(), make_code93(), make_ean13(), make_ean8(),
-                                         make_upce(), make_code39(), make_codabar(), make_interleaved2of5()};
-        for (std::size_t i = 0; i < rows.size(); ++i) static_cast<SymbologyFacts&>(rows[i]) = kSymbologyFacts[i];
+        std::array<Symbology, 8> rows = {make_code128(), make_code93(),         make_ean13(),
+                                         make_ean8(),    make_upce(),           make_code39(),
+                                         make_codabar(), make_interleaved2of5()};
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            static_cast<SymbologyFacts&>(rows[i]) = kSymbologyFacts[i];
         return rows;
     }();
     if (number < 1 || number > 8) return nullptr;

@@ -26,7 +26,8 @@ Image transpose(const Image& in, std::vector<std::uint8_t>& storage) {
     out.width = in.height;
     out.height = in.width;
     out.stride = (out.width + 7) / 8;
-    const std::size_t bytes = static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height) + 16;
+    const std::size_t bytes =
+        static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height) + 16;
     if (storage.size() < bytes) storage.resize(bytes);
     std::memset(storage.data(), 0xFF, bytes);
     out.bits = storage.data();

@@ -35,7 +35,7 @@ extern "C" {
  * typical). The symbol may lie in any of the four quarter turns and be skewed by up to about
  * 20 degrees. Returns one of the STACKREAD_ codes above; nothing is allocated that outlives
  * the call. */
-int stackread(const uint8_t *rows, int width, int height, uint8_t *out, int *outLength, int noise);
+int stackread(const uint8_t* rows, int width, int height, uint8_t* out, int* outLength, int noise);
 
 /* Small exports kept for callers that bind them; they take no part in decoding.
  * fnStackread returns 42; nStackread is 0. */
@@ -49,7 +49,7 @@ extern int nStackread;
 class __attribute__((visibility("default"))) CStackread {
 public:
     CStackread();
-    CStackread &operator=(const CStackread &other);
+    CStackread& operator=(const CStackread& other);
     int32_t value;
 };
 #endif

@@ -7,9 +7,9 @@
 // into a confident wrong value.
 #include "barcode/pdf417/codeword_reader.h"
 
-#include "barcode/pdf417/codeword_tables.h"
-
 #include <cstdlib>
+
+#include "barcode/pdf417/codeword_tables.h"
 
 namespace pdf417 {
 namespace {
@@ -17,9 +17,8 @@ namespace {
 constexpr double kTieBand = 0.25;  // pairs within this many modules of a half are read both ways
 constexpr int kMaxTies = 4;        // more near-ties than this: no codeword
 
-
 // The codeword of t[0..5], or -1; its cluster in *cluster.
-int lookup(const int *t, int *cluster) {
+int lookup(const int* t, int* cluster) {
     int key = 0;
     for (int i = 0; i < 6; ++i) {
         if (t[i] < 1 || t[i] > 9) return -1;
@@ -33,7 +32,7 @@ int lookup(const int *t, int *cluster) {
 
 }  // namespace
 
-Codeword read_codeword(const int *e) {
+Codeword read_codeword(const int* e) {
     Codeword cw;
     long s = 0;
     for (int i = 0; i < 8; ++i) s += e[i];

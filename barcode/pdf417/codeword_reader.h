@@ -10,6 +10,6 @@ struct Codeword {
 };
 
 // e[0..7] are the element widths in symbol order.
-Codeword read_codeword(const int *e);
+Codeword read_codeword(const int* e);
 
 }  // namespace pdf417

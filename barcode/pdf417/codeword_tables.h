@@ -18,7 +18,7 @@ extern const CodewordEntry kCluster3[929];
 extern const CodewordEntry kCluster6[929];
 
 // The table of cluster 0, 3 or 6; nullptr for any other cluster.
-const CodewordEntry *cluster_table(int cluster);
+const CodewordEntry* cluster_table(int cluster);
 
 // The codeword value of `key` in `cluster`, or -1 when the cluster has no such pattern.
 int lookup_codeword(int cluster, int32_t key);

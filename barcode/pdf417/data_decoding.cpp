@@ -17,25 +17,30 @@ enum class Mode { Text, Byte, Numeric, End };
 
 Mode mode_of(int codeword) {
     switch (codeword) {
-    case kTextLatch: return Mode::Text;
-    case kByteLatch:
-    case kByteLatch6: return Mode::Byte;
-    case kNumericLatch: return Mode::Numeric;
-    default: return Mode::End;
+        case kTextLatch:
+            return Mode::Text;
+        case kByteLatch:
+        case kByteLatch6:
+            return Mode::Byte;
+        case kNumericLatch:
+            return Mode::Numeric;
+        default:
+            return Mode::End;
     }
 }
 
-bool ends_segment(int codeword) { return codeword >= 900 && codeword != kByteShift; }
+bool ends_segment(int codeword) {
+    return codeword >= 900 && codeword != kByteShift;
+}
 
 // Characters of the text sub-modes; 0 marks a value that is a latch or shift, not a character.
 const char kAlpha[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ";
 const char kLower[] = "abcdefghijklmnopqrstuvwxyz ";
 const char kMixed[26] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '&', '\r', '\t',
-                         ',', ':', '#', '-', '.', '$', '/', '+', '%', '*', '=', '^', 0};
+                         ',', ':', '#', '-', '.', '$', '/', '+', '%', '*', '=', '^',  0};
 const char kMixed26 = ' ';
-const char kPunct[29] = {';', '<', '>', '@', '[', '\\', ']', '_', '`', '~', '!', '\r', '\t', ',',
-                         ':', '\n', '-', '.', '$', '/', '"', '|', '*', '(', ')', '?', '{', '}',
-                         '\''};
+const char kPunct[29] = {';',  '<', '>', '@', '[', '\\', ']', '_', '`', '~', '!', '\r', '\t', ',', ':',
+                         '\n', '-', '.', '$', '/', '"',  '|', '*', '(', ')', '?', '{',  '}',  '\''};
 
 enum class Sub { Alpha, Lower, Mixed, Punct };
 
@@ -44,7 +49,7 @@ struct TextState {
     enum class Shift { None, Alpha, Punct } shift = Shift::None;
 };
 
-void text_value(int v, TextState &st, ByteSink &sink) {
+void text_value(int v, TextState& st, ByteSink& sink) {
     if (st.shift == TextState::Shift::Punct) {
         st.shift = TextState::Shift::None;
         if (v < 29) sink.put(kPunct[v]);
@@ -56,35 +61,51 @@ void text_value(int v, TextState &st, ByteSink &sink) {
         return;
     }
     switch (st.sub) {
-    case Sub::Alpha:
-        if (v < 27) sink.put(kAlpha[v]);
-        else if (v == 27) st.sub = Sub::Lower;
-        else if (v == 28) st.sub = Sub::Mixed;
-        else st.shift = TextState::Shift::Punct;
-        break;
-    case Sub::Lower:
-        if (v < 27) sink.put(kLower[v]);
-        else if (v == 27) st.shift = TextState::Shift::Alpha;
-        else if (v == 28) st.sub = Sub::Mixed;
-        else st.shift = TextState::Shift::Punct;
-        break;
-    case Sub::Mixed:
-        if (v < 25) sink.put(kMixed[v]);
-        else if (v == 26) sink.put(kMixed26);
-        else if (v == 25) st.sub = Sub::Punct;
-        else if (v == 27) st.sub = Sub::Lower;
-        else if (v == 28) st.sub = Sub::Alpha;
-        else st.shift = TextState::Shift::Punct;
-        break;
-    case Sub::Punct:
-        if (v < 29) sink.put(kPunct[v]);
-        else st.sub = Sub::Alpha;
-        break;
+        case Sub::Alpha:
+            if (v < 27)
+                sink.put(kAlpha[v]);
+            else if (v == 27)
+                st.sub = Sub::Lower;
+            else if (v == 28)
+                st.sub = Sub::Mixed;
+            else
+                st.shift = TextState::Shift::Punct;
+            break;
+        case Sub::Lower:
+            if (v < 27)
+                sink.put(kLower[v]);
+            else if (v == 27)
+                st.shift = TextState::Shift::Alpha;
+            else if (v == 28)
+                st.sub = Sub::Mixed;
+            else
+                st.shift = TextState::Shift::Punct;
+            break;
+        case Sub::Mixed:
+            if (v < 25)
+                sink.put(kMixed[v]);
+            else if (v == 26)
+                sink.put(kMixed26);
+            else if (v == 25)
+                st.sub = Sub::Punct;
+            else if (v == 27)
+                st.sub = Sub::Lower;
+            else if (v == 28)
+                st.sub = Sub::Alpha;
+            else
+                st.shift = TextState::Shift::Punct;
+            break;
+        case Sub::Punct:
+            if (v < 29)
+                sink.put(kPunct[v]);
+            else
+                st.sub = Sub::Alpha;
+            break;
     }
 }
 
 // Text codewords cw[begin .. end-1]; every text segment starts in Alpha.
-void decode_text(const int *cw, int begin, int end, ByteSink &sink) {
+void decode_text(const int* cw, int begin, int end, ByteSink& sink) {
     TextState st;
     for (int i = begin; i < end; ++i) {
         if (cw[i] == kByteShift) {
@@ -102,7 +123,7 @@ void decode_text(const int *cw, int begin, int end, ByteSink &sink) {
 }
 
 // Byte codewords cw[begin .. end-1] after 901 (sixGroups false) or 924 (true).
-void decode_bytes(const int *cw, int begin, int end, bool allGroups, ByteSink &sink) {
+void decode_bytes(const int* cw, int begin, int end, bool allGroups, ByteSink& sink) {
     int k = end - begin;
     int groups = k / 5;
     if (!allGroups && k % 5 == 0 && groups > 0) --groups;
@@ -117,7 +138,7 @@ void decode_bytes(const int *cw, int begin, int end, bool allGroups, ByteSink &s
 
 // Numeric codewords cw[begin .. end-1]: groups of up to 15 in base 900, written in decimal
 // without the leading digit 1.
-void decode_numeric(const int *cw, int begin, int end, ByteSink &sink) {
+void decode_numeric(const int* cw, int begin, int end, ByteSink& sink) {
     for (int g = begin; g < end; g += 15) {
         int stop = g + 15 < end ? g + 15 : end;
         // Little-endian decimal digits; 15 codewords below 929 stay under 10^45.
@@ -144,13 +165,13 @@ void decode_numeric(const int *cw, int begin, int end, ByteSink &sink) {
 
 }  // namespace
 
-int data_length(const int *codewords, int dataRegion) {
+int data_length(const int* codewords, int dataRegion) {
     int length = dataRegion;
     while (length > 0 && codewords[length - 1] == kTextLatch) --length;
     return length;
 }
 
-void decode_data(const int *cw, int length, ByteSink &sink) {
+void decode_data(const int* cw, int length, ByteSink& sink) {
     if (length < 2) return;
     int i = 1;
     Mode mode = Mode::Text;
@@ -164,10 +185,17 @@ void decode_data(const int *cw, int length, ByteSink &sink) {
         int end = i;
         while (end < length && !ends_segment(cw[end])) ++end;
         switch (mode) {
-        case Mode::Text: decode_text(cw, i, end, sink); break;
-        case Mode::Byte: decode_bytes(cw, i, end, latch == kByteLatch6, sink); break;
-        case Mode::Numeric: decode_numeric(cw, i, end, sink); break;
-        case Mode::End: break;
+            case Mode::Text:
+                decode_text(cw, i, end, sink);
+                break;
+            case Mode::Byte:
+                decode_bytes(cw, i, end, latch == kByteLatch6, sink);
+                break;
+            case Mode::Numeric:
+                decode_numeric(cw, i, end, sink);
+                break;
+            case Mode::End:
+                break;
         }
         if (end >= length) break;
         latch = cw[end];

@@ -1,13 +1,13 @@
 #include "barcode/pdf417/decoder.h"
 
+#include <cmath>
+
 #include "barcode/pdf417/data_decoding.h"
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/image_view.h"
 #include "barcode/pdf417/locate.h"
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"
-
-#include <cmath>
 
 namespace pdf417 {
 namespace {
@@ -16,8 +16,8 @@ constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
 }  // namespace
 
-int decode_codewords(int *codewords, int n, int level, const int *erasures, int erasureCount, uint8_t *out,
-                     int capacity, int *length) {
+int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
+                     int capacity, int* length) {
     if (level < 0 || level > 8 || n < 1 || n > kMaxCodewords || capacity < 0) return kUnusable;
     const int checkCount = 2 << level;
     if (checkCount >= n) return kUnusable;
@@ -32,8 +32,8 @@ int decode_codewords(int *codewords, int n, int level, const int *erasures, int 
 namespace {
 
 // Lines, votes, grids and correction for one scan direction.
-int read_and_decode(const ImageView &image, Orientation orientation, const SkewResult &skew, int noise,
-                    Workspace &ws, uint8_t *out, int capacity, int *length) {
+int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
+                    Workspace& ws, uint8_t* out, int capacity, int* length) {
     if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
     SymbolShape shape;
     if (!shape_from_votes(ws, shape)) return kUnusable;
@@ -43,9 +43,10 @@ int read_and_decode(const ImageView &image, Orientation orientation, const SkewR
 }
 
 // The scan direction turned by `degrees`, as a long vector.
-SkewResult turn_direction(const SkewResult &skew, double degrees) {
+SkewResult turn_direction(const SkewResult& skew, double degrees) {
     SkewResult turned = skew;
-    const double a = std::atan2(static_cast<double>(skew.dy), static_cast<double>(skew.dx)) + degrees * M_PI / 180.0;
+    const double a =
+        std::atan2(static_cast<double>(skew.dy), static_cast<double>(skew.dx)) + degrees * M_PI / 180.0;
     turned.dx = static_cast<int>(std::lround(kTurnedLength * std::cos(a)));
     turned.dy = static_cast<int>(std::lround(kTurnedLength * std::sin(a)));
     return turned;
@@ -53,11 +54,11 @@ SkewResult turn_direction(const SkewResult &skew, double degrees) {
 
 }  // namespace
 
-int decode_image(const uint8_t *rows, int width, int height, uint8_t *out, int capacity, int *length,
+int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int capacity, int* length,
                  int noise) {
     if (width < 1 || height < 1 || !rows) return kBadSize;
     if (noise < 0) noise = 0;
-    Workspace &ws = workspace();
+    Workspace& ws = workspace();
     ws.clear();
     const ImageView image(rows, width, height);
 

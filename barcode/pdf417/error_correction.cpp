@@ -2,15 +2,15 @@
 // Berlekamp-Massey for the error locator, Chien search and Forney's error values.
 #include "barcode/pdf417/error_correction.h"
 
-#include "barcode/pdf417/gf929.h"
-
 #include <algorithm>
+
+#include "barcode/pdf417/gf929.h"
 
 namespace pdf417 {
 namespace {
 
 // S(i) = C(3^i), i = 1..N, stored at s[i - 1]; true when all are zero.
-bool syndromes(const int *cw, int n, int checkCount, int *s) {
+bool syndromes(const int* cw, int n, int checkCount, int* s) {
     bool zero = true;
     for (int i = 1; i <= checkCount; ++i) {
         int x = gf_pow3(i), v = 0;
@@ -21,7 +21,7 @@ bool syndromes(const int *cw, int n, int checkCount, int *s) {
     return zero;
 }
 
-void multiply(const Poly &a, const Poly &b, Poly &out, int maxDegree) {
+void multiply(const Poly& a, const Poly& b, Poly& out, int maxDegree) {
     Poly r;
     r.degree = std::min(a.degree + b.degree, maxDegree);
     for (int i = 0; i <= a.degree; ++i) {
@@ -32,13 +32,13 @@ void multiply(const Poly &a, const Poly &b, Poly &out, int maxDegree) {
     out = r;
 }
 
-void trim(Poly &p) {
+void trim(Poly& p) {
     while (p.degree > 0 && p.c[p.degree] == 0) --p.degree;
 }
 
 // Berlekamp-Massey over t[0..count-1]; returns the connection polynomial and, in `length`,
 // the register length (the number of errors it claims).
-Poly berlekamp_massey(const int *t, int count, int &length) {
+Poly berlekamp_massey(const int* t, int count, int& length) {
     Poly c, b;
     c.c[0] = 1;
     b.c[0] = 1;
@@ -76,9 +76,8 @@ Poly berlekamp_massey(const int *t, int count, int &length) {
 
 }  // namespace
 
-bool correct_errors(int *cw, int n, int checkCount, const int *erasures, int erasureCount) {
-    if (n <= 0 || n > kMaxCodewords || checkCount < 2 || checkCount > kMaxCheckCodewords ||
-        checkCount >= n)
+bool correct_errors(int* cw, int n, int checkCount, const int* erasures, int erasureCount) {
+    if (n <= 0 || n > kMaxCodewords || checkCount < 2 || checkCount > kMaxCheckCodewords || checkCount >= n)
         return false;
     for (int k = 0; k < n; ++k)
         if (cw[k] < 0 || cw[k] >= kFieldSize) cw[k] = 0;

@@ -14,6 +14,6 @@ constexpr int kMaxCodewords = 928;
 // was corrected (or needed nothing); false when it is beyond repair, including every case in
 // which the corrected sequence would not be a valid code word (the syndromes are checked again
 // after correction), so a false answer never leaves a half-trusted sequence behind as success.
-bool correct_errors(int *codewords, int n, int checkCount, const int *erasures, int erasureCount);
+bool correct_errors(int* codewords, int n, int checkCount, const int* erasures, int erasureCount);
 
 }  // namespace pdf417

@@ -13,7 +13,7 @@ Gf929::Gf929() {
     log[0] = 0;
 }
 
-const Gf929 &gf() {
+const Gf929& gf() {
     static const Gf929 tables;
     return tables;
 }

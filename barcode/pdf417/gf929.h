@@ -13,16 +13,22 @@ struct Gf929 {
     int16_t log[kFieldSize];  // log[0] is unused
     Gf929();
 };
-const Gf929 &gf();
+const Gf929& gf();
 
-inline int gf_add(int a, int b) { return (a + b) % kFieldSize; }
-inline int gf_sub(int a, int b) { return (a - b + kFieldSize) % kFieldSize; }
+inline int gf_add(int a, int b) {
+    return (a + b) % kFieldSize;
+}
+inline int gf_sub(int a, int b) {
+    return (a - b + kFieldSize) % kFieldSize;
+}
 inline int gf_mul(int a, int b) {
     if (a == 0 || b == 0) return 0;
     return gf().exp[(gf().log[a] + gf().log[b]) % (kFieldSize - 1)];
 }
 // a must be non-zero.
-inline int gf_inv(int a) { return gf().exp[(kFieldSize - 1 - gf().log[a]) % (kFieldSize - 1)]; }
+inline int gf_inv(int a) {
+    return gf().exp[(kFieldSize - 1 - gf().log[a]) % (kFieldSize - 1)];
+}
 // 3^e for any integer e.
 inline int gf_pow3(long e) {
     long r = e % (kFieldSize - 1);

@@ -7,12 +7,12 @@
 namespace pdf417 {
 
 struct ImageView {
-    const uint8_t *rows = nullptr;
-    int width = 0;   // pixels that can be read in a row: (width / 8) * 8
+    const uint8_t* rows = nullptr;
+    int width = 0;  // pixels that can be read in a row: (width / 8) * 8
     int height = 0;
     int stride = 0;  // bytes per row
 
-    ImageView(const uint8_t *r, int w, int h) : rows(r), width((w / 8) * 8), height(h), stride(w / 8) {}
+    ImageView(const uint8_t* r, int w, int h) : rows(r), width((w / 8) * 8), height(h), stride(w / 8) {}
 
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     // Only for positions inside the image.

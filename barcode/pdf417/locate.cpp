@@ -1,29 +1,29 @@
 #include "barcode/pdf417/locate.h"
 
-#include "barcode/pdf417/patterns.h"
-#include "barcode/pdf417/scan_line.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
+
 namespace pdf417 {
 namespace {
 
-constexpr int kBandSpacing = 10;      // pixels between band-search lines
-constexpr int kBandMargin = 10;       // pixels added on each side of the band
-constexpr int kSkewSpacing = 2;       // pixels between skew-measurement lines
+constexpr int kBandSpacing = 10;  // pixels between band-search lines
+constexpr int kBandMargin = 10;   // pixels added on each side of the band
+constexpr int kSkewSpacing = 2;   // pixels between skew-measurement lines
 // A band shorter than this (pixels) is measured on every line instead, so that a short symbol
 // (three rows of a few pixels) still gives kMinKeptMatches matches along its pattern edge.
 constexpr int kShortBand = 80;
-constexpr int kContinuityPixels = 5;  // neighbouring matches differ by less than this
-constexpr int kMinMatches = 6;        // matches of the chosen kind needed to go on
-constexpr int kMinKeptMatches = 15;   // matches that must line up for the orientation to hold
-constexpr int kCompactLimit = 30000;  // halves' sums beyond this are divided by the half count
-constexpr int kSeekLimit = 20;        // a family is searched while the other has fewer matches
+constexpr int kContinuityPixels = 5;         // neighbouring matches differ by less than this
+constexpr int kMinMatches = 6;               // matches of the chosen kind needed to go on
+constexpr int kMinKeptMatches = 15;          // matches that must line up for the orientation to hold
+constexpr int kCompactLimit = 30000;         // halves' sums beyond this are divided by the half count
+constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
-constexpr double kFitResidual = 1.5;  // pixels off the first fit that drop a match from the second
-constexpr int kMinPatternBar = 8;     // pixels: narrower dark elements do not start a pattern
+constexpr double kFitResidual = 1.5;         // pixels off the first fit that drop a match from the second
+constexpr int kMinPatternBar = 8;            // pixels: narrower dark elements do not start a pattern
 
 // The matches of the chosen kind that line up along one pattern edge, in line order.
 struct KeptMatches {
@@ -32,31 +32,44 @@ struct KeptMatches {
     int distance[kMaxMatches];
 };
 
-bool line_has_pattern(const ElementList &list) {
+bool line_has_pattern(const ElementList& list) {
     for (int i = 1; i < list.count; i += 2) {
         if (list.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k)
-            if (matches_pattern(list.width, list.count, i, static_cast<PatternKind>(k), PatternWindows::Search))
+            if (matches_pattern(list.width, list.count, i, static_cast<PatternKind>(k),
+                                PatternWindows::Search))
                 return true;
     }
     return false;
 }
 
-void edge_start(const ImageView &image, Edge edge, int along, int &x, int &y) {
+void edge_start(const ImageView& image, Edge edge, int along, int& x, int& y) {
     switch (edge) {
-    case Edge::Left: x = 0; y = along; break;
-    case Edge::Right: x = image.width - 1; y = along; break;
-    case Edge::Top: x = along; y = 0; break;
-    case Edge::Bottom: x = along; y = image.height - 1; break;
+        case Edge::Left:
+            x = 0;
+            y = along;
+            break;
+        case Edge::Right:
+            x = image.width - 1;
+            y = along;
+            break;
+        case Edge::Top:
+            x = along;
+            y = 0;
+            break;
+        case Edge::Bottom:
+            x = along;
+            y = image.height - 1;
+            break;
     }
 }
 
 }  // namespace
 
-Band band_search(const ImageView &image, Edge edge, int dx, int dy) {
+Band band_search(const ImageView& image, Edge edge, int dx, int dy) {
     Band band;
     const int extent = (edge == Edge::Left || edge == Edge::Right) ? image.height : image.width;
-    ElementList &list = workspace().line;
+    ElementList& list = workspace().line;
     int firstLine = -1, lastLine = -1;
     for (int along = 0; along < extent; along += kBandSpacing) {
         int x = 0, y = 0;
@@ -79,14 +92,17 @@ namespace {
 // kind is recorded in ws.matches (line coordinate, pixels before the pattern's first element),
 // and the width of the 8 elements at the pattern (one codeword) in ws.widths. A family is
 // searched only while it is not far behind the other (kSeekLimit).
-void collect_matches(const ImageView &image, Orientation orientation, const Band &band, int noise, Workspace &ws) {
-    for (auto &m : ws.matches) m.count = 0;
+void collect_matches(const ImageView& image, Orientation orientation, const Band& band, int noise,
+                     Workspace& ws) {
+    for (auto& m : ws.matches) m.count = 0;
     ws.widthCount = 0;
-    ElementList &list = ws.line;
+    ElementList& list = ws.line;
     const int spacing = band.last - band.first < kShortBand ? 1 : kSkewSpacing;
     for (int along = band.first; along <= band.last; along += spacing) {
-        if (orientation == Orientation::Rows) scan_line(image, 0, along, 3, 0, list);
-        else scan_line(image, along, 0, 0, 3, list);
+        if (orientation == Orientation::Rows)
+            scan_line(image, 0, along, 3, 0, list);
+        else
+            scan_line(image, along, 0, 0, 3, list);
         merge_noise(list, noise);
 
         int forward = ws.matches[0].count + ws.matches[1].count;
@@ -94,7 +110,7 @@ void collect_matches(const ImageView &image, Orientation orientation, const Band
         bool seekForward = forward >= reversed || reversed < kSeekLimit;
         bool seekReversed = reversed >= forward || forward < kSeekLimit;
         bool found[4] = {false, false, false, false};
-        int *position = ws.position;
+        int* position = ws.position;
         position[0] = 0;
         for (int i = 0; i < list.count; ++i) position[i + 1] = position[i] + list.width[i];
         for (int i = 1; i < list.count; i += 2) {
@@ -106,7 +122,7 @@ void collect_matches(const ImageView &image, Orientation orientation, const Band
                 found[k] = true;
                 // Distance: steps before the pattern's first element in line order.
                 int first = pattern_first_element(i, kind);
-                MatchList &m = ws.matches[k];
+                MatchList& m = ws.matches[k];
                 if (m.count < kMaxMatches) {
                     m.line[m.count] = along;
                     m.distance[m.count] = position[first];
@@ -122,7 +138,7 @@ void collect_matches(const ImageView &image, Orientation orientation, const Band
 
 // The family with more matches decides (reversed: the symbol is upside down); within it, the
 // more frequent kind.
-const MatchList &chosen_kind(const Workspace &ws, bool &upsideDown) {
+const MatchList& chosen_kind(const Workspace& ws, bool& upsideDown) {
     int forward = ws.matches[0].count + ws.matches[1].count;
     int reversed = ws.matches[2].count + ws.matches[3].count;
     upsideDown = reversed > forward;
@@ -133,7 +149,7 @@ const MatchList &chosen_kind(const Workspace &ws, bool &upsideDown) {
 // Continuity filter: from a match near the middle that agrees with both neighbours, walks to
 // both ends keeping each match within kContinuityPixels of the last one kept. False when no
 // such seed exists.
-bool keep_continuous(const MatchList &chosen, KeptMatches &kept) {
+bool keep_continuous(const MatchList& chosen, KeptMatches& kept) {
     const int n = chosen.count;
     int seed = -1;
     for (int off = 0; off < n && seed < 0; ++off) {
@@ -179,7 +195,7 @@ bool keep_continuous(const MatchList &chosen, KeptMatches &kept) {
 // d along them). An edge that moves along the lines faster than across them does not belong to
 // a symbol seen in this orientation. The sums were once the direction itself; they give it only
 // to one part in c, so the direction now comes from fit_direction and this is only the test.
-bool edge_crosses_lines(const KeptMatches &kept) {
+bool edge_crosses_lines(const KeptMatches& kept) {
     const int half = kept.count / 2;
     long long c = 0, d = 0;
     for (int j = 0; j < half; ++j) {
@@ -197,7 +213,7 @@ bool edge_crosses_lines(const KeptMatches &kept) {
 // line through the kept matches, fitted again without the matches more than kFitResidual
 // pixels off the first fit (the corners of the pattern, where a line only clips it). False
 // when too few matches remain, the fit is degenerate or the edge is steeper than 45 degrees.
-bool fit_edge_slope(const KeptMatches &kept, double &slope) {
+bool fit_edge_slope(const KeptMatches& kept, double& slope) {
     double intercept = 0;
     bool use[kMaxMatches];
     for (int j = 0; j < kept.count; ++j) use[j] = true;
@@ -229,11 +245,11 @@ bool fit_edge_slope(const KeptMatches &kept, double &slope) {
 
 }  // namespace
 
-SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
-                        Workspace &ws) {
+SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
+                        Workspace& ws) {
     SkewResult result;
     collect_matches(image, orientation, band, noise, ws);
-    const MatchList &chosen = chosen_kind(ws, result.upsideDown);
+    const MatchList& chosen = chosen_kind(ws, result.upsideDown);
     if (chosen.count < kMinMatches) return result;
     KeptMatches kept;
     if (!keep_continuous(chosen, kept) || kept.count < kMinKeptMatches) return result;

@@ -19,14 +19,14 @@ struct Band {
 // Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
 // element for any start or stop pattern, forward or reversed. The band runs from 10 pixels
 // before the first line with a pattern to 10 pixels after the last one, within the image.
-Band band_search(const ImageView &image, Edge edge, int dx, int dy);
+Band band_search(const ImageView& image, Edge edge, int dx, int dy);
 
 enum class Orientation { Rows, Columns };
 
 struct SkewResult {
     bool accepted = false;
-    int dx = 0, dy = 0;      // scan step vector along the symbol's rows
-    int codewordWidth = 0;   // estimated width of one codeword (17 modules), in pixels
+    int dx = 0, dy = 0;     // scan step vector along the symbol's rows
+    int codewordWidth = 0;  // estimated width of one codeword (17 modules), in pixels
     bool upsideDown = false;
 };
 
@@ -34,7 +34,7 @@ struct SkewResult {
 // the left edge; columns: step (0, 3) from the top edge). Rejected when fewer than 15 matches
 // line up or when the edge does not run across the lines. The scan direction is the
 // perpendicular of a least-squares line through the matches, as a vector of length ~4096.
-SkewResult measure_skew(const ImageView &image, Orientation orientation, const Band &band, int noise,
-                        Workspace &ws);
+SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
+                        Workspace& ws);
 
 }  // namespace pdf417

@@ -21,7 +21,7 @@ constexpr Window kStartOrientation{{0, 50, 0, 20}, {0, 160, 0, 40}};
 constexpr Window kStopSearch{{0, 50, 25, 15}, {0, 180, 60, 40}};
 constexpr Window kStopOrientation{{0, 50, 25, 15}, {0, 150, 70, 40}};
 
-bool fits(int b, int e, int modules, const Window &w) {
+bool fits(int b, int e, int modules, const Window& w) {
     long lo = static_cast<long>(w.lo[modules]) * e, hi = static_cast<long>(w.hi[modules]) * e;
     long b10 = 10L * b;
     return lo <= b10 && b10 <= hi;
@@ -37,7 +37,7 @@ int pattern_first_element(int index, PatternKind kind) {
     return is_reversed(kind) ? index - (pattern_length(kind) - 1) : index;
 }
 
-bool matches_pattern(const int *widths, int count, int index, PatternKind kind, PatternWindows windows) {
+bool matches_pattern(const int* widths, int count, int index, PatternKind kind, PatternWindows windows) {
     const bool start = kind == PatternKind::Start || kind == PatternKind::ReversedStart;
     const int length = pattern_length(kind);
     const int step = is_reversed(kind) ? -1 : 1;
@@ -50,8 +50,8 @@ bool matches_pattern(const int *widths, int count, int index, PatternKind kind, 
     } else if (b < kMinReferencePixels) {
         return false;
     }
-    const int *modules = start ? kStartModules : kStopModules;
-    const Window &w = start ? (windows == PatternWindows::Search ? kStartSearch : kStartOrientation)
+    const int* modules = start ? kStartModules : kStopModules;
+    const Window& w = start ? (windows == PatternWindows::Search ? kStartSearch : kStartOrientation)
                             : (windows == PatternWindows::Search ? kStopSearch : kStopOrientation);
     for (int k = 1; k < length; ++k)
         if (!fits(b, widths[index + step * k], modules[k], w)) return false;

@@ -14,7 +14,7 @@ enum class PatternWindows {
 // True when the pattern of `kind` sits at dark element `index` of widths[0..count-1]: for the
 // forward kinds the pattern starts at `index` (its widest bar), for the reversed kinds it ends
 // there. Patterns that do not fit inside the list are never matched.
-bool matches_pattern(const int *widths, int count, int index, PatternKind kind, PatternWindows windows);
+bool matches_pattern(const int* widths, int count, int index, PatternKind kind, PatternWindows windows);
 
 // Index of the pattern's first element in line order.
 int pattern_first_element(int index, PatternKind kind);

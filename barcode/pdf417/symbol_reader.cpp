@@ -1,12 +1,12 @@
 #include "barcode/pdf417/symbol_reader.h"
 
-#include "barcode/pdf417/codeword_reader.h"
-#include "barcode/pdf417/patterns.h"
-#include "barcode/pdf417/scan_line.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "barcode/pdf417/codeword_reader.h"
+#include "barcode/pdf417/patterns.h"
+#include "barcode/pdf417/scan_line.h"
 
 namespace pdf417 {
 namespace {
@@ -45,7 +45,7 @@ struct ReadState {
     int meanCount = 0;
 };
 
-void vote_indicator(Workspace &ws, Side side, int value, int cluster) {
+void vote_indicator(Workspace& ws, Side side, int value, int cluster) {
     const int v = value % 30;
     const bool left = side == Side::Start;
     const int groupCluster = left ? 0 : 3, levelCluster = left ? 3 : 6, columnCluster = left ? 6 : 0;
@@ -61,8 +61,8 @@ void vote_indicator(Workspace &ws, Side side, int value, int cluster) {
 
 // Reads one line from the pattern whose first element is `s` in the forward-ordered list `e`.
 // Returns false when the row indicator is not accepted (the caller walks on).
-bool read_from_pattern(Workspace &ws, const ElementList &e, int s, Side side, ReadState &st) {
-    int *pos = ws.position;
+bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, ReadState& st) {
+    int* pos = ws.position;
     pos[0] = 0;
     for (int i = 0; i < e.count; ++i) pos[i + 1] = pos[i] + e.width[i];
 
@@ -75,7 +75,7 @@ bool read_from_pattern(Workspace &ws, const ElementList &e, int s, Side side, Re
     if (r > kMaxRows) return true;
     vote_indicator(ws, side, row.value, row.cluster);
 
-    Grid &grid = side == Side::Start ? ws.startSide : ws.stopSide;
+    Grid& grid = side == Side::Start ? ws.startSide : ws.stopSide;
     const int step = side == Side::Start ? 8 : -8;
     const int skip = side == Side::Start ? 2 : -2;
     int previousColumn = -1;
@@ -114,8 +114,8 @@ bool read_from_pattern(Workspace &ws, const ElementList &e, int s, Side side, Re
 }
 
 // Walks one merged line for its first usable pattern and reads the line from it.
-void read_line(Workspace &ws, ReadState &st) {
-    const ElementList &e = ws.line;
+void read_line(Workspace& ws, ReadState& st) {
+    const ElementList& e = ws.line;
     for (int i = 1; i < e.count; i += 2) {
         if (e.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k) {
@@ -123,12 +123,15 @@ void read_line(Workspace &ws, ReadState &st) {
             if (!matches_pattern(e.width, e.count, i, kind, PatternWindows::Search)) continue;
             st.anyPattern = true;
             const bool reversed = is_reversed(kind);
-            if (reversed) ++st.reversedPatterns;
-            else ++st.forwardPatterns;
-            if (reversed ? st.reversedPatterns <= st.forwardPatterns : st.forwardPatterns <= st.reversedPatterns)
+            if (reversed)
+                ++st.reversedPatterns;
+            else
+                ++st.forwardPatterns;
+            if (reversed ? st.reversedPatterns <= st.forwardPatterns
+                         : st.forwardPatterns <= st.reversedPatterns)
                 continue;
-            const Side side = (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start
-                                                                                                 : Side::Stop;
+            const Side side =
+                (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start : Side::Stop;
             bool fixed;
             if (!reversed) {
                 fixed = read_from_pattern(ws, e, i, side, st);
@@ -143,8 +146,8 @@ void read_line(Workspace &ws, ReadState &st) {
     }
 }
 
-void read_one(const ImageView &image, int x, int y, const SkewResult &skew, int noise, Workspace &ws,
-              ReadState &st) {
+void read_one(const ImageView& image, int x, int y, const SkewResult& skew, int noise, Workspace& ws,
+              ReadState& st) {
     scan_line(image, x, y, skew.dx, skew.dy, ws.line);
     merge_noise(ws.line, noise);
     read_line(ws, st);
@@ -152,8 +155,8 @@ void read_one(const ImageView &image, int x, int y, const SkewResult &skew, int 
 
 }  // namespace
 
-bool read_symbol_lines(const ImageView &image, Orientation orientation, const SkewResult &skew, int noise,
-                       Workspace &ws) {
+bool read_symbol_lines(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
+                       Workspace& ws) {
     ReadState st;
     st.estimate = skew.codewordWidth;
     st.estimateTolerance = estimate_tolerance(st.estimate);
@@ -165,7 +168,8 @@ bool read_symbol_lines(const ImageView &image, Orientation orientation, const Sk
             for (int y = rows.first; y <= rows.last; ++y) read_one(image, 0, y, skew, noise, ws, st);
         if (skew.dy != 0) {
             const bool fromTop = skew.dy > 0;
-            const bool reachesEdge = !rows.found || (fromTop ? rows.first == 0 : rows.last == image.height - 1);
+            const bool reachesEdge =
+                !rows.found || (fromTop ? rows.first == 0 : rows.last == image.height - 1);
             if (reachesEdge) {
                 Band cols = band_search(image, fromTop ? Edge::Top : Edge::Bottom, skew.dx, skew.dy);
                 if (cols.found)
@@ -179,7 +183,8 @@ bool read_symbol_lines(const ImageView &image, Orientation orientation, const Sk
             for (int x = cols.first; x <= cols.last; ++x) read_one(image, x, 0, skew, noise, ws, st);
         if (skew.dx != 0) {
             const bool fromLeft = skew.dx > 0;
-            const bool reachesEdge = !cols.found || (fromLeft ? cols.first == 0 : cols.last == image.width - 1);
+            const bool reachesEdge =
+                !cols.found || (fromLeft ? cols.first == 0 : cols.last == image.width - 1);
             if (reachesEdge) {
                 Band rows = band_search(image, fromLeft ? Edge::Left : Edge::Right, skew.dx, skew.dy);
                 if (rows.found)
@@ -191,7 +196,7 @@ bool read_symbol_lines(const ImageView &image, Orientation orientation, const Sk
     return st.anyPattern;
 }
 
-bool shape_from_votes(const Workspace &ws, SymbolShape &shape) {
+bool shape_from_votes(const Workspace& ws, SymbolShape& shape) {
     int group = ws.rowGroups.most_frequent();
     int remainder = ws.rowRemainders.most_frequent();
     int columns = ws.columns.most_frequent();
@@ -206,12 +211,12 @@ bool shape_from_votes(const Workspace &ws, SymbolShape &shape) {
     return n <= kMaxCodewords && n > (2 << shape.level);
 }
 
-int merge_grids(Workspace &ws, const SymbolShape &shape) {
+int merge_grids(Workspace& ws, const SymbolShape& shape) {
     int erasureCount = 0;
     for (int r = 0; r < shape.rows; ++r) {
         for (int c = 2; c < shape.columns + 2; ++c) {
-            Cell &a = ws.startSide.cell[r][c];
-            const Cell &b = ws.stopSide.cell[r][shape.columns + 3 - c];
+            Cell& a = ws.startSide.cell[r][c];
+            const Cell& b = ws.stopSide.cell[r][shape.columns + 3 - c];
             if (a.state == Cell::Conflict) a.state = Cell::Empty;
             if (a.state == Cell::Single && b.state == Cell::Confirmed) {
                 a.older = b.older;

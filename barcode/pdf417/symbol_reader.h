@@ -16,16 +16,16 @@ struct SymbolShape {
 
 // Reads every line across the symbol into ws's grids and vote lists. Returns false when no
 // start or stop pattern was met on any line.
-bool read_symbol_lines(const ImageView &image, Orientation orientation, const SkewResult &skew, int noise,
-                       Workspace &ws);
+bool read_symbol_lines(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
+                       Workspace& ws);
 
 // The symbol's shape from the votes; false when a list has no votes or a limit is broken
 // (rows above 90, columns above 30, level above 8, more than 928 codewords, or no data
 // codewords besides the error-correction codewords).
-bool shape_from_votes(const Workspace &ws, SymbolShape &shape);
+bool shape_from_votes(const Workspace& ws, SymbolShape& shape);
 
 // Merges the stop-side grid into the start-side grid and lists the codewords row by row in
 // ws.codewords; empty cells become erasures (at most 512 listed). Returns the erasure count.
-int merge_grids(Workspace &ws, const SymbolShape &shape);
+int merge_grids(Workspace& ws, const SymbolShape& shape);
 
 }  // namespace pdf417

@@ -49,7 +49,7 @@ int VoteList::most_frequent() const {
 void Workspace::clear() {
     line.count = 0;
     reversed.count = 0;
-    for (auto &m : matches) m.count = 0;
+    for (auto& m : matches) m.count = 0;
     widthCount = 0;
     startSide = Grid{};
     stopSide = Grid{};
@@ -62,7 +62,7 @@ void Workspace::clear_reading() {
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
 }
 
-Workspace &workspace() {
+Workspace& workspace() {
     static Workspace instance;
     return instance;
 }

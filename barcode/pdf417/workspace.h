@@ -1,10 +1,10 @@
 // The decoder's process-wide working storage, cleared at the start of every call.
 #pragma once
 
+#include <cstdint>
+
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/scan_line.h"
-
-#include <cstdint>
 
 namespace pdf417 {
 
@@ -73,6 +73,6 @@ struct Workspace {
 };
 
 // The single instance; calls must not overlap.
-Workspace &workspace();
+Workspace& workspace();
 
 }  // namespace pdf417

@@ -31,9 +31,10 @@ using namespace barcode::degrade;
 
 namespace {
 
-constexpr const char* kNames[9] = {"", "Code 128", "Code 93", "EAN-13", "EAN-8", "UPC-E", "Code 39", "Codabar", "ITF"};
+constexpr const char* kNames[9] = {"",      "Code 128", "Code 93", "EAN-13", "EAN-8",
+                                   "UPC-E", "Code 39",  "Codabar", "ITF"};
 constexpr int kQuietModules = 12;  // white modules drawn around a symbol unless a class cuts them
-constexpr double kGoal = 0.95;    // share to read in every class a person can still read
+constexpr double kGoal = 0.95;     // share to read in every class a person can still read
 
 bool verbose = false;
 
@@ -49,24 +50,29 @@ struct Degradation {
     std::function<void(Render&, std::mt19937&)> setup;
     bool linear = true;
     bool pdf417 = true;
-    int only = 0;              // when not 0, this linear symbology alone
+    int only = 0;  // when not 0, this linear symbology alone
     bool narrow_wide_only = false;
-    bool cut_quiet = false;    // the symbol's start or end lies a few modules from the image edge
-    double ratio = 0;          // wide/narrow ratio to redraw narrow/wide symbologies with
-    bool bearers = false;      // ITF-14 bearer bars above and below
+    bool cut_quiet = false;  // the symbol's start or end lies a few modules from the image edge
+    double ratio = 0;        // wide/narrow ratio to redraw narrow/wide symbologies with
+    bool bearers = false;    // ITF-14 bearer bars above and below
     bool person_readable = true;
 };
 
-double uniform(std::mt19937& rng, double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); }
+double uniform(std::mt19937& rng, double a, double b) {
+    return std::uniform_real_distribution<double>(a, b)(rng);
+}
 
-ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) { return ModuleGrid{m.width, m.height, m.dark}; }
+ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) {
+    return ModuleGrid{m.width, m.height, m.dark};
+}
 
 // Lays the grid on a page sized for it, with kQuietModules narrow modules (`narrow` pixels,
 // 0: the grid's module) on each side, unless cut.
 BitPage place(const ModuleGrid& grid, Render& how, bool cut_quiet, std::mt19937& rng, double narrow = 0) {
     const double my = how.module_y > 0 ? how.module_y : how.module;
     const double length = grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width / 2);
-    const double margin = kQuietModules * (narrow > 0 ? narrow : how.module) + 2 * std::fabs(how.curvature) + 24;
+    const double margin =
+        kQuietModules * (narrow > 0 ? narrow : how.module) + 2 * std::fabs(how.curvature) + 24;
     const double a = std::fabs(how.angle) * M_PI / 180.0;
     const int w = static_cast<int>(length * std::cos(a) + grid.height * my * std::sin(a) + 2 * margin);
     const int h = static_cast<int>(length * std::sin(a) + grid.height * my * std::cos(a) + 2 * margin);
@@ -99,7 +105,8 @@ std::vector<std::pair<int, std::string>> read_linear(BitPage& page) {
     std::vector<std::pair<int, std::string>> out;
     for (int i = 0; i < list.count; ++i) {
         const BarcodeResult& r = list.results[i];
-        out.emplace_back(r.symbology, std::string(reinterpret_cast<const char*>(r.text), static_cast<std::size_t>(r.length)));
+        out.emplace_back(r.symbology, std::string(reinterpret_cast<const char*>(r.text),
+                                                  static_cast<std::size_t>(r.length)));
     }
     FreeBarcodeResultMem(&list);
     return out;
@@ -114,18 +121,22 @@ void score_linear(BitPage& page, int symbology, const std::string& expected, Tal
             hit = true;
         } else {
             ++t.wrong;
-            std::printf("WRONG %s %s: read %d \"%s\" for \"%s\"\n", what, kNames[symbology], number, text.c_str(), expected.c_str());
+            std::printf("WRONG %s %s: read %d \"%s\" for \"%s\"\n", what, kNames[symbology], number,
+                        text.c_str(), expected.c_str());
         }
     }
-    if (hit) ++t.read;
-    else if (verbose) std::printf("missed %s %s \"%s\"\n", what, kNames[symbology], expected.c_str());
+    if (hit)
+        ++t.read;
+    else if (verbose)
+        std::printf("missed %s %s \"%s\"\n", what, kNames[symbology], expected.c_str());
 }
 
 int read_pdf417(const BitPage& page, std::string& text) {
     std::vector<std::uint8_t> out(STACKREAD_MAX_OUTPUT);
     int length = 0;
     const int rc = stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0);
-    if (rc == STACKREAD_OK) text.assign(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(length));
+    if (rc == STACKREAD_OK)
+        text.assign(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(length));
     return rc;
 }
 
@@ -144,7 +155,8 @@ ModuleGrid grid_of(const stackread_test::Symbol& s, int row_modules) {
     g.height = s.rows * row_modules;
     g.dark.resize(static_cast<std::size_t>(g.width) * g.height);
     for (int r = 0; r < g.height; ++r)
-        for (int c = 0; c < g.width; ++c) g.dark[static_cast<std::size_t>(r) * g.width + c] = s.at(r / row_modules, c);
+        for (int c = 0; c < g.width; ++c)
+            g.dark[static_cast<std::size_t>(r) * g.width + c] = s.at(r / row_modules, c);
     return g;
 }
 
@@ -164,7 +176,8 @@ ModuleGrid with_bearers(const ModuleGrid& g, int thickness) {
 }
 
 void print_row(const char* label, const Tally& t) {
-    std::printf("  %-26s %5d %5d %7.2f %% %5d\n", label, t.drawn, t.read, t.drawn ? 100.0 * t.read / t.drawn : 0.0, t.wrong);
+    std::printf("  %-26s %5d %5d %7.2f %% %5d\n", label, t.drawn, t.read,
+                t.drawn ? 100.0 * t.read / t.drawn : 0.0, t.wrong);
 }
 
 }  // namespace
@@ -175,27 +188,74 @@ int main(int argc, char** argv) {
     int positional = 0;
     bool linear = true, pdf417 = true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-v") == 0) verbose = true;
-        else if (std::strcmp(argv[i], "--pdf417") == 0) linear = false;
-        else if (std::strcmp(argv[i], "--linear") == 0) pdf417 = false;
-        else if (positional++ == 0) per_class = std::atoi(argv[i]);
-        else seed = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
+        if (std::strcmp(argv[i], "-v") == 0)
+            verbose = true;
+        else if (std::strcmp(argv[i], "--pdf417") == 0)
+            linear = false;
+        else if (std::strcmp(argv[i], "--linear") == 0)
+            pdf417 = false;
+        else if (positional++ == 0)
+            per_class = std::atoi(argv[i]);
+        else
+            seed = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
     }
     std::mt19937 rng(seed);
     const std::vector<Degradation> classes = {
-        {"clean, 2 px modules", [](Render& r, std::mt19937& g) { r.module = 2; r.angle = uniform(g, -5, 5); }},
-        {"small modules, 1.5 px", [](Render& r, std::mt19937& g) { r.module = 1.5; r.angle = uniform(g, -3, 3); r.blur = 0.3; }},
-        {"blur (sigma 1/3 module)", [](Render& r, std::mt19937& g) { r.module = 3; r.blur = 1.0; r.angle = uniform(g, -5, 5); }},
-        {"ink spread +1 px", [](Render& r, std::mt19937& g) { r.module = 3; r.spread = 1; r.angle = uniform(g, -5, 5); }},
-        {"ink starved -1 px", [](Render& r, std::mt19937& g) { r.module = 3; r.spread = -1; r.angle = uniform(g, -5, 5); }},
-        {"blur and spread", [](Render& r, std::mt19937& g) { r.module = 2.5; r.blur = 0.8; r.threshold = 0.35; r.angle = uniform(g, -5, 5); }},
-        {"speckle 2 %", [](Render& r, std::mt19937& g) { r.module = 3; r.speckle = 0.02; r.angle = uniform(g, -5, 5); }},
-        {"perspective and curl", [](Render& r, std::mt19937& g) {
-             r.module = 3; r.perspective = uniform(g, -0.004, 0.004); r.curvature = uniform(g, -3, 3); r.angle = uniform(g, -5, 5); }},
-        {"quiet zone cut by the edge", [](Render& r, std::mt19937&) { r.module = 3; }, true, true, 0, false, true},
+        {"clean, 2 px modules",
+         [](Render& r, std::mt19937& g) {
+             r.module = 2;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"small modules, 1.5 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = 1.5;
+             r.angle = uniform(g, -3, 3);
+             r.blur = 0.3;
+         }},
+        {"blur (sigma 1/3 module)",
+         [](Render& r, std::mt19937& g) {
+             r.module = 3;
+             r.blur = 1.0;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"ink spread +1 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = 3;
+             r.spread = 1;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"ink starved -1 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = 3;
+             r.spread = -1;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"blur and spread",
+         [](Render& r, std::mt19937& g) {
+             r.module = 2.5;
+             r.blur = 0.8;
+             r.threshold = 0.35;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"speckle 2 %",
+         [](Render& r, std::mt19937& g) {
+             r.module = 3;
+             r.speckle = 0.02;
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"perspective and curl",
+         [](Render& r, std::mt19937& g) {
+             r.module = 3;
+             r.perspective = uniform(g, -0.004, 0.004);
+             r.curvature = uniform(g, -3, 3);
+             r.angle = uniform(g, -5, 5);
+         }},
+        {"quiet zone cut by the edge", [](Render& r, std::mt19937&) { r.module = 3; }, true, true, 0, false,
+         true},
         {"wide/narrow 2.2", [](Render& r, std::mt19937&) { r.module = 3; }, true, false, 0, true, false, 2.2},
         {"wide/narrow 3.4", [](Render& r, std::mt19937&) { r.module = 3; }, true, false, 0, true, false, 3.4},
-        {"ITF-14 with bearer bars", [](Render& r, std::mt19937&) { r.module = 2.5; }, true, false, 8, false, false, 0, true},
+        {"ITF-14 with bearer bars", [](Render& r, std::mt19937&) { r.module = 2.5; }, true, false, 8, false,
+         false, 0, true},
     };
 
     std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, per_class);
@@ -216,7 +276,8 @@ int main(int argc, char** argv) {
                     for (int k = 0; k < 14; ++k) payload.push_back(static_cast<char>('0' + rng() % 10));
                 }
                 stripescan::testing::ModuleImage image;
-                if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image)) continue;
+                if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image))
+                    continue;
                 const std::string expected = stripescan::testing::expected_text(s, payload);
                 ModuleGrid grid = grid_of(image);
                 Render how;
@@ -255,11 +316,27 @@ int main(int argc, char** argv) {
     };
     const std::vector<PdfClass> pdf_classes = {
         {"clean, 2 px modules", 2, 3, 0, [](Render& r, std::mt19937& g) { r.angle = uniform(g, -3, 3); }},
-        {"small, blurred", 2, 2, 0, [](Render& r, std::mt19937& g) { r.blur = 0.7; r.angle = uniform(g, -3, 3); }},
-        {"ink spread +1 px", 3, 3, 0, [](Render& r, std::mt19937& g) { r.spread = 1; r.angle = uniform(g, -3, 3); }},
-        {"ink starved -1 px", 3, 3, 0, [](Render& r, std::mt19937& g) { r.spread = -1; r.angle = uniform(g, -3, 3); }},
-        {"perspective and curl", 3, 3, 0, [](Render& r, std::mt19937& g) {
-             r.perspective = uniform(g, -0.002, 0.002); r.curvature = uniform(g, -2, 2); r.angle = uniform(g, -3, 3); }},
+        {"small, blurred", 2, 2, 0,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.7;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"ink spread +1 px", 3, 3, 0,
+         [](Render& r, std::mt19937& g) {
+             r.spread = 1;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"ink starved -1 px", 3, 3, 0,
+         [](Render& r, std::mt19937& g) {
+             r.spread = -1;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"perspective and curl", 3, 3, 0,
+         [](Render& r, std::mt19937& g) {
+             r.perspective = uniform(g, -0.002, 0.002);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -3, 3);
+         }},
         {"speckle 1 %", 3, 3, 0, [](Render& r, std::mt19937&) { r.speckle = 0.01; }},
         {"pattern touching the edge", 2, 3, 0, [](Render&, std::mt19937&) {}, true},
         {"short, 3 to 5 rows", 2, 3, 4, [](Render& r, std::mt19937& g) { r.angle = uniform(g, -2, 2); }},
@@ -271,8 +348,11 @@ int main(int argc, char** argv) {
             const std::string data = random_text(rng, 10 + static_cast<int>(rng() % 40));
             stackread_test::SymbolOptions options;
             options.columns = 2 + static_cast<int>(rng() % 5);
-            if (c.rows) options.rows = 3 + static_cast<int>(rng() % 3), options.columns = 4 + static_cast<int>(rng() % 6);
-            const stackread_test::Symbol symbol = stackread_test::encode_pdf417(c.rows ? data.substr(0, 12) : data, options);
+            if (c.rows)
+                options.rows = 3 + static_cast<int>(rng() % 3),
+                options.columns = 4 + static_cast<int>(rng() % 6);
+            const stackread_test::Symbol symbol =
+                stackread_test::encode_pdf417(c.rows ? data.substr(0, 12) : data, options);
             if (!symbol.ok) continue;
             const std::string expected = c.rows ? data.substr(0, 12) : data;
             const ModuleGrid grid = grid_of(symbol, c.row_modules);
@@ -280,16 +360,20 @@ int main(int argc, char** argv) {
             how.module = c.module;
             c.setup(how, rng);
             BitPage page = place(grid, how, false, rng);
-            if (c.touch_edge) how.cx = grid.width * how.module / 2.0 + ((rng() % 2) ? 0.0 : page.width - grid.width * how.module);
+            if (c.touch_edge)
+                how.cx = grid.width * how.module / 2.0 +
+                         ((rng() % 2) ? 0.0 : page.width - grid.width * how.module);
             render(grid, how, page, rng);
             ++t.drawn;
             std::string text;
             const int rc = read_pdf417(page, text);
-            if (rc == STACKREAD_OK && text == expected) ++t.read;
+            if (rc == STACKREAD_OK && text == expected)
+                ++t.read;
             else if (rc == STACKREAD_OK) {
                 ++t.wrong;
                 std::printf("WRONG PDF417 %s\n", c.name);
-            } else if (verbose) std::printf("missed PDF417 %s: %d\n", c.name, rc);
+            } else if (verbose)
+                std::printf("missed PDF417 %s: %d\n", c.name, rc);
         }
         print_row(c.name, t);
         total_wrong += t.wrong;
@@ -304,26 +388,32 @@ int main(int argc, char** argv) {
             for (int n = 0; n < per_class; ++n) {
                 const std::string payload = stripescan::testing::random_payload(s, rng);
                 stripescan::testing::ModuleImage image;
-                if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image)) continue;
+                if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image))
+                    continue;
                 ModuleGrid grid = grid_of(image);
                 if (kind == 0) {
                     // Knock out one bar (all its columns) somewhere inside the symbol.
-                    int x = grid.width / 5 + static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
+                    int x =
+                        grid.width / 5 + static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
                     while (x < grid.width && !grid.at(x, 0)) ++x;
                     for (; x < grid.width && grid.at(x, 0); ++x)
-                        for (int y = 0; y < grid.height; ++y) grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+                        for (int y = 0; y < grid.height; ++y)
+                            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
                 } else {
                     // Cut the symbol short by 5 to 30 % of its length.
-                    const int keep = grid.width - std::max(2, static_cast<int>(grid.width * uniform(rng, 0.05, 0.3)));
+                    const int keep =
+                        grid.width - std::max(2, static_cast<int>(grid.width * uniform(rng, 0.05, 0.3)));
                     for (int y = 0; y < grid.height; ++y)
-                        for (int x = keep; x < grid.width; ++x) grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+                        for (int x = keep; x < grid.width; ++x)
+                            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
                 }
                 Render how;
                 how.module = 2 + static_cast<int>(rng() % 2);
                 how.angle = uniform(rng, -5, 5);
                 BitPage page = place(grid, how, false, rng);
                 render(grid, how, page, rng);
-                score_linear(page, s, stripescan::testing::expected_text(s, payload), t, kind ? "truncated" : "knocked-out bar");
+                score_linear(page, s, stripescan::testing::expected_text(s, payload), t,
+                             kind ? "truncated" : "knocked-out bar");
             }
         print_row(kind ? "truncated" : "knocked-out bar", t);
         total_wrong += t.wrong;
@@ -343,7 +433,8 @@ int main(int argc, char** argv) {
             if (kind == 4) draw_noise(page, rng, 0.30);
             for (const auto& [number, text] : read_linear(page)) {
                 ++reported;
-                std::printf("FALSE %s: %s \"%s\"\n", kinds[kind], kNames[number < 9 ? number : 0], text.c_str());
+                std::printf("FALSE %s: %s \"%s\"\n", kinds[kind], kNames[number < 9 ? number : 0],
+                            text.c_str());
             }
             std::string text;
             if (read_pdf417(page, text) == STACKREAD_OK) {
@@ -357,7 +448,7 @@ int main(int argc, char** argv) {
 
     std::printf("\nwrong texts and false reports: %d\n", total_wrong);
     if (total_wrong > 0) pass = false;
-    std::printf("%s (goal: at least %.0f %% read in every class and symbology, no wrong text)\n", pass ? "PASS" : "FAIL",
-                100 * kGoal);
+    std::printf("%s (goal: at least %.0f %% read in every class and symbology, no wrong text)\n",
+                pass ? "PASS" : "FAIL", 100 * kGoal);
     return 0;
 }

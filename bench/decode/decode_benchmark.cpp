@@ -2,12 +2,11 @@
 // goal 5 ms) and of a handwritten answer sheet (goal 35 ms), one thread.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <zint.h>
 
 #include <cstdio>
 #include <string>
-
-#include <unistd.h>
 
 #include "decode/Decode.h"
 #include "platform/dynamic_library.h"

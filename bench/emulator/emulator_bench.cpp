@@ -42,8 +42,8 @@ void BM_FullScan(benchmark::State& state) {
     std::vector<std::uint8_t> ticket(static_cast<std::size_t>(widthMm * 8) * lengthMm * 8, 200);
     std::vector<std::uint8_t> buffer(1 << 18);
     const int handle = OpenDevice();
-    const std::uint8_t settings[] = {0x1A, 0x40, 0, static_cast<std::uint8_t>(widthMm), 0x1A, 0x42, grey, 0,
-                                     0x1A, 0x41, 0, 0};
+    const std::uint8_t settings[] = {
+        0x1A, 0x40, 0, static_cast<std::uint8_t>(widthMm), 0x1A, 0x42, grey, 0, 0x1A, 0x41, 0, 0};
     uWrite(handle, 0, settings, sizeof settings);
     const std::uint8_t start[] = {0x1A, 0x45, 0x02, 0x00};
     std::int64_t bytes = 0;
@@ -62,7 +62,11 @@ void BM_FullScan(benchmark::State& state) {
     state.SetBytesProcessed(bytes);
     CloseDevice(handle);
 }
-BENCHMARK(BM_FullScan)->Args({216, 297, 1})->Args({216, 297, 0})->Args({80, 150, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullScan)
+    ->Args({216, 297, 1})
+    ->Args({216, 297, 0})
+    ->Args({80, 150, 0})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/handwritten/Inkmark.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "platform/dynamic_library.h"
 
 namespace {
@@ -58,7 +58,8 @@ void BM_OMRead_1728x1800_Mode2_Grid10x20(benchmark::State& state) {
     std::vector<char> result(10240, 0);
     for (auto _ : state) {
         int selector = 0;
-        const int ok = f.omRead(f.scan.rows.data(), &selector, 1, f.scan.width, f.scan.height, 2, result.data());
+        const int ok =
+            f.omRead(f.scan.rows.data(), &selector, 1, f.scan.width, f.scan.height, 2, result.data());
         benchmark::DoNotOptimize(ok);
         if (ok != 1 || f.expected != result.data()) {
             state.SkipWithError("sheet not read as drawn");
@@ -66,7 +67,10 @@ void BM_OMRead_1728x1800_Mode2_Grid10x20(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_OMRead_1728x1800_Mode2_Grid10x20)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OMRead_1728x1800_Mode2_Grid10x20)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

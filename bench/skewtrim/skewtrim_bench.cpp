@@ -1,11 +1,11 @@
 // ImageSkewtrim on a rendered 1728 x 2400 ticket turned by 3 degrees: the whole
 // straightening (measurement and resampling), one thread.
+#include <benchmark/benchmark.h>
+
 #include "imaging/bitmap.h"
 #include "imaging/outline.h"
 #include "imaging/straighten.h"
 #include "imaging/tests/ticket_render.h"
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -47,12 +47,24 @@ void measure(benchmark::State& state, int bitCount) {
     }
 }
 
-void BM_Grey_MeasureOnly(benchmark::State& state) { measure(state, 8); }
-void BM_BlackWhite_MeasureOnly(benchmark::State& state) { measure(state, 1); }
-void BM_Grey_Bicubic(benchmark::State& state) { straighten(state, 8, 1); }
-void BM_Grey_Bilinear(benchmark::State& state) { straighten(state, 8, 2); }
-void BM_Grey_Nearest(benchmark::State& state) { straighten(state, 8, 3); }
-void BM_BlackWhite(benchmark::State& state) { straighten(state, 1, 1); }
+void BM_Grey_MeasureOnly(benchmark::State& state) {
+    measure(state, 8);
+}
+void BM_BlackWhite_MeasureOnly(benchmark::State& state) {
+    measure(state, 1);
+}
+void BM_Grey_Bicubic(benchmark::State& state) {
+    straighten(state, 8, 1);
+}
+void BM_Grey_Bilinear(benchmark::State& state) {
+    straighten(state, 8, 2);
+}
+void BM_Grey_Nearest(benchmark::State& state) {
+    straighten(state, 8, 3);
+}
+void BM_BlackWhite(benchmark::State& state) {
+    straighten(state, 1, 1);
+}
 
 }  // namespace
 

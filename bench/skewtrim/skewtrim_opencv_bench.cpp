@@ -4,18 +4,18 @@
 // resamples, with the measured angle, centre and output size given. Both run
 // on one thread unless a benchmark's name says otherwise; the counter
 // `per_px` is the time per output pixel.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include "imaging/bitmap.h"
 #include "imaging/outline.h"
 #include "imaging/resample.h"
 #include "imaging/straighten.h"
 #include "imaging/tests/ticket_render.h"
-
-#include <benchmark/benchmark.h>
-#include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
-
-#include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -40,9 +40,9 @@ const Scene& scene() {
 
 void per_pixel(benchmark::State& state) {
     const auto& plan = scene().plan;
-    state.counters["per_px"] = benchmark::Counter(static_cast<double>(plan.width) * plan.height,
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+    state.counters["per_px"] =
+        benchmark::Counter(static_cast<double>(plan.width) * plan.height,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // The kit's whole straightening: measurement and resampling.
@@ -83,16 +83,34 @@ void opencv(benchmark::State& state, int interpolation, int threads) {
     per_pixel(state);
 }
 
-void BM_Kit_Bicubic(benchmark::State& state) { kit(state, skewtrim::kBicubic); }
-void BM_OpenCV_Bicubic(benchmark::State& state) { opencv(state, cv::INTER_CUBIC, 1); }
-void BM_Kit_Bilinear(benchmark::State& state) { kit(state, skewtrim::kBilinear); }
-void BM_OpenCV_Bilinear(benchmark::State& state) { opencv(state, cv::INTER_LINEAR, 1); }
-void BM_Kit_Nearest(benchmark::State& state) { kit(state, skewtrim::kNearest); }
-void BM_OpenCV_Nearest(benchmark::State& state) { opencv(state, cv::INTER_NEAREST, 1); }
+void BM_Kit_Bicubic(benchmark::State& state) {
+    kit(state, skewtrim::kBicubic);
+}
+void BM_OpenCV_Bicubic(benchmark::State& state) {
+    opencv(state, cv::INTER_CUBIC, 1);
+}
+void BM_Kit_Bilinear(benchmark::State& state) {
+    kit(state, skewtrim::kBilinear);
+}
+void BM_OpenCV_Bilinear(benchmark::State& state) {
+    opencv(state, cv::INTER_LINEAR, 1);
+}
+void BM_Kit_Nearest(benchmark::State& state) {
+    kit(state, skewtrim::kNearest);
+}
+void BM_OpenCV_Nearest(benchmark::State& state) {
+    opencv(state, cv::INTER_NEAREST, 1);
+}
 // OpenCV with its default threading, for comparison with a threaded kit.
-void BM_OpenCV_Bicubic_DefaultThreads(benchmark::State& state) { opencv(state, cv::INTER_CUBIC, -1); }
-void BM_OpenCV_Bilinear_DefaultThreads(benchmark::State& state) { opencv(state, cv::INTER_LINEAR, -1); }
-void BM_OpenCV_Nearest_DefaultThreads(benchmark::State& state) { opencv(state, cv::INTER_NEAREST, -1); }
+void BM_OpenCV_Bicubic_DefaultThreads(benchmark::State& state) {
+    opencv(state, cv::INTER_CUBIC, -1);
+}
+void BM_OpenCV_Bilinear_DefaultThreads(benchmark::State& state) {
+    opencv(state, cv::INTER_LINEAR, -1);
+}
+void BM_OpenCV_Nearest_DefaultThreads(benchmark::State& state) {
+    opencv(state, cv::INTER_NEAREST, -1);
+}
 
 }  // namespace
 

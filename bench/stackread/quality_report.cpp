@@ -6,9 +6,6 @@
 // Usage: stackread_quality [count] [seed]   (defaults: 200 symbols, seed 2026)
 // Environment: STACKREAD_DUMP=<folder> writes each page that was not decoded there as a PBM
 // file; STACKREAD_SHOW=1 prints expected and decoded bytes of any wrong output.
-#include "barcode/pdf417/Stackread.h"
-#include "bench/stackread/ticket_page.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +13,9 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "barcode/pdf417/Stackread.h"
+#include "bench/stackread/ticket_page.h"
 
 using namespace stackread_bench;
 using stackread_test::encode_pdf417;
@@ -34,25 +34,26 @@ int recommended_level(int dataCodewords) {
     return 5;
 }
 
-std::string make_data(std::mt19937 &rng, int kind, int length) {
-    static const std::string words[] = {"TICKET", "gate", "Seat", "12", "ZONE", "adult", "-", "4711", "Lyon", "/"};
+std::string make_data(std::mt19937& rng, int kind, int length) {
+    static const std::string words[] = {"TICKET", "gate", "Seat", "12",   "ZONE",
+                                        "adult",  "-",    "4711", "Lyon", "/"};
     std::string s;
     switch (kind) {
-    case 0:  // text
-        while (static_cast<int>(s.size()) < length) s += words[rng() % 10] + " ";
-        break;
-    case 1:  // bytes
-        for (int i = 0; i < length; ++i) s += static_cast<char>(rng() & 0xFF);
-        break;
-    case 2:  // digits
-        for (int i = 0; i < length; ++i) s += static_cast<char>('0' + rng() % 10);
-        break;
-    default:  // mixture
-        while (static_cast<int>(s.size()) < length) {
-            int part = static_cast<int>(rng() % 3);
-            int n = 4 + static_cast<int>(rng() % 20);
-            s += make_data(rng, part, n);
-        }
+        case 0:  // text
+            while (static_cast<int>(s.size()) < length) s += words[rng() % 10] + " ";
+            break;
+        case 1:  // bytes
+            for (int i = 0; i < length; ++i) s += static_cast<char>(rng() & 0xFF);
+            break;
+        case 2:  // digits
+            for (int i = 0; i < length; ++i) s += static_cast<char>('0' + rng() % 10);
+            break;
+        default:  // mixture
+            while (static_cast<int>(s.size()) < length) {
+                int part = static_cast<int>(rng() % 3);
+                int n = 4 + static_cast<int>(rng() % 20);
+                s += make_data(rng, part, n);
+            }
     }
     s.resize(static_cast<size_t>(length));
     return s;
@@ -60,7 +61,7 @@ std::string make_data(std::mt19937 &rng, int kind, int length) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 200;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 2026u;
     std::mt19937 rng(seed);
@@ -117,8 +118,10 @@ int main(int argc, char **argv) {
             if ((box.x1 - box.x0) >= kPageWidth - 80 || (box.y1 - box.y0) >= kPageHeight - 80) continue;
         }
         const double bw = box.x1 - box.x0, bh = box.y1 - box.y0;
-        p.centerX = 40 + bw / 2 + static_cast<double>(rng() % static_cast<unsigned>(kPageWidth - 80 - bw + 1));
-        p.centerY = 40 + bh / 2 + static_cast<double>(rng() % static_cast<unsigned>(kPageHeight - 80 - bh + 1));
+        p.centerX =
+            40 + bw / 2 + static_cast<double>(rng() % static_cast<unsigned>(kPageWidth - 80 - bw + 1));
+        p.centerY =
+            40 + bh / 2 + static_cast<double>(rng() % static_cast<unsigned>(kPageHeight - 80 - bh + 1));
         box = symbol_box(s, p);
 
         Page page(kPageWidth, kPageHeight);
@@ -131,7 +134,7 @@ int main(int argc, char **argv) {
         ++generated;
         char group[64];
         std::snprintf(group, sizeof group, "turn %3d, module %d", quarter, p.module);
-        auto &g = byGroup[group];
+        auto& g = byGroup[group];
         ++g.second;
         if (ok) {
             ++exact;
@@ -141,7 +144,7 @@ int main(int argc, char **argv) {
             std::printf("WRONG OUTPUT: symbol %d (%d columns, %d rows, level %d, %.2f degrees)\n", generated,
                         s.columns, s.rows, options.level, p.angle);
             if (std::getenv("STACKREAD_SHOW")) {
-                auto hex = [](const std::string &t) {
+                auto hex = [](const std::string& t) {
                     std::string h;
                     char b[4];
                     for (unsigned char ch : t) {
@@ -155,24 +158,26 @@ int main(int argc, char **argv) {
             }
         } else {
             ++failures[r];
-            if (const char *dir = std::getenv("STACKREAD_DUMP")) {
+            if (const char* dir = std::getenv("STACKREAD_DUMP")) {
                 std::string name = std::string(dir) + "/symbol" + std::to_string(generated) + ".pbm";
-                if (FILE *f = std::fopen(name.c_str(), "wb")) {
+                if (FILE* f = std::fopen(name.c_str(), "wb")) {
                     std::fprintf(f, "P4\n%d %d\n", page.width, page.height);
                     for (uint8_t b : page.bytes) std::fputc(static_cast<uint8_t>(~b), f);
                     std::fclose(f);
                 }
             }
-            std::printf("not decoded (%d): symbol %d, %d columns, %d rows, level %d, module %d, row height %d, "
-                        "%.2f degrees\n",
-                        r, generated, s.columns, s.rows, options.level, p.module, p.rowHeight, p.angle);
+            std::printf(
+                "not decoded (%d): symbol %d, %d columns, %d rows, level %d, module %d, row height %d, "
+                "%.2f degrees\n",
+                r, generated, s.columns, s.rows, options.level, p.module, p.rowHeight, p.angle);
         }
     }
 
-    std::printf("\nStackread decode quality: %d symbols on %d x %d ticket pages (seed %u)\n", generated, kPageWidth,
-                kPageHeight, seed);
-    for (const auto &[name, g] : byGroup) std::printf("  %-22s %3d / %3d exact\n", name.c_str(), g.first, g.second);
-    for (const auto &[code, n] : failures) std::printf("  result %d: %d\n", code, n);
+    std::printf("\nStackread decode quality: %d symbols on %d x %d ticket pages (seed %u)\n", generated,
+                kPageWidth, kPageHeight, seed);
+    for (const auto& [name, g] : byGroup)
+        std::printf("  %-22s %3d / %3d exact\n", name.c_str(), g.first, g.second);
+    for (const auto& [code, n] : failures) std::printf("  result %d: %d\n", code, n);
     const double rate = 100.0 * exact / generated;
     std::printf("exact: %d / %d = %.1f %%, wrong output: %d\n", exact, generated, rate, wrong);
     return (rate >= 98.0 && wrong == 0) ? 0 : 1;

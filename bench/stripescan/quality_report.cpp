@@ -25,7 +25,8 @@ using namespace stripescan::testing;
 
 namespace {
 
-constexpr const char* kNames[9] = {"", "Code 128", "Code 93", "EAN-13", "EAN-8", "UPC-E", "Code 39", "Codabar", "ITF"};
+constexpr const char* kNames[9] = {"",      "Code 128", "Code 93", "EAN-13", "EAN-8",
+                                   "UPC-E", "Code 39",  "Codabar", "ITF"};
 constexpr int kSkewBuckets = 10;  // 0, 5, ..., 45 degrees
 
 struct Tally {
@@ -65,14 +66,17 @@ void roughen(Page& page, std::mt19937& rng, int percent) {
     for (int y = 0; y + 1 < page.height(); ++y) {
         for (int x = 0; x + 1 < page.width(); ++x) {
             const bool b = page.black(x, y);
-            if ((b != page.black(x + 1, y) || b != page.black(x, y + 1)) && static_cast<int>(rng() % 100) < percent) {
+            if ((b != page.black(x + 1, y) || b != page.black(x, y + 1)) &&
+                static_cast<int>(rng() % 100) < percent) {
                 flips.emplace_back(x, y);
             }
         }
     }
     for (auto [x, y] : flips) {
-        if (page.black(x, y)) page.set_white(x, y);
-        else page.set_black(x, y);
+        if (page.black(x, y))
+            page.set_white(x, y);
+        else
+            page.set_black(x, y);
     }
 }
 
@@ -87,12 +91,18 @@ int main(int argc, char** argv) {
     int rough = 0;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-v") == 0) verbose = true;
-        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) save = argv[++i];
-        else if (std::strcmp(argv[i], "--misses") == 0 && i + 1 < argc) misses = argv[++i];
-        else if (std::strcmp(argv[i], "--rough") == 0 && i + 1 < argc) rough = std::atoi(argv[++i]);
-        else if (positional++ == 0) per_symbology = std::atoi(argv[i]);
-        else seed = static_cast<unsigned>(std::atoi(argv[i]));
+        if (std::strcmp(argv[i], "-v") == 0)
+            verbose = true;
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+            save = argv[++i];
+        else if (std::strcmp(argv[i], "--misses") == 0 && i + 1 < argc)
+            misses = argv[++i];
+        else if (std::strcmp(argv[i], "--rough") == 0 && i + 1 < argc)
+            rough = std::atoi(argv[++i]);
+        else if (positional++ == 0)
+            per_symbology = std::atoi(argv[i]);
+        else
+            seed = static_cast<unsigned>(std::atoi(argv[i]));
     }
     std::mt19937 rng(seed);
     std::vector<SymbologySetting> all;
@@ -140,8 +150,10 @@ int main(int argc, char** argv) {
             bool ok = false;
             bool wrong = false;
             for (const Read& r : reads) {
-                if (r.symbology == symbology && r.text == want) ok = true;
-                else wrong = true;
+                if (r.symbology == symbology && r.text == want)
+                    ok = true;
+                else
+                    wrong = true;
             }
             for (Tally* t : {&by_symbology[symbology], &by_skew[bucket * 5], &by_module[module], &overall}) {
                 ++t->total;
@@ -154,15 +166,17 @@ int main(int argc, char** argv) {
                 SaveBimapToFile(&b, path.c_str());
             }
             if (verbose && (!ok || wrong)) {
-                std::printf("%s %s: %s \"%s\" module %d angle %.1f at (%.0f, %.0f)", ok ? "EXTRA" : "MISS", kNames[symbology],
-                            wrong ? "wrong" : "missed", payload.c_str(), module, angle, cx, cy);
+                std::printf("%s %s: %s \"%s\" module %d angle %.1f at (%.0f, %.0f)", ok ? "EXTRA" : "MISS",
+                            kNames[symbology], wrong ? "wrong" : "missed", payload.c_str(), module, angle, cx,
+                            cy);
                 for (const Read& r : reads) std::printf(" [%d \"%s\"]", r.symbology, r.text.c_str());
                 std::printf("\n");
             }
         }
     }
     auto row = [](const char* label, const Tally& t) {
-        std::printf("%-14s %5d %5d  %6.2f %%  %4d\n", label, t.total, t.read, t.total ? 100.0 * t.read / t.total : 0.0, t.wrong);
+        std::printf("%-14s %5d %5d  %6.2f %%  %4d\n", label, t.total, t.read,
+                    t.total ? 100.0 * t.read / t.total : 0.0, t.wrong);
     };
     std::printf("%-14s %5s %5s  %8s  %4s\n", "symbology", "drawn", "read", "rate", "wrong");
     for (auto& [s, t] : by_symbology) row(kNames[s], t);

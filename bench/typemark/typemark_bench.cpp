@@ -54,7 +54,8 @@ Raster turned(const Raster& s) {
     Raster out{s.height, s.width, std::vector<std::uint8_t>(s.px.size(), 1)};
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
-            out.px[static_cast<std::size_t>(x) * out.width + (s.height - 1 - y)] = s.px[static_cast<std::size_t>(y) * s.width + x];
+            out.px[static_cast<std::size_t>(x) * out.width + (s.height - 1 - y)] =
+                s.px[static_cast<std::size_t>(y) * s.width + x];
     return out;
 }
 
@@ -64,7 +65,8 @@ std::vector<std::uint8_t> pack(const Raster& r) {
     for (int y = 0; y < r.height; ++y)
         for (int x = 0; x < r.width; ++x)
             if (r.px[static_cast<std::size_t>(y) * r.width + x])
-                rows[static_cast<std::size_t>(y) * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                rows[static_cast<std::size_t>(y) * stride + x / 8] |=
+                    static_cast<std::uint8_t>(0x80 >> (x % 8));
     return rows;
 }
 
@@ -80,8 +82,7 @@ std::string write_forms(const char* name, const std::string& forms) {
 
 const std::string kForm =
     "*10 x 8 block, top row full     \n1 2 1\n2.5 1.5 8 10\n0 4 4 7 4 4 5 4\n0 5 5 8 5 5 6 5 5 5\n0 0\n*";
-const std::string kOtherForm =
-    "*12 x 8 block, top row full     \n1 2 1\n2.5 1.5 8 12\n1 4\n1 5\n0 0\n*";
+const std::string kOtherForm = "*12 x 8 block, top row full     \n1 2 1\n2.5 1.5 8 12\n1 4\n1 5\n0 0\n*";
 
 void run(benchmark::State& state, const Raster& r, const std::string& forms, bool mustFit) {
     platform::DynamicLibrary lib;
@@ -104,14 +105,25 @@ void run(benchmark::State& state, const Raster& r, const std::string& forms, boo
     }
 }
 
-void BM_OMReadSP_Upright(benchmark::State& state) { run(state, sheet(), kForm, true); }
-void BM_OMReadSP_QuarterTurned(benchmark::State& state) { run(state, turned(sheet()), kForm, true); }
-void BM_OMReadSP_NoFitWithQuarterTurnRetry(benchmark::State& state) { run(state, sheet(), kOtherForm, false); }
+void BM_OMReadSP_Upright(benchmark::State& state) {
+    run(state, sheet(), kForm, true);
+}
+void BM_OMReadSP_QuarterTurned(benchmark::State& state) {
+    run(state, turned(sheet()), kForm, true);
+}
+void BM_OMReadSP_NoFitWithQuarterTurnRetry(benchmark::State& state) {
+    run(state, sheet(), kOtherForm, false);
+}
 
 BENCHMARK(BM_OMReadSP_Upright)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_OMReadSP_QuarterTurned)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OMReadSP_QuarterTurned)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_OMReadSP_NoFitWithQuarterTurnRetry)
-    ->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -46,11 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* rest = data + 5;
     const std::size_t restSize = size - 5;
     for (std::size_t i = 0; i < picture.size(); ++i) {
-        if (data[1] & 0x80) picture[i] = rest[i % restSize];
-        else if (i < restSize) picture[(rest[i] * 131u + i * 977u) % picture.size()] = rest[i];
+        if (data[1] & 0x80)
+            picture[i] = rest[i % restSize];
+        else if (i < restSize)
+            picture[(rest[i] * 131u + i * 977u) % picture.size()] = rest[i];
     }
     std::vector<char> text(DECODE_TEXT_CAPACITY + kGuard, 0x5A);
-    const int status = decode::process_dispatcher().decode(picture.data(), width, height, &kind, &out, text.data());
+    const int status =
+        decode::process_dispatcher().decode(picture.data(), width, height, &kind, &out, text.data());
     for (std::size_t i = DECODE_TEXT_CAPACITY; i < text.size(); ++i)
         if (text[i] != 0x5A) std::abort();
     if (std::memchr(text.data(), 0, DECODE_TEXT_CAPACITY) == nullptr) std::abort();

@@ -2,7 +2,10 @@
 // as the scanner delivers them: barcodes drawn by libzint, mark sheets drawn as the mark reader
 // tests draw them.
 
+#include "decode/Decode.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zint.h>
 
 #include <algorithm>
@@ -12,10 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
-
 #include "barcode/linear/tests/symbol_page.h"
-#include "decode/Decode.h"
 #include "decode/dispatcher.h"
 #include "dialog_format.h"
 #include "platform/dynamic_library.h"
@@ -60,7 +60,8 @@ Result decode_ticket(Ticket& t, int kind, int linesPerMm) {
 
 std::string with_ean_check(const std::string& digits) {
     int sum = 0;
-    for (std::size_t k = 1; k <= digits.size(); ++k) sum += (digits[digits.size() - k] - '0') * (k % 2 == 1 ? 3 : 1);
+    for (std::size_t k = 1; k <= digits.size(); ++k)
+        sum += (digits[digits.size() - k] - '0') * (k % 2 == 1 ? 3 : 1);
     return digits + static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
@@ -193,12 +194,13 @@ TEST(DecodeAnyKind, BadArgumentsAnswerZero) {
     struct Case {
         int width, height, kind, lines;
     };
-    for (const Case c : {Case{63, 16, 1, 8}, Case{0, 16, 1, 8}, Case{64, 0, 1, 8}, Case{64, -3, 1, 8},
-                         Case{64, 16, 3, 8}, Case{64, 16, -1, 8}, Case{64, 16, 1, 2}, Case{64, 16, 1, 12},
-                         Case{1 << 20, 16, 1, 8}}) {
+    for (const Case c :
+         {Case{63, 16, 1, 8}, Case{0, 16, 1, 8}, Case{64, 0, 1, 8}, Case{64, -3, 1, 8}, Case{64, 16, 3, 8},
+          Case{64, 16, -1, 8}, Case{64, 16, 1, 2}, Case{64, 16, 1, 12}, Case{1 << 20, 16, 1, 8}}) {
         kind = c.kind;
         out = c.lines;
-        EXPECT_EQ(fn(t.data(), c.width, c.height, &kind, &out, text), 0) << c.width << " " << c.kind << " " << c.lines;
+        EXPECT_EQ(fn(t.data(), c.width, c.height, &kind, &out, text), 0)
+            << c.width << " " << c.kind << " " << c.lines;
         EXPECT_EQ(out, 0);
         EXPECT_EQ(kind, c.kind);
     }
@@ -229,8 +231,9 @@ TEST(DecodeMarks, HandwrittenSheetReadsAtBothLineDensities) {
         EXPECT_EQ(r.status, 1) << lines;
         EXPECT_EQ(r.out, 1);
         EXPECT_EQ(r.text, "48,100000,010000,001000,000100,000010,000001,100001,000000") << lines;
-        EXPECT_EQ(decode_test::dialog_shows(r.text, false),
-                  "Block num:48\r\n100000\r\n010000\r\n001000\r\n000100\r\n000010\r\n000001\r\n100001\r\n000000");
+        EXPECT_EQ(
+            decode_test::dialog_shows(r.text, false),
+            "Block num:48\r\n100000\r\n010000\r\n001000\r\n000100\r\n000010\r\n000001\r\n100001\r\n000000");
     }
     // 0 asks for the dialog's preset for marks, 4 lines/mm.
     Ticket t = decode_test::handwritten_ticket(4, unique("handwritten.txt"));
@@ -253,8 +256,10 @@ TEST(DecodeMarks, ReliabilityBytesReachTheDialogForEveryCell) {
                 const unsigned char b = static_cast<unsigned char>(r.text[3 + row * 7 + col]);
                 EXPECT_NE(b, 0);
                 EXPECT_NE(b, ',');
-                if (plain[static_cast<std::size_t>(row * 6 + col)] == '1') EXPECT_GE(b, 100) << row << "," << col;
-                else EXPECT_LT(b, 50) << row << "," << col;
+                if (plain[static_cast<std::size_t>(row * 6 + col)] == '1')
+                    EXPECT_GE(b, 100) << row << "," << col;
+                else
+                    EXPECT_LT(b, 50) << row << "," << col;
             }
         }
         const std::string shown = decode_test::dialog_shows(r.text, true);
@@ -272,7 +277,8 @@ TEST(DecodeMarks, PrintedMarkTicketReadsAtBothLineDensities) {
     b.columnPitch = {5, 5, 5, 5};
     b.rowPitch = {4, 4, 4};
     b.cells = {"11111", "10010", "01101", "00110"};
-    setenv("FMTFILESPPATH", sheet::write_temp("decode_printed.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
+    setenv("FMTFILESPPATH",
+           sheet::write_temp("decode_printed.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
     sheet::Layout l;
     l.block = b;
     const sheet::Picture eight = sheet::skew(sheet::render(l), 1.0);
@@ -286,7 +292,8 @@ TEST(DecodeMarks, PrintedMarkTicketReadsAtBothLineDensities) {
         EXPECT_EQ(r.status, 1) << lines;
         EXPECT_EQ(r.text, "20,00110,01101,10010,11111") << lines;
         EXPECT_EQ(r.text.substr(2), sheet::expected_text(b).substr(4));
-        EXPECT_EQ(decode_test::dialog_shows(r.text, false), "Block num:20\r\n00110\r\n01101\r\n10010\r\n11111");
+        EXPECT_EQ(decode_test::dialog_shows(r.text, false),
+                  "Block num:20\r\n00110\r\n01101\r\n10010\r\n11111");
     }
     unsetenv("FMTFILESPPATH");
 }
@@ -339,7 +346,8 @@ TEST(DecodeThreads, ConcurrentCallsGiveTheSameTextsAsSingleCalls) {
         for (int i = 0; i < kRounds; ++i) a.push_back(decode_ticket(codes, DECODE_KIND_BARCODES, 8).text);
     });
     std::thread second([&] {
-        for (int i = 0; i < kRounds; ++i) b.push_back(decode_ticket(marks, DECODE_KIND_HANDWRITTEN_MARKS, 4).text);
+        for (int i = 0; i < kRounds; ++i)
+            b.push_back(decode_ticket(marks, DECODE_KIND_HANDWRITTEN_MARKS, 4).text);
     });
     first.join();
     second.join();

@@ -1,10 +1,11 @@
 // Mark texts: what the readers give, what the dispatcher hands on, what the dialog then shows.
 
+#include "decode/mark_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "decode/mark_text.h"
 #include "dialog_format.h"
 
 namespace {
@@ -49,8 +50,9 @@ TEST(MarkText, ReliabilityBytesThatWouldEndOrSplitTheTextTravelOneHigher) {
 
 TEST(MarkText, ReliabilityTextsThatFitNoGridAreRefused) {
     EXPECT_EQ(reliability_mark_text("0006"), "0");  // a cell list reports no rows
-    EXPECT_FALSE(reliability_mark_text(std::string("0005,\x01\x01,\x01\x01\x01", 11)));  // rows of unequal length
-    EXPECT_FALSE(reliability_mark_text(std::string("0004\x01,\x01\x01,\x01", 9)));        // no leading ","
+    EXPECT_FALSE(
+        reliability_mark_text(std::string("0005,\x01\x01,\x01\x01\x01", 11)));      // rows of unequal length
+    EXPECT_FALSE(reliability_mark_text(std::string("0004\x01,\x01\x01,\x01", 9)));  // no leading ","
     EXPECT_FALSE(reliability_mark_text("00"));
 }
 

@@ -1,5 +1,7 @@
 // The 1,024-byte text: what fits is written whole, what does not is cut with the mark.
 
+#include "decode/result_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "decode/Decode.h"
-#include "decode/result_text.h"
 #include "dialog_format.h"
 
 namespace {

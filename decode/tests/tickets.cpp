@@ -19,7 +19,8 @@ void darken(Ticket& ticket, const std::uint8_t* rows, int stride) {
     const std::size_t rowBytes = static_cast<std::size_t>(ticket.width / 8);
     for (int y = 0; y < ticket.height; ++y)
         for (std::size_t b = 0; b < rowBytes; ++b)
-            ticket.rows[static_cast<std::size_t>(y) * rowBytes + b] &= rows[static_cast<std::size_t>(y) * stride + b];
+            ticket.rows[static_cast<std::size_t>(y) * rowBytes + b] &=
+                rows[static_cast<std::size_t>(y) * stride + b];
 }
 
 }  // namespace
@@ -46,8 +47,8 @@ Ticket at_lines_per_mm(const Ticket& eightLines, int linesPerMm) {
     return t;
 }
 
-bool add_linear(Ticket& ticket, int zintSymbology, const std::string& data, double cx, double cy, double module,
-                double angle) {
+bool add_linear(Ticket& ticket, int zintSymbology, const std::string& data, double cx, double cy,
+                double module, double angle) {
     stripescan::testing::ModuleImage symbol;
     if (!stripescan::testing::encode(zintSymbology, data, symbol)) return false;
     stripescan::testing::Page page(ticket.width, ticket.height);

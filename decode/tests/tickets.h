@@ -34,7 +34,8 @@ bool add_linear(Ticket& ticket, int zintSymbology, const std::string& data, doub
 // Paints a PDF417 symbol drawn by libzint at 8 lines/mm, centred at (cx, cy), `module` pixels per
 // module and rows of 3 modules, `columns` data columns (0: the encoder's choice). False when the
 // encoder refuses the data.
-bool add_pdf417(Ticket& ticket, const std::string& data, double cx, double cy, int module = 3, int columns = 0);
+bool add_pdf417(Ticket& ticket, const std::string& data, double cx, double cy, int module = 3,
+                int columns = 0);
 
 // The handwritten answer sheet (8 rows of 6 cells, a left and a top timing track) slightly
 // turned on the dark scanner bed, scanned at `linesPerMm` across a full-width ticket, and its

@@ -1,5 +1,6 @@
 /* A device library with every entry point of the dialog's table except the
  * one named by OMIT_*: for the binding-failure tests. Calls do nothing. */
+// clang-format off
 #define ENTRY(name) __attribute__((visibility("default"))) int name(void) { return 0; }
 ENTRY(OpenUSBPort) ENTRY(WritePort) ENTRY(CloseUSBPort) ENTRY(SetScanWidth) ENTRY(SetScanHeight)
 ENTRY(SetScanPictureType) ENTRY(SetScanDPI) ENTRY(SetScanMode) ENTRY(StartScan) ENTRY(AbortScan)
@@ -17,3 +18,4 @@ ENTRY(GetKestromVersion) ENTRY(SetThresholdMethord) ENTRY(GetThresholdMethord)
 ENTRY(SetPrinterHeadMode)
 #endif
 ENTRY(SetDetectPaperTime) ENTRY(UpdateDeviceFirmware)
+    // clang-format on

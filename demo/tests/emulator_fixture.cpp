@@ -51,7 +51,8 @@ void EmulatorFixture::tearDown() {
     fs::current_path(previousDir);
     if (std::getenv("TELLERDESK_RUN_LOG")) {
         std::error_code ignoredCopy;
-        fs::copy(workDir / "scanner_log", std::getenv("TELLERDESK_RUN_LOG"), fs::copy_options::recursive, ignoredCopy);
+        fs::copy(workDir / "scanner_log", std::getenv("TELLERDESK_RUN_LOG"), fs::copy_options::recursive,
+                 ignoredCopy);
     }
     std::error_code ignored;
     fs::remove_all(workDir, ignored);

@@ -65,7 +65,8 @@ public:
 
     // True once `text` was shown as a message (or progress line), within `limit`.
     bool waitForMessage(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(15));
-    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(15));
+    bool waitFor(const std::function<bool()>& done,
+                 std::chrono::milliseconds limit = std::chrono::seconds(15));
 
     std::vector<std::string> messages() const;  // every message and progress text, in order
     std::vector<std::string> panelLines() const;

@@ -33,14 +33,16 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("decode");
         QTest::addColumn<QString>("text");
-        QTest::newRow("device library absent") << "/nonexistent/libKestrom.so" << DECODE_DOUBLE_PATH
-                                               << " Load library:Kestrom.dll failed!";
+        QTest::newRow("device library absent")
+            << "/nonexistent/libKestrom.so" << DECODE_DOUBLE_PATH << " Load library:Kestrom.dll failed!";
         QTest::newRow("dispatcher absent") << KESTROM_PATH << "/nonexistent/libdecode.so"
                                            << " Load library:decode.dll failed!";
-        QTest::newRow("no SetCharPrintPosition") << NO_CHAR_POSITION_PATH << DECODE_DOUBLE_PATH
-                                                 << " GetProcAddress SetCharPrintPosition in  Kestrom.dll failed!";
+        QTest::newRow("no SetCharPrintPosition")
+            << NO_CHAR_POSITION_PATH << DECODE_DOUBLE_PATH
+            << " GetProcAddress SetCharPrintPosition in  Kestrom.dll failed!";
         QTest::newRow("no SetPrinterHeadMode: no leading blank")
-            << NO_HEAD_MODE_PATH << DECODE_DOUBLE_PATH << "GetProcAddress SetPrinterHeadMode in  Kestrom.dll failed!";
+            << NO_HEAD_MODE_PATH << DECODE_DOUBLE_PATH
+            << "GetProcAddress SetPrinterHeadMode in  Kestrom.dll failed!";
         QTest::newRow("no GetDecodeVersion") << KESTROM_PATH << DECODE_NO_VERSION_PATH
                                              << " GetProcAddress GetDecodeVersion in  decode.dll failed!";
     }
@@ -100,9 +102,18 @@ private slots:
                  QString("Print header:normal\r\nCover:closed\r\nPassage:expedite\r\nCommand:normal"
                          "\r\nScan DPI:200\r\nPicture:black white\r\nMode: LockScan\r\nScanner:Idle"));
         DeviceStatus t{};
-        t.headHot = 1; t.coverOpen = 1; t.passageJam = 1; t.commandError = 1; t.scanLinesPerMm = 3;
-        t.grayPicture = 1; t.scanning = 1; t.waiting = 1; t.printing = 1; t.feedingPaper = 1;
-        t.statusError = 1; t.haveData = 1;
+        t.headHot = 1;
+        t.coverOpen = 1;
+        t.passageJam = 1;
+        t.commandError = 1;
+        t.scanLinesPerMm = 3;
+        t.grayPicture = 1;
+        t.scanning = 1;
+        t.waiting = 1;
+        t.printing = 1;
+        t.feedingPaper = 1;
+        t.statusError = 1;
+        t.haveData = 1;
         QCOMPARE(QString::fromStdString(status_text(t)),
                  QString("Print header:hot\r\nCover:opened\r\nPassage:jam\r\nCommand:error\r\nPicture:gray"
                          "\r\nMode: No-LockScan\r\nScanning\r\nWaiting\r\nPritning\r\nFeeding paper"
@@ -113,9 +124,12 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("reliability");
         QTest::addColumn<QByteArray>("shown");
-        QTest::newRow("two blocks") << QByteArray("4,AB,CD") << false << QByteArray("Block num:4\r\nAB\r\nCD");
-        QTest::newRow("stops after count") << QByteArray("2,ABCD,EF") << false << QByteArray("Block num:2\r\nAB");
-        QTest::newRow("reliability bytes") << QByteArray("2,\x01\xff") << true << QByteArray("Block num:2\r\n001  255  ");
+        QTest::newRow("two blocks") << QByteArray("4,AB,CD") << false
+                                    << QByteArray("Block num:4\r\nAB\r\nCD");
+        QTest::newRow("stops after count")
+            << QByteArray("2,ABCD,EF") << false << QByteArray("Block num:2\r\nAB");
+        QTest::newRow("reliability bytes")
+            << QByteArray("2,\x01\xff") << true << QByteArray("Block num:2\r\n001  255  ");
         QTest::newRow("count beyond text") << QByteArray("99,A") << false << QByteArray("Block num:99\r\nA");
         QTest::newRow("no count") << QByteArray("garbage") << false << QByteArray("Block num:");
     }

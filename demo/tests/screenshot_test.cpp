@@ -1,10 +1,10 @@
 // Opens the real dialog on a virtual display, scans a sample ticket through
 // the software scanner-printer and saves a picture of the window.
 
-#include <QtTest>
 #include <QComboBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QtTest>
 #include <filesystem>
 
 #include "demo/main_window.h"
@@ -27,11 +27,15 @@ private slots:
             const fs::path samples = fs::path(SAMPLES_FOLDER) / "tickets";
             if (fs::is_directory(samples))
                 for (const auto& e : fs::directory_iterator(samples))
-                    if (e.path().filename().string().rfind("barcode-", 0) == 0) { sample = e.path(); break; }
+                    if (e.path().filename().string().rfind("barcode-", 0) == 0) {
+                        sample = e.path();
+                        break;
+                    }
 
             MainWindow window;
             window.show();
-            QCOMPARE(QString::fromStdString(window.initialise({"Kestrom.dll", EmulatorFixture::decodeLibrary(true)})),
+            QCOMPARE(QString::fromStdString(
+                         window.initialise({"Kestrom.dll", EmulatorFixture::decodeLibrary(true)})),
                      QString());
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             const QSize screen = window.screen()->availableSize();
@@ -39,7 +43,8 @@ private slots:
             window.combo("scanType")->setCurrentIndex(kBarCode);
             QTest::mouseClick(window.button("Open port"), Qt::LeftButton);
             QTRY_VERIFY(window.button("Feed paper")->isEnabled());
-            QVERIFY(sample.empty() ? EmulatorFixture::insertTicket() : Emu_InsertTicketFile(sample.c_str()) == 1);
+            QVERIFY(sample.empty() ? EmulatorFixture::insertTicket()
+                                   : Emu_InsertTicketFile(sample.c_str()) == 1);
             QTRY_VERIFY_WITH_TIMEOUT(window.panel().text().find("Decode") != std::string::npos, 20000);
             QTest::qWait(500);  // one more status cycle
             const char* target = std::getenv("TELLERDESK_SCREENSHOT");

@@ -2,14 +2,14 @@
 // bitmap list, tickets scanned through the worker, decoding, automatic print,
 // jam recovery, the refusals, the long operations and closing while busy.
 
-#include <QtTest>
+#include "demo/session.h"
 
+#include <QtTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "demo/binding.h"
-#include "demo/session.h"
 #include "emulator/ScannerEmulator.h"
 #include "emulator_fixture.h"
 
@@ -84,14 +84,17 @@ class SessionTest : public QObject {
         session->waitForOperation();
         const auto lines = view->panelLines();
         QCOMPARE(QString::fromStdString(lines.at(0)), QString::fromStdString(name + " correct successful!"));
-        QCOMPARE(QString::fromStdString(lines.at(1)), QString::fromStdString(name + " correcting now,please wait...    100%"));
+        QCOMPARE(QString::fromStdString(lines.at(1)),
+                 QString::fromStdString(name + " correcting now,please wait...    100%"));
         QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
     }
 
 private slots:
     void init() {
         fixture.setUp();
-        QCOMPARE(QString::fromStdString(binding.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))), QString());
+        QCOMPARE(QString::fromStdString(
+                     binding.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))),
+                 QString());
         view = std::make_unique<RecordingView>();
         session = std::make_unique<Session>(binding.api(), *view);
     }
@@ -134,8 +137,9 @@ private slots:
         QCOMPARE(height, EmulatorFixture::kTicketHeight);  // 200 DPI: every row
         // The reports of one ticket, in order.
         const auto m = view->messages();
-        const std::vector<std::string> expected{"Scanning...", "Reading picture...", "Read picture successful!",
-                                                "Save picture successful!", "Decode successful!Decode rate:1/1!"};
+        const std::vector<std::string> expected{"Scanning...", "Reading picture...",
+                                                "Read picture successful!", "Save picture successful!",
+                                                "Decode successful!Decode rate:1/1!"};
         auto at = m.begin();
         for (const auto& e : expected) {
             at = std::find(at, m.end(), e);
@@ -181,7 +185,8 @@ private slots:
         // The ticket's last box (rows 560..619 of 640, columns 296..415) is there
         // in full: nothing at the end of the picture was lost.
         const int boxRow = 590 * rows / EmulatorFixture::kTicketHeight;
-        const int lastRow = rows - 1 - 8 * rows / EmulatorFixture::kTicketHeight;  // in the white margin below it
+        const int lastRow =
+            rows - 1 - 8 * rows / EmulatorFixture::kTicketHeight;  // in the white margin below it
         QVERIFY(grey_at("Picture.bmp", 350, boxRow) < 128);
         QVERIFY(grey_at("Picture.bmp", 100, boxRow) >= 128);
         QVERIFY(grey_at("Picture.bmp", 350, lastRow) >= 128);
@@ -222,9 +227,8 @@ private slots:
         openWith(FormState{});
         Emu_SetCondition(EMU_COND_FAKE_JAM, 1);
         QVERIFY(view->waitForMessage("The scanner is paper error,please erasure!"));
-        QVERIFY(view->waitFor([&] {
-            return view->lastStatus().find("Passage:expedite") != std::string::npos;
-        }));
+        QVERIFY(
+            view->waitFor([&] { return view->lastStatus().find("Passage:expedite") != std::string::npos; }));
         QVERIFY(session->workerRunning());
         QCOMPARE(view->count("Get status failed!"), 0);
     }
@@ -303,7 +307,8 @@ private slots:
         // A real 1-bit BMP, 32 x 16, written by the device library itself.
         const std::vector<std::uint8_t> rows(4 * 16, 0xF0);
         QCOMPARE(binding.api().SaveDataToBmp(rows.data(), 4, 16, "logo.bmp", 0), 1);
-        QVERIFY(session->downloadBitmap([&](const std::string&) { return (fixture.workDir / "logo.bmp").string(); }));
+        QVERIFY(session->downloadBitmap(
+            [&](const std::string&) { return (fixture.workDir / "logo.bmp").string(); }));
         session->waitForOperation();
         QCOMPARE(view->count("Download picture successful!"), 1);
         QCOMPARE(session->bitmapNames(), std::vector<std::string>{"LOGO"});
@@ -327,7 +332,8 @@ private slots:
     void downloadFileSendsTheWholeFileRaw() {
         std::ofstream("raw.bin", std::ios::binary) << std::string("\x1b\x40", 2);
         Emu_JournalClear();
-        QVERIFY(session->downloadFile([&](const std::string&) { return (fixture.workDir / "raw.bin").string(); }));
+        QVERIFY(session->downloadFile(
+            [&](const std::string&) { return (fixture.workDir / "raw.bin").string(); }));
         session->waitForOperation();
         QCOMPARE(view->count("Download file successful!"), 1);
         QCOMPARE(view->messages().back(), std::string("Close usb port successful!"));
@@ -478,7 +484,8 @@ private slots:
             return (fixture.workDir / "bad.JK").string();
         }));
         QCOMPARE(QString::fromStdString(filter), QString("Files (*.JK)"));
-        QCOMPARE(view->boxes(), std::vector<std::string>{"The file to download is error and can't be download!"});
+        QCOMPARE(view->boxes(),
+                 std::vector<std::string>{"The file to download is error and can't be download!"});
         QVERIFY(session->workerRunning());
     }
 
@@ -488,13 +495,16 @@ private slots:
         char before[7] = {};
         QVERIFY(Emu_GetFirmwareVersion(before));
         std::ofstream("image.bin", std::ios::binary) << std::string(256, '\x5a');
-        const std::string command = std::string(MKFIRMWARE_PATH) + " --bin image.bin --version 2.0.07 update.JK";
+        const std::string command =
+            std::string(MKFIRMWARE_PATH) + " --bin image.bin --version 2.0.07 update.JK";
         QCOMPARE(std::system(command.c_str()), 0);
-        QVERIFY(session->updateFirmware([&](const std::string&) { return (fixture.workDir / "update.JK").string(); }));
+        QVERIFY(session->updateFirmware(
+            [&](const std::string&) { return (fixture.workDir / "update.JK").string(); }));
         session->waitForOperation();
         const auto m = view->messages();
         const auto start = std::find_if(m.begin(), m.end(), [](const std::string& t) {
-            return t.rfind("Update from ", 0) == 0 && t.find(" to 2.0.07,please wait...") != std::string::npos &&
+            return t.rfind("Update from ", 0) == 0 &&
+                   t.find(" to 2.0.07,please wait...") != std::string::npos &&
                    t.find('/') == std::string::npos;
         });
         QVERIFY(start != m.end());
@@ -513,7 +523,8 @@ private slots:
         const auto m = view->messages();
         const std::string frame = "****************************************************";
         QCOMPARE(QString::fromStdString(m.at(m.size() - 2)),
-                 QString::fromStdString(frame + "\r\nborder width = 0;scan width = 80;scan height=0.\r\n" + frame));
+                 QString::fromStdString(frame + "\r\nborder width = 0;scan width = 80;scan height=0.\r\n" +
+                                        frame));
         QVERIFY(m.back().find("\r\nKestrom.dll version = V1.01/10/03/17\r\n") != std::string::npos);
         QVERIFY(m.back().find("\r\nDecode.dll version = decode double 1.0") != std::string::npos);
         QVERIFY(m.back().find("\r\nFirmware version = ") != std::string::npos);

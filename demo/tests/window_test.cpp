@@ -2,10 +2,10 @@
 // a second start only brings the first forward, the enabling rules, and a
 // ticket scanned through the window's own controls.
 
-#include <QtTest>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QtTest>
 
 #include "demo/main_window.h"
 #include "demo/single_instance.h"
@@ -46,7 +46,8 @@ private slots:
         {
             MainWindow window;
             window.show();
-            QCOMPARE(QString::fromStdString(window.initialise({EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false)})),
+            QCOMPARE(QString::fromStdString(window.initialise(
+                         {EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false)})),
                      QString());
             QVERIFY(window.button("Open port")->isEnabled());
             QVERIFY(window.button("Download file")->isEnabled());

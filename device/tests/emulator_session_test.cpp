@@ -8,16 +8,16 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "device/Kestrom.h"
 #include "emulator/ScannerEmulator.h"
-#include "platform/dynamic_library.h"
 #include "emulator/testing/kit_on_emulator.h"
+#include "platform/dynamic_library.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -33,7 +33,9 @@ constexpr std::size_t kPictureBuffer = 10485760;
 // and a whole byte of columns, so that every scan mode has one right answer.
 Bytes make_ticket() {
     Bytes t(static_cast<std::size_t>(kTicketWidth) * kTicketHeight, 255);
-    auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) { paint_box(t, kTicketWidth, x0, y0, w, h, v); };
+    auto box = [&t](int x0, int y0, int w, int h, std::uint8_t v) {
+        paint_box(t, kTicketWidth, x0, y0, w, h, v);
+    };
     box(16, 16, 64, 32, 0);
     box(200, 100, 8, 400, 0);
     box(296, 560, 120, 60, 0);
@@ -90,7 +92,6 @@ protected:
         EXPECT_TRUE(bmp_rows(name, lineBytes, lines) == expected) << "saved BMP differs from the ticket";
         EXPECT_TRUE(wait_for([](const DeviceStatus& s) { return s.waiting == 1; }));
     }
-
 };
 
 TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {
@@ -116,7 +117,8 @@ TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {
     constexpr int kLogoWidth = 24, kLogoHeight = 16;
     Bytes logo;
     for (int i = 0; i < kLogoHeight; ++i)
-        for (int b = 0; b < kLogoWidth / 8; ++b) logo.push_back(static_cast<std::uint8_t>(i < 8 ? 0x0F << (b & 1) : 0xC3 ^ i));
+        for (int b = 0; b < kLogoWidth / 8; ++b)
+            logo.push_back(static_cast<std::uint8_t>(i < 8 ? 0x0F << (b & 1) : 0xC3 ^ i));
     ASSERT_EQ(DownLoadPictureEx(0, 0, "LOGO", kLogoWidth, kLogoHeight, 1, logo.data()), 1);
     EXPECT_EQ(Emu_StoredBitmapCount(0), 1);
     std::uint8_t name[10] = {};
@@ -138,7 +140,8 @@ TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {
     for (int i = 0; i < kLogoHeight; ++i) {
         for (int px = 0; px < kLogoWidth; ++px) {
             const bool black = !((logo[static_cast<std::size_t>(i * 3 + px / 8)] >> (7 - px % 8)) & 1);
-            ASSERT_EQ(inked(16 + px, 40 + kLogoHeight - 1 - i), black) << "logo row " << i << " column " << px;
+            ASSERT_EQ(inked(16 + px, 40 + kLogoHeight - 1 - i), black)
+                << "logo row " << i << " column " << px;
         }
     }
     // The text at (2 mm, 20 mm), and no ink anywhere else.
@@ -147,15 +150,19 @@ TEST_F(EmulatorSession, TicketScannedFourWaysThenPrintedAndEjected) {
         for (int x = 0; x < printWidth; ++x) {
             const bool inLogo = x >= 16 && x < 16 + kLogoWidth && y >= 40 && y < 40 + kLogoHeight;
             const bool inText = x >= 16 && x < 16 + 5 * 16 && y >= 160 && y < 160 + 24;
-            if (inText) textInk += inked(x, y);
-            else if (!inLogo) strayInk += inked(x, y);
+            if (inText)
+                textInk += inked(x, y);
+            else if (!inLogo)
+                strayInk += inked(x, y);
         }
     }
     EXPECT_GT(textInk, 40);
     EXPECT_EQ(strayInk, 0);
 
     // Out paper after the print: the ticket leaves the front.
-    ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.paperSensorA == 0 && s.paperAtPrintHead == 0 && s.feedingPaper == 0; }));
+    ASSERT_TRUE(wait_for([](const DeviceStatus& s) {
+        return s.paperSensorA == 0 && s.paperAtPrintHead == 0 && s.feedingPaper == 0;
+    }));
     int location = -1, edge = -1, out = -1, returned = -1;
     ASSERT_EQ(Emu_GetPaperPosition(&location, &edge, &out, &returned), 1);
     EXPECT_EQ(location, EMU_PAPER_NONE);
@@ -178,7 +185,8 @@ TEST_F(EmulatorSession, StatusPollingAndCommandsFromTwoThreadsNeverInterleaveTra
         for (int i = 0; i < 60; ++i) {
             int border, width, height;
             if (SetScanWidth(i % 20, 100) != 1) ++commandFailures;
-            if (GetScanArea(&border, &width, &height) != 1 || border != i % 20 || width != 100) ++commandFailures;
+            if (GetScanArea(&border, &width, &height) != 1 || border != i % 20 || width != 100)
+                ++commandFailures;
         }
     });
     poller.join();
@@ -190,7 +198,8 @@ TEST_F(EmulatorSession, StatusPollingAndCommandsFromTwoThreadsNeverInterleaveTra
     const int count = Emu_JournalCount();
     ASSERT_GT(count, 300 * 4);
     std::vector<EmuJournalEntry> entries(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) ASSERT_EQ(Emu_JournalEntry(i, &entries[static_cast<std::size_t>(i)], nullptr, 0), 1);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(Emu_JournalEntry(i, &entries[static_cast<std::size_t>(i)], nullptr, 0), 1);
     std::set<int> threads;
     for (int i = 0; i < count; ++i) {
         const EmuJournalEntry& e = entries[static_cast<std::size_t>(i)];
@@ -257,14 +266,46 @@ TEST(KestromLibrary, ExportsAllFortyAndTalksToTheEmulator) {
     ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
     platform::DynamicLibrary kestrom;
     ASSERT_TRUE(kestrom.open(KESTROM_PATH)) << kestrom.error();
-    const char* names[] = {
-        "OpenUSBPort", "CloseUSBPort", "WritePort", "SetScanWidth", "SetScanHeight", "SetScanPictureType",
-        "SetScanDPI", "SetScanMode", "SetThresholdMethord", "GetThresholdMethord", "GetScanArea", "StartScan",
-        "AbortScan", "GetBSStatus", "ReadPictureData", "SaveDataToBmp", "SetPrintDarkness", "SetPrintBuffer",
-        "SetCharPrintPosition", "SetPicPrintPosition", "StartPrint", "GetPaperPosition", "StartFeedPaper",
-        "CorrectFakeJamError", "SetPrinterHeadMode", "SetDetectPaperTime", "DownLoadPicture", "DownLoadPictureEx",
-        "GetBMPNumber", "GetBMPName", "EraseBMPInFlash", "EraseBMPInRam", "CISDataCorrect", "SensorCorrect",
-        "ResetDev", "UpdateOnLine", "UpdateDeviceFirmware", "ReadVersion", "GetFirmwareVersion", "GetKestromVersion"};
+    const char* names[] = {"OpenUSBPort",
+                           "CloseUSBPort",
+                           "WritePort",
+                           "SetScanWidth",
+                           "SetScanHeight",
+                           "SetScanPictureType",
+                           "SetScanDPI",
+                           "SetScanMode",
+                           "SetThresholdMethord",
+                           "GetThresholdMethord",
+                           "GetScanArea",
+                           "StartScan",
+                           "AbortScan",
+                           "GetBSStatus",
+                           "ReadPictureData",
+                           "SaveDataToBmp",
+                           "SetPrintDarkness",
+                           "SetPrintBuffer",
+                           "SetCharPrintPosition",
+                           "SetPicPrintPosition",
+                           "StartPrint",
+                           "GetPaperPosition",
+                           "StartFeedPaper",
+                           "CorrectFakeJamError",
+                           "SetPrinterHeadMode",
+                           "SetDetectPaperTime",
+                           "DownLoadPicture",
+                           "DownLoadPictureEx",
+                           "GetBMPNumber",
+                           "GetBMPName",
+                           "EraseBMPInFlash",
+                           "EraseBMPInRam",
+                           "CISDataCorrect",
+                           "SensorCorrect",
+                           "ResetDev",
+                           "UpdateOnLine",
+                           "UpdateDeviceFirmware",
+                           "ReadVersion",
+                           "GetFirmwareVersion",
+                           "GetKestromVersion"};
     static_assert(sizeof names / sizeof names[0] == 40);
     for (const char* name : names) EXPECT_NE(kestrom.symbol(name), nullptr) << name;
     EXPECT_EQ(kestrom.symbol("open_port"), nullptr);  // internals stay hidden

@@ -23,7 +23,10 @@ using Bytes = std::vector<std::uint8_t>;
 // Status bytes built by name.
 struct StatusBits {
     std::uint8_t b[8] = {};
-    StatusBits& set(int byte, int bit) { b[byte] |= static_cast<std::uint8_t>(1u << bit); return *this; }
+    StatusBits& set(int byte, int bit) {
+        b[byte] |= static_cast<std::uint8_t>(1u << bit);
+        return *this;
+    }
     StatusBits& idle() { return set(1, 1); }
     StatusBits& scanning() { return set(1, 2); }
     StatusBits& waiting() { return set(1, 3); }
@@ -88,7 +91,10 @@ protected:
     static void deviceStatus(const StatusBits& s) { link().status = s.bytes(); }
     static void queueStatus(const StatusBits& s) { link().statuses.push_back({s.bytes(), 1, -1}); }
     // One status query = two status requests answered alike.
-    static void queueQuery(const StatusBits& s) { queueStatus(s); queueStatus(s); }
+    static void queueQuery(const StatusBits& s) {
+        queueStatus(s);
+        queueStatus(s);
+    }
     static void queueReply(const Bytes& reply) { link().reads[1].push_back({reply}); }
 
     static std::vector<Bytes> writes() { return link().writes(); }
@@ -111,11 +117,14 @@ protected:
             if (w == Bytes{0x1B, 0x4B} && asked) {
                 const int area = asked == 'A' ? 0 : 1;
                 Bytes reply = {asked, static_cast<std::uint8_t>(store.count[area])};
-                for (int i = 0; i < 4; ++i) reply.push_back(static_cast<std::uint8_t>(store.freeBytes >> (8 * i)));
+                for (int i = 0; i < 4; ++i)
+                    reply.push_back(static_cast<std::uint8_t>(store.freeBytes >> (8 * i)));
                 link().reads[1].push_back({reply});
                 asked = 0;
             }
-            if (w == Bytes{0x1B, 0x49}) link().reads[1].push_back({Bytes(store.firmwareVersion.begin(), store.firmwareVersion.end())});
+            if (w == Bytes{0x1B, 0x49})
+                link().reads[1].push_back(
+                    {Bytes(store.firmwareVersion.begin(), store.firmwareVersion.end())});
             if (downloadArea >= 0) {
                 if (store.countDownloads) ++store.count[downloadArea];
                 downloadArea = -1;

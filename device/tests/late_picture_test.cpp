@@ -72,7 +72,8 @@ protected:
         ASSERT_EQ(ReadPictureData(buffer.data(), &lineBytes, &lines, &type, &perMm), 1) << "ticket lost";
         ASSERT_EQ(lineBytes, width);
         ASSERT_EQ(lines, rows);
-        EXPECT_TRUE(std::equal(ticket.begin(), ticket.end(), buffer.begin())) << "picture differs from the ticket";
+        EXPECT_TRUE(std::equal(ticket.begin(), ticket.end(), buffer.begin()))
+            << "picture differs from the ticket";
 
         // Nothing left behind: the device has finished and holds the ticket.
         const DeviceStatus after = status();
@@ -93,8 +94,7 @@ TEST_F(LatePicture, PicturesOfWholeAnnouncementMultiplesAndOneLineMore) {
     // 1024-byte lines: 4 lead lines + 252 rows fill exactly 256 KiB, + 508
     // rows exactly 512 KiB; one row more leaves a last line on its own.
     for (const int rows : {252, 508, 509})
-        for (const int lateMs : {-1, 5000})
-            scan_and_read(128, rows, lateMs);
+        for (const int lateMs : {-1, 5000}) scan_and_read(128, rows, lateMs);
 }
 
 TEST_F(LatePicture, HostReadingAMinuteLateStillGetsTheLongestTicket) {

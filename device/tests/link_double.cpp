@@ -5,8 +5,6 @@
 
 #define DOUBLE_EXPORT extern "C" __attribute__((visibility("default")))
 
-
-
 using linkdouble::Call;
 
 namespace {
@@ -25,7 +23,9 @@ int next(std::deque<int>& script, int fallback) {
 
 }  // namespace
 
-DOUBLE_EXPORT linkdouble::LinkDouble* link_double() { return &self(); }
+DOUBLE_EXPORT linkdouble::LinkDouble* link_double() {
+    return &self();
+}
 
 DOUBLE_EXPORT int OpenDevice(void) {
     auto& d = self();

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,8 +20,8 @@ namespace linkdouble {
 struct Call {
     std::string op;
     int handle = 0;
-    int arg1 = 0;   // pipe, first timeout, command code
-    int arg2 = 0;   // byte count, second timeout
+    int arg1 = 0;  // pipe, first timeout, command code
+    int arg2 = 0;  // byte count, second timeout
     int result = 0;
     std::vector<std::uint8_t> bytes;
 };
@@ -37,7 +37,7 @@ struct ReadStep {
 struct StatusStep {
     std::vector<std::uint8_t> data;  // copied to the buffer
     int result = 1;
-    int delivered = -1;              // -1: data.size()
+    int delivered = -1;  // -1: data.size()
 };
 
 struct LinkDouble {
@@ -105,7 +105,6 @@ inline std::vector<std::string> LinkDouble::opNames() {
     for (const Call& c : calls) out.push_back(c.op);
     return out;
 }
-
 
 }  // namespace linkdouble
 

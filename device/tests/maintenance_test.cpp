@@ -16,7 +16,8 @@ Bytes read_file(const std::string& name) {
 }
 
 void write_file(const std::string& name, const Bytes& data) {
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 int mkfirmware(const std::string& args) {
@@ -26,7 +27,8 @@ int mkfirmware(const std::string& args) {
 // A firmware file made by hand: the preamble, then `text` scrambled.
 Bytes scrambled(const std::string& preamble, const std::string& text) {
     Bytes out(preamble.begin(), preamble.end());
-    for (std::size_t k = 0; k < text.size(); ++k) out.push_back(static_cast<std::uint8_t>(text[k]) ^ kKey[k % 4]);
+    for (std::size_t k = 0; k < text.size(); ++k)
+        out.push_back(static_cast<std::uint8_t>(text[k]) ^ kKey[k % 4]);
     return out;
 }
 
@@ -35,7 +37,11 @@ std::string record(const std::string& data, int type = 0) {
     char cell[3];
     std::string line = ":";
     unsigned sum = 0;
-    auto put = [&](unsigned v) { std::snprintf(cell, sizeof cell, "%02x", v & 0xFF); line += cell; sum += v & 0xFF; };
+    auto put = [&](unsigned v) {
+        std::snprintf(cell, sizeof cell, "%02x", v & 0xFF);
+        line += cell;
+        sum += v & 0xFF;
+    };
     put(static_cast<unsigned>(data.size()));
     put(0);
     put(0);
@@ -64,8 +70,8 @@ TEST_F(Maintenance, CisCalibrationPollsItsProgress) {
     queueReply(bytes({60, 0, 0, 0, 0, 0, 0, 0}));
     queueReply(bytes({100, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(CISDataCorrect(), 1);
-    EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4C}), bytes({0x1B, 0x45}), bytes({0x1B, 0x45}), bytes({0x1B, 0x45}),
-                                bytes({0x1A, 0x4E})}));
+    EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4C}), bytes({0x1B, 0x45}), bytes({0x1B, 0x45}),
+                                bytes({0x1B, 0x45}), bytes({0x1A, 0x4E})}));
     EXPECT_EQ(pauses, (std::vector<int>{500, 50, 500, 50, 500, 50, 50}));
 
     for (int state : {2, 3, 4}) {

@@ -4,9 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "device/tests/kestrom_fixture.h"
-
 #include "device/port.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {
@@ -17,7 +16,8 @@ constexpr char kFillerKey[] = "tolvarinquesmadrekoplunavetrisbolmentagrufolin";
 Bytes picture(std::size_t lines, std::size_t lineBytes) {
     Bytes out(lines * lineBytes);
     for (std::size_t i = 0; i < lines; ++i)
-        for (std::size_t j = 0; j < lineBytes; ++j) out[i * lineBytes + j] = static_cast<std::uint8_t>(i * 7 + j);
+        for (std::size_t j = 0; j < lineBytes; ++j)
+            out[i * lineBytes + j] = static_cast<std::uint8_t>(i * 7 + j);
     return out;
 }
 
@@ -58,12 +58,15 @@ TEST_F(PictureUpload, BulkReadsOf64KiBDropFourLinesAndAppendTheFiller) {
     EXPECT_EQ(counts, (std::vector<int>{65536, 65536, 128, 800}));
 
     const std::size_t n = 1646 * width;
-    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n), sent.begin() + 4 * width));
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n),
+                           sent.begin() + 4 * width));
     const std::size_t fill = n % 50 + 50;
     for (std::size_t k = 0; k < fill; ++k) {
-        EXPECT_EQ(buffer[n + k], static_cast<std::uint8_t>(n % static_cast<unsigned char>(kFillerKey[k % 46]))) << k;
+        EXPECT_EQ(buffer[n + k],
+                  static_cast<std::uint8_t>(n % static_cast<unsigned char>(kFillerKey[k % 46])))
+            << k;
     }
-    EXPECT_EQ(buffer[n + fill], sent[n + fill]);  // the tail of the moved picture stays
+    EXPECT_EQ(buffer[n + fill], sent[n + fill]);     // the tail of the moved picture stays
     EXPECT_EQ(pauses, (std::vector<int>{50, 100}));  // the area reply, then one end-of-scan poll
 }
 
@@ -71,8 +74,8 @@ TEST_F(PictureUpload, BlackAndWhiteLinesAreTheScanWidthInBytes) {
     const Bytes sent = picture(10, 27);
     queueReply(bytes({0, 27, 0, 0}));
     queueQuery(StatusBits().haveData().scanning().pending(270));
-    queueQuery(StatusBits().scanning());                     // nothing pending, still scanning
-    queueQuery(StatusBits().idle());                        // no data, scanning over: done
+    queueQuery(StatusBits().scanning());  // nothing pending, still scanning
+    queueQuery(StatusBits().idle());      // no data, scanning over: done
     deviceStatus(StatusBits().idle());
     link().reads[3] = {{sent}};
     ASSERT_EQ(read(), 1);
@@ -96,7 +99,8 @@ TEST_F(PictureUpload, FillerStaysInsideTheCallersBuffer) {
     const std::size_t n = total - 4;
     EXPECT_NE(guarded[n], 0xEE);  // filler written up to the end...
     EXPECT_NE(guarded[kPictureBuffer - 1], 0x5A);
-    for (std::size_t i = kPictureBuffer; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 0xEE) << i;  // ...not past it
+    for (std::size_t i = kPictureBuffer; i < guarded.size(); ++i)
+        ASSERT_EQ(guarded[i], 0xEE) << i;  // ...not past it
 }
 
 TEST_F(PictureUpload, RefusedPictures) {
@@ -160,8 +164,8 @@ TEST_F(PictureUpload, BytesStillAnnouncedAfterScanCompleteAreReadNotLost) {
     const Bytes sent = picture(15, 2);
     queueReply(bytes({0, 2, 0, 0}));
     queueQuery(StatusBits().haveData().scanning().scanComplete().pending(16));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(8));   // first end-of-scan poll
-    queueQuery(StatusBits().haveData().scanComplete().pending(6));              // scanning over, bytes left
+    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(8));  // first end-of-scan poll
+    queueQuery(StatusBits().haveData().scanComplete().pending(6));             // scanning over, bytes left
     deviceStatus(StatusBits().idle());
     link().reads[3] = {{Bytes(sent.begin(), sent.begin() + 16)},
                        {Bytes(sent.begin() + 16, sent.begin() + 24)},
@@ -183,8 +187,8 @@ TEST_F(PictureUpload, BytesStillAnnouncedAfterScanCompleteAreReadNotLost) {
 TEST_F(PictureUpload, JamAtTheStartIsClearedOnce) {
     queueReply(bytes({0, 2, 0, 0}));
     queueQuery(StatusBits().statusError().jam().haveData());
-    queueQuery(StatusBits().idle());             // CorrectFakeJamError's query
-    queueQuery(StatusBits().statusError());      // still in error
+    queueQuery(StatusBits().idle());         // CorrectFakeJamError's query
+    queueQuery(StatusBits().statusError());  // still in error
     EXPECT_EQ(read(), 0);
     EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x1B, 0x42}), bytes({0x1B, 0x46})}));
 }
@@ -204,12 +208,14 @@ TEST_F(BmpFiles, BlackAndWhiteBytesExactly) {
     kestrom::set_vertical_pixels_per_metre(3938);
     const Bytes rows = bytes({0x81, 0x42, 0x24, 0xFF, 0x00, 0x18});  // 2 lines of 3 bytes
     ASSERT_EQ(SaveDataToBmp(rows.data(), 3, 2, "bw.bmp", 0), 1);
+    // clang-format off
     const Bytes expected = bytes({
         'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,                 // file header
         40, 0, 0, 0, 24, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0,   // size, width, height, planes, bits, compression
         0, 0, 0, 0, 0xC3, 0x1E, 0, 0, 0x62, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
         0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                          // palette
         0xFF, 0x00, 0x18, 0x00, 0x81, 0x42, 0x24, 0x00});               // rows bottom-up, padded
+    // clang-format on
     EXPECT_EQ(file("bw.bmp"), expected);
     kestrom::set_vertical_pixels_per_metre(0);
 }

@@ -2,11 +2,10 @@
 // around each, the read attempts, the doubled status read, link recovery,
 // status decoding and the liveness probe.
 
-#include "device/tests/kestrom_fixture.h"
-
 #include "device/device_status.h"
 #include "device/link_library.h"
 #include "device/port.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {
@@ -71,8 +70,8 @@ TEST_F(PortLayer, WriteReopensTheLinkAroundEveryTransfer) {
     link().handle = 9;
     EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 1);
     EXPECT_EQ(WritePort(bytes({0x1A, 0x53}).data(), 2), 1);
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite", "CloseDevice",
-                                       "OpenDevice", "uWrite"}));
+    EXPECT_EQ(link().opNames(),
+              (Names{"CloseDevice", "OpenDevice", "uWrite", "CloseDevice", "OpenDevice", "uWrite"}));
     const auto calls = link().calls;
     EXPECT_EQ(calls[0].handle, 7);
     EXPECT_EQ(calls[2].handle, 9);
@@ -93,13 +92,10 @@ TEST_F(PortLayer, ShortWriteRunsTheFullRecoverySequenceOnce) {
     openPort();
     link().writeResults = {1};
     EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 0);
-    EXPECT_EQ(link().opNames(),
-              (Names{"CloseDevice", "OpenDevice", "uWrite",
-                     "ResetPipes", "CloseDevice", "OpenDevice",
-                     "ResetPipes", "CloseDevice", "OpenDevice",
-                     "ResetPipes", "CloseDevice", "OpenDevice",
-                     "ResetPipes", "CloseDevice", "OpenDevice",
-                     "SendSpecCommand", "CloseDevice", "OpenDevice"}));
+    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite", "ResetPipes", "CloseDevice",
+                                       "OpenDevice", "ResetPipes", "CloseDevice", "OpenDevice", "ResetPipes",
+                                       "CloseDevice", "OpenDevice", "ResetPipes", "CloseDevice", "OpenDevice",
+                                       "SendSpecCommand", "CloseDevice", "OpenDevice"}));
     const auto resets = link().callsOf("ResetPipes");
     for (int pipe = 0; pipe < 4; ++pipe) EXPECT_EQ(resets[static_cast<size_t>(pipe)].arg1, pipe);
     EXPECT_EQ(link().callsOf("SendSpecCommand")[0].arg1, 192);
@@ -242,7 +238,9 @@ TEST_F(PortLayer, StatusQueryDecodesEveryFieldAndRefusesAllZero) {
 }
 
 TEST_F(PortLayer, EachStatusBitLandsInItsOwnField) {
-    struct Case { int byte, bit, field; };
+    struct Case {
+        int byte, bit, field;
+    };
     const Case cases[] = {{0, 1, 0},  {0, 2, 1},  {0, 3, 2},  {0, 5, 3},  {0, 6, 4},  {0, 7, 5},
                           {1, 1, 6},  {1, 2, 7},  {1, 3, 8},  {1, 5, 9},  {1, 6, 10}, {1, 7, 11},
                           {2, 1, 12}, {2, 6, 14}, {2, 7, 15}, {3, 7, 16}, {3, 3, 17}, {3, 2, 18},
@@ -267,7 +265,8 @@ TEST_F(PortLayer, EachStatusBitLandsInItsOwnField) {
 
 TEST_F(PortLayer, LivenessProbeExchange) {
     openPort();
-    link().statuses = {{StatusBits().idle().bytes()}, {StatusBits().idle().bytes()},
+    link().statuses = {{StatusBits().idle().bytes()},
+                       {StatusBits().idle().bytes()},
                        {StatusBits().idle().replyReady().bytes()},
                        {StatusBits().idle().replyReady().bytes()}};
     queueReply(bytes({'B', 0, 0, 0, 0, 0}));

@@ -68,9 +68,10 @@ TEST_F(PrintCommands, PicturePosition) {
     EXPECT_TRUE(link().calls.empty());
     deviceStatus(StatusBits().waiting().printing());
     EXPECT_EQ(SetPicPrintPosition(32, 0x123, "ABCDEFGH"), 1);
-    EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x4A}),
-                                bytes({0x1A, 0x48, 0x20, 0x23, 0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0x0D}),
-                                bytes({0x1A, 0x53})}));
+    EXPECT_EQ(writes(),
+              (Writes{bytes({0x1B, 0x4A}),
+                      bytes({0x1A, 0x48, 0x20, 0x23, 0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0x0D}),
+                      bytes({0x1A, 0x53})}));
 }
 
 TEST_F(PrintCommands, PrintBufferWaitsForThePrintState) {
@@ -85,7 +86,7 @@ TEST_F(PrintCommands, PrintBufferWaitsForThePrintState) {
     queueQuery(StatusBits().waiting());  // the check
     queueQuery(StatusBits().waiting());
     queueQuery(StatusBits().waiting().statusError().jam());  // jam: cleared, go on
-    queueQuery(StatusBits().waiting());  // CorrectFakeJamError's query
+    queueQuery(StatusBits().waiting());                      // CorrectFakeJamError's query
     deviceStatus(StatusBits().waiting().printing());
     pauses.clear();
     EXPECT_EQ(SetPrintBuffer(0x10A), 1);

@@ -1,13 +1,13 @@
 // The run log: switched by a file at open, its exact texts, hex dumps and the
 // rollover over twenty files.
 
+#include "device/run_log.h"
+
 #include <fstream>
 #include <sstream>
 
-#include "device/tests/kestrom_fixture.h"
-
 #include "device/port.h"
-#include "device/run_log.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {

@@ -3,9 +3,8 @@
 
 #include <fstream>
 
-#include "device/tests/kestrom_fixture.h"
-
 #include "device/port.h"
+#include "device/tests/kestrom_fixture.h"
 
 namespace kestrom_test {
 namespace {
@@ -34,7 +33,8 @@ protected:
             data[18 + i] = static_cast<std::uint8_t>(width >> (8 * i));
             data[22 + i] = static_cast<std::uint8_t>(height >> (8 * i));
         }
-        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        std::ofstream(name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
 };
 
@@ -58,10 +58,10 @@ TEST_F(StoredBitmaps, CountAndFreeMemory) {
 }
 
 TEST_F(StoredBitmaps, CountWaitsForTheReplyAndClearsAJamFirst) {
-    queueQuery(StatusBits().jam().statusError());       // neither idle nor waiting
-    queueQuery(StatusBits().idle());                     // CorrectFakeJamError
-    queueQuery(StatusBits().waiting());                  // again: waiting will do
-    queueQuery(StatusBits().waiting());                  // after 1A 6B: not ready yet
+    queueQuery(StatusBits().jam().statusError());  // neither idle nor waiting
+    queueQuery(StatusBits().idle());               // CorrectFakeJamError
+    queueQuery(StatusBits().waiting());            // again: waiting will do
+    queueQuery(StatusBits().waiting());            // after 1A 6B: not ready yet
     queueQuery(StatusBits().waiting());
     int count = -1, freeBytes = -1;
     EXPECT_EQ(GetBMPNumber(0, &count, &freeBytes), 1);
@@ -98,11 +98,11 @@ TEST_F(StoredBitmaps, DownloadFromAFile) {
     pauses.clear();
     EXPECT_EQ(DownLoadPicture(0, 1, "LOGO", "logo.bmp"), 1);
     EXPECT_EQ(store.count[0], 3);
-    EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B}),
-                                bytes({0x1B, 0x4A, 0x1A, 0x69, 'A', 'b', 'L', 'O', 'G', 'O', 0x0D}), bmp,
-                                bytes({0x1A, 0x53}),
-                                bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B}),  // liveness probe
-                                bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B})}));
+    EXPECT_EQ(writes(),
+              (Writes{bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B}),
+                      bytes({0x1B, 0x4A, 0x1A, 0x69, 'A', 'b', 'L', 'O', 'G', 'O', 0x0D}), bmp,
+                      bytes({0x1A, 0x53}), bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B}),  // liveness probe
+                      bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B})}));
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50, 50, 50, 50}));
 
     // Flash: side 0 is 'B', and the device takes 2 s to store.
@@ -120,7 +120,7 @@ TEST_F(StoredBitmaps, DownloadFromAFile) {
 }
 
 TEST_F(StoredBitmaps, DownloadRefusesUnsuitableFilesBeforeSending) {
-    writeBmp("grey.bmp", 4, 3, 1);    // pixel data at 1078
+    writeBmp("grey.bmp", 4, 3, 1);  // pixel data at 1078
     writeBmp("wide.bmp", 257, 3);
     writeBmp("tall.bmp", 32, 2377);
     writeBmp("flat.bmp", 32, 0);
@@ -154,19 +154,23 @@ TEST_F(StoredBitmaps, DownloadFromRowsBuildsTheBmpBottomRowFirst) {
     const Bytes rows = bytes({0xAA, 0xC0, 0x55, 0x40});  // 2 rows of 10 pixels
     pauses.clear();
     EXPECT_EQ(DownLoadPictureEx(0, 0, "ROWS", 10, 2, 1, rows.data()), 1);
-    const Bytes expected = bytes({
-        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,
-        40, 0, 0, 0, 10, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0,
-        0, 0, 0, 0, 0xC3, 0x1E, 0, 0, 0xC3, 0x1E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xAA, 0xC0, 0, 0, 0x55, 0x40, 0, 0});
+    const Bytes expected =
+        bytes({'B', 'M', 70,   0,    0,    0,    0,    0,    0,    0,    62, 0, 0,    0,    40, 0, 0, 0,
+               10,  0,   0,    0,    2,    0,    0,    0,    1,    0,    1,  0, 0,    0,    0,  0, 0, 0,
+               0,   0,   0xC3, 0x1E, 0,    0,    0xC3, 0x1E, 0,    0,    0,  0, 0,    0,    0,  0, 0, 0,
+               0,   0,   0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xAA, 0xC0, 0,  0, 0x55, 0x40, 0,  0});
     EXPECT_EQ(writes()[2], bytes({0x1B, 0x4A, 0x1A, 0x69, 'A', 'B', 'R', 'O', 'W', 'S', 0x0D}));
     EXPECT_EQ(writes()[3], expected);
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 200, 200, 50, 50, 50}));
     kestrom::set_vertical_pixels_per_metre(0);
 
-    for (auto args : {std::vector<int>{0, 0, 257, 2, 1}, {0, 0, 0, 2, 1}, {0, 0, 8, 2377, 1},
-                      {0, 0, 8, 0, 1}, {0, 0, 8, 2, 8}, {2, 0, 8, 2, 1}, {0, 2, 8, 2, 1}}) {
+    for (auto args : {std::vector<int>{0, 0, 257, 2, 1},
+                      {0, 0, 0, 2, 1},
+                      {0, 0, 8, 2377, 1},
+                      {0, 0, 8, 0, 1},
+                      {0, 0, 8, 2, 8},
+                      {2, 0, 8, 2, 1},
+                      {0, 2, 8, 2, 1}}) {
         link().calls.clear();
         EXPECT_EQ(DownLoadPictureEx(args[0], args[1], "R", args[2], args[3], args[4], rows.data()), 0);
         EXPECT_TRUE(link().calls.empty());

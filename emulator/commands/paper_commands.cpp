@@ -33,8 +33,10 @@ bool feed_paper(Device& device, const Command& c) {
         return false;
     if (!device.ticket) return true;
     double target = device.ticket->leadMm;
-    if (direction == 0) target = length == 0 ? kExitMm + device.ticket->length_mm() : target + length;
-    else target = length == 0 ? 0.0 : std::max(0.0, target - length);
+    if (direction == 0)
+        target = length == 0 ? kExitMm + device.ticket->length_mm() : target + length;
+    else
+        target = length == 0 ? 0.0 : std::max(0.0, target - length);
     device.print = PrintJob{};
     device.start_motion(MotionKind::Feed, target, kFeedMmPerMs, c.now);
     return true;

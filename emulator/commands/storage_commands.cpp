@@ -44,9 +44,8 @@ bool store_download(Device& device, std::int64_t now) {
     BmpHeader header;
     GreyImage picture;
     if (!read_bmp_header(d.data.data(), d.data.size(), header) || header.pixelOffset != kMonoPixelOffset ||
-        header.bitCount != 1 || header.width < 1 || header.width > kMaxBitmapWidth ||
-        header.height < 1 || header.height > kMaxBitmapHeight ||
-        !decode_bmp(d.data.data(), d.data.size(), picture))
+        header.bitCount != 1 || header.width < 1 || header.width > kMaxBitmapWidth || header.height < 1 ||
+        header.height > kMaxBitmapHeight || !decode_bmp(d.data.data(), d.data.size(), picture))
         return false;
     StorageArea& area = device.areas[static_cast<std::size_t>(d.area)];
     auto same = std::find_if(area.bitmaps.begin(), area.bitmaps.end(),
@@ -59,8 +58,10 @@ bool store_download(Device& device, std::int64_t now) {
     bitmap.side = d.side;
     bitmap.name = d.name;
     bitmap.file = std::move(d.data);
-    if (same != area.bitmaps.end()) *same = std::move(bitmap);  // a name is stored once per area
-    else area.bitmaps.push_back(std::move(bitmap));
+    if (same != area.bitmaps.end())
+        *same = std::move(bitmap);  // a name is stored once per area
+    else
+        area.bitmaps.push_back(std::move(bitmap));
     if (d.area == 1) {
         device.save_flash();
         device.keep_busy(now, kFlashWriteMs);
@@ -76,11 +77,11 @@ bool bitmap_count(Device& device, const Command& c) {
     if (area < 0) return false;
     const StorageArea& a = device.areas[static_cast<std::size_t>(area)];
     const auto freeBytes = static_cast<std::uint32_t>(a.free_bytes());
-    device.set_pending_reply({letter_of_area(area), static_cast<std::uint8_t>(a.bitmaps.size()),
-                              static_cast<std::uint8_t>(freeBytes), static_cast<std::uint8_t>(freeBytes >> 8),
-                              static_cast<std::uint8_t>(freeBytes >> 16),
-                              static_cast<std::uint8_t>(freeBytes >> 24)},
-                             c.now);
+    device.set_pending_reply(
+        {letter_of_area(area), static_cast<std::uint8_t>(a.bitmaps.size()),
+         static_cast<std::uint8_t>(freeBytes), static_cast<std::uint8_t>(freeBytes >> 8),
+         static_cast<std::uint8_t>(freeBytes >> 16), static_cast<std::uint8_t>(freeBytes >> 24)},
+        c.now);
     return true;
 }
 
@@ -130,9 +131,10 @@ std::size_t continue_download(Device& device, const std::uint8_t* bytes, std::si
     std::size_t wanted = count;
     if (d.data.size() + count >= 6) {
         std::uint8_t head[6];
-        for (std::size_t i = 0; i < 6; ++i) head[i] = i < d.data.size() ? d.data[i] : bytes[i - d.data.size()];
-        const std::size_t fileSize = head[2] | (head[3] << 8) | (head[4] << 16) |
-                                     (static_cast<std::size_t>(head[5]) << 24);
+        for (std::size_t i = 0; i < 6; ++i)
+            head[i] = i < d.data.size() ? d.data[i] : bytes[i - d.data.size()];
+        const std::size_t fileSize =
+            head[2] | (head[3] << 8) | (head[4] << 16) | (static_cast<std::size_t>(head[5]) << 24);
         if (fileSize < kMonoPixelOffset || fileSize > kFlashBytes) {
             d = Download{};
             device.commandError = true;

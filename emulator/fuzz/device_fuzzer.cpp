@@ -35,16 +35,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t op = data[pos++];
         const std::size_t n = pos < size ? data[pos++] % 64 : 0;
         switch (op % 5) {
-        case 0: {
-            const std::size_t take = std::min(n, size - pos);
-            device.receive(data + pos, take, now);
-            pos += take;
-            break;
-        }
-        case 1: device.read_reply(buffer, static_cast<int>(n * 8)); break;
-        case 2: device.read_bulk(buffer, static_cast<int>(n * 8)); break;
-        case 3: device.status(now); break;
-        default: now += static_cast<std::int64_t>(n) * 50; break;
+            case 0: {
+                const std::size_t take = std::min(n, size - pos);
+                device.receive(data + pos, take, now);
+                pos += take;
+                break;
+            }
+            case 1:
+                device.read_reply(buffer, static_cast<int>(n * 8));
+                break;
+            case 2:
+                device.read_bulk(buffer, static_cast<int>(n * 8));
+                break;
+            case 3:
+                device.status(now);
+                break;
+            default:
+                now += static_cast<std::int64_t>(n) * 50;
+                break;
         }
         device.update(now);
     }

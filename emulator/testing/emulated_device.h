@@ -14,11 +14,11 @@ namespace emutesting {
 // How a test wants the emulated device. Empty folders are left unset in the
 // environment, so the emulator keeps its defaults.
 struct DeviceSetup {
-    std::string emulatorPath;             // libScannerEmulator.so the link loader is to open
-    std::filesystem::path printDir;       // EMULATOR_PRINT_DIR
-    std::filesystem::path stateDir;       // EMULATOR_STATE_DIR
-    double timeScale = 0;                 // device ms per real ms; 0 = device time moves only when told
-    int transferStep = 0;                 // device ms added per transfer
+    std::string emulatorPath;        // libScannerEmulator.so the link loader is to open
+    std::filesystem::path printDir;  // EMULATOR_PRINT_DIR
+    std::filesystem::path stateDir;  // EMULATOR_STATE_DIR
+    double timeScale = 0;            // device ms per real ms; 0 = device time moves only when told
+    int transferStep = 0;            // device ms added per transfer
 };
 
 // Sets the environment and clock of `setup` and powers the device on.

@@ -45,7 +45,8 @@ Bytes bmp_rows(const std::string& path, int lineBytes, int lines) {
     if (file.size() != offset + stride * static_cast<std::size_t>(lines)) return {};
     Bytes rows;
     for (int r = lines - 1; r >= 0; --r) {
-        const auto at = file.begin() + static_cast<std::ptrdiff_t>(offset + stride * static_cast<std::size_t>(r));
+        const auto at =
+            file.begin() + static_cast<std::ptrdiff_t>(offset + stride * static_cast<std::size_t>(r));
         rows.insert(rows.end(), at, at + lineBytes);
     }
     return rows;

@@ -9,6 +9,8 @@ SleepMovesDeviceTime::SleepMovesDeviceTime(Advance advance) {
     platform::set_sleep_observer([advance = std::move(advance)](int ms) { advance(ms > 0 ? ms : 0); });
 }
 
-SleepMovesDeviceTime::~SleepMovesDeviceTime() { platform::set_sleep_observer({}); }
+SleepMovesDeviceTime::~SleepMovesDeviceTime() {
+    platform::set_sleep_observer({});
+}
 
 }  // namespace emutesting

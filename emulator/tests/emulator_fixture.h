@@ -103,7 +103,8 @@ inline Bytes mono_bmp(int width, int height, const Bytes& rows) {
     for (int i = 0; i < 4; ++i) put32(out, 0);
     out.insert(out.end(), {0, 0, 0, 0, 255, 255, 255, 0});
     for (int y = height - 1; y >= 0; --y) {
-        out.insert(out.end(), rows.begin() + static_cast<long>(used * y), rows.begin() + static_cast<long>(used * (y + 1)));
+        out.insert(out.end(), rows.begin() + static_cast<long>(used * y),
+                   rows.begin() + static_cast<long>(used * (y + 1)));
         out.insert(out.end(), stride - used, 0);
     }
     return out;

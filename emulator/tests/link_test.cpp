@@ -17,7 +17,7 @@ TEST_F(LinkTest, PowerOnStatusShowsAnIdleScannerWithoutPaper) {
     EXPECT_TRUE(bit(s, 1, 1));  // scanner idle
     EXPECT_FALSE(bit(s, 1, 2) || bit(s, 1, 3) || bit(s, 1, 7));
     EXPECT_FALSE(bit(s, 3, 7) || bit(s, 3, 3) || bit(s, 3, 2));  // no paper
-    EXPECT_TRUE(bit(s, 2, 3));  // 8 lines per mm out of the factory
+    EXPECT_TRUE(bit(s, 2, 3));                                   // 8 lines per mm out of the factory
     EXPECT_EQ(pending_bytes(), 0u);
 }
 
@@ -227,7 +227,7 @@ TEST_F(LinkTest, InjectedReadFaultsOnOnePipe) {
     Emu_ClearFaults();
     Emu_InjectFault(EMU_FAULT_READ_FAIL, 3, 0, 1);
     std::uint8_t b[4];
-    EXPECT_EQ(uRead(handle_, 1, b, 4), 0);   // other pipe unaffected (nothing queued)
+    EXPECT_EQ(uRead(handle_, 1, b, 4), 0);  // other pipe unaffected (nothing queued)
     EXPECT_EQ(uRead(handle_, 3, b, 4), -1);
     EXPECT_EQ(uRead(handle_, 3, b, 4), 0);
 }
@@ -281,11 +281,15 @@ TEST_F(LinkTest, OpenAndTimeoutFaults) {
 }
 
 TEST_F(LinkTest, ConditionsShowInTheirStatusBits) {
-    struct Case { int condition; int byte; int bit; };
-    const Case cases[] = {{EMU_COND_HEAD_HOT, 0, 1},    {EMU_COND_COVER_OPEN, 0, 2},
-                          {EMU_COND_FAKE_JAM, 0, 3},    {EMU_COND_STATUS_ERROR, 1, 7},
-                          {EMU_COND_BIT_3_0, 3, 0},     {EMU_COND_BIT_3_4, 3, 4},
-                          {EMU_COND_BIT_3_5, 3, 5},     {EMU_COND_BIT_2_0, 2, 0}};
+    struct Case {
+        int condition;
+        int byte;
+        int bit;
+    };
+    const Case cases[] = {{EMU_COND_HEAD_HOT, 0, 1}, {EMU_COND_COVER_OPEN, 0, 2},
+                          {EMU_COND_FAKE_JAM, 0, 3}, {EMU_COND_STATUS_ERROR, 1, 7},
+                          {EMU_COND_BIT_3_0, 3, 0},  {EMU_COND_BIT_3_4, 3, 4},
+                          {EMU_COND_BIT_3_5, 3, 5},  {EMU_COND_BIT_2_0, 2, 0}};
     for (const Case& c : cases) {
         ASSERT_EQ(Emu_SetCondition(c.condition, 1), 1);
         EXPECT_TRUE(bit(status(), c.byte, c.bit)) << c.condition;

@@ -90,8 +90,8 @@ TEST_F(PrintTest, RotatedTextTurnsItsBox) {
     const Box b = ink_box(print, width, height);
     EXPECT_GE(b.left, 32);
     EXPECT_GE(b.top, 40);
-    EXPECT_LT(b.right - b.left, 16);   // the box stands upright: narrow ...
-    EXPECT_GT(b.bottom - b.top, 20);   // ... and tall
+    EXPECT_LT(b.right - b.left, 16);  // the box stands upright: narrow ...
+    EXPECT_GT(b.bottom - b.top, 20);  // ... and tall
 }
 
 TEST_F(PrintTest, FontsAndPlacementsAreChecked) {
@@ -209,7 +209,7 @@ TEST_F(PrintTest, JobLongerThanTheTicketRunsOutOfPaper) {
     EXPECT_TRUE(bit(s, 0, 6));   // paper error
     EXPECT_FALSE(bit(s, 0, 7));  // not done
     EXPECT_FALSE(bit(s, 1, 5));
-    EXPECT_TRUE(bit(s, 1, 3));   // not ejected: the ticket is held
+    EXPECT_TRUE(bit(s, 1, 3));  // not ejected: the ticket is held
 }
 
 TEST_F(PrintTest, RefusedStartDropsTheJobAndNeedsAHeldTicket) {

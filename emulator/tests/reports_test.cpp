@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 void write_file(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 class TicketFolderReports : public ::testing::Test {
@@ -113,8 +113,10 @@ TEST_F(PrintOverhang, TextReachingBeyondTheHeadIsReportedTextWithinItIsNot) {
     EXPECT_EQ(print_at(2, "HELLO"), "");
     // 30 mm = 240 dots + 60 dots: 44 dots beyond the 256-dot head.
     const std::string said = print_at(30, "HELLO");
-    EXPECT_NE(said.find("print text \"HELLO\" placed at 30 mm reaches 44 dots beyond the 256-dot (32 mm) print head"),
-              std::string::npos)
+    EXPECT_NE(
+        said.find(
+            "print text \"HELLO\" placed at 30 mm reaches 44 dots beyond the 256-dot (32 mm) print head"),
+        std::string::npos)
         << said;
 }
 

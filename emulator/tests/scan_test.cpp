@@ -40,7 +40,8 @@ protected:
         int count = 0;
         for (int guard = 0; guard < 100000; ++guard) {
             const auto s = status();
-            const std::uint32_t n = s[4] | (s[5] << 8) | (s[6] << 16) | (static_cast<std::uint32_t>(s[7]) << 24);
+            const std::uint32_t n =
+                s[4] | (s[5] << 8) | (s[6] << 16) | (static_cast<std::uint32_t>(s[7]) << 24);
             EXPECT_EQ(n > 0, bit(s, 2, 1)) << "haveData follows the pending bytes";
             if (n > 0) {
                 EXPECT_EQ(n % static_cast<std::uint32_t>(lineBytes), 0u);
@@ -69,7 +70,7 @@ TEST_F(ScanTest, InsertedTicketSetsThePaperSensors) {
     EXPECT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 0);  // one at a time
     Emu_RemoveTicket();
     const Bytes wide(1729, 255);
-    EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1729, 1, 8), 0);  // wider than the passage
+    EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1729, 1, 8), 0);      // wider than the passage
     EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1, 1729 * 3, 8), 0);  // longer than 600 mm
     EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1728, 1, 8), 1);
     EXPECT_EQ(Emu_InsertTicketPixels(nullptr, 8, 8, 8), 0);
@@ -93,8 +94,8 @@ TEST_F(ScanTest, GreyWholeTicketAtEightLinesWithDarkBeyondThePaper) {
     for (int y = 0; y < kTicketHeight; ++y) {
         const std::uint8_t* line = &picture[static_cast<std::size_t>(4 + y) * 400];
         for (int x = 0; x < 400; ++x) {
-            const std::uint8_t expected = x < kTicketWidth ? ticket_[static_cast<std::size_t>(y) * kTicketWidth + x]
-                                                           : kBackground;
+            const std::uint8_t expected =
+                x < kTicketWidth ? ticket_[static_cast<std::size_t>(y) * kTicketWidth + x] : kBackground;
             ASSERT_EQ(line[x], expected) << "x " << x << " y " << y;
         }
     }
@@ -240,7 +241,7 @@ TEST_F(ScanTest, AbortDropsTheRestAndHoldsTheTicket) {
 TEST_F(ScanTest, LateHostIsOfferedEveryByteBeforeScanComplete) {
     settings(0, 216, 0, 1, 8);  // 1728-byte lines: 244 lines are 421,632 bytes
     command({0x1A, 0x45, 0x00, 0x00});
-    Emu_AdvanceTime(10000);     // every line produced long before the host asks
+    Emu_AdvanceTime(10000);  // every line produced long before the host asks
     auto s = status();
     EXPECT_EQ(pending_bytes(), 262144u - 262144u % 1728u);  // as much as one status carries
     EXPECT_FALSE(bit(s, 2, 2)) << "scanComplete while more than the announced bytes remain";
@@ -299,8 +300,8 @@ TEST_F(ScanTest, TicketsArriveFromTheFolder) {
     for (int y = 0; y < 200; ++y) rows.insert(rows.end(), {0x00, 0xFF});
     const Bytes bmp = mono_bmp(16, 200, rows);
     for (const char* name : {"b.bmp", "a.bmp"}) {
-        std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()),
-                                                             static_cast<std::streamsize>(bmp.size()));
+        std::ofstream(folder / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
     }
     ::setenv("EMULATOR_TICKETS", folder.c_str(), 1);
     Emu_Reset(0);

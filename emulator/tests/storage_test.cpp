@@ -37,7 +37,8 @@ protected:
     }
 
     void download(char area, char side, const std::string& name, const Bytes& file) {
-        Bytes header = {0x1B, 0x4A, 0x1A, 0x69, static_cast<std::uint8_t>(area), static_cast<std::uint8_t>(side)};
+        Bytes header = {
+            0x1B, 0x4A, 0x1A, 0x69, static_cast<std::uint8_t>(area), static_cast<std::uint8_t>(side)};
         header.insert(header.end(), name.begin(), name.end());
         header.push_back(0x0D);
         command(header);
@@ -56,7 +57,8 @@ protected:
     }
 
     Bytes name_reply(char area, int index) {
-        return fetched_reply({0x1A, 0x6C, static_cast<std::uint8_t>(area), static_cast<std::uint8_t>(index)}, 10);
+        return fetched_reply({0x1A, 0x6C, static_cast<std::uint8_t>(area), static_cast<std::uint8_t>(index)},
+                             10);
     }
 
     static Bytes picture(int width, int height) {

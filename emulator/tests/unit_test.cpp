@@ -6,12 +6,12 @@
 #include <set>
 #include <string>
 
+#include "emulator/ScannerEmulator.h"
 #include "emulator/bmp_file.h"
 #include "emulator/command_table.h"
 #include "emulator/faults.h"
 #include "emulator/firmware_image.h"
 #include "emulator/flash_store.h"
-#include "emulator/ScannerEmulator.h"
 
 namespace emu {
 namespace {
@@ -48,7 +48,7 @@ TEST(BmpFileTest, ReadsEveryDepthBottomUpAndTopDown) {
     GreyImage image;
     // 24-bit 2 x 2, bottom-up: stored bottom row first (blue, green, red).
     const Bytes rows24 = {0, 0, 255, 255, 255, 255, 0, 0, /* bottom: red, white */
-                          0, 0, 0, 0, 255, 0, 0, 0 /* top: black, green */};
+                          0, 0, 0,   0,   255, 0,   0, 0 /* top: black, green */};
     ASSERT_TRUE(decode_bmp(bmp(2, 2, 24, {}, rows24).data(), 69, image) == false);  // cut short
     const Bytes file24 = bmp(2, 2, 24, {}, rows24);
     ASSERT_TRUE(decode_bmp(file24.data(), file24.size(), image));
@@ -59,7 +59,10 @@ TEST(BmpFileTest, ReadsEveryDepthBottomUpAndTopDown) {
 
     // 8-bit with a two-entry palette, top-down (negative height).
     Bytes file8 = bmp(3, 1, 8, {0, 0, 0, 0, 200, 200, 200, 0}, {1, 0, 1, 0});
-    file8[22] = 0xFF; file8[23] = 0xFF; file8[24] = 0xFF; file8[25] = 0xFF;  // height -1
+    file8[22] = 0xFF;
+    file8[23] = 0xFF;
+    file8[24] = 0xFF;
+    file8[25] = 0xFF;  // height -1
     ASSERT_TRUE(decode_bmp(file8.data(), file8.size(), image));
     EXPECT_EQ(image.height, 1);
     EXPECT_EQ(image.pixels, (Bytes{200, 0, 200}));
@@ -132,9 +135,9 @@ Bytes scramble(const std::string& head, const std::string& text) {
 
 TEST(FirmwareImageTest, FindsTheScrambledPartAfterTheSecondName) {
     const std::string head = "xxTQ-RMX7KPyyTQ-RMX7KP\r\n\x01";
-    const Bytes file = scramble(head, hex_line(0, 0, "abcMainFirmware:V1") + "\n" +
-                                          hex_line(4, 0, "\x01\x02") + "\r\n" + hex_line(0, 18, "23456zz") + "\r\n" +
-                                          hex_line(1, 0, ""));
+    const Bytes file =
+        scramble(head, hex_line(0, 0, "abcMainFirmware:V1") + "\n" + hex_line(4, 0, "\x01\x02") + "\r\n" +
+                           hex_line(0, 18, "23456zz") + "\r\n" + hex_line(1, 0, ""));
     EXPECT_EQ(scrambled_start(file.data(), file.size()), static_cast<long>(head.size()));
     Bytes image;
     std::string version;
@@ -146,7 +149,8 @@ TEST(FirmwareImageTest, FindsTheScrambledPartAfterTheSecondName) {
     const std::string once = "TQ-RMX7KP and TQ-RMX7K";
     EXPECT_EQ(scrambled_start(reinterpret_cast<const std::uint8_t*>(once.data()), once.size()), -1);
     const std::string tail = "TQ-RMX7KPTQ-RMX7KP";
-    EXPECT_FALSE(unpack_firmware(reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size(), image, version));
+    EXPECT_FALSE(
+        unpack_firmware(reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size(), image, version));
 }
 
 TEST(FirmwareImageTest, RefusesBadRecordsAndMissingVersions) {

@@ -2,14 +2,14 @@
 // ticket, a handwritten answer sheet on a dark scanner bed with its format file, and a ticket
 // folder for the software scanner-printer. All 1-bit BMP files at 8 dots/mm.
 
+#include <zint.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <zint.h>
 
 #include "tickets.h"
 
@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     ok = ok && write_bmp("barcodes.bmp", barcodes);
 
     decode_test::Ticket pdf = decode_test::blank_ticket();
-    ok = ok && decode_test::add_pdf417(pdf, "PDF417 EXAMPLE TICKET 0042", 864, 600) && write_bmp("pdf417.bmp", pdf);
+    ok = ok && decode_test::add_pdf417(pdf, "PDF417 EXAMPLE TICKET 0042", 864, 600) &&
+         write_bmp("pdf417.bmp", pdf);
 
     // The sheet writes its format file as forms.txt.
     const decode_test::Ticket sheet = decode_test::handwritten_ticket(8, "forms.txt");

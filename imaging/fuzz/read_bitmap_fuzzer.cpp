@@ -3,16 +3,17 @@
 // puts the "BM" signature in front, bit 1 also writes a plausible small size,
 // depth and pixel offset into the headers, so that the search spends its time
 // past the first checks as well as on them.
-#include "imaging/bitmap.h"
-#include "imaging/bmp_file.h"
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/bmp_file.h"
 
 namespace {
 

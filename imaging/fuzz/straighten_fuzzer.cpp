@@ -1,14 +1,14 @@
 // Straightens small images built from the input: either raw pixels, or a
 // turned bright rectangle on a dark ground spoiled by the input's bytes, so
 // that the measurement gets past the paper search and exercises the fits.
-#include "imaging/bitmap.h"
-#include "imaging/straighten.h"
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/straighten.h"
 
 namespace {
 
@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (bitCount == 1) {
                     skewtrim::put_bit(row, x, paper);
                 } else {
-                    std::memset(row + x * (bitCount / 8), paper ? 220 : 30, static_cast<std::size_t>(bitCount / 8));
+                    std::memset(row + x * (bitCount / 8), paper ? 220 : 30,
+                                static_cast<std::size_t>(bitCount / 8));
                 }
             }
         }
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } else {
         for (int i = 0; i < src.imageSize; ++i) {
-            src.bits[i] = static_cast<std::uint8_t>(in.size > in.at ? in.data[in.at + static_cast<std::size_t>(i) % (in.size - in.at)] : 0);
+            src.bits[i] = static_cast<std::uint8_t>(
+                in.size > in.at ? in.data[in.at + static_cast<std::size_t>(i) % (in.size - in.at)] : 0);
         }
     }
 
@@ -81,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int rowBytes = (width * bitCount + 7) / 8;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
-        std::memcpy(&buffer[static_cast<std::size_t>(y * rowBytes)], src.rows[y], static_cast<std::size_t>(rowBytes));
+        std::memcpy(&buffer[static_cast<std::size_t>(y * rowBytes)], src.rows[y],
+                    static_cast<std::size_t>(rowBytes));
     }
     int w = width;
     int h = height;

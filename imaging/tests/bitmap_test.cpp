@@ -1,9 +1,10 @@
 #include "imaging/bitmap.h"
-#include "imaging/tests/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "imaging/tests/test_images.h"
 
 namespace skewtrim {
 namespace {

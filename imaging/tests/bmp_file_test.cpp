@@ -1,12 +1,13 @@
-#include "imaging/bitmap.h"
 #include "imaging/bmp_file.h"
-#include "imaging/tests/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+
+#include "imaging/bitmap.h"
+#include "imaging/tests/test_images.h"
 
 namespace skewtrim {
 namespace {
@@ -83,8 +84,8 @@ TEST_F(BmpFile, PalettesAsWritten) {
     ASSERT_EQ(save_bitmap_file(&grey, path.c_str()), kOk);
     auto bytes = file_bytes(path);
     EXPECT_EQ(u32_at(bytes, 46), 256u);
-    EXPECT_EQ(u32_at(bytes, 54), 0x00000000u);       // entry 0: fourth byte 0
-    EXPECT_EQ(u32_at(bytes, 54 + 4), 0xFF010101u);   // entry 1: fourth byte 255
+    EXPECT_EQ(u32_at(bytes, 54), 0x00000000u);      // entry 0: fourth byte 0
+    EXPECT_EQ(u32_at(bytes, 54 + 4), 0xFF010101u);  // entry 1: fourth byte 255
     EXPECT_EQ(u32_at(bytes, 54 + 4 * 200), 0xFFC8C8C8u);
     bitmap_done(&grey);
 
@@ -184,9 +185,12 @@ TEST_F(BmpFile, PillowReadsOurFiles) {
         const std::string dump = scratch_path("dump.raw");
         const std::string mode = bitCount == 24 ? "RGB" : "L";
         ASSERT_EQ(run_python("from PIL import Image\n"
-                             "im = Image.open('" + path + "')\n"
+                             "im = Image.open('" +
+                             path +
+                             "')\n"
                              "assert im.size == (13, 7), im.size\n"
-                             "open('" + dump + "', 'wb').write(im.convert('" + mode + "').tobytes())\n"),
+                             "open('" +
+                             dump + "', 'wb').write(im.convert('" + mode + "').tobytes())\n"),
                   0);
         const auto raw = file_bytes(dump);
         std::remove(dump.c_str());
@@ -226,7 +230,9 @@ TEST_F(BmpFile, WeReadPillowFiles) {
     for (const Case& c : cases) {
         const std::string script =
             "from PIL import Image\n"
-            "w, h, mode = " + std::to_string(c.width) + ", " + std::to_string(c.height) + ", '" + c.mode + "'\n"
+            "w, h, mode = " +
+            std::to_string(c.width) + ", " + std::to_string(c.height) + ", '" + c.mode +
+            "'\n"
             "im = Image.new(mode, (w, h))\n"
             "for y in range(h):\n"
             "    for x in range(w):\n"
@@ -236,9 +242,12 @@ TEST_F(BmpFile, WeReadPillowFiles) {
             "        else: im.putpixel((x, y), v)\n"
             "if mode == 'P':\n"
             "    im.putpalette([(i * 13) % 256 for i in range(768)])\n"
-            "im.save('" + path + "')\n"
+            "im.save('" +
+            path +
+            "')\n"
             "data = im.tobytes() if mode != '1' else im.convert('L').tobytes()\n"
-            "open('" + dump + "', 'wb').write(data)\n";
+            "open('" +
+            dump + "', 'wb').write(data)\n";
         ASSERT_EQ(run_python(script), 0) << c.mode;
         const auto raw = file_bytes(dump);
         BitmapGuard bmp;
@@ -273,8 +282,11 @@ TEST_F(BmpFile, WeReadPillowFiles) {
     }
     write_bytes(path, topDown);
     ASSERT_EQ(run_python("from PIL import Image\n"
-                         "im = Image.open('" + path + "').convert('L')\n"
-                         "open('" + dump + "', 'wb').write(im.tobytes())\n"),
+                         "im = Image.open('" +
+                         path +
+                         "').convert('L')\n"
+                         "open('" +
+                         dump + "', 'wb').write(im.tobytes())\n"),
               0);
     const auto raw = file_bytes(dump);
     std::remove(dump.c_str());
@@ -299,14 +311,17 @@ TEST_F(BmpFile, WeReadImageMagickFiles) {
         int bitCount;
     } cases[] = {{"-type Palette -compress None", 8}, {"-compress None", 24}};
     for (const Case& c : cases) {
-        const std::string cmd = std::string("/usr/bin/convert -size 37x21 gradient:red-blue ") + c.options + " BMP3:" +
-                                path + " >/dev/null 2>&1";
+        const std::string cmd = std::string("/usr/bin/convert -size 37x21 gradient:red-blue ") + c.options +
+                                " BMP3:" + path + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         const std::string dump = scratch_path("dump.raw");
         ASSERT_EQ(run_python("from PIL import Image\n"
-                             "im = Image.open('" + path + "')\n"
+                             "im = Image.open('" +
+                             path +
+                             "')\n"
                              "assert im.mode in ('P', 'RGB'), im.mode\n"
-                             "open('" + dump + "', 'wb').write(im.tobytes())\n"),
+                             "open('" +
+                             dump + "', 'wb').write(im.tobytes())\n"),
                   0);
         const auto raw = file_bytes(dump);
         std::remove(dump.c_str());

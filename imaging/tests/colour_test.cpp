@@ -1,10 +1,11 @@
-#include "imaging/bitmap.h"
 #include "imaging/colour.h"
-#include "imaging/tests/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "imaging/bitmap.h"
+#include "imaging/tests/test_images.h"
 
 namespace skewtrim {
 namespace {

@@ -1,21 +1,22 @@
 // The shared library as callers see it: loaded by its logical name, every
 // export resolvable, failure values instead of crashes.
-#include "imaging/Skewtrim.h"
-#include "imaging/bitmap.h"
-#include "imaging/tests/ticket_render.h"
-#include "platform/dynamic_library.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "imaging/Skewtrim.h"
+#include "imaging/bitmap.h"
+#include "imaging/tests/ticket_render.h"
+#include "platform/dynamic_library.h"
+
 namespace {
 
 const char* const kExports[] = {
-    "Bitmap_New",   "Bitmap_Init",   "Bitmap_Done",    "Bitmap_Copy",   "Bitmap_Check",  "ReadBitmapFromFile",
-    "SaveBitmapToFile", "SaveBmpToFile", "GetBWBitmap", "GetGrayBitmap", "GetColorBitmap", "imageRotate",
-    "RotatePicSP", "Skewtrim", "SkewtrimEx", "ImageSkewtrim",
+    "Bitmap_New",   "Bitmap_Init",        "Bitmap_Done",      "Bitmap_Copy",
+    "Bitmap_Check", "ReadBitmapFromFile", "SaveBitmapToFile", "SaveBmpToFile",
+    "GetBWBitmap",  "GetGrayBitmap",      "GetColorBitmap",   "imageRotate",
+    "RotatePicSP",  "Skewtrim",           "SkewtrimEx",       "ImageSkewtrim",
 };
 
 class Exports : public ::testing::Test {

@@ -1,16 +1,17 @@
-#include "imaging/bitmap.h"
-#include "imaging/line_fit.h"
 #include "imaging/outline.h"
-#include "imaging/paper_scan.h"
-#include "imaging/straighten.h"
-#include "imaging/tests/test_images.h"
-#include "imaging/tests/ticket_render.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/line_fit.h"
+#include "imaging/paper_scan.h"
+#include "imaging/straighten.h"
+#include "imaging/tests/test_images.h"
+#include "imaging/tests/ticket_render.h"
 
 namespace skewtrim {
 namespace {
@@ -30,7 +31,8 @@ Bitmap rectangle(int w, int h, int value, int paper, int x0, int y0, int x1, int
     EXPECT_EQ(bitmap_new(&bmp, w, h, 8, false), kOk);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            bmp.rows[y][x] = static_cast<std::uint8_t>(x >= x0 && x < x1 && y >= y0 && y < y1 ? paper : value);
+            bmp.rows[y][x] =
+                static_cast<std::uint8_t>(x >= x0 && x < x1 && y >= y0 && y < y1 ? paper : value);
         }
     }
     return bmp;

@@ -1,11 +1,11 @@
 #include "imaging/tests/reference_resampler.h"
 
-#include "imaging/bitmap.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "imaging/bitmap.h"
 
 namespace skewtrim::testing {
 
@@ -22,7 +22,9 @@ double kernel(double t) {
     return 0.0;
 }
 
-int cubic_weight(int phase, int k) { return static_cast<int>(std::lround(1024.0 * kernel(phase / 10.0 + 1 - k))); }
+int cubic_weight(int phase, int k) {
+    return static_cast<int>(std::lround(1024.0 * kernel(phase / 10.0 + 1 - k)));
+}
 
 int product(int w, int v) {
     if (w == 10) {
@@ -46,7 +48,9 @@ int sample(const Bitmap& src, int x, int y, int c) {
     return row[x * (src.bitCount / 8) + c];
 }
 
-int floor_shift10(long v) { return static_cast<int>(std::floor(static_cast<double>(v) / 1024.0)); }
+int floor_shift10(long v) {
+    return static_cast<int>(std::floor(static_cast<double>(v) / 1024.0));
+}
 
 }  // namespace
 
@@ -129,9 +133,10 @@ Bitmap reference_resample(const Bitmap& src, const StraightenPlan& plan, int mod
             for (int c = 0; c < channels; ++c) {
                 int result = 0;
                 if (mode == 2) {
-                    const int top = product(10 - px, sample(src, x0, y0, c)) + product(px, sample(src, x0 + 1, y0, c));
-                    const int bottom =
-                        product(10 - px, sample(src, x0, y0 + 1, c)) + product(px, sample(src, x0 + 1, y0 + 1, c));
+                    const int top =
+                        product(10 - px, sample(src, x0, y0, c)) + product(px, sample(src, x0 + 1, y0, c));
+                    const int bottom = product(10 - px, sample(src, x0, y0 + 1, c)) +
+                                       product(px, sample(src, x0 + 1, y0 + 1, c));
                     result = product(10 - py, top) + product(py, bottom);
                 } else {
                     long s = 0;

@@ -1,16 +1,16 @@
 // The vector and the plain pixel loops of the resampler against the plain
 // oracle, byte for byte, over angles, sizes, depths, masks and row layouts.
-#include "imaging/bitmap.h"
-#include "imaging/outline.h"
-#include "imaging/resample.h"
-#include "imaging/tests/reference_resampler.h"
-#include "imaging/tests/test_images.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/outline.h"
+#include "imaging/resample.h"
+#include "imaging/tests/reference_resampler.h"
+#include "imaging/tests/test_images.h"
 
 namespace skewtrim {
 namespace {
@@ -28,7 +28,9 @@ std::vector<ResamplePath> paths() {
     return all;
 }
 
-const char* name(ResamplePath p) { return p == ResamplePath::kVector ? "vector" : "plain"; }
+const char* name(ResamplePath p) {
+    return p == ResamplePath::kVector ? "vector" : "plain";
+}
 
 // Runs the resampler on `path` (restoring the automatic choice afterwards).
 int resample_on(ResamplePath path, const Bitmap& src, const StraightenPlan& plan, int mode, Bitmap* out) {
@@ -87,8 +89,8 @@ void expect_paths_match(const Bitmap& src, const StraightenPlan& plan, const std
     }
 }
 
-const double kAngles[] = {0.0, 0.05, -0.05, 0.9, -1.0, 3.0, -3.0, 7.5, -12.25, 29.0, -33.3, 44.9, 45.0, -45.0,
-                          90.0, 135.0, 180.0, 271.0, 315.0, 359.95};
+const double kAngles[] = {0.0,   0.05, -0.05, 0.9,   -1.0, 3.0,   -3.0,  7.5,   -12.25, 29.0,
+                          -33.3, 44.9, 45.0,  -45.0, 90.0, 135.0, 180.0, 271.0, 315.0,  359.95};
 
 class ResamplePaths : public ::testing::TestWithParam<int> {};
 
@@ -109,8 +111,9 @@ TEST_P(ResamplePaths, TinyAndOddSizesMatchTheOracle) {
     struct Size {
         int srcW, srcH, outW, outH;
     };
-    for (const Size s : {Size{1, 2, 1, 1}, Size{2, 2, 3, 2}, Size{3, 5, 1, 7}, Size{5, 3, 9, 9}, Size{7, 7, 8, 8},
-                         Size{9, 4, 17, 5}, Size{17, 13, 15, 21}, Size{31, 9, 33, 11}, Size{65, 6, 66, 7}}) {
+    for (const Size s :
+         {Size{1, 2, 1, 1}, Size{2, 2, 3, 2}, Size{3, 5, 1, 7}, Size{5, 3, 9, 9}, Size{7, 7, 8, 8},
+          Size{9, 4, 17, 5}, Size{17, 13, 15, 21}, Size{31, 9, 33, 11}, Size{65, 6, 66, 7}}) {
         for (bool padded : {false, true}) {
             Bitmap src = hard_pattern(s.srcW, s.srcH, bitCount, padded, static_cast<unsigned>(s.srcW));
             for (double degrees : {0.0, 2.5, -4.0, 40.0, -44.0}) {
@@ -132,7 +135,8 @@ TEST_P(ResamplePaths, RaggedMasksCutEachRowAsTheOracleDoes) {
         for (double degrees : {1.5, -6.0, 20.0, 330.0}) {
             StraightenPlan plan = whole_image_plan(src, degrees, 44, 35, 81, 77);
             ragged_mask(plan, src, seed);
-            expect_paths_match(src, plan, "seed " + std::to_string(seed) + " angle " + std::to_string(degrees));
+            expect_paths_match(src, plan,
+                               "seed " + std::to_string(seed) + " angle " + std::to_string(degrees));
         }
     }
     bitmap_done(&src);

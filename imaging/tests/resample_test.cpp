@@ -1,13 +1,14 @@
-#include "imaging/bitmap.h"
-#include "imaging/outline.h"
 #include "imaging/resample.h"
-#include "imaging/tests/reference_resampler.h"
-#include "imaging/tests/test_images.h"
-#include "imaging/tests/ticket_render.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "imaging/bitmap.h"
+#include "imaging/outline.h"
+#include "imaging/tests/reference_resampler.h"
+#include "imaging/tests/test_images.h"
+#include "imaging/tests/ticket_render.h"
 
 namespace skewtrim {
 namespace {

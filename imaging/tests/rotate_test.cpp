@@ -1,11 +1,12 @@
-#include "imaging/bitmap.h"
 #include "imaging/rotate.h"
-#include "imaging/tests/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/tests/test_images.h"
 
 namespace skewtrim {
 namespace {

@@ -1,14 +1,15 @@
-#include "imaging/bitmap.h"
-#include "imaging/outline.h"
 #include "imaging/straighten.h"
-#include "imaging/tests/test_images.h"
-#include "imaging/tests/ticket_render.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/outline.h"
+#include "imaging/tests/test_images.h"
+#include "imaging/tests/ticket_render.h"
 
 namespace skewtrim {
 namespace {
@@ -38,15 +39,17 @@ void expect_upright_paper(const Bitmap& out, const TicketScene& scene, const cha
     const int ox = (w - 1) / 2 - scene.paperWidth / 2;
     const int oy = (h - 1) / 2 - scene.paperHeight / 2;
     const int m = 8;
-    EXPECT_LT(block_mean(out, kMarker.x0 + ox + m, kMarker.y0 + oy + m, kMarker.x1 + ox - m, kMarker.y1 + oy - m),
-              80.0);
+    EXPECT_LT(
+        block_mean(out, kMarker.x0 + ox + m, kMarker.y0 + oy + m, kMarker.x1 + ox - m, kMarker.y1 + oy - m),
+        80.0);
     if (scene.paperHeight > kBar.y1 + 100) {
-        EXPECT_LT(block_mean(out, kBar.x0 + ox + m, kBar.y0 + oy + m / 2, kBar.x1 + ox - m, kBar.y1 + oy - m / 2),
-                  80.0);
+        EXPECT_LT(
+            block_mean(out, kBar.x0 + ox + m, kBar.y0 + oy + m / 2, kBar.x1 + ox - m, kBar.y1 + oy - m / 2),
+            80.0);
     }
     // The mirror image of the marker is blank paper.
-    EXPECT_GT(block_mean(out, w - 1 - (kMarker.x1 + ox) + m, kMarker.y0 + oy + m, w - 1 - (kMarker.x0 + ox) - m,
-                         kMarker.y1 + oy - m),
+    EXPECT_GT(block_mean(out, w - 1 - (kMarker.x1 + ox) + m, kMarker.y0 + oy + m,
+                         w - 1 - (kMarker.x0 + ox) - m, kMarker.y1 + oy - m),
               paperLow);
 }
 
@@ -83,15 +86,16 @@ TEST_P(StraightenTicket, MeasuresTheTurnAndCutsOutTheUprightPaper) {
 
 INSTANTIATE_TEST_SUITE_P(
     Angles, StraightenTicket,
-    ::testing::Values(Case{-10.0, 8, 1}, Case{-7.3, 8, 2}, Case{-4.0, 8, 3}, Case{-1.6, 8, 1}, Case{-0.4, 8, 2},
-                      Case{0.0, 8, 1}, Case{0.7, 8, 3}, Case{2.2, 8, 2}, Case{3.0, 8, 1}, Case{5.5, 8, 2},
-                      Case{8.1, 8, 1}, Case{10.0, 8, 3}, Case{-9.2, 1, 1}, Case{-3.0, 1, 3}, Case{-0.8, 1, 2},
-                      Case{0.0, 1, 3}, Case{1.2, 1, 1}, Case{4.6, 1, 2}, Case{10.0, 1, 3}, Case{-6.0, 24, 1},
-                      Case{2.5, 24, 2}, Case{-9.5, 8, 2, 900}, Case{4.0, 1, 1, 900}),
+    ::testing::Values(Case{-10.0, 8, 1}, Case{-7.3, 8, 2}, Case{-4.0, 8, 3}, Case{-1.6, 8, 1},
+                      Case{-0.4, 8, 2}, Case{0.0, 8, 1}, Case{0.7, 8, 3}, Case{2.2, 8, 2}, Case{3.0, 8, 1},
+                      Case{5.5, 8, 2}, Case{8.1, 8, 1}, Case{10.0, 8, 3}, Case{-9.2, 1, 1}, Case{-3.0, 1, 3},
+                      Case{-0.8, 1, 2}, Case{0.0, 1, 3}, Case{1.2, 1, 1}, Case{4.6, 1, 2}, Case{10.0, 1, 3},
+                      Case{-6.0, 24, 1}, Case{2.5, 24, 2}, Case{-9.5, 8, 2, 900}, Case{4.0, 1, 1, 900}),
     [](const ::testing::TestParamInfo<Case>& info) {
         const double d = info.param.degrees;
-        std::string name = (d < 0 ? "minus" : "plus") + std::to_string(static_cast<int>(std::fabs(d) * 10)) + "_" +
-                           std::to_string(info.param.bitCount) + "bit_mode" + std::to_string(info.param.mode) +
+        std::string name = (d < 0 ? "minus" : "plus") + std::to_string(static_cast<int>(std::fabs(d) * 10)) +
+                           "_" + std::to_string(info.param.bitCount) + "bit_mode" +
+                           std::to_string(info.param.mode) +
                            (info.param.paperHeight < 1300 ? "_landscape" : "");
         return name;
     });

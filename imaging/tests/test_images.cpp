@@ -1,12 +1,13 @@
 #include "imaging/tests/test_images.h"
 
-#include "imaging/bitmap.h"
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
+
+#include "imaging/bitmap.h"
 
 namespace skewtrim::testing {
 
@@ -40,8 +41,10 @@ Bitmap pattern_bitmap(int width, int height, int bitCount, bool padded, unsigned
 std::uint32_t pixel(const Bitmap& bmp, int x, int y) {
     const std::uint8_t* row = bmp.rows[y];
     switch (bmp.bitCount) {
-        case 1: return (row[x / 8] >> (7 - x % 8)) & 1u;
-        case 8: return row[x];
+        case 1:
+            return (row[x / 8] >> (7 - x % 8)) & 1u;
+        case 8:
+            return row[x];
         default:
             return row[3 * x] | static_cast<std::uint32_t>(row[3 * x + 1]) << 8 |
                    static_cast<std::uint32_t>(row[3 * x + 2]) << 16;

@@ -2,11 +2,11 @@
 // Helpers shared by the library's tests: scratch files, pattern images, pixel
 // comparison and the independent BMP tools used as oracles.
 
-#include "imaging/Skewtrim.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "imaging/Skewtrim.h"
 
 namespace skewtrim::testing {
 

@@ -1,16 +1,18 @@
 #include "imaging/tests/ticket_render.h"
 
-#include "imaging/bitmap.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "imaging/bitmap.h"
 
 namespace skewtrim::testing {
 
 namespace {
 
-bool inside(const Block& b, double x, double y) { return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1; }
+bool inside(const Block& b, double x, double y) {
+    return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1;
+}
 
 // Print on the paper, in paper coordinates: the marker, the bar, a frame line
 // and some lines of "text" made of short strokes.
@@ -70,7 +72,8 @@ Bitmap render_ticket(const TicketScene& s, int bitCount) {
                 continue;
             }
             const int amplitude = cover > 0.0 ? s.noise : s.backgroundNoise;
-            const int noise = amplitude > 0 ? static_cast<int>((state >> 16) % (2 * amplitude + 1)) - amplitude : 0;
+            const int noise =
+                amplitude > 0 ? static_cast<int>((state >> 16) % (2 * amplitude + 1)) - amplitude : 0;
             const int v = std::clamp(static_cast<int>(grey + 0.5) + noise, 0, 255);
             if (bitCount == 8) {
                 row[x] = static_cast<std::uint8_t>(v);

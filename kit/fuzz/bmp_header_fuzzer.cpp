@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> again;
     codec::encode_headers(again, h);
     codec::Header back;
-    if (codec::decode_headers(again.data(), again.size(), back) != codec::Verdict::kOk || back.width != h.width ||
-        back.height != h.height || back.bitCount != h.bitCount || back.pixelOffset != h.pixelOffset) {
+    if (codec::decode_headers(again.data(), again.size(), back) != codec::Verdict::kOk ||
+        back.width != h.width || back.height != h.height || back.bitCount != h.bitCount ||
+        back.pixelOffset != h.pixelOffset) {
         __builtin_trap();
     }
     return 0;

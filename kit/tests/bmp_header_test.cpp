@@ -1,9 +1,9 @@
 #include "kit/bmp_header.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -12,8 +12,13 @@ namespace codec = kit::bmp;
 // A file of `infoSize`-byte information header, as later BMP versions write it.
 std::vector<std::uint8_t> file_with_info_size(std::uint32_t infoSize, std::uint32_t compression) {
     std::vector<std::uint8_t> out;
-    codec::encode_headers(out, {.fileSize = 0, .pixelOffset = 0, .width = 9, .height = -3, .bitCount = 1,
-                                .compression = compression, .coloursUsed = 2});
+    codec::encode_headers(out, {.fileSize = 0,
+                                .pixelOffset = 0,
+                                .width = 9,
+                                .height = -3,
+                                .bitCount = 1,
+                                .compression = compression,
+                                .coloursUsed = 2});
     out[14] = static_cast<std::uint8_t>(infoSize);
     out.resize(codec::kFileHeaderBytes + infoSize, 0);
     return out;
@@ -23,8 +28,14 @@ std::vector<std::uint8_t> file_with_info_size(std::uint32_t infoSize, std::uint3
 
 TEST(BmpHeader, WrittenHeadersReadBackFieldForField) {
     std::vector<std::uint8_t> out;
-    codec::encode_headers(out, {.fileSize = 1234, .pixelOffset = 62, .width = 216, .height = -40, .bitCount = 1,
-                                .imageSize = 1120, .xPixelsPerMetre = 7875, .yPixelsPerMetre = 3938,
+    codec::encode_headers(out, {.fileSize = 1234,
+                                .pixelOffset = 62,
+                                .width = 216,
+                                .height = -40,
+                                .bitCount = 1,
+                                .imageSize = 1120,
+                                .xPixelsPerMetre = 7875,
+                                .yPixelsPerMetre = 3938,
                                 .coloursUsed = 2});
     ASSERT_EQ(out.size(), codec::kFileHeaderBytes + codec::kInfoHeaderBytes);
     codec::Header h;

@@ -2,6 +2,9 @@
 // ReadBitmapFromFile and libStripescan's ReadBimapFromFile) against files
 // written by ImageMagick and read back by Pillow as the independent oracle.
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "kit/Bitmap.h"
 #include "kit/bmp_header.h"
@@ -62,9 +62,10 @@ protected:
     // `format` is ImageMagick's output prefix ("BMP3" or "BMP").
     fs::path draw(const std::string& name, const std::string& options, const std::string& format) {
         const fs::path path = dir_ / name;
-        const std::string cmd = "/usr/bin/convert -size 37x21 xc:white -fill black "
-                                "-draw 'rectangle 3,2 20,10' -draw 'line 25,3 34,18' " +
-                                options + " '" + format + ":" + path.string() + "' 2>/dev/null";
+        const std::string cmd =
+            "/usr/bin/convert -size 37x21 xc:white -fill black "
+            "-draw 'rectangle 3,2 20,10' -draw 'line 25,3 34,18' " +
+            options + " '" + format + ":" + path.string() + "' 2>/dev/null";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
         return path;
     }
@@ -73,9 +74,10 @@ protected:
     std::vector<std::uint8_t> oracle(const fs::path& file, int& width, int& height) {
         const fs::path dump = dir_ / "dump.raw";
         const fs::path size = dir_ / "size.txt";
-        const std::string script = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
-                                   "open(sys.argv[2], 'wb').write(im.tobytes())\n"
-                                   "open(sys.argv[3], 'w').write('%d %d' % im.size)\n";
+        const std::string script =
+            "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
+            "open(sys.argv[2], 'wb').write(im.tobytes())\n"
+            "open(sys.argv[3], 'w').write('%d %d' % im.size)\n";
         const fs::path py = dir_ / "dump.py";
         std::ofstream(py) << script;
         const std::string cmd = "/usr/bin/python3 '" + py.string() + "' '" + file.string() + "' '" +
@@ -128,7 +130,8 @@ protected:
         ASSERT_LE(h.pixelOffset, bytes.size());
         if (kit::bmp::white_first(&bytes[at], &bytes[at + 4]) != whiteFirst) {
             for (int i = 0; i < 4; ++i) std::swap(bytes[at + i], bytes[at + 4 + i]);
-            for (std::size_t i = h.pixelOffset; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+            for (std::size_t i = h.pixelOffset; i < bytes.size(); ++i)
+                bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
         }
         ASSERT_EQ(kit::bmp::white_first(&bytes[at], &bytes[at + 4]), whiteFirst);
         spill(path, bytes);

@@ -1,11 +1,11 @@
 #include "kit/export.h"
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
-
-#include <gtest/gtest.h>
 
 #include "kit/Bitmap.h"
 

@@ -33,7 +33,8 @@ bool Image::create(int w, int h, int bits) {
     bitCount = bits;
     stride = static_cast<int>(s);
     imageSize = static_cast<int>(size);
-    for (int y = 0; y < h; ++y) rows_[static_cast<std::size_t>(y)] = bits_.data() + static_cast<std::size_t>(y) * s;
+    for (int y = 0; y < h; ++y)
+        rows_[static_cast<std::size_t>(y)] = bits_.data() + static_cast<std::size_t>(y) * s;
     return true;
 }
 
@@ -52,7 +53,8 @@ bool Image::reserve(std::size_t bytes, std::size_t rowEntries) {
     }
     // The block may have moved: point the rows at it again.
     for (int y = 0; y < height; ++y)
-        rows_[static_cast<std::size_t>(y)] = bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+        rows_[static_cast<std::size_t>(y)] =
+            bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
     return true;
 }
 
@@ -62,7 +64,8 @@ bool Image::relayout(int newWidth, int newHeight) {
     const std::int64_t size = s * newHeight;
     if (s <= 0 || size > static_cast<std::int64_t>(bits_.size())) return false;
     try {
-        if (rows_.size() < static_cast<std::size_t>(newHeight)) rows_.resize(static_cast<std::size_t>(newHeight));
+        if (rows_.size() < static_cast<std::size_t>(newHeight))
+            rows_.resize(static_cast<std::size_t>(newHeight));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -70,7 +73,8 @@ bool Image::relayout(int newWidth, int newHeight) {
     height = newHeight;
     stride = static_cast<int>(s);
     imageSize = static_cast<int>(size);
-    for (int y = 0; y < newHeight; ++y) rows_[static_cast<std::size_t>(y)] = bits_.data() + static_cast<std::size_t>(y) * s;
+    for (int y = 0; y < newHeight; ++y)
+        rows_[static_cast<std::size_t>(y)] = bits_.data() + static_cast<std::size_t>(y) * s;
     return true;
 }
 

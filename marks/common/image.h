@@ -62,9 +62,7 @@ public:
     bool relayout(int newWidth, int newHeight);
 
     // 1-bit access; true for a dark pixel.
-    bool dark(int x, int y) const {
-        return ((row(y)[x >> 3] >> (7 - (x & 7))) & 1) == 0;
-    }
+    bool dark(int x, int y) const { return ((row(y)[x >> 3] >> (7 - (x & 7))) & 1) == 0; }
     void set_light(int x, int y) { row(y)[x >> 3] |= static_cast<std::uint8_t>(0x80u >> (x & 7)); }
     void set_dark(int x, int y) { row(y)[x >> 3] &= static_cast<std::uint8_t>(~(0x80u >> (x & 7))); }
 

@@ -7,8 +7,8 @@ namespace marks {
 void find_runs(const std::uint8_t* line, int length, const RunRules& rules, std::vector<Run>& out) {
     out.clear();
     if (line == nullptr || length <= 0) return;
-    bool haveLast = false;      // a counting run (possibly joined) is open for merging
-    bool lastDropped = false;   // ... and it has been dropped for length
+    bool haveLast = false;     // a counting run (possibly joined) is open for merging
+    bool lastDropped = false;  // ... and it has been dropped for length
     Run last;
     auto emit = [&]() {
         if (haveLast && !lastDropped) out.push_back(last);

@@ -55,7 +55,7 @@ struct MarkBlob {
     std::int32_t mergedInto = -1;      // number of the region this one was merged into
     std::int64_t sumX = 0;
     std::int64_t sumY = 0;
-    std::int32_t number = 0;           // region number within its labeller
+    std::int32_t number = 0;  // region number within its labeller
 };
 
 // Links the runs of consecutive lines into regions. With linesAreColumns

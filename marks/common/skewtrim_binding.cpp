@@ -54,7 +54,8 @@ bool skewtrim_ex_in_place(Image& image, SkewtrimExFn fn, int mode) {
 bool rotate_in_place(Image& image, RotatePicSPFn fn, int angle) {
     if (fn == nullptr || image.empty()) return false;
     const std::int64_t turnedStride = unpadded_stride(image.height, image.bitCount);
-    const std::size_t need = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(turnedStride) + 1024;
+    const std::size_t need =
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(turnedStride) + 1024;
     if (!image.reserve(std::max(need, static_cast<std::size_t>(image.imageSize) + 1024),
                        static_cast<std::size_t>(image.width)))
         return false;

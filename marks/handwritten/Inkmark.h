@@ -28,8 +28,8 @@ extern "C" {
 #define INKMARK_SCAN_12DPM_DOUBLED 5 /* 12 dots/mm, lines doubled */
 
 /* Row order of the image (flip). */
-#define INKMARK_ROWS_AS_GIVEN 0  /* rows are used in the order given */
-#define INKMARK_ROWS_REVERSED 1  /* rows are used from the last one up */
+#define INKMARK_ROWS_AS_GIVEN 0 /* rows are used in the order given */
+#define INKMARK_ROWS_REVERSED 1 /* rows are used from the last one up */
 
 /* Selector on entry to image_decode_OMR: which forms are tried. */
 #define INKMARK_FORMS_ONE_RATIO 0  /* forms that give one threshold ratio */
@@ -40,16 +40,16 @@ extern "C" {
 #define INKMARK_CELL_MARKED 1
 #define INKMARK_CELL_DOUBTFUL 2
 
-#define INKMARK_MAX_LEVELS 16          /* threshold levels of one OmrResultSet */
-#define INKMARK_RESULT_BYTES 10240     /* the block the front ends read into */
-#define INKMARK_FRONT_END_LEVEL 90     /* the one grey level the front ends use */
+#define INKMARK_MAX_LEVELS 16      /* threshold levels of one OmrResultSet */
+#define INKMARK_RESULT_BYTES 10240 /* the block the front ends read into */
+#define INKMARK_FRONT_END_LEVEL 90 /* the one grey level the front ends use */
 
 /* One result text: `capacity` (> 0) bytes at `text` given by the caller; `length` receives
  * the number of bytes written. The text is not zero-terminated, except the reliability text,
  * whose terminating zero `length` counts. */
 typedef struct OmrResultBlock {
     int32_t length, capacity;
-    char *text;
+    char* text;
 } OmrResultBlock;
 
 /* The results of image_decode_OMR: `levelCount` (1..INKMARK_MAX_LEVELS) grey levels at
@@ -59,8 +59,8 @@ typedef struct OmrResultBlock {
  * 1-bit sheet. */
 typedef struct OmrResultSet {
     int32_t resultCount, levelCount;
-    int32_t *levels;
-    OmrResultBlock *blocks;
+    int32_t* levels;
+    OmrResultBlock* blocks;
 } OmrResultSet;
 
 /* The front ends, for a raw 1-bit scan: `height` rows of (width + 7) / 8 bytes at `image`,
@@ -77,10 +77,11 @@ typedef struct OmrResultSet {
  * 99) in place of its state, then ";" and a second part.
  * OMRead_Reliability's text: four digits, then per grid row a "," and one raw byte 0..255 per
  * cell (the byte may equal ','; read by position), then a zero byte. */
-int OMRead(const uint8_t *image, int *selector, int flip, int width, int height, int scanMode, char *result);
-int OMReadEx(const uint8_t *image, int *selector, int flip, int width, int height, int scanMode, char *result);
-int OMRead_Reliability(const uint8_t *image, int *selector, int flip, int width, int height, int scanMode,
-                       char *result);
+int OMRead(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode, char* result);
+int OMReadEx(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+             char* result);
+int OMRead_Reliability(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+                       char* result);
 
 /* The core, on a Bitmap of 1 or 8 bits per pixel (width, height and stride > 0, rows and bits
  * present; 1-bit: 1 light; 8-bit: grey, 0 black); the record is only read. `selector` points
@@ -88,7 +89,8 @@ int OMRead_Reliability(const uint8_t *image, int *selector, int flip, int width,
  * fitted. `flip` INKMARK_ROWS_*, `scanMode` INKMARK_SCAN_*; `straighten` 1 straightens through
  * Skewtrim, any other value skips it. The text style is the one of the last front end called
  * (plain before any). */
-int image_decode_OMR(Bitmap *bitmap, int *selector, int flip, int scanMode, int straighten, OmrResultSet *set);
+int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten,
+                     OmrResultSet* set);
 
 #ifdef __cplusplus
 }

@@ -14,30 +14,40 @@ constexpr int kDpm = kDotsPerMm;
 constexpr marks::RunRules kRunRules{kDpm / 2, 20 * kDpm, kDpm / 2};
 constexpr int kMinPixels = 100;
 constexpr int kMinExtent = kDpm / 2;
-constexpr int kBandStep = 12;             // 1.5 mm between band centres
+constexpr int kBandStep = 12;  // 1.5 mm between band centres
 constexpr int kMaxBands = 3;
 constexpr int kPastFirstBand = 20 * kDpm;  // the scan ends 20 mm past the first band
 
-bool is_row_edge(Edge e) { return e == kEdgeB || e == kEdgeT; }
+bool is_row_edge(Edge e) {
+    return e == kEdgeB || e == kEdgeT;
+}
 
 // A region touching both the scanned border and a side border is scanner
 // background, not a mark.
 bool touches_corner(Edge e, const marks::MarkBlob& b, int w, int h) {
     switch (e) {
-        case kEdgeB: return b.maxY >= h - 1 - kDpm && (b.minX <= kDpm || b.maxX >= w - 1 - kDpm);
-        case kEdgeT: return b.minY <= kDpm && (b.minX <= kDpm || b.maxX >= w - 1 - kDpm);
-        case kEdgeL: return b.minX <= kDpm && (b.minY <= kDpm || b.maxY >= h - 1 - kDpm);
-        default: return b.maxX >= w - 1 - kDpm && (b.minY <= kDpm || b.maxY >= h - 1 - kDpm);
+        case kEdgeB:
+            return b.maxY >= h - 1 - kDpm && (b.minX <= kDpm || b.maxX >= w - 1 - kDpm);
+        case kEdgeT:
+            return b.minY <= kDpm && (b.minX <= kDpm || b.maxX >= w - 1 - kDpm);
+        case kEdgeL:
+            return b.minX <= kDpm && (b.minY <= kDpm || b.maxY >= h - 1 - kDpm);
+        default:
+            return b.maxX >= w - 1 - kDpm && (b.minY <= kDpm || b.maxY >= h - 1 - kDpm);
     }
 }
 
 // Depth of the region's far side from the edge.
 int far_depth(Edge e, const marks::MarkBlob& b, int w, int h) {
     switch (e) {
-        case kEdgeB: return h - 1 - b.minY;
-        case kEdgeT: return b.maxY;
-        case kEdgeL: return b.maxX;
-        default: return w - 1 - b.minX;
+        case kEdgeB:
+            return h - 1 - b.minY;
+        case kEdgeT:
+            return b.maxY;
+        case kEdgeL:
+            return b.maxX;
+        default:
+            return w - 1 - b.minX;
     }
 }
 
@@ -84,18 +94,25 @@ private:
     // Line index in sheet coordinates (y from the last stored row, or x).
     int line_index(int depth) const {
         switch (edge_) {
-            case kEdgeB: return work_.height - 1 - depth;
-            case kEdgeT: return depth;
-            case kEdgeL: return depth;
-            default: return work_.width - 1 - depth;
+            case kEdgeB:
+                return work_.height - 1 - depth;
+            case kEdgeT:
+                return depth;
+            case kEdgeL:
+                return depth;
+            default:
+                return work_.width - 1 - depth;
         }
     }
 
     const std::uint8_t* line_bits(int depth) {
         switch (edge_) {
-            case kEdgeB: return work_.row(depth);
-            case kEdgeT: return work_.row(work_.height - 1 - depth);
-            default: break;
+            case kEdgeB:
+                return work_.row(depth);
+            case kEdgeT:
+                return work_.row(work_.height - 1 - depth);
+            default:
+                break;
         }
         // A column, packed with position y (y = 0 is the last stored row).
         const int x = edge_ == kEdgeL ? depth : work_.width - 1 - depth;
@@ -146,9 +163,10 @@ private:
 
     void sort_bands() {
         for (auto& band : out_.bands) {
-            std::stable_sort(band.begin(), band.end(), [this](const marks::MarkBlob& a, const marks::MarkBlob& b) {
-                return onward(edge_) * along(edge_, a) < onward(edge_) * along(edge_, b);
-            });
+            std::stable_sort(band.begin(), band.end(),
+                             [this](const marks::MarkBlob& a, const marks::MarkBlob& b) {
+                                 return onward(edge_) * along(edge_, a) < onward(edge_) * along(edge_, b);
+                             });
         }
     }
 
@@ -168,17 +186,29 @@ private:
 
 }  // namespace
 
-int across(Edge edge, const marks::MarkBlob& b) { return is_row_edge(edge) ? b.centroidY : b.centroidX; }
-int along(Edge edge, const marks::MarkBlob& b) { return is_row_edge(edge) ? b.centroidX : b.centroidY; }
-int inward(Edge edge) { return (edge == kEdgeL || edge == kEdgeT) ? 1 : -1; }
-int onward(Edge edge) { return (edge == kEdgeB || edge == kEdgeL) ? 1 : -1; }
+int across(Edge edge, const marks::MarkBlob& b) {
+    return is_row_edge(edge) ? b.centroidY : b.centroidX;
+}
+int along(Edge edge, const marks::MarkBlob& b) {
+    return is_row_edge(edge) ? b.centroidX : b.centroidY;
+}
+int inward(Edge edge) {
+    return (edge == kEdgeL || edge == kEdgeT) ? 1 : -1;
+}
+int onward(Edge edge) {
+    return (edge == kEdgeB || edge == kEdgeL) ? 1 : -1;
+}
 
 int depth_of(Edge edge, int c, int width, int height) {
     switch (edge) {
-        case kEdgeB: return height - 1 - c;
-        case kEdgeT: return c;
-        case kEdgeL: return c;
-        default: return width - 1 - c;
+        case kEdgeB:
+            return height - 1 - c;
+        case kEdgeT:
+            return c;
+        case kEdgeL:
+            return c;
+        default:
+            return width - 1 - c;
     }
 }
 

@@ -12,12 +12,14 @@ namespace inkmark {
 namespace {
 
 constexpr int kDpm = kDotsPerMm;
-constexpr int kSizeTolerance = 12;    // 1.5 mm
+constexpr int kSizeTolerance = 12;  // 1.5 mm
 constexpr int kMinBandHalfWidth = 2 * kDpm;
 
 using Blobs = std::vector<marks::MarkBlob>;
 
-bool gap_ok(int measured, int gap) { return std::abs(measured - gap) <= gap_tolerance(gap); }
+bool gap_ok(int measured, int gap) {
+    return std::abs(measured - gap) <= gap_tolerance(gap);
+}
 
 // Tries `track` on `band` from blob `start`; the matched blobs (one per mark)
 // or nothing.
@@ -56,14 +58,17 @@ std::optional<Blobs> match_track(const OmrTrack& track, Edge edge, const Blobs& 
             const int measured = std::abs(along(edge, collected[w + i]) - along(edge, collected[w + i - 1]));
             ok = gap_ok(measured, track.gaps[i]);
         }
-        if (ok) return Blobs(collected.begin() + static_cast<std::ptrdiff_t>(w),
-                             collected.begin() + static_cast<std::ptrdiff_t>(w + count));
+        if (ok)
+            return Blobs(collected.begin() + static_cast<std::ptrdiff_t>(w),
+                         collected.begin() + static_cast<std::ptrdiff_t>(w + count));
     }
     return std::nullopt;
 }
 
 // Image coordinate of a blob on the axis across `edge`.
-int across_of(Edge edge, const marks::MarkBlob& b) { return across(edge, b); }
+int across_of(Edge edge, const marks::MarkBlob& b) {
+    return across(edge, b);
+}
 
 int pair_tolerance(int expected) {
     return kDpm + 2 + static_cast<int>(std::abs(expected * 0.015));
@@ -87,7 +92,8 @@ FitOutcome fit_second(const OmrForm& form, int c, const TrackMatch& first, const
     if (t2.role == 1 && expectedDepth > list->deepest) {
         const int acrossSize = is_vertical(t2.kind) ? t2.markWidth : t2.markHeight;
         const int half = std::max(kMinBandHalfWidth, acrossSize);
-        if (!scan_band(work, e2, expectedDepth - half, expectedDepth + half, fresh)) return FitOutcome::kOutOfMemory;
+        if (!scan_band(work, e2, expectedDepth - half, expectedDepth + half, fresh))
+            return FitOutcome::kOutOfMemory;
         list = &fresh;
     }
     for (const Blobs& band : list->bands) {
@@ -117,7 +123,9 @@ FitOutcome fit_second(const OmrForm& form, int c, const TrackMatch& first, const
 
 }  // namespace
 
-int gap_tolerance(int gap) { return static_cast<int>(gap * 0.015 + kDpm + 2); }
+int gap_tolerance(int gap) {
+    return static_cast<int>(gap * 0.015 + kDpm + 2);
+}
 
 bool size_matches(const marks::MarkBlob& blob, const OmrCell& mark) {
     const bool straight = std::abs(blob.width - mark.width) <= kSizeTolerance &&

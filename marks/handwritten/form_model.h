@@ -4,8 +4,9 @@
 // working image (8 per millimetre).
 
 #include <cstdint>
-#include "marks/handwritten/Inkmark.h"
 #include <vector>
+
+#include "marks/handwritten/Inkmark.h"
 
 namespace inkmark {
 
@@ -16,7 +17,9 @@ inline constexpr int kMaxLevels = INKMARK_MAX_LEVELS;
 // tracks (marks side by side at a fixed y).
 enum TrackKind : int { kLeft = 0, kRight = 1, kBottom = 2, kTop = 3 };
 
-inline bool is_vertical(int kind) { return kind == kLeft || kind == kRight; }
+inline bool is_vertical(int kind) {
+    return kind == kLeft || kind == kRight;
+}
 
 // One answer cell or timing mark: centre and size in dots. For cells the
 // centre becomes relative to the tracks after loading (offsets toward the
@@ -58,9 +61,9 @@ struct OmrForm {
     int cellWidth = 0;
     int cellHeight = 0;
     int rowCount = 0;
-    std::vector<int> rowY;        // absolute centres
+    std::vector<int> rowY;  // absolute centres
     int columnCount = 0;
-    std::vector<int> columnX;     // absolute centres
+    std::vector<int> columnX;  // absolute centres
     int ratioCount = 1;
     double markedRatio = 0.0;
     double doubtfulRatio = 0.0;

@@ -157,7 +157,9 @@ bool parse_body(ValueReader& r, OmrForm& f) {
     return true;
 }
 
-int along(const OmrTrack& t, const OmrCell& m) { return is_vertical(t.kind) ? m.y : m.x; }
+int along(const OmrTrack& t, const OmrCell& m) {
+    return is_vertical(t.kind) ? m.y : m.x;
+}
 
 // Position of a mark along its track in the track's kept direction (kinds 0
 // and 2 ascending, 1 and 3 descending).
@@ -269,16 +271,32 @@ void relative_offsets(const OmrForm& f, int x, int y, int& dx, int& dy) {
     dx = x;
     dy = y;
     if (f.tracks.empty()) return;
-    auto acrossVertical = [](const OmrTrack& t, int px) { return t.kind == kLeft ? px - t.line : t.line - px; };
-    auto acrossHorizontal = [](const OmrTrack& t, int py) { return t.kind == kBottom ? t.line - py : py - t.line; };
+    auto acrossVertical = [](const OmrTrack& t, int px) {
+        return t.kind == kLeft ? px - t.line : t.line - px;
+    };
+    auto acrossHorizontal = [](const OmrTrack& t, int py) {
+        return t.kind == kBottom ? t.line - py : py - t.line;
+    };
     if (f.trackCount == 1) {
         const OmrTrack& t = f.tracks[0];
         const OmrCell first = t.marks.empty() ? OmrCell{} : t.marks.front();
         switch (t.kind) {
-            case kLeft: dx = acrossVertical(t, x); dy = y - first.y; break;
-            case kRight: dx = acrossVertical(t, x); dy = first.y - y; break;
-            case kBottom: dy = acrossHorizontal(t, y); dx = x - first.x; break;
-            default: dy = acrossHorizontal(t, y); dx = first.x - x; break;
+            case kLeft:
+                dx = acrossVertical(t, x);
+                dy = y - first.y;
+                break;
+            case kRight:
+                dx = acrossVertical(t, x);
+                dy = first.y - y;
+                break;
+            case kBottom:
+                dy = acrossHorizontal(t, y);
+                dx = x - first.x;
+                break;
+            default:
+                dy = acrossHorizontal(t, y);
+                dx = first.x - x;
+                break;
         }
         return;
     }
@@ -382,9 +400,12 @@ bool order_forms(OmrFormList& list) {
             }
         }
         const int k = static_cast<int>(std::min<std::int64_t>(key, 2147483647));
-        if (open == 0) front.push_back(static_cast<int>(i));
-        else if (open == 1) a.emplace_back(k, static_cast<int>(i));
-        else if (open == 2) b.emplace_back(k, static_cast<int>(i));
+        if (open == 0)
+            front.push_back(static_cast<int>(i));
+        else if (open == 1)
+            a.emplace_back(k, static_cast<int>(i));
+        else if (open == 2)
+            b.emplace_back(k, static_cast<int>(i));
     }
     auto exchange_sort = [](std::vector<std::pair<int, int>>& v) {
         for (std::size_t i = 0; i < v.size(); ++i)

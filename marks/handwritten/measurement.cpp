@@ -10,9 +10,9 @@ namespace inkmark {
 
 namespace {
 
-constexpr int kSameSpan = 3;              // spans this close keep scale 1.0
+constexpr int kSameSpan = 3;                // spans this close keep scale 1.0
 constexpr int kLongSpan = 43 * kDotsPerMm;  // spans from here on are pulled by 2 dots, shorter ones by 3
-constexpr int kBoxMargin = 2;             // counted box: 2 dots beyond the cell on each side
+constexpr int kBoxMargin = 2;               // counted box: 2 dots beyond the cell on each side
 
 int ftol(double v) {
     if (v >= 2147483647.0) return 2147483647;
@@ -21,7 +21,9 @@ int ftol(double v) {
 }
 
 // Along-track coordinate of a form mark, in form dots.
-int form_along(const OmrTrack& t, const OmrCell& m) { return is_vertical(t.kind) ? m.formY : m.formX; }
+int form_along(const OmrTrack& t, const OmrCell& m) {
+    return is_vertical(t.kind) ? m.formY : m.formX;
+}
 
 // Placement of one form axis in the image: the image axis (0 = x, 1 = y), the
 // image coordinate the offsets start from, their direction and their scale.
@@ -32,7 +34,9 @@ struct AxisMap {
     double scale = 1.0;
 };
 
-int image_axis_across(Edge e) { return (e == kEdgeL || e == kEdgeR) ? 0 : 1; }
+int image_axis_across(Edge e) {
+    return (e == kEdgeL || e == kEdgeR) ? 0 : 1;
+}
 
 // Maps for the form's x offsets (dx, widths) and y offsets (dy, heights).
 void axis_maps(const OmrForm& form, const FitResult& fit, AxisMap& mapX, AxisMap& mapY) {
@@ -46,8 +50,10 @@ void axis_maps(const OmrForm& form, const FitResult& fit, AxisMap& mapX, AxisMap
         const int lineV = track_line(mv);
         const int lineH = track_line(mh);
         // Spans: the farther of the track's first and last mark from the other track's line.
-        const int formSpanV = std::max(std::abs(v.marks.front().formY - h.line), std::abs(v.marks.back().formY - h.line));
-        const int formSpanH = std::max(std::abs(h.marks.front().formX - v.line), std::abs(h.marks.back().formX - v.line));
+        const int formSpanV =
+            std::max(std::abs(v.marks.front().formY - h.line), std::abs(v.marks.back().formY - h.line));
+        const int formSpanH =
+            std::max(std::abs(h.marks.front().formX - v.line), std::abs(h.marks.back().formX - v.line));
         const int spanV = std::max(std::abs(across(mh.edge, mv.blobs.front()) - lineH),
                                    std::abs(across(mh.edge, mv.blobs.back()) - lineH));
         const int spanH = std::max(std::abs(across(mv.edge, mh.blobs.front()) - lineV),
@@ -94,7 +100,8 @@ int track_line(const TrackMatch& match) {
     return ftol(sum / static_cast<double>(to - from) + 0.5);
 }
 
-bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height, std::vector<CellBox>& boxes) {
+bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height,
+                std::vector<CellBox>& boxes) {
     if (fit.matches.empty()) return false;
     AxisMap mapX, mapY;
     axis_maps(form, fit, mapX, mapY);
@@ -104,8 +111,10 @@ bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height
         const std::int64_t wc = ftol(mapX.scale * cell.width + 0.5);
         const std::int64_t hc = ftol(mapY.scale * cell.height + 0.5);
         std::int64_t lo[2], extent[2];
-        const std::int64_t cx = static_cast<std::int64_t>(ftol(mapX.scale * cell.x + 0.5)) * mapX.direction + mapX.base;
-        const std::int64_t cy = static_cast<std::int64_t>(ftol(mapY.scale * cell.y + 0.5)) * mapY.direction + mapY.base;
+        const std::int64_t cx =
+            static_cast<std::int64_t>(ftol(mapX.scale * cell.x + 0.5)) * mapX.direction + mapX.base;
+        const std::int64_t cy =
+            static_cast<std::int64_t>(ftol(mapY.scale * cell.y + 0.5)) * mapY.direction + mapY.base;
         lo[mapX.imageAxis] = cx - (wc + 1) / 2 - kBoxMargin;
         extent[mapX.imageAxis] = wc + 2 * kBoxMargin;
         lo[mapY.imageAxis] = cy - (hc + 1) / 2 - kBoxMargin;
@@ -125,8 +134,8 @@ bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height
     return true;
 }
 
-bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image& image, const std::int32_t* levels,
-                   int levelCount, std::vector<CellReading>& readings) {
+bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image& image,
+                   const std::int32_t* levels, int levelCount, std::vector<CellReading>& readings) {
     try {
         std::vector<CellBox> boxes;
         if (!cell_boxes(form, fit, image.width, image.height, boxes)) return false;

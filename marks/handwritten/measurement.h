@@ -13,7 +13,7 @@ namespace inkmark {
 
 // One cell's reading per threshold level.
 struct CellReading {
-    std::int32_t state[kMaxLevels] = {};      // 0 unmarked, 1 marked, 2 doubtful
+    std::int32_t state[kMaxLevels] = {};  // 0 unmarked, 1 marked, 2 doubtful
     std::int32_t darkCount[kMaxLevels] = {};
     double ratio[kMaxLevels] = {};
 };
@@ -34,12 +34,13 @@ int track_line(const TrackMatch& match);
 
 // Boxes of every cell of `form` (cells made) for the fit; false when a box
 // lies wholly outside the image.
-bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height, std::vector<CellBox>& boxes);
+bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height,
+                std::vector<CellBox>& boxes);
 
 // Counts and decides every cell. `image` is the measurement image (1 or 8
 // bits); for 8 bits each of the first `levelCount` levels is measured, for
 // 1 bit only level 0. False when a box lies outside the image or memory runs out.
-bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image& image, const std::int32_t* levels,
-                   int levelCount, std::vector<CellReading>& readings);
+bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image& image,
+                   const std::int32_t* levels, int levelCount, std::vector<CellReading>& readings);
 
 }  // namespace inkmark

@@ -17,12 +17,23 @@ struct ModeScale {
 
 bool mode_scale(int scanMode, ModeScale& m) {
     switch (scanMode) {
-        case 1: m = {200, 8, 0.127, 2}; return true;
-        case 2: m = {200, 8, 0.127, 1}; return true;
-        case 3: m = {300, 12, 0.08466666666666667, 3}; return true;
-        case 4: m = {300, 12, 0.08466666666666667, 1}; return true;
-        case 5: m = {300, 12, 0.08466666666666667, 2}; return true;
-        default: return false;
+        case 1:
+            m = {200, 8, 0.127, 2};
+            return true;
+        case 2:
+            m = {200, 8, 0.127, 1};
+            return true;
+        case 3:
+            m = {300, 12, 0.08466666666666667, 3};
+            return true;
+        case 4:
+            m = {300, 12, 0.08466666666666667, 1};
+            return true;
+        case 5:
+            m = {300, 12, 0.08466666666666667, 2};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -103,8 +114,9 @@ bool resample_to_working(const marks::Image& copy, int scanMode, marks::Image& o
             const int* col = columns.data();
             int i = 0;
             for (; i + 8 <= w2; i += 8, col += 8) {
-                dst[i >> 3] = static_cast<std::uint8_t>(e[col[0]] << 7 | e[col[1]] << 6 | e[col[2]] << 5 | e[col[3]] << 4 |
-                                                        e[col[4]] << 3 | e[col[5]] << 2 | e[col[6]] << 1 | e[col[7]]);
+                dst[i >> 3] = static_cast<std::uint8_t>(e[col[0]] << 7 | e[col[1]] << 6 | e[col[2]] << 5 |
+                                                        e[col[3]] << 4 | e[col[4]] << 3 | e[col[5]] << 2 |
+                                                        e[col[6]] << 1 | e[col[7]]);
             }
             if (i < w2) {
                 unsigned byte = 0;

@@ -22,7 +22,8 @@ constexpr int kStraightenMode = 3;
 
 bool valid_bitmap(const Bitmap* b) {
     if (b == nullptr || (b->bitCount != 1 && b->bitCount != 8)) return false;
-    if (b->width <= 0 || b->height <= 0 || b->stride <= 0 || b->rows == nullptr || b->bits == nullptr) return false;
+    if (b->width <= 0 || b->height <= 0 || b->stride <= 0 || b->rows == nullptr || b->bits == nullptr)
+        return false;
     // A row must hold the image's pixels.
     return b->stride >= marks::unpadded_stride(b->width, b->bitCount);
 }
@@ -75,7 +76,8 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     ReadSession s;
     {
         marks::Image copy;
-        const marks::SourceView source{bitmap->width, bitmap->height, bitmap->bitCount, bitmap->stride, bitmap->rows};
+        const marks::SourceView source{bitmap->width, bitmap->height, bitmap->bitCount, bitmap->stride,
+                                       bitmap->rows};
         if (!marks::copy_flipped(source, flip, copy)) return 0;
         if (!resample_to_working(copy, scanMode, s.work)) return 0;
     }
@@ -89,7 +91,8 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     for (Edge e : {kEdgeB, kEdgeT, kEdgeL, kEdgeR})
         if (!scan_edge(s.work, e, s.lists[e])) return 0;
 
-    const std::optional<std::string> path = marks::locate_format_file(kFormatFileVariable, kDefaultFormatFile);
+    const std::optional<std::string> path =
+        marks::locate_format_file(kFormatFileVariable, kDefaultFormatFile);
     if (!path) return 0;
     if (load_form_file(*path, s.forms) <= 0) return 0;
     if (!order_forms(s.forms)) return 0;
@@ -113,14 +116,15 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     const int blocks = measured.bitCount == 8 ? set->levelCount : 1;
     for (int k = 0; k < blocks; ++k) {
         OmrResultBlock& block = set->blocks[k];
-        if (!build_result_text(s.current, s.fit, s.readings, k, style, static_cast<std::size_t>(block.capacity),
-                               s.text))
+        if (!build_result_text(s.current, s.fit, s.readings, k, style,
+                               static_cast<std::size_t>(block.capacity), s.text))
             return 0;
     }
     // Every text fits: write them all.
     for (int k = 0; k < blocks; ++k) {
         OmrResultBlock& block = set->blocks[k];
-        build_result_text(s.current, s.fit, s.readings, k, style, static_cast<std::size_t>(block.capacity), s.text);
+        build_result_text(s.current, s.fit, s.readings, k, style, static_cast<std::size_t>(block.capacity),
+                          s.text);
         std::memcpy(block.text, s.text.data(), s.text.size());
         block.length = static_cast<std::int32_t>(s.text.size());
     }
@@ -135,7 +139,8 @@ int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width
     marks::Image sheet;
     if (!sheet.create(width, height, 1)) return 0;
     std::memcpy(sheet.bits(), image, static_cast<std::size_t>(sheet.imageSize));
-    Bitmap bitmap{sheet.width, sheet.height, sheet.bitCount, sheet.imageSize, sheet.stride, sheet.rows(), sheet.bits()};
+    Bitmap bitmap{sheet.width,  sheet.height, sheet.bitCount, sheet.imageSize,
+                  sheet.stride, sheet.rows(), sheet.bits()};
     std::vector<char> text(kFrontEndCapacity, 0);
     std::int32_t level = kFrontEndLevel;
     OmrResultBlock block{0, kFrontEndCapacity, text.data()};

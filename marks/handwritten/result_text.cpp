@@ -29,7 +29,9 @@ int first_top_track(const OmrForm& form) {
     return -1;
 }
 
-bool has_code_slots(const OmrForm& form) { return form.codeSlotCount >= 2 && first_top_track(form) >= 0; }
+bool has_code_slots(const OmrForm& form) {
+    return form.codeSlotCount >= 2 && first_top_track(form) >= 0;
+}
 
 // Ratio x 100, truncated, at most 99.
 int percent(double ratio) {
@@ -53,7 +55,8 @@ void append_cells(std::string& s, const OmrForm& form, const std::vector<CellRea
         for (int row = 0; row < form.rowCount; ++row) {
             s.push_back(',');
             for (int col = 0; col < form.columnCount; ++col)
-                put(static_cast<std::size_t>(row) * static_cast<std::size_t>(form.columnCount) + static_cast<std::size_t>(col));
+                put(static_cast<std::size_t>(row) * static_cast<std::size_t>(form.columnCount) +
+                    static_cast<std::size_t>(col));
         }
     } else if (form.bodyKind == 0) {
         s.push_back(',');
@@ -61,7 +64,8 @@ void append_cells(std::string& s, const OmrForm& form, const std::vector<CellRea
     }
 }
 
-std::string plain_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings, int level) {
+std::string plain_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
+                       int level) {
     std::string s = four_digits(form.cellCount);
     if (has_code_slots(form)) {
         s.push_back(',');
@@ -86,8 +90,10 @@ std::int64_t result_text_size(const OmrForm& form, ResultStyle style) {
     }
     const std::int64_t plain = 4 + (slots >= 0 ? 1 + slots : 0) + sections + cells;
     switch (style) {
-        case ResultStyle::kPlain: return plain + 1;
-        case ResultStyle::kExtended: return 4 + (slots >= 0 ? 1 + 2 * slots : 0) + sections + 2 * cells + 1 + plain + 1;
+        case ResultStyle::kPlain:
+            return plain + 1;
+        case ResultStyle::kExtended:
+            return 4 + (slots >= 0 ? 1 + 2 * slots : 0) + sections + 2 * cells + 1 + plain + 1;
         default:
             if (form.bodyKind != 1) return 5;
             return 4 + sections + cells + 1;
@@ -132,8 +138,8 @@ std::string code_slots(const OmrForm& form, const FitResult& fit, bool fills) {
     return s;
 }
 
-bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings, int level,
-                       ResultStyle style, std::size_t capacity, std::string& out) {
+bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
+                       int level, ResultStyle style, std::size_t capacity, std::string& out) {
     out.clear();
     const std::int64_t need = result_text_size(form, style);
     if (need > static_cast<std::int64_t>(capacity)) return false;
@@ -157,8 +163,9 @@ bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vec
             for (int row = 0; row < form.rowCount; ++row) {
                 s.push_back(',');
                 for (int col = 0; col < form.columnCount; ++col) {
-                    const CellReading& r = readings[static_cast<std::size_t>(row) * static_cast<std::size_t>(form.columnCount) +
-                                                    static_cast<std::size_t>(col)];
+                    const CellReading& r =
+                        readings[static_cast<std::size_t>(row) * static_cast<std::size_t>(form.columnCount) +
+                                 static_cast<std::size_t>(col)];
                     const double ratio = std::min(r.ratio[level], 1.0);
                     const double value = form.markedRatio > 0.0 ? ratio / form.markedRatio * 100.0 : 256.0;
                     const int byte = value >= 256.0 ? 255 : static_cast<int>(value);

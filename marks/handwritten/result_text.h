@@ -25,7 +25,7 @@ std::string code_slots(const OmrForm& form, const FitResult& fit, bool fills);
 // Writes the text of `style` for threshold level `level`, terminating zero
 // included, into `out`. False when it would need more than `capacity` bytes
 // (nothing is written then).
-bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings, int level,
-                       ResultStyle style, std::size_t capacity, std::string& out);
+bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
+                       int level, ResultStyle style, std::size_t capacity, std::string& out);
 
 }  // namespace inkmark

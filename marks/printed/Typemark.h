@@ -23,12 +23,11 @@ extern "C" {
  * rows x columns, then one "," and a '0'/'1' per column (first to last) for every row of
  * the form from its last (bottom) row up to its first, then a zero byte: exactly
  * 4 + rows x (columns + 1) + 1 bytes, in whichever of the four ways the sheet was fed. */
-int OMReadSP(const uint8_t *image, int *selector, int flip, int width, int height,
-             int scanMode, char *result);
+int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+             char* result);
 
 /* The same reading on a 1-bit Bitmap; straighten 1 straightens the sheet first. */
-int image_decode_OMRSP(Bitmap *bitmap, int straighten, int flip, int scanMode,
-                       int *selector, char *result);
+int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode, int* selector, char* result);
 
 #ifdef __cplusplus
 }

@@ -8,13 +8,17 @@ namespace typemark {
 namespace {
 
 // Distances are compared within these multiples of dpm.
-constexpr int kSpanTolerance = 2;   // block spans
-constexpr int kClearance = 3;       // free space around the block
-constexpr int kNarrowMargin = 4;    // band kept around the anchor row's columns
+constexpr int kSpanTolerance = 2;  // block spans
+constexpr int kClearance = 3;      // free space around the block
+constexpr int kNarrowMargin = 4;   // band kept around the anchor row's columns
 
-bool near(int a, int b, int tolerance) { return std::abs(a - b) <= tolerance; }
+bool near(int a, int b, int tolerance) {
+    return std::abs(a - b) <= tolerance;
+}
 
-const Region* end_region(const RowGroup& row, bool last) { return last ? row.back() : row.front(); }
+const Region* end_region(const RowGroup& row, bool last) {
+    return last ? row.back() : row.front();
+}
 
 // Column test over consecutive rows, on their first (last) regions.
 bool column_test(const std::vector<const RowGroup*>& rows, const PrintedForm& a, int dpm, bool last) {
@@ -32,11 +36,12 @@ bool column_test(const std::vector<const RowGroup*>& rows, const PrintedForm& a,
 }
 
 // A row next to the block must not continue its first (last) column.
-bool continues_column(const RowGroup& neighbour, const RowGroup& outer, const PrintedForm& a,
-                      int dpm, bool last) {
+bool continues_column(const RowGroup& neighbour, const RowGroup& outer, const PrintedForm& a, int dpm,
+                      bool last) {
     const Region* n = end_region(neighbour, last);
     const Region* o = end_region(outer, last);
-    return std::abs(n->centroidY - o->centroidY) < kClearance * dpm && std::abs(n->centroidX - o->centroidX) < a.markWidth;
+    return std::abs(n->centroidY - o->centroidY) < kClearance * dpm &&
+           std::abs(n->centroidX - o->centroidX) < a.markWidth;
 }
 
 // Cells of one row against the anchor row's column positions: a column is marked when
@@ -101,8 +106,7 @@ bool end_tests(const std::vector<const RowGroup*>& rows, const PrintedForm& a, i
 
 // Block located by an anchor row (flags U or D).
 std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidates,
-                                      const std::vector<RowGroup>& groups, const PrintedForm& a,
-                                      int dpm) {
+                                      const std::vector<RowGroup>& groups, const PrintedForm& a, int dpm) {
     const int rowCount = a.rowCount;
     const int columnCount = a.columnCount;
     // D: the anchor is the block's first stored row; U: its last.
@@ -114,7 +118,8 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         if (!start) continue;
         const Region* firstMark = group[*start];
         const int lo = firstMark->centroidX - kNarrowMargin * dpm;
-        const int hi = group[*start + static_cast<std::size_t>(columnCount) - 1]->centroidX + kNarrowMargin * dpm;
+        const int hi =
+            group[*start + static_cast<std::size_t>(columnCount) - 1]->centroidX + kNarrowMargin * dpm;
 
         // Narrow the candidates to the block's band of columns and regroup them.
         std::vector<const Region*> band;
@@ -154,7 +159,10 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
             int best = -1, bestDistance = dpm + 1;
             for (int j = 0; j < rowCount; ++j) {
                 const int d = std::abs(y - lineY[static_cast<std::size_t>(j)]);
-                if (d < bestDistance) { best = j; bestDistance = d; }
+                if (d < bestDistance) {
+                    best = j;
+                    bestDistance = d;
+                }
             }
             if (best < 0) {
                 outside.push_back(y);
@@ -179,15 +187,18 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         if (a.anchor[kAnchorL] || a.anchor[kAnchorR]) {
             std::vector<const RowGroup*> ptrs;
             for (int j = 0; j < rowCount; ++j)
-                ptrs.push_back(present[static_cast<std::size_t>(j)] ? &blockRows[static_cast<std::size_t>(j)] : nullptr);
+                ptrs.push_back(present[static_cast<std::size_t>(j)] ? &blockRows[static_cast<std::size_t>(j)]
+                                                                    : nullptr);
             if (!end_tests(ptrs, a, dpm)) continue;
         }
 
         CellGrid grid;
         for (int j = 0; j < rowCount && clear; ++j) {
             auto cells = read_by_columns(blockRows[static_cast<std::size_t>(j)], columnX, dpm);
-            if (cells) grid.push_back(std::move(*cells));
-            else clear = false;
+            if (cells)
+                grid.push_back(std::move(*cells));
+            else
+                clear = false;
         }
         if (clear) return grid;
     }
@@ -204,7 +215,8 @@ std::optional<CellGrid> fit_by_column(const std::vector<RowGroup>& groups, const
         for (std::size_t j = 0; j < rowCount; ++j) rows.push_back(&groups[g0 + j]);
         if (!end_tests(rows, a, dpm)) continue;
         if (g0 > 0 && continues_column(groups[g0 - 1], *rows.front(), a, dpm, last)) continue;
-        if (g0 + rowCount < groups.size() && continues_column(groups[g0 + rowCount], *rows.back(), a, dpm, last))
+        if (g0 + rowCount < groups.size() &&
+            continues_column(groups[g0 + rowCount], *rows.back(), a, dpm, last))
             continue;
         CellGrid grid;
         for (const RowGroup* row : rows) {
@@ -230,20 +242,21 @@ std::optional<std::size_t> find_anchor_run(const RowGroup& row, const PrintedFor
             const Region* r = row[s + i];
             const int gap = a.columnGap(static_cast<int>(i) - 1);
             expected += gap;
-            fits = near(r->centroidX - row[s + i - 1]->centroidX, gap, dpm) && near(r->centroidX, expected, dpm) &&
-                   near(r->centroidY, first->centroidY, dpm);
+            fits = near(r->centroidX - row[s + i - 1]->centroidX, gap, dpm) &&
+                   near(r->centroidX, expected, dpm) && near(r->centroidY, first->centroidY, dpm);
         }
         if (!fits) continue;
         const Region* lastMark = row[s + columns - 1];
         if (!near(lastMark->centroidX - first->centroidX, a.spanX, kSpanTolerance * dpm)) continue;
-        if (s + columns < row.size() && row[s + columns]->centroidX - lastMark->centroidX < kClearance * dpm) continue;
+        if (s + columns < row.size() && row[s + columns]->centroidX - lastMark->centroidX < kClearance * dpm)
+            continue;
         return s;
     }
     return std::nullopt;
 }
 
-std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates,
-                                  const PrintedForm& a, int dpm) {
+std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates, const PrintedForm& a,
+                                  int dpm) {
     if (a.rowCount < 1 || a.columnCount < 1 || a.markWidth <= 0 || a.markHeight <= 0) return std::nullopt;
     if (static_cast<int>(a.rows.size()) != a.rowCount || static_cast<int>(a.columns.size()) != a.columnCount)
         return std::nullopt;

@@ -19,8 +19,8 @@ using CellGrid = std::vector<std::string>;
 // Anchor rows (U: the block's last stored row is full; D: its first) locate the block
 // and give the columns; without them, the first (L) or last (R) column does. Nothing
 // when no place fits.
-std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates,
-                                  const PrintedForm& adapted, int dpm);
+std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates, const PrintedForm& adapted,
+                                  int dpm);
 
 // The first run of columnCount regions of `row` that matches the form's column gaps and
 // span and is not continued within 3 x dpm; its start index.

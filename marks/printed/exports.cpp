@@ -2,10 +2,9 @@
 
 #include <cstring>
 
-#include "marks/printed/Typemark.h"
 #include "kit/export.h"
+#include "marks/printed/Typemark.h"
 #include "marks/printed/reader.h"
-
 
 namespace {
 
@@ -17,8 +16,8 @@ int deliver(const std::optional<std::string>& text, char* result) {
 
 }  // namespace
 
-KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height,
-                        int scanMode, char* result) {
+KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
+                        char* result) {
     return kit::fenced(0, [&] {
         if (image == nullptr || selector == nullptr || result == nullptr || width <= 0 || height <= 0)
             return 0;
@@ -28,13 +27,14 @@ KIT_EXPORT int OMReadSP(const uint8_t* image, int* selector, int flip, int width
     });
 }
 
-KIT_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode,
-                                  int* selector, char* result) {
+KIT_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode, int* selector,
+                                  char* result) {
     return kit::fenced(0, [&] {
         if (bitmap == nullptr || selector == nullptr || result == nullptr) return 0;
         if (bitmap->bitCount != 1 || bitmap->width <= 0 || bitmap->height <= 0 || bitmap->bits == nullptr)
             return 0;
-        if (static_cast<long long>(bitmap->stride) < (static_cast<long long>(bitmap->width) + 7) / 8) return 0;
+        if (static_cast<long long>(bitmap->stride) < (static_cast<long long>(bitmap->width) + 7) / 8)
+            return 0;
         const typemark::ReadRequest rq =
             typemark::make_request(bitmap->bits, static_cast<std::size_t>(bitmap->stride), bitmap->width,
                                    bitmap->height, straighten, flip, scanMode, selector);

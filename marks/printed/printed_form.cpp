@@ -49,16 +49,38 @@ private:
 // the reading scratch cannot be set this way: such a key makes the form fail.
 bool apply_setting(PrintedForm& form, int key, int value) {
     switch (key) {
-        case 0: case 1: case 2: case 3: form.anchor[key] = value; return true;
-        case 4: form.columnCount = value; return true;
-        case 6: form.rowCount = value; return true;
-        case 8: form.markWidth = value; return true;
-        case 10: form.markHeight = value; return true;
-        case 12: form.spanX = value; return true;
-        case 13: form.spanY = value; return true;
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            form.anchor[key] = value;
+            return true;
+        case 4:
+            form.columnCount = value;
+            return true;
+        case 6:
+            form.rowCount = value;
+            return true;
+        case 8:
+            form.markWidth = value;
+            return true;
+        case 10:
+            form.markHeight = value;
+            return true;
+        case 12:
+            form.spanX = value;
+            return true;
+        case 13:
+            form.spanY = value;
+            return true;
         // Second mark sizes and the two trailing values: accepted, not used by reading.
-        case 9: case 11: case 14: case 15: return true;
-        default: return false;
+        case 9:
+        case 11:
+        case 14:
+        case 15:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -180,11 +202,16 @@ std::optional<PrintedForm> parse_printed_form(const std::vector<double>& values,
     const double layout = cur.peek();
     if (!(layout >= 0.0) || layout >= 5.0) return std::nullopt;
     switch (static_cast<int>(layout)) {
-        case 0: case 1: case 2: case 3: return parse_grid(cur, *pairCount);
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            return parse_grid(cur, *pairCount);
         case 4:
             cur.integer();
             return parse_explicit(cur, *pairCount);
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -216,21 +243,27 @@ PrintedForm adapt_to_orientation(const PrintedForm& form, int orientation) {
             a.rows = reversed_table(form.rows);
             break;
         case 2:
-            a.anchor[kAnchorL] = R; a.anchor[kAnchorR] = L;
-            a.anchor[kAnchorU] = D; a.anchor[kAnchorD] = U;
+            a.anchor[kAnchorL] = R;
+            a.anchor[kAnchorR] = L;
+            a.anchor[kAnchorU] = D;
+            a.anchor[kAnchorD] = U;
             a.columns = reversed_table(form.columns);
             break;
         case 1:
             exchange();
-            a.anchor[kAnchorL] = D; a.anchor[kAnchorR] = U;
-            a.anchor[kAnchorU] = L; a.anchor[kAnchorD] = R;
+            a.anchor[kAnchorL] = D;
+            a.anchor[kAnchorR] = U;
+            a.anchor[kAnchorU] = L;
+            a.anchor[kAnchorD] = R;
             a.columns = reversed_table(form.rows);
             a.rows = reversed_table(form.columns);
             break;
         case 3:
             exchange();
-            a.anchor[kAnchorL] = U; a.anchor[kAnchorR] = D;
-            a.anchor[kAnchorU] = R; a.anchor[kAnchorD] = L;
+            a.anchor[kAnchorL] = U;
+            a.anchor[kAnchorR] = D;
+            a.anchor[kAnchorU] = R;
+            a.anchor[kAnchorD] = L;
             a.columns = form.rows;
             a.rows = form.columns;
             break;
@@ -246,7 +279,8 @@ namespace {
 
 std::vector<TableEntry> gaps_from_positions(const std::vector<TableEntry>& table, int markSize) {
     std::vector<TableEntry> out(table.size(), TableEntry{markSize, 0});
-    for (std::size_t i = 0; i + 1 < table.size(); ++i) out[i].gap = std::abs(table[i + 1].size - table[i].size);
+    for (std::size_t i = 0; i + 1 < table.size(); ++i)
+        out[i].gap = std::abs(table[i + 1].size - table[i].size);
     return out;
 }
 

@@ -20,15 +20,15 @@ struct TableEntry {
 enum AnchorFlag { kAnchorL = 0, kAnchorR = 1, kAnchorU = 2, kAnchorD = 3 };
 
 struct PrintedForm {
-    int anchor[4] = {0, 0, 0, 0};       // L, R, U, D
+    int anchor[4] = {0, 0, 0, 0};  // L, R, U, D
     int columnCount = 0;
     std::vector<TableEntry> columns;
     int rowCount = 0;
     std::vector<TableEntry> rows;
-    int markWidth = 0;                   // dots
-    int markHeight = 0;                  // dots
-    int spanX = 0;                       // first to last column, dots
-    int spanY = 0;                       // first to last row, dots
+    int markWidth = 0;   // dots
+    int markHeight = 0;  // dots
+    int spanX = 0;       // first to last column, dots
+    int spanY = 0;       // first to last row, dots
     bool explicitLayout = false;
 
     int columnGap(int i) const { return columns[static_cast<std::size_t>(i)].gap; }

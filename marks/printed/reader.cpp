@@ -18,7 +18,7 @@ namespace typemark {
 
 namespace {
 
-constexpr int kStraightenMode = 2;        // SkewtrimEx resampling mode
+constexpr int kStraightenMode = 2;  // SkewtrimEx resampling mode
 constexpr int kQuarterTurn = 90;
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
@@ -47,9 +47,14 @@ ReadRequest make_request(const std::uint8_t* pixels, std::size_t stride, int wid
 
 int dots_per_mm(int scanMode) {
     switch (scanMode) {
-        case 1: case 2: return 8;
-        case 3: case 4: return 12;
-        default: return 0;
+        case 1:
+        case 2:
+            return 8;
+        case 3:
+        case 4:
+            return 12;
+        default:
+            return 0;
     }
 }
 
@@ -88,7 +93,8 @@ std::optional<std::string> read_form(const std::vector<Region>& regions, const P
     return std::nullopt;
 }
 
-BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text, int* orientation) {
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text,
+                       int* orientation) {
     const std::vector<Region> regions = find_dark_regions(image, dpm);
     const auto path = format_file_path();
     if (!path) return BlockSearch::NoForms;
@@ -134,7 +140,8 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
 }
 
-std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx, RotatePicSPFn rotatePicSP) {
+std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx,
+                                     RotatePicSPFn rotatePicSP) {
     const int dpm = dots_per_mm(rq.scanMode);
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
@@ -145,7 +152,8 @@ std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtri
 
     // The copy with row 0 dark, flipped as asked, then stretched to full line resolution.
     std::vector<const std::uint8_t*> sourceRows(static_cast<std::size_t>(rq.height));
-    for (int y = 0; y < rq.height; ++y) sourceRows[static_cast<std::size_t>(y)] = rq.pixels + static_cast<std::size_t>(y) * rq.stride;
+    for (int y = 0; y < rq.height; ++y)
+        sourceRows[static_cast<std::size_t>(y)] = rq.pixels + static_cast<std::size_t>(y) * rq.stride;
     marks::SourceView source;
     source.width = rq.width;
     source.height = rq.height;

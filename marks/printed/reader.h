@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "marks/common/image.h"
 #include "marks/printed/dark_regions.h"
 #include "marks/printed/printed_form.h"
-#include "marks/common/image.h"
 
 namespace typemark {
 
@@ -70,7 +70,7 @@ bool repeat_rows(const marks::Image& image, int repeat, marks::Image& out);
 bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP);
 
 // Tries one form in the four orientations on the regions of an image.
-std::optional<std::string> read_form(const std::vector<Region>& regions,
-                                     const PrintedForm& form, int dpm, int* orientation = nullptr);
+std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,
+                                     int* orientation = nullptr);
 
 }  // namespace typemark

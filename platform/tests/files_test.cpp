@@ -1,12 +1,13 @@
 #include "platform/files.h"
-#include "platform/local_time.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+
+#include "platform/local_time.h"
 
 namespace {
 

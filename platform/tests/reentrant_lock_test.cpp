@@ -13,11 +13,17 @@ TEST(ReentrantLock, HolderTakesItAgainOthersWait) {
     {
         platform::LockGuard outer(lock);
         platform::LockGuard inner(lock);  // recovery inside a held transfer
-        std::thread other([&] { otherGotIt = lock.try_lock(); if (otherGotIt) lock.unlock(); });
+        std::thread other([&] {
+            otherGotIt = lock.try_lock();
+            if (otherGotIt) lock.unlock();
+        });
         other.join();
         EXPECT_FALSE(otherGotIt.load());
     }
-    std::thread other([&] { otherGotIt = lock.try_lock(); if (otherGotIt) lock.unlock(); });
+    std::thread other([&] {
+        otherGotIt = lock.try_lock();
+        if (otherGotIt) lock.unlock();
+    });
     other.join();
     EXPECT_TRUE(otherGotIt.load());
 }

@@ -70,9 +70,9 @@ extern "C" {
 #endif
 
 int OpenDevice(void);
-int uRead(int handle, int pipe, uint8_t *buf, int count);
-int uWrite(int handle, int pipe, const uint8_t *buf, int count);
-int GetSpecStatus(int handle, uint8_t *buf, int count, int *delivered);
+int uRead(int handle, int pipe, uint8_t* buf, int count);
+int uWrite(int handle, int pipe, const uint8_t* buf, int count);
+int GetSpecStatus(int handle, uint8_t* buf, int count, int* delivered);
 int CloseDevice(int handle);
 int SetUSBTimeouts(int handle, int first, int second);
 int SendSpecCommand(int handle, int code);
@@ -84,7 +84,7 @@ int ResetPipes(int handle, int pipe);
  * went through. Copies at most capacity - 1 bytes and a terminating zero into
  * text (nothing when text is null or capacity < 1) and returns the length of
  * the whole reason (0 = none). Thread-safe; the reason is process-wide. */
-int PipewellLastError(char *text, int capacity);
+int PipewellLastError(char* text, int capacity);
 
 #ifdef __cplusplus
 }

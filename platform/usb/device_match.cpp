@@ -23,7 +23,8 @@ std::optional<std::uint16_t> parse_hex16(std::string_view text) {
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n')) text.remove_suffix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
+        text.remove_suffix(1);
     return text;
 }
 

@@ -10,7 +10,7 @@
 namespace pipewell {
 
 constexpr std::uint8_t kVendorSpecificClass = 0xFF;
-constexpr std::uint8_t kDirectionIn = 0x80;    // endpoint address bit 7
+constexpr std::uint8_t kDirectionIn = 0x80;  // endpoint address bit 7
 constexpr std::uint8_t kTransferTypeMask = 0x03;
 constexpr std::uint8_t kTransferBulk = 0x02;
 constexpr std::uint8_t kTransferInterrupt = 0x03;

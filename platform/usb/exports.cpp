@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/usb/Pipewell.h"
 #include "kit/export.h"
+#include "platform/usb/Pipewell.h"
 #include "platform/usb/usb_link.h"
 
 namespace {
@@ -53,8 +53,9 @@ KIT_EXPORT int PipewellLastError(char* text, int capacity) {
     return kit::fenced(0, [&] {
         const std::string reason = usb().last_error();
         if (text != nullptr && capacity > 0) {
-            const std::size_t copied = reason.size() < static_cast<std::size_t>(capacity) ? reason.size()
-                                                                                         : static_cast<std::size_t>(capacity) - 1;
+            const std::size_t copied = reason.size() < static_cast<std::size_t>(capacity)
+                                           ? reason.size()
+                                           : static_cast<std::size_t>(capacity) - 1;
             std::memcpy(text, reason.data(), copied);
             text[copied] = '\0';
         }

@@ -15,12 +15,18 @@ const char* hint(int code) {
         case LIBUSB_ERROR_ACCESS:
             return "no permission to open the device; install the udev rule 60-tq-rmx7kp.rules "
                    "and join the group plugdev";
-        case LIBUSB_ERROR_BUSY: return "another program or a kernel driver holds the interface";
-        case LIBUSB_ERROR_NO_DEVICE: return "the device is no longer attached";
-        case LIBUSB_ERROR_NOT_FOUND: return "the device or its interface was not found";
-        case LIBUSB_ERROR_PIPE: return "the endpoint stalled";
-        case LIBUSB_ERROR_TIMEOUT: return "the device did not answer in time";
-        default: return "";
+        case LIBUSB_ERROR_BUSY:
+            return "another program or a kernel driver holds the interface";
+        case LIBUSB_ERROR_NO_DEVICE:
+            return "the device is no longer attached";
+        case LIBUSB_ERROR_NOT_FOUND:
+            return "the device or its interface was not found";
+        case LIBUSB_ERROR_PIPE:
+            return "the endpoint stalled";
+        case LIBUSB_ERROR_TIMEOUT:
+            return "the device did not answer in time";
+        default:
+            return "";
     }
 }
 

@@ -222,8 +222,8 @@ void UsbLink::lose_device(const std::string& why) {
 const EndpointInfo* UsbLink::checked_endpoint(int pipe, bool in) {
     const EndpointInfo* e = endpoint(pipe);
     if (e == nullptr) {
-        fail("pipe " + number(pipe) + " does not exist: interface " + number(interface_.number) +
-             " has " + number(interface_.endpoints.size()) + " endpoints");
+        fail("pipe " + number(pipe) + " does not exist: interface " + number(interface_.number) + " has " +
+             number(interface_.endpoints.size()) + " endpoints");
     } else if (e->is_in() != in) {
         fail("pipe " + number(pipe) + " (endpoint 0x" + hex(e->address, 2) + ") cannot be " +
              (in ? "read" : "written"));
@@ -236,7 +236,8 @@ int UsbLink::open() {
     std::lock_guard<std::mutex> lock(mutex_);
     lastError_.clear();
     if (!ensure_context() || !ensure_open_device()) return -1;
-    while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0) nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
+    while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0)
+        nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
     const int handle = nextHandle_++;
     OpenLink entry;
     entry.generation = generation_;
@@ -307,10 +308,9 @@ int UsbLink::status(int handle, std::uint8_t* buffer, int count, int* delivered)
         fail("GetSpecStatus: no buffer or a count outside 1..65535");
         return 0;
     }
-    const int r = libusb_control_transfer(open_, kStatusRequestType, kStatusRequest, 0,
-                                          static_cast<std::uint16_t>(interface_.number), buffer,
-                                          static_cast<std::uint16_t>(count),
-                                          transfer_timeout(l->writeTimeoutMs, count));
+    const int r = libusb_control_transfer(
+        open_, kStatusRequestType, kStatusRequest, 0, static_cast<std::uint16_t>(interface_.number), buffer,
+        static_cast<std::uint16_t>(count), transfer_timeout(l->writeTimeoutMs, count));
     if (r < 0) {
         fail("status request on interface " + number(interface_.number) + ": " + describe_libusb(r));
         if (r == LIBUSB_ERROR_NO_DEVICE) lose_device(lastError_);
@@ -343,7 +343,8 @@ int UsbLink::special_command(int handle, int code) {
     const int r = libusb_reset_device(open_);
     if (r == LIBUSB_ERROR_NOT_FOUND || r == LIBUSB_ERROR_NO_DEVICE) {
         // The device came back as a new device: find it again at the next open.
-        lose_device("the port reset brought it back as a new device (" + std::string(libusb_error_name(r)) + ")");
+        lose_device("the port reset brought it back as a new device (" + std::string(libusb_error_name(r)) +
+                    ")");
         return 1;
     }
     if (r != 0) fail("resetting USB device " + device_name() + ": " + describe_libusb(r));

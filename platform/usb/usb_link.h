@@ -65,21 +65,21 @@ private:
     int transfer(const EndpointInfo& endpoint, int pipe, std::uint8_t* buffer, int count, int timeoutMs);
     OpenLink* checked_link(int handle);  // link(), with the reason recorded when it fails
     const EndpointInfo* checked_endpoint(int pipe, bool in);
-    void fail(std::string reason);       // records (and with PIPEWELL_DEBUG prints) a reason
-    std::string device_name() const;     // "vvvv:pppp at bus B address A"
+    void fail(std::string reason);    // records (and with PIPEWELL_DEBUG prints) a reason
+    std::string device_name() const;  // "vvvv:pppp at bus B address A"
 
     std::mutex mutex_;  // guards everything below
     libusb_context* context_ = nullptr;
     bool contextFailed_ = false;
-    libusb_device* device_ = nullptr;        // referenced while matched
-    libusb_device_handle* open_ = nullptr;   // the device opened, interface claimed
-    int generation_ = 0;                     // bumps whenever open_ is dropped
+    libusb_device* device_ = nullptr;       // referenced while matched
+    libusb_device_handle* open_ = nullptr;  // the device opened, interface claimed
+    int generation_ = 0;                    // bumps whenever open_ is dropped
     InterfaceInfo interface_;
-    DeviceInfo matched_;                     // ids of device_, for messages
+    DeviceInfo matched_;  // ids of device_, for messages
     int bus_ = 0;
     int address_ = 0;
     std::string lastError_;
-    std::string lostReason_;                 // why the last device handle was dropped
+    std::string lostReason_;  // why the last device handle was dropped
     std::map<int, OpenLink> links_;
     int nextHandle_ = 1;
 };

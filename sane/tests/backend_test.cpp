@@ -2,10 +2,10 @@
 // software scanner-printer: what it scans equals what the kit's own library
 // scans of the same ticket, and waiting, cancelling and held tickets behave.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -92,12 +92,14 @@ protected:
         return -1;
     }
     void set(const char* name, SANE_Word v) {
-        ASSERT_EQ(sane.control(handle, option(name), SANE_ACTION_SET_VALUE, &v, nullptr), SANE_STATUS_GOOD) << name;
+        ASSERT_EQ(sane.control(handle, option(name), SANE_ACTION_SET_VALUE, &v, nullptr), SANE_STATUS_GOOD)
+            << name;
     }
     void set(const char* name, const char* text) {
         char buffer[64] = {};
         std::strncpy(buffer, text, sizeof buffer - 1);
-        ASSERT_EQ(sane.control(handle, option(name), SANE_ACTION_SET_VALUE, buffer, nullptr), SANE_STATUS_GOOD)
+        ASSERT_EQ(sane.control(handle, option(name), SANE_ACTION_SET_VALUE, buffer, nullptr),
+                  SANE_STATUS_GOOD)
             << name;
     }
 
@@ -155,7 +157,8 @@ TEST_F(BackendWithEmulator, GreyAndLineartScansEqualTheKitsOwnScanOfTheTicket) {
         const char* mode;
         int dpi, pictureType, linesPerMm;
     };
-    for (const Case c : {Case{SANE_VALUE_SCAN_MODE_GRAY, 200, 1, 8}, Case{SANE_VALUE_SCAN_MODE_LINEART, 100, 0, 4}}) {
+    for (const Case c :
+         {Case{SANE_VALUE_SCAN_MODE_GRAY, 200, 1, 8}, Case{SANE_VALUE_SCAN_MODE_LINEART, 100, 0, 4}}) {
         SCOPED_TRACE(c.mode);
         // The kit's own scan first, with the device library alone.
         insert_ticket(ticket);
@@ -227,7 +230,8 @@ TEST_F(BackendWithEmulator, HeldTicketIsScannedAgainWholeThenCutAndEjected) {
     Bytes second;
     ASSERT_EQ(read_frame(second), SANE_STATUS_GOOD);
     ASSERT_EQ(second.size(), 1728u * 40 * 8);
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), first.begin())) << "second scan differs from the first";
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), first.begin()))
+        << "second scan differs from the first";
 
     int location = -1, out = 0;
     ASSERT_EQ(Emu_GetPaperPosition(&location, nullptr, &out, nullptr), 1);
@@ -305,7 +309,8 @@ TEST(BackendWithoutDeviceLibrary, OffersNoDeviceAndRefusesToOpenWithoutCrashing)
         SaneApi sane;
         ASSERT_TRUE(sane.lib.open(copy.string())) << sane.lib.error();
         auto init = sane.lib.resolve<SANE_Status (*)(SANE_Int*, SANE_Auth_Callback)>("sane_tqrmx7kp_init");
-        auto devices = sane.lib.resolve<SANE_Status (*)(const SANE_Device***, SANE_Bool)>("sane_tqrmx7kp_get_devices");
+        auto devices =
+            sane.lib.resolve<SANE_Status (*)(const SANE_Device***, SANE_Bool)>("sane_tqrmx7kp_get_devices");
         auto open = sane.lib.resolve<SANE_Status (*)(SANE_String_Const, SANE_Handle*)>("sane_tqrmx7kp_open");
         auto exit = sane.lib.resolve<void (*)()>("sane_tqrmx7kp_exit");
         ASSERT_TRUE(init && devices && open && exit);

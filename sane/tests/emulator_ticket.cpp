@@ -35,7 +35,7 @@ Bytes make_ticket() {
     box(16, 16, 64, 32, 0);
     box(200, 100, 8, 400, 0);
     box(296, 560, 120, 60, 0);
-    box(40, 420, 90, 30, 120);                                                 // mid grey: between thresholds
+    box(40, 420, 90, 30, 120);  // mid grey: between thresholds
     for (int x = 0; x < 256; ++x) box(88 + x, 300, 1, 40, static_cast<std::uint8_t>(x));  // ramp
     return t;
 }
@@ -95,9 +95,12 @@ bool kit_scan(const std::string& kestromPath, int pictureType, int linesPerMm, i
               threshold(0, threshold1, threshold2, 0) && start(0);
     for (int polls = 0; ok; ++polls) {  // until haveData (field 12)
         int32_t s[22] = {};
-        if (!status(s) || polls > 2000) ok = false;
-        else if (s[12] == 1) break;
-        else ::usleep(5000);
+        if (!status(s) || polls > 2000)
+            ok = false;
+        else if (s[12] == 1)
+            break;
+        else
+            ::usleep(5000);
     }
     Bytes buffer(kPictureBuffer);
     int pictureType2 = 0, perMm = 0;

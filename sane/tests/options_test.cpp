@@ -1,6 +1,8 @@
 // The option table: defaults, constraints, activity and the settings and
 // parameters a scan gets from them.
 
+#include "sane/options.h"
+
 #include <gtest/gtest.h>
 #include <sane/saneopts.h>
 
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "sane/options.h"
 #include "sane/ticket_scan.h"
 
 namespace {
@@ -139,7 +140,8 @@ TEST(Options, ValuesOutsideTheirConstraintsAreFittedOrRefused) {
     EXPECT_EQ(set_string(t, SANE_NAME_SCAN_MODE, "Color"), SANE_STATUS_INVAL);
     EXPECT_EQ(set_string(t, "after-scan", "Hold"), SANE_STATUS_GOOD);
     EXPECT_FALSE(t.settings().eject);
-    std::vector<char> unterminated(static_cast<std::size_t>(t.descriptor(find(t, SANE_NAME_SCAN_MODE))->size), 'G');
+    std::vector<char> unterminated(static_cast<std::size_t>(t.descriptor(find(t, SANE_NAME_SCAN_MODE))->size),
+                                   'G');
     EXPECT_EQ(t.set(find(t, SANE_NAME_SCAN_MODE), unterminated.data(), nullptr), SANE_STATUS_INVAL);
 
     // Groups, bad indexes and null values are refused.

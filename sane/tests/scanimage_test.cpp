@@ -46,12 +46,12 @@ protected:
         std::ostringstream cmd;
         cmd << "env -u EMULATOR_TICKETS SANE_CONFIG_DIR=" << dir / "sane.d"
             << " LD_LIBRARY_PATH=" << fs::path(BACKEND_PATH).parent_path()
-            << " PIPEWELL_LIBRARY=" << EMULATOR_PATH
-            << " EMULATOR_STATE_DIR=" << dir / "state";
+            << " PIPEWELL_LIBRARY=" << EMULATOR_PATH << " EMULATOR_STATE_DIR=" << dir / "state";
         if (withTickets) cmd << " EMULATOR_TICKETS=" << dir / "tickets";
         if (std::string(SANITIZER_PRELOAD).size())
             cmd << " LD_PRELOAD=" << SANITIZER_PRELOAD << " ASAN_OPTIONS=detect_leaks=0";
-        cmd << " " << SCANIMAGE_PATH << " " << args << " > " << dir / "out.pnm" << " 2> " << dir / "err.txt";
+        cmd << " " << SCANIMAGE_PATH << " " << args << " > " << dir / "out.pnm"
+            << " 2> " << dir / "err.txt";
         const int rc = std::system(cmd.str().c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
@@ -64,8 +64,9 @@ TEST_F(Scanimage, ListsTheEmulatorAsATqrmx7kpDevice) {
     ASSERT_EQ(scanimage("-L", false), 0) << slurp(dir / "err.txt");
     const std::string listing = slurp(dir / "out.pnm");
     std::cout << "scanimage -L: " << listing;
-    EXPECT_NE(listing.find("device `tqrmx7kp:emulator' is a TQ RMX7KP (software scanner-printer) sheetfed scanner"),
-              std::string::npos)
+    EXPECT_NE(
+        listing.find("device `tqrmx7kp:emulator' is a TQ RMX7KP (software scanner-printer) sheetfed scanner"),
+        std::string::npos)
         << listing;
 }
 
@@ -96,7 +97,8 @@ TEST_F(Scanimage, GreyAndLineartPicturesEqualTheKitsOwnScan) {
         const auto began = std::chrono::steady_clock::now();
         ASSERT_EQ(scanimage(c.args, true), 0) << slurp(dir / "err.txt");
         std::cout << c.args << ": "
-                  << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)
+                  << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                           began)
                          .count()
                   << " ms\n";
         Pnm pnm;
@@ -116,7 +118,8 @@ TEST_F(Scanimage, WithoutATicketItSaysOutOfDocuments) {
     const auto began = std::chrono::steady_clock::now();
     EXPECT_NE(scanimage("--ticket-wait 1 --format=pnm", false), 0);
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)
+            .count();
     const std::string err = slurp(dir / "err.txt");
     std::cout << "scanimage: " << err;
     EXPECT_NE(err.find("Document feeder out of documents"), std::string::npos) << err;

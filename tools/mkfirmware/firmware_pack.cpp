@@ -52,22 +52,24 @@ std::string hex_record(std::uint8_t type, std::uint16_t address, const std::uint
     return line;
 }
 
-std::vector<std::string> records_of_image(const std::vector<std::uint8_t>& image,
-                                          std::size_t recordBytes, std::uint32_t base) {
+std::vector<std::string> records_of_image(const std::vector<std::uint8_t>& image, std::size_t recordBytes,
+                                          std::uint32_t base) {
     std::vector<std::string> out;
     std::uint32_t segment = 0;
     for (std::size_t offset = 0; offset < image.size();) {
         const std::uint32_t at = base + static_cast<std::uint32_t>(offset);
         const std::uint32_t upper = at >> 16;
         if (upper != segment) {
-            const std::uint8_t high[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)};
+            const std::uint8_t high[2] = {static_cast<std::uint8_t>(upper >> 8),
+                                          static_cast<std::uint8_t>(upper)};
             out.push_back(hex_record(0x04, 0, high, 2));
             segment = upper;
         }
         // A record never crosses a 64 KiB boundary.
-        const std::size_t count = std::min({recordBytes, image.size() - offset,
-                                            static_cast<std::size_t>(0x10000 - (at & 0xFFFF))});
-        out.push_back(hex_record(0x00, static_cast<std::uint16_t>(at & 0xFFFF), image.data() + offset, count));
+        const std::size_t count =
+            std::min({recordBytes, image.size() - offset, static_cast<std::size_t>(0x10000 - (at & 0xFFFF))});
+        out.push_back(
+            hex_record(0x00, static_cast<std::uint16_t>(at & 0xFFFF), image.data() + offset, count));
         offset += count;
     }
     out.push_back(hex_record(0x01, 0, nullptr, 0));
@@ -85,7 +87,8 @@ std::optional<std::vector<std::string>> records_of_hex(const std::string& text, 
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
-        while (!line.empty() && (line.back() == '\r' || std::isspace(static_cast<unsigned char>(line.back()))))
+        while (!line.empty() &&
+               (line.back() == '\r' || std::isspace(static_cast<unsigned char>(line.back()))))
             line.pop_back();
         if (line.empty()) continue;
         if (!valid_record(line, bytes)) {
@@ -98,9 +101,11 @@ std::optional<std::vector<std::string>> records_of_hex(const std::string& text, 
         }
         const int type = bytes[3];
         if (type == 0x01) break;
-        if (type == 0x04 && bytes[0] == 2) upper = static_cast<std::uint32_t>(bytes[4] << 24 | bytes[5] << 16);
-        if (type == 0x00) end = std::max(end, upper + static_cast<std::uint32_t>(bytes[1] << 8 | bytes[2]) +
-                                                 static_cast<std::uint32_t>(bytes[0]));
+        if (type == 0x04 && bytes[0] == 2)
+            upper = static_cast<std::uint32_t>(bytes[4] << 24 | bytes[5] << 16);
+        if (type == 0x00)
+            end = std::max(end, upper + static_cast<std::uint32_t>(bytes[1] << 8 | bytes[2]) +
+                                    static_cast<std::uint32_t>(bytes[0]));
         out.push_back(line);
     }
     return out;

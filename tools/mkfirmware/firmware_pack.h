@@ -16,14 +16,13 @@ inline constexpr char kVersionMarker[] = "MainFirmware:";
 inline constexpr std::size_t kMaxRecordData = 32;  // keeps each line short of 127 characters
 
 // One Intel HEX record line (without line end), upper-case hex.
-std::string hex_record(std::uint8_t type, std::uint16_t address, const std::uint8_t* data,
-                       std::size_t count);
+std::string hex_record(std::uint8_t type, std::uint16_t address, const std::uint8_t* data, std::size_t count);
 
 // Data records of `image` placed at `base` (at most `recordBytes` each, an
 // even number), with extended linear address records where the upper 16
 // address bits change, and the end record.
-std::vector<std::string> records_of_image(const std::vector<std::uint8_t>& image,
-                                          std::size_t recordBytes, std::uint32_t base = 0);
+std::vector<std::string> records_of_image(const std::vector<std::uint8_t>& image, std::size_t recordBytes,
+                                          std::uint32_t base = 0);
 
 // The record lines of an Intel HEX text, checked; nothing (and `error`) when
 // a line is not a valid record. The end record and anything after it are

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/mkfirmware/firmware_pack.h"
 #include "platform/files.h"
+#include "tools/mkfirmware/firmware_pack.h"
 
 namespace {
 

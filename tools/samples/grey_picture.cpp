@@ -28,11 +28,14 @@ void GreyPicture::fill(int x0, int y0, int x1, int y1, std::uint8_t value) {
         for (int x = x0; x < x1; ++x) at(x, y) = value;
 }
 
-void GreyPicture::blit(const std::vector<std::uint8_t>& dark, int w, int h, int x, int y, int moduleDots, int rowDots) {
+void GreyPicture::blit(const std::vector<std::uint8_t>& dark, int w, int h, int x, int y, int moduleDots,
+                       int rowDots) {
     for (int r = 0; r < h; ++r)
         for (int c = 0; c < w; ++c)
-            if (dark[static_cast<std::size_t>(r) * static_cast<std::size_t>(w) + static_cast<std::size_t>(c)] != 0)
-                fill(x + c * moduleDots, y + r * rowDots, x + (c + 1) * moduleDots, y + (r + 1) * rowDots, kBlack);
+            if (dark[static_cast<std::size_t>(r) * static_cast<std::size_t>(w) +
+                     static_cast<std::size_t>(c)] != 0)
+                fill(x + c * moduleDots, y + r * rowDots, x + (c + 1) * moduleDots, y + (r + 1) * rowDots,
+                     kBlack);
 }
 
 GreyPicture turned(const GreyPicture& p, double degrees, int width, int height, std::uint8_t background) {

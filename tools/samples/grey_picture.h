@@ -19,8 +19,14 @@ struct GreyPicture {
 
     GreyPicture() = default;
     GreyPicture(int w, int h, std::uint8_t fill);
-    std::uint8_t& at(int x, int y) { return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
-    std::uint8_t at(int x, int y) const { return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    std::uint8_t& at(int x, int y) {
+        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+    }
+    std::uint8_t at(int x, int y) const {
+        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+    }
     // Fills [x0, x1) x [y0, y1), clipped to the picture.
     void fill(int x0, int y0, int x1, int y1, std::uint8_t value);
     // Copies `dark` (width w, one byte per module, non-zero = dark) scaled by

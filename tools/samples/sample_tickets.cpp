@@ -66,7 +66,9 @@ Symbol encode(int symbology, const std::string& text, int heightModules) {
     return out;
 }
 
-int mm(double v) { return static_cast<int>(v * kDotsPerMm + 0.5); }
+int mm(double v) {
+    return static_cast<int>(v * kDotsPerMm + 0.5);
+}
 
 GreyPicture barcode_ticket() {
     GreyPicture t(mm(kTicketWidthMm), mm(kTicketLengthMm), kWhite);
@@ -80,7 +82,8 @@ GreyPicture barcode_ticket() {
 GreyPicture skewed_ticket() {
     GreyPicture t(mm(kTicketWidthMm), mm(90), kWhite);
     const Symbol code128 = encode(BARCODE_CODE128, kSkewedText, mm(18) / kBarcodeModuleDots);
-    t.blit(code128.dark, code128.width, code128.height, mm(10), mm(12), kBarcodeModuleDots, kBarcodeModuleDots);
+    t.blit(code128.dark, code128.width, code128.height, mm(10), mm(12), kBarcodeModuleDots,
+           kBarcodeModuleDots);
     // The paper lies turned on a dark bed, as a loose ticket is scanned.
     return turned(t, kSkewDegrees, mm(kTicketWidthMm + 16), mm(90 + 16), 40);
 }
@@ -140,13 +143,21 @@ std::string printed_format_text() {
 
 std::vector<SampleTicket> draw_sample_tickets() {
     std::vector<SampleTicket> t;
-    t.push_back({"barcode-code128-pdf417.bmp", "barcode", 8,
+    t.push_back({"barcode-code128-pdf417.bmp",
+                 "barcode",
+                 8,
                  {std::string("Code 128: ") + kCode128Text, std::string("PDF417: ") + kPdf417Text},
                  barcode_ticket()});
-    t.push_back({"barcode-skewed-code128.bmp", "barcode", 8, {std::string("Code 128: ") + kSkewedText},
+    t.push_back({"barcode-skewed-code128.bmp",
+                 "barcode",
+                 8,
+                 {std::string("Code 128: ") + kSkewedText},
                  skewed_ticket()});
-    t.push_back({"marks-answer-sheet.bmp", "marks", 4,
-                 {"100000,010000,001000,000100,000010,000001,100001,000000"}, handwritten_ticket()});
+    t.push_back({"marks-answer-sheet.bmp",
+                 "marks",
+                 4,
+                 {"100000,010000,001000,000100,000010,000001,100001,000000"},
+                 handwritten_ticket()});
     t.push_back({"printed-marks-grid.bmp", "printed-marks", 4, {printed_expected()}, printed_ticket()});
     return t;
 }

@@ -11,7 +11,9 @@
 
 namespace ticketkit {
 
-void fail(int code, const std::string& message) { throw Failure{code, message}; }
+void fail(int code, const std::string& message) {
+    throw Failure{code, message};
+}
 
 Args::Args(const std::vector<std::string>& words, const std::vector<std::string>& flags,
            const std::vector<std::string>& valued) {
@@ -71,12 +73,23 @@ std::string json_string(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         switch (c) {
-        case '"': out += "\\\""; continue;
-        case '\\': out += "\\\\"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        case '\t': out += "\\t"; continue;
-        default: break;
+            case '"':
+                out += "\\\"";
+                continue;
+            case '\\':
+                out += "\\\\";
+                continue;
+            case '\n':
+                out += "\\n";
+                continue;
+            case '\r':
+                out += "\\r";
+                continue;
+            case '\t':
+                out += "\\t";
+                continue;
+            default:
+                break;
         }
         // A well-formed UTF-8 sequence goes through unchanged.
         int follow = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;

@@ -12,10 +12,10 @@ namespace ticketkit {
 
 // Exit status of every subcommand.
 enum ExitCode : int {
-    kExitOk = 0,        // done; something was read
-    kExitNothing = 1,   // ran, but nothing was found (no symbol, no ticket)
-    kExitUsage = 2,     // bad arguments or an input file that cannot be used
-    kExitDevice = 3,    // the device (or its library) failed
+    kExitOk = 0,       // done; something was read
+    kExitNothing = 1,  // ran, but nothing was found (no symbol, no ticket)
+    kExitUsage = 2,    // bad arguments or an input file that cannot be used
+    kExitDevice = 3,   // the device (or its library) failed
 };
 
 // A failure that ends the command: main prints "ticketkit: <message>" on

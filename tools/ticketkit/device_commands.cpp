@@ -21,7 +21,9 @@ const char* kDeviceOptionsHelp =
     "  --fast       with --emulator: run the device's clock 8 times faster\n"
     "Exit: 0 done, 1 nothing found, 2 bad arguments, 3 device error or device absent.\n";
 
-std::string help(const char* usage) { return std::string(usage) + kDeviceOptionsHelp; }
+std::string help(const char* usage) {
+    return std::string(usage) + kDeviceOptionsHelp;
+}
 
 DeviceOptions device_options(const Args& args) {
     DeviceOptions o;
@@ -46,7 +48,8 @@ int area_from(const std::string& word) {
 }  // namespace
 
 int run_status(const Words& words) {
-    static const std::string h = help("usage: ticketkit status [--json] [--emulator]\nThe decoded device status.\n");
+    static const std::string h =
+        help("usage: ticketkit status [--json] [--emulator]\nThe decoded device status.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
     const Args args = device_args(words, {"--json"}, {});
     DeviceSession dev(device_options(args));
@@ -58,13 +61,16 @@ int run_status(const Words& words) {
                     s.paperSensorA || s.paperSensorB || s.paperAtPrintHead ? "" : " none");
         return kExitOk;
     }
-    const char* names[] = {"headHot", "coverOpen", "passageJam", "commandError", "printPaperError", "printDone",
-                           "scannerIdle", "scanning", "waiting", "printing", "feedingPaper", "statusError",
-                           "haveData", "scanLinesPerMm", "grayPicture", "lockScan", "paperSensorA", "paperSensorB",
-                           "paperAtPrintHead", "statusBit3_4", "statusBit3_0", "statusBit2_0"};
+    const char* names[] = {"headHot",         "coverOpen",      "passageJam",       "commandError",
+                           "printPaperError", "printDone",      "scannerIdle",      "scanning",
+                           "waiting",         "printing",       "feedingPaper",     "statusError",
+                           "haveData",        "scanLinesPerMm", "grayPicture",      "lockScan",
+                           "paperSensorA",    "paperSensorB",   "paperAtPrintHead", "statusBit3_4",
+                           "statusBit3_0",    "statusBit2_0"};
     const auto* fields = reinterpret_cast<const int32_t*>(&s);
     std::string out = "{";
-    for (int i = 0; i < 22; ++i) out += std::string(i ? ", " : "") + "\"" + names[i] + "\": " + std::to_string(fields[i]);
+    for (int i = 0; i < 22; ++i)
+        out += std::string(i ? ", " : "") + "\"" + names[i] + "\": " + std::to_string(fields[i]);
     std::printf("%s, \"text\": %s}\n", out.c_str(), json_string(status_text(s)).c_str());
     return kExitOk;
 }
@@ -106,9 +112,12 @@ int run_scan(const Words& words) {
 
     DeviceSession dev(device_options(args));
     if (ticket) {
-        if (const std::string why = bmp_problem(*ticket); !why.empty()) fail(kExitUsage, *ticket + ": " + why);
+        if (const std::string why = bmp_problem(*ticket); !why.empty())
+            fail(kExitUsage, *ticket + ": " + why);
         if (dev.emulator()->InsertTicketFile(ticket->c_str()) != 1)
-            fail(kExitUsage, *ticket + ": the emulator refused the ticket (larger than the passage, or paper already in)");
+            fail(
+                kExitUsage,
+                *ticket + ": the emulator refused the ticket (larger than the passage, or paper already in)");
     }
     ScannedPicture picture;
     {
@@ -130,15 +139,18 @@ int run_scan(const Words& words) {
         BlackWhite bw;
         bw.widthPixels = width;
         bw.height = picture.lines;
-        bw.rows.assign(picture.data.begin(), picture.data.begin() + static_cast<std::ptrdiff_t>(picture.lineBytes) * picture.lines);
+        bw.rows.assign(picture.data.begin(),
+                       picture.data.begin() + static_cast<std::ptrdiff_t>(picture.lineBytes) * picture.lines);
         reading = recognise(decode, bw, *kind, picture.linesPerMm);
     }
     if (args.has("--json")) {
-        std::printf("{\"file\": %s, \"width\": %d, \"height\": %d, \"gray\": %s, \"linesPerMm\": %d", json_string(output).c_str(),
-                    width, picture.lines, picture.pictureType == 1 ? "true" : "false", picture.linesPerMm);
+        std::printf("{\"file\": %s, \"width\": %d, \"height\": %d, \"gray\": %s, \"linesPerMm\": %d",
+                    json_string(output).c_str(), width, picture.lines,
+                    picture.pictureType == 1 ? "true" : "false", picture.linesPerMm);
         if (kind)
-            std::printf(", \"kind\": %s, \"read\": %s, \"count\": %d, \"text\": %s", json_string(kind->name).c_str(),
-                        reading.read ? "true" : "false", reading.count, json_string(reading.text).c_str());
+            std::printf(", \"kind\": %s, \"read\": %s, \"count\": %d, \"text\": %s",
+                        json_string(kind->name).c_str(), reading.read ? "true" : "false", reading.count,
+                        json_string(reading.text).c_str());
         std::printf("}\n");
     } else {
         std::printf("%s: %d x %d, %s, %d lines/mm\n", output.c_str(), width, picture.lines,
@@ -159,8 +171,8 @@ int run_print(const Words& words) {
         "ejects the ticket unless --hold. Sizes: byte 0-8, asd 6/8/10/12/14/18, courier 0-7.\n"
         "--ticket (with --emulator) puts a ticket file in and scans it first, to print on it.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
-    const Args args =
-        device_args(words, {"--hold"}, {"--text", "--picture", "--font", "--size", "--at", "--buffer", "--ticket"});
+    const Args args = device_args(
+        words, {"--hold"}, {"--text", "--picture", "--font", "--size", "--at", "--buffer", "--ticket"});
     const auto ticket = args.value("--ticket");
     if (ticket && !args.has("--emulator")) fail(kExitUsage, "--ticket needs --emulator");
     const auto text = args.value("--text");
@@ -168,10 +180,14 @@ int run_print(const Words& words) {
     if (!text && !picture) fail(kExitUsage, "print needs --text and/or --picture");
     int font = '0';
     if (const auto f = args.value("--font")) {
-        if (*f == "byte") font = '0';
-        else if (*f == "asd") font = 'P';
-        else if (*f == "courier") font = '9';
-        else fail(kExitUsage, "unknown font \"" + *f + "\" (use byte, asd or courier)");
+        if (*f == "byte")
+            font = '0';
+        else if (*f == "asd")
+            font = 'P';
+        else if (*f == "courier")
+            font = '9';
+        else
+            fail(kExitUsage, "unknown font \"" + *f + "\" (use byte, asd or courier)");
     }
     const int size = args.integer("--size", 0, 18).value_or(font == 'P' ? 8 : 1);
     int hor = 0, ver = 10;
@@ -180,31 +196,42 @@ int run_print(const Words& words) {
             fail(kExitUsage, "--at takes HOR,VER in mm (0-32, 0-297)");
     }
     const int buffer = args.integer("--buffer", 0, 297).value_or(100);
-    if (picture && (picture->empty() || picture->size() > 8)) fail(kExitUsage, "--picture: a stored name has 1 to 8 characters");
+    if (picture && (picture->empty() || picture->size() > 8))
+        fail(kExitUsage, "--picture: a stored name has 1 to 8 characters");
 
     DeviceSession dev(device_options(args));
     KestromLibrary& k = dev.kestrom();
     if (ticket) {
         // The software device starts empty in every process: bring a ticket in and hold it.
-        if (const std::string why = bmp_problem(*ticket); !why.empty()) fail(kExitUsage, *ticket + ": " + why);
+        if (const std::string why = bmp_problem(*ticket); !why.empty())
+            fail(kExitUsage, *ticket + ": " + why);
         if (dev.emulator()->InsertTicketFile(ticket->c_str()) != 1)
             fail(kExitUsage, *ticket + ": the emulator refused the ticket (larger than the passage?)");
         ScannedPicture ignored;
         Progress progress("taking the ticket in");
-        if (!dev.wait_for_ticket(kDefaultTicketWaitS * 1000, &progress)) fail(kExitDevice, "the ticket was not taken in");
+        if (!dev.wait_for_ticket(kDefaultTicketWaitS * 1000, &progress))
+            fail(kExitDevice, "the ticket was not taken in");
         dev.start_scan(0, 8, 0);
         dev.read_picture(ignored, kPictureWaitMs);
     }
-    if (dev.status().waiting != 1) fail(kExitDevice, "no ticket held in the device (scan one with --hold first)");
-    if (k.SetPrintBuffer(buffer) != 1) fail(kExitDevice, "the device refused the print buffer of " + std::to_string(buffer) + " mm");
+    if (dev.status().waiting != 1)
+        fail(kExitDevice, "no ticket held in the device (scan one with --hold first)");
+    if (k.SetPrintBuffer(buffer) != 1)
+        fail(kExitDevice, "the device refused the print buffer of " + std::to_string(buffer) + " mm");
     bool placed = false;
     if (picture) {
-        if (k.SetPicPrintPosition(0, 20, picture->c_str()) == 1) placed = true;
-        else std::fprintf(stderr, "ticketkit: the device refused the picture \"%s\" (not stored?)\n", picture->c_str());
+        if (k.SetPicPrintPosition(0, 20, picture->c_str()) == 1)
+            placed = true;
+        else
+            std::fprintf(stderr, "ticketkit: the device refused the picture \"%s\" (not stored?)\n",
+                         picture->c_str());
     }
     if (text) {
-        if (k.SetCharPrintPosition(0, hor, ver, font, size, text->c_str()) == 1) placed = true;
-        else std::fprintf(stderr, "ticketkit: the device refused the text (font size or position out of range?)\n");
+        if (k.SetCharPrintPosition(0, hor, ver, font, size, text->c_str()) == 1)
+            placed = true;
+        else
+            std::fprintf(stderr,
+                         "ticketkit: the device refused the text (font size or position out of range?)\n");
     }
     const int after = args.has("--hold") ? 0 : 1;
     const int result = placed ? k.StartPrint(1, after) : 0;
@@ -214,11 +241,14 @@ int run_print(const Words& words) {
         std::printf("printed\n");
         return kExitOk;
     }
-    fail(kExitDevice, result == 2 ? "no paper at the print head; the print stopped" : "the print did not complete");
+    fail(kExitDevice,
+         result == 2 ? "no paper at the print head; the print stopped" : "the print did not complete");
 }
 
 int run_feed(const Words& words) {
-    static const std::string h = help("usage: ticketkit feed front|back [--length N]\nMoves the ticket out of the front or back out of the entry.\n");
+    static const std::string h = help(
+        "usage: ticketkit feed front|back [--length N]\nMoves the ticket out of the front or back out of the "
+        "entry.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
     const Args args = device_args(words, {}, {"--length"});
     if (args.positional().size() != 1 || (args.positional()[0] != "front" && args.positional()[0] != "back"))
@@ -257,10 +287,13 @@ int run_bitmaps(const Words& words) {
                 std::printf("%s: %d bitmaps, %d bytes free\n", area ? "flash" : "ram", count, freeBytes);
             for (int i = 0; i < count && i < kBitmapSlots; ++i) {
                 std::uint8_t reply[11] = {};
-                if (dev.kestrom().GetBMPName(area, i, reply) != 1) fail(kExitDevice, "cannot read a bitmap name");
-                const std::string name(reinterpret_cast<const char*>(reply + 2), strnlen(reinterpret_cast<const char*>(reply + 2), 8));
+                if (dev.kestrom().GetBMPName(area, i, reply) != 1)
+                    fail(kExitDevice, "cannot read a bitmap name");
+                const std::string name(reinterpret_cast<const char*>(reply + 2),
+                                       strnlen(reinterpret_cast<const char*>(reply + 2), 8));
                 if (args.has("--json"))
-                    json += std::string(json.size() > 1 ? ", " : "") + "{\"area\": " + json_string(area ? "flash" : "ram") +
+                    json += std::string(json.size() > 1 ? ", " : "") +
+                            "{\"area\": " + json_string(area ? "flash" : "ram") +
                             ", \"name\": " + json_string(name) + "}";
                 else
                     std::printf("  %s\n", name.c_str());
@@ -272,15 +305,18 @@ int run_bitmaps(const Words& words) {
     if (action == "download") {
         if (pos.size() != 2) fail(kExitUsage, "bitmaps download needs one BMP file");
         const auto name = args.value("--name");
-        if (!name || name->empty() || name->size() > 8) fail(kExitUsage, "bitmaps download needs --name of 1 to 8 characters");
+        if (!name || name->empty() || name->size() > 8)
+            fail(kExitUsage, "bitmaps download needs --name of 1 to 8 characters");
         const int area = area_from(args.value("--area").value_or("ram"));
         const int side = args.integer("--side", 0, 1).value_or(0);
         if (const std::string why = bmp_problem(pos[1]); !why.empty()) fail(kExitUsage, pos[1] + ": " + why);
         DeviceSession dev(device_options(args));
         Progress progress("downloading " + pos[1]);
         if (dev.kestrom().DownLoadPicture(area, side, name->c_str(), pos[1].c_str()) != 1)
-            fail(kExitDevice, pos[1] + ": the device did not store it (a 1-bit BMP of at most 256 x 2376 dots that fits "
-                                       "the free memory is needed)");
+            fail(kExitDevice,
+                 pos[1] +
+                     ": the device did not store it (a 1-bit BMP of at most 256 x 2376 dots that fits "
+                     "the free memory is needed)");
         progress.say("stored " + *name);
         return kExitOk;
     }
@@ -298,7 +334,8 @@ int run_bitmaps(const Words& words) {
 }
 
 int run_calibrate(const Words& words) {
-    static const std::string h = help("usage: ticketkit calibrate cis|sensor\nCalibrates the image sensor (cis) or the paper sensors.\n");
+    static const std::string h = help(
+        "usage: ticketkit calibrate cis|sensor\nCalibrates the image sensor (cis) or the paper sensors.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
     const Args args = device_args(words, {}, {});
     if (args.positional().size() != 1 || (args.positional()[0] != "cis" && args.positional()[0] != "sensor"))
@@ -307,13 +344,15 @@ int run_calibrate(const Words& words) {
     DeviceSession dev(device_options(args));
     Progress progress(cis ? "calibrating the image sensor" : "calibrating the paper sensors");
     const int ok = cis ? dev.kestrom().CISDataCorrect() : dev.kestrom().SensorCorrect();
-    if (ok != 1) fail(kExitDevice, cis ? "image sensor calibration failed" : "paper sensor calibration failed");
+    if (ok != 1)
+        fail(kExitDevice, cis ? "image sensor calibration failed" : "paper sensor calibration failed");
     progress.say("calibrated");
     return kExitOk;
 }
 
 int run_firmware(const Words& words) {
-    static const std::string h = help("usage: ticketkit firmware FILE\nLoads a firmware update file; the device restarts with it.\n");
+    static const std::string h =
+        help("usage: ticketkit firmware FILE\nLoads a firmware update file; the device restarts with it.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
     const Args args = device_args(words, {}, {});
     if (args.positional().size() != 1) fail(kExitUsage, "firmware needs one update file");
@@ -325,13 +364,16 @@ int run_firmware(const Words& words) {
         fail(kExitUsage, file + ": not a firmware update file for this device");
     Progress progress(std::string("loading firmware ") + version);
     if (dev.kestrom().UpdateDeviceFirmware(file.c_str()) != 1)
-        fail(kExitDevice, "the firmware update failed (the device did not come back with version " + std::string(version) + ")");
+        fail(kExitDevice, "the firmware update failed (the device did not come back with version " +
+                              std::string(version) + ")");
     progress.say(std::string("firmware ") + version + " loaded");
     return kExitOk;
 }
 
 int run_version(const Words& words) {
-    static const std::string h = help("usage: ticketkit version [--json] [--emulator]\nVersions of the device library, the device's firmware and the dispatcher.\n");
+    static const std::string h = help(
+        "usage: ticketkit version [--json] [--emulator]\nVersions of the device library, the device's "
+        "firmware and the dispatcher.\n");
     if (wants_help(words, h.c_str())) return kExitOk;
     const Args args = device_args(words, {"--json"}, {});
     DeviceSession dev(device_options(args));
@@ -356,7 +398,8 @@ int run_version(const Words& words) {
                     haveFirmware ? json_string(firmware).c_str() : "null",
                     decodeVersion.empty() ? "null" : json_string(decodeVersion).c_str());
     } else {
-        std::printf("libKestrom: %s\nfirmware:   %s\nlibdecode:  %s\n", library, haveFirmware ? firmware : "(no answer)",
+        std::printf("libKestrom: %s\nfirmware:   %s\nlibdecode:  %s\n", library,
+                    haveFirmware ? firmware : "(no answer)",
                     decodeVersion.empty() ? "(not installed)" : decodeVersion.c_str());
     }
     return haveFirmware ? kExitOk : kExitDevice;

@@ -8,8 +8,8 @@ namespace ticketkit {
 namespace {
 
 constexpr int kFullWidthMm = 216;
-constexpr int kWholeTicket = 0;       // scan height 0: the whole ticket
-constexpr int kCasual = 0;            // settings not stored in the device's flash
+constexpr int kWholeTicket = 0;  // scan height 0: the whole ticket
+constexpr int kCasual = 0;       // settings not stored in the device's flash
 constexpr int kFontByte = '0';
 constexpr int kFontSize = 0;
 constexpr int kPrintMode = 1;
@@ -18,18 +18,22 @@ constexpr int kJamClearTries = 10;
 using Clock = std::chrono::steady_clock;
 
 int elapsed_ms(Clock::time_point since) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void pause_ms(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
 std::string use_emulator() {
     const std::string path = find_emulator_library();
     if (path.empty())
-        fail(kExitDevice, "--emulator: libScannerEmulator.so is not installed beside this program (looked in " +
-                              program_folder() + "/../lib)");
+        fail(kExitDevice,
+             "--emulator: libScannerEmulator.so is not installed beside this program (looked in " +
+                 program_folder() + "/../lib)");
     ::setenv("PIPEWELL_LIBRARY", path.c_str(), 1);
     return path;
 }
@@ -46,11 +50,12 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
     if (kestrom_.OpenUSBPort() == 0) {
         const char* link = std::getenv("PIPEWELL_LIBRARY");
         const std::string reason = link_.last_error();
-        fail(kExitDevice, std::string("cannot open the scanner: ") +
-                              (link ? std::string("the link library ") + link + " found no device"
-                                    : "no TQ-RMX7KP found on USB (unplugged, or no permission: see the README's "
-                                      "udev rule); --emulator runs against the software scanner-printer") +
-                              (reason.empty() ? "" : "\n  link: " + reason));
+        fail(kExitDevice,
+             std::string("cannot open the scanner: ") +
+                 (link ? std::string("the link library ") + link + " found no device"
+                       : "no TQ-RMX7KP found on USB (unplugged, or no permission: see the README's "
+                         "udev rule); --emulator runs against the software scanner-printer") +
+                 (reason.empty() ? "" : "\n  link: " + reason));
     }
     open_ = true;
 }
@@ -73,7 +78,8 @@ bool DeviceSession::wait_for_ticket(int timeoutMs, Progress* progress) {
     for (;;) {
         const DeviceStatus s = status();
         if (s.statusError == 1 && s.passageJam == 1) {
-            if (++jamTries > kJamClearTries) fail(kExitDevice, "paper jam in the passage; take the ticket out");
+            if (++jamTries > kJamClearTries)
+                fail(kExitDevice, "paper jam in the passage; take the ticket out");
             kestrom_.CorrectFakeJamError();
         } else {
             const bool paper = s.paperSensorA == 1 || s.paperSensorB == 1 || s.paperAtPrintHead == 1;
@@ -88,7 +94,8 @@ bool DeviceSession::wait_for_ticket(int timeoutMs, Progress* progress) {
 void DeviceSession::start_scan(int pictureType, int linesPerMm, int action) {
     if (kestrom_.SetScanWidth(0, kFullWidthMm) != 1) fail(kExitDevice, "the device refused the scan width");
     if (kestrom_.SetScanHeight(kWholeTicket) != 1) fail(kExitDevice, "the device refused the scan height");
-    if (kestrom_.SetScanPictureType(pictureType, kCasual) != 1) fail(kExitDevice, "the device refused the picture type");
+    if (kestrom_.SetScanPictureType(pictureType, kCasual) != 1)
+        fail(kExitDevice, "the device refused the picture type");
     if (kestrom_.SetScanDPI(linesPerMm, kCasual) != 1) fail(kExitDevice, "the device refused the resolution");
     if (kestrom_.StartScan(action) != 1) fail(kExitDevice, "the device did not start the scan");
 }
@@ -98,18 +105,20 @@ void DeviceSession::read_picture(ScannedPicture& picture, int timeoutMs) {
     for (;;) {
         const DeviceStatus s = status();
         if (s.haveData == 1 && s.statusError == 0) break;
-        if (s.statusError == 1) fail(kExitDevice, std::string("the device reported an error while scanning") +
-                                                      (s.passageJam ? " (paper jam)" : ""));
+        if (s.statusError == 1)
+            fail(kExitDevice, std::string("the device reported an error while scanning") +
+                                  (s.passageJam ? " (paper jam)" : ""));
         if (elapsed_ms(start) >= timeoutMs) fail(kExitDevice, "no picture data arrived from the scanner");
         pause_ms(kPollMs);
     }
     picture.data.assign(kPictureBufferBytes, 0);
-    if (kestrom_.ReadPictureData(picture.data.data(), &picture.lineBytes, &picture.lines, &picture.pictureType,
-                                 &picture.linesPerMm) != 1)
+    if (kestrom_.ReadPictureData(picture.data.data(), &picture.lineBytes, &picture.lines,
+                                 &picture.pictureType, &picture.linesPerMm) != 1)
         fail(kExitDevice, "reading the picture from the scanner failed");
 }
 
-int DeviceSession::print_lines(const std::vector<std::string>& lines, int verMm, int bufferMm, int afterPrint) {
+int DeviceSession::print_lines(const std::vector<std::string>& lines, int verMm, int bufferMm,
+                               int afterPrint) {
     if (kestrom_.SetPrintBuffer(bufferMm) != 1) {
         if (afterPrint == 1) kestrom_.StartFeedPaper(0, 0);
         return 0;
@@ -118,7 +127,8 @@ int DeviceSession::print_lines(const std::vector<std::string>& lines, int verMm,
     int ver = verMm;
     for (const std::string& line : lines) {
         if (ver + kPrintLineMm > bufferMm) break;  // no room left on the ticket
-        if (!line.empty() && kestrom_.SetCharPrintPosition(0, 0, ver, kFontByte, kFontSize, line.c_str()) == 1)
+        if (!line.empty() &&
+            kestrom_.SetCharPrintPosition(0, 0, ver, kFontByte, kFontSize, line.c_str()) == 1)
             placed = true;
         ver += kPrintLineMm;
     }

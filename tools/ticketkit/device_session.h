@@ -19,7 +19,7 @@ struct DeviceOptions {
 };
 
 constexpr double kFastClock = 8.0;
-constexpr int kPollMs = 50;                 // status polling while waiting
+constexpr int kPollMs = 50;  // status polling while waiting
 constexpr int kPictureBufferBytes = 10485760;
 
 // Sets PIPEWELL_LIBRARY to the emulator beside this program (Failure when it is
@@ -73,7 +73,7 @@ private:
 std::string status_text(const DeviceStatus& s);
 
 // The characters per printed line in font byte, size 0, and the line pitch.
-constexpr int kPrintColumns = 42;   // 256 head dots / 6 dots per character
+constexpr int kPrintColumns = 42;  // 256 head dots / 6 dots per character
 constexpr int kPrintLineMm = 2;
 
 // Splits long lines at kPrintColumns.

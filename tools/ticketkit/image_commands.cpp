@@ -10,9 +10,9 @@
 namespace ticketkit {
 namespace {
 
-constexpr int kStraightenMode = 2;   // bilinear resampling
-constexpr int kStraightenRule = 1;   // paper is lighter than the measured background
-constexpr int kMeasureLevel = 0;     // let the library measure the background level
+constexpr int kStraightenMode = 2;  // bilinear resampling
+constexpr int kStraightenRule = 1;  // paper is lighter than the measured background
+constexpr int kMeasureLevel = 0;    // let the library measure the background level
 
 const char* kDecodeHelp =
     "usage: ticketkit decode FILE.bmp... --kind barcode|marks|marks-reliability|printed-marks\n"
@@ -107,8 +107,8 @@ int run_decode(const Words& words) {
                 continue;
             }
             out += ", \"read\": " + std::string(r.reading.read ? "true" : "false") +
-                   ", \"count\": " + std::to_string(r.reading.count) + ", \"text\": " + json_string(r.reading.text) +
-                   ", \"lines\": [";
+                   ", \"count\": " + std::to_string(r.reading.count) +
+                   ", \"text\": " + json_string(r.reading.text) + ", \"lines\": [";
             const auto lines = reading_lines(r.reading, *kind);
             for (std::size_t k = 0; k < lines.size(); ++k) out += (k ? ", " : "") + json_string(lines[k]);
             out += "]}";
@@ -143,7 +143,8 @@ int run_straighten(const Words& words) {
     const int rc = skewtrim.ImageSkewtrim(&source, kStraightenMode, kMeasureLevel, kStraightenRule, &upright);
     skewtrim.Bitmap_Done(&source);
     if (rc != 0) {
-        std::fprintf(stderr, "ticketkit: %s: no ticket outline found on a darker background (code %d)\n", in.c_str(), rc);
+        std::fprintf(stderr, "ticketkit: %s: no ticket outline found on a darker background (code %d)\n",
+                     in.c_str(), rc);
         return kExitNothing;
     }
     const int saved = skewtrim.SaveBitmapToFile(&upright, out.c_str());
@@ -180,13 +181,15 @@ int run_info(const Words& words) {
         if (args.has("--json")) {
             json += (json.size() > 1 ? ",\n " : "");
             json += "{\"file\": " + json_string(path) + ", \"width\": " + std::to_string(picture.width) +
-                    ", \"height\": " + std::to_string(picture.height) + ", \"bits\": " + std::to_string(picture.fileBits) +
-                    ", \"linesPerMm\": " + std::to_string(lpm) + ", \"skewDegrees\": " + (skew ? skewText : "null") + "}";
+                    ", \"height\": " + std::to_string(picture.height) +
+                    ", \"bits\": " + std::to_string(picture.fileBits) +
+                    ", \"linesPerMm\": " + std::to_string(lpm) +
+                    ", \"skewDegrees\": " + (skew ? skewText : "null") + "}";
         } else {
-            std::printf("%s: %d x %d, %d bits per pixel, %s, skew %s%s\n", path.c_str(), picture.width, picture.height,
-                        picture.fileBits,
-                        lpm ? (std::to_string(lpm) + " lines/mm").c_str() : "resolution not given",
-                        skewText, skew ? " degrees" : " (no paper edge on a dark background)");
+            std::printf("%s: %d x %d, %d bits per pixel, %s, skew %s%s\n", path.c_str(), picture.width,
+                        picture.height, picture.fileBits,
+                        lpm ? (std::to_string(lpm) + " lines/mm").c_str() : "resolution not given", skewText,
+                        skew ? " degrees" : " (no paper edge on a dark background)");
         }
     }
     if (args.has("--json")) std::printf("%s]\n", json.c_str());

@@ -19,12 +19,12 @@ constexpr int kLinkReasonBytes = 512;  // longest failure reason kept, with its 
 template <typename Fn>
 void resolve(const platform::DynamicLibrary& lib, const char* library, const char* name, Fn& fn) {
     fn = lib.resolve<Fn>(name);
-    if (fn == nullptr) fail(kExitDevice, std::string(library) + " has no entry point " + name + " (wrong version?)");
+    if (fn == nullptr)
+        fail(kExitDevice, std::string(library) + " has no entry point " + name + " (wrong version?)");
 }
 
 void open_library(platform::DynamicLibrary& lib, const char* logical, const char* file) {
-    if (!lib.open(logical))
-        fail(kExitDevice, std::string(file) + " cannot be loaded: " + lib.error());
+    if (!lib.open(logical)) fail(kExitDevice, std::string(file) + " cannot be loaded: " + lib.error());
 }
 
 }  // namespace

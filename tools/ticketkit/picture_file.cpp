@@ -10,7 +10,7 @@
 namespace ticketkit {
 namespace {
 
-constexpr std::int32_t kMaxSide = 65535;          // dots; larger files are refused
+constexpr std::int32_t kMaxSide = 65535;  // dots; larger files are refused
 constexpr std::uint32_t kCompressionRle8 = 1;
 constexpr std::uint32_t kCompressionRle4 = 2;
 constexpr int kDotsPerMetre4 = 3938;  // 4 lines per mm
@@ -25,16 +25,19 @@ std::vector<std::uint8_t> read_all(const std::string& path) {
     if (size < 0) fail(kExitUsage, path + ": cannot read (not a regular file?)");
     in.seekg(0, std::ios::beg);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) fail(kExitUsage, path + ": read error");
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
+        fail(kExitUsage, path + ": read error");
     return bytes;
 }
 
 // What a file that is not a BMP seems to be, for the message.
 std::string not_bmp_reason(const std::vector<std::uint8_t>& b) {
     if (b.empty()) return "empty file, not a BMP";
-    if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "a PNG file, not a BMP";
+    if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G')
+        return "a PNG file, not a BMP";
     if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return "a JPEG file, not a BMP";
-    if (b.size() >= 4 && ((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')) && (b[2] == 42 || b[3] == 42))
+    if (b.size() >= 4 && ((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')) &&
+        (b[2] == 42 || b[3] == 42))
         return "a TIFF file, not a BMP";
     bool text = true;
     for (std::size_t i = 0; i < b.size() && i < 512; ++i)
@@ -48,11 +51,15 @@ using Header = kit::bmp::Header;
 std::string parse_header(const std::vector<std::uint8_t>& b, Header& h) {
     if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') return not_bmp_reason(b);
     switch (kit::bmp::decode_headers(b.data(), b.size(), h)) {
-    case kit::bmp::Verdict::kTruncated: return "BMP header cut short";
-    case kit::bmp::Verdict::kNotBmp: return not_bmp_reason(b);
-    case kit::bmp::Verdict::kUnsupportedHeader: return "old-style BMP header (OS/2), not supported";
-    case kit::bmp::Verdict::kCompressed:  // judged below, after the planes and the depth
-    case kit::bmp::Verdict::kOk: break;
+        case kit::bmp::Verdict::kTruncated:
+            return "BMP header cut short";
+        case kit::bmp::Verdict::kNotBmp:
+            return not_bmp_reason(b);
+        case kit::bmp::Verdict::kUnsupportedHeader:
+            return "old-style BMP header (OS/2), not supported";
+        case kit::bmp::Verdict::kCompressed:  // judged below, after the planes and the depth
+        case kit::bmp::Verdict::kOk:
+            break;
     }
     if (h.planes != 1) return "damaged BMP header (planes is not 1)";
     if (h.compression == kCompressionRle8 || h.compression == kCompressionRle4)
@@ -60,8 +67,8 @@ std::string parse_header(const std::vector<std::uint8_t>& b, Header& h) {
     if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24 && h.bitCount != 32)
         return "unsupported depth: " + std::to_string(h.bitCount) + " bits per pixel";
     if (h.compressed()) return "unsupported BMP compression " + std::to_string(h.compression);
-    if (h.width <= 0 || h.width > kMaxSide || h.height == 0 || h.height == std::numeric_limits<std::int32_t>::min() ||
-        std::abs(h.height) > kMaxSide)
+    if (h.width <= 0 || h.width > kMaxSide || h.height == 0 ||
+        h.height == std::numeric_limits<std::int32_t>::min() || std::abs(h.height) > kMaxSide)
         return "unsupported picture size " + std::to_string(h.width) + " x " + std::to_string(h.height);
     const auto stride = static_cast<std::uint64_t>(kit::bmp::stored_row_bytes(h.width, h.bitCount));
     const std::uint64_t need =
@@ -118,7 +125,9 @@ PictureFile load_picture(const std::string& path) {
             given = start < h.pixelOffset ? (h.pixelOffset - start) / kit::bmp::kPaletteEntryBytes : 0;
         palette.assign(entries * 3, 0);
         for (std::size_t i = 0; i < given; ++i)
-            for (int k = 0; k < 3; ++k) palette[i * 3 + static_cast<std::size_t>(k)] = b[start + i * kit::bmp::kPaletteEntryBytes + static_cast<std::size_t>(k)];
+            for (int k = 0; k < 3; ++k)
+                palette[i * 3 + static_cast<std::size_t>(k)] =
+                    b[start + i * kit::bmp::kPaletteEntryBytes + static_cast<std::size_t>(k)];
         for (std::size_t i = 0; i < entries; ++i) {
             const std::uint8_t* e = &palette[i * 3];
             if (e[0] != e[1] || e[1] != e[2]) greyPalette = false;
@@ -149,10 +158,18 @@ PictureFile load_picture(const std::string& path) {
         for (int x = 0; x < p.width; ++x) {
             const std::uint8_t* bgr = nullptr;
             switch (h.bitCount) {
-            case 4: bgr = &palette[static_cast<std::size_t>((src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F) * 3]; break;
-            case 8: bgr = &palette[static_cast<std::size_t>(src[x]) * 3]; break;
-            case 24: bgr = &src[x * 3]; break;
-            default: bgr = &src[x * 4]; break;  // 32 bits: blue, green, red, unused or alpha
+                case 4:
+                    bgr = &palette[static_cast<std::size_t>((src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F) * 3];
+                    break;
+                case 8:
+                    bgr = &palette[static_cast<std::size_t>(src[x]) * 3];
+                    break;
+                case 24:
+                    bgr = &src[x * 3];
+                    break;
+                default:
+                    bgr = &src[x * 4];
+                    break;  // 32 bits: blue, green, red, unused or alpha
             }
             if (grey) {
                 dst[x] = bgr[0];

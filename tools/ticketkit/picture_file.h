@@ -14,12 +14,12 @@ namespace ticketkit {
 struct PictureFile {
     int width = 0;
     int height = 0;
-    int fileBits = 0;           // bits per pixel in the file
-    int bitCount = 0;           // of `rows`: 1, 8 or 24
-    int stride = 0;             // bytes per row of `rows`, unpadded
-    int dotsPerMetreX = 0;      // from the file header (0 when not given)
+    int fileBits = 0;       // bits per pixel in the file
+    int bitCount = 0;       // of `rows`: 1, 8 or 24
+    int stride = 0;         // bytes per row of `rows`, unpadded
+    int dotsPerMetreX = 0;  // from the file header (0 when not given)
     int dotsPerMetreY = 0;
-    bool topDown = false;       // the file stores its top row first
+    bool topDown = false;            // the file stores its top row first
     std::vector<std::uint8_t> rows;  // top row first; 1 bit: 1 = white
 };
 

@@ -9,10 +9,10 @@
 namespace ticketkit {
 namespace {
 
-constexpr int kBlackWhiteThreshold = 127;   // grey levels above it are white
-constexpr std::size_t kDecodeText = 1024;   // the dispatcher's text buffer, terminator included
-constexpr int kEdgeMinRows = 40;            // rows with an edge needed to measure a skew
-constexpr double kEdgeOutlierDots = 3.0;    // residual beyond which an edge point is dropped
+constexpr int kBlackWhiteThreshold = 127;  // grey levels above it are white
+constexpr std::size_t kDecodeText = 1024;  // the dispatcher's text buffer, terminator included
+constexpr int kEdgeMinRows = 40;           // rows with an edge needed to measure a skew
+constexpr double kEdgeOutlierDots = 3.0;   // residual beyond which an edge point is dropped
 
 const Kind kKinds[] = {
     {"barcode", 1, 8},
@@ -23,7 +23,9 @@ const Kind kKinds[] = {
 
 bool white(const BlackWhite& p, int x, int y) {
     return (p.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(p.widthPixels / 8) +
-                   static_cast<std::size_t>(x >> 3)] >> (7 - (x & 7))) & 1;
+                   static_cast<std::size_t>(x >> 3)] >>
+            (7 - (x & 7))) &
+           1;
 }
 
 // Least-squares x = a + b y over the points; returns b, with a in `a`.
@@ -64,7 +66,9 @@ std::optional<Kind> kind_from_file_name(const std::string& fileName) {
     return best;
 }
 
-std::string kind_names() { return "barcode|marks|marks-reliability|printed-marks"; }
+std::string kind_names() {
+    return "barcode|marks|marks-reliability|printed-marks";
+}
 
 BlackWhite to_black_white(SkewtrimLibrary& skewtrim, const PictureFile& picture, const std::string& path) {
     BlackWhite out;
@@ -78,7 +82,8 @@ BlackWhite to_black_white(SkewtrimLibrary& skewtrim, const PictureFile& picture,
     if (picture.bitCount == 1) {
         for (int y = 0; y < picture.height; ++y) {
             std::memcpy(&out.rows[static_cast<std::size_t>(y) * rowBytes],
-                        &picture.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride)], rowBytes);
+                        &picture.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride)],
+                        rowBytes);
             out.rows[(static_cast<std::size_t>(y) + 1) * rowBytes - 1] |= padMask;
         }
         return out;
@@ -87,11 +92,14 @@ BlackWhite to_black_white(SkewtrimLibrary& skewtrim, const PictureFile& picture,
     Bitmap reduced{};
     const int rc = skewtrim.GetBWBitmap(&source, &reduced, kBlackWhiteThreshold);
     skewtrim.Bitmap_Done(&source);
-    if (rc != 0) fail(kExitDevice, path + ": the bitmap library could not reduce the picture to black and white (code " +
-                                       std::to_string(rc) + ")");
+    if (rc != 0)
+        fail(kExitDevice, path +
+                              ": the bitmap library could not reduce the picture to black and white (code " +
+                              std::to_string(rc) + ")");
     // The record holds the top row last.
     for (int y = 0; y < out.height; ++y) {
-        std::memcpy(&out.rows[static_cast<std::size_t>(y) * rowBytes], reduced.rows[out.height - 1 - y], rowBytes);
+        std::memcpy(&out.rows[static_cast<std::size_t>(y) * rowBytes], reduced.rows[out.height - 1 - y],
+                    rowBytes);
         out.rows[(static_cast<std::size_t>(y) + 1) * rowBytes - 1] |= padMask;
     }
     skewtrim.Bitmap_Done(&reduced);
@@ -101,10 +109,12 @@ BlackWhite to_black_white(SkewtrimLibrary& skewtrim, const PictureFile& picture,
 Bitmap to_bitmap(SkewtrimLibrary& skewtrim, const PictureFile& picture) {
     Bitmap b{};
     const int rc = skewtrim.Bitmap_New(&b, picture.width, picture.height, picture.bitCount, 1);
-    if (rc != 0) fail(kExitDevice, "the bitmap library cannot hold a " + std::to_string(picture.width) + " x " +
-                                       std::to_string(picture.height) + " picture (code " + std::to_string(rc) + ")");
+    if (rc != 0)
+        fail(kExitDevice, "the bitmap library cannot hold a " + std::to_string(picture.width) + " x " +
+                              std::to_string(picture.height) + " picture (code " + std::to_string(rc) + ")");
     for (int y = 0; y < picture.height; ++y)
-        std::memcpy(b.rows[picture.height - 1 - y], &picture.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride)],
+        std::memcpy(b.rows[picture.height - 1 - y],
+                    &picture.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride)],
                     static_cast<std::size_t>(picture.stride));
     return b;
 }
@@ -114,7 +124,8 @@ Reading recognise(DecodeLibrary& decode, BlackWhite& picture, const Kind& kind, 
     int k = kind.code;
     int out = linesPerMm;
     Reading r;
-    r.read = decode.Decode(picture.rows.data(), picture.widthPixels, picture.height, &k, &out, text.data()) == 1;
+    r.read =
+        decode.Decode(picture.rows.data(), picture.widthPixels, picture.height, &k, &out, text.data()) == 1;
     text[kDecodeText - 1] = '\0';
     r.count = r.read ? out : 0;
     r.text = text.data();
@@ -141,7 +152,8 @@ std::vector<std::string> reading_lines(const Reading& r, const Kind& kind) {
             line.clear();
         } else if (kind.code == 5) {
             char number[8];
-            std::snprintf(number, sizeof number, "%s%03u", line.empty() ? "" : " ", static_cast<unsigned char>(c));
+            std::snprintf(number, sizeof number, "%s%03u", line.empty() ? "" : " ",
+                          static_cast<unsigned char>(c));
             line += number;
         } else {
             line += c;

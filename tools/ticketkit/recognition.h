@@ -42,8 +42,8 @@ Bitmap to_bitmap(SkewtrimLibrary& skewtrim, const PictureFile& picture);
 
 struct Reading {
     bool read = false;
-    int count = 0;       // symbols (barcodes) or result blocks (marks)
-    std::string text;    // as the dispatcher wrote it
+    int count = 0;     // symbols (barcodes) or result blocks (marks)
+    std::string text;  // as the dispatcher wrote it
 };
 
 // Hands the picture to the dispatcher. linesPerMm 4 or 8, or 0 for the kind's preset.

@@ -17,11 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDefaultIdleS = 10;        // the session ends after this long without a ticket
-constexpr int kEmulatorIdleS = 2;        // the emulator feeds its tickets 1 s (device time) apart
+constexpr int kDefaultIdleS = 10;  // the session ends after this long without a ticket
+constexpr int kEmulatorIdleS = 2;  // the emulator feeds its tickets 1 s (device time) apart
 constexpr int kPictureWaitMs = 20000;
 constexpr int kEjectWaitMs = 20000;
-constexpr int kPrintBandMm = 28;        // the result is printed into the ticket's last 28 mm
+constexpr int kPrintBandMm = 28;  // the result is printed into the ticket's last 28 mm
 constexpr int kMaxPrintBufferMm = 297;
 constexpr int kPassageDots = 1728;        // widest ticket the device takes (216 mm)
 constexpr int kLongestTicketDots = 4800;  // longest ticket the emulator takes (600 mm)
@@ -47,7 +47,8 @@ std::string find_samples() {
     const fs::path here = program_folder();
     for (const fs::path& dir : {here / ".." / "samples", here / ".." / "share" / "ticketkit" / "samples"}) {
         std::error_code error;
-        if (fs::is_directory(dir / "tickets", error)) return fs::weakly_canonical(dir / "tickets", error).string();
+        if (fs::is_directory(dir / "tickets", error))
+            return fs::weakly_canonical(dir / "tickets", error).string();
     }
     return "";
 }
@@ -77,7 +78,8 @@ std::vector<std::string> ticket_files(const std::string& dir) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(dir, error)) {
         std::string ext = entry.path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (ext == ".bmp" && entry.is_regular_file(error)) files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
@@ -95,8 +97,8 @@ std::vector<std::string> ticket_files(const std::string& dir) {
 
 struct TicketOutcome {
     int number = 0;
-    std::string source;   // the ticket file (emulator) or ""
-    std::string kind;     // "" when unknown
+    std::string source;  // the ticket file (emulator) or ""
+    std::string kind;    // "" when unknown
     bool read = false;
     std::vector<std::string> lines;
     std::string picture;
@@ -106,7 +108,8 @@ struct TicketOutcome {
 
 std::string outcome_json(const TicketOutcome& t) {
     std::string out = "{\"ticket\": " + std::to_string(t.number) + ", \"file\": " + json_string(t.source) +
-                      ", \"kind\": " + json_string(t.kind) + ", \"read\": " + (t.read ? "true" : "false") + ", \"lines\": [";
+                      ", \"kind\": " + json_string(t.kind) + ", \"read\": " + (t.read ? "true" : "false") +
+                      ", \"lines\": [";
     for (std::size_t i = 0; i < t.lines.size(); ++i) out += (i ? ", " : "") + json_string(t.lines[i]);
     return out + "], \"picture\": " + json_string(t.picture) + ", \"printed\": " + json_string(t.printed) +
            ", \"printResult\": " + std::to_string(t.printResult) + "}";
@@ -120,7 +123,8 @@ int run_session(const Words& words) {
     if (!args.positional().empty()) fail(kExitUsage, "session takes no file arguments (see --help)");
     const bool emulator = args.has("--emulator");
     if (args.has("--fast") && !emulator) fail(kExitUsage, "--fast needs --emulator");
-    if (args.value("--tickets") && !emulator) fail(kExitUsage, "--tickets needs --emulator (a real scanner takes paper)");
+    if (args.value("--tickets") && !emulator)
+        fail(kExitUsage, "--tickets needs --emulator (a real scanner takes paper)");
     std::optional<Kind> fixedKind;
     if (const auto k = args.value("--kind")) {
         fixedKind = kind_by_name(*k);
@@ -138,7 +142,8 @@ int run_session(const Words& words) {
         std::string tickets = args.value("--tickets").value_or("");
         if (tickets.empty()) {
             tickets = find_samples();
-            if (tickets.empty()) fail(kExitUsage, "the sample tickets are not beside this program; give --tickets DIR");
+            if (tickets.empty())
+                fail(kExitUsage, "the sample tickets are not beside this program; give --tickets DIR");
         }
         tickets = absolute(tickets);
         if (!fs::is_directory(tickets, error)) fail(kExitUsage, tickets + ": tickets folder missing");
@@ -153,7 +158,8 @@ int run_session(const Words& words) {
         const fs::path t = tickets;
         default_format_file("FMTFILEPATH", {t / "FormatFile.txt", t.parent_path() / "FormatFile.txt"});
         default_format_file("FMTFILESPPATH", {t / "FormatFileSP.txt", t.parent_path() / "FormatFileSP.txt"});
-        if (queue.empty()) std::fprintf(stderr, "ticketkit: %s holds no usable .bmp ticket\n", tickets.c_str());
+        if (queue.empty())
+            std::fprintf(stderr, "ticketkit: %s holds no usable .bmp ticket\n", tickets.c_str());
     }
 
     DecodeLibrary decode;
@@ -163,7 +169,8 @@ int run_session(const Words& words) {
         decode.bind();
     } catch (const Failure& f) {
         canRead = false;
-        std::fprintf(stderr, "ticketkit: %s; tickets are scanned and saved but not read\n", f.message.c_str());
+        std::fprintf(stderr, "ticketkit: %s; tickets are scanned and saved but not read\n",
+                     f.message.c_str());
     }
 
     DeviceOptions options;
@@ -176,14 +183,18 @@ int run_session(const Words& words) {
     for (int number = 1;; ++number) {
         progress.set("waiting for ticket " + std::to_string(number));
         if (!dev.wait_for_ticket(idleS * 1000, &progress)) {
-            const std::string end = "No further ticket within " + std::to_string(idleS) + " s: the session ends.";
-            if (args.has("--json")) std::fprintf(stderr, "%s\n", end.c_str());  // stdout stays pure JSON
-            else progress.say(end);
+            const std::string end =
+                "No further ticket within " + std::to_string(idleS) + " s: the session ends.";
+            if (args.has("--json"))
+                std::fprintf(stderr, "%s\n", end.c_str());  // stdout stays pure JSON
+            else
+                progress.say(end);
             break;
         }
         TicketOutcome t;
         t.number = number;
-        if (static_cast<std::size_t>(number) <= queue.size()) t.source = queue[static_cast<std::size_t>(number) - 1];
+        if (static_cast<std::size_t>(number) <= queue.size())
+            t.source = queue[static_cast<std::size_t>(number) - 1];
         std::optional<Kind> kind = fixedKind;
         if (!kind && !t.source.empty()) kind = kind_from_file_name(fs::path(t.source).filename().string());
         t.kind = kind ? kind->name : "";
@@ -192,8 +203,8 @@ int run_session(const Words& words) {
         dev.start_scan(0, kind ? kind->linesPerMm : 8, 0);
         dev.read_picture(picture, kPictureWaitMs);
         t.picture = outDir + "/Picture-" + std::to_string(number) + ".bmp";
-        if (dev.kestrom().SaveDataToBmp(picture.data.data(), picture.lineBytes, picture.lines, t.picture.c_str(),
-                                        picture.pictureType) != 1) {
+        if (dev.kestrom().SaveDataToBmp(picture.data.data(), picture.lineBytes, picture.lines,
+                                        t.picture.c_str(), picture.pictureType) != 1) {
             std::fprintf(stderr, "ticketkit: %s: cannot write the picture\n", t.picture.c_str());
             t.picture.clear();
         }
@@ -203,7 +214,9 @@ int run_session(const Words& words) {
             BlackWhite bw;
             bw.widthPixels = picture.lineBytes * 8;
             bw.height = picture.lines;
-            bw.rows.assign(picture.data.begin(), picture.data.begin() + static_cast<std::ptrdiff_t>(picture.lineBytes) * picture.lines);
+            bw.rows.assign(
+                picture.data.begin(),
+                picture.data.begin() + static_cast<std::ptrdiff_t>(picture.lineBytes) * picture.lines);
             const Reading reading = recognise(decode, bw, *kind, picture.linesPerMm);
             t.read = reading.read;
             if (reading.read) t.lines = reading_lines(reading, *kind);
@@ -213,9 +226,12 @@ int run_session(const Words& words) {
         progress.set("ticket " + std::to_string(number) + ": printing");
         const int lengthMm = picture.linesPerMm > 0 ? picture.lines / picture.linesPerMm : 0;
         const int buffer = std::min(lengthMm, kMaxPrintBufferMm);
-        std::vector<std::string> print = {"TICKET " + std::to_string(number) + " " + (t.kind.empty() ? "SCANNED" : t.kind)};
-        if (t.read) print.insert(print.end(), t.lines.begin(), t.lines.end());
-        else print.push_back(!kind ? "kind unknown: not read" : canRead ? "not read" : "no reader installed");
+        std::vector<std::string> print = {"TICKET " + std::to_string(number) + " " +
+                                          (t.kind.empty() ? "SCANNED" : t.kind)};
+        if (t.read)
+            print.insert(print.end(), t.lines.begin(), t.lines.end());
+        else
+            print.push_back(!kind ? "kind unknown: not read" : canRead ? "not read" : "no reader installed");
         t.printResult = dev.print_lines(wrap_for_print(print), std::max(0, buffer - kPrintBandMm), buffer, 1);
         if (dev.emulator() && t.printResult == 1) {
             char file[1024] = {};
@@ -226,7 +242,8 @@ int run_session(const Words& words) {
 
         std::string line = "ticket " + std::to_string(number);
         if (!t.source.empty()) line += " " + fs::path(t.source).filename().string();
-        line += " (" + (t.kind.empty() ? std::string("kind unknown") : t.kind) + ", " + std::to_string(picture.linesPerMm) + " lines/mm): ";
+        line += " (" + (t.kind.empty() ? std::string("kind unknown") : t.kind) + ", " +
+                std::to_string(picture.linesPerMm) + " lines/mm): ";
         if (t.read) {
             for (std::size_t i = 0; i < t.lines.size(); ++i) line += (i ? " | " : "") + t.lines[i];
         } else {
@@ -235,7 +252,8 @@ int run_session(const Words& words) {
         if (!args.has("--json")) {
             progress.say(line);
             progress.say("  saved " + (t.picture.empty() ? std::string("nothing") : t.picture) +
-                         (t.printed.empty() ? (t.printResult == 1 ? ", printed" : ", print failed") : ", printed " + t.printed));
+                         (t.printed.empty() ? (t.printResult == 1 ? ", printed" : ", print failed")
+                                            : ", printed " + t.printed));
         }
         outcomes.push_back(std::move(t));
     }
@@ -245,13 +263,14 @@ int run_session(const Words& words) {
     const int total = static_cast<int>(outcomes.size());
     if (args.has("--json")) {
         std::string out = "{\"tickets\": [";
-        for (std::size_t i = 0; i < outcomes.size(); ++i) out += (i ? ",\n  " : "\n  ") + outcome_json(outcomes[i]);
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            out += (i ? ",\n  " : "\n  ") + outcome_json(outcomes[i]);
         out += "],\n \"read\": " + std::to_string(read) + ", \"total\": " + std::to_string(total) +
                ", \"pictures\": " + json_string(outDir) + ", \"printed\": " + json_string(printDir) + "}";
         progress.say(out);
     } else {
-        progress.say(std::to_string(total) + " ticket" + (total == 1 ? "" : "s") + ", " + std::to_string(read) + " read, " +
-                     std::to_string(total - read) + " not read.");
+        progress.say(std::to_string(total) + " ticket" + (total == 1 ? "" : "s") + ", " +
+                     std::to_string(read) + " read, " + std::to_string(total - read) + " not read.");
         progress.say("Scanned pictures (kept): " + outDir);
         if (!printDir.empty()) progress.say("Printed tickets (kept):  " + printDir);
     }

@@ -6,7 +6,10 @@
 namespace barcode::degrade {
 
 BitPage::BitPage(int w, int h)
-    : width((w + 31) / 32 * 32), height(h), stride(width / 8), bits(static_cast<std::size_t>(stride) * h + 16, 0xFF) {}
+    : width((w + 31) / 32 * 32),
+      height(h),
+      stride(width / 8),
+      bits(static_cast<std::size_t>(stride) * h + 16, 0xFF) {}
 
 void BitPage::set(int x, int y, bool black) {
     if (x < 0 || y < 0 || x >= width || y >= height) return;
@@ -24,19 +27,25 @@ void gaussian_blur(std::vector<float>& grey, int w, int h, double sigma) {
     const int r = static_cast<int>(std::ceil(3 * sigma));
     std::vector<float> kernel(static_cast<std::size_t>(2 * r + 1));
     float sum = 0;
-    for (int k = -r; k <= r; ++k) sum += kernel[static_cast<std::size_t>(k + r)] = static_cast<float>(std::exp(-k * k / (2 * sigma * sigma)));
+    for (int k = -r; k <= r; ++k)
+        sum += kernel[static_cast<std::size_t>(k + r)] =
+            static_cast<float>(std::exp(-k * k / (2 * sigma * sigma)));
     for (float& k : kernel) k /= sum;
     std::vector<float> tmp(grey.size());
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             float v = 0;
-            for (int k = -r; k <= r; ++k) v += kernel[static_cast<std::size_t>(k + r)] * grey[static_cast<std::size_t>(y) * w + std::clamp(x + k, 0, w - 1)];
+            for (int k = -r; k <= r; ++k)
+                v += kernel[static_cast<std::size_t>(k + r)] *
+                     grey[static_cast<std::size_t>(y) * w + std::clamp(x + k, 0, w - 1)];
             tmp[static_cast<std::size_t>(y) * w + x] = v;
         }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             float v = 0;
-            for (int k = -r; k <= r; ++k) v += kernel[static_cast<std::size_t>(k + r)] * tmp[static_cast<std::size_t>(std::clamp(y + k, 0, h - 1)) * w + x];
+            for (int k = -r; k <= r; ++k)
+                v += kernel[static_cast<std::size_t>(k + r)] *
+                     tmp[static_cast<std::size_t>(std::clamp(y + k, 0, h - 1)) * w + x];
             grey[static_cast<std::size_t>(y) * w + x] = v;
         }
 }
@@ -60,7 +69,8 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     const int w = page.width, h = page.height;
     std::vector<float> grey(static_cast<std::size_t>(w) * h, 0.0f);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) grey[static_cast<std::size_t>(y) * w + x] = page.black(x, y) ? 1.0f : 0.0f;
+        for (int x = 0; x < w; ++x)
+            grey[static_cast<std::size_t>(y) * w + x] = page.black(x, y) ? 1.0f : 0.0f;
 
     const double a = how.angle * M_PI / 180.0;
     const double c = std::cos(a), s = std::sin(a);
@@ -71,7 +81,7 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     // along the symbol: u pixels from the centre are (e^(k m) - 1) / k modules for growth k).
     auto grid_at = [&](double px, double py, double& gx, double& gy) {
         const double dx = px - how.cx, dy = py - how.cy;
-        double u = dx * c - dy * s;   // along the symbol, pixels
+        double u = dx * c - dy * s;        // along the symbol, pixels
         const double v = dx * s + dy * c;  // along the bars, pixels
         const double t = v / (hh * my);
         u -= how.curvature * t * t;
@@ -80,10 +90,14 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
         gx = m + hw;
         gy = v / my + hh;
     };
-    const double reach = std::hypot(grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width), grid.height * my) / 2 +
+    const double reach = std::hypot(grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width),
+                                    grid.height * my) /
+                             2 +
                          std::fabs(how.curvature) + 2;
-    const int x0 = std::max(0, static_cast<int>(how.cx - reach)), x1 = std::min(w - 1, static_cast<int>(how.cx + reach));
-    const int y0 = std::max(0, static_cast<int>(how.cy - reach)), y1 = std::min(h - 1, static_cast<int>(how.cy + reach));
+    const int x0 = std::max(0, static_cast<int>(how.cx - reach)),
+              x1 = std::min(w - 1, static_cast<int>(how.cx + reach));
+    const int y0 = std::max(0, static_cast<int>(how.cy - reach)),
+              y1 = std::min(h - 1, static_cast<int>(how.cy + reach));
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             int dark = 0, inside = 0;
@@ -145,7 +159,8 @@ void draw_text_lines(BitPage& page, std::mt19937& rng) {
                     const bool on = dx == 0 || dy == 0 || dy == 6 || ((shape >> ((dy * 5 + dx) % 32)) & 1);
                     if (!on) continue;
                     for (int py = 0; py < scale; ++py)
-                        for (int px = 0; px < scale; ++px) page.set(x + dx * scale + px, y + dy * scale + py, true);
+                        for (int px = 0; px < scale; ++px)
+                            page.set(x + dx * scale + px, y + dy * scale + py, true);
                 }
         }
     }
@@ -165,11 +180,13 @@ void draw_photo(BitPage& page, std::mt19937& rng) {
         for (int x = 0; x < page.width; ++x) {
             double v = 0;
             for (int k = 0; k < 6; ++k) v += std::sin(fx[k] * x + fy[k] * y + ph[k]);
-            grey[static_cast<std::size_t>(y) * page.width + x] = static_cast<float>(v / 6 + 0.5 + (u(rng) - 0.5) * 0.4);
+            grey[static_cast<std::size_t>(y) * page.width + x] =
+                static_cast<float>(v / 6 + 0.5 + (u(rng) - 0.5) * 0.4);
         }
     gaussian_blur(grey, page.width, page.height, 1.0);
     for (int y = 0; y < page.height; ++y)
-        for (int x = 0; x < page.width; ++x) page.set(x, y, grey[static_cast<std::size_t>(y) * page.width + x] > 0.5f);
+        for (int x = 0; x < page.width; ++x)
+            page.set(x, y, grey[static_cast<std::size_t>(y) * page.width + x] > 0.5f);
 }
 
 void draw_halftone(BitPage& page, std::mt19937& rng) {

@@ -20,16 +20,16 @@ struct ModuleGrid {
 
 // How the grid lands on the page.
 struct Render {
-    double cx = 0, cy = 0;      // page position of the symbol's centre, pixels
-    double module = 2.0;        // pixels per module across the bars
-    double module_y = 0.0;      // pixels per grid row along the bars (0: same as module)
-    double angle = 0.0;         // degrees, counter-clockwise on the page
-    double perspective = 0.0;   // the module grows by this share per module along the symbol
-    double curvature = 0.0;     // bars bow by this many pixels at the ends against the middle
-    double blur = 0.0;          // gaussian sigma in pixels applied before the threshold
-    double threshold = 0.5;     // dark share above which a pixel becomes black
-    int spread = 0;             // + widens every black area by this many pixels, - starves it
-    double speckle = 0.0;       // share of pixels flipped after the threshold
+    double cx = 0, cy = 0;     // page position of the symbol's centre, pixels
+    double module = 2.0;       // pixels per module across the bars
+    double module_y = 0.0;     // pixels per grid row along the bars (0: same as module)
+    double angle = 0.0;        // degrees, counter-clockwise on the page
+    double perspective = 0.0;  // the module grows by this share per module along the symbol
+    double curvature = 0.0;    // bars bow by this many pixels at the ends against the middle
+    double blur = 0.0;         // gaussian sigma in pixels applied before the threshold
+    double threshold = 0.5;    // dark share above which a pixel becomes black
+    int spread = 0;            // + widens every black area by this many pixels, - starves it
+    double speckle = 0.0;      // share of pixels flipped after the threshold
 };
 
 // A packed 1-bit page: bit 1 is white, rows of stride bytes; width is a multiple of 32, so the
@@ -41,7 +41,9 @@ struct BitPage {
     std::vector<std::uint8_t> bits;
 
     BitPage(int w, int h);
-    bool black(int x, int y) const { return !((bits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1); }
+    bool black(int x, int y) const {
+        return !((bits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1);
+    }
     void set(int x, int y, bool black);
 };
 

@@ -35,7 +35,9 @@ TEST(RowRunLengths, MatchesAPixelByPixelCutOnRandomRowsFromAnyColumn) {
         const int style = trial % 3;  // long runs (whole bytes), single pixels, mixed
         for (auto& byte : row) {
             const unsigned r = random();
-            byte = style == 0 ? ((r & 1) ? 0xFF : 0x00) : style == 1 ? static_cast<std::uint8_t>(r) : ((r & 3) ? static_cast<std::uint8_t>(r >> 8) : 0xFF);
+            byte = style == 0   ? ((r & 1) ? 0xFF : 0x00)
+                   : style == 1 ? static_cast<std::uint8_t>(r)
+                                : ((r & 3) ? static_cast<std::uint8_t>(r >> 8) : 0xFF);
         }
         const int from = static_cast<int>(random() % static_cast<unsigned>(width));
         bool expected_dark = false;

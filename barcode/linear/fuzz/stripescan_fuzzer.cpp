@@ -9,8 +9,9 @@
 namespace {
 
 std::int32_t int32_at(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
@@ -57,14 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     b.bits = pixels.data();
 
     std::vector<SymbologySetting> settings;
-    settings.push_back(SymbologySetting{extra_symbology, first_noise, verify, flags & 2, flags & 4, flags & 8});
+    settings.push_back(
+        SymbologySetting{extra_symbology, first_noise, verify, flags & 2, flags & 4, flags & 8});
     for (int s = 0; s < 8; ++s) {
         if (mask & (1 << s)) {
             // Numbers 9 and 10 stand in for 1 and 3 when the flag asks for the aliases.
             int number = s + 1;
             if ((flags & 16) && number == 1) number = 9;
             if ((flags & 32) && number == 3) number = 10;
-            settings.push_back(SymbologySetting{number, noise, verify, (flags >> 1) & 1, (flags >> 2) & 1, (flags >> 3) & 1});
+            settings.push_back(SymbologySetting{number, noise, verify, (flags >> 1) & 1, (flags >> 2) & 1,
+                                                (flags >> 3) & 1});
         }
     }
     const std::int32_t count = static_cast<std::int32_t>(settings.size()) - count_cut;

@@ -7,14 +7,15 @@ namespace stripescan {
 namespace {
 
 constexpr int kElements = 7;
-constexpr int kWide = 2;          // most characters; the letters and ":/.+" have 3
+constexpr int kWide = 2;  // most characters; the letters and ":/.+" have 3
 constexpr int kLetterWide = 3;
-constexpr int kGap = 1;          // the narrow space between characters
+constexpr int kGap = 1;           // the narrow space between characters
 constexpr int kFirstLetter = 16;  // value of the letter A
 constexpr char kCharacters[] = "0123456789-$:/.+ABCD";
-constexpr const char* kPatterns[20] = {"1111122", "1111221", "1112112", "2211111", "1121121", "2111121", "1211112",
-                                       "1211211", "1221111", "2112111", "1112211", "1122111", "2111212", "2121112",
-                                       "2121211", "1121212", "1122121", "1212112", "1112122", "1112221"};
+constexpr const char* kPatterns[20] = {"1111122", "1111221", "1112112", "2211111", "1121121",
+                                       "2111121", "1211112", "1211211", "1221111", "2112111",
+                                       "1112211", "1122111", "2111212", "2121112", "2121211",
+                                       "1121212", "1122121", "1212112", "1112122", "1112221"};
 
 const KeyTable& table() {
     static const KeyTable t = [] {
@@ -51,14 +52,17 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
 Symbology make_codabar() {
     Symbology s;
     for (int v = kFirstLetter; v < 20; ++v) {
-        s.starts.push_back(Pattern{pattern_digits(kPatterns[v]), pattern_digits(reversed_pattern(kPatterns[v]).c_str()),
-                                   kElements, kLetterWide, v});
+        s.starts.push_back(Pattern{pattern_digits(kPatterns[v]),
+                                   pattern_digits(reversed_pattern(kPatterns[v]).c_str()), kElements,
+                                   kLetterWide, v});
     }
     s.stops = s.starts;
     s.read = read_codabar;
     return s;
 }
 
-bool codabar_table_is_unique() { return table().unique() && table().size() == 20; }
+bool codabar_table_is_unique() {
+    return table().unique() && table().size() == 20;
+}
 
 }  // namespace stripescan

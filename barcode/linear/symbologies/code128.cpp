@@ -52,7 +52,9 @@ const KeyTable& table() {
     return t;
 }
 
-int read_value(const RunList& runs, int i) { return read_six_element_value(runs, i, kModules, table()); }
+int read_value(const RunList& runs, int i) {
+    return read_six_element_value(runs, i, kModules, table());
+}
 
 enum class CodeSet { A, B, C };
 
@@ -65,42 +67,59 @@ bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, b
         return true;
     }
     switch (set) {
-    case CodeSet::A:
-        if (value < kSetBFirstControl) text.push_back(static_cast<char>(value + 32));
-        else if (value < kFnc3) text.push_back(static_cast<char>(value - 64));
-        else if (value == kFnc3 || value == kCodeA) {}
-        else if (value == kFnc2) fnc2 = true;
-        else if (value == kShift) {
-            if (next < 0) return true;  // a shift with nothing after it gives nothing
-            if (next >= kFnc3) return false;
-            text.push_back(static_cast<char>(next + 32));
-            used_next = true;
-        } else if (value == kCodeC) set = CodeSet::C;
-        else if (value == kCodeB) set = CodeSet::B;
-        else return false;
-        return true;
-    case CodeSet::B:
-        if (value < kFnc3) text.push_back(static_cast<char>(value + 32));
-        else if (value == kFnc3 || value == kCodeB) {}
-        else if (value == kFnc2) fnc2 = true;
-        else if (value == kShift) {
-            if (next < 0) return true;
-            if (next < kSetBFirstControl) text.push_back(static_cast<char>(next + 32));
-            else if (next < kFnc3) text.push_back(static_cast<char>(next - 64));
-            else return false;
-            used_next = true;
-        } else if (value == kCodeC) set = CodeSet::C;
-        else if (value == kCodeA) set = CodeSet::A;
-        else return false;
-        return true;
-    case CodeSet::C:
-        if (value < kCodeB) {
-            text.push_back(static_cast<char>('0' + value / 10));
-            text.push_back(static_cast<char>('0' + value % 10));
-        } else if (value == kCodeB) set = CodeSet::B;
-        else if (value == kCodeA) set = CodeSet::A;
-        else return false;
-        return true;
+        case CodeSet::A:
+            if (value < kSetBFirstControl)
+                text.push_back(static_cast<char>(value + 32));
+            else if (value < kFnc3)
+                text.push_back(static_cast<char>(value - 64));
+            else if (value == kFnc3 || value == kCodeA) {
+            } else if (value == kFnc2)
+                fnc2 = true;
+            else if (value == kShift) {
+                if (next < 0) return true;  // a shift with nothing after it gives nothing
+                if (next >= kFnc3) return false;
+                text.push_back(static_cast<char>(next + 32));
+                used_next = true;
+            } else if (value == kCodeC)
+                set = CodeSet::C;
+            else if (value == kCodeB)
+                set = CodeSet::B;
+            else
+                return false;
+            return true;
+        case CodeSet::B:
+            if (value < kFnc3)
+                text.push_back(static_cast<char>(value + 32));
+            else if (value == kFnc3 || value == kCodeB) {
+            } else if (value == kFnc2)
+                fnc2 = true;
+            else if (value == kShift) {
+                if (next < 0) return true;
+                if (next < kSetBFirstControl)
+                    text.push_back(static_cast<char>(next + 32));
+                else if (next < kFnc3)
+                    text.push_back(static_cast<char>(next - 64));
+                else
+                    return false;
+                used_next = true;
+            } else if (value == kCodeC)
+                set = CodeSet::C;
+            else if (value == kCodeA)
+                set = CodeSet::A;
+            else
+                return false;
+            return true;
+        case CodeSet::C:
+            if (value < kCodeB) {
+                text.push_back(static_cast<char>('0' + value / 10));
+                text.push_back(static_cast<char>('0' + value % 10));
+            } else if (value == kCodeB)
+                set = CodeSet::B;
+            else if (value == kCodeA)
+                set = CodeSet::A;
+            else
+                return false;
+            return true;
     }
     return false;
 }
@@ -109,7 +128,8 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
     // The start value, data and check values, then the stop pattern.
     const int data_runs = symbol.size() - kValueElements - kStopElements;
     if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
-    const auto start_key = width_sum_key(symbol.runs(), symbol.next(kValueElements), kValueElements, kModules);
+    const auto start_key =
+        width_sum_key(symbol.runs(), symbol.next(kValueElements), kValueElements, kModules);
     if (!start_key) return ReadOutcome::Rejected;
     int start = -1;
     for (int s = 0; s < 3; ++s) {
@@ -164,17 +184,19 @@ Symbology make_code128() {
     Symbology s;
     for (int i = 0; i < 3; ++i) {
         s.starts.push_back(Pattern{pattern_width_sum_key(kStartPatterns[i]),
-                                   pattern_width_sum_key(reversed_pattern(kStartPatterns[i]).c_str()), kValueElements, kModules,
-                                   kStartA + i});
+                                   pattern_width_sum_key(reversed_pattern(kStartPatterns[i]).c_str()),
+                                   kValueElements, kModules, kStartA + i});
     }
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
-                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements, kStopModules,
-                              kStop});
+                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements,
+                              kStopModules, kStop});
     s.read = read_code128;
     return s;
 }
 
 // Exposed for the table tests.
-bool code128_table_is_unique() { return table().unique() && table().size() == 103; }
+bool code128_table_is_unique() {
+    return table().unique() && table().size() == 103;
+}
 
 }  // namespace stripescan

@@ -53,19 +53,32 @@ bool expand(const std::string& in, std::string& out) {
             continue;
         }
         const char n = in[++i];
-        if (c == '$' && n >= 'A' && n <= 'Z') out.push_back(static_cast<char>(n - 'A' + 1));
-        else if (c == '%' && n >= 'A' && n <= 'E') out.push_back(static_cast<char>(n - 'A' + 27));
-        else if (c == '%' && n >= 'F' && n <= 'J') out.push_back(static_cast<char>(n - 'F' + 59));
-        else if (c == '%' && n >= 'K' && n <= 'O') out.push_back(static_cast<char>(n - 'K' + 91));
-        else if (c == '%' && n >= 'P' && n <= 'T') out.push_back(static_cast<char>(n - 'P' + 123));
-        else if (c == '%' && n == 'U') out.push_back('\0');
-        else if (c == '%' && n == 'V') out.push_back('@');
-        else if (c == '%' && n == 'W') out.push_back('`');
-        else if (c == '+' && n >= 'A' && n <= 'Z') out.push_back(static_cast<char>(n - 'A' + 'a'));
-        else if (c == '/' && n >= 'A' && n <= 'L') out.push_back(static_cast<char>(n - 'A' + 33));
-        else if (c == '/' && n == 'O') out.push_back('/');
-        else if (c == '/' && n == 'Z') out.push_back(':');
-        else return false;
+        if (c == '$' && n >= 'A' && n <= 'Z')
+            out.push_back(static_cast<char>(n - 'A' + 1));
+        else if (c == '%' && n >= 'A' && n <= 'E')
+            out.push_back(static_cast<char>(n - 'A' + 27));
+        else if (c == '%' && n >= 'F' && n <= 'J')
+            out.push_back(static_cast<char>(n - 'F' + 59));
+        else if (c == '%' && n >= 'K' && n <= 'O')
+            out.push_back(static_cast<char>(n - 'K' + 91));
+        else if (c == '%' && n >= 'P' && n <= 'T')
+            out.push_back(static_cast<char>(n - 'P' + 123));
+        else if (c == '%' && n == 'U')
+            out.push_back('\0');
+        else if (c == '%' && n == 'V')
+            out.push_back('@');
+        else if (c == '%' && n == 'W')
+            out.push_back('`');
+        else if (c == '+' && n >= 'A' && n <= 'Z')
+            out.push_back(static_cast<char>(n - 'A' + 'a'));
+        else if (c == '/' && n >= 'A' && n <= 'L')
+            out.push_back(static_cast<char>(n - 'A' + 33));
+        else if (c == '/' && n == 'O')
+            out.push_back('/');
+        else if (c == '/' && n == 'Z')
+            out.push_back(':');
+        else
+            return false;
     }
     return true;
 }
@@ -77,7 +90,8 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
     symbol.skip(kElements + kGap);
     std::string text;
     while (symbol.remaining() >= kElements + kGap + kElements) {
-        const int v = read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
+        const int v =
+            read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
         if (v < 0) return ReadOutcome::Rejected;
         text.push_back(kCharacters[v]);
     }
@@ -104,13 +118,15 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
 
 Symbology make_code39() {
     Symbology s;
-    s.starts.push_back(Pattern{pattern_digits(kStartStop), pattern_digits(reversed_pattern(kStartStop).c_str()),
-                               kElements, kWide, 0});
+    s.starts.push_back(Pattern{pattern_digits(kStartStop),
+                               pattern_digits(reversed_pattern(kStartStop).c_str()), kElements, kWide, 0});
     s.stops = s.starts;
     s.read = read_code39;
     return s;
 }
 
-bool code39_table_is_unique() { return table().unique() && table().size() == 43; }
+bool code39_table_is_unique() {
+    return table().unique() && table().size() == 43;
+}
 
 }  // namespace stripescan

@@ -35,7 +35,9 @@ const KeyTable& table() {
     return t;
 }
 
-int read_value(const RunList& runs, int i) { return read_six_element_value(runs, i, kModules, table()); }
+int read_value(const RunList& runs, int i) {
+    return read_six_element_value(runs, i, kModules, table());
+}
 
 int weighted_sum(const std::vector<int>& values, std::size_t count, int max_weight) {
     long long sum = 0;
@@ -59,37 +61,48 @@ bool convert(const std::vector<int>& values, std::size_t count, std::string& tex
         const bool has_next = i + 1 < count;
         const int next = has_next ? values[i + 1] : -1;
         switch (v) {
-        case kShiftDollar:
-            if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next - 9));
-            if (has_next) ++i;
-            break;
-        case kShiftPercent:
-            if (next >= 10 && next <= 14) text.push_back(static_cast<char>(next + 17));
-            else if (next >= 15 && next <= 19) text.push_back(static_cast<char>(next + 44));
-            else if (next >= 20 && next <= 24) text.push_back(static_cast<char>(next + 71));
-            else if (next >= 25 && next <= 29) text.push_back(static_cast<char>(next + 98));
-            else if (next == 30) text.push_back('\0');
-            else if (next == 31) text.push_back('@');
-            else if (next == 32) text.push_back('`');
-            else {
-                text.push_back('@');
-                break;  // the value after it is read on its own
-            }
-            ++i;
-            break;
-        case kShiftSlash:
-            if ((next >= 10 && next <= 12) || (next >= 15 && next <= 19)) text.push_back(static_cast<char>(next + 23));
-            else if (next == 21) text.push_back(',');
-            else if (next == 35) text.push_back(':');
-            else return false;
-            ++i;
-            break;
-        case kShiftPlus:
-            if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next + 87));
-            if (has_next) ++i;
-            break;
-        default:
-            break;
+            case kShiftDollar:
+                if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next - 9));
+                if (has_next) ++i;
+                break;
+            case kShiftPercent:
+                if (next >= 10 && next <= 14)
+                    text.push_back(static_cast<char>(next + 17));
+                else if (next >= 15 && next <= 19)
+                    text.push_back(static_cast<char>(next + 44));
+                else if (next >= 20 && next <= 24)
+                    text.push_back(static_cast<char>(next + 71));
+                else if (next >= 25 && next <= 29)
+                    text.push_back(static_cast<char>(next + 98));
+                else if (next == 30)
+                    text.push_back('\0');
+                else if (next == 31)
+                    text.push_back('@');
+                else if (next == 32)
+                    text.push_back('`');
+                else {
+                    text.push_back('@');
+                    break;  // the value after it is read on its own
+                }
+                ++i;
+                break;
+            case kShiftSlash:
+                if ((next >= 10 && next <= 12) || (next >= 15 && next <= 19))
+                    text.push_back(static_cast<char>(next + 23));
+                else if (next == 21)
+                    text.push_back(',');
+                else if (next == 35)
+                    text.push_back(':');
+                else
+                    return false;
+                ++i;
+                break;
+            case kShiftPlus:
+                if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next + 87));
+                if (has_next) ++i;
+                break;
+            default:
+                break;
         }
     }
     return true;
@@ -134,13 +147,17 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
 Symbology make_code93() {
     Symbology s;
     s.starts.push_back(Pattern{pattern_width_sum_key(kStartPattern),
-                               pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), kStartElements, kModules, 0});
+                               pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), kStartElements,
+                               kModules, 0});
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
-                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements, kStopModules, 0});
+                              pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements,
+                              kStopModules, 0});
     s.read = read_code93;
     return s;
 }
 
-bool code93_table_is_unique() { return table().unique() && table().size() == 47; }
+bool code93_table_is_unique() {
+    return table().unique() && table().size() == 47;
+}
 
 }  // namespace stripescan

@@ -31,9 +31,9 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     const int start = symbol.at();
     const int centre = start + kEanGuardElements + layout.half_digits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
-    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
-                                                  {centre, kEanCentreGuardElements},
-                                                  {end, kEanGuardElements}});
+    const int gain = ean_ink_gain(
+        symbol.runs(),
+        {{start, kEanGuardElements}, {centre, kEanCentreGuardElements}, {end, kEanGuardElements}});
     symbol.skip(kEanGuardElements);
     for (int k = 0; k < layout.half_digits; ++k) {
         const int i = symbol.next(kEanDigitElements);
@@ -95,8 +95,12 @@ Symbology make_ean(CharacterReader reader) {
 
 }  // namespace
 
-Symbology make_ean13() { return make_ean(read_ean<kEan13Layout>); }
+Symbology make_ean13() {
+    return make_ean(read_ean<kEan13Layout>);
+}
 
-Symbology make_ean8() { return make_ean(read_ean<kEan8Layout>); }
+Symbology make_ean8() {
+    return make_ean(read_ean<kEan8Layout>);
+}
 
 }  // namespace stripescan

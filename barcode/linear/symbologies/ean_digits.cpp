@@ -1,16 +1,17 @@
 #include "barcode/linear/symbologies/ean_digits.h"
 
-#include "barcode/linear/symbology.h"
-
 #include <cmath>
 #include <vector>
+
+#include "barcode/linear/symbology.h"
 
 namespace stripescan {
 namespace {
 
 // Set A (odd parity) element widths, space first; set C uses the same widths bar first and set B
 // the same widths read backwards.
-constexpr const char* kSetA[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
+constexpr const char* kSetA[10] = {"3211", "2221", "2122", "1411", "1132",
+                                   "1231", "1114", "1312", "1213", "3112"};
 
 struct DigitTables {
     KeyTable a, b, c;
@@ -76,7 +77,8 @@ int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>>
         }
     }
     if (bar_count == 0 || space_count == 0) return 0;
-    return static_cast<int>(std::lround(static_cast<double>(bars) / bar_count - static_cast<double>(spaces) / space_count));
+    return static_cast<int>(
+        std::lround(static_cast<double>(bars) / bar_count - static_cast<double>(spaces) / space_count));
 }
 
 int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain) {
@@ -94,7 +96,10 @@ bool ean_check_ok(const std::string& digits) {
     for (std::size_t k = 1; k <= n; ++k) {
         const int d = digits[n - k] - '0';
         if (d < 0 || d > 9) return false;
-        if (k % 2 == 1) odd += d; else even += d;
+        if (k % 2 == 1)
+            odd += d;
+        else
+            even += d;
     }
     const int check = (10 - (3 * odd + even) % 10) % 10;
     return digits[n] - '0' == check;

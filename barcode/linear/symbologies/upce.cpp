@@ -15,10 +15,14 @@ constexpr const char* kParity[10] = {"222111", "221211", "221121", "221112", "21
 std::string expand(const std::string& d, char c) {
     const char last = d[5];
     std::string a = "0";
-    if (last <= '2') a += std::string{d[0], d[1], last, '0', '0', '0', '0', d[2], d[3], d[4]};
-    else if (last == '3') a += std::string{d[0], d[1], d[2], '0', '0', '0', '0', '0', d[3], d[4]};
-    else if (last == '4') a += std::string{d[0], d[1], d[2], d[3], '0', '0', '0', '0', '0', d[4]};
-    else a += std::string{d[0], d[1], d[2], d[3], d[4], '0', '0', '0', '0', last};
+    if (last <= '2')
+        a += std::string{d[0], d[1], last, '0', '0', '0', '0', d[2], d[3], d[4]};
+    else if (last == '3')
+        a += std::string{d[0], d[1], d[2], '0', '0', '0', '0', '0', d[3], d[4]};
+    else if (last == '4')
+        a += std::string{d[0], d[1], d[2], d[3], '0', '0', '0', '0', '0', d[4]};
+    else
+        a += std::string{d[0], d[1], d[2], d[3], d[4], '0', '0', '0', '0', last};
     a.push_back(c);
     return a;
 }
@@ -29,8 +33,9 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
     std::string digits;
     std::string parity;
     const int start = symbol.at();
-    const int gain = ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
-                                                  {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
+    const int gain = ean_ink_gain(
+        symbol.runs(),
+        {{start, kEanGuardElements}, {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
     symbol.skip(kEanGuardElements);
     while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
         const int i = symbol.next(kEanDigitElements);
@@ -45,7 +50,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         digits.push_back(static_cast<char>('0' + d));
     }
     if (digits.size() != kDigits) return ReadOutcome::TryReversed;
-    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, kDigits)) return ReadOutcome::Rejected;
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, kDigits))
+        return ReadOutcome::Rejected;
     char check = 0;
     for (int v = 0; v < 10; ++v) {
         if (parity == kParity[v]) check = static_cast<char>('0' + v);

@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string temp_path(const char* name) { return ::testing::TempDir() + name; }
+std::string temp_path(const char* name) {
+    return ::testing::TempDir() + name;
+}
 
 void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
@@ -22,8 +24,8 @@ void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
 }
 
 // A BMP file with the given header fields, palette entry 0 and pixel bytes.
-std::vector<std::uint8_t> bmp(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint8_t palette0,
-                              const std::vector<std::uint8_t>& pixels) {
+std::vector<std::uint8_t> bmp(std::int32_t width, std::int32_t height, std::uint16_t bits,
+                              std::uint8_t palette0, const std::vector<std::uint8_t>& pixels) {
     std::vector<std::uint8_t> v{'B', 'M'};
     put32(v, static_cast<std::uint32_t>(62 + pixels.size()));
     put32(v, 0);
@@ -43,7 +45,8 @@ std::vector<std::uint8_t> bmp(std::int32_t width, std::int32_t height, std::uint
 }
 
 void write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> read(const std::string& path) {
@@ -52,7 +55,8 @@ std::vector<std::uint8_t> read(const std::string& path) {
 }
 
 bool all_zero(const Bitmap& b) {
-    return b.width == 0 && b.height == 0 && b.bitCount == 0 && b.imageSize == 0 && b.stride == 0 && !b.rows && !b.bits;
+    return b.width == 0 && b.height == 0 && b.bitCount == 0 && b.imageSize == 0 && b.stride == 0 && !b.rows &&
+           !b.bits;
 }
 
 TEST(ReadBimapFromFile, WhiteFirstPaletteIsInvertedAndTailBitsCleared) {
@@ -137,13 +141,16 @@ TEST(SaveBimapToFile, OneBitRowsArePaddedToFourBytes) {
     ASSERT_EQ(SaveBimapToFile(&b, path.c_str()), 1);
     const auto f = read(path);
     ASSERT_EQ(f.size(), 70u);
-    auto u32 = [&](std::size_t at) { return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | static_cast<std::uint32_t>(f[at + 3]) << 24; };
+    auto u32 = [&](std::size_t at) {
+        return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | static_cast<std::uint32_t>(f[at + 3]) << 24;
+    };
     EXPECT_EQ(u32(2), 70u);   // file size = 62 + 8
     EXPECT_EQ(u32(10), 62u);  // pixel-data offset
     EXPECT_EQ(u32(34), 8u);   // image size
     EXPECT_EQ(u32(38), 2834u);
-    EXPECT_EQ(f[28], 1);      // bit count
-    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 62), (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
+    EXPECT_EQ(f[28], 1);  // bit count
+    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 62),
+              (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
     EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 62, f.end()),
               (std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0, 0x78, 0x9A, 0xBC, 0}));
 }

@@ -34,7 +34,8 @@ std::vector<std::pair<int, std::string>> read_page(BitPage& page) {
     std::vector<std::pair<int, std::string>> out;
     for (int i = 0; i < list.count; ++i) {
         out.emplace_back(list.results[i].symbology,
-                         std::string(reinterpret_cast<const char*>(list.results[i].text), static_cast<std::size_t>(list.results[i].length)));
+                         std::string(reinterpret_cast<const char*>(list.results[i].text),
+                                     static_cast<std::size_t>(list.results[i].length)));
     }
     FreeBarcodeResultMem(&list);
     return out;
@@ -58,15 +59,18 @@ Outcome read_spoilt(int symbology, int count, unsigned seed, Spoil spoil) {
         how.module = 3;
         how.angle = std::uniform_real_distribution<double>(-5, 5)(rng);
         spoil(grid, how, rng);
-        BitPage page(static_cast<int>(grid.width * how.module + 140), static_cast<int>(grid.height * how.module + 80));
+        BitPage page(static_cast<int>(grid.width * how.module + 140),
+                     static_cast<int>(grid.height * how.module + 80));
         how.cx = page.width / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
         how.cy = page.height / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
         render(grid, how, page, rng);
         const std::string expected = expected_text(symbology, payload);
         bool hit = false;
         for (const auto& [number, text] : read_page(page)) {
-            if (!hit && number == symbology && text == expected) hit = true;
-            else ++outcome.wrong;
+            if (!hit && number == symbology && text == expected)
+                hit = true;
+            else
+                ++outcome.wrong;
         }
         outcome.read += hit ? 1 : 0;
     }
@@ -76,8 +80,9 @@ Outcome read_spoilt(int symbology, int count, unsigned seed, Spoil spoil) {
 TEST(InkSpread, EanAndUpcWithBarsAPixelWiderOrNarrowerReadExactly) {
     for (int symbology : {STRIPESCAN_EAN13, STRIPESCAN_EAN8, STRIPESCAN_UPCE}) {
         for (int spread : {-1, 1}) {
-            const Outcome o = read_spoilt(symbology, 12, 40u + static_cast<unsigned>(symbology),
-                                          [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
+            const Outcome o =
+                read_spoilt(symbology, 12, 40u + static_cast<unsigned>(symbology),
+                            [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
             EXPECT_EQ(o.read, 12) << "symbology " << symbology << " spread " << spread;
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread;
         }
@@ -86,7 +91,8 @@ TEST(InkSpread, EanAndUpcWithBarsAPixelWiderOrNarrowerReadExactly) {
 
 TEST(InkSpread, EanAtOneAndAHalfPixelModulesIsMostlyReadAndNeverMisread) {
     for (int symbology : {STRIPESCAN_EAN13, STRIPESCAN_EAN8, STRIPESCAN_UPCE}) {
-        const Outcome o = read_spoilt(symbology, 20, 7u, [](ModuleGrid&, Render& how, std::mt19937&) { how.module = 1.5; });
+        const Outcome o =
+            read_spoilt(symbology, 20, 7u, [](ModuleGrid&, Render& how, std::mt19937&) { how.module = 1.5; });
         EXPECT_GE(o.read, 16) << "symbology " << symbology;
         EXPECT_EQ(o.wrong, 0) << "symbology " << symbology;
     }
@@ -96,8 +102,9 @@ TEST(InkSpread, NarrowWideSymbologiesWithBarsAPixelWiderOrNarrowerReadExactly) {
     // Codabar is read as printed only, so it is left out (see pattern_key).
     for (int symbology : {STRIPESCAN_CODE39, STRIPESCAN_ITF}) {
         for (int spread : {-1, 1}) {
-            const Outcome o = read_spoilt(symbology, 12, 60u + static_cast<unsigned>(symbology),
-                                          [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
+            const Outcome o =
+                read_spoilt(symbology, 12, 60u + static_cast<unsigned>(symbology),
+                            [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
             EXPECT_GE(o.read, 11) << "symbology " << symbology << " spread " << spread;
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread;
         }
@@ -121,20 +128,26 @@ TEST(InkSpread, ASymbolWhoseNarrowSpacesCloseOnSomeRowsIsReportedOnce) {
 TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
     for (int symbology = 1; symbology <= 8; ++symbology) {
         for (int kind = 0; kind < 2; ++kind) {
-            const Outcome o = read_spoilt(symbology, 4, 90u + static_cast<unsigned>(symbology), [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
-                how.module = 2 + static_cast<int>(rng() % 2);
-                auto clear_column = [&grid](int x) {
-                    for (int y = 0; y < grid.height; ++y) grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
-                };
-                if (kind == 0) {
-                    int x = grid.width / 5 + static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
-                    while (x < grid.width && !grid.at(x, 0)) ++x;
-                    for (; x < grid.width && grid.at(x, 0); ++x) clear_column(x);
-                } else {
-                    const int cut = std::max(2, grid.width / 10 + static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
-                    for (int x = grid.width - cut; x < grid.width; ++x) clear_column(x);
-                }
-            });
+            const Outcome o = read_spoilt(
+                symbology, 4, 90u + static_cast<unsigned>(symbology),
+                [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
+                    how.module = 2 + static_cast<int>(rng() % 2);
+                    auto clear_column = [&grid](int x) {
+                        for (int y = 0; y < grid.height; ++y)
+                            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+                    };
+                    if (kind == 0) {
+                        int x = grid.width / 5 +
+                                static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
+                        while (x < grid.width && !grid.at(x, 0)) ++x;
+                        for (; x < grid.width && grid.at(x, 0); ++x) clear_column(x);
+                    } else {
+                        const int cut =
+                            std::max(2, grid.width / 10 +
+                                            static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
+                        for (int x = grid.width - cut; x < grid.width; ++x) clear_column(x);
+                    }
+                });
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << (kind ? " truncated" : " knocked-out bar");
         }
     }
@@ -151,7 +164,8 @@ TEST(NoSymbol, TextPhotosHalftonesAndNoiseGiveNoResult) {
             if (kind == 3) draw_noise(page, rng, 0.05);
             if (kind == 4) draw_noise(page, rng, 0.4);
             const auto reads = read_page(page);
-            EXPECT_TRUE(reads.empty()) << "page kind " << kind << ": " << (reads.empty() ? "" : reads[0].second);
+            EXPECT_TRUE(reads.empty())
+                << "page kind " << kind << ": " << (reads.empty() ? "" : reads[0].second);
         }
     }
 }

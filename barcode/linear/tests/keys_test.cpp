@@ -1,8 +1,9 @@
 // The lookup keys that classify groups of runs.
 
+#include "barcode/linear/keys.h"
+
 #include <gtest/gtest.h>
 
-#include "barcode/linear/keys.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 
 namespace stripescan {
@@ -91,8 +92,10 @@ TEST(EanDigitWidths, ADigitAModuleShortOrLongIsADamagedSymbolReadOutOfStep) {
     auto half = [](std::initializer_list<int> odd_digit) {
         std::vector<int> w;
         for (int d = 0; d < 6; ++d) {
-            if (d == 3) w.insert(w.end(), odd_digit);
-            else w.insert(w.end(), {3, 2, 1, 1});
+            if (d == 3)
+                w.insert(w.end(), odd_digit);
+            else
+                w.insert(w.end(), {3, 2, 1, 1});
         }
         RunList runs;
         std::uint8_t color = kBlack;

@@ -1,18 +1,20 @@
 // The fixed-point line walk, polygon drawing and the symbol fill.
 
+#include "barcode/linear/line_walk.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
 #include "barcode/linear/Stripescan.h"
-#include "barcode/linear/line_walk.h"
 
 namespace stripescan {
 namespace {
 
 TEST(LineWalk, StartsAtTheStartAndMovesAtMostOnePixelPerStep) {
-    for (const Point step : {Point{5, 2}, Point{-3, 7}, Point{1, -1}, Point{0, 4}, Point{-9, 0}, Point{2, -11}}) {
+    for (const Point step :
+         {Point{5, 2}, Point{-3, 7}, Point{1, -1}, Point{0, 4}, Point{-9, 0}, Point{2, -11}}) {
         const Point stop{step.x * 10, step.y * 10};
         const auto points = line_offsets(Point{0, 0}, step, stop);
         ASSERT_FALSE(points.empty());
@@ -53,7 +55,9 @@ struct Picture {
         bitmap.imageSize = bitmap.stride * h;
         bitmap.bits = bytes.data();
     }
-    bool black(int x, int y) const { return ((bytes[static_cast<std::size_t>(y) * bitmap.stride + x / 8] >> (7 - x % 8)) & 1) == 0; }
+    bool black(int x, int y) const {
+        return ((bytes[static_cast<std::size_t>(y) * bitmap.stride + x / 8] >> (7 - x % 8)) & 1) == 0;
+    }
     int count() const {
         int n = 0;
         for (int y = 0; y < bitmap.height; ++y)

@@ -32,8 +32,8 @@ TEST_P(Orientation, ReadsEveryModuleWidth) {
         Page page;
         page.paint(symbol, Placement{864, 600, double(module), angle});
         const auto reads = decode(page, {setting(c.symbology)});
-        ASSERT_EQ(reads.size(), 1u) << "symbology " << c.symbology << " angle " << angle << " module " << module
-                                    << " payload " << payload;
+        ASSERT_EQ(reads.size(), 1u) << "symbology " << c.symbology << " angle " << angle << " module "
+                                    << module << " payload " << payload;
         EXPECT_EQ(reads[0].text, expected_text(c.symbology, payload));
         EXPECT_EQ(reads[0].symbology, c.symbology);
     }

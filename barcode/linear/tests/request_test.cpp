@@ -86,7 +86,8 @@ TEST(Arguments, FieldsAtTheirBoundsAreServed) {
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].text, "ABC123");
     // Every number and bit the header names reaches the decoder.
-    EXPECT_EQ(decode(page, {setting(STRIPESCAN_CODE128)}, STRIPESCAN_HORIZONTAL, STRIPESCAN_MIN_SIZE).size(), 1u);
+    EXPECT_EQ(decode(page, {setting(STRIPESCAN_CODE128)}, STRIPESCAN_HORIZONTAL, STRIPESCAN_MIN_SIZE).size(),
+              1u);
 }
 
 TEST(Arguments, NumbersOutsideOneToTenSelectNothing) {
@@ -136,12 +137,17 @@ TEST(Aliases, Gs1_128ReportedAsNineOnlyWhenRequested) {
     auto reads = decode(page, {setting(9)});
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].symbology, 9);
-    EXPECT_EQ(reads[0].text, "0109501101530003" "10AB12");  // the leading FNC1 removed
+    EXPECT_EQ(reads[0].text,
+              "0109501101530003"
+              "10AB12");  // the leading FNC1 removed
 
     reads = decode(page, {setting(1)});
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].symbology, 1);
-    EXPECT_EQ(reads[0].text, "\x80" "0109501101530003" "10AB12");
+    EXPECT_EQ(reads[0].text,
+              "\x80"
+              "0109501101530003"
+              "10AB12");
 
     // Both asked for: the leading FNC1 decides.
     reads = decode(page, {setting(1), setting(9)});
@@ -154,7 +160,9 @@ TEST(Aliases, FnC1InTheMiddleGivesTheSeparatorByte) {
     Page page = page_with(BARCODE_GS1_128, "[10]AB12[21]XY", Placement{864, 600, 3, 0});
     auto reads = decode(page, {setting(9)});
     ASSERT_EQ(reads.size(), 1u);
-    EXPECT_EQ(reads[0].text, "10AB12\x80" "21XY");
+    EXPECT_EQ(reads[0].text,
+              "10AB12\x80"
+              "21XY");
 }
 
 TEST(Aliases, PlainCode128FoundThroughNineIsReportedAsOne) {
@@ -273,10 +281,14 @@ TEST(Results, CornersEncloseTheSymbolUpright) {
     const auto& c = reads[0].raw.corners;
     const double left = drawn[0], top = drawn[1], right = drawn[4], bottom = drawn[5];
     // P0 lower right, P1 lower left, P2 upper left, P3 upper right, within a few pixels.
-    EXPECT_NEAR(c[0], right, 4); EXPECT_NEAR(c[1], bottom, 4);
-    EXPECT_NEAR(c[2], left, 4);  EXPECT_NEAR(c[3], bottom, 4);
-    EXPECT_NEAR(c[4], left, 4);  EXPECT_NEAR(c[5], top, 4);
-    EXPECT_NEAR(c[6], right, 4); EXPECT_NEAR(c[7], top, 4);
+    EXPECT_NEAR(c[0], right, 4);
+    EXPECT_NEAR(c[1], bottom, 4);
+    EXPECT_NEAR(c[2], left, 4);
+    EXPECT_NEAR(c[3], bottom, 4);
+    EXPECT_NEAR(c[4], left, 4);
+    EXPECT_NEAR(c[5], top, 4);
+    EXPECT_NEAR(c[6], right, 4);
+    EXPECT_NEAR(c[7], top, 4);
     EXPECT_EQ(reads[0].raw.scanDirX, 1);
     EXPECT_EQ(reads[0].raw.scanDirY, 0);
 }
@@ -294,7 +306,9 @@ TEST(Results, CornersOfASkewedSymbolFormASlantedQuadrilateral) {
     EXPECT_LT(r.corners[2], r.corners[6]);
     for (int i = 0; i < 4; ++i) {
         double best = 1e9;
-        for (int j = 0; j < 4; ++j) best = std::min(best, std::hypot(r.corners[2 * i] - drawn[2 * j], r.corners[2 * i + 1] - drawn[2 * j + 1]));
+        for (int j = 0; j < 4; ++j)
+            best = std::min(
+                best, std::hypot(r.corners[2 * i] - drawn[2 * j], r.corners[2 * i + 1] - drawn[2 * j + 1]));
         EXPECT_LT(best, 8.0) << "corner " << i;
     }
     // Read at right angles to the bars: 20 degrees, y component non-negative.
@@ -422,11 +436,13 @@ TEST(Noise, ScatteredSpecksDoNotHideOrInventSymbols) {
     Page page;
     page.paint(symbol, Placement{864, 600, 3, 5});
     std::mt19937 rng(7);
-    for (int i = 0; i < 3000; ++i) page.set_black(static_cast<int>(rng() % 1728), static_cast<int>(rng() % 1200));
+    for (int i = 0; i < 3000; ++i)
+        page.set_black(static_cast<int>(rng() % 1728), static_cast<int>(rng() % 1200));
     SymbologySetting s = setting(3);
     s.minElementWidth = 1;
     std::vector<SymbologySetting> all{s};
-    for (int k = 1; k <= 8; ++k) if (k != 3) all.push_back(setting(k));
+    for (int k = 1; k <= 8; ++k)
+        if (k != 3) all.push_back(setting(k));
     const auto reads = decode(page, all);
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].text, "590123412345");
@@ -449,7 +465,8 @@ TEST(Damage, TruncatedAndDamagedSymbolsAreNotMisread) {
                 // Cut off the right part of the symbol (its stop pattern and more).
                 const int keep = symbol.width * (60 + 10 * trial) / 100;
                 for (int y = 0; y < symbol.height; ++y)
-                    for (int x = keep; x < symbol.width; ++x) symbol.dark[static_cast<std::size_t>(y) * symbol.width + x] = 0;
+                    for (int x = keep; x < symbol.width; ++x)
+                        symbol.dark[static_cast<std::size_t>(y) * symbol.width + x] = 0;
             } else {
                 // Flip a few modules over the full height inside the data.
                 for (int k = 0; k < trial - 2; ++k) {
@@ -466,7 +483,8 @@ TEST(Damage, TruncatedAndDamagedSymbolsAreNotMisread) {
             for (int k = 1; k <= 7; ++k) all.push_back(k == 6 ? with_check(6, 1, 0) : setting(k));
             for (const Read& r : decode(page, all)) {
                 EXPECT_EQ(r.symbology, symbology) << payload;
-                EXPECT_EQ(r.text, expected_text(symbology, payload)) << "symbology " << symbology << " trial " << trial;
+                EXPECT_EQ(r.text, expected_text(symbology, payload))
+                    << "symbology " << symbology << " trial " << trial;
             }
         }
     }

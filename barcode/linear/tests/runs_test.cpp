@@ -1,19 +1,21 @@
 // Runs along scan lines, the noise merge, candidate segments, transposition and bar tracing.
 
+#include "barcode/linear/runs.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "barcode/linear/bar_trace.h"
 #include "barcode/linear/line_walk.h"
-#include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
 
 namespace stripescan {
 namespace {
 
 struct Canvas {
-    Canvas(int w, int h) : image{w, h, (w + 7) / 8, nullptr}, bytes(static_cast<std::size_t>((w + 7) / 8) * h + 16, 0xFF) {
+    Canvas(int w, int h)
+        : image{w, h, (w + 7) / 8, nullptr}, bytes(static_cast<std::size_t>((w + 7) / 8) * h + 16, 0xFF) {
         image.bits = bytes.data();
     }
     void black(int x0, int y0, int x1, int y1) {

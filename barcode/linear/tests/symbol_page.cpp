@@ -37,7 +37,9 @@ bool encode(int zint_symbology, const std::string& data, ModuleImage& out, int o
 }
 
 Page::Page(int width, int height)
-    : width_(width), height_(height), stride_(((width + 31) / 32) * 4),
+    : width_(width),
+      height_(height),
+      stride_(((width + 31) / 32) * 4),
       bits_(static_cast<std::size_t>(stride_) * height + 16, 0xFF) {}
 
 void Page::set_black(int x, int y) {
@@ -131,7 +133,8 @@ void Page::text(const std::string& letters, int x, int y, int scale) {
                 for (int col = 0; col < 5; ++col)
                     if (g.rows[r] & (0x10 >> col))
                         for (int dy = 0; dy < scale; ++dy)
-                            for (int dx = 0; dx < scale; ++dx) set_black(pen + col * scale + dx, y + r * scale + dy);
+                            for (int dx = 0; dx < scale; ++dx)
+                                set_black(pen + col * scale + dx, y + r * scale + dy);
         }
         pen += 6 * scale;
     }
@@ -155,8 +158,8 @@ SymbologySetting setting(int symbology) {
     return s;
 }
 
-std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settings, int directions, int min_size,
-                         int* status) {
+std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settings, int directions,
+                         int min_size, int* status) {
     Bitmap b = page.bitmap();
     std::vector<SymbologySetting> copy = settings;
     DecodeRequest request{copy.data(), static_cast<int32_t>(copy.size()), 0, directions, min_size};
@@ -167,7 +170,8 @@ std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settin
     for (int i = 0; i < list.count; ++i) {
         Read r;
         r.symbology = list.results[i].symbology;
-        r.text.assign(reinterpret_cast<const char*>(list.results[i].text), static_cast<std::size_t>(list.results[i].length));
+        r.text.assign(reinterpret_cast<const char*>(list.results[i].text),
+                      static_cast<std::size_t>(list.results[i].length));
         r.raw = list.results[i];
         r.raw.text = nullptr;
         out.push_back(r);
@@ -178,17 +182,28 @@ std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settin
 
 int zint_symbology_for(int symbology) {
     switch (symbology) {
-    case 1: return BARCODE_CODE128;
-    case 2: return BARCODE_CODE93;
-    case 3: return BARCODE_EANX;
-    case 4: return BARCODE_EANX;
-    case 5: return BARCODE_UPCE;
-    case 6: return BARCODE_CODE39;
-    case 7: return BARCODE_CODABAR;
-    case 8: return BARCODE_C25INTER;
-    case 9: return BARCODE_GS1_128;
-    case 10: return BARCODE_UPCA;
-    default: return 0;
+        case 1:
+            return BARCODE_CODE128;
+        case 2:
+            return BARCODE_CODE93;
+        case 3:
+            return BARCODE_EANX;
+        case 4:
+            return BARCODE_EANX;
+        case 5:
+            return BARCODE_UPCE;
+        case 6:
+            return BARCODE_CODE39;
+        case 7:
+            return BARCODE_CODABAR;
+        case 8:
+            return BARCODE_C25INTER;
+        case 9:
+            return BARCODE_GS1_128;
+        case 10:
+            return BARCODE_UPCA;
+        default:
+            return 0;
     }
 }
 
@@ -206,20 +221,29 @@ std::string random_payload(int symbology, std::mt19937& rng) {
     };
     const int n = 4 + static_cast<int>(rng() % 9);
     switch (symbology) {
-    case 1: return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-+/ ", n);
-    case 2: return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-. $/+%", n);
-    case 3: return digits(12);
-    case 4: return digits(7);
-    case 5: {
-        // Six digits whose last is not 0-2 when the third is... any six digits are valid UPC-E
-        // messages in number system 0 except those zint would expand differently; keep them simple.
-        std::string d = digits(4) + std::to_string(1 + rng() % 9);
-        return "0" + d + std::to_string(5 + rng() % 5);
-    }
-    case 6: return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-. ", n);
-    case 7: return std::string(1, "ABCD"[rng() % 4]) + pick("0123456789-$:/.+", n) + std::string(1, "ABCD"[rng() % 4]);
-    case 8: return digits(2 * (2 + static_cast<int>(rng() % 5)));
-    default: return "";
+        case 1:
+            return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-+/ ", n);
+        case 2:
+            return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-. $/+%", n);
+        case 3:
+            return digits(12);
+        case 4:
+            return digits(7);
+        case 5: {
+            // Six digits whose last is not 0-2 when the third is... any six digits are valid UPC-E
+            // messages in number system 0 except those zint would expand differently; keep them simple.
+            std::string d = digits(4) + std::to_string(1 + rng() % 9);
+            return "0" + d + std::to_string(5 + rng() % 5);
+        }
+        case 6:
+            return pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-. ", n);
+        case 7:
+            return std::string(1, "ABCD"[rng() % 4]) + pick("0123456789-$:/.+", n) +
+                   std::string(1, "ABCD"[rng() % 4]);
+        case 8:
+            return digits(2 * (2 + static_cast<int>(rng() % 5)));
+        default:
+            return "";
     }
 }
 
@@ -228,7 +252,10 @@ int ean_check(const std::string& digits) {
     int odd = 0, even = 0;
     for (std::size_t k = 1; k <= digits.size(); ++k) {
         const int d = digits[digits.size() - k] - '0';
-        if (k % 2 == 1) odd += d; else even += d;
+        if (k % 2 == 1)
+            odd += d;
+        else
+            even += d;
     }
     return (10 - (3 * odd + even) % 10) % 10;
 }
@@ -236,15 +263,18 @@ int ean_check(const std::string& digits) {
 
 std::string expected_text(int symbology, const std::string& payload) {
     switch (symbology) {
-    case 3: return payload;  // 12 digits: the check digit is dropped with sendCheck 0
-    case 4: return payload;
-    case 5: {
-        // 0 d1..d6 check, the check of the UPC-A expansion (last digit 5-9 form).
-        const std::string d = payload.substr(1, 6);
-        const std::string a = "0" + d.substr(0, 5) + "0000" + d.substr(5, 1);
-        return "0" + d + static_cast<char>('0' + ean_check(a));
-    }
-    default: return payload;
+        case 3:
+            return payload;  // 12 digits: the check digit is dropped with sendCheck 0
+        case 4:
+            return payload;
+        case 5: {
+            // 0 d1..d6 check, the check of the UPC-A expansion (last digit 5-9 form).
+            const std::string d = payload.substr(1, 6);
+            const std::string a = "0" + d.substr(0, 5) + "0000" + d.substr(5, 1);
+            return "0" + d + static_cast<char>('0' + ean_check(a));
+        }
+        default:
+            return payload;
     }
 }
 

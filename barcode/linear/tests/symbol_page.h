@@ -20,10 +20,11 @@ struct ModuleImage {
 
 // Draws `data` with libzint (a BARCODE_* number) without human-readable text or quiet zones.
 // `option2` is the zint check-digit option where the symbology has one. False when zint refuses.
-bool encode(int zint_symbology, const std::string& data, ModuleImage& out, int option2 = 0, int height_modules = 0);
+bool encode(int zint_symbology, const std::string& data, ModuleImage& out, int option2 = 0,
+            int height_modules = 0);
 
 struct Placement {
-    double cx = 0;      // centre of the symbol on the page, pixels
+    double cx = 0;  // centre of the symbol on the page, pixels
     double cy = 0;
     double module = 2;  // pixels per module
     double angle = 0;   // degrees, counter-clockwise as seen on the page

@@ -1,10 +1,11 @@
 // The symbology tables: keys derived from the published bar/space patterns.
 
+#include "barcode/linear/symbology.h"
+
 #include <gtest/gtest.h>
 
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/symbologies/ean_digits.h"
-#include "barcode/linear/symbology.h"
 
 namespace stripescan {
 
@@ -94,7 +95,9 @@ ReadOptions options_for(int symbology) {
     return o;
 }
 
-std::string reversed(const std::string& s) { return std::string(s.rbegin(), s.rend()); }
+std::string reversed(const std::string& s) {
+    return std::string(s.rbegin(), s.rend());
+}
 
 TEST(LineDecode, Code128SetCReadsTheSameBothWays) {
     // Start C, 12, 34, check (105 + 12 + 2 x 34) mod 103 = 82, stop.
@@ -104,7 +107,8 @@ TEST(LineDecode, Code128SetCReadsTheSameBothWays) {
             double quiet = 0;
             Decoded out;
             LineSymbol where;
-            ASSERT_TRUE(decode_line(*find_symbology(1), options_for(1), runs_of(widths, scale), quiet, out, where));
+            ASSERT_TRUE(
+                decode_line(*find_symbology(1), options_for(1), runs_of(widths, scale), quiet, out, where));
             EXPECT_EQ(out.text, "1234");
             EXPECT_EQ(out.symbology, 1);
             EXPECT_EQ(where.first, 1);
@@ -128,7 +132,8 @@ TEST(LineDecode, Code128NeedsItsQuietZones) {
     RunList runs = runs_of(symbol, 3);
     // Bars right before the start: the run before it is far shorter than ten modules.
     RunList crowded;
-    for (const char* w : {"3", "3", "3", "3", "3"}) crowded.runs.push_back(stripescan::Run{0, 0, (w[0] - '0'), kBlack});
+    for (const char* w : {"3", "3", "3", "3", "3"})
+        crowded.runs.push_back(stripescan::Run{0, 0, (w[0] - '0'), kBlack});
     for (std::size_t i = 0; i < crowded.runs.size(); ++i) crowded.runs[i].color = i % 2 ? kWhite : kBlack;
     crowded.runs.push_back(stripescan::Run{0, 0, 6, kWhite});
     for (std::size_t i = 1; i < runs.runs.size(); ++i) crowded.runs.push_back(runs.runs[i]);
@@ -161,7 +166,8 @@ TEST(LineDecode, UpcEParityGivesTheCheckDigit) {
 }
 
 TEST(LineDecode, InterleavedTwoOfFiveGivesEvenDigitCounts) {
-    const char* digits[10] = {"11221", "21112", "12112", "22111", "11212", "21211", "12211", "11122", "21121", "12121"};
+    const char* digits[10] = {"11221", "21112", "12112", "22111", "11212",
+                              "21211", "12211", "11122", "21121", "12121"};
     // Pair 4 7: bars from 4, spaces from 7.
     std::string widths = "1111";
     for (int i = 0; i < 5; ++i) {
@@ -176,7 +182,8 @@ TEST(LineDecode, InterleavedTwoOfFiveGivesEvenDigitCounts) {
     LineSymbol where;
     ASSERT_TRUE(decode_line(*find_symbology(8), options_for(8), runs_of(wide, 2), quiet, out, where));
     EXPECT_EQ(out.text, "47");
-    ASSERT_TRUE(decode_line(*find_symbology(8), options_for(8), runs_of(reversed(wide), 2), quiet, out, where));
+    ASSERT_TRUE(
+        decode_line(*find_symbology(8), options_for(8), runs_of(reversed(wide), 2), quiet, out, where));
     EXPECT_EQ(out.text, "47");
 }
 

@@ -1,13 +1,13 @@
 // libFuzzer target: the whole reader on small images built from the input.
 // Byte 0 picks the layout: raw packed rows, or rows painted from run lengths and repeated
 // in bands (bar-like structure that reaches the pattern and codeword stages more often).
-#include "barcode/pdf417/decoder.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+#include "barcode/pdf417/decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
     const int mode = data[0] & 1;
     const int width = 1 + ((data[1] << 8 | data[2]) % 640);
@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             for (int x = 0; x < stride * 8;) {
                 int w = 1 + data[run++ % size] % 24;
                 for (int i = 0; i < w && x < stride * 8; ++i, ++x)
-                    if (dark) rows[static_cast<size_t>(y) * stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+                    if (dark)
+                        rows[static_cast<size_t>(y) * stride + x / 8] &=
+                            static_cast<uint8_t>(~(0x80 >> (x % 8)));
                 dark = !dark;
             }
         }

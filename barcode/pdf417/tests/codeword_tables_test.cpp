@@ -8,7 +8,7 @@ using namespace pdf417;
 
 TEST(CodewordTables, EachClusterHoldsEveryValueOnceSortedByKey) {
     for (int cluster : {0, 3, 6}) {
-        const CodewordEntry *t = cluster_table(cluster);
+        const CodewordEntry* t = cluster_table(cluster);
         ASSERT_NE(t, nullptr);
         std::set<int> values;
         for (int i = 0; i < 929; ++i) {

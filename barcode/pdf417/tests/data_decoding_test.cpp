@@ -12,7 +12,7 @@ using pdf417::decode_data;
 namespace {
 
 // Decodes a data region (length descriptor first) the way the reader does.
-std::string decode(std::vector<int> cw, int capacity = 4096, bool *overflow = nullptr) {
+std::string decode(std::vector<int> cw, int capacity = 4096, bool* overflow = nullptr) {
     std::vector<uint8_t> buffer(capacity + 16, 0xEE);
     ByteSink sink{buffer.data(), capacity};
     decode_data(cw.data(), data_length(cw.data(), static_cast<int>(cw.size())), sink);
@@ -21,10 +21,12 @@ std::string decode(std::vector<int> cw, int capacity = 4096, bool *overflow = nu
     return std::string(buffer.begin(), buffer.begin() + sink.length);
 }
 
-int text_pair(int a, int b) { return a * 30 + b; }
+int text_pair(int a, int b) {
+    return a * 30 + b;
+}
 
 // Base-900 codewords of "1" followed by `digits` (the encoder's numeric group).
-std::vector<int> numeric_group(const std::string &digits) {
+std::vector<int> numeric_group(const std::string& digits) {
     std::string number = "1" + digits;
     std::vector<int> out;
     while (number != "0") {
@@ -49,8 +51,7 @@ TEST(TextCompaction, AlphaLatchToLower) {
 
 TEST(TextCompaction, MixedAndPunctuationSubModes) {
     // A, latch Mixed, '1', '&', latch Punct, ';', latch Alpha, 'Z'
-    EXPECT_EQ(decode({5, text_pair(0, 28), text_pair(1, 10), text_pair(25, 0), text_pair(29, 25)}),
-              "A1&;Z");
+    EXPECT_EQ(decode({5, text_pair(0, 28), text_pair(1, 10), text_pair(25, 0), text_pair(29, 25)}), "A1&;Z");
     // Lower: shift to Alpha gives one capital, then lower again.
     EXPECT_EQ(decode({4, text_pair(27, 0), text_pair(27, 1), text_pair(2, 26)}), "aBc ");
     // Shift to Punctuation from Alpha and Mixed, including values 27 and 28.
@@ -59,14 +60,15 @@ TEST(TextCompaction, MixedAndPunctuationSubModes) {
 
 TEST(TextCompaction, ByteShiftInsideText) {
     // "A" then padding shift, 913 with byte 0xC3 (its low 8 bits), then "B"
-    EXPECT_EQ(decode({5, text_pair(0, 29), 913, 0x1C3, text_pair(1, 29)}), std::string("A\xC3" "B"));
+    EXPECT_EQ(decode({5, text_pair(0, 29), 913, 0x1C3, text_pair(1, 29)}), std::string("A\xC3"
+                                                                                       "B"));
 }
 
 TEST(TextCompaction, LatchToAlphaRightBeforeAByteShiftIsKept) {
     // 'A', latch Mixed; latch Punct, '"'; '!', latch Alpha; byte C9; 'U', shift Punct; byte 15.
     // The latch to Alpha in front of the byte shift decides how the text after the byte reads.
-    EXPECT_EQ(decode({9, text_pair(0, 28), text_pair(25, 20), text_pair(10, 29), 913, 0xC9, text_pair(20, 29), 913,
-                      0x15}),
+    EXPECT_EQ(decode({9, text_pair(0, 28), text_pair(25, 20), text_pair(10, 29), 913, 0xC9, text_pair(20, 29),
+                      913, 0x15}),
               std::string("A\"!\xC9U\x15"));
 }
 

@@ -1,6 +1,4 @@
-#include "barcode/pdf417/decoder.h"
 #include "barcode/pdf417/error_correction.h"
-#include "barcode/pdf417/tests/rs_encode.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "barcode/pdf417/decoder.h"
+#include "barcode/pdf417/tests/rs_encode.h"
+
 using pdf417::correct_errors;
 using stackread_test::with_check_codewords;
 
 namespace {
 
-std::vector<int> random_symbol(std::mt19937 &rng, int dataCount, int checkCount) {
+std::vector<int> random_symbol(std::mt19937& rng, int dataCount, int checkCount) {
     std::uniform_int_distribution<int> value(0, 899);
     std::vector<int> data(dataCount);
     data[0] = dataCount;
@@ -22,14 +23,14 @@ std::vector<int> random_symbol(std::mt19937 &rng, int dataCount, int checkCount)
     return with_check_codewords(data, checkCount);
 }
 
-std::vector<int> distinct_positions(std::mt19937 &rng, int n, int count) {
+std::vector<int> distinct_positions(std::mt19937& rng, int n, int count) {
     std::set<int> picked;
     std::uniform_int_distribution<int> pos(0, n - 1);
     while (static_cast<int>(picked.size()) < count) picked.insert(pos(rng));
     return {picked.begin(), picked.end()};
 }
 
-bool run(std::vector<int> &cw, int checkCount, const std::vector<int> &erasures) {
+bool run(std::vector<int>& cw, int checkCount, const std::vector<int>& erasures) {
     return correct_errors(cw.data(), static_cast<int>(cw.size()), checkCount, erasures.data(),
                           static_cast<int>(erasures.size()));
 }
@@ -147,7 +148,8 @@ TEST(CodewordSequence, CorrectsThenDecodesAndRefusesWhatIsNoSymbol) {
     cw[1] = 0;
     uint8_t out[8] = {};
     int length = -1;
-    EXPECT_EQ(pdf417::decode_codewords(cw.data(), static_cast<int>(cw.size()), 1, erased.data(), 1, out, 8, &length),
+    EXPECT_EQ(pdf417::decode_codewords(cw.data(), static_cast<int>(cw.size()), 1, erased.data(), 1, out, 8,
+                                       &length),
               pdf417::kDecoded);
     EXPECT_EQ(length, 2);
     EXPECT_EQ(std::string(out, out + 2), "AB");

@@ -1,5 +1,9 @@
 // The reader's steps one by one: scan lines, noise merge, pattern windows, codeword reading,
 // cell votes, vote lists and the merge of the two grids.
+#include <gtest/gtest.h>
+
+#include <vector>
+
 #include "barcode/pdf417/codeword_reader.h"
 #include "barcode/pdf417/codeword_tables.h"
 #include "barcode/pdf417/patterns.h"
@@ -7,17 +11,15 @@
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
 using namespace pdf417;
 
 namespace {
 
-std::vector<int> widths(const ElementList &l) { return {l.width, l.width + l.count}; }
+std::vector<int> widths(const ElementList& l) {
+    return {l.width, l.width + l.count};
+}
 
-ElementList list_of(const std::vector<int> &w) {
+ElementList list_of(const std::vector<int>& w) {
     ElementList l;
     l.count = static_cast<int>(w.size());
     for (size_t i = 0; i < w.size(); ++i) l.width[i] = w[i];
@@ -25,9 +27,10 @@ ElementList list_of(const std::vector<int> &w) {
 }
 
 // Rows of `w` pixels (w multiple of 8), light, with dark pixels where `dark` says.
-std::vector<uint8_t> image(int w, int h, const std::vector<std::pair<int, int>> &dark) {
+std::vector<uint8_t> image(int w, int h, const std::vector<std::pair<int, int>>& dark) {
     std::vector<uint8_t> bytes(static_cast<size_t>(w / 8) * h, 0xFF);
-    for (auto [x, y] : dark) bytes[static_cast<size_t>(y) * (w / 8) + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+    for (auto [x, y] : dark)
+        bytes[static_cast<size_t>(y) * (w / 8) + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
     return bytes;
 }
 
@@ -157,7 +160,7 @@ TEST(Patterns, WindowsDifferBetweenSearchAndOrientation) {
 TEST(CodewordReading, EveryPatternReadsBackAtSeveralScalesAndWithPrintGain) {
     int rebuilt = 0;
     for (int cluster : {0, 3, 6}) {
-        const CodewordEntry *t = cluster_table(cluster);
+        const CodewordEntry* t = cluster_table(cluster);
         for (int i = 0; i < 929; i += 7) {
             // Rebuild module widths from t1..t6 (e1 + e2 = t1, ...): e1 is free, pick the one
             // that makes all widths 1..6 with e8 = 17 - (e1 + ... + e7) and e8 + e7 matching.
@@ -220,7 +223,7 @@ TEST(CodewordReading, AnEdgeOnePixelOffAtTwoPixelsPerModuleNeverGivesAnotherValu
     // reading is either the true codeword or none at all.
     int right = 0, none = 0;
     for (int cluster : {0, 3, 6}) {
-        const CodewordEntry *t = cluster_table(cluster);
+        const CodewordEntry* t = cluster_table(cluster);
         for (int i = 0; i < 929; i += 3) {
             int e[8];
             if (!modules_of(t[i].key, e)) continue;
@@ -292,7 +295,7 @@ TEST(Votes, CellStatesFollowTheCounts) {
 }
 
 TEST(Votes, ShapeLimits) {
-    Workspace &ws = workspace();
+    Workspace& ws = workspace();
     ws.clear();
     SymbolShape shape;
     EXPECT_FALSE(shape_from_votes(ws, shape)) << "no votes";
@@ -314,16 +317,16 @@ TEST(Votes, ShapeLimits) {
 }
 
 TEST(Votes, GridMergeTakesTheStopSideWhereTheStartSideIsUnsure) {
-    Workspace &ws = workspace();
+    Workspace& ws = workspace();
     ws.clear();
     SymbolShape shape{1, 4, 0};
     // Start-side columns 2..5 correspond to stop-side columns 5..2.
-    ws.startSide.cell[0][2].vote(11);                              // single, stop confirmed -> stop
+    ws.startSide.cell[0][2].vote(11);  // single, stop confirmed -> stop
     ws.stopSide.cell[0][5].vote(21), ws.stopSide.cell[0][5].vote(21);
     ws.startSide.cell[0][3].vote(12), ws.startSide.cell[0][3].vote(13);  // conflict -> emptied
     ws.startSide.cell[0][4].vote(14), ws.startSide.cell[0][4].vote(14);  // confirmed stays
     ws.stopSide.cell[0][3].vote(24), ws.stopSide.cell[0][3].vote(24);
-    ws.stopSide.cell[0][2].vote(25);                               // empty start, single stop
+    ws.stopSide.cell[0][2].vote(25);  // empty start, single stop
     int erasures = merge_grids(ws, shape);
     EXPECT_EQ(ws.codewords[0], 21);
     EXPECT_EQ(ws.codewords[2], 14);

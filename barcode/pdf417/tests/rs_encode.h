@@ -7,7 +7,9 @@
 
 namespace stackread_test {
 
-inline int mulmod(int a, int b) { return static_cast<int>(static_cast<long>(a) * b % 929); }
+inline int mulmod(int a, int b) {
+    return static_cast<int>(static_cast<long>(a) * b % 929);
+}
 
 inline std::vector<int> with_check_codewords(std::vector<int> data, int checkCount) {
     // Generator coefficients, highest power first.
@@ -25,12 +27,11 @@ inline std::vector<int> with_check_codewords(std::vector<int> data, int checkCou
     std::vector<int> rem(checkCount, 0);
     for (int d : data) {
         int factor = (d + rem[0]) % 929;
-        for (int k = 0; k < checkCount - 1; ++k)
-            rem[k] = (rem[k + 1] + 929 - mulmod(factor, g[k + 1])) % 929;
+        for (int k = 0; k < checkCount - 1; ++k) rem[k] = (rem[k + 1] + 929 - mulmod(factor, g[k + 1])) % 929;
         rem[checkCount - 1] = (929 - mulmod(factor, g[checkCount])) % 929;
     }
     for (int r : rem) data.push_back((929 - r) % 929);
     return data;
 }
 
-}  // namespace pdf417_test
+}  // namespace stackread_test

@@ -1,12 +1,13 @@
 // End-to-end: symbols drawn by libzint go in through the exported entry point.
 #include "barcode/pdf417/Stackread.h"
-#include "barcode/pdf417/tests/symbol_painter.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "barcode/pdf417/tests/symbol_painter.h"
 
 using namespace stackread_test;
 
@@ -18,17 +19,19 @@ struct Outcome {
     int length = -12345;
 };
 
-Outcome read_page(const Page &page, int noise = 0) {
+Outcome read_page(const Page& page, int noise = 0) {
     Outcome o;
     std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT + 64, 0xA5);
     o.result = stackread(page.bytes.data(), page.width, page.height, out.data(), &o.length, noise);
-    for (size_t i = STACKREAD_MAX_OUTPUT; i < out.size(); ++i) EXPECT_EQ(out[i], 0xA5) << "wrote past the output";
+    for (size_t i = STACKREAD_MAX_OUTPUT; i < out.size(); ++i)
+        EXPECT_EQ(out[i], 0xA5) << "wrote past the output";
     if (o.result == 1) o.text.assign(out.begin(), out.begin() + o.length);
     return o;
 }
 
 // Draws `data` and reads it back.
-Outcome round_trip(const std::string &data, const SymbolOptions &options, Placement placement, int noise = 0) {
+Outcome round_trip(const std::string& data, const SymbolOptions& options, Placement placement,
+                   int noise = 0) {
     Symbol symbol = encode_pdf417(data, options);
     EXPECT_TRUE(symbol.ok) << symbol.error;
     if (!symbol.ok) return {};
@@ -64,7 +67,7 @@ TEST(StackreadCompaction, TextBytesNumbersAndMixtures) {
         "A" + std::string(1, '\xE9') + "B",  // a single byte shifted inside text
     };
     Placement placement;
-    for (const auto &data : samples) {
+    for (const auto& data : samples) {
         Outcome o = round_trip(data, {}, placement);
         EXPECT_EQ(o.result, 1) << data;
         EXPECT_EQ(o.text, data);
@@ -177,7 +180,8 @@ TEST(StackreadOrientation, SkewedUpToTwentyDegrees) {
 namespace {
 
 // Paints a light or dark rectangle given in modules and symbol rows over an upright symbol.
-void blot(Page &page, const Placement &p, const Symbol &s, int col0, int cols, int row0, int rows, bool dark) {
+void blot(Page& page, const Placement& p, const Symbol& s, int col0, int cols, int row0, int rows,
+          bool dark) {
     const double left = p.centerX - (s.width + 2.0 * p.quiet) * p.module / 2 + p.quiet * p.module;
     const double top = p.centerY - (s.rows * p.rowHeight + 2.0 * p.quiet) * p.module / 2 + p.quiet * p.module;
     page.fill(static_cast<int>(left + col0 * p.module), static_cast<int>(top + row0 * p.rowHeight * p.module),
@@ -281,7 +285,8 @@ TEST(StackreadFailures, RowsAreNeverReadPastTheirEnd) {
     Placement p;
     Page page = page_for(s, p);
     for (int keep : {page.height / 2, 3, 1}) {
-        std::vector<uint8_t> rows(page.bytes.begin(), page.bytes.begin() + static_cast<long>(keep) * page.stride);
+        std::vector<uint8_t> rows(page.bytes.begin(),
+                                  page.bytes.begin() + static_cast<long>(keep) * page.stride);
         uint8_t out[STACKREAD_MAX_OUTPUT];
         int length = 0;
         int r = stackread(rows.data(), page.width, keep, out, &length, 0);

@@ -7,10 +7,14 @@
 
 namespace {
 
-std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 // A form: '*', a 29-character title, values.
-std::string form(const std::string& values) { return "*" + std::string(29, 'T') + values; }
+std::string form(const std::string& values) {
+    return "*" + std::string(29, 'T') + values;
+}
 
 TEST(FormText, FramingTitleSkipAndSeparators) {
     const std::string file = "notes 12 before\n" + form(" 1, 2.5\t-3 x4 .5 1.2.3\r\n") + form("7 8") + "*";
@@ -45,7 +49,8 @@ TEST(FormText, TitleMayHoldAnythingAndLongTitlesSpill) {
 
 TEST(FormText, NineteenCharactersAllowedTwentyFail) {
     marks::FormText text;
-    EXPECT_EQ(marks::read_form_text(bytes(form("1234567890123456789 ") + "*"), 0, text), marks::FormTextStatus::kOk);
+    EXPECT_EQ(marks::read_form_text(bytes(form("1234567890123456789 ") + "*"), 0, text),
+              marks::FormTextStatus::kOk);
     EXPECT_EQ(marks::read_form_text(bytes(form("12345678901234567890 ") + "*"), 0, text),
               marks::FormTextStatus::kFailed);
     EXPECT_EQ(marks::read_form_text(bytes("*short"), 0, text), marks::FormTextStatus::kFailed);

@@ -1,10 +1,11 @@
 #include "marks/common/image.h"
-#include "marks/common/skewtrim_binding.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
+
+#include "marks/common/skewtrim_binding.h"
 
 namespace {
 
@@ -80,7 +81,9 @@ int turn_ok(std::uint8_t*, int* width, int* height, int, int) {
     std::swap(*width, *height);
     return 0;
 }
-int turn_refused(std::uint8_t*, int*, int*, int, int) { return 1; }
+int turn_refused(std::uint8_t*, int*, int*, int, int) {
+    return 1;
+}
 
 TEST(RotateInPlace, ResultCodeZeroIsSuccessAndRoomIsMadeFirst) {
     marks::Image image;

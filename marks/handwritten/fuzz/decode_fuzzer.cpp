@@ -20,7 +20,8 @@ const char kFormatFile[] =
     "* small left and top form ....\n"
     "0 0 2  0 3 0 2 3 1.5 12 18 24  3 3 0 2 1.5 3 2.75 12 20  1 3 2 2 11 19 2 11.75 17.75  0.5\n"
     "* the same with two ratios ...\n"
-    "0 0 2  0 3 0 2 3 1.5 12 18 24  3 3 1 2 1.5 3 2.75 12 20  0 2 11 11.75 3 2 19 17.75 3 2  2 4 10  0.6 0.3\n"
+    "0 0 2  0 3 0 2 3 1.5 12 18 24  3 3 1 2 1.5 3 2.75 12 20  0 2 11 11.75 3 2 19 17.75 3 2  2 4 10  0.6 "
+    "0.3\n"
     "* one track ..................\n"
     "0 0 1  0 3 0 2 3 1.5 12 18 24  1 3 2 1 11 2 11.75 17.75  0.5 15 1\n"
     "*";
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int flip = data[0] & 1;
     const int scanMode = 1 + data[0] / 2 % 6;  // 6 is refused
     const int bitCount = (data[1] & 1) ? 8 : 1;
-    const int selector0 = data[1] / 2 % 3;     // 2 is refused
+    const int selector0 = data[1] / 2 % 3;  // 2 is refused
     const int levelCount = 1 + data[2] % 3;
     std::int32_t levels[3] = {data[3], data[3] + 20, 255};
 
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int height = data[5] < 200 ? kHeight : 1 + data[5] % 64;
     marks::Image sheet;
     if (!sheet.create(width, height, bitCount)) return 0;
-    std::fill(sheet.bits(), sheet.bits() + sheet.imageSize, static_cast<std::uint8_t>(bitCount == 1 ? 0xFF : 200));
+    std::fill(sheet.bits(), sheet.bits() + sheet.imageSize,
+              static_cast<std::uint8_t>(bitCount == 1 ? 0xFF : 200));
     // Rectangles in millimetres, y from the sheet's top (the last stored row).
     auto paint = [&](double x, double y, double w, double h, bool dark) {
         const int x0 = static_cast<int>(x * 8), x1 = std::min(width, static_cast<int>((x + w) * 8));
@@ -91,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
     }
-    Bitmap bitmap{sheet.width, sheet.height, sheet.bitCount, sheet.imageSize, sheet.stride, sheet.rows(), sheet.bits()};
+    Bitmap bitmap{sheet.width,  sheet.height, sheet.bitCount, sheet.imageSize,
+                  sheet.stride, sheet.rows(), sheet.bits()};
     std::vector<char> texts[3];
     OmrResultBlock blocks[3];
     for (int k = 0; k < 3; ++k) {

@@ -31,7 +31,7 @@ struct AnswerSheet {
         return v;
     }
 
-    double row_top(int r) const { return 29 + rowPitch * r; }      // cell top edge
+    double row_top(int r) const { return 29 + rowPitch * r; }         // cell top edge
     double column_left(int c) const { return 18 + columnPitch * c; }  // cell left edge
     static constexpr double kCellW = 6, kCellH = 4;
 
@@ -62,12 +62,13 @@ struct AnswerSheet {
 
     // The form's values; `ratios` e.g. "0.5" or "0.65 0.3".
     std::string form(const std::string& ratios, const std::string& codeSlots = "") const {
-        std::string v = std::string("1 1 ") + (topTrack ? "2" : "1") + "\n0 " + std::to_string(rows) + " 0 4 5 2";
+        std::string v =
+            std::string("1 1 ") + (topTrack ? "2" : "1") + "\n0 " + std::to_string(rows) + " 0 4 5 2";
         for (int r = 0; r < rows; ++r) v += " " + num(30 + rowPitch * r);
         if (topTrack) {
             const std::vector<double> marks = top_marks();
-            v += "\n3 " + std::to_string(marks.size() + (corner ? 1 : 0)) + " " + std::to_string(topRole) + " 4 2 5" +
-                 (corner ? " 5.5" : "");
+            v += "\n3 " + std::to_string(marks.size() + (corner ? 1 : 0)) + " " + std::to_string(topRole) +
+                 " 4 2 5" + (corner ? " 5.5" : "");
             for (double x : marks) v += " " + num(x);
         }
         v += "\n1 6 4 " + std::to_string(columns);

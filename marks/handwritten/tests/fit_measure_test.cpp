@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/border_cleanup.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/edge_scan.h"
@@ -15,6 +14,7 @@
 #include "marks/handwritten/orientation.h"
 #include "marks/handwritten/preparation.h"
 #include "marks/handwritten/result_text.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 
 namespace {
 
@@ -248,7 +248,8 @@ namespace {
 // A cell box placed by hand: one left track matched at x = 20, y = 20 and 100;
 // a 10 x 10 cell 50 dots right of the track and 30 below its first mark.
 TEST(Measurement, BoxPlacementAndTheMarkedRatioBoundary) {
-    OmrForm form = load_one(inktest::form_text("0 0 1  0 2 0 6666 0 0 5 2 0 10 5 2  0 1 8.75 4.375 1.25 1.25  0.5 0.25"));
+    OmrForm form = load_one(
+        inktest::form_text("0 0 1  0 2 0 6666 0 0 5 2 0 10 5 2  0 1 8.75 4.375 1.25 1.25  0.5 0.25"));
     ASSERT_EQ(form.cells.size(), 1u);
     // Put the form's geometry in round numbers.
     form.tracks[0].marks[0].formY = 20;

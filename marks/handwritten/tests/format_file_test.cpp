@@ -14,15 +14,20 @@ namespace {
 using inkmark::OmrForm;
 using inkmark::OmrFormList;
 
-std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
-int load(const std::string& text, OmrFormList& list) { return inkmark::load_forms(bytes(text), list); }
+int load(const std::string& text, OmrFormList& list) {
+    return inkmark::load_forms(bytes(text), list);
+}
 
-std::string form(const std::string& values) { return inktest::form_text(values); }
+std::string form(const std::string& values) {
+    return inktest::form_text(values);
+}
 
 // Left track of 3 marks, top track with a corner mark and 2 more, a 2 x 2 grid.
-const std::string kLeftTop =
-    "7 9 2  0 3 0 4 5 2 30 38 46  3 3 1 4 2 5 5.5 20 30  1 6 4 2 18 28 2 29 37  0.5";
+const std::string kLeftTop = "7 9 2  0 3 0 4 5 2 30 38 46  3 3 1 4 2 5 5.5 20 30  1 6 4 2 18 28 2 29 37  0.5";
 
 TEST(FormatFile, RegularTracksGridAndRelativeGeometry) {
     OmrFormList list;
@@ -149,12 +154,13 @@ TEST(FormatFile, FailingFormStopsLoadingButKeepsEarlierForms) {
     EXPECT_EQ(load(good + good, list), 1);
     EXPECT_EQ(load(good, list), 0);
     // Three tracks, too few values, a missing value, leftovers, a 20-character number.
-    for (const std::string& bad : {std::string("0 0 3 0 2 0 4 5 2 30 38 2 0.5"), std::string("1 2 1"),
-                                   std::string("0 0 1 0 2 0 4 5 2 30"), std::string("0 0 1 0 2 0 4 5 2 30 38 2"),
-                                   std::string("0 0 1 0 2 0 4 5 2 30 38 2 0.5 0.2 7"),
-                                   std::string("0 0 1 0 2 0 4 5 2 30 38 2 0.50000000000000000000"),
-                                   std::string("0 0 2 0 2 0 4 5 2 30 38 7 2 0 4 5 2 30 38 2 0.5"),
-                                   std::string("0 0 1 0 9 0 4 5 2 30 38 2 0.5")}) {
+    for (const std::string& bad :
+         {std::string("0 0 3 0 2 0 4 5 2 30 38 2 0.5"), std::string("1 2 1"),
+          std::string("0 0 1 0 2 0 4 5 2 30"), std::string("0 0 1 0 2 0 4 5 2 30 38 2"),
+          std::string("0 0 1 0 2 0 4 5 2 30 38 2 0.5 0.2 7"),
+          std::string("0 0 1 0 2 0 4 5 2 30 38 2 0.50000000000000000000"),
+          std::string("0 0 2 0 2 0 4 5 2 30 38 7 2 0 4 5 2 30 38 2 0.5"),
+          std::string("0 0 1 0 9 0 4 5 2 30 38 2 0.5")}) {
         EXPECT_EQ(load(good + form(bad) + good + "*", list), 1) << bad;
     }
     EXPECT_EQ(load(form("0 0 3") + good + "*", list), 0);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/reader.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 #include "platform/dynamic_library.h"
 
 namespace {
@@ -45,8 +45,8 @@ struct SheetImage {
         return out;
     }
     void bind() {
-        bitmap = Bitmap{image.width, image.height, image.bitCount, image.imageSize, image.stride, image.rows(),
-                        image.bits()};
+        bitmap = Bitmap{image.width,  image.height, image.bitCount, image.imageSize,
+                        image.stride, image.rows(), image.bits()};
     }
 };
 
@@ -56,7 +56,8 @@ struct Blocks {
     std::vector<OmrResultBlock> blocks;
     OmrResultSet set{};
     explicit Blocks(std::vector<std::int32_t> lv, int capacity = 1024) : levels(std::move(lv)) {
-        for (std::size_t i = 0; i < levels.size(); ++i) texts.emplace_back(static_cast<std::size_t>(capacity) + 16, '~');
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            texts.emplace_back(static_cast<std::size_t>(capacity) + 16, '~');
         for (auto& t : texts) blocks.push_back(OmrResultBlock{0, capacity, t.data()});
         set = OmrResultSet{0, static_cast<std::int32_t>(levels.size()), levels.data(), blocks.data()};
     }
@@ -99,7 +100,8 @@ TEST_F(ReadRules, GreySheetGivesOneTextPerLevel) {
 TEST_F(ReadRules, SelectorPicksTheRatioCountAndReturnsTheFormNumber) {
     AnswerSheet other = sheet;
     other.rows = 7;  // does not fit this sheet
-    inktest::use_format_file("selector.txt", other.form("0.5") + sheet.form("0.5") + sheet.form("0.5 0.2") + "*");
+    inktest::use_format_file("selector.txt",
+                             other.form("0.5") + sheet.form("0.5") + sheet.form("0.5 0.2") + "*");
     Blocks b({90});
     int selector = 0;
     ASSERT_EQ(decode(image, selector, b), 1);
@@ -126,8 +128,10 @@ TEST_F(ReadRules, InvalidArgumentsFail) {
     EXPECT_EQ(decode(image, selector, b, 0, 0), 0);  // scan mode
     EXPECT_EQ(decode(image, selector, b, 0, 6), 0);
     EXPECT_EQ(inkmark::decode_sheet(nullptr, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain), 0);
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, nullptr, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain), 0);
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, nullptr, inkmark::ResultStyle::kPlain), 0);
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, nullptr, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain),
+              0);
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, nullptr, inkmark::ResultStyle::kPlain),
+              0);
     Bitmap bad = image.bitmap;
     bad.bitCount = 24;
     EXPECT_EQ(inkmark::decode_sheet(&bad, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain), 0);
@@ -195,7 +199,8 @@ TEST_F(ReadRules, MissingStraighteningLibraryFailsTheRead) {
     EXPECT_EQ(result[0], 0);
     // A direct read without straightening needs no library.
     Blocks b({90});
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain), 1);
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::kPlain),
+              1);
 }
 
 // The library as callers bind it: by name, through its four exports.

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "marks/handwritten/tests/answer_sheet.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/preparation.h"
 #include "marks/handwritten/reader.h"
+#include "marks/handwritten/tests/answer_sheet.h"
 
 namespace {
 
@@ -50,12 +50,13 @@ TEST(ReadSheet, UprightSheetPlainText) {
 namespace {
 
 // Reads a scan through the front end (straightened); "" on failure.
-std::string read_front(const Scan& scan, int flip, int scanMode, inkmark::ResultStyle style, int* selectorOut = nullptr,
-                       int selectorIn = 0) {
+std::string read_front(const Scan& scan, int flip, int scanMode, inkmark::ResultStyle style,
+                       int* selectorOut = nullptr, int selectorIn = 0) {
     const std::vector<std::uint8_t> rows = flip == 1 ? scan.rows : scan.reversed();
     std::vector<char> result(10240, 0x7F);
     int selector = selectorIn;
-    if (inkmark::read_raw_sheet(rows.data(), &selector, flip, scan.width, scan.height, scanMode, result.data(), style) != 1)
+    if (inkmark::read_raw_sheet(rows.data(), &selector, flip, scan.width, scan.height, scanMode,
+                                result.data(), style) != 1)
         return "";
     if (selectorOut) *selectorOut = selector;
     return std::string(result.data());
@@ -150,7 +151,8 @@ TEST(ReadSheet, OneTrackFormIsSoughtTurnedByHalf) {
     ScanSetup setup;
     setup.degrees = 182;
     setup.margin = 6;
-    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::kPlain), kPlain8x6);
+    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::kPlain),
+              kPlain8x6);
     // Upright, the only list it is sought in holds no such track.
     setup.degrees = 2;
     EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::kPlain), "");

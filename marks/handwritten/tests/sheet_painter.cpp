@@ -1,11 +1,11 @@
 #include "marks/handwritten/tests/sheet_painter.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
 
 namespace inktest {
 
@@ -28,7 +28,9 @@ std::vector<std::uint8_t> Scan::reversed() const {
 
 bool Scan::dark(int x, int row) const {
     const std::size_t stride = static_cast<std::size_t>((width + 7) / 8);
-    return ((rows[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x >> 3)] >> (7 - (x & 7))) & 1) == 0;
+    return ((rows[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x >> 3)] >>
+             (7 - (x & 7))) &
+            1) == 0;
 }
 
 Scan scan(const Sheet& sheet, const ScanSetup& setup) {
@@ -43,7 +45,9 @@ Scan scan(const Sheet& sheet, const ScanSetup& setup) {
         const int y0 = std::max(0, static_cast<int>(std::lround(r.y * kFine)));
         const int y1 = std::min(gh, static_cast<int>(std::lround((r.y + r.h) * kFine)));
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) grid[static_cast<std::size_t>(y) * static_cast<std::size_t>(gw) + static_cast<std::size_t>(x)] = 0;
+            for (int x = x0; x < x1; ++x)
+                grid[static_cast<std::size_t>(y) * static_cast<std::size_t>(gw) +
+                     static_cast<std::size_t>(x)] = 0;
     }
     const double a = setup.degrees * 3.14159265358979323846 / 180.0;
     const double c = std::cos(a), s = std::sin(a);
@@ -68,10 +72,12 @@ Scan scan(const Sheet& sheet, const ScanSetup& setup) {
             if (px >= 0 && py >= 0 && px < sheet.width && py < sheet.height) {
                 const int gx = std::min(gw - 1, static_cast<int>(px * kFine));
                 const int gy = std::min(gh - 1, static_cast<int>(py * kFine));
-                light = grid[static_cast<std::size_t>(gy) * static_cast<std::size_t>(gw) + static_cast<std::size_t>(gx)] != 0;
+                light = grid[static_cast<std::size_t>(gy) * static_cast<std::size_t>(gw) +
+                             static_cast<std::size_t>(gx)] != 0;
             }
-            if (light) out.rows[static_cast<std::size_t>(j) * stride + static_cast<std::size_t>(i >> 3)] |=
-                static_cast<std::uint8_t>(0x80u >> (i & 7));
+            if (light)
+                out.rows[static_cast<std::size_t>(j) * stride + static_cast<std::size_t>(i >> 3)] |=
+                    static_cast<std::uint8_t>(0x80u >> (i & 7));
         }
     }
     return out;

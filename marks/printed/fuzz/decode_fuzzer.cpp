@@ -24,7 +24,9 @@ const char kForms[] =
 
 bool g_failStraighten = false;
 
-int keep_image(std::uint8_t*, int*, int*, int, int) { return g_failStraighten ? 0 : 1; }
+int keep_image(std::uint8_t*, int*, int*, int, int) {
+    return g_failStraighten ? 0 : 1;
+}
 
 // Source (x, y) goes to column y of row w - 1 - x; 0 on success.
 int quarter_turn(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
@@ -59,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 6) return 0;
     const int width = 1 + data[0] % 160;
     const int height = 1 + data[1] % 120;
-    const int flip = data[2] % 3;            // 2 is refused
-    const int scanMode = data[3] % 6;        // 0 and 5 are refused
+    const int flip = data[2] % 3;      // 2 is refused
+    const int scanMode = data[3] % 6;  // 0 and 5 are refused
     const int straighten = data[4] & 1;
     g_failStraighten = (data[4] & 2) != 0;
     int selector = data[5] % 4;

@@ -1,14 +1,14 @@
 // The exports of libTypemark.so as a caller binds them, by name at run time.
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "marks/printed/Typemark.h"
-#include "platform/dynamic_library.h"
 #include "marks/printed/tests/sheet.h"
+#include "platform/dynamic_library.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
     b.columnPitch = {5, 7, 5, 5};
     b.rowPitch = {4, 6, 4};
     b.cells = {"11111", "10010", "01101", "00110"};
-    setenv("FMTFILESPPATH", sheet::write_temp("typemark_exports.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
+    setenv("FMTFILESPPATH",
+           sheet::write_temp("typemark_exports.txt", sheet::grid_form({{2, 1}}, b) + "*").c_str(), 1);
     sheet::Layout l;
     l.width = 720;
     l.height = 520;
@@ -93,7 +94,8 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
         std::memcpy(&padded[static_cast<std::size_t>(y) * stride], &rows[y * rowBytes], rowBytes);
         rowTable.push_back(&padded[static_cast<std::size_t>(y) * stride]);
     }
-    Bitmap bmp{upright.width, upright.height, 1, stride * upright.height, stride, rowTable.data(), padded.data()};
+    Bitmap bmp{upright.width,   upright.height, 1, stride * upright.height, stride,
+               rowTable.data(), padded.data()};
     char result[64];
     int selector = 1;
     ASSERT_EQ(decode_(&bmp, 1, 1, 2, &selector, result), 1);

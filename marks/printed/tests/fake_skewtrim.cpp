@@ -22,12 +22,19 @@ FAKE_EXPORT void FakeReset() {
     g_turned.clear();
     g_turnedWidth = g_turnedHeight = 0;
 }
-FAKE_EXPORT int FakeStraightenCalls() { return g_straightenCalls; }
-FAKE_EXPORT int FakeRotateCalls() { return g_rotateCalls; }
-FAKE_EXPORT void FakeFailStraighten(int fail) { g_failStraighten = fail; }
+FAKE_EXPORT int FakeStraightenCalls() {
+    return g_straightenCalls;
+}
+FAKE_EXPORT int FakeRotateCalls() {
+    return g_rotateCalls;
+}
+FAKE_EXPORT void FakeFailStraighten(int fail) {
+    g_failStraighten = fail;
+}
 // The next quarter turn writes this image (unpadded 1-bit rows) instead of turning.
 FAKE_EXPORT void FakeSetTurnedImage(const std::uint8_t* rows, int width, int height) {
-    g_turned.assign(rows, rows + static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(height));
+    g_turned.assign(rows,
+                    rows + static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(height));
     g_turnedWidth = width;
     g_turnedHeight = height;
 }
@@ -52,12 +59,14 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
         return 0;
     }
     const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
-    std::vector<std::uint8_t> src(pixels, pixels + static_cast<std::size_t>(srcStride) * static_cast<std::size_t>(h));
+    std::vector<std::uint8_t> src(pixels,
+                                  pixels + static_cast<std::size_t>(srcStride) * static_cast<std::size_t>(h));
     // Source (x, y) goes to column y of row w - 1 - x.
     std::memset(pixels, 0xFF, static_cast<std::size_t>(dstStride) * static_cast<std::size_t>(w));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const bool light = (src[static_cast<std::size_t>(y * srcStride + x / 8)] & (0x80 >> (x % 8))) != 0;
+            const bool light =
+                (src[static_cast<std::size_t>(y * srcStride + x / 8)] & (0x80 >> (x % 8))) != 0;
             std::uint8_t& b = pixels[static_cast<std::size_t>((w - 1 - x) * dstStride + y / 8)];
             const auto mask = static_cast<std::uint8_t>(0x80 >> (y % 8));
             b = light ? static_cast<std::uint8_t>(b | mask) : static_cast<std::uint8_t>(b & ~mask);
@@ -69,4 +78,6 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
 }
 #endif
 
-FAKE_EXPORT int SaveBmpToFile(const void*, const char*) { return 0; }
+FAKE_EXPORT int SaveBmpToFile(const void*, const char*) {
+    return 0;
+}

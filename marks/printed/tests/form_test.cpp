@@ -1,10 +1,10 @@
 // The format file: picking a form, the two form layouts, and the orientation tables.
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "marks/common/format_text.h"
 #include "marks/printed/form_file.h"
@@ -14,7 +14,9 @@ namespace {
 
 using typemark::PrintedForm;
 
-std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 std::vector<int> gaps(const std::vector<typemark::TableEntry>& t) {
     std::vector<int> g;
@@ -23,7 +25,8 @@ std::vector<int> gaps(const std::vector<typemark::TableEntry>& t) {
 }
 
 TEST(FormFraming, FormsFollowEachOtherAndCanBeSkipped) {
-    const auto file = bytes("*first                        1 2*second                       3 4*third                        5*");
+    const auto file = bytes(
+        "*first                        1 2*second                       3 4*third                        5*");
     std::size_t pos = 0;
     marks::FormText form;
     ASSERT_TRUE(typemark::skip_forms(file, pos, 2));
@@ -90,15 +93,16 @@ TEST(GridForm, MalformedFormsFail) {
     EXPECT_TRUE(typemark::parse_printed_form({2, 2, 1, 3, 1, 2, 2, 3, 4, 1, 4, 1, 5, 0, 0}, 8));
     EXPECT_FALSE(with(4, 1.0e12)) << "length out of range";
     // A huge value where the optional spans may start is not mistaken for their marker.
-    EXPECT_FALSE(typemark::parse_printed_form({2, 2, 1, 0, 1, 2, 1.5, 3, 4, 0, 4, 5.5, 1, 6, 4.1e9, 20, 10, 7, 8}, 8));
+    EXPECT_FALSE(
+        typemark::parse_printed_form({2, 2, 1, 0, 1, 2, 1.5, 3, 4, 0, 4, 5.5, 1, 6, 4.1e9, 20, 10, 7, 8}, 8));
 }
 
 TEST(ExplicitForm, PositionsAndSecondValues) {
     // 3 pairs (U=1, mark width 16, mark height 12 dots), 2 rows, 3 columns.
-    const std::vector<double> v = {3, 4, 2, 1, 8, 16, 10, 12, 2, 3,
-                                   0, 4, 4,        // row positions, one second value
-                                   0, 5, 11, 5, 6, // column positions, two second values
-                                   11, 4, 0, 0};
+    const std::vector<double> v = {3,  4, 2,  1, 8, 16, 10,
+                                   12, 2, 3,  0, 4, 4,  // row positions, one second value
+                                   0,  5, 11, 5, 6,     // column positions, two second values
+                                   11, 4, 0,  0};
     const auto form = typemark::parse_printed_form(v, 8);
     ASSERT_TRUE(form);
     EXPECT_TRUE(form->explicitLayout);

@@ -1,16 +1,16 @@
 // Sheets drawn here are read end to end by the reader core, with a stand-in bitmap
 // library (straightening leaves the image as it is; quarter turns are exact).
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "marks/printed/reader.h"
-#include "platform/dynamic_library.h"
 #include "marks/printed/tests/sheet.h"
+#include "platform/dynamic_library.h"
 
 namespace {
 
@@ -37,12 +37,14 @@ protected:
         setenv("FMTFILESPPATH", sheet::write_temp("typemark_forms.txt", forms).c_str(), 1);
     }
 
-    std::optional<std::string> read(const Picture& p, int flip, int scanMode, int* selector, int straighten = 1) {
+    std::optional<std::string> read(const Picture& p, int flip, int scanMode, int* selector,
+                                    int straighten = 1) {
         orientation_ = -1;
         turned_ = 0;
         const auto rows = sheet::pack(p);
-        typemark::ReadRequest rq = typemark::make_request(rows.data(), static_cast<std::size_t>((p.width + 7) / 8),
-                                                          p.width, p.height, straighten, flip, scanMode, selector);
+        typemark::ReadRequest rq =
+            typemark::make_request(rows.data(), static_cast<std::size_t>((p.width + 7) / 8), p.width,
+                                   p.height, straighten, flip, scanMode, selector);
         rq.orientation = &orientation_;
         rq.turned = &turned_;
         return typemark::read_printed_marks(rq);
@@ -221,7 +223,8 @@ TEST_F(ReadingTest, SelectorPicksOrReportsTheForm) {
     const Block b = block_for({U});
     Block other = b;
     other.columnPitch = {4, 4, 4, 4, 4, 4, 4, 4, 4};
-    const std::string forms = sheet::grid_form(pairs_for({U}), other) + sheet::grid_form(pairs_for({U}), b) + "*";
+    const std::string forms =
+        sheet::grid_form(pairs_for({U}), other) + sheet::grid_form(pairs_for({U}), b) + "*";
     use_forms(forms);
     const Picture p = sheet::render(small_layout(b));
     int selector = 0;
@@ -262,7 +265,8 @@ TEST_F(ReadingTest, FormThatFailsToParseEndsTheSearch) {
 
 TEST_F(ReadingTest, LongFormatFilePathFails) {
     const Block b = block_for({U});
-    const std::string path = sheet::write_temp("typemark_long.txt", sheet::grid_form(pairs_for({U}), b) + "*");
+    const std::string path =
+        sheet::write_temp("typemark_long.txt", sheet::grid_form(pairs_for({U}), b) + "*");
     const Picture p = sheet::render(small_layout(b));
     // The same file through a path padded with "./" steps to 254 and to 255 characters.
     auto padded = [&](std::size_t length) {

@@ -1,8 +1,8 @@
 // Dark regions, candidate marks, row groups and border cleanup on small drawn images.
 
-#include <cstring>
-
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "marks/common/image.h"
 #include "marks/printed/dark_regions.h"
@@ -22,9 +22,9 @@ void load(WorkingImage& img, const sheet::Picture& p) {
 
 TEST(DarkRegions, RunsAreFilteredMergedAndLinked) {
     sheet::Picture p(200, 40, 1);
-    p.fill(10, 5, 20, 15, 0);     // a 10 x 10 mark
-    p.fill(40, 5, 41, 15, 0);     // 1-pixel wide runs: below dpm / 4, ignored
-    p.fill(60, 5, 64, 10, 0);     // two 4-pixel runs 2 pixels apart merge: 10 x 5
+    p.fill(10, 5, 20, 15, 0);  // a 10 x 10 mark
+    p.fill(40, 5, 41, 15, 0);  // 1-pixel wide runs: below dpm / 4, ignored
+    p.fill(60, 5, 64, 10, 0);  // two 4-pixel runs 2 pixels apart merge: 10 x 5
     p.fill(66, 5, 70, 10, 0);
     p.fill(100, 5, 104, 6, 0);    // 4 pixels only: below 10, dropped
     p.fill(120, 20, 130, 22, 0);  // a U shape joins into one region
@@ -48,10 +48,10 @@ TEST(DarkRegions, RunsAreFilteredMergedAndLinked) {
 
 TEST(DarkRegions, RunsReachingTheLengthLimitAreDropped) {
     sheet::Picture p(1000, 12, 1);
-    p.fill(0, 2, 801, 4, 0);      // 801 pixels: longer than 100 x dpm
-    p.fill(0, 6, 790, 8, 0);      // merges with the next into 800: dropped
+    p.fill(0, 2, 801, 4, 0);  // 801 pixels: longer than 100 x dpm
+    p.fill(0, 6, 790, 8, 0);  // merges with the next into 800: dropped
     p.fill(792, 6, 800, 8, 0);
-    p.fill(0, 9, 700, 11, 0);     // kept
+    p.fill(0, 9, 700, 11, 0);  // kept
     WorkingImage img;
     load(img, p);
     const auto regions = typemark::find_dark_regions(img, 8);
@@ -102,7 +102,9 @@ int turn_stub(std::uint8_t* pixels, int* width, int* height, int bitCount, int a
     *height = w;
     return 0;  // success is 0
 }
-int failing_turn(std::uint8_t*, int*, int*, int, int) { return 1; }
+int failing_turn(std::uint8_t*, int*, int*, int, int) {
+    return 1;
+}
 
 TEST(Preparation, QuarterTurnMakesRoomAndTakesTheNewSize) {
     WorkingImage img;

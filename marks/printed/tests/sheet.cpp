@@ -1,24 +1,27 @@
 #include "marks/printed/tests/sheet.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 namespace sheet {
 
 namespace {
-int dots(int dpm, double mm) { return static_cast<int>(dpm * mm + 0.5); }
+int dots(int dpm, double mm) {
+    return static_cast<int>(dpm * mm + 0.5);
+}
 }  // namespace
 
 void Picture::fill(int x0, int y0, int x1, int y1, std::uint8_t v) {
-    x0 = std::max(x0, 0); y0 = std::max(y0, 0);
-    x1 = std::min(x1, width); y1 = std::min(y1, height);
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, width);
+    y1 = std::min(y1, height);
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) at(x, y) = v;
 }
@@ -45,7 +48,8 @@ Picture render(const Layout& l) {
         const std::size_t last = b.cells.size() - 1;
         for (double d : l.extraRowsBelow) {
             const int y = rowY(last) + dots(l.dpm, d);
-            for (std::size_t c = 0; c < b.cells[0].size(); ++c) p.fill(columnX(c), y, columnX(c) + w, y + h, 0);
+            for (std::size_t c = 0; c < b.cells[0].size(); ++c)
+                p.fill(columnX(c), y, columnX(c) + w, y + h, 0);
         }
     }
     return p;
@@ -104,7 +108,9 @@ std::vector<std::uint8_t> pack(const Picture& p) {
     std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride) * p.height, 0);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
-            if (p.at(x, y)) rows[static_cast<std::size_t>(y) * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            if (p.at(x, y))
+                rows[static_cast<std::size_t>(y) * stride + x / 8] |=
+                    static_cast<std::uint8_t>(0x80 >> (x % 8));
     return rows;
 }
 
@@ -119,8 +125,8 @@ Picture unpack(const std::uint8_t* rows, int width, int height) {
 
 namespace {
 void gaps(std::ostringstream& out, const std::vector<double>& pitch) {
-    const bool uniform = !pitch.empty() &&
-                         std::all_of(pitch.begin(), pitch.end(), [&](double v) { return v == pitch[0]; });
+    const bool uniform =
+        !pitch.empty() && std::all_of(pitch.begin(), pitch.end(), [&](double v) { return v == pitch[0]; });
     if (uniform) {
         out << "1, " << pitch[0] << "\n";
         return;

@@ -14,7 +14,8 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<std::uint8_t> px;
     Picture() = default;
-    Picture(int w, int h, std::uint8_t fill) : width(w), height(h), px(static_cast<std::size_t>(w) * h, fill) {}
+    Picture(int w, int h, std::uint8_t fill)
+        : width(w), height(h), px(static_cast<std::size_t>(w) * h, fill) {}
     std::uint8_t& at(int x, int y) { return px[static_cast<std::size_t>(y) * width + x]; }
     std::uint8_t at(int x, int y) const { return px[static_cast<std::size_t>(y) * width + x]; }
     void fill(int x0, int y0, int x1, int y1, std::uint8_t v);  // [x0, x1) x [y0, y1), clipped
@@ -22,16 +23,16 @@ struct Picture {
 
 struct Block {
     double markWidth = 2.0, markHeight = 2.0;  // mm
-    std::vector<double> columnPitch;            // mm, columns - 1 entries
-    std::vector<double> rowPitch;               // mm, rows - 1 entries
-    std::vector<std::string> cells;             // rows from the top, '1' printed
-    double left = 20.0, top = 20.0;             // mm from the paper's top-left corner to mark (0,0)'s corner
+    std::vector<double> columnPitch;           // mm, columns - 1 entries
+    std::vector<double> rowPitch;              // mm, rows - 1 entries
+    std::vector<std::string> cells;            // rows from the top, '1' printed
+    double left = 20.0, top = 20.0;            // mm from the paper's top-left corner to mark (0,0)'s corner
 };
 
 struct Layout {
     int dpm = 8;
-    int width = 1728, height = 1200;            // pixels
-    int margin = 40;                            // dark background around the paper, pixels
+    int width = 1728, height = 1200;  // pixels
+    int margin = 40;                  // dark background around the paper, pixels
     Block block;
     // Extra printed rows below the block: distance (mm, centre to centre from the last row).
     std::vector<double> extraRowsBelow;

@@ -1,10 +1,9 @@
 /* A user's program built against the installed kit: it calls the image
  * library and the device library directly and prints what they answer. */
-#include <stdio.h>
-#include <string.h>
-
 #include <Kestrom.h>
 #include <Skewtrim.h>
+#include <stdio.h>
+#include <string.h>
 
 int main(void) {
     Bitmap bmp;

@@ -1,8 +1,9 @@
 // Picking the scanner among attached devices, from descriptor data alone.
 
+#include "platform/usb/device_match.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/usb/device_match.h"
 #include "platform/usb/transfer_timeout.h"
 
 namespace pipewell {
@@ -13,7 +14,8 @@ constexpr std::uint8_t kInterrupt = kTransferInterrupt;
 
 InterfaceInfo scanner_interface(std::uint8_t number = 0) {
     // OUT 01 bulk, IN 82 bulk (replies), IN 83 interrupt, IN 84 bulk (image).
-    return {number, 0, kVendorSpecificClass, {{0x01, kBulk}, {0x82, kBulk}, {0x83, kInterrupt}, {0x84, kBulk}}};
+    return {
+        number, 0, kVendorSpecificClass, {{0x01, kBulk}, {0x82, kBulk}, {0x83, kInterrupt}, {0x84, kBulk}}};
 }
 
 DeviceInfo device(std::uint16_t vendor, std::uint16_t product, std::vector<InterfaceInfo> interfaces) {
@@ -29,7 +31,8 @@ TEST(UsbIdTest, ParsesHexPairsAndRefusesEverythingElse) {
     ASSERT_TRUE(id);
     EXPECT_EQ(id->vendor, 5);
     EXPECT_EQ(id->product, 7);
-    for (const char* bad : {"", ":", "1234", "1234:", ":5678", "12345:1", "12g4:0001", "0x12:34", "1:2:3", "-1:2"})
+    for (const char* bad :
+         {"", ":", "1234", "1234:", ":5678", "12345:1", "12g4:0001", "0x12:34", "1:2:3", "-1:2"})
         EXPECT_FALSE(parse_usb_id(bad)) << bad;
 }
 
@@ -40,7 +43,8 @@ TEST(InterfaceFitTest, NeedsVendorClassBulkOutAndTwoInEndpoints) {
     EXPECT_FALSE(interface_fits(hid));
     InterfaceInfo oneIn{0, 0, kVendorSpecificClass, {{0x01, kBulk}, {0x82, kBulk}}};
     EXPECT_FALSE(interface_fits(oneIn));
-    InterfaceInfo interruptOut{0, 0, kVendorSpecificClass, {{0x01, kInterrupt}, {0x82, kBulk}, {0x83, kBulk}}};
+    InterfaceInfo interruptOut{
+        0, 0, kVendorSpecificClass, {{0x01, kInterrupt}, {0x82, kBulk}, {0x83, kBulk}}};
     EXPECT_FALSE(interface_fits(interruptOut));
     InterfaceInfo noOut{0, 0, kVendorSpecificClass, {{0x81, kBulk}, {0x82, kBulk}, {0x83, kBulk}}};
     EXPECT_FALSE(interface_fits(noOut));
@@ -48,8 +52,9 @@ TEST(InterfaceFitTest, NeedsVendorClassBulkOutAndTwoInEndpoints) {
 
 TEST(ChooseDeviceTest, WithoutAnIdTakesTheFirstDeviceWithAFittingInterface) {
     const std::vector<DeviceInfo> devices = {
-        device(0x046D, 0xC52B, {{0, 0, 0x03, {{0x81, kInterrupt}}}}),           // a keyboard receiver
-        device(0x0BDA, 0x8153, {{0, 0, kVendorSpecificClass, {{0x01, kBulk}, {0x82, kBulk}}}}),  // one IN only
+        device(0x046D, 0xC52B, {{0, 0, 0x03, {{0x81, kInterrupt}}}}),  // a keyboard receiver
+        device(0x0BDA, 0x8153,
+               {{0, 0, kVendorSpecificClass, {{0x01, kBulk}, {0x82, kBulk}}}}),  // one IN only
         device(0x1111, 0x2222, {{0, 0, 0x08, {{0x01, kBulk}, {0x82, kBulk}}}, scanner_interface(1)}),
         device(0x3333, 0x4444, {scanner_interface()}),
     };
@@ -64,7 +69,8 @@ TEST(ChooseDeviceTest, WithoutAnIdTakesTheFirstDeviceWithAFittingInterface) {
 TEST(ChooseDeviceTest, AnIdPicksThatDeviceEvenAheadOfAnotherScanner) {
     const std::vector<DeviceInfo> devices = {
         device(0x3333, 0x4444, {scanner_interface()}),
-        device(0x5555, 0x6666, {{2, 0, 0x00, {{0x81, kBulk}, {0x02, kBulk}}}}),  // not vendor class, but bulk OUT
+        device(0x5555, 0x6666,
+               {{2, 0, 0x00, {{0x81, kBulk}, {0x02, kBulk}}}}),  // not vendor class, but bulk OUT
         device(0x5555, 0x7777, {scanner_interface()}),
     };
     auto match = choose_device(devices, UsbId{0x5555, 0x6666});
@@ -91,11 +97,11 @@ TEST(ChooseDeviceTest, EndpointsKeepTheirDescriptorOrderAsPipes) {
 }
 
 TEST(TransferTimeoutTest, FloorAndTimeForLongTransfers) {
-    EXPECT_EQ(transfer_timeout(1, 8), 20u);     // the probe's 1 ms
-    EXPECT_EQ(transfer_timeout(0, 2), 20u);     // never "wait forever"
+    EXPECT_EQ(transfer_timeout(1, 8), 20u);  // the probe's 1 ms
+    EXPECT_EQ(transfer_timeout(0, 2), 20u);  // never "wait forever"
     EXPECT_EQ(transfer_timeout(-5, 2), 20u);
     EXPECT_EQ(transfer_timeout(50, 3), 50u);
-    EXPECT_EQ(transfer_timeout(200, 65536), 200u + 1024u);  // a 64 KiB image read
+    EXPECT_EQ(transfer_timeout(200, 65536), 200u + 1024u);   // a 64 KiB image read
     EXPECT_EQ(transfer_timeout(50, 1 << 20), 50u + 16384u);  // a 1 MiB firmware file
 }
 

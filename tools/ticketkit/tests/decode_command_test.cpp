@@ -23,8 +23,8 @@ protected:
 
     // A 50 x 30 white picture with a black 2 x 2 square at (13, 7), written by ImageMagick.
     std::string picture(const std::string& name, const std::string& options) {
-        const std::string cmd = "convert -size 50x30 xc:white -fill black -draw 'rectangle 13,7 14,8' " + options +
-                                dir_ + "/" + name + " 2>/dev/null";
+        const std::string cmd = "convert -size 50x30 xc:white -fill black -draw 'rectangle 13,7 14,8' " +
+                                options + dir_ + "/" + name + " 2>/dev/null";
         EXPECT_TRUE(tktest::shell(cmd)) << cmd;
         return name;
     }
@@ -76,9 +76,9 @@ TEST_F(DecodeCommand, ExitStatusTellsReadNothingFoundAndBadInputApart) {
     EXPECT_NE(r.err.find("notes.bmp: a text file, not a BMP"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "mark.bmp: 0002\nmark.bmp: k2 lpm 0\nmark.bmp: 13 7\n") << "the good file is still read";
 
-    EXPECT_EQ(run({"decode", "mark.bmp"}).status, 2);                          // no kind
-    EXPECT_EQ(run({"decode", "mark.bmp", "--kind", "qr"}).status, 2);          // unknown kind
-    EXPECT_EQ(run({"decode", "--kind", "barcode"}).status, 2);                 // no file
+    EXPECT_EQ(run({"decode", "mark.bmp"}).status, 2);                  // no kind
+    EXPECT_EQ(run({"decode", "mark.bmp", "--kind", "qr"}).status, 2);  // unknown kind
+    EXPECT_EQ(run({"decode", "--kind", "barcode"}).status, 2);         // no file
     EXPECT_EQ(run({"decode", "mark.bmp", "--kind", "barcode", "--x"}).status, 2);
     EXPECT_EQ(run({"frobnicate"}).status, 2);
     EXPECT_EQ(run({}).status, 2);
@@ -91,14 +91,15 @@ TEST_F(DecodeCommand, JsonListsEveryFileWithItsOutcome) {
     // Checked by an independent JSON parser.
     std::ofstream(dir_ + "/out.json") << r.out;
     EXPECT_TRUE(tktest::shell("python3 -c \"import json,sys; d=json.load(open('" + dir_ +
-                              "/out.json')); assert d[0]['read'] and d[0]['count']==1 and d[0]['lines']==['Code 128: dark 13,7 size 56x30 lpm 0'], d; "
+                              "/out.json')); assert d[0]['read'] and d[0]['count']==1 and "
+                              "d[0]['lines']==['Code 128: dark 13,7 size 56x30 lpm 0'], d; "
                               "assert 'missing' in d[1]['error'], d\""))
         << r.out;
 }
 
 TEST_F(DecodeCommand, EverySubcommandAnswersHelpWithSuccess) {
-    for (const char* c : {"decode", "straighten", "info", "session", "status", "scan", "print", "feed", "bitmaps",
-                          "calibrate", "firmware", "version"}) {
+    for (const char* c : {"decode", "straighten", "info", "session", "status", "scan", "print", "feed",
+                          "bitmaps", "calibrate", "firmware", "version"}) {
         const Outcome r = run({c, "--help"});
         EXPECT_EQ(r.status, 0) << c;
         EXPECT_EQ(r.out.rfind("usage: ticketkit " + std::string(c), 0), 0u) << c << ": " << r.out;
@@ -113,7 +114,8 @@ TEST_F(DecodeCommand, InfoMeasuresTheSkewAndStraightenRemovesIt) {
     std::ofstream(dir_ + "/info.json") << r.out;
     // The sample is drawn turned 4 degrees clockwise on a dark bed.
     EXPECT_TRUE(tktest::shell("python3 -c \"import json; d=json.load(open('" + dir_ +
-                              "/info.json'))[0]; assert d['bits']==8 and d['linesPerMm']==8 and abs(d['skewDegrees']-4.0)<0.3, d\""))
+                              "/info.json'))[0]; assert d['bits']==8 and d['linesPerMm']==8 and "
+                              "abs(d['skewDegrees']-4.0)<0.3, d\""))
         << r.out;
 
     r = run({"straighten", skewed, "upright.bmp"});

@@ -12,7 +12,9 @@
 
 namespace {
 
-bool real_decode() { return std::filesystem::exists(std::string(LIBRARY_DIR) + "/libdecode.so"); }
+bool real_decode() {
+    return std::filesystem::exists(std::string(LIBRARY_DIR) + "/libdecode.so");
+}
 
 void run_decode(benchmark::State& state, const std::string& file, const char* kind) {
     const std::string dir = tktest::temp_folder("bench");
@@ -35,7 +37,8 @@ void BM_DecodeScannedMarkSheet(benchmark::State& state) {
         const std::string path = tktest::temp_folder("bench_sheet") + "/sheet.bmp";
         tktest::shell("convert " + std::string(SAMPLES_DIR) +
                       "/tickets/marks-answer-sheet.bmp -background black -extent 1728x1040 -sample 100%x50% "
-                      "-monochrome -units PixelsPerCentimeter -density 78.75x39.38 BMP3:" + path);
+                      "-monochrome -units PixelsPerCentimeter -density 78.75x39.38 BMP3:" +
+                      path);
         return path;
     }();
     run_decode(state, file, "marks");

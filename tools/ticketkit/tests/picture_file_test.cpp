@@ -1,6 +1,8 @@
 // BMP files as other tools write them, read into top-row-first pictures; the
 // files come from ImageMagick, an independent writer.
 
+#include "picture_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 #include <set>
 
 #include "cli.h"
-#include "picture_file.h"
 #include "recognition.h"
 #include "run_program.h"
 
@@ -27,8 +28,9 @@ protected:
     // `options` ends with the output format, e.g. "-monochrome BMP3:".
     std::string magick(const std::string& name, const std::string& options) {
         const std::string path = dir_ + "/" + name;
-        const std::string cmd = "convert -size 37x21 xc:white -fill black -draw 'point 9,4' -fill red -draw 'point 30,17' " +
-                                options + path + " 2>/dev/null";
+        const std::string cmd =
+            "convert -size 37x21 xc:white -fill black -draw 'point 9,4' -fill red -draw 'point 30,17' " +
+            options + path + " 2>/dev/null";
         EXPECT_TRUE(tktest::shell(cmd)) << cmd;
         return path;
     }
@@ -57,9 +59,12 @@ protected:
 int level(const PictureFile& p, int x, int y) {
     const std::uint8_t* row = &p.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(p.stride)];
     switch (p.bitCount) {
-    case 1: return ((row[x / 8] >> (7 - x % 8)) & 1) ? 255 : 0;
-    case 8: return row[x];
-    default: return (row[x * 3] + row[x * 3 + 1] + row[x * 3 + 2]) / 3;
+        case 1:
+            return ((row[x / 8] >> (7 - x % 8)) & 1) ? 255 : 0;
+        case 8:
+            return row[x];
+        default:
+            return (row[x * 3] + row[x * 3 + 1] + row[x * 3 + 2]) / 3;
     }
 }
 
@@ -90,7 +95,8 @@ TEST_F(PictureFiles, EveryDepthAndRowOrderLoadsTopRowFirst) {
     }
     EXPECT_EQ(depths, (std::set<int>{4, 24, 32})) << "the depths ImageMagick chose";
     // The kit's own 8-bit grey tickets.
-    const PictureFile grey = ticketkit::load_picture(std::string(SAMPLES_DIR) + "/tickets/printed-marks-grid.bmp");
+    const PictureFile grey =
+        ticketkit::load_picture(std::string(SAMPLES_DIR) + "/tickets/printed-marks-grid.bmp");
     EXPECT_EQ(grey.fileBits, 8);
     EXPECT_EQ(grey.bitCount, 8);
     EXPECT_EQ(level(grey, 0, 0), 255);
@@ -107,9 +113,12 @@ TEST_F(PictureFiles, OneBitFilesKeepWhiteAsOneWhateverThePaletteOrder) {
     // The same picture with its two palette entries swapped and every bit inverted.
     std::ifstream in(dir_ + "/mono.bmp", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    const std::uint32_t offset = static_cast<std::uint8_t>(bytes[10]) | static_cast<std::uint8_t>(bytes[11]) << 8;
+    const std::uint32_t offset = static_cast<std::uint8_t>(bytes[10]) | static_cast<std::uint8_t>(bytes[11])
+                                                                            << 8;
     const std::size_t palette = 14 + 40;
-    for (int k = 0; k < 4; ++k) std::swap(bytes[palette + static_cast<std::size_t>(k)], bytes[palette + 4 + static_cast<std::size_t>(k)]);
+    for (int k = 0; k < 4; ++k)
+        std::swap(bytes[palette + static_cast<std::size_t>(k)],
+                  bytes[palette + 4 + static_cast<std::size_t>(k)]);
     for (std::size_t i = offset; i < bytes.size(); ++i) bytes[i] = static_cast<char>(~bytes[i]);
     p = ticketkit::load_picture(write("inverted.bmp", bytes));
     EXPECT_EQ(level(p, 9, 4), 0);
@@ -130,7 +139,8 @@ TEST_F(PictureFiles, UnusableFilesAreRefusedWithTheirReason) {
     magick("cut.bmp", "-type truecolor BMP3:");
     std::ifstream in(dir_ + "/cut.bmp", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(reason(write("short.bmp", bytes.substr(0, bytes.size() - 10))).find("cut short"), std::string::npos);
+    EXPECT_NE(reason(write("short.bmp", bytes.substr(0, bytes.size() - 10))).find("cut short"),
+              std::string::npos);
     bytes[28] = 16;
     EXPECT_NE(reason(write("depth16.bmp", bytes)).find("16 bits"), std::string::npos);
     EXPECT_NE(ticketkit::bmp_problem(dir_ + "/rle.bmp").find("RLE"), std::string::npos);
@@ -158,7 +168,7 @@ TEST(JsonText, ControlBytesAndBrokenUtf8AreEscapedWellFormedUtf8Kept) {
     EXPECT_EQ(ticketkit::json_string("a\"b\\c\nd"), "\"a\\\"b\\\\c\\nd\"");
     EXPECT_EQ(ticketkit::json_string(std::string("\x01\x7f", 2)), "\"\\u0001\\u007f\"");
     EXPECT_EQ(ticketkit::json_string("gr\xc3\xbc\xc3\x9f"), "\"gr\xc3\xbc\xc3\x9f\"");
-    EXPECT_EQ(ticketkit::json_string("\xc3"), "\"\\u00c3\"");        // cut sequence
+    EXPECT_EQ(ticketkit::json_string("\xc3"), "\"\\u00c3\"");  // cut sequence
     EXPECT_EQ(ticketkit::json_string("\xff\x80"), "\"\\u00ff\\u0080\"");
 }
 
@@ -179,8 +189,14 @@ TEST(CommandOptions, UnknownOptionsAndMissingValuesAreUsageErrors) {
     };
     EXPECT_EQ(code([] { ticketkit::Args({"--colour"}, {}, {}); }), ticketkit::kExitUsage);
     EXPECT_EQ(code([] { ticketkit::Args({"--kind"}, {}, {"--kind"}); }), ticketkit::kExitUsage);
-    EXPECT_EQ(code([] { ticketkit::Args({"--n", "12x"}, {}, {"--n"}).integer("--n", 0, 99); }), ticketkit::kExitUsage);
-    EXPECT_EQ(code([] { ticketkit::Args({"--n", "100"}, {}, {"--n"}).integer("--n", 0, 99); }), ticketkit::kExitUsage);
+    EXPECT_EQ(code([] {
+                  ticketkit::Args({"--n", "12x"}, {}, {"--n"}).integer("--n", 0, 99);
+              }),
+              ticketkit::kExitUsage);
+    EXPECT_EQ(code([] {
+                  ticketkit::Args({"--n", "100"}, {}, {"--n"}).integer("--n", 0, 99);
+              }),
+              ticketkit::kExitUsage);
 }
 
 }  // namespace

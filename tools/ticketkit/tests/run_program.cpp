@@ -20,8 +20,8 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
-Outcome ticketkit(const std::vector<std::string>& args, const std::string& workDir, const std::vector<std::string>& env,
-              bool realDecode) {
+Outcome ticketkit(const std::vector<std::string>& args, const std::string& workDir,
+                  const std::vector<std::string>& env, bool realDecode) {
     const std::string outPath = workDir + "/.stdout", errPath = workDir + "/.stderr";
     const pid_t pid = fork();
     if (pid == 0) {
@@ -55,6 +55,8 @@ std::string temp_folder(const char* tag) {
     return mkdtemp(pattern.data()) ? pattern : std::string("/tmp");
 }
 
-bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool shell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
 
 }  // namespace tktest

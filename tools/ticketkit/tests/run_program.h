@@ -7,15 +7,15 @@
 namespace tktest {
 
 struct Outcome {
-    int status = -1;      // exit status
-    std::string out;      // stdout
-    std::string err;      // stderr
+    int status = -1;  // exit status
+    std::string out;  // stdout
+    std::string err;  // stderr
 };
 
 // Runs ticketkit with `args` in `workDir`, with `env` ("NAME=value") added;
 // the stand-in libdecode.so comes first on LD_LIBRARY_PATH unless realDecode.
 Outcome ticketkit(const std::vector<std::string>& args, const std::string& workDir,
-              const std::vector<std::string>& env = {}, bool realDecode = false);
+                  const std::vector<std::string>& env = {}, bool realDecode = false);
 
 // A fresh temporary folder (removed by the caller).
 std::string temp_folder(const char* tag);

@@ -90,7 +90,8 @@ TEST_F(DeviceCommands, SessionScansSavesReadsPrintsAndEjectsEveryTicket) {
 
     // The result is printed in the ticket's last 28 mm: ink there, against the head's 32 mm.
     const std::string printed = dir_ + "/job/printed/printed-0001.bmp";
-    ASSERT_TRUE(tktest::shell("test \"$(convert " + printed + " -crop 256x224+0+656 -threshold 50% -format '%[fx:mean<1]' info:)\" = 1"))
+    ASSERT_TRUE(tktest::shell("test \"$(convert " + printed +
+                              " -crop 256x224+0+656 -threshold 50% -format '%[fx:mean<1]' info:)\" = 1"))
         << "no ink in the print band";
 }
 
@@ -127,14 +128,16 @@ TEST_F(DeviceCommands, EverySampleTicketIsReadRightByTheReaders) {
         const int rowBytes = width / 8, stride = (rowBytes + 3) / 4 * 4;
         std::vector<std::uint8_t> rows(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
         for (int y = 0; y < height; ++y)
-            std::memcpy(&rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes)],
-                        &file[62 + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride)],
-                        static_cast<std::size_t>(rowBytes));
+            std::memcpy(
+                &rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes)],
+                &file[62 + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride)],
+                static_cast<std::size_t>(rowBytes));
         const int scanMode = e.linesPerMm == 4 ? 1 : 2;  // lines doubled at 4 lines/mm
         std::string got;
         if (e.kind == "barcode") {
             std::vector<std::uint8_t*> table;
-            for (int y = 0; y < height; ++y) table.push_back(&rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes)]);
+            for (int y = 0; y < height; ++y)
+                table.push_back(&rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes)]);
             Bitmap b{width, height, 1, rowBytes * height, rowBytes, table.data(), rows.data()};
             std::vector<SymbologySetting> settings;
             for (int s = 1; s <= 8; ++s) settings.push_back(SymbologySetting{s, 0, 0, 0, 0, 0});
@@ -143,21 +146,27 @@ TEST_F(DeviceCommands, EverySampleTicketIsReadRightByTheReaders) {
             ASSERT_EQ(scan(&b, &request, &list), 1);
             for (int k = 0; k < list.count; ++k)
                 if (list.results[k].symbology == 1)
-                    got += "Code 128: " + std::string(reinterpret_cast<char*>(list.results[k].text),
-                                                      static_cast<std::size_t>(list.results[k].length)) + "\n";
+                    got += "Code 128: " +
+                           std::string(reinterpret_cast<char*>(list.results[k].text),
+                                       static_cast<std::size_t>(list.results[k].length)) +
+                           "\n";
             freeList(&list);
             std::vector<std::uint8_t> out(2710);
             int length = 0;
             if (pdf(rows.data(), width, height, out.data(), &length, 0) == 1)
-                got += "PDF417: " + std::string(reinterpret_cast<char*>(out.data()), static_cast<std::size_t>(length)) + "\n";
+                got += "PDF417: " +
+                       std::string(reinterpret_cast<char*>(out.data()), static_cast<std::size_t>(length)) +
+                       "\n";
         } else {
             std::vector<char> text(10240, 0);
             int selector = 0;
-            const int ok = (e.kind == "marks" ? omr : omrsp)(rows.data(), &selector, 1, width, height, scanMode, text.data());
+            const int ok = (e.kind == "marks" ? omr : omrsp)(rows.data(), &selector, 1, width, height,
+                                                             scanMode, text.data());
             EXPECT_EQ(ok, 1);
             got = text.data();
         }
-        for (const std::string& t : e.texts) EXPECT_NE(got.find(t), std::string::npos) << "want " << t << "\ngot " << got;
+        for (const std::string& t : e.texts)
+            EXPECT_NE(got.find(t), std::string::npos) << "want " << t << "\ngot " << got;
     }
 }
 
@@ -165,7 +174,8 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
     Outcome r = run({"status", "--emulator", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"scannerIdle\": 1"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Print header:normal\\nCover:closed\\nPassage:expedite"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Print header:normal\\nCover:closed\\nPassage:expedite"), std::string::npos)
+        << r.out;
 
     r = run({"version", "--emulator"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -202,11 +212,13 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
     EXPECT_TRUE(fs::exists(dir_ + "/printed/printed-0001.bmp"));
     r = run({"print", "--emulator", "--fast", "--ticket", ticket, "--text", "HELLO", "--at", "30,10"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("emulator: print text \"HELLO\" placed at 30 mm reaches"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("emulator: print text \"HELLO\" placed at 30 mm reaches"), std::string::npos)
+        << r.err;
 
     // A stored bitmap goes in and is listed (one process, one device).
-    ASSERT_TRUE(tktest::shell("convert -size 64x32 xc:white -fill black -draw 'rectangle 4,4 20,20' -monochrome BMP3:" +
-                              dir_ + "/logo.bmp"));
+    ASSERT_TRUE(tktest::shell(
+        "convert -size 64x32 xc:white -fill black -draw 'rectangle 4,4 20,20' -monochrome BMP3:" + dir_ +
+        "/logo.bmp"));
     r = run({"bitmaps", "download", "logo.bmp", "--name", "LOGO", "--emulator", "--fast"});
     EXPECT_EQ(r.status, 0) << r.err;
     r = run({"bitmaps", "download", "logo.bmp", "--name", "TOOLONGNAME", "--emulator"});
@@ -238,8 +250,9 @@ TEST_F(DeviceCommands, AFailedOpenCarriesTheLinksOwnReasonWhenItKeepsOne) {
         const Outcome r = run(args, {failing});
         EXPECT_EQ(r.status, 3) << args[0];
         EXPECT_NE(r.err.find("cannot open the scanner"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("link: LIBUSB_ERROR_ACCESS opening the scanner (no permission on the device node)"),
-                  std::string::npos)
+        EXPECT_NE(
+            r.err.find("link: LIBUSB_ERROR_ACCESS opening the scanner (no permission on the device node)"),
+            std::string::npos)
             << args[0] << ": " << r.err;
     }
     // The emulator keeps no reason (or has none after a good open): nothing extra.

@@ -44,14 +44,22 @@ void write_at(UMockdevIoctlData* data, std::size_t offset, T value) {
 
 const char* request_name(unsigned long request) {
     switch (request) {
-        case USBDEVFS_CONTROL: return "CONTROL";
-        case USBDEVFS_BULK: return "BULK";
-        case USBDEVFS_GETDRIVER: return "GETDRIVER";
-        case USBDEVFS_CONNECTINFO: return "CONNECTINFO";
-        case USBDEVFS_SETCONFIGURATION: return "SETCONFIGURATION";
-        case USBDEVFS_ALLOC_STREAMS: return "ALLOC_STREAMS";
-        case USBDEVFS_GET_SPEED: return "GET_SPEED";
-        default: return "other";
+        case USBDEVFS_CONTROL:
+            return "CONTROL";
+        case USBDEVFS_BULK:
+            return "BULK";
+        case USBDEVFS_GETDRIVER:
+            return "GETDRIVER";
+        case USBDEVFS_CONNECTINFO:
+            return "CONNECTINFO";
+        case USBDEVFS_SETCONFIGURATION:
+            return "SETCONFIGURATION";
+        case USBDEVFS_ALLOC_STREAMS:
+            return "ALLOC_STREAMS";
+        case USBDEVFS_GET_SPEED:
+            return "GET_SPEED";
+        default:
+            return "other";
     }
 }
 
@@ -221,7 +229,8 @@ int EmulatedUsbDevice::submit(_UMockdevIoctlData* arg) {
         return 0;
     }
     if ((urb->endpoint & kDirectionIn) == 0) {
-        const int n = function_.out(urb->endpoint, urb->buffer != nullptr ? urb->buffer->data : nullptr, urb->length);
+        const int n =
+            function_.out(urb->endpoint, urb->buffer != nullptr ? urb->buffer->data : nullptr, urb->length);
         urb->actual = n > 0 ? n : 0;
         counters_.bytes[urb->endpoint] += urb->actual;
         complete(std::move(urb), n < 0 ? -EPROTO : 0);

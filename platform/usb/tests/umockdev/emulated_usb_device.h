@@ -53,7 +53,7 @@ public:
         int releases = 0;
         int controlRequests = 0;
         int discards = 0;
-        int reaps = 0;                  // REAPURB(NDELAY) requests, answered or not
+        int reaps = 0;  // REAPURB(NDELAY) requests, answered or not
         int resets = 0;
         std::map<int, int> clearHalts;  // endpoint -> count
         std::map<int, int> transfers;   // endpoint -> submitted bulk/interrupt URBs

@@ -134,7 +134,8 @@ TEST_F(UsbLink, UnplugDuringATransferEndsTheHandleAndTheNextOpenFindsTheDeviceAg
 
     scannerUsb.unplug_during(kReplyEndpoint, 2);
     Bytes reply(kProbeReplyBytes);
-    EXPECT_EQ(link.read(handle, 1, reply.data(), kProbeReplyBytes), 2) << "the bytes that arrived are delivered";
+    EXPECT_EQ(link.read(handle, 1, reply.data(), kProbeReplyBytes), 2)
+        << "the bytes that arrived are delivered";
     EXPECT_NE(link.reason().find("LIBUSB_ERROR_NO_DEVICE"), std::string::npos) << link.reason();
     EXPECT_EQ(link.read(handle, 1, reply.data(), kProbeReplyBytes), -1);
     EXPECT_NE(link.reason().find("died with its device: reading 6 bytes on pipe 1"), std::string::npos)

@@ -15,11 +15,16 @@ constexpr std::uint8_t kBystanderStatusByte = 0xEE;
 
 int pipe_of(std::uint8_t endpoint) {
     switch (endpoint) {
-        case 0x01: return 0;
-        case 0x81: return 1;
-        case 0x82: return 2;
-        case 0x83: return 3;
-        default: return -1;
+        case 0x01:
+            return 0;
+        case 0x81:
+            return 1;
+        case 0x82:
+            return 2;
+        case 0x83:
+            return 3;
+        default:
+            return -1;
     }
 }
 
@@ -51,7 +56,8 @@ private:
 const EmulatorLibrary& EmulatorLibrary::get(const char* path) {
     static EmulatorLibrary api = [path] {
         EmulatorLibrary a;
-        if (!a.library_.open(path)) throw std::runtime_error("cannot load " + std::string(path) + ": " + a.library_.error());
+        if (!a.library_.open(path))
+            throw std::runtime_error("cannot load " + std::string(path) + ": " + a.library_.error());
         const platform::DynamicLibrary& l = a.library_;
         bind(l, "OpenDevice", a.openDevice);
         bind(l, "uRead", a.read);
@@ -115,8 +121,8 @@ int BystanderFunction::out(std::uint8_t, const std::uint8_t* data, int count) {
     return count;
 }
 
-int BystanderFunction::control_in(std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t, std::uint8_t* data,
-                                  int count) {
+int BystanderFunction::control_in(std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t,
+                                  std::uint8_t* data, int count) {
     std::memset(data, kBystanderStatusByte, static_cast<std::size_t>(count));
     return count;
 }

@@ -94,7 +94,8 @@ protected:
 
         const Bytes ticket = make_ticket();
         ASSERT_EQ(emu().insertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 1);
-        ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.paperSensorA == 1 && s.scannerIdle == 1; }));
+        ASSERT_TRUE(
+            wait_for([](const DeviceStatus& s) { return s.paperSensorA == 1 && s.scannerIdle == 1; }));
         ASSERT_EQ(SetScanWidth(0, kTicketWidth / 8), 1);
         ASSERT_EQ(SetScanHeight(0), 1);
         ASSERT_EQ(SetScanPictureType(1, 0), 1);
@@ -109,7 +110,8 @@ protected:
         const Bytes got(picture.begin(), picture.begin() + static_cast<std::ptrdiff_t>(lineBytes) * lines);
         EXPECT_TRUE(got == ticket) << "the scanned picture differs from the ticket";
         ASSERT_EQ(SaveDataToBmp(picture.data(), lineBytes, lines, "Picture.bmp", pictureType), 1);
-        EXPECT_TRUE(emutesting::bmp_rows("Picture.bmp", lineBytes, lines) == ticket) << "the saved BMP differs";
+        EXPECT_TRUE(emutesting::bmp_rows("Picture.bmp", lineBytes, lines) == ticket)
+            << "the saved BMP differs";
         ASSERT_TRUE(wait_for([](const DeviceStatus& s) { return s.waiting == 1; }));
 
         constexpr int kLogoWidth = 24, kLogoHeight = 16;
@@ -148,10 +150,12 @@ TEST_F(UsbSession, AWholeTicketSessionRunsThroughLibusb) {
     EXPECT_GE(counters.bytes.at(kImageEndpoint), static_cast<long>(kTicketWidth) * kTicketHeight);
     EXPECT_EQ(counters.resets, 1);
     for (int endpoint : {0x01, 0x81, 0x82, 0x83})
-        EXPECT_EQ(counters.clearHalts.count(endpoint) != 0 ? counters.clearHalts.at(endpoint) : 0, 1) << endpoint;
+        EXPECT_EQ(counters.clearHalts.count(endpoint) != 0 ? counters.clearHalts.at(endpoint) : 0, 1)
+            << endpoint;
     const std::string log = run_log();
     EXPECT_NE(log.find("\tf_SendSpecCommand(udev, RESET_USB_DEVICE) = 1"), std::string::npos) << log;
-    EXPECT_NE(log.find("\tlink: reading 15 bytes on pipe 1"), std::string::npos) << "no reason for the failed read";
+    EXPECT_NE(log.find("\tlink: reading 15 bytes on pipe 1"), std::string::npos)
+        << "no reason for the failed read";
     EXPECT_NE(log.find("LIBUSB_ERROR_IO"), std::string::npos);
 }
 
@@ -170,8 +174,9 @@ TEST_F(UsbSession, TheSameSessionPassesWithTheEmulatorInPlaceOfTheLinkAndBothAre
     run_session();
     const double usbMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (HasFatalFailure()) return;
-    std::printf("session: %.0f ms through libPipewell, libusb and umockdev; %.0f ms with the emulator alone\n",
-                usbMs, aloneMs);
+    std::printf(
+        "session: %.0f ms through libPipewell, libusb and umockdev; %.0f ms with the emulator alone\n", usbMs,
+        aloneMs);
     RecordProperty("session_usb_ms", static_cast<int>(usbMs));
     RecordProperty("session_emulator_ms", static_cast<int>(aloneMs));
 }
@@ -208,7 +213,8 @@ TEST_F(UsbSession, AnUnplugDuringAPictureReadFailsTheReadAndTheDeviceIsFoundAgai
 TEST_F(UsbSession, OpenFailuresReachTheRunLogWithTheirReason) {
     ::setenv("PIPEWELL_LIBRARY", "/nonexistent/libPipewell.so", 1);
     EXPECT_EQ(OpenUSBPort(), 0);
-    EXPECT_NE(run_log().find("OpenUSBPort failed: cannot load /nonexistent/libPipewell.so: "), std::string::npos)
+    EXPECT_NE(run_log().find("OpenUSBPort failed: cannot load /nonexistent/libPipewell.so: "),
+              std::string::npos)
         << run_log();
     ::setenv("PIPEWELL_LIBRARY", UMOCKDEV_PRELOAD, 1);  // loads, but is no link library
     EXPECT_EQ(OpenUSBPort(), 0);
@@ -220,8 +226,10 @@ TEST_F(UsbSession, OpenFailuresReachTheRunLogWithTheirReason) {
     EXPECT_EQ(OpenUSBPort(), 0);
     const std::string log = run_log();
     EXPECT_NE(log.find("OpenUSBPort failed: OpenDevice() = -1"), std::string::npos) << log;
-    EXPECT_NE(log.find("\tlink: claiming interface 0 of USB device 1d6b:7a51 at bus 1 address 2: LIBUSB_ERROR_BUSY"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(
+            "\tlink: claiming interface 0 of USB device 1d6b:7a51 at bus 1 address 2: LIBUSB_ERROR_BUSY"),
+        std::string::npos)
         << log;
     scannerUsb.set_interface_busy(false);
     EXPECT_NE(OpenUSBPort(), 0);

@@ -24,7 +24,7 @@ namespace usbtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint16_t kVendor = 0x1d6b;   // ids the tests give the scanner
+constexpr std::uint16_t kVendor = 0x1d6b;  // ids the tests give the scanner
 constexpr std::uint16_t kProduct = 0x7a51;
 constexpr std::uint8_t kCommandEndpoint = 0x01;
 constexpr std::uint8_t kReplyEndpoint = 0x81;

@@ -3,8 +3,8 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 #include <umockdev.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -57,8 +57,8 @@ constexpr unsigned kBypassBits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_
 
 }  // namespace
 
-std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product, std::uint8_t interfaceClass,
-                                      const std::vector<Endpoint>& endpoints) {
+std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product,
+                                      std::uint8_t interfaceClass, const std::vector<Endpoint>& endpoints) {
     std::vector<std::uint8_t> d = {kDeviceDescriptorBytes, kDeviceDescriptorType, 0x00, 0x02, 0, 0, 0, 64};
     put16(d, vendor);
     put16(d, product);
@@ -89,22 +89,24 @@ UsbTestbed::UsbTestbed() {
     g_free(root);
 }
 
-UsbTestbed::~UsbTestbed() { g_object_unref(testbed_); }
+UsbTestbed::~UsbTestbed() {
+    g_object_unref(testbed_);
+}
 
 UsbTestbed::Plugged UsbTestbed::plug(int address, std::uint16_t vendor, std::uint16_t product,
-                                     const std::vector<std::uint8_t>& rawDescriptors, EmulatedUsbDevice& device) {
-    const std::string name = "usb" + std::to_string(kBus) + "/" + std::to_string(kBus) + "-" + std::to_string(address);
+                                     const std::vector<std::uint8_t>& rawDescriptors,
+                                     EmulatedUsbDevice& device) {
+    const std::string name =
+        "usb" + std::to_string(kBus) + "/" + std::to_string(kBus) + "-" + std::to_string(address);
     const std::string relativeNode = "bus/usb/" + three_digits(kBus) + "/" + three_digits(address);
     const std::string majorMinor = std::to_string(kUsbDeviceMajor) + ":" + std::to_string(address);
     gchar* sysfs = umockdev_testbed_add_device(
-        testbed_, "usb", name.c_str(), nullptr,
-        "busnum", std::to_string(kBus).c_str(), "devnum", std::to_string(address).c_str(),
-        "idVendor", hex4(vendor).c_str(), "idProduct", hex4(product).c_str(),
+        testbed_, "usb", name.c_str(), nullptr, "busnum", std::to_string(kBus).c_str(), "devnum",
+        std::to_string(address).c_str(), "idVendor", hex4(vendor).c_str(), "idProduct", hex4(product).c_str(),
         "speed", "480", "bConfigurationValue", "1", "bNumConfigurations", "1", "dev", majorMinor.c_str(),
-        nullptr,
-        "DEVTYPE", "usb_device", "DEVNAME", relativeNode.c_str(),
-        "BUSNUM", three_digits(kBus).c_str(), "DEVNUM", three_digits(address).c_str(),
-        "PRODUCT", (hex4(vendor) + "/" + hex4(product) + "/100").c_str(), nullptr);
+        nullptr, "DEVTYPE", "usb_device", "DEVNAME", relativeNode.c_str(), "BUSNUM",
+        three_digits(kBus).c_str(), "DEVNUM", three_digits(address).c_str(), "PRODUCT",
+        (hex4(vendor) + "/" + hex4(product) + "/100").c_str(), nullptr);
     if (sysfs == nullptr) throw std::runtime_error("umockdev refused the device " + name);
     Plugged plugged{sysfs, "/dev/" + relativeNode};
     g_free(sysfs);

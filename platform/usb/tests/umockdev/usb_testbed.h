@@ -22,8 +22,8 @@ struct Endpoint {
     std::uint8_t attributes = 0;  // transfer type
     std::uint16_t maxPacket = 512;
 };
-std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product, std::uint8_t interfaceClass,
-                                      const std::vector<Endpoint>& endpoints);
+std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product,
+                                      std::uint8_t interfaceClass, const std::vector<Endpoint>& endpoints);
 
 // The scanner's layout: a vendor-specific interface with the command
 // endpoint (bulk OUT 0x01), the reply endpoint (bulk IN 0x81), an interrupt
