@@ -112,6 +112,17 @@ int RotatePicSP(uint8_t* pixels, int* width, int* height, int bitCount, int angl
 int Skewtrim(uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level);
 /* Skewtrim with the level measured. */
 int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount, int mode);
+/* Where Skewtrim(pixels, &width, &height, bitCount, mode, level) would take its output from,
+ * without changing anything: `height` unpadded rows of `width` pixels at `pixels` (only read)
+ * are measured as Skewtrim measures them, and `map` (six doubles) receives the affine map from
+ * an output pixel (i, j) to its source point (x, y) in the picture given, rows as stored:
+ *   x = map[0] * i + map[1] * j + map[2],   y = map[3] * i + map[4] * j + map[5];
+ * `*outWidth` and `*outHeight` receive the size Skewtrim would write. The mode only chooses how
+ * pixels are blended, so it is not needed here. 1 exactly when Skewtrim would succeed on the
+ * same picture and level; 0 otherwise (nothing written). For callers that must relate what
+ * they found on the straightened picture to the picture they were given. */
+int SkewtrimMap(const uint8_t* pixels, int width, int height, int bitCount, int level, double* map,
+                int* outWidth, int* outHeight);
 /* The straightening on a record: `mode` SKEWTRIM_MODE_*, `level` 0..255, `rule`
  * SKEWTRIM_RULE_*. `dst` receives a new unpadded record of the source's depth. A SKEWTRIM_
  * code (_NO_PAPER, _DEGENERATE_FIT and _SIDE_WITHOUT_RUNS when the paper is not found). */

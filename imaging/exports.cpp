@@ -73,6 +73,13 @@ KIT_EXPORT int SkewtrimEx(uint8_t* pixels, int* width, int* height, int bitCount
                        [&] { return skewtrim::straighten_buffer(pixels, width, height, bitCount, mode, 0); });
 }
 
+KIT_EXPORT int SkewtrimMap(const uint8_t* pixels, int width, int height, int bitCount, int level, double* map,
+                           int* outWidth, int* outHeight) {
+    return kit::fenced(0, [&] {
+        return skewtrim::straighten_map(pixels, width, height, bitCount, level, map, outWidth, outHeight);
+    });
+}
+
 KIT_EXPORT int ImageSkewtrim(const Bitmap* src, int mode, int level, int rule, Bitmap* dst) {
     return kit::fenced(skewtrim::kOutOfMemory,
                        [&] { return skewtrim::straighten(src, mode, level, rule, dst); });

@@ -22,6 +22,15 @@ int straighten(const Bitmap* src, int mode, int level, int rule, Bitmap* dst);
 // buffer is only known to hold the input.
 int straighten_buffer(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level);
 
+// Where Skewtrim would take each output pixel from, without resampling: measures the paper of
+// the caller's buffer exactly as straighten_buffer does (same level byte, same rule) and stores
+// the affine map from output pixel (i, j) to source point (x, y): x = map[0] i + map[1] j +
+// map[2], y = map[3] i + map[4] j + map[5] (pixel indices, rows as stored), and the output size.
+// 1 exactly when straighten_buffer would succeed on the same buffer; 0 otherwise, nothing
+// written.
+int straighten_map(const std::uint8_t* pixels, int width, int height, int bitCount, int level, double* map,
+                   int* outWidth, int* outHeight);
+
 // Copies a result's rows over a caller's buffer known to hold `capacity` bytes
 // and stores its size; false (nothing written) when the result does not fit.
 bool write_back(const Bitmap& result, std::int64_t capacity, std::uint8_t* pixels, int* width, int* height);
