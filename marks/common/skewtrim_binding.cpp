@@ -13,6 +13,7 @@ bool SkewtrimBinding::open(std::string_view name) {
     skewtrimEx = library_.resolve<SkewtrimExFn>("SkewtrimEx");
     rotatePicSP = library_.resolve<RotatePicSPFn>("RotatePicSP");
     saveBmpToFile = library_.resolve<SaveBmpToFileFn>("SaveBmpToFile");
+    skewtrimMap = library_.resolve<SkewtrimMapFn>("SkewtrimMap");
     return true;
 }
 
@@ -21,6 +22,7 @@ void SkewtrimBinding::close() {
     skewtrimEx = nullptr;
     rotatePicSP = nullptr;
     saveBmpToFile = nullptr;
+    skewtrimMap = nullptr;
     library_.close();
 }
 

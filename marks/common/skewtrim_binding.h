@@ -14,6 +14,10 @@ namespace marks {
 using SkewtrimFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode, int level);
 using SkewtrimExFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode);
 using RotatePicSPFn = int (*)(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle);
+// Where straightening takes each output pixel from (an addition the readers use only to report
+// their layout; see Skewtrim.h).
+using SkewtrimMapFn = int (*)(const std::uint8_t* pixels, int width, int height, int bitCount, int level,
+                              double* map, int* outWidth, int* outHeight);
 // The record is a Bitmap; it is never passed by the readers.
 using SaveBmpToFileFn = int (*)(const void* bitmap, const char* path);
 
@@ -31,6 +35,7 @@ public:
     SkewtrimExFn skewtrimEx = nullptr;
     RotatePicSPFn rotatePicSP = nullptr;
     SaveBmpToFileFn saveBmpToFile = nullptr;
+    SkewtrimMapFn skewtrimMap = nullptr;  // optional: a read never fails for want of it
 
 private:
     platform::DynamicLibrary library_;
