@@ -7,6 +7,7 @@
 #include "marks/common/border_cleanup.h"
 #include "marks/common/format_text.h"
 #include "marks/common/image.h"
+#include "marks/common/picture_map.h"
 #include "marks/common/skewtrim_binding.h"
 #include "marks/handwritten/edge_scan.h"
 #include "marks/handwritten/form_fit.h"
@@ -48,11 +49,32 @@ struct ReadSession {
     std::string text;
 };
 
-bool straighten_sheet(marks::Image& work, int level, const ReadOptions& options) {
+// Straightens the working image; `map` receives where each straightened pixel
+// came from, when the library can tell (SkewtrimMap) and its answer agrees
+// with the straightening done.
+bool straighten_sheet(marks::Image& work, int level, const ReadOptions& options,
+                      std::optional<marks::Affine>& map) {
+    map.reset();
     marks::SkewtrimBinding library;
     if (!library.open(options.straightener)) return false;
     if (library.skewtrim == nullptr || library.skewtrimEx == nullptr) return false;
-    return marks::skewtrim_in_place(work, library.skewtrim, kStraightenMode, level);
+    int mappedWidth = 0, mappedHeight = 0;
+    if (library.skewtrimMap != nullptr) {
+        map = marks::straightening_map(work, library.skewtrimMap, level, &mappedWidth, &mappedHeight);
+    }
+    if (!marks::skewtrim_in_place(work, library.skewtrim, kStraightenMode, level)) return false;
+    if (map && (mappedWidth != work.width || mappedHeight != work.height)) map.reset();
+    return true;
+}
+
+// Keeps the layout of a successful read; a read never fails for want of it.
+void keep_layout(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
+                 int levels, const PictureSteps& steps) {
+    try {
+        library_state().layout = build_layout(form, fit, readings, levels, sheet_to_picture(steps));
+    } catch (const std::bad_alloc&) {
+        library_state().layout.reset();
+    }
 }
 
 }  // namespace
@@ -64,6 +86,7 @@ InkmarkState& library_state() {
 
 int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten, OmrResultSet* set,
                  ResultStyle style, const ReadOptions& options) {
+    library_state().layout.reset();
     if (!valid_bitmap(bitmap)) return 0;
     if (selector == nullptr || *selector < 0) return 0;
     if (flip != 0 && flip != 1) return 0;
@@ -74,6 +97,10 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     *selector = 0;
 
     ReadSession s;
+    PictureSteps steps;
+    steps.flip = flip;
+    steps.pictureHeight = bitmap->height;
+    steps.copyWidth = bitmap->width;
     {
         marks::Image copy;
         const marks::SourceView source{bitmap->width, bitmap->height, bitmap->bitCount, bitmap->stride,
@@ -81,7 +108,17 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
         if (!marks::copy_flipped(source, flip, copy)) return 0;
         if (!resample_to_working(copy, scanMode, s.work)) return 0;
     }
-    if (straighten == 1 && !straighten_sheet(s.work, set->levels[0], options)) return 0;
+    steps.resampledWidth = s.work.width;
+    steps.resampledHeight = s.work.height;
+    bool mapped = true;
+    if (straighten == 1) {
+        std::optional<marks::Affine> map;
+        if (!straighten_sheet(s.work, set->levels[0], options, map)) return 0;
+        mapped = map.has_value();
+        steps.straightened = true;
+        if (map) steps.straightening = *map;
+    }
+    steps.workHeight = s.work.height;
     if (s.work.bitCount == 8) {
         s.grey = std::move(s.work);
         s.work = marks::Image();
@@ -130,11 +167,13 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     }
     set->resultCount = blocks;
     *selector = s.current.filePosition + 1;
+    if (mapped) keep_layout(s.current, s.fit, s.readings, blocks, steps);
     return 1;
 }
 
 int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                    char* result, ResultStyle style, const ReadOptions& options) {
+    library_state().layout.reset();
     if (image == nullptr || result == nullptr || width <= 0 || height <= 0) return 0;
     marks::Image sheet;
     if (!sheet.create(width, height, 1)) return 0;
@@ -149,6 +188,10 @@ int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width
     if (decode_sheet(&bitmap, selector, flip, scanMode, 1, &set, style, options) != 1) return 0;
     std::memcpy(result, text.data(), static_cast<std::size_t>(block.length));
     return 1;
+}
+
+int read_layout(MarkLayout* layout) {
+    return copy_layout(library_state().layout, layout);
 }
 
 }  // namespace inkmark

@@ -3,17 +3,22 @@
 // fitting, measurement and the result texts.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "kit/MarkLayout.h"
 #include "marks/handwritten/Inkmark.h"
+#include "marks/handwritten/layout.h"
 #include "marks/handwritten/result_text.h"
 
 namespace inkmark {
 
 // Process-wide state of the library: the result style the front ends set,
-// kept for later direct calls of the core (plain at load time).
+// kept for later direct calls of the core (plain at load time), and the
+// layout of the last successful read (none after a failed one).
 struct InkmarkState {
     ResultStyle style = ResultStyle::kPlain;
+    std::optional<LayoutRecord> layout;
 };
 InkmarkState& library_state();
 
@@ -36,5 +41,8 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
 // straightened, one level 90, the text copied to `result`.
 int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                    char* result, ResultStyle style, const ReadOptions& options = {});
+
+// OMReadLayout: the layout of the last successful read (see copy_layout).
+int read_layout(MarkLayout* layout);
 
 }  // namespace inkmark
