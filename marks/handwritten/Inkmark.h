@@ -114,8 +114,11 @@ int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int 
  * when there was no successful read since the library was loaded, or the last read failed, or
  * the straightening library could not say where it moved the pixels (all counts 0); or when a
  * capacity is too small or its array null: then every scalar field is set, nothing is written to
- * the arrays, and the caller can size them and call again. Never writes past a capacity. Calls
- * must not overlap the reads. */
+ * the arrays, and the caller can size them and call again. Never writes past a capacity.
+ * After a straightened read, the first call with a layout loads "Skewtrim.dll" once more to learn
+ * where the straightening moved the pixels (about as long as finding the paper takes), so that
+ * the reads themselves pay nothing for the layout; later calls only copy. Calls must not overlap
+ * the reads. */
 int OMReadLayout(MarkLayout* layout);
 
 #ifdef __cplusplus

@@ -26,9 +26,9 @@ SheetBox box_of(const SheetRect& r) {
     return b;
 }
 
-// The four corners of a sheet box in the picture, clockwise from the form's
-// top-left as the form is printed.
-MarkQuad picture_quad(const SheetBox& box, const FormPlacement& p, const marks::Affine& toPicture) {
+// The four corners of a sheet box, clockwise from the form's top-left as the
+// form is printed.
+MarkQuad sheet_quad(const SheetBox& box, const FormPlacement& p) {
     // Corners as (right?, bottom?) of the form's upright view.
     constexpr bool kRight[4] = {false, true, true, false};
     constexpr bool kBottom[4] = {false, false, true, true};
@@ -39,21 +39,26 @@ MarkQuad picture_quad(const SheetBox& box, const FormPlacement& p, const marks::
         const int ay = p.y.imageAxis;
         at[ax] = kRight[k] == (p.signX > 0) ? box.hi[ax] : box.lo[ax];
         at[ay] = kBottom[k] == (p.signY > 0) ? box.hi[ay] : box.lo[ay];
-        const marks::PlanePoint pt = toPicture.apply({at[0], at[1]});
-        q.x[k] = static_cast<float>(pt.x);
-        q.y[k] = static_cast<float>(pt.y);
+        q.x[k] = static_cast<float>(at[0]);
+        q.y[k] = static_cast<float>(at[1]);
     }
     return q;
 }
 
 // Quarter turns of the form in the picture, from where its top edge points.
-int orientation_of(const FormPlacement& p, const marks::Affine& toPicture) {
-    double u[2] = {0, 0};
-    u[p.x.imageAxis] = p.signX;
-    const double vx = toPicture.a * u[0] + toPicture.b * u[1];
-    const double vy = toPicture.d * u[0] + toPicture.e * u[1];
+int orientation_of(const double topEdge[2], const marks::Affine& toPicture) {
+    const double vx = toPicture.a * topEdge[0] + toPicture.b * topEdge[1];
+    const double vy = toPicture.d * topEdge[0] + toPicture.e * topEdge[1];
     if (std::fabs(vx) >= std::fabs(vy)) return vx >= 0 ? MARK_ORIENTATION_UPRIGHT : MARK_ORIENTATION_HALF;
     return vy > 0 ? MARK_ORIENTATION_QUARTER : MARK_ORIENTATION_THREE_QUARTERS;
+}
+
+void carry(MarkQuad& q, const marks::Affine& map) {
+    for (int k = 0; k < 4; ++k) {
+        const marks::PlanePoint pt = map.apply({q.x[k], q.y[k]});
+        q.x[k] = static_cast<float>(pt.x);
+        q.y[k] = static_cast<float>(pt.y);
+    }
 }
 
 int first_top_track(const OmrForm& form) {
@@ -63,10 +68,10 @@ int first_top_track(const OmrForm& form) {
 }
 
 void add_answer_cells(const OmrForm& form, const FormPlacement& p, const std::vector<CellReading>& readings,
-                      int levels, const marks::Affine& toPicture, LayoutRecord& out) {
+                      int levels, LayoutRecord& out) {
     for (std::size_t i = 0; i < form.cells.size() && i < readings.size(); ++i) {
         MarkCell cell{};
-        cell.box = picture_quad(box_of(cell_rect(form.cells[i], p)), p, toPicture);
+        cell.box = sheet_quad(box_of(cell_rect(form.cells[i], p)), p);
         if (form.bodyKind == 1 && form.columnCount > 0) {
             cell.row = static_cast<std::int32_t>(i / static_cast<std::size_t>(form.columnCount));
             cell.column = static_cast<std::int32_t>(i % static_cast<std::size_t>(form.columnCount));
@@ -85,7 +90,7 @@ void add_answer_cells(const OmrForm& form, const FormPlacement& p, const std::ve
 // The code slots along the first top track: each slot's stretch of the track,
 // as deep as the track's marks; marked when a mark of the track lies in it.
 void add_code_slots(const OmrForm& form, const FitResult& fit, const FormPlacement& p, int levels,
-                    const marks::Affine& toPicture, LayoutRecord& out) {
+                    LayoutRecord& out) {
     const std::vector<int> marks = code_slot_marks(form);
     const int ti = first_top_track(form);
     if (marks.empty() || ti < 0) return;
@@ -107,7 +112,7 @@ void add_code_slots(const OmrForm& form, const FitResult& fit, const FormPlaceme
             }
         }
         MarkCell cell{};
-        cell.box = picture_quad(box, p, toPicture);
+        cell.box = sheet_quad(box, p);
         cell.column = static_cast<std::int32_t>(s);
         cell.kind = MARK_CELL_CODE_SLOT;
         const bool marked = marks[s] >= 0;
@@ -123,8 +128,7 @@ void add_code_slots(const OmrForm& form, const FitResult& fit, const FormPlaceme
 
 // Each track's matched image marks, numbered along the track from the form's
 // top (vertical tracks) or left (horizontal tracks).
-void add_guides(const OmrForm& form, const FitResult& fit, const FormPlacement& p,
-                const marks::Affine& toPicture, LayoutRecord& out) {
+void add_guides(const OmrForm& form, const FitResult& fit, const FormPlacement& p, LayoutRecord& out) {
     for (const TrackMatch& m : fit.matches) {
         if (m.track < 0 || static_cast<std::size_t>(m.track) >= form.tracks.size()) continue;
         const OmrTrack& t = form.tracks[static_cast<std::size_t>(m.track)];
@@ -143,7 +147,7 @@ void add_guides(const OmrForm& form, const FitResult& fit, const FormPlacement& 
             box.lo[1] = blob.minY;
             box.hi[1] = blob.maxY + 1.0;
             MarkGuide guide{};
-            guide.box = picture_quad(box, p, toPicture);
+            guide.box = sheet_quad(box, p);
             guide.kind = MARK_GUIDE_TIMING;
             guide.index = static_cast<std::int32_t>(descending ? n - 1 - i : i);
             out.guides.push_back(guide);
@@ -177,12 +181,13 @@ marks::Affine sheet_to_picture(const PictureSteps& s) {
 }
 
 LayoutRecord build_layout(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
-                          int levels, const marks::Affine& sheetToPicture) {
+                          int levels) {
     LayoutRecord out;
     levels = std::clamp(levels, 1, MARK_LAYOUT_MAX_LEVELS);
     const FormPlacement p = form_placement(form, fit);
     out.form = form.filePosition + 1;
-    out.orientation = orientation_of(p, sheetToPicture);
+    out.topEdge[p.x.imageAxis] = p.signX;
+    out.topEdge[p.y.imageAxis] = 0.0;
     out.levelCount = levels;
     if (form.bodyKind == 1) {
         out.rows = form.rowCount;
@@ -192,10 +197,16 @@ LayoutRecord build_layout(const OmrForm& form, const FitResult& fit, const std::
         out.columns = static_cast<std::int32_t>(form.cells.size());
     }
     out.cells.reserve(form.cells.size() + static_cast<std::size_t>(std::max(form.codeSlotCount, 0)));
-    add_answer_cells(form, p, readings, levels, sheetToPicture, out);
-    add_code_slots(form, fit, p, levels, sheetToPicture, out);
-    add_guides(form, fit, p, sheetToPicture, out);
+    add_answer_cells(form, p, readings, levels, out);
+    add_code_slots(form, fit, p, levels, out);
+    add_guides(form, fit, p, out);
     return out;
+}
+
+void place_layout(LayoutRecord& record, const marks::Affine& sheetToPicture) {
+    for (MarkCell& c : record.cells) carry(c.box, sheetToPicture);
+    for (MarkGuide& g : record.guides) carry(g.box, sheetToPicture);
+    record.orientation = orientation_of(record.topEdge, sheetToPicture);
 }
 
 int copy_layout(const std::optional<LayoutRecord>& record, MarkLayout* layout) {

@@ -41,14 +41,19 @@ struct LayoutRecord {
     std::int32_t rows = 0, columns = 0;
     std::vector<MarkCell> cells;
     std::vector<MarkGuide> guides;
+    double topEdge[2] = {1.0, 0.0};  // which way the form's top edge runs, before placing
 };
 
-// The layout of a fitted and measured form: answer cells then code slots,
-// the matched timing marks of each track, the orientation from the direction
-// of the form's top edge in the picture. `levels` readings are reported per
-// cell (1 .. MARK_LAYOUT_MAX_LEVELS). Throws std::bad_alloc when memory runs out.
+// The layout of a fitted and measured form, on the sheet: answer cells then
+// code slots, then the matched timing marks of each track. `levels` readings
+// are reported per cell (1 .. MARK_LAYOUT_MAX_LEVELS). Throws std::bad_alloc
+// when memory runs out.
 LayoutRecord build_layout(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
-                          int levels, const marks::Affine& sheetToPicture);
+                          int levels);
+
+// Carries a layout built on the sheet to the caller's picture and sets its
+// orientation from where the form's top edge then points.
+void place_layout(LayoutRecord& record, const marks::Affine& sheetToPicture);
 
 // Hands `record` (nothing: no layout) out into `layout` by the rules of
 // OMReadLayout: 1 when a layout exists and every cell and guide was written;

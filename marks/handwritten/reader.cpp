@@ -49,32 +49,40 @@ struct ReadSession {
     std::string text;
 };
 
-// Straightens the working image; `map` receives where each straightened pixel
-// came from, when the library can tell (SkewtrimMap) and its answer agrees
-// with the straightening done.
-bool straighten_sheet(marks::Image& work, int level, const ReadOptions& options,
-                      std::optional<marks::Affine>& map) {
-    map.reset();
+bool straighten_sheet(marks::Image& work, int level, const ReadOptions& options) {
     marks::SkewtrimBinding library;
     if (!library.open(options.straightener)) return false;
     if (library.skewtrim == nullptr || library.skewtrimEx == nullptr) return false;
-    int mappedWidth = 0, mappedHeight = 0;
-    if (library.skewtrimMap != nullptr) {
-        map = marks::straightening_map(work, library.skewtrimMap, level, &mappedWidth, &mappedHeight);
-    }
-    if (!marks::skewtrim_in_place(work, library.skewtrim, kStraightenMode, level)) return false;
-    if (map && (mappedWidth != work.width || mappedHeight != work.height)) map.reset();
-    return true;
+    return marks::skewtrim_in_place(work, library.skewtrim, kStraightenMode, level);
 }
 
-// Keeps the layout of a successful read; a read never fails for want of it.
-void keep_layout(const OmrForm& form, const FitResult& fit, const std::vector<CellReading>& readings,
-                 int levels, const PictureSteps& steps) {
+// A copy of the working image as it is about to be straightened, so that the
+// layout can later ask where the straightening moved its pixels; nothing when
+// memory runs out (the read goes on without a layout).
+std::optional<marks::Image> keep_unstraightened(const marks::Image& work) {
     try {
-        library_state().layout = build_layout(form, fit, readings, levels, sheet_to_picture(steps));
+        marks::Image copy;
+        if (!copy.create(work.width, work.height, work.bitCount)) return std::nullopt;
+        std::memcpy(copy.bits(), work.bits(), static_cast<std::size_t>(work.imageSize));
+        return copy;
     } catch (const std::bad_alloc&) {
-        library_state().layout.reset();
+        return std::nullopt;
     }
+}
+
+// Asks the straightening library where it moved the pixels of the pending
+// read and carries its layout to the caller's picture; false when the library
+// cannot tell, or tells of another size than the straightening gave.
+bool place_pending(LayoutRecord& record, PendingPlacement& pending) {
+    marks::SkewtrimBinding library;
+    if (!library.open(pending.straightener) || library.skewtrimMap == nullptr) return false;
+    int width = 0, height = 0;
+    const std::optional<marks::Affine> map =
+        marks::straightening_map(pending.unstraightened, library.skewtrimMap, pending.level, &width, &height);
+    if (!map || width != pending.straightenedWidth || height != pending.straightenedHeight) return false;
+    pending.steps.straightening = *map;
+    place_layout(record, sheet_to_picture(pending.steps));
+    return true;
 }
 
 }  // namespace
@@ -87,6 +95,7 @@ InkmarkState& library_state() {
 int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten, OmrResultSet* set,
                  ResultStyle style, const ReadOptions& options) {
     library_state().layout.reset();
+    library_state().pending.reset();
     if (!valid_bitmap(bitmap)) return 0;
     if (selector == nullptr || *selector < 0) return 0;
     if (flip != 0 && flip != 1) return 0;
@@ -110,13 +119,11 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     }
     steps.resampledWidth = s.work.width;
     steps.resampledHeight = s.work.height;
-    bool mapped = true;
+    std::optional<marks::Image> unstraightened;
     if (straighten == 1) {
-        std::optional<marks::Affine> map;
-        if (!straighten_sheet(s.work, set->levels[0], options, map)) return 0;
-        mapped = map.has_value();
+        unstraightened = keep_unstraightened(s.work);
+        if (!straighten_sheet(s.work, set->levels[0], options)) return 0;
         steps.straightened = true;
-        if (map) steps.straightening = *map;
     }
     steps.workHeight = s.work.height;
     if (s.work.bitCount == 8) {
@@ -167,13 +174,31 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     }
     set->resultCount = blocks;
     *selector = s.current.filePosition + 1;
-    if (mapped) keep_layout(s.current, s.fit, s.readings, blocks, steps);
+    // The layout never fails the read. A straightened one waits on the sheet
+    // until it is asked for, so that reads do not pay for measuring the
+    // straightening a second time.
+    if (!steps.straightened || unstraightened) {
+        try {
+            library_state().layout = build_layout(s.current, s.fit, s.readings, blocks);
+            if (steps.straightened) {
+                library_state().pending =
+                    PendingPlacement{std::move(*unstraightened), set->levels[0], s.work.width, s.work.height,
+                                     options.straightener,       steps};
+            } else {
+                place_layout(*library_state().layout, sheet_to_picture(steps));
+            }
+        } catch (const std::bad_alloc&) {
+            library_state().layout.reset();
+            library_state().pending.reset();
+        }
+    }
     return 1;
 }
 
 int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                    char* result, ResultStyle style, const ReadOptions& options) {
     library_state().layout.reset();
+    library_state().pending.reset();
     if (image == nullptr || result == nullptr || width <= 0 || height <= 0) return 0;
     marks::Image sheet;
     if (!sheet.create(width, height, 1)) return 0;
@@ -191,7 +216,12 @@ int read_raw_sheet(const std::uint8_t* image, int* selector, int flip, int width
 }
 
 int read_layout(MarkLayout* layout) {
-    return copy_layout(library_state().layout, layout);
+    InkmarkState& state = library_state();
+    if (layout != nullptr && state.layout && state.pending) {
+        if (!place_pending(*state.layout, *state.pending)) state.layout.reset();
+        state.pending.reset();
+    }
+    return copy_layout(state.layout, layout);
 }
 
 }  // namespace inkmark
