@@ -193,11 +193,11 @@ bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image
                 r.darkCount[k] = static_cast<std::int32_t>(std::min<std::int64_t>(dark, 2147483647));
                 r.ratio[k] = box.area > 0 ? static_cast<double>(dark) / static_cast<double>(box.area) : 0.0;
                 if (r.ratio[k] >= form.markedRatio) {
-                    r.state[k] = 1;
+                    r.state[k] = INKMARK_CELL_MARKED;
                 } else if (form.ratioCount == 2 && r.ratio[k] >= form.doubtfulRatio) {
-                    r.state[k] = 2;
+                    r.state[k] = INKMARK_CELL_DOUBTFUL;
                 } else {
-                    r.state[k] = 0;
+                    r.state[k] = INKMARK_CELL_EMPTY;
                 }
             }
         }

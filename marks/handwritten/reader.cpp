@@ -98,11 +98,11 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
     library_state().pending.reset();
     if (!valid_bitmap(bitmap)) return 0;
     if (selector == nullptr || *selector < 0) return 0;
-    if (flip != 0 && flip != 1) return 0;
+    if (flip != INKMARK_ROWS_AS_GIVEN && flip != INKMARK_ROWS_REVERSED) return 0;
     if (scanMode < INKMARK_SCAN_8DPM_DOUBLED || scanMode > INKMARK_SCAN_12DPM_DOUBLED) return 0;
     if (!valid_set(set)) return 0;
-    if (*selector > 1) return 0;
-    const int wantedRatios = *selector == 0 ? 1 : 2;
+    if (*selector > INKMARK_FORMS_TWO_RATIOS) return 0;
+    const int wantedRatios = *selector == INKMARK_FORMS_ONE_RATIO ? 1 : 2;
     *selector = 0;
 
     ReadSession s;
