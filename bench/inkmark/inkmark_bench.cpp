@@ -106,6 +106,37 @@ void BM_OMReadLayout_Grid10x20(benchmark::State& state) {
 }
 BENCHMARK(BM_OMReadLayout_Grid10x20)->Unit(benchmark::kMicrosecond);
 
+// A read followed by its layout: the read plus the straightening map the first OMReadLayout
+// measures.
+void BM_OMReadThenLayout_Grid10x20(benchmark::State& state) {
+    static Fixture f;
+    if (f.omRead == nullptr || f.omReadLayout == nullptr) {
+        state.SkipWithError("Inkmark.dll or OMReadLayout missing");
+        return;
+    }
+    std::vector<char> result(10240, 0);
+    std::vector<MarkCell> cells(512);
+    std::vector<MarkGuide> guides(128);
+    for (auto _ : state) {
+        int selector = 0;
+        const int ok =
+            f.omRead(f.scan.rows.data(), &selector, 1, f.scan.width, f.scan.height, 2, result.data());
+        MarkLayout layout{};
+        layout.cells = cells.data();
+        layout.cellCapacity = static_cast<int>(cells.size());
+        layout.guides = guides.data();
+        layout.guideCapacity = static_cast<int>(guides.size());
+        if (ok != 1 || f.omReadLayout(&layout) != 1) {
+            state.SkipWithError("sheet or layout not read");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_OMReadThenLayout_Grid10x20)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
 // What the first OMReadLayout after a straightened read spends asking the straightening library
 // where it moved the pixels, on a
 // picture of about the working image's size.
