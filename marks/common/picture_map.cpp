@@ -36,6 +36,11 @@ Affine undo_quarter_turn(int degrees, int width, int height) {
 }
 
 std::optional<Affine> straightening_map(const Image& image, SkewtrimMapFn fn, int level) {
+    return straightening_map(image, fn, level, nullptr, nullptr);
+}
+
+std::optional<Affine> straightening_map(const Image& image, SkewtrimMapFn fn, int level, int* outWidth,
+                                        int* outHeight) {
     if (fn == nullptr || image.empty()) {
         return std::nullopt;
     }
@@ -44,6 +49,12 @@ std::optional<Affine> straightening_map(const Image& image, SkewtrimMapFn fn, in
     int height = 0;
     if (fn(image.bits(), image.width, image.height, image.bitCount, level, m, &width, &height) != 1) {
         return std::nullopt;
+    }
+    if (outWidth != nullptr) {
+        *outWidth = width;
+    }
+    if (outHeight != nullptr) {
+        *outHeight = height;
     }
     return Affine{m[0], m[1], m[2], m[3], m[4], m[5]};
 }

@@ -40,5 +40,9 @@ Affine undo_quarter_turn(int degrees, int width, int height);
 // Nothing when the library lacks SkewtrimMap or the measurement fails (the read itself goes on;
 // only its layout is unavailable).
 std::optional<Affine> straightening_map(const Image& image, SkewtrimMapFn fn, int level);
+// The same, also giving the size the straightened image will have (untouched when nothing is
+// returned), so that the caller can check the straightening it then runs against it.
+std::optional<Affine> straightening_map(const Image& image, SkewtrimMapFn fn, int level, int* outWidth,
+                                        int* outHeight);
 
 }  // namespace marks

@@ -15,6 +15,7 @@
 #include <stdint.h>
 
 #include "kit/Bitmap.h"
+#include "kit/MarkLayout.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -91,6 +92,34 @@ int OMRead_Reliability(const uint8_t* image, int* selector, int flip, int width,
  * (plain before any). */
 int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten,
                      OmrResultSet* set);
+
+/* The layout of the last successful read of any of the exports above: the fitted form, every
+ * cell and every timing mark it was fitted by, in pixels of the picture exactly as that read was
+ * given it (the raw rows of a front end, the Bitmap's rows for image_decode_OMR; see
+ * kit/MarkLayout.h), whatever flip, scan mode and straightening the read used.
+ *
+ * The caller sets layout->cells / cellCapacity and layout->guides / guideCapacity (a null array
+ * with capacity 0 asks for the counts only). Filled: `form` (the same 1-based number the read
+ * gave in its selector); `orientation` (MARK_ORIENTATION_*: where the form's top edge points in
+ * the picture, its first stored row at the top); `levelCount` (the read's result blocks: its
+ * levels for an 8-bit sheet, 1 for a 1-bit one); `rows` x `columns` (the answer grid; a cell
+ * list counts as one row); `cellCount` cells: first the answer cells in the order of the result
+ * text (MARK_CELL_ANSWER, row and column in the grid, or row 0 and the list position), then the
+ * code slots (MARK_CELL_CODE_SLOT, row 0, column = slot, marked when a timing mark lies in the
+ * slot, the ratio being that mark's fill); each with its box, MARK_STATE_* and dark fraction per
+ * level; `guideCount` guides: the timing marks the form was fitted by (MARK_GUIDE_TIMING, index
+ * along the track from the form's top or left), the locating track first.
+ *
+ * Returns 1 when a layout exists and every cell and guide was written. 0 when `layout` is null;
+ * when there was no successful read since the library was loaded, or the last read failed, or
+ * the straightening library could not say where it moved the pixels (all counts 0); or when a
+ * capacity is too small or its array null: then every scalar field is set, nothing is written to
+ * the arrays, and the caller can size them and call again. Never writes past a capacity.
+ * After a straightened read, the first call with a layout loads "Skewtrim.dll" once more to learn
+ * where the straightening moved the pixels (about as long as finding the paper takes), so that
+ * the reads themselves pay nothing for the layout; later calls only copy. Calls must not overlap
+ * the reads. */
+int OMReadLayout(MarkLayout* layout);
 
 #ifdef __cplusplus
 }

@@ -39,3 +39,7 @@ KIT_EXPORT int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int sca
                                      inkmark::library_state().style);
     });
 }
+
+KIT_EXPORT int OMReadLayout(MarkLayout* layout) {
+    return kit::fenced(0, [&] { return inkmark::read_layout(layout); });
+}

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "marks/handwritten/format_file.h"
 #include "marks/handwritten/orientation.h"
 
 namespace inkmark {
@@ -24,15 +25,6 @@ int ftol(double v) {
 int form_along(const OmrTrack& t, const OmrCell& m) {
     return is_vertical(t.kind) ? m.formY : m.formX;
 }
-
-// Placement of one form axis in the image: the image axis (0 = x, 1 = y), the
-// image coordinate the offsets start from, their direction and their scale.
-struct AxisMap {
-    int imageAxis = 0;
-    int base = 0;
-    int direction = 1;
-    double scale = 1.0;
-};
 
 int image_axis_across(Edge e) {
     return (e == kEdgeL || e == kEdgeR) ? 0 : 1;
@@ -87,6 +79,50 @@ double axis_scale(int x, int b) {
     return static_cast<double>(b + e) / x;
 }
 
+int growth_sign(int change) {
+    return change < 0 ? -1 : 1;
+}
+
+FormPlacement form_placement(const OmrForm& form, const FitResult& fit) {
+    FormPlacement p;
+    if (fit.matches.empty()) return p;
+    axis_maps(form, fit, p.x, p.y);
+    // The offsets are affine in the form's coordinates: their change over one
+    // dot tells which way the form's axes run.
+    int dx0 = 0, dy0 = 0, dx1 = 0, dy1 = 0, dx2 = 0, dy2 = 0;
+    relative_offsets(form, 0, 0, dx0, dy0);
+    relative_offsets(form, 1, 0, dx1, dy1);
+    relative_offsets(form, 0, 1, dx2, dy2);
+    p.signX = growth_sign(dx1 - dx0) * p.x.direction;
+    p.signY = growth_sign(dy2 - dy0) * p.y.direction;
+    return p;
+}
+
+SheetRect cell_rect(const OmrCell& cell, const FormPlacement& p) {
+    SheetRect r;
+    const std::int64_t wc = ftol(p.x.scale * cell.width + 0.5);
+    const std::int64_t hc = ftol(p.y.scale * cell.height + 0.5);
+    const std::int64_t cx =
+        static_cast<std::int64_t>(ftol(p.x.scale * cell.x + 0.5)) * p.x.direction + p.x.base;
+    const std::int64_t cy =
+        static_cast<std::int64_t>(ftol(p.y.scale * cell.y + 0.5)) * p.y.direction + p.y.base;
+    r.lo[p.x.imageAxis] = cx - (wc + 1) / 2;
+    r.extent[p.x.imageAxis] = wc;
+    r.lo[p.y.imageAxis] = cy - (hc + 1) / 2;
+    r.extent[p.y.imageAxis] = hc;
+    return r;
+}
+
+void sheet_point(const OmrForm& form, const FormPlacement& p, int formX, int formY, double& x, double& y) {
+    int dx = 0, dy = 0;
+    relative_offsets(form, formX, formY, dx, dy);
+    double at[2];
+    at[p.x.imageAxis] = p.x.scale * dx * p.x.direction + p.x.base;
+    at[p.y.imageAxis] = p.y.scale * dy * p.y.direction + p.y.base;
+    x = at[0];
+    y = at[1];
+}
+
 int track_line(const TrackMatch& match) {
     const std::size_t n = match.blobs.size();
     if (n == 0) return 0;
@@ -103,22 +139,17 @@ int track_line(const TrackMatch& match) {
 bool cell_boxes(const OmrForm& form, const FitResult& fit, int width, int height,
                 std::vector<CellBox>& boxes) {
     if (fit.matches.empty()) return false;
-    AxisMap mapX, mapY;
-    axis_maps(form, fit, mapX, mapY);
+    const FormPlacement placement = form_placement(form, fit);
     boxes.assign(form.cells.size(), CellBox{});
     for (std::size_t i = 0; i < form.cells.size(); ++i) {
-        const OmrCell& cell = form.cells[i];
-        const std::int64_t wc = ftol(mapX.scale * cell.width + 0.5);
-        const std::int64_t hc = ftol(mapY.scale * cell.height + 0.5);
+        const SheetRect cell = cell_rect(form.cells[i], placement);
         std::int64_t lo[2], extent[2];
-        const std::int64_t cx =
-            static_cast<std::int64_t>(ftol(mapX.scale * cell.x + 0.5)) * mapX.direction + mapX.base;
-        const std::int64_t cy =
-            static_cast<std::int64_t>(ftol(mapY.scale * cell.y + 0.5)) * mapY.direction + mapY.base;
-        lo[mapX.imageAxis] = cx - (wc + 1) / 2 - kBoxMargin;
-        extent[mapX.imageAxis] = wc + 2 * kBoxMargin;
-        lo[mapY.imageAxis] = cy - (hc + 1) / 2 - kBoxMargin;
-        extent[mapY.imageAxis] = hc + 2 * kBoxMargin;
+        for (int axis = 0; axis < 2; ++axis) {
+            lo[axis] = cell.lo[axis] - kBoxMargin;
+            extent[axis] = cell.extent[axis] + 2 * kBoxMargin;
+        }
+        const std::int64_t wc = cell.extent[placement.x.imageAxis];
+        const std::int64_t hc = cell.extent[placement.y.imageAxis];
         CellBox& box = boxes[i];
         const std::int64_t x0 = std::max<std::int64_t>(lo[0], 0);
         const std::int64_t x1 = std::min<std::int64_t>(lo[0] + extent[0], width - 1);
@@ -162,11 +193,11 @@ bool measure_cells(const OmrForm& form, const FitResult& fit, const marks::Image
                 r.darkCount[k] = static_cast<std::int32_t>(std::min<std::int64_t>(dark, 2147483647));
                 r.ratio[k] = box.area > 0 ? static_cast<double>(dark) / static_cast<double>(box.area) : 0.0;
                 if (r.ratio[k] >= form.markedRatio) {
-                    r.state[k] = 1;
+                    r.state[k] = INKMARK_CELL_MARKED;
                 } else if (form.ratioCount == 2 && r.ratio[k] >= form.doubtfulRatio) {
-                    r.state[k] = 2;
+                    r.state[k] = INKMARK_CELL_DOUBTFUL;
                 } else {
-                    r.state[k] = 0;
+                    r.state[k] = INKMARK_CELL_EMPTY;
                 }
             }
         }

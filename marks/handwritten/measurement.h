@@ -25,6 +25,44 @@ struct CellBox {
     std::int64_t area = 0;
 };
 
+// Placement of one form axis in the sheet: the sheet axis it runs along
+// (0 = x, 1 = y), the sheet coordinate its offsets start from, their
+// direction and their scale.
+struct AxisMap {
+    int imageAxis = 0;
+    int base = 0;
+    int direction = 1;
+    double scale = 1.0;
+};
+
+// Where the fitted form lies on the sheet: its x offsets and widths (`x`), its
+// y offsets and heights (`y`), and the way its own axes run: signX is +1 when
+// the form's x (rightward as printed) grows with the sheet coordinate of
+// x.imageAxis, -1 when it shrinks; signY likewise for the form's y (downward).
+struct FormPlacement {
+    AxisMap x, y;
+    int signX = 1, signY = 1;
+};
+
+// A rectangle of the sheet in pixels: [lo, lo + extent) on each axis (0 = x,
+// 1 = y), not clipped to the image.
+struct SheetRect {
+    std::int64_t lo[2] = {0, 0};
+    std::int64_t extent[2] = {0, 0};
+};
+
+// The placement of `form` for `fit` (which holds at least one track match).
+FormPlacement form_placement(const OmrForm& form, const FitResult& fit);
+
+// The pixels a cell covers (its scaled size about its scaled centre), before
+// the counting margin is added and before clipping.
+SheetRect cell_rect(const OmrCell& cell, const FormPlacement& placement);
+
+// Sheet coordinates of an absolute form point (dots of the form), scaled as
+// the cells are but not rounded.
+void sheet_point(const OmrForm& form, const FormPlacement& placement, int formX, int formY, double& x,
+                 double& y);
+
 // Scale of one axis from the form's span and the measured one.
 double axis_scale(int formSpan, int measuredSpan);
 

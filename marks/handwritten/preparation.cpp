@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "marks/handwritten/Inkmark.h"
+
 namespace inkmark {
 
 namespace {
@@ -17,19 +19,19 @@ struct ModeScale {
 
 bool mode_scale(int scanMode, ModeScale& m) {
     switch (scanMode) {
-        case 1:
+        case INKMARK_SCAN_8DPM_DOUBLED:
             m = {200, 8, 0.127, 2};
             return true;
-        case 2:
+        case INKMARK_SCAN_8DPM:
             m = {200, 8, 0.127, 1};
             return true;
-        case 3:
+        case INKMARK_SCAN_12DPM_TRIPLED:
             m = {300, 12, 0.08466666666666667, 3};
             return true;
-        case 4:
+        case INKMARK_SCAN_12DPM:
             m = {300, 12, 0.08466666666666667, 1};
             return true;
-        case 5:
+        case INKMARK_SCAN_12DPM_DOUBLED:
             m = {300, 12, 0.08466666666666667, 2};
             return true;
         default:

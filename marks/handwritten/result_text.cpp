@@ -100,40 +100,68 @@ std::int64_t result_text_size(const OmrForm& form, ResultStyle style) {
     }
 }
 
-std::string code_slots(const OmrForm& form, const FitResult& fit, bool fills) {
-    std::string s;
+std::vector<int> code_slot_marks(const OmrForm& form) {
+    std::vector<int> marks;
     const int ti = first_top_track(form);
-    if (ti < 0 || form.codeSlotCount < 2) return s;
+    if (ti < 0 || form.codeSlotCount < 2) return marks;
     const OmrTrack& t = form.tracks[static_cast<std::size_t>(ti)];
-    const TrackMatch* match = nullptr;
-    for (const TrackMatch& m : fit.matches)
-        if (m.track == ti) match = &m;
+    marks.assign(static_cast<std::size_t>(form.codeSlotCount), -1);
     // From the last mark backwards (the last but one when the last is a shared corner).
     std::int64_t current = static_cast<std::int64_t>(t.marks.size()) - 1 - (form.codeFromLast == 1 ? 1 : 0);
-    for (int slot = 0; slot < form.codeSlotCount; ++slot) {
+    for (int slot = 0; slot < form.codeSlotCount && current >= 0; ++slot) {
         const std::int64_t from = static_cast<std::int64_t>(form.codeSlotStart) +
                                   static_cast<std::int64_t>(slot) * form.codeSlotPitch;
         const std::int64_t to = from + form.codeSlotPitch;
-        bool inSlot = false;
-        if (current >= 0) {
-            const int position = t.marks[static_cast<std::size_t>(current)].formX;
-            inSlot = position >= from && position < to;
+        const int position = t.marks[static_cast<std::size_t>(current)].formX;
+        if (position >= from && position < to) {
+            marks[static_cast<std::size_t>(slot)] = static_cast<int>(current);
+            --current;
         }
-        if (!inSlot) {
+    }
+    return marks;
+}
+
+namespace {
+
+// The pixel count of the image mark matched to mark `mark` of the first top
+// track, and the mark's area as printed; zeros when there is none.
+void code_mark_fill(const OmrForm& form, const FitResult& fit, int mark, std::int64_t& dark,
+                    std::int64_t& area) {
+    dark = 0;
+    area = 0;
+    const int ti = first_top_track(form);
+    if (ti < 0 || mark < 0) return;
+    const OmrTrack& t = form.tracks[static_cast<std::size_t>(ti)];
+    if (static_cast<std::size_t>(mark) >= t.marks.size()) return;
+    const TrackMatch* match = nullptr;
+    for (const TrackMatch& m : fit.matches)
+        if (m.track == ti) match = &m;
+    const OmrCell& shape = t.marks[static_cast<std::size_t>(mark)];
+    if (match != nullptr && static_cast<std::size_t>(mark) < match->blobs.size())
+        dark = match->blobs[static_cast<std::size_t>(mark)].pixelCount;
+    area = static_cast<std::int64_t>(shape.width) * shape.height;
+}
+
+}  // namespace
+
+double code_slot_fill(const OmrForm& form, const FitResult& fit, int mark) {
+    std::int64_t dark = 0, area = 0;
+    code_mark_fill(form, fit, mark, dark, area);
+    return area > 0 ? static_cast<double>(dark) / static_cast<double>(area) : 0.0;
+}
+
+std::string code_slots(const OmrForm& form, const FitResult& fit, bool fills) {
+    std::string s;
+    for (int mark : code_slot_marks(form)) {
+        if (mark < 0) {
             s += fills ? "00" : "0";
-            continue;
-        }
-        if (fills) {
-            const OmrCell& mark = t.marks[static_cast<std::size_t>(current)];
-            std::int64_t dark = 0;
-            if (match != nullptr && static_cast<std::size_t>(current) < match->blobs.size())
-                dark = match->blobs[static_cast<std::size_t>(current)].pixelCount;
-            const std::int64_t area = static_cast<std::int64_t>(mark.width) * mark.height;
+        } else if (fills) {
+            std::int64_t dark = 0, area = 0;
+            code_mark_fill(form, fit, mark, dark, area);
             two_digits(s, area > 0 ? static_cast<int>(std::min<std::int64_t>(dark * 100 / area, 99)) : 0);
         } else {
             s.push_back('1');
         }
-        --current;
     }
     return s;
 }

@@ -22,6 +22,16 @@ std::int64_t result_text_size(const OmrForm& form, ResultStyle style);
 // instead: the fill of the image mark matched to that mark ("00" when empty).
 std::string code_slots(const OmrForm& form, const FitResult& fit, bool fills);
 
+// For each code slot of the form, the index (kept order) of the mark of the
+// first top track that lies in it, or -1 for an empty slot; empty when the
+// form has no code slots.
+std::vector<int> code_slot_marks(const OmrForm& form);
+
+// The fill of mark `mark` of the first top track: the pixel count of the image
+// mark matched to it over the mark's area as printed (may exceed 1); 0 when
+// there is none.
+double code_slot_fill(const OmrForm& form, const FitResult& fit, int mark);
+
 // Writes the text of `style` for threshold level `level`, terminating zero
 // included, into `out`. False when it would need more than `capacity` bytes
 // (nothing is written then).

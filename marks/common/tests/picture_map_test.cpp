@@ -62,5 +62,38 @@ TEST(PictureMap, CompositionAndInverse) {
     EXPECT_FALSE(Affine::scale(0.0, 1.0).inverse().has_value());
 }
 
+// A stand-in for SkewtrimMap: succeeds on a 10 x 6 1-bit picture at level 90 only.
+int fake_map(const std::uint8_t* pixels, int width, int height, int bitCount, int level, double* map,
+             int* outWidth, int* outHeight) {
+    if (pixels == nullptr || width != 10 || height != 6 || bitCount != 1 || level != 90) return 0;
+    const double m[6] = {0.5, -0.25, 3.0, 0.25, 0.5, 1.0};
+    for (int i = 0; i < 6; ++i) map[i] = m[i];
+    *outWidth = 8;
+    *outHeight = 4;
+    return 1;
+}
+
+TEST(PictureMap, StraighteningMapPassesThePictureAndHandsBackMapAndSize) {
+    Image image;
+    ASSERT_TRUE(image.create(10, 6, 1));
+    int width = -1, height = -1;
+    const std::optional<Affine> map = straightening_map(image, fake_map, 90, &width, &height);
+    ASSERT_TRUE(map.has_value());
+    const PlanePoint p = map->apply({2.0, 4.0});
+    EXPECT_DOUBLE_EQ(p.x, 0.5 * 2 - 0.25 * 4 + 3.0);
+    EXPECT_DOUBLE_EQ(p.y, 0.25 * 2 + 0.5 * 4 + 1.0);
+    EXPECT_EQ(width, 8);
+    EXPECT_EQ(height, 4);
+    EXPECT_TRUE(straightening_map(image, fake_map, 90).has_value());
+
+    // A refusal, a missing export or an empty picture: nothing, sizes untouched.
+    width = height = -1;
+    EXPECT_FALSE(straightening_map(image, fake_map, 91, &width, &height).has_value());
+    EXPECT_FALSE(straightening_map(image, nullptr, 90, &width, &height).has_value());
+    EXPECT_FALSE(straightening_map(Image(), fake_map, 90, &width, &height).has_value());
+    EXPECT_EQ(width, -1);
+    EXPECT_EQ(height, -1);
+}
+
 }  // namespace
 }  // namespace marks

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "kit/MarkLayout.h"
 #include "marks/common/image.h"
 #include "marks/handwritten/reader.h"
 
@@ -105,6 +106,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OmrResultSet set{0, levelCount, levels, blocks};
     const inkmark::ResultStyle style = static_cast<inkmark::ResultStyle>(data[2] / 3 % 3);
     int selector = selector0;
-    inkmark::decode_sheet(&bitmap, &selector, flip, scanMode, 0, &set, style);
+    const int read = inkmark::decode_sheet(&bitmap, &selector, flip, scanMode, 0, &set, style);
+
+    // The layout of that read, with room from none to plenty: counts only, then whatever the
+    // input's capacities allow, then exactly the counts. It exists exactly when the read succeeded,
+    // and no record is ever written past a capacity.
+    MarkLayout layout{};
+    const int counted = inkmark::read_layout(&layout);
+    if (counted != 0 || (read == 1) != (layout.cellCount > 0 || layout.guideCount > 0 || layout.form > 0))
+        std::abort();
+    const int cells = layout.cellCount, guides = layout.guideCount;
+    const int cellRoom = data[4] % 3 == 0 ? cells : data[4] % 96;
+    const int guideRoom = data[5] % 3 == 0 ? guides : data[5] % 24;
+    std::vector<MarkCell> cellBuffer(static_cast<std::size_t>(cellRoom) + 1);
+    std::vector<MarkGuide> guideBuffer(static_cast<std::size_t>(guideRoom) + 1);
+    cellBuffer.back().row = guideBuffer.back().index = -1;
+    layout.cells = cellBuffer.data();
+    layout.cellCapacity = cellRoom;
+    layout.guides = guideBuffer.data();
+    layout.guideCapacity = guideRoom;
+    const int written = inkmark::read_layout(&layout);
+    if (cellBuffer.back().row != -1 || guideBuffer.back().index != -1) std::abort();
+    if (written != (read == 1 && cellRoom >= cells && guideRoom >= guides ? 1 : 0)) std::abort();
     return 0;
 }
