@@ -23,6 +23,39 @@ constexpr int kQuarterTurn = 90;
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
 constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
+// SkewtrimEx measures the paper's level itself; SkewtrimMap is asked with the same setting.
+constexpr int kMeasuredLevel = 0;
+
+// Pixels (centres at whole numbers) of the copied and stretched image back to the caller's
+// rows: `repeat` rows of the stretched copy per copied row; the copy's row 0 is left dark and
+// flip 0 puts caller row y at row y + 1, flip 1 at row height - y.
+marks::Affine undo_preparation(int flip, int repeat, int height) {
+    const double n = repeat;
+    const marks::Affine unstretch{1.0, 0.0, 0.0, 0.0, 1.0 / n, 0.5 / n - 0.5};
+    const marks::Affine unflip = flip == 1
+                                     ? marks::Affine{1.0, 0.0, 0.0, 0.0, -1.0, static_cast<double>(height)}
+                                     : marks::Affine::translate(0.0, -1.0);
+    return unstretch.then(unflip);
+}
+
+// What the straightening about to run will do: the map from a straightened pixel back to
+// the image's, and the size it will write.
+struct StraighteningPlan {
+    marks::Affine back;
+    int width = 0, height = 0;
+};
+
+// Asks SkewtrimMap about `image`; nothing when it is missing or cannot measure the paper.
+std::optional<StraighteningPlan> plan_straightening(const marks::Image& image, SkewtrimMapFn fn) {
+    if (fn == nullptr || image.empty()) return std::nullopt;
+    double m[6] = {};
+    StraighteningPlan plan;
+    if (fn(image.bits(), image.width, image.height, image.bitCount, kMeasuredLevel, m, &plan.width,
+           &plan.height) != 1)
+        return std::nullopt;
+    plan.back = marks::Affine{m[0], m[1], m[2], m[3], m[4], m[5]};
+    return plan;
+}
 
 }  // namespace
 
@@ -74,7 +107,7 @@ bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP) {
 }
 
 std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,
-                                     int* orientationOut) {
+                                     int* orientationOut, FitReport* fit) {
     const auto layout = layout_for_reading(form);
     if (!layout) return std::nullopt;
     std::map<std::pair<int, int>, std::vector<const Region*>> candidates;
@@ -85,16 +118,23 @@ std::optional<std::string> read_form(const std::vector<Region>& regions, const P
         if (it == candidates.end())
             it = candidates.emplace(key, select_candidates(regions, key.first, key.second, dpm)).first;
         if (it->second.empty()) continue;
-        if (const auto grid = fit_block(it->second, adapted, dpm)) {
+        if (auto grid = fit_block(it->second, adapted, dpm, fit != nullptr ? &fit->place : nullptr)) {
             if (orientationOut != nullptr) *orientationOut = orientation;
-            return result_text(*grid, orientation);
+            std::string text = result_text(*grid, orientation);
+            if (fit != nullptr) {
+                fit->orientation = orientation;
+                fit->rowCount = adapted.rowCount;
+                fit->columnCount = adapted.columnCount;
+                fit->grid = std::move(*grid);
+            }
+            return text;
         }
     }
     return std::nullopt;
 }
 
-BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text,
-                       int* orientation) {
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text, int* orientation,
+                       FitReport* fit) {
     const std::vector<Region> regions = find_dark_regions(image, dpm);
     const auto path = format_file_path();
     if (!path) return BlockSearch::NoForms;
@@ -110,8 +150,9 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
             const auto parsed = parse_printed_form(form.values, dpm);
             if (!parsed) break;  // a form that fails to parse ends the search
             ++number;
-            if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+            if (auto found = read_form(regions, *parsed, dpm, orientation, fit)) {
                 text = std::move(*found);
+                if (fit != nullptr) fit->form = number;
                 *selector = number;
                 return BlockSearch::Fitted;
             }
@@ -123,8 +164,9 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
     if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::kOk) return BlockSearch::NoForms;
     const auto parsed = parse_printed_form(form.values, dpm);
     if (!parsed) return BlockSearch::NoForms;
-    if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+    if (auto found = read_form(regions, *parsed, dpm, orientation, fit)) {
         text = std::move(*found);
+        if (fit != nullptr) fit->form = *selector;
         *selector = 0;
         return BlockSearch::Fitted;
     }
@@ -137,11 +179,12 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
         skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
         return std::nullopt;
-    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
+    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP, skewtrim.skewtrimMap);
 }
 
 std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx,
-                                     RotatePicSPFn rotatePicSP) {
+                                     RotatePicSPFn rotatePicSP, SkewtrimMapFn skewtrimMap) {
+    if (rq.layout != nullptr) rq.layout->reset();
     const int dpm = dots_per_mm(rq.scanMode);
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
@@ -168,23 +211,40 @@ std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtri
         if (!repeat_rows(image, repeat, stretched)) return std::nullopt;
         std::swap(image, stretched);
     }
+    // Working-image pixels back to the caller's, while that is known.
+    std::optional<marks::Affine> toPicture;
+    if (rq.layout != nullptr) toPicture = undo_preparation(rq.flip, repeat, rq.height);
 
-    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode))
-        return std::nullopt;
+    if (rq.straighten == 1) {
+        std::optional<StraighteningPlan> plan;
+        if (toPicture) plan = plan_straightening(image, skewtrimMap);
+        if (!marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode)) return std::nullopt;
+        // Without the map, or when the straightening did not come out as planned, the read
+        // goes on without a layout.
+        if (plan && plan->width == image.width && plan->height == image.height)
+            toPicture = plan->back.then(*toPicture);
+        else
+            toPicture.reset();
+    }
     marks::clean_borders(image, dpm);
 
     std::string text;
     int selector = *rq.selector;
-    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation);
+    FitReport fit;
+    FitReport* fitOut = toPicture ? &fit : nullptr;
+    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation, fitOut);
     if (outcome == BlockSearch::NotFitted) {
         // Once more with the image turned by a quarter.
+        const marks::Affine turnBack = marks::undo_quarter_turn(kQuarterTurn, image.width, image.height);
         if (!quarter_turn(image, rotatePicSP)) return std::nullopt;
+        if (toPicture) toPicture = turnBack.then(*toPicture);
         if (rq.turned != nullptr) *rq.turned = 1;
         selector = *rq.selector;
-        outcome = read_block(image, dpm, &selector, text, rq.orientation);
+        outcome = read_block(image, dpm, &selector, text, rq.orientation, fitOut);
     }
     if (outcome != BlockSearch::Fitted) return std::nullopt;
     *rq.selector = selector;
+    if (toPicture) *rq.layout = make_layout(fit, image, *toPicture);
     return text;
 }
 

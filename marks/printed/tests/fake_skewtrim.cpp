@@ -1,5 +1,6 @@
 // A stand-in for the bitmap library, loaded by file path in the reader's tests:
-// SkewtrimEx leaves the image as it is (or fails on request), RotatePicSP turns a
+// SkewtrimEx leaves the image as it is (or fails on request) and SkewtrimMap says so with
+// the identity map, RotatePicSP turns a
 // 1-bit image by 90 degrees exactly as the real library does (or replaces it with an
 // image the test supplies), SaveBmpToFile does nothing. Calls are counted.
 
@@ -75,6 +76,18 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
     *width = h;
     *height = w;
     return 0;
+}
+#endif
+
+#ifndef FAKE_WITHOUT_MAP
+FAKE_EXPORT int SkewtrimMap(const std::uint8_t* pixels, int width, int height, int bitCount, int, double* map,
+                            int* outWidth, int* outHeight) {
+    if (pixels == nullptr || map == nullptr || bitCount != 1 || g_failStraighten) return 0;
+    const double identity[6] = {1, 0, 0, 0, 1, 0};
+    std::memcpy(map, identity, sizeof identity);
+    *outWidth = width;
+    *outHeight = height;
+    return 1;
 }
 #endif
 
