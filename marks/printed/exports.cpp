@@ -8,21 +8,21 @@
 
 namespace {
 
-// Runs one read with its layout noted: the library keeps it when the read succeeds and
-// forgets the previous one whatever happens.
+void forget_layout() {
+    typemark::library_state().lastRead.reset();
+    typemark::library_state().lastLayout.reset();
+}
+
+// Runs one read, traced: the library keeps the trace when the read succeeds (the previous
+// one is already forgotten).
 int read_and_deliver(typemark::ReadRequest rq, char* result) {
-    auto& kept = typemark::library_state().lastLayout;
-    std::optional<typemark::SheetLayout> layout;
-    rq.layout = &layout;
+    std::optional<typemark::ReadTrace> trace;
+    rq.trace = &trace;
     const std::optional<std::string> text = typemark::read_printed_marks(rq);
     if (!text) return 0;
     std::memcpy(result, text->c_str(), text->size() + 1);
-    kept = std::move(layout);
+    typemark::library_state().lastRead = std::move(trace);
     return 1;
-}
-
-void forget_layout() {
-    typemark::library_state().lastLayout.reset();
 }
 
 }  // namespace
@@ -57,7 +57,12 @@ KIT_EXPORT int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int 
 
 KIT_EXPORT int OMReadLayoutSP(MarkLayout* layout) {
     return kit::fenced(0, [&] {
-        const auto& kept = typemark::library_state().lastLayout;
-        return typemark::hand_out(kept ? &*kept : nullptr, layout);
+        auto& state = typemark::library_state();
+        if (state.lastRead) {
+            // Worked out once, on the first call after the read.
+            state.lastLayout = typemark::layout_through_library(*state.lastRead);
+            state.lastRead.reset();
+        }
+        return typemark::hand_out(state.lastLayout ? &*state.lastLayout : nullptr, layout);
     });
 }

@@ -51,6 +51,10 @@ MarkQuad quad_of(const PixelBox& box, const FormAxes& axes, const marks::Affine&
     return q;
 }
 
+// SkewtrimEx measures the paper's level itself; SkewtrimMap is asked with the same setting.
+constexpr int kMeasuredLevel = 0;
+constexpr int kQuarterTurnDegrees = 90;  // the retry's turn
+
 // Where the form's top points in the caller's picture, in quarter turns clockwise from up.
 int picture_orientation(const FormAxes& axes, const marks::Affine& toPicture) {
     // The linear part of the map applied to the form's "up" step.
@@ -75,7 +79,14 @@ FormPosition form_position(int orientation, int rowCount, int columnCount, int j
     }
 }
 
-SheetLayout make_layout(const FitReport& fit, const marks::Image& working, const marks::Affine& toPicture) {
+std::vector<float> cell_ratios(const BlockPlace& place, const marks::Image& working) {
+    std::vector<float> ratios;
+    ratios.reserve(place.cells.size());
+    for (const PixelBox& box : place.cells) ratios.push_back(dark_fraction(working, box));
+    return ratios;
+}
+
+SheetLayout make_layout(const FitReport& fit, const marks::Affine& toPicture) {
     SheetLayout out;
     const int o = fit.orientation & 3;
     const FormAxes& axes = kAxes[o];
@@ -86,12 +97,15 @@ SheetLayout make_layout(const FitReport& fit, const marks::Image& working, const
     out.rows = across ? C : R;
     out.columns = across ? R : C;
     const std::size_t n = static_cast<std::size_t>(R) * static_cast<std::size_t>(C);
-    if (fit.place.cells.size() != n || fit.grid.size() != static_cast<std::size_t>(R)) return SheetLayout{};
+    if (fit.place.cells.size() != n || fit.ratios.size() != n ||
+        fit.grid.size() != static_cast<std::size_t>(R))
+        return SheetLayout{};
 
     out.cells.assign(n, MarkCell{});
     for (int j = 0; j < R; ++j) {
         for (int i = 0; i < C; ++i) {
-            const PixelBox& box = fit.place.cells[static_cast<std::size_t>(j) * C + i];
+            const std::size_t k = static_cast<std::size_t>(j) * C + i;
+            const PixelBox& box = fit.place.cells[k];
             const FormPosition at = form_position(o, R, C, j, i);
             MarkCell& cell = out.cells[static_cast<std::size_t>(at.row) * out.columns + at.column];
             cell.box = quad_of(box, axes, toPicture);
@@ -100,7 +114,7 @@ SheetLayout make_layout(const FitReport& fit, const marks::Image& working, const
             cell.kind = MARK_CELL_ANSWER;
             const bool printed = fit.grid[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)] == '1';
             cell.state[0] = printed ? MARK_STATE_MARKED : MARK_STATE_EMPTY;
-            cell.ratio[0] = dark_fraction(working, box);
+            cell.ratio[0] = fit.ratios[k];
         }
     }
     // The full row (U/D) is the adapted grid's first or last row; the end column (L/R) has
@@ -123,6 +137,24 @@ SheetLayout make_layout(const FitReport& fit, const marks::Image& working, const
         out.guides.push_back(g);
     }
     return out;
+}
+
+std::optional<SheetLayout> layout_of(const ReadTrace& trace, marks::SkewtrimMapFn skewtrimMap) {
+    marks::Affine toPicture = trace.preparation;
+    if (trace.straightened) {
+        if (skewtrimMap == nullptr || trace.beforeStraightening.empty()) return std::nullopt;
+        double m[6] = {};
+        int width = 0, height = 0;
+        if (skewtrimMap(trace.beforeStraightening.data(), trace.widthBefore, trace.heightBefore, 1,
+                        kMeasuredLevel, m, &width, &height) != 1)
+            return std::nullopt;
+        if (width != trace.widthAfter || height != trace.heightAfter) return std::nullopt;
+        toPicture = marks::Affine{m[0], m[1], m[2], m[3], m[4], m[5]}.then(toPicture);
+    }
+    if (trace.turned)
+        toPicture = marks::undo_quarter_turn(kQuarterTurnDegrees, trace.widthAfter, trace.heightAfter)
+                        .then(toPicture);
+    return make_layout(trace.fit, toPicture);
 }
 
 int hand_out(const SheetLayout* layout, MarkLayout* out) {

@@ -23,8 +23,9 @@ constexpr int kQuarterTurn = 90;
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
 constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
-// SkewtrimEx measures the paper's level itself; SkewtrimMap is asked with the same setting.
-constexpr int kMeasuredLevel = 0;
+// Largest straightened image a read keeps a copy of for its layout, in bytes (a ticket needs
+// well under a megabyte; 32 MiB holds tens of metres of paper).
+constexpr int kMaxTracedBytes = 32 << 20;
 
 // Pixels (centres at whole numbers) of the copied and stretched image back to the caller's
 // rows: `repeat` rows of the stretched copy per copied row; the copy's row 0 is left dark and
@@ -36,25 +37,6 @@ marks::Affine undo_preparation(int flip, int repeat, int height) {
                                      ? marks::Affine{1.0, 0.0, 0.0, 0.0, -1.0, static_cast<double>(height)}
                                      : marks::Affine::translate(0.0, -1.0);
     return unstretch.then(unflip);
-}
-
-// What the straightening about to run will do: the map from a straightened pixel back to
-// the image's, and the size it will write.
-struct StraighteningPlan {
-    marks::Affine back;
-    int width = 0, height = 0;
-};
-
-// Asks SkewtrimMap about `image`; nothing when it is missing or cannot measure the paper.
-std::optional<StraighteningPlan> plan_straightening(const marks::Image& image, SkewtrimMapFn fn) {
-    if (fn == nullptr || image.empty()) return std::nullopt;
-    double m[6] = {};
-    StraighteningPlan plan;
-    if (fn(image.bits(), image.width, image.height, image.bitCount, kMeasuredLevel, m, &plan.width,
-           &plan.height) != 1)
-        return std::nullopt;
-    plan.back = marks::Affine{m[0], m[1], m[2], m[3], m[4], m[5]};
-    return plan;
 }
 
 }  // namespace
@@ -179,12 +161,19 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     if (!skewtrim.open(library_state().skewtrimLibrary) || skewtrim.skewtrimEx == nullptr ||
         skewtrim.rotatePicSP == nullptr || skewtrim.saveBmpToFile == nullptr)
         return std::nullopt;
-    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP, skewtrim.skewtrimMap);
+    return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
+}
+
+std::optional<SheetLayout> layout_through_library(const ReadTrace& trace) {
+    if (!trace.straightened) return layout_of(trace, nullptr);
+    marks::SkewtrimBinding skewtrim;
+    if (!skewtrim.open(library_state().skewtrimLibrary)) return std::nullopt;
+    return layout_of(trace, skewtrim.skewtrimMap);
 }
 
 std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx,
-                                     RotatePicSPFn rotatePicSP, SkewtrimMapFn skewtrimMap) {
-    if (rq.layout != nullptr) rq.layout->reset();
+                                     RotatePicSPFn rotatePicSP) {
+    if (rq.trace != nullptr) rq.trace->reset();
     const int dpm = dots_per_mm(rq.scanMode);
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
@@ -211,40 +200,43 @@ std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtri
         if (!repeat_rows(image, repeat, stretched)) return std::nullopt;
         std::swap(image, stretched);
     }
-    // Working-image pixels back to the caller's, while that is known.
-    std::optional<marks::Affine> toPicture;
-    if (rq.layout != nullptr) toPicture = undo_preparation(rq.flip, repeat, rq.height);
+    // What the layout will need, while it can be had.
+    bool tracing = rq.trace != nullptr;
+    ReadTrace trace;
+    if (tracing) trace.preparation = undo_preparation(rq.flip, repeat, rq.height);
 
     if (rq.straighten == 1) {
-        std::optional<StraighteningPlan> plan;
-        if (toPicture) plan = plan_straightening(image, skewtrimMap);
+        tracing = tracing && image.imageSize <= kMaxTracedBytes;
+        if (tracing) {
+            trace.straightened = true;
+            trace.beforeStraightening.assign(image.bits(), image.bits() + image.imageSize);
+            trace.widthBefore = image.width;
+            trace.heightBefore = image.height;
+        }
         if (!marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode)) return std::nullopt;
-        // Without the map, or when the straightening did not come out as planned, the read
-        // goes on without a layout.
-        if (plan && plan->width == image.width && plan->height == image.height)
-            toPicture = plan->back.then(*toPicture);
-        else
-            toPicture.reset();
     }
+    trace.widthAfter = image.width;
+    trace.heightAfter = image.height;
     marks::clean_borders(image, dpm);
 
     std::string text;
     int selector = *rq.selector;
-    FitReport fit;
-    FitReport* fitOut = toPicture ? &fit : nullptr;
-    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation, fitOut);
+    FitReport* fit = tracing ? &trace.fit : nullptr;
+    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation, fit);
     if (outcome == BlockSearch::NotFitted) {
         // Once more with the image turned by a quarter.
-        const marks::Affine turnBack = marks::undo_quarter_turn(kQuarterTurn, image.width, image.height);
         if (!quarter_turn(image, rotatePicSP)) return std::nullopt;
-        if (toPicture) toPicture = turnBack.then(*toPicture);
+        trace.turned = true;
         if (rq.turned != nullptr) *rq.turned = 1;
         selector = *rq.selector;
-        outcome = read_block(image, dpm, &selector, text, rq.orientation, fitOut);
+        outcome = read_block(image, dpm, &selector, text, rq.orientation, fit);
     }
     if (outcome != BlockSearch::Fitted) return std::nullopt;
     *rq.selector = selector;
-    if (toPicture) *rq.layout = make_layout(fit, image, *toPicture);
+    if (tracing) {
+        trace.fit.ratios = cell_ratios(trace.fit.place, image);
+        *rq.trace = std::move(trace);
+    }
     return text;
 }
 

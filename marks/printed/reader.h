@@ -20,7 +20,10 @@ namespace typemark {
 struct TypemarkState {
     // The bitmap library, by logical name or file path.
     std::string skewtrimLibrary = "Skewtrim.dll";
-    // The layout of the last successful read through an export; forgotten by every other read.
+    // The last successful read through an export, until its layout is asked for; forgotten
+    // by every other read.
+    std::optional<ReadTrace> lastRead;
+    // Its layout once asked for (nothing when it cannot be had).
     std::optional<SheetLayout> lastLayout;
 };
 TypemarkState& library_state();
@@ -35,9 +38,9 @@ struct ReadRequest {
     int* selector = nullptr;
     int* orientation = nullptr;  // optional: receives the orientation the block was read in
     int* turned = nullptr;       // optional: set to 1 when the quarter-turn retry ran
-    // optional: receives the layout of a successful read in the caller's picture; left empty
-    // on failure, and when the straightening's map cannot be had (the read still succeeds)
-    std::optional<SheetLayout>* layout = nullptr;
+    // optional: receives what a successful read takes to work out its layout; left empty on
+    // failure, and for a straightened image too large to keep a copy of
+    std::optional<ReadTrace>* trace = nullptr;
 };
 
 // A request for `height` rows of `width` dots, `stride` bytes apart at `pixels`, with
@@ -56,10 +59,14 @@ using marks::SkewtrimMapFn;
 // the bitmap library for the read (SkewtrimEx, RotatePicSP and SaveBmpToFile must exist).
 std::optional<std::string> read_printed_marks(const ReadRequest& request);
 
-// The read after binding, with the straightening and turning calls given; `skewtrimMap`
-// (may be null) tells where straightening takes its pixels from, for the layout.
+// The read after binding, with the straightening and turning calls given.
 std::optional<std::string> read_with(const ReadRequest& request, SkewtrimExFn skewtrimEx,
-                                     RotatePicSPFn rotatePicSP, SkewtrimMapFn skewtrimMap = nullptr);
+                                     RotatePicSPFn rotatePicSP);
+
+// The layout a read traced, asking the bitmap library (bound for the call, like a read)
+// where its straightening took the pixels from. Nothing when the library or its SkewtrimMap
+// is missing or cannot say.
+std::optional<SheetLayout> layout_through_library(const ReadTrace& trace);
 
 enum class BlockSearch { Fitted, NotFitted, NoForms };
 

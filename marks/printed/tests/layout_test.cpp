@@ -46,11 +46,12 @@ protected:
         typemark::ReadRequest rq =
             typemark::make_request(rows.data(), static_cast<std::size_t>((p.width + 7) / 8), p.width,
                                    p.height, straighten, flip, scanMode, &selector);
-        std::optional<typemark::SheetLayout> layout;
-        rq.layout = &layout;
+        std::optional<typemark::ReadTrace> trace;
+        rq.trace = &trace;
         rq.turned = &turned_;
         read_ok_ = typemark::read_printed_marks(rq).has_value();
-        return layout;
+        if (!trace) return std::nullopt;
+        return typemark::layout_through_library(*trace);
     }
     bool read_ok_ = false;
     int turned_ = 0;
