@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/Skewtrim.h"
+
 namespace typemark {
 
 namespace {
@@ -52,7 +54,7 @@ MarkQuad quad_of(const PixelBox& box, const FormAxes& axes, const marks::Affine&
 }
 
 // SkewtrimEx measures the paper's level itself; SkewtrimMap is asked with the same setting.
-constexpr int kMeasuredLevel = 0;
+constexpr int kMeasuredLevel = SKEWTRIM_LEVEL_MEASURE;
 constexpr int kQuarterTurnDegrees = 90;  // the retry's turn
 
 // Where the form's top points in the caller's picture, in quarter turns clockwise from up.

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "imaging/Skewtrim.h"
 #include "marks/common/border_cleanup.h"
 #include "marks/common/format_text.h"
 #include "marks/common/skewtrim_binding.h"
@@ -18,7 +19,7 @@ namespace typemark {
 
 namespace {
 
-constexpr int kStraightenMode = 2;  // SkewtrimEx resampling mode
+constexpr int kStraightenMode = SKEWTRIM_MODE_BILINEAR;  // SkewtrimEx resampling
 constexpr int kQuarterTurn = 90;
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Skewtrim.h"
 #include "marks/printed/Typemark.h"
 #include "marks/printed/reader.h"
 
@@ -43,9 +44,9 @@ int keep_image(std::uint8_t*, int*, int*, int, int) {
     return g_failStraighten ? 0 : 1;
 }
 
-// Source (x, y) goes to column y of row w - 1 - x; 0 on success.
+// Source (x, y) goes to column y of row w - 1 - x; a SKEWTRIM_ code.
 int quarter_turn(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
-    if (bitCount != 1 || angle != 90) return 1;
+    if (bitCount != 1 || angle != 90) return SKEWTRIM_INVALID_ARGUMENT;
     const int w = *width, h = *height;
     const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
     const std::vector<std::uint8_t> src(pixels, pixels + static_cast<std::size_t>(srcStride) * h);
@@ -57,7 +58,7 @@ int quarter_turn(std::uint8_t* pixels, int* width, int* height, int bitCount, in
                     static_cast<std::uint8_t>(~(0x80 >> (y % 8)));
     *width = h;
     *height = w;
-    return 0;
+    return SKEWTRIM_OK;
 }
 
 }  // namespace
