@@ -42,9 +42,11 @@ int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode, i
  *   where its column and row put it. ratio[0] is the dark fraction of that box on the
  *   straightened sheet; the reader itself decides by whether a mark of the form's size lies
  *   within 1 mm of the position.
- * - guides: MARK_GUIDE_ANCHOR boxes of the marks the block was anchored on: the full row
- *   (flags U or D), index its column; then the first or last mark of every row (flags L
- *   or R), index its row.
+ * - guides: MARK_GUIDE_ANCHOR boxes of the marks the block was anchored on: first those of
+ *   the full row (flags U or D) by column, index the column; then the first or last mark of
+ *   every row (flags L or R) from the top row down, index the row.
+ * The first call after a read binds "Skewtrim.dll" once more (as a read does) and asks its
+ * SkewtrimMap where the straightening took the pixels from; later calls hand out the same.
  * Set layout->cells/cellCapacity and guides/guideCapacity first; a null array with capacity
  * 0 asks for the counts only. Returns 1 when a layout exists and every cell and guide was
  * written. Returns 0 when layout is null; when no read succeeded since the library was loaded

@@ -119,25 +119,31 @@ SheetLayout make_layout(const FitReport& fit, const marks::Affine& toPicture) {
             cell.ratio[0] = fit.ratios[k];
         }
     }
-    // The full row (U/D) is the adapted grid's first or last row; the end column (L/R) has
-    // one mark per adapted row. A guide's index is its place along its own track, which does
-    // not depend on the track's own row or column.
+    // The adapted grid's full row (U/D) and end column (L/R): one is a row of the printed form,
+    // the other a column, depending on the orientation. The form's row comes first, then its
+    // column, each in order along it; a guide's index is its place along its own track.
+    std::vector<MarkGuide> formRow, formColumn;
+    auto guide = [&](const PixelBox& box, int index) {
+        MarkGuide g{};
+        g.box = quad_of(box, axes, toPicture);
+        g.kind = MARK_GUIDE_ANCHOR;
+        g.index = index;
+        return g;
+    };
     for (std::size_t i = 0; i < fit.place.anchorRow.size(); ++i) {
         const FormPosition at = form_position(o, R, C, 0, static_cast<int>(i));
-        MarkGuide g{};
-        g.box = quad_of(fit.place.anchorRow[i], axes, toPicture);
-        g.kind = MARK_GUIDE_ANCHOR;
-        g.index = across ? at.row : at.column;
-        out.guides.push_back(g);
+        (across ? formColumn : formRow).push_back(guide(fit.place.anchorRow[i], across ? at.row : at.column));
     }
     for (std::size_t j = 0; j < fit.place.anchorColumn.size(); ++j) {
         const FormPosition at = form_position(o, R, C, static_cast<int>(j), 0);
-        MarkGuide g{};
-        g.box = quad_of(fit.place.anchorColumn[j], axes, toPicture);
-        g.kind = MARK_GUIDE_ANCHOR;
-        g.index = across ? at.column : at.row;
-        out.guides.push_back(g);
+        (across ? formRow : formColumn)
+            .push_back(guide(fit.place.anchorColumn[j], across ? at.column : at.row));
     }
+    const auto byIndex = [](const MarkGuide& p, const MarkGuide& q) { return p.index < q.index; };
+    std::sort(formRow.begin(), formRow.end(), byIndex);
+    std::sort(formColumn.begin(), formColumn.end(), byIndex);
+    out.guides = std::move(formRow);
+    out.guides.insert(out.guides.end(), formColumn.begin(), formColumn.end());
     return out;
 }
 
@@ -156,7 +162,9 @@ std::optional<SheetLayout> layout_of(const ReadTrace& trace, marks::SkewtrimMapF
     if (trace.turned)
         toPicture = marks::undo_quarter_turn(kQuarterTurnDegrees, trace.widthAfter, trace.heightAfter)
                         .then(toPicture);
-    return make_layout(trace.fit, toPicture);
+    SheetLayout layout = make_layout(trace.fit, toPicture);
+    if (layout.cells.empty()) return std::nullopt;
+    return layout;
 }
 
 int hand_out(const SheetLayout* layout, MarkLayout* out) {

@@ -106,20 +106,24 @@ void expect_guides_on_drawing(const std::vector<MarkGuide>& guides, const sheet:
                               double tolerance) {
     const int rows = static_cast<int>(drawn.block.cells.size());
     const int columns = static_cast<int>(drawn.block.cells[0].size());
-    std::size_t expected = 0;
-    for (int f : flags) expected += static_cast<std::size_t>(f >= 2 ? columns : rows);
-    ASSERT_EQ(guides.size(), expected);
-    for (const MarkGuide& g : guides) {
+    // The full row's marks by column, then the end column's by row.
+    struct Expected {
+        int r, c, index;
+    };
+    std::vector<Expected> want;
+    for (int f : flags)
+        if (f == 2 || f == 3)
+            for (int c = 0; c < columns; ++c) want.push_back({f == 2 ? 0 : rows - 1, c, c});
+    for (int f : flags)
+        if (f == 0 || f == 1)
+            for (int r = 0; r < rows; ++r) want.push_back({r, f == 0 ? 0 : columns - 1, r});
+    ASSERT_EQ(guides.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        const MarkGuide& g = guides[k];
         EXPECT_EQ(g.kind, MARK_GUIDE_ANCHOR);
-        bool onAnchor = false;
-        for (int f : flags) {
-            const int limit = f >= 2 ? columns : rows;
-            if (g.index < 0 || g.index >= limit) continue;
-            const int r = f == 2 ? 0 : (f == 3 ? rows - 1 : g.index);
-            const int c = f == 0 ? 0 : (f == 1 ? columns - 1 : g.index);
-            onAnchor = onAnchor || corner_error(g.box, drawn, r, c, where) <= tolerance;
-        }
-        EXPECT_TRUE(onAnchor) << "guide " << g.index << " at " << g.box.x[0] << "," << g.box.y[0];
+        EXPECT_EQ(g.index, want[k].index) << "guide " << k;
+        EXPECT_LE(corner_error(g.box, drawn, want[k].r, want[k].c, where), tolerance)
+            << "guide " << k << " at " << g.box.x[0] << "," << g.box.y[0];
     }
 }
 

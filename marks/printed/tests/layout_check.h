@@ -28,8 +28,8 @@ std::vector<Feed> every_feed(int width, int height);
 void expect_cells_on_drawing(const std::vector<MarkCell>& cells, const sheet::Layout& drawn,
                              const std::function<sheet::Point(sheet::Point)>& where, double tolerance);
 
-// The guides are the marks of the anchors in `flags` (L 0, R 1, U 2, D 3), each on its drawn
-// mark within `tolerance` pixels with its index along the anchor.
+// The guides are the marks of the anchors in `flags` (L 0, R 1, U 2, D 3): the full row's by
+// column, then the end column's by row, each on its drawn mark within `tolerance` pixels.
 void expect_guides_on_drawing(const std::vector<MarkGuide>& guides, const sheet::Layout& drawn,
                               std::initializer_list<int> flags,
                               const std::function<sheet::Point(sheet::Point)>& where, double tolerance);
