@@ -51,7 +51,8 @@ int image_decode_OMRSP(Bitmap* bitmap, int straighten, int flip, int scanMode, i
  * 0 asks for the counts only. Returns 1 when a layout exists and every cell and guide was
  * written. Returns 0 when layout is null; when no read succeeded since the library was loaded
  * or the last read failed (counts 0); when that read straightened the picture through a
- * bitmap library that cannot say how (a library without SkewtrimMap; counts 0); or when a
+ * bitmap library that cannot say how (a library without SkewtrimMap), or was too large
+ * (over 32 MiB once its lines were repeated) to keep a copy of (counts 0); or when a
  * capacity is too small: then the counts and every other field are still set, the array that
  * fits is written and nothing is written past a capacity. */
 int OMReadLayoutSP(MarkLayout* layout);
