@@ -1,5 +1,6 @@
 // OMReadSP on a 1728 x 1200 scan (mode 2) of a sheet with a 10 x 8 block of printed
-// marks: upright, turned a quarter, and a sheet no form fits (read, turned, read again).
+// marks: upright, turned a quarter, and a sheet no form fits (read, turned, read again);
+// and the upright read followed by OMReadLayoutSP, which works out where the cells lay.
 
 #include <benchmark/benchmark.h>
 
@@ -9,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "kit/MarkLayout.h"
 #include "platform/dynamic_library.h"
 
 namespace {
 
 using OMReadSPFn = int (*)(const std::uint8_t*, int*, int, int, int, int, char*);
+using OMReadLayoutSPFn = int (*)(MarkLayout*);
 
 constexpr int kWidth = 1728, kHeight = 1200, kDpm = 8;
 constexpr int kColumns = 10, kRows = 8;
@@ -84,13 +87,22 @@ const std::string kForm =
     "*10 x 8 block, top row full     \n1 2 1\n2.5 1.5 8 10\n0 4 4 7 4 4 5 4\n0 5 5 8 5 5 6 5 5 5\n0 0\n*";
 const std::string kOtherForm = "*12 x 8 block, top row full     \n1 2 1\n2.5 1.5 8 12\n1 4\n1 5\n0 0\n*";
 
-void run(benchmark::State& state, const Raster& r, const std::string& forms, bool mustFit) {
+void run(benchmark::State& state, const Raster& r, const std::string& forms, bool mustFit,
+         bool withLayout = false) {
     platform::DynamicLibrary lib;
     if (!lib.open("Typemark.dll")) {
         state.SkipWithError("libTypemark.so not found");
         return;
     }
     const auto omread = lib.resolve<OMReadSPFn>("OMReadSP");
+    const auto readLayout = lib.resolve<OMReadLayoutSPFn>("OMReadLayoutSP");
+    if (withLayout && readLayout == nullptr) {
+        state.SkipWithError("OMReadLayoutSP not found");
+        return;
+    }
+    std::vector<MarkCell> cells(kRows * kColumns);
+    std::vector<MarkGuide> guides(kColumns);
+    MarkLayout layout{};
     setenv("FMTFILESPPATH", write_forms("typemark_bench_forms.txt", forms).c_str(), 1);
     const auto rows = pack(r);
     char result[256];
@@ -101,12 +113,26 @@ void run(benchmark::State& state, const Raster& r, const std::string& forms, boo
             state.SkipWithError("unexpected read result");
             break;
         }
+        if (withLayout) {
+            layout = MarkLayout{};
+            layout.cells = cells.data();
+            layout.cellCapacity = static_cast<int>(cells.size());
+            layout.guides = guides.data();
+            layout.guideCapacity = static_cast<int>(guides.size());
+            if (readLayout(&layout) != 1) {
+                state.SkipWithError("no layout");
+                break;
+            }
+        }
         benchmark::DoNotOptimize(result);
     }
 }
 
 void BM_OMReadSP_Upright(benchmark::State& state) {
     run(state, sheet(), kForm, true);
+}
+void BM_OMReadSP_UprightThenLayout(benchmark::State& state) {
+    run(state, sheet(), kForm, true, true);
 }
 void BM_OMReadSP_QuarterTurned(benchmark::State& state) {
     run(state, turned(sheet()), kForm, true);
@@ -116,6 +142,10 @@ void BM_OMReadSP_NoFitWithQuarterTurnRetry(benchmark::State& state) {
 }
 
 BENCHMARK(BM_OMReadSP_Upright)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OMReadSP_UprightThenLayout)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_OMReadSP_QuarterTurned)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)

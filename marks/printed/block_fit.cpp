@@ -20,6 +20,33 @@ const Region* end_region(const RowGroup& row, bool last) {
     return last ? row.back() : row.front();
 }
 
+// What one cell of a row was read from: its mark, or none and the x it was expected at.
+struct CellSpot {
+    const Region* mark = nullptr;
+    int x = 0;
+};
+
+PixelBox box_of(const Region& r) {
+    return {r.minX, r.minY, r.maxX, r.maxY};
+}
+
+// A mark-sized box centred on (x, y), the centre taken as a centroid of its pixels.
+PixelBox box_around(int x, int y, int width, int height) {
+    PixelBox b;
+    b.minX = x - (width - 1) / 2;
+    b.minY = y - (height - 1) / 2;
+    b.maxX = b.minX + std::max(width, 1) - 1;
+    b.maxY = b.minY + std::max(height, 1) - 1;
+    return b;
+}
+
+// Appends the boxes of one block row read at line `y`.
+void place_row(const std::vector<CellSpot>& spots, int y, const PrintedForm& a, BlockPlace& place) {
+    for (const CellSpot& s : spots)
+        place.cells.push_back(s.mark != nullptr ? box_of(*s.mark)
+                                                : box_around(s.x, y, a.markWidth, a.markHeight));
+}
+
 // Column test over consecutive rows, on their first (last) regions.
 bool column_test(const std::vector<const RowGroup*>& rows, const PrintedForm& a, int dpm, bool last) {
     for (std::size_t j = 0; j < rows.size(); ++j) {
@@ -48,8 +75,10 @@ bool continues_column(const RowGroup& neighbour, const RowGroup& outer, const Pr
 // the row's next unused region lies within dpm of it. Regions beside the block are passed
 // over when they stand at least 3 x dpm clear of it; a region inside the block that
 // matches no column, or one closer beside it, means the block does not lie here.
-std::optional<std::string> read_by_columns(const RowGroup& row, const std::vector<int>& columnX, int dpm) {
+std::optional<std::string> read_by_columns(const RowGroup& row, const std::vector<int>& columnX, int dpm,
+                                           std::vector<CellSpot>* spots = nullptr) {
     std::string cells(columnX.size(), '0');
+    if (spots != nullptr) spots->assign(columnX.size(), CellSpot{});
     std::size_t k = 0;
     while (k < row.size() && row[k]->centroidX < columnX.front() - dpm) {
         // Beside the block, but not closer than the clearance.
@@ -58,8 +87,10 @@ std::optional<std::string> read_by_columns(const RowGroup& row, const std::vecto
     }
     for (std::size_t i = 0; i < columnX.size(); ++i) {
         if (k < row.size() && row[k]->centroidX < columnX[i] - dpm) return std::nullopt;
+        if (spots != nullptr) (*spots)[i].x = columnX[i];
         if (k < row.size() && near(row[k]->centroidX, columnX[i], dpm)) {
             cells[i] = '1';
+            if (spots != nullptr) (*spots)[i].mark = row[k];
             ++k;
         }
     }
@@ -70,10 +101,15 @@ std::optional<std::string> read_by_columns(const RowGroup& row, const std::vecto
 // Cells of one row read from its first (or last) region, which is the first (last)
 // column; the expected position advances by the column gaps and follows each mark found.
 // As above, a region between the columns means the block does not lie here.
-std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm& a, int dpm, bool last) {
+std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm& a, int dpm, bool last,
+                                         std::vector<CellSpot>* spots = nullptr) {
     const int columns = a.columnCount;
     std::string cells(static_cast<std::size_t>(columns), '0');
     if (row.empty()) return std::nullopt;
+    if (spots != nullptr) spots->assign(static_cast<std::size_t>(columns), CellSpot{});
+    auto note = [&](int column, const Region* mark, int x) {
+        if (spots != nullptr) (*spots)[static_cast<std::size_t>(column)] = CellSpot{mark, x};
+    };
     const long n = static_cast<long>(row.size());
     // Walk in x order from the first region, or backwards from the last.
     const int step = last ? -1 : 1;
@@ -83,6 +119,7 @@ std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm&
     auto gapAfter = [&](int i) { return last ? a.columnGap(columns - 2 - (i - 1)) : a.columnGap(i - 1); };
     int expected = cx(k);
     cells[static_cast<std::size_t>(column(0))] = '1';
+    note(column(0), row[static_cast<std::size_t>(k)], expected);
     k += step;
     for (int i = 1; i < columns; ++i) {
         expected += step * gapAfter(i);
@@ -91,7 +128,10 @@ std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm&
         if (inRange && near(cx(k), expected, dpm)) {
             cells[static_cast<std::size_t>(column(i))] = '1';
             expected = cx(k);
+            note(column(i), row[static_cast<std::size_t>(k)], expected);
             k += step;
+        } else {
+            note(column(i), nullptr, expected);
         }
     }
     if (k >= 0 && k < n && step * (cx(k) - expected) < kClearance * dpm) return std::nullopt;
@@ -106,7 +146,8 @@ bool end_tests(const std::vector<const RowGroup*>& rows, const PrintedForm& a, i
 
 // Block located by an anchor row (flags U or D).
 std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidates,
-                                      const std::vector<RowGroup>& groups, const PrintedForm& a, int dpm) {
+                                      const std::vector<RowGroup>& groups, const PrintedForm& a, int dpm,
+                                      BlockPlace* place) {
     const int rowCount = a.rowCount;
     const int columnCount = a.columnCount;
     // D: the anchor is the block's first stored row; U: its last.
@@ -200,13 +241,33 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
             else
                 clear = false;
         }
-        if (clear) return grid;
+        if (!clear) continue;
+        if (place != nullptr) {
+            // Read again, noting where each cell lies (only on the fit, so the search stays lean).
+            *place = BlockPlace{};
+            std::vector<CellSpot> spots;
+            for (int j = 0; j < rowCount; ++j) {
+                const RowGroup& row = blockRows[static_cast<std::size_t>(j)];
+                read_by_columns(row, columnX, dpm, &spots);
+                place_row(
+                    spots,
+                    present[static_cast<std::size_t>(j)] ? row_line(row) : lineY[static_cast<std::size_t>(j)],
+                    a, *place);
+                if (a.anchor[kAnchorL] || a.anchor[kAnchorR])
+                    place->anchorColumn.push_back(
+                        place->cells[place->cells.size() - (a.anchor[kAnchorL] ? spots.size() : 1)]);
+            }
+            for (int i = 0; i < columnCount; ++i)
+                place->anchorRow.push_back(box_of(*rows[anchorGroup][*start2 + static_cast<std::size_t>(i)]));
+        }
+        return grid;
     }
     return std::nullopt;
 }
 
 // Block located by its first (L) or last (R) column alone.
-std::optional<CellGrid> fit_by_column(const std::vector<RowGroup>& groups, const PrintedForm& a, int dpm) {
+std::optional<CellGrid> fit_by_column(const std::vector<RowGroup>& groups, const PrintedForm& a, int dpm,
+                                      BlockPlace* place) {
     const std::size_t rowCount = static_cast<std::size_t>(a.rowCount);
     if (groups.size() < rowCount) return std::nullopt;
     const bool last = a.anchor[kAnchorL] == 0;
@@ -224,7 +285,17 @@ std::optional<CellGrid> fit_by_column(const std::vector<RowGroup>& groups, const
             if (!cells) break;
             grid.push_back(std::move(*cells));
         }
-        if (grid.size() == rowCount) return grid;
+        if (grid.size() != rowCount) continue;
+        if (place != nullptr) {
+            *place = BlockPlace{};
+            std::vector<CellSpot> spots;
+            for (const RowGroup* row : rows) {
+                read_from_end(*row, a, dpm, last, &spots);
+                place_row(spots, row_line(*row), a, *place);
+                place->anchorColumn.push_back(box_of(*end_region(*row, last)));
+            }
+        }
+        return grid;
     }
     return std::nullopt;
 }
@@ -255,15 +326,15 @@ std::optional<std::size_t> find_anchor_run(const RowGroup& row, const PrintedFor
     return std::nullopt;
 }
 
-std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates, const PrintedForm& a,
-                                  int dpm) {
+std::optional<CellGrid> fit_block(const std::vector<const Region*>& candidates, const PrintedForm& a, int dpm,
+                                  BlockPlace* place) {
     if (a.rowCount < 1 || a.columnCount < 1 || a.markWidth <= 0 || a.markHeight <= 0) return std::nullopt;
     if (static_cast<int>(a.rows.size()) != a.rowCount || static_cast<int>(a.columns.size()) != a.columnCount)
         return std::nullopt;
     const std::vector<RowGroup> groups = group_rows(candidates, dpm);
     if (groups.empty()) return std::nullopt;
-    if (a.anchor[kAnchorU] || a.anchor[kAnchorD]) return fit_by_anchor(candidates, groups, a, dpm);
-    if (a.anchor[kAnchorL] || a.anchor[kAnchorR]) return fit_by_column(groups, a, dpm);
+    if (a.anchor[kAnchorU] || a.anchor[kAnchorD]) return fit_by_anchor(candidates, groups, a, dpm, place);
+    if (a.anchor[kAnchorL] || a.anchor[kAnchorR]) return fit_by_column(groups, a, dpm, place);
     return std::nullopt;
 }
 

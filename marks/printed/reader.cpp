@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "imaging/Skewtrim.h"
 #include "marks/common/border_cleanup.h"
 #include "marks/common/format_text.h"
 #include "marks/common/skewtrim_binding.h"
@@ -18,11 +19,26 @@ namespace typemark {
 
 namespace {
 
-constexpr int kStraightenMode = 2;  // SkewtrimEx resampling mode
+constexpr int kStraightenMode = SKEWTRIM_MODE_BILINEAR;  // SkewtrimEx resampling
 constexpr int kQuarterTurn = 90;
 constexpr int kOrientationOrder[4] = {0, 2, 1, 3};
 // Largest scan accepted, in bytes of 1-bit rows (far beyond any ticket).
 constexpr std::size_t kMaxScanBytes = std::size_t{1} << 28;
+// Largest straightened image a read keeps a copy of for its layout, in bytes (a ticket needs
+// well under a megabyte; 32 MiB holds tens of metres of paper).
+constexpr int kMaxTracedBytes = 32 << 20;
+
+// Pixels (centres at whole numbers) of the copied and stretched image back to the caller's
+// rows: `repeat` rows of the stretched copy per copied row; the copy's row 0 is left dark and
+// flip 0 puts caller row y at row y + 1, flip 1 at row height - y.
+marks::Affine undo_preparation(int flip, int repeat, int height) {
+    const double n = repeat;
+    const marks::Affine unstretch{1.0, 0.0, 0.0, 0.0, 1.0 / n, 0.5 / n - 0.5};
+    const marks::Affine unflip = flip == 1
+                                     ? marks::Affine{1.0, 0.0, 0.0, 0.0, -1.0, static_cast<double>(height)}
+                                     : marks::Affine::translate(0.0, -1.0);
+    return unstretch.then(unflip);
+}
 
 }  // namespace
 
@@ -74,7 +90,7 @@ bool quarter_turn(marks::Image& image, RotatePicSPFn rotatePicSP) {
 }
 
 std::optional<std::string> read_form(const std::vector<Region>& regions, const PrintedForm& form, int dpm,
-                                     int* orientationOut) {
+                                     int* orientationOut, FitReport* fit) {
     const auto layout = layout_for_reading(form);
     if (!layout) return std::nullopt;
     std::map<std::pair<int, int>, std::vector<const Region*>> candidates;
@@ -85,16 +101,23 @@ std::optional<std::string> read_form(const std::vector<Region>& regions, const P
         if (it == candidates.end())
             it = candidates.emplace(key, select_candidates(regions, key.first, key.second, dpm)).first;
         if (it->second.empty()) continue;
-        if (const auto grid = fit_block(it->second, adapted, dpm)) {
+        if (auto grid = fit_block(it->second, adapted, dpm, fit != nullptr ? &fit->place : nullptr)) {
             if (orientationOut != nullptr) *orientationOut = orientation;
-            return result_text(*grid, orientation);
+            std::string text = result_text(*grid, orientation);
+            if (fit != nullptr) {
+                fit->orientation = orientation;
+                fit->rowCount = adapted.rowCount;
+                fit->columnCount = adapted.columnCount;
+                fit->grid = std::move(*grid);
+            }
+            return text;
         }
     }
     return std::nullopt;
 }
 
-BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text,
-                       int* orientation) {
+BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::string& text, int* orientation,
+                       FitReport* fit) {
     const std::vector<Region> regions = find_dark_regions(image, dpm);
     const auto path = format_file_path();
     if (!path) return BlockSearch::NoForms;
@@ -110,8 +133,9 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
             const auto parsed = parse_printed_form(form.values, dpm);
             if (!parsed) break;  // a form that fails to parse ends the search
             ++number;
-            if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+            if (auto found = read_form(regions, *parsed, dpm, orientation, fit)) {
                 text = std::move(*found);
+                if (fit != nullptr) fit->form = number;
                 *selector = number;
                 return BlockSearch::Fitted;
             }
@@ -123,8 +147,9 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
     if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::kOk) return BlockSearch::NoForms;
     const auto parsed = parse_printed_form(form.values, dpm);
     if (!parsed) return BlockSearch::NoForms;
-    if (auto found = read_form(regions, *parsed, dpm, orientation)) {
+    if (auto found = read_form(regions, *parsed, dpm, orientation, fit)) {
         text = std::move(*found);
+        if (fit != nullptr) fit->form = *selector;
         *selector = 0;
         return BlockSearch::Fitted;
     }
@@ -140,8 +165,16 @@ std::optional<std::string> read_printed_marks(const ReadRequest& rq) {
     return read_with(rq, skewtrim.skewtrimEx, skewtrim.rotatePicSP);
 }
 
+std::optional<SheetLayout> layout_through_library(const ReadTrace& trace) {
+    if (!trace.straightened) return layout_of(trace, nullptr);
+    marks::SkewtrimBinding skewtrim;
+    if (!skewtrim.open(library_state().skewtrimLibrary)) return std::nullopt;
+    return layout_of(trace, skewtrim.skewtrimMap);
+}
+
 std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtrimEx,
                                      RotatePicSPFn rotatePicSP) {
+    if (rq.trace != nullptr) rq.trace->reset();
     const int dpm = dots_per_mm(rq.scanMode);
     if (dpm == 0 || rq.selector == nullptr || *rq.selector < 0) return std::nullopt;
     if (rq.pixels == nullptr || rq.width <= 0 || rq.height <= 0) return std::nullopt;
@@ -168,23 +201,43 @@ std::optional<std::string> read_with(const ReadRequest& rq, SkewtrimExFn skewtri
         if (!repeat_rows(image, repeat, stretched)) return std::nullopt;
         std::swap(image, stretched);
     }
+    // What the layout will need, while it can be had.
+    bool tracing = rq.trace != nullptr;
+    ReadTrace trace;
+    if (tracing) trace.preparation = undo_preparation(rq.flip, repeat, rq.height);
 
-    if (rq.straighten == 1 && !marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode))
-        return std::nullopt;
+    if (rq.straighten == 1) {
+        tracing = tracing && image.imageSize <= kMaxTracedBytes;
+        if (tracing) {
+            trace.straightened = true;
+            trace.beforeStraightening.assign(image.bits(), image.bits() + image.imageSize);
+            trace.widthBefore = image.width;
+            trace.heightBefore = image.height;
+        }
+        if (!marks::skewtrim_ex_in_place(image, skewtrimEx, kStraightenMode)) return std::nullopt;
+    }
+    trace.widthAfter = image.width;
+    trace.heightAfter = image.height;
     marks::clean_borders(image, dpm);
 
     std::string text;
     int selector = *rq.selector;
-    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation);
+    FitReport* fit = tracing ? &trace.fit : nullptr;
+    BlockSearch outcome = read_block(image, dpm, &selector, text, rq.orientation, fit);
     if (outcome == BlockSearch::NotFitted) {
         // Once more with the image turned by a quarter.
         if (!quarter_turn(image, rotatePicSP)) return std::nullopt;
+        trace.turned = true;
         if (rq.turned != nullptr) *rq.turned = 1;
         selector = *rq.selector;
-        outcome = read_block(image, dpm, &selector, text, rq.orientation);
+        outcome = read_block(image, dpm, &selector, text, rq.orientation, fit);
     }
     if (outcome != BlockSearch::Fitted) return std::nullopt;
     *rq.selector = selector;
+    if (tracing) {
+        trace.fit.ratios = cell_ratios(trace.fit.place, image);
+        *rq.trace = std::move(trace);
+    }
     return text;
 }
 

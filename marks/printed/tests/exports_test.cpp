@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "marks/printed/Typemark.h"
+#include "marks/printed/tests/layout_check.h"
 #include "marks/printed/tests/sheet.h"
 #include "platform/dynamic_library.h"
 
@@ -14,6 +16,7 @@ namespace {
 
 using OMReadSPFn = int (*)(const uint8_t*, int*, int, int, int, int, char*);
 using DecodeFn = int (*)(Bitmap*, int, int, int, int*, char*);
+using LayoutFn = int (*)(MarkLayout*);
 
 class TypemarkExports : public ::testing::Test {
 protected:
@@ -21,14 +24,68 @@ protected:
         ASSERT_TRUE(lib_.open(TYPEMARK_LIBRARY_PATH)) << lib_.error();
         omread_ = lib_.resolve<OMReadSPFn>("OMReadSP");
         decode_ = lib_.resolve<DecodeFn>("image_decode_OMRSP");
+        layout_ = lib_.resolve<LayoutFn>("OMReadLayoutSP");
         ASSERT_NE(omread_, nullptr);
         ASSERT_NE(decode_, nullptr);
+        ASSERT_NE(layout_, nullptr);
+    }
+    // The last read's layout through OMReadLayoutSP, arrays sized from a first call.
+    bool last_layout(MarkLayout& out, std::vector<MarkCell>& cells, std::vector<MarkGuide>& guides) {
+        out = MarkLayout{};
+        if (layout_(&out) != 0 || out.cellCount <= 0) return false;
+        cells.assign(static_cast<std::size_t>(out.cellCount), MarkCell{});
+        guides.assign(static_cast<std::size_t>(out.guideCount), MarkGuide{});
+        out.cells = cells.data();
+        out.cellCapacity = out.cellCount;
+        out.guides = guides.data();
+        out.guideCapacity = out.guideCount;
+        return layout_(&out) == 1;
     }
     void TearDown() override { unsetenv("FMTFILESPPATH"); }
     platform::DynamicLibrary lib_;
     OMReadSPFn omread_ = nullptr;
     DecodeFn decode_ = nullptr;
+    LayoutFn layout_ = nullptr;
 };
+
+// A 5 x 4 block anchored by its full top row, on a sheet turned 1.5 degrees.
+struct SkewedSheet {
+    sheet::Layout drawn;
+    double degrees = 1.5;
+    SkewedSheet() {
+        sheet::Block& b = drawn.block;
+        b.markWidth = 2.5;
+        b.markHeight = 1.5;
+        b.columnPitch = {5, 7, 5, 5};
+        b.rowPitch = {4, 6, 4};
+        b.cells = {"11111", "10010", "01101", "00110"};
+        drawn.width = 720;
+        drawn.height = 520;
+        drawn.margin = 40;
+    }
+    sheet::Picture picture() const { return sheet::skew(sheet::render(drawn), degrees); }
+    // Where a point of the upright drawing lies on the skewed picture.
+    sheet::Point skewed(sheet::Point p) const {
+        const double a = degrees * 3.14159265358979 / 180.0, c = std::cos(a), s = std::sin(a);
+        const double mx = drawn.width / 2.0, my = drawn.height / 2.0;
+        return {mx + (p.x - mx) * c - (p.y - my) * s, my + (p.x - mx) * s + (p.y - my) * c};
+    }
+};
+
+// A Bitmap record over packed rows copied into `padded` with a stride padded to 4 bytes.
+Bitmap padded_bitmap(const sheet::Picture& p, std::vector<std::uint8_t>& padded,
+                     std::vector<std::uint8_t*>& rows) {
+    const int stride = ((p.width + 31) / 8) & ~3;
+    const auto packed = sheet::pack(p);
+    const std::size_t rowBytes = static_cast<std::size_t>((p.width + 7) / 8);
+    padded.assign(static_cast<std::size_t>(stride) * p.height, 0);
+    rows.clear();
+    for (int y = 0; y < p.height; ++y) {
+        std::memcpy(&padded[static_cast<std::size_t>(y) * stride], &packed[y * rowBytes], rowBytes);
+        rows.push_back(&padded[static_cast<std::size_t>(y) * stride]);
+    }
+    return Bitmap{p.width, p.height, 1, stride * p.height, stride, rows.data(), padded.data()};
+}
 
 TEST_F(TypemarkExports, BadArgumentsAnswerZeroAndLeaveTheResult) {
     std::uint8_t image[16] = {0};
@@ -103,6 +160,114 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
     EXPECT_EQ(selector, 0);
     selector = 1;
     EXPECT_EQ(decode_(&bmp, 1, 1, 5, &selector, result), 0) << "scan mode 5";
+}
+
+// Straightened by the kit's bitmap library, a skewed sheet's layout still lands on the cells
+// drawn, fed every way through OMReadSP and through image_decode_OMRSP.
+TEST_F(TypemarkExports, LayoutOfSkewedSheetsLandsOnTheDrawnCells) {
+    platform::DynamicLibrary skewtrim;
+    if (!skewtrim.open("Skewtrim.dll")) GTEST_SKIP() << "libSkewtrim.so is not built";
+    const SkewedSheet s;
+    setenv("FMTFILESPPATH",
+           sheet::write_temp("typemark_layout_exports.txt", sheet::grid_form({{2, 1}}, s.drawn.block) + "*")
+               .c_str(),
+           1);
+    const sheet::Picture skewed = s.picture();
+    const double mm = s.drawn.dpm;
+    for (const layout_check::Feed& feed : layout_check::every_feed(skewed.width, skewed.height)) {
+        SCOPED_TRACE(feed.name);
+        const auto where = [&](sheet::Point p) { return feed.where(s.skewed(p)); };
+        const sheet::Picture p = feed.turn(skewed);
+        const auto rows = sheet::pack(p);
+        char result[64];
+        int selector = 0;
+        ASSERT_EQ(omread_(rows.data(), &selector, feed.flip, p.width, p.height, 2, result), 1);
+        MarkLayout got;
+        std::vector<MarkCell> cells;
+        std::vector<MarkGuide> guides;
+        ASSERT_TRUE(last_layout(got, cells, guides));
+        EXPECT_EQ(got.form, 1);
+        EXPECT_EQ(got.levelCount, 1);
+        EXPECT_EQ(got.orientation, feed.orientation);
+        EXPECT_EQ(got.rows, 4);
+        EXPECT_EQ(got.columns, 5);
+        layout_check::expect_cells_on_drawing(cells, s.drawn, where, mm);
+        layout_check::expect_guides_on_drawing(guides, s.drawn, {2}, where, mm);
+
+        std::vector<std::uint8_t> padded;
+        std::vector<std::uint8_t*> rowTable;
+        Bitmap bmp = padded_bitmap(p, padded, rowTable);
+        selector = 1;
+        ASSERT_EQ(decode_(&bmp, 1, feed.flip, 2, &selector, result), 1);
+        ASSERT_TRUE(last_layout(got, cells, guides));
+        EXPECT_EQ(got.form, 1) << "the form's number, though the selector was cleared";
+        layout_check::expect_cells_on_drawing(cells, s.drawn, where, mm);
+    }
+}
+
+// Counts first, arrays only when they fit, nothing past a capacity; a failed read forgets.
+TEST_F(TypemarkExports, LayoutHandOutRules) {
+    platform::DynamicLibrary skewtrim;
+    if (!skewtrim.open("Skewtrim.dll")) GTEST_SKIP() << "libSkewtrim.so is not built";
+    const SkewedSheet s;
+    setenv("FMTFILESPPATH",
+           sheet::write_temp("typemark_layout_rules.txt", sheet::grid_form({{2, 1}}, s.drawn.block) + "*")
+               .c_str(),
+           1);
+    const sheet::Picture p = s.picture();
+    const auto rows = sheet::pack(p);
+    char result[64];
+    int selector = 0;
+    ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
+    EXPECT_EQ(layout_(nullptr), 0);
+
+    MarkLayout counts{};
+    EXPECT_EQ(layout_(&counts), 0) << "no arrays";
+    EXPECT_EQ(counts.cellCount, 20);
+    EXPECT_EQ(counts.guideCount, 5);
+    EXPECT_EQ(counts.form, 1);
+    EXPECT_EQ(counts.levelCount, 1);
+    EXPECT_EQ(counts.rows, 4);
+    EXPECT_EQ(counts.columns, 5);
+
+    // One cell short: the cells stay untouched, the guides that fit are written.
+    MarkCell sentinel{};
+    sentinel.row = -7;
+    std::vector<MarkCell> cells(20, sentinel);
+    std::vector<MarkGuide> guides(6);
+    guides[5].index = -7;
+    MarkLayout shortOfCells{};
+    shortOfCells.cells = cells.data();
+    shortOfCells.cellCapacity = 19;
+    shortOfCells.guides = guides.data();
+    shortOfCells.guideCapacity = 5;
+    EXPECT_EQ(layout_(&shortOfCells), 0);
+    EXPECT_EQ(shortOfCells.cellCount, 20);
+    for (const MarkCell& c : cells) ASSERT_EQ(c.row, -7);
+    EXPECT_EQ(guides[5].index, -7);
+    EXPECT_EQ(guides[4].kind, MARK_GUIDE_ANCHOR);
+
+    MarkLayout shortOfGuides = shortOfCells;
+    shortOfGuides.cellCapacity = 20;
+    shortOfGuides.guideCapacity = 4;
+    guides.assign(6, MarkGuide{});
+    guides[4].index = -7;
+    EXPECT_EQ(layout_(&shortOfGuides), 0);
+    EXPECT_EQ(guides[4].index, -7);
+    EXPECT_EQ(cells[19].row, 3);
+    shortOfGuides.guideCapacity = 5;
+    EXPECT_EQ(layout_(&shortOfGuides), 1);
+
+    // A failed read, even one refused for its arguments, forgets the layout.
+    EXPECT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 5, result), 0);
+    MarkLayout after = shortOfGuides;
+    EXPECT_EQ(layout_(&after), 0);
+    EXPECT_EQ(after.cellCount, 0);
+    EXPECT_EQ(after.guideCount, 0);
+    ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
+    EXPECT_EQ(layout_(&after), 1);
+    EXPECT_EQ(decode_(nullptr, 1, 1, 2, &selector, result), 0);
+    EXPECT_EQ(layout_(&after), 0);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // A stand-in for the bitmap library, loaded by file path in the reader's tests:
-// SkewtrimEx leaves the image as it is (or fails on request), RotatePicSP turns a
+// SkewtrimEx leaves the image as it is (or fails on request) and SkewtrimMap says so with
+// the identity map, RotatePicSP turns a
 // 1-bit image by 90 degrees exactly as the real library does (or replaces it with an
 // image the test supplies), SaveBmpToFile does nothing. Calls are counted.
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "imaging/Skewtrim.h"
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -41,14 +44,17 @@ FAKE_EXPORT void FakeSetTurnedImage(const std::uint8_t* rows, int width, int hei
 
 FAKE_EXPORT int SkewtrimEx(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
     ++g_straightenCalls;
-    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || mode != 2) return 0;
+    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 ||
+        mode != SKEWTRIM_MODE_BILINEAR)
+        return 0;
     return g_failStraighten ? 0 : 1;
 }
 
 #ifndef FAKE_WITHOUT_ROTATE
 FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
     ++g_rotateCalls;
-    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || angle != 90) return 1;
+    if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || angle != 90)
+        return SKEWTRIM_INVALID_ARGUMENT;
     const int w = *width, h = *height;
     if (!g_turned.empty()) {
         // Writes as many bytes as a real turn of this image would, then the test's image.
@@ -56,7 +62,7 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
         std::memcpy(pixels, g_turned.data(), g_turned.size());
         *width = g_turnedWidth;
         *height = g_turnedHeight;
-        return 0;
+        return SKEWTRIM_OK;
     }
     const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
     std::vector<std::uint8_t> src(pixels,
@@ -74,10 +80,22 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
     }
     *width = h;
     *height = w;
-    return 0;
+    return SKEWTRIM_OK;
 }
 #endif
 
-FAKE_EXPORT int SaveBmpToFile(const void*, const char*) {
+#ifndef FAKE_WITHOUT_MAP
+FAKE_EXPORT int SkewtrimMap(const std::uint8_t* pixels, int width, int height, int bitCount, int, double* map,
+                            int* outWidth, int* outHeight) {
+    if (pixels == nullptr || map == nullptr || bitCount != 1 || g_failStraighten) return 0;
+    const double identity[6] = {1, 0, 0, 0, 1, 0};
+    std::memcpy(map, identity, sizeof identity);
+    *outWidth = width;
+    *outHeight = height;
+    return 1;
+}
+#endif
+
+FAKE_EXPORT int SaveBmpToFile(const Bitmap*, const char*) {
     return 0;
 }

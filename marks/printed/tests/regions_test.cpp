@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "imaging/Skewtrim.h"
 #include "marks/common/image.h"
 #include "marks/printed/dark_regions.h"
 #include "marks/printed/reader.h"
@@ -95,15 +96,15 @@ TEST(Preparation, LinesRepeatedForHalfAndThirdResolution) {
 
 // A stand-in turn that writes the whole turned size, as the real one does.
 int turn_stub(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
-    if (bitCount != 1 || angle != 90) return 1;
+    if (bitCount != 1 || angle != 90) return SKEWTRIM_INVALID_ARGUMENT;
     const int w = *width, h = *height;
     std::memset(pixels, 0xA5, static_cast<std::size_t>(w) * static_cast<std::size_t>((h + 7) / 8));
     *width = h;
     *height = w;
-    return 0;  // success is 0
+    return SKEWTRIM_OK;
 }
 int failing_turn(std::uint8_t*, int*, int*, int, int) {
-    return 1;
+    return SKEWTRIM_INVALID_ARGUMENT;
 }
 
 TEST(Preparation, QuarterTurnMakesRoomAndTakesTheNewSize) {

@@ -55,6 +55,16 @@ Picture render(const Layout& l) {
     return p;
 }
 
+std::vector<Point> drawn_cell(const Layout& l, int r, int c) {
+    const Block& b = l.block;
+    double left = b.left, top = b.top;
+    for (int i = 0; i < c; ++i) left += b.columnPitch[static_cast<std::size_t>(i)];
+    for (int i = 0; i < r; ++i) top += b.rowPitch[static_cast<std::size_t>(i)];
+    const double x0 = l.margin + dots(l.dpm, left), y0 = l.margin + dots(l.dpm, top);
+    const double x1 = x0 + dots(l.dpm, b.markWidth), y1 = y0 + dots(l.dpm, b.markHeight);
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
 Picture turn_clockwise(const Picture& p) {
     Picture out(p.height, p.width, 1);
     for (int y = 0; y < p.height; ++y)

@@ -41,6 +41,14 @@ struct Layout {
 // The sheet as the scanner delivers it: top line first, `dpm` dots per mm both ways.
 Picture render(const Layout& layout);
 
+// A point of a picture: x along a row, y down the rows, pixel edges at whole numbers.
+struct Point {
+    double x = 0.0, y = 0.0;
+};
+// Where render draws (or would draw) the mark of the block's row r and column c: its
+// top-left, top-right, bottom-right and bottom-left corners.
+std::vector<Point> drawn_cell(const Layout& layout, int r, int c);
+
 Picture turn_clockwise(const Picture& p);
 Picture turn_counter_clockwise(const Picture& p);
 Picture turn_half(const Picture& p);
