@@ -399,7 +399,7 @@ void RunBuilder::close() {
             sy += edge_.points[static_cast<size_t>(i)].y;
         }
         Run run;
-        run.count = run.countCopy = count_;
+        run.count = count_;
         run.first = start_;
         run.centroid = {static_cast<int>(sx / count_), static_cast<int>(sy / count_)};
         edge_.runs.push_back(run);
