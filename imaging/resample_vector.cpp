@@ -24,9 +24,12 @@ bool available() {
     return false;
 }
 
-bool resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, const std::uint8_t*, Bitmap&) {
+bool accepts(const Bitmap&) {
     return false;
 }
+
+void resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, const std::uint8_t*, Bitmap&,
+              RowRange) {}
 
 #else
 
@@ -433,23 +436,32 @@ struct LaneValues {
     }
 };
 
-// Runs `fillBlock(rowBytes, i0, block)` for every block of every output row,
-// on a row scratch that is copied into the output row afterwards.
+// Runs `fillBlock(row, i0, block)` for every block of output rows `band`
+// (`scratchBytes`: the bytes the blocks of one row write). Blocks past a row's
+// end write a few bytes into the next row, which is drawn afterwards; so when
+// they stay within the next row, every row but the band's last is drawn in
+// place, else on a scratch row that is copied into the output row afterwards.
 template <bool kInterpolate, typename FillBlock>
-void for_each_block(const Walk& walk, Bitmap& out, std::size_t scratchBytes, FillBlock fillBlock) {
+void for_each_block(const Walk& walk, Bitmap& out, RowRange band, std::size_t scratchBytes,
+                    FillBlock fillBlock) {
     std::vector<std::uint8_t> scratch(scratchBytes + 32);
     const Cursor cursor = walk.cursor();
     const std::size_t rowBytes = static_cast<std::size_t>(unpadded_row_bytes(out.width, out.bitCount));
-    for (int j = 0; j < walk.height(); ++j) {
+    const bool inPlace = scratchBytes <= 2 * rowBytes;
+    for (int j = band.first; j < band.end; ++j) {
         double vsin = 0.0;
         double vcos = 0.0;
         walk.row(j, vsin, vcos);
         const __m256d vs = _mm256_set1_pd(vsin);
         const __m256d vc = _mm256_set1_pd(vcos);
+        const bool last = j + 1 == band.end || !inPlace;
+        std::uint8_t* row = last ? scratch.data() : out.rows[j];
         for (int i0 = 0; i0 < cursor.width; i0 += kLanes) {
-            fillBlock(scratch.data(), i0, cursor.block<kInterpolate>(i0, vs, vc));
+            fillBlock(row, i0, cursor.block<kInterpolate>(i0, vs, vc));
         }
-        std::memcpy(out.rows[j], scratch.data(), rowBytes);
+        if (last) {
+            std::memcpy(out.rows[j], scratch.data(), rowBytes);
+        }
     }
 }
 
@@ -483,10 +495,10 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(s.end - 4 - extra + 1), off);
 }
 
-void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
+void nearest_grey(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i off = offsets(s, b.x0, b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
@@ -501,9 +513,9 @@ void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
         });
 }
 
-void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
+void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out, RowRange band) {
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()) * 3,
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i off = offsets(s, _mm256_mullo_epi32(b.x0, _mm256_set1_epi32(3)), b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
@@ -525,10 +537,10 @@ void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill,
 }
 
 // 1-bit sources: each block of eight output pixels is one output byte.
-void nearest_bits(const Source& source, const Walk& walk, Bitmap& out) {
+void nearest_bits(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width() / kLanes),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width() / kLanes),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
@@ -568,13 +580,14 @@ bool mask_clear_of_edges(const Bitmap& src, const PaperMask& mask, int margin) {
     return true;
 }
 
-void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out) {
+void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out,
+                   RowRange band) {
     const Source s = source;            // by value: stays in registers across the output stores
     const int lastX = s.bmp.width - 2;  // x0 + 1 still inside the row
     const int lastY = s.bmp.height - 2;
     const bool clear = mask_clear_of_edges(s.bmp, mask, 1);
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i off = offsets(s, b.x0, b.y0);
             __m256i fast = b.pass;
@@ -614,7 +627,7 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
         });
 }
 
-void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
+void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     const PairTable wx02 = weight_pairs(0, 2);
     const PairTable wx13 = weight_pairs(1, 3);
@@ -623,7 +636,7 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
     const int lastX = s.bmp.width - 3;  // x0 - 1 .. x0 + 2 inside the row
     const int lastY = s.bmp.height - 3;
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i one = _mm256_set1_epi32(1);
             const __m256i off = offsets(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one));
@@ -673,9 +686,10 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
 // Colour interpolation: the points and the mask test in vector lanes, the
 // three colour bytes of each paper pixel with the plain sample.
 template <int kMode>
-void interpolate_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
+void interpolate_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out,
+                        RowRange band) {
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()) * 3,
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             LaneValues l;
             l.keep(b, _mm256_setzero_si256());
@@ -716,27 +730,32 @@ bool as_block(const Bitmap& src, Source& s) {
 
 }  // namespace
 
-bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
-              const std::uint8_t* fill, Bitmap& out) {
+bool accepts(const Bitmap& src) {
+    Source s{src, nullptr, 0, 0};
+    return as_block(src, s);
+}
+
+void resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
+              const std::uint8_t* fill, Bitmap& out, RowRange band) {
     Source s{src, nullptr, 0, 0};
     if (!as_block(src, s)) {
-        return false;
+        return;  // not accepted: the caller runs the plain loops
     }
     const double bytesPerPixel = src.bitCount / 8.0;
     s.ahead = std::llround(kPrefetchRows * std::cos(plan.theta)) * s.stride +
               std::llround(kPrefetchRows * std::sin(plan.theta) * bytesPerPixel);
     const Walk walk(plan, tables, out.width, out.height, src.bitCount == 1);
     if (src.bitCount == 1) {
-        nearest_bits(s, walk, out);
+        nearest_bits(s, walk, out, band);
     } else if (mode == kNearest) {
-        src.bitCount == 8 ? nearest_grey(s, walk, out) : nearest_colour(s, walk, fill, out);
+        src.bitCount == 8 ? nearest_grey(s, walk, out, band) : nearest_colour(s, walk, fill, out, band);
     } else if (mode == kBilinear) {
-        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out)
-                          : interpolate_colour<kBilinear>(s, walk, fill, out);
+        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out, band)
+                          : interpolate_colour<kBilinear>(s, walk, fill, out, band);
     } else {
-        src.bitCount == 8 ? bicubic_grey(s, walk, out) : interpolate_colour<kBicubic>(s, walk, fill, out);
+        src.bitCount == 8 ? bicubic_grey(s, walk, out, band)
+                          : interpolate_colour<kBicubic>(s, walk, fill, out, band);
     }
-    return true;
 }
 
 #if defined(__clang__)
