@@ -49,6 +49,7 @@ namespace {
 
 constexpr int kLanes = 8;  // output pixels per block (32-bit lanes of a 256-bit register)
 constexpr std::uint8_t kWhite = 255;
+constexpr std::uint64_t kWhiteBlock = ~std::uint64_t{0};  // eight white 8-bit pixels
 
 // Bits of a byte in reverse order: lane k of a block is bit 7 - k of a 1-bit row.
 constexpr std::array<std::uint8_t, 256> make_reversed() {
@@ -500,12 +501,23 @@ void nearest_grey(const Source& source, const Walk& walk, Bitmap& out, RowRange 
     for_each_block<false>(
         walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            if (b.passBits == 0) {
+                std::memcpy(row + i0, &kWhiteBlock, sizeof kWhiteBlock);
+                return;
+            }
+            // Usually every paper lane lies in two neighbouring spans, which the
+            // span planning also keeps inside the source: no offsets needed.
+            Spans spans;
+            if (spans.plan(s, b.x0, b.y0, b.pass, b.passBits, 0, kFourBytes)) {
+                const std::uint64_t bytes =
+                    low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), spans.fetch(0), b.pass));
+                std::memcpy(row + i0, &bytes, sizeof bytes);
+                return;
+            }
             const __m256i off = offsets(s, b.x0, b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
             const int fastBits = lane_bits(fast);
-            Spans spans;
-            const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
-            const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
+            const __m256i g = read4(s, nullptr, off, fast, 0);
             const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
             std::memcpy(row + i0, &bytes, sizeof bytes);
             each_slow_lane(b, off, fastBits,
@@ -589,7 +601,6 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
     for_each_block<true>(
         walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
-            const __m256i off = offsets(s, b.x0, b.y0);
             __m256i fast = b.pass;
             if (!clear) {
                 fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
@@ -603,6 +614,8 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
                 Spans spans;
                 const Spans* near =
                     spans.plan(s, b.x0, b.y0, fast, fastBits, 1, kTwoWords) ? &spans : nullptr;
+                // Source offsets only for gathers (the spans stay inside the source).
+                const __m256i off = near == nullptr ? offsets(s, b.x0, b.y0) : _mm256_setzero_si256();
                 if (near == nullptr) {  // gathered: 4-byte reads must stay inside the source block
                     fast = _mm256_and_si256(fast, readable(s, off, s.stride));
                     fastBits = lane_bits(fast);
@@ -621,7 +634,7 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
                 bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), v, fast));
             }
             std::memcpy(row + i0, &bytes, sizeof bytes);
-            each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+            each_slow_lane(b, _mm256_setzero_si256(), fastBits, [&](const LaneValues& l, int k) {
                 pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
             });
         });
