@@ -210,6 +210,21 @@ struct Cursor {
                     _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)),
                     _mm256_set1_epi32(-1));
             }
+        } else if (const int rowLow = std::min(row0, _mm256_extract_epi32(b.y0, 7));
+                   rowLow >= first && rowLow < last &&
+                   lane_bits(_mm256_or_si256(_mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow)),
+                                             _mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow + 1)))) ==
+                       0xFF) {
+            // Two neighbouring paper rows (the usual change of row along a
+            // block): two broadcasts each instead of the table gathers.
+            const __m256i second = _mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow + 1));
+            const __m256i from = _mm256_blendv_epi8(_mm256_set1_epi32(left[rowLow]),
+                                                    _mm256_set1_epi32(left[rowLow + 1]), second);
+            const __m256i to = _mm256_blendv_epi8(_mm256_set1_epi32(right[rowLow]),
+                                                  _mm256_set1_epi32(right[rowLow + 1]), second);
+            b.pass = _mm256_xor_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)),
+                _mm256_set1_epi32(-1));
         } else {
             const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(first - 1)),
                                                     _mm256_cmpgt_epi32(_mm256_set1_epi32(last + 1), b.y0));
