@@ -572,12 +572,19 @@ void nearest_bits(const Source& source, const Walk& walk, Bitmap& out, RowRange 
     for_each_block<false>(
         walk, out, band, static_cast<std::size_t>(walk.padded_width() / kLanes),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
-            const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
-            const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-            const int fastBits = lane_bits(fast);
+            if (b.passBits == 0) {
+                row[i0 / kLanes] = kWhite;
+                return;
+            }
+            // Usually every paper lane lies in two neighbouring spans, which the
+            // span planning also keeps inside the source: then no offsets and
+            // no lanes left over.
+            const __m256i byteColumn = _mm256_srai_epi32(b.x0, 3);
             Spans spans;
-            const bool near = fastBits != 0 &&
-                              spans.plan(s, _mm256_srai_epi32(b.x0, 3), b.y0, fast, fastBits, 0, kFourBytes);
+            const bool near = spans.plan(s, byteColumn, b.y0, b.pass, b.passBits, 0, kFourBytes);
+            const __m256i off = near ? _mm256_setzero_si256() : offsets(s, byteColumn, b.y0);
+            const __m256i fast = near ? b.pass : _mm256_and_si256(b.pass, readable(s, off, 0));
+            const int fastBits = near ? b.passBits : lane_bits(fast);
             const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
             const __m256i shift =
                 _mm256_sub_epi32(_mm256_set1_epi32(7), _mm256_and_si256(b.x0, _mm256_set1_epi32(7)));
