@@ -197,6 +197,23 @@ TEST_P(ResamplePaths, RowsSplitAcrossThreadsGiveTheSameBytes) {
     bitmap_done(&src);
 }
 
+// The output is not zeroed before drawing: the bits past the width in the
+// last byte of a 1-bit row must still come out white, as the fill leaves them.
+TEST(ResamplePathsBits, BitsPastTheWidthAreWhite) {
+    Bitmap src = hard_pattern(40, 30, 1, false, 7);
+    const StraightenPlan plan = whole_image_plan(src, 4.0, 20, 15, 13, 25);
+    for (int round = 0; round < 3; ++round) {  // fresh allocations, maybe on reused memory
+        for (ResamplePath path : paths()) {
+            BitmapGuard out;
+            ASSERT_EQ(resample_on(path, src, plan, 3, out.get()), kOk);
+            for (int y = 0; y < out->height; ++y) {
+                EXPECT_EQ(out->rows[y][1] & 0x07, 0x07) << name(path) << " row " << y;
+            }
+        }
+    }
+    bitmap_done(&src);
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, ResamplePaths, ::testing::Values(1, 8, 24),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::to_string(info.param) + "bit";
