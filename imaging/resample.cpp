@@ -333,8 +333,8 @@ void resample_plain(const Bitmap& src, const StraightenPlan& plan, const OffsetT
 
 constexpr int kMaxThreads = 16;     // threads one call ever uses
 constexpr int kDefaultThreads = 4;  // threads a call may use unless told otherwise
-constexpr std::int64_t kMinPixelsPerThread =
-    400000;  // output pixels below which a thread is not worth starting
+// Output pixels per thread below which another thread is not worth starting.
+constexpr std::int64_t kMinPixelsPerThread = 400000;
 constexpr const char* kThreadsVariable = "SKEWTRIM_THREADS";
 
 // Threads a call may use: SKEWTRIM_THREADS when it holds a whole number from 1
@@ -455,12 +455,12 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
     }
     const OffsetTables tables(plan.theta, plan.width, plan.height);
     const bool vector = resample_path() == ResamplePath::kVector && vector_path::accepts(*src);
-    Bitmap& o = *out;
+    Bitmap& image = *out;
     const auto rows = [&](RowRange band) {
         if (vector) {
-            vector_path::resample(*src, plan, tables, mode, fill, o, band);
+            vector_path::resample(*src, plan, tables, mode, fill, image, band);
         } else {
-            resample_plain(*src, plan, tables, mode, fill, o, band);
+            resample_plain(*src, plan, tables, mode, fill, image, band);
         }
     };
     const int threads = resample_threads(static_cast<std::int64_t>(plan.width) * plan.height, plan.height);
