@@ -5,6 +5,11 @@
  * Skewtrim, SkewtrimEx and SaveBmpToFile return 1 for success and 0 for failure; RotatePicSP
  * returns a SKEWTRIM_ code.
  * Threads: no state is kept between calls; calls on different records may run at once.
+ * Straightening an output of 800 000 pixels or more splits its rows across threads inside
+ * the call (one per 400 000 output pixels, at most the processor's hardware threads and at
+ * most 4; the environment variable SKEWTRIM_THREADS, a whole number from 1 up, sets that
+ * limit instead, 1 keeping every call on the calling thread). The result is the same bytes
+ * with any number of threads.
  * Ownership: a record filled by this library (Bitmap_New, Bitmap_Copy, ReadBitmapFromFile,
  * the conversions, rotation and ImageSkewtrim) belongs to the caller and is released with
  * Bitmap_Done. No export releases what a destination record held before: pass an empty one

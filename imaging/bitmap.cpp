@@ -11,7 +11,7 @@ namespace {
 constexpr std::int64_t kSpareBytes = 16;  // allocated after the pixel block, not part of the image
 }
 
-int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded) {
+int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded, NewPixels pixels) {
     if (out == nullptr || width <= 0 || height <= 0 || !valid_depth(bitCount)) {
         return kInvalidArgument;
     }
@@ -22,10 +22,14 @@ int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded) {
     if (imageSize > std::numeric_limits<std::int32_t>::max() - kSpareBytes) {
         return kOutOfMemory;
     }
+    const auto bytes = static_cast<std::size_t>(imageSize + kSpareBytes);
     auto* bits =
-        static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(imageSize + kSpareBytes), 1));
+        static_cast<std::uint8_t*>(pixels == NewPixels::kZeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
     if (bits == nullptr) {
         return kOutOfMemory;
+    }
+    if (pixels == NewPixels::kUnset) {
+        std::memset(bits + imageSize, 0, static_cast<std::size_t>(kSpareBytes));
     }
     auto* rows =
         static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));

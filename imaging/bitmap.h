@@ -44,11 +44,17 @@ inline bool derives_padded(const Bitmap& src) {
     return src.stride % 4 == 0;
 }
 
-// Makes a new record (pixel block zeroed, 16 spare bytes after it) and writes it
-// into `out` only when complete. kInvalidArgument for a missing record, a size
-// that is not positive or an unsupported depth; kOutOfMemory when memory runs
-// out or when the byte count does not fit the record's 32-bit imageSize.
-int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded);
+// Whether a new record's pixel block starts zeroed or is left for the caller,
+// who then writes every byte of it (the spare bytes are zeroed either way).
+enum class NewPixels { kZeroed, kUnset };
+
+// Makes a new record (pixel block zeroed unless asked otherwise, 16 spare
+// bytes after it) and writes it into `out` only when complete.
+// kInvalidArgument for a missing record, a size that is not positive or an
+// unsupported depth; kOutOfMemory when memory runs out or when the byte count
+// does not fit the record's 32-bit imageSize.
+int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded,
+               NewPixels pixels = NewPixels::kZeroed);
 
 // Sets all fields to zero without releasing anything; kInvalidArgument for a missing record.
 int bitmap_init(Bitmap* bmp);

@@ -21,11 +21,10 @@ struct Point {
 
 // Up to six consecutive points of one edge, summarised.
 struct Run {
-    int count = 0;      // points in the run (4 to 6)
-    int countCopy = 0;  // the same count, kept beside it
-    int first = 0;      // index of its first point in the edge's point list
-    int keep = 0;       // keep mark of the side fit (0 or 1)
-    Point centroid;     // coordinate sums divided by the count (integer division)
+    int count = 0;   // points in the run (4 to 6)
+    int first = 0;   // index of its first point in the edge's point list
+    int keep = 0;    // keep mark of the side fit (0 or 1)
+    Point centroid;  // coordinate sums divided by the count (integer division)
 };
 
 // The points and runs of one edge (left, right, bottom or top).

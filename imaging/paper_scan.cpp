@@ -173,6 +173,10 @@ struct PaperPixels {
             paper[static_cast<size_t>(g)] = test(g);
         }
     }
+    // 1-bit rows: bit k of `byte` (most significant first) set where pixel k is paper.
+    unsigned paper_bits(unsigned byte) const {
+        return ((paper[255] ? byte : 0u) | (paper[0] ? ~byte : 0u)) & 0xFFu;
+    }
     bool operator()(const std::uint8_t* row, int x) const {
         if constexpr (kDepth == 8) {
             return paper[row[x]];
@@ -206,6 +210,15 @@ void side_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, E
             }
         }
 #endif
+        if constexpr (kDepth == 1) {
+            // Whole bytes without a paper pixel at once.
+            for (; x + 8 <= w; x += 8) {
+                if (const unsigned m = paper.paper_bits(row[x >> 3]); m != 0) {
+                    x += __builtin_clz(m) - 24;
+                    break;
+                }
+            }
+        }
         while (x < w && !paper(row, x)) {
             ++x;
         }
@@ -225,6 +238,18 @@ void side_edges(const Bitmap& bmp, const PaperTest& test, int bottom, int top, E
             }
         }
 #endif
+        if constexpr (kDepth == 1) {
+            // The last, partial byte pixel by pixel, then whole bytes; paper
+            // exists at x, so the byte holding x stops the scan at the latest.
+            while ((xr & 7) != 7 && !paper(row, xr)) {
+                --xr;
+            }
+            if ((xr & 7) == 7) {
+                while (paper.paper_bits(row[xr >> 3]) == 0) {
+                    xr -= 8;
+                }
+            }
+        }
         while (!paper(row, xr)) {
             --xr;
         }
@@ -308,6 +333,52 @@ std::vector<int> first_paper_rows_grey(const Bitmap& bmp, const PaperTest& test,
 }
 #endif
 
+// The same for 1-bit rows, 8 columns at a time.
+std::vector<int> first_paper_rows_bits(const PaperPixels<1>& paper, int start, int end, int step, int fromX,
+                                       int toX) {
+    constexpr int kGroup = 8;
+    struct Group {
+        int first;         // column of bit 7
+        unsigned pending;  // columns still without paper, bit 7 - k for column first + k
+    };
+    std::vector<int> found(static_cast<size_t>(fromX - toX + 1), -1);
+    std::vector<Group> groups;
+    int x = toX;
+    for (; x + kGroup - 1 <= fromX; x += kGroup) {
+        groups.push_back({x, 0xFFu});
+    }
+    if (x <= fromX) {  // the last columns: a group ending at fromX, only its new columns pending
+        const int fresh = fromX - x + 1;
+        groups.push_back({fromX - kGroup + 1, (1u << fresh) - 1u});
+    }
+    for (int y = start; !groups.empty(); y += step) {
+        const std::uint8_t* row = paper.bmp.rows[y];
+        size_t kept = 0;
+        for (const Group& g : groups) {
+            // Columns first .. first + 7 as one byte; the next byte only when the
+            // group straddles two (it then holds a column of the group).
+            const int b = g.first >> 3;
+            const int shift = g.first & 7;
+            const unsigned pair = (static_cast<unsigned>(row[b]) << 8) | (shift != 0 ? row[b + 1] : 0u);
+            unsigned hit = paper.paper_bits(pair >> (8 - shift)) & g.pending;
+            const unsigned left = g.pending & ~hit;
+            while (hit != 0) {
+                const int k = __builtin_ctz(hit);
+                found[static_cast<size_t>(g.first + 7 - k - toX)] = y;
+                hit &= hit - 1;
+            }
+            if (left != 0) {
+                groups[kept++] = {g.first, left};
+            }
+        }
+        groups.resize(kept);
+        if (y == end) {
+            break;
+        }
+    }
+    return found;
+}
+
 // The first paper row of each column of fromX..toX, from `start` toward `end`.
 template <int kDepth>
 std::vector<int> first_rows(const Bitmap& bmp, const PaperTest& test, const PaperPixels<kDepth>& paper,
@@ -317,6 +388,11 @@ std::vector<int> first_rows(const Bitmap& bmp, const PaperTest& test, const Pape
         return first_paper_rows_grey(bmp, test, start, end, step, fromX, toX);
     }
 #endif
+    if constexpr (kDepth == 1) {
+        if (fromX - toX + 1 >= 8) {
+            return first_paper_rows_bits(paper, start, end, step, fromX, toX);
+        }
+    }
     (void)bmp;
     (void)test;
     return first_paper_rows(paper, start, end, step, fromX, toX);
@@ -399,7 +475,7 @@ void RunBuilder::close() {
             sy += edge_.points[static_cast<size_t>(i)].y;
         }
         Run run;
-        run.count = run.countCopy = count_;
+        run.count = count_;
         run.first = start_;
         run.centroid = {static_cast<int>(sx / count_), static_cast<int>(sy / count_)};
         edge_.runs.push_back(run);

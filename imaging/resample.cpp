@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "imaging/bitmap.h"
 #include "imaging/resample_vector.h"
@@ -94,29 +98,30 @@ struct RowOffsets {
     }
 };
 
-void fill_output(Bitmap& out, const std::uint8_t* fill) {
-    if (out.bitCount == 24) {
-        for (int y = 0; y < out.height; ++y) {
-            std::uint8_t* row = out.rows[y];
+void fill_output(Bitmap& out, const std::uint8_t* fill, RowRange band) {
+    const size_t rowBytes = static_cast<size_t>(unpadded_row_bytes(out.width, out.bitCount));
+    for (int y = band.first; y < band.end; ++y) {
+        std::uint8_t* row = out.rows[y];
+        if (out.bitCount == 24) {
             for (int x = 0; x < out.width; ++x) {
                 std::memcpy(row + 3 * x, fill, 3);
             }
+        } else {
+            std::memset(row, 255, rowBytes);
         }
-    } else {
-        std::memset(out.bits, 255, static_cast<size_t>(out.imageSize));
     }
 }
 
 // Walks every output pixel whose truncated source point lies on the paper and
 // hands it to `sample(outRow, i, x0, y0, fx, fy)` (fx, fy: the source point).
 template <bool kTruncateOffsets, typename Sample>
-void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out,
+void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out, RowRange band,
                           Sample sample) {
     const Offsets cols(tables, out.width);
     const PaperMask& mask = plan.mask;
     const double cx = plan.cx;
     const double cy = plan.cy;
-    for (int j = 0; j < out.height; ++j) {
+    for (int j = band.first; j < band.end; ++j) {
         const RowOffsets row(tables, j, out.height);
         std::uint8_t* outRow = out.rows[j];
         for (int i = 0; i < out.width; ++i) {
@@ -153,11 +158,11 @@ void for_each_paper_pixel(const StraightenPlan& plan, const OffsetTables& tables
     }
 }
 
-void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
-                      Bitmap& out) {
+void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, Bitmap& out,
+                      RowRange band) {
     if (src.bitCount == 1) {
         // The output starts all white, so only black pixels need writing.
-        for_each_paper_pixel<true>(plan, tables, out,
+        for_each_paper_pixel<true>(plan, tables, out, band,
                                    [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
                                        if (!bit_at(src.rows[y], x)) {
                                            outRow[i >> 3] &= static_cast<std::uint8_t>(~(0x80u >> (i & 7)));
@@ -165,10 +170,10 @@ void resample_nearest(const Bitmap& src, const StraightenPlan& plan, const Offse
                                    });
     } else if (src.bitCount == 8) {
         for_each_paper_pixel<true>(
-            plan, tables, out,
+            plan, tables, out, band,
             [&](std::uint8_t* outRow, int i, int x, int y, double, double) { outRow[i] = src.rows[y][x]; });
     } else {
-        for_each_paper_pixel<true>(plan, tables, out,
+        for_each_paper_pixel<true>(plan, tables, out, band,
                                    [&](std::uint8_t* outRow, int i, int x, int y, double, double) {
                                        std::memcpy(outRow + 3 * i, src.rows[y] + 3 * x, 3);
                                    });
@@ -211,10 +216,10 @@ private:
 
 template <int kChannels>
 void resample_bilinear(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
-                       Bitmap& out) {
+                       RowRange band, Bitmap& out) {
     Neighbourhood<kChannels, 2, 0> near(src);
     for_each_paper_pixel<false>(
-        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+        plan, tables, out, band, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
             const int px = static_cast<int>((fx - x0) * kPhases);
             const int py = static_cast<int>((fy - y0) * kPhases);
             const auto& ax = kLinear[static_cast<size_t>(kPhases - px)];
@@ -234,10 +239,10 @@ void resample_bilinear(const Bitmap& src, const StraightenPlan& plan, const Offs
 
 template <int kChannels>
 void resample_bicubic(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
-                      Bitmap& out) {
+                      RowRange band, Bitmap& out) {
     Neighbourhood<kChannels, 4, 1> near(src);
     for_each_paper_pixel<false>(
-        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+        plan, tables, out, band, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
             const auto& wx = kCubic[static_cast<size_t>((fx - x0) * kPhases)];
             const auto& wy = kCubic[static_cast<size_t>((fy - y0) * kPhases)];
             const std::uint8_t* rows[4];
@@ -262,7 +267,7 @@ void resample_bicubic(const Bitmap& src, const StraightenPlan& plan, const Offse
 // (16-bit weights and pixels, 32-bit sums, the same shifts and clamp), four
 // taps of two rows per multiply-add.
 void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables,
-                           Bitmap& out) {
+                           RowRange band, Bitmap& out) {
     // Horizontal weights twice over (for two rows at once), vertical weights once.
     alignas(16) std::int16_t wx[kPhases][8];
     alignas(16) std::int16_t wy[kPhases][8];
@@ -277,7 +282,7 @@ void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const 
     Neighbourhood<1, 4, 1> near(src);
     const __m128i zero = _mm_setzero_si128();
     for_each_paper_pixel<false>(
-        plan, tables, out, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
+        plan, tables, out, band, [&](std::uint8_t* outRow, int i, int x0, int y0, double fx, double fy) {
             const __m128i wxv =
                 _mm_load_si128(reinterpret_cast<const __m128i*>(wx[static_cast<int>((fx - x0) * kPhases)]));
             const __m128i wyv =
@@ -306,6 +311,88 @@ void resample_bicubic_grey(const Bitmap& src, const StraightenPlan& plan, const 
 }
 #endif
 
+// The plain loops for output rows `band`.
+void resample_plain(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
+                    const std::uint8_t* fill, Bitmap& out, RowRange band) {
+    fill_output(out, fill, band);
+    if (mode == kNearest || src.bitCount == 1) {
+        resample_nearest(src, plan, tables, out, band);
+    } else if (mode == kBilinear) {
+        src.bitCount == 8 ? resample_bilinear<1>(src, plan, tables, band, out)
+                          : resample_bilinear<3>(src, plan, tables, band, out);
+    } else {
+#if defined(__SSE2__)
+        src.bitCount == 8 ? resample_bicubic_grey(src, plan, tables, band, out)
+                          : resample_bicubic<3>(src, plan, tables, band, out);
+#else
+        src.bitCount == 8 ? resample_bicubic<1>(src, plan, tables, band, out)
+                          : resample_bicubic<3>(src, plan, tables, band, out);
+#endif
+    }
+}
+
+constexpr int kMaxThreads = 16;     // threads one call ever uses
+constexpr int kDefaultThreads = 4;  // threads a call may use unless told otherwise
+// Output pixels per thread below which another thread is not worth starting.
+constexpr std::int64_t kMinPixelsPerThread = 400000;
+constexpr const char* kThreadsVariable = "SKEWTRIM_THREADS";
+
+// Threads a call may use: SKEWTRIM_THREADS when it holds a whole number from 1
+// up, else the processor's hardware threads up to kDefaultThreads.
+int thread_limit() {
+    if (const char* text = std::getenv(kThreadsVariable); text != nullptr && *text != '\0') {
+        char* end = nullptr;
+        const long n = std::strtol(text, &end, 10);
+        if (*end == '\0' && n >= 1) {
+            return static_cast<int>(std::min<long>(n, kMaxThreads));
+        }
+    }
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware == 0 ? 1 : std::min(static_cast<int>(hardware), kDefaultThreads);
+}
+
+// Runs `rows` on `threads` bands of about equal height, the last one on the
+// calling thread. A thread that cannot be started leaves its band to the
+// calling thread, so every row is always drawn; the first exception of any
+// band is thrown again once every thread has finished.
+template <typename Rows>
+void run_bands(int height, int threads, const Rows& rows) {
+    const auto band = [&](int t) {
+        return RowRange{static_cast<int>(static_cast<std::int64_t>(height) * t / threads),
+                        static_cast<int>(static_cast<std::int64_t>(height) * (t + 1) / threads)};
+    };
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(threads));
+    const auto guarded = [&](int t) {
+        try {
+            rows(band(t));
+        } catch (...) {
+            failures[static_cast<size_t>(t)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> started;
+    started.reserve(static_cast<size_t>(threads));
+    int next = 0;  // first band not handed to a thread
+    for (; next + 1 < threads; ++next) {
+        try {
+            started.emplace_back(guarded, next);
+        } catch (const std::system_error&) {
+            break;  // no more threads: the calling thread draws the rest
+        }
+    }
+    for (int t = next; t < threads; ++t) {
+        guarded(t);
+    }
+    for (std::thread& t : started) {
+        t.join();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+}
+
+std::atomic<int> threadsForTesting{0};
 std::atomic<bool> forcePlain{false};
 
 }  // namespace
@@ -361,34 +448,43 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
             return kInvalidArgument;
         }
     }
-    const bool nearest = mode == kNearest || src->bitCount == 1;
     BitmapGuard out;
-    if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false); code != kOk) {
+    if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false, NewPixels::kUnset);
+        code != kOk) {
         return code;
     }
     const OffsetTables tables(plan.theta, plan.width, plan.height);
-    if (resample_path() == ResamplePath::kVector &&
-        vector_path::resample(*src, plan, tables, mode, fill, *out)) {
-        *dst = out.release();
-        return kOk;
-    }
-    fill_output(*out, fill);
-    if (nearest) {
-        resample_nearest(*src, plan, tables, *out);
-    } else if (mode == kBilinear) {
-        src->bitCount == 8 ? resample_bilinear<1>(*src, plan, tables, *out)
-                           : resample_bilinear<3>(*src, plan, tables, *out);
+    const bool vector = resample_path() == ResamplePath::kVector && vector_path::accepts(*src);
+    Bitmap& image = *out;
+    const auto rows = [&](RowRange band) {
+        if (vector) {
+            vector_path::resample(*src, plan, tables, mode, fill, image, band);
+        } else {
+            resample_plain(*src, plan, tables, mode, fill, image, band);
+        }
+    };
+    const int threads = resample_threads(static_cast<std::int64_t>(plan.width) * plan.height, plan.height);
+    if (threads <= 1) {
+        rows(RowRange{0, plan.height});
     } else {
-#if defined(__SSE2__)
-        src->bitCount == 8 ? resample_bicubic_grey(*src, plan, tables, *out)
-                           : resample_bicubic<3>(*src, plan, tables, *out);
-#else
-        src->bitCount == 8 ? resample_bicubic<1>(*src, plan, tables, *out)
-                           : resample_bicubic<3>(*src, plan, tables, *out);
-#endif
+        run_bands(plan.height, threads, rows);
     }
     *dst = out.release();
     return kOk;
+}
+
+int resample_threads(std::int64_t pixels, int rows) {
+    int threads = threadsForTesting.load(std::memory_order_relaxed);
+    if (threads <= 0) {
+        threads =
+            std::min(thread_limit(),
+                     static_cast<int>(std::min<std::int64_t>(kMaxThreads, pixels / kMinPixelsPerThread)));
+    }
+    return std::clamp(std::min(threads, rows), 1, kMaxThreads);
+}
+
+void set_resample_threads_for_testing(int threads) {
+    threadsForTesting.store(threads, std::memory_order_relaxed);
 }
 
 }  // namespace skewtrim

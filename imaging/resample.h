@@ -40,6 +40,12 @@ struct OffsetTables {
     OffsetTables(double theta, int width, int height);
 };
 
+// Output rows first .. end - 1: the share of one thread.
+struct RowRange {
+    int first;
+    int end;
+};
+
 // Fills `dst` with the straightened paper. Codes: kInvalidArgument for an invalid request (missing
 // record or fill, size not positive, centre or mask outside the source), the
 // check code of the source, kOutOfMemory; `dst` is written only on success.
@@ -51,5 +57,15 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
 enum class ResamplePath { kVector, kPlain };
 ResamplePath resample_path();
 void force_plain_resample_for_testing(bool plain);
+
+// Threads a call uses for an output of `pixels` pixels in `rows` rows: one
+// per kMinPixelsPerThread (400 000) output pixels, at most the limit (the
+// environment variable SKEWTRIM_THREADS when it holds a whole number from 1
+// up, else the processor's hardware threads up to 4), at most one per row.
+// The rows are independent, so the bytes are the same with any count.
+int resample_threads(std::int64_t pixels, int rows);
+// Tests: every call uses exactly `threads` threads (at most one per row); 0
+// restores the rule.
+void set_resample_threads_for_testing(int threads);
 
 }  // namespace skewtrim

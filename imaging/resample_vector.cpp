@@ -24,9 +24,12 @@ bool available() {
     return false;
 }
 
-bool resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, const std::uint8_t*, Bitmap&) {
+bool accepts(const Bitmap&) {
     return false;
 }
+
+void resample(const Bitmap&, const StraightenPlan&, const OffsetTables&, int, const std::uint8_t*, Bitmap&,
+              RowRange) {}
 
 #else
 
@@ -46,6 +49,7 @@ namespace {
 
 constexpr int kLanes = 8;  // output pixels per block (32-bit lanes of a 256-bit register)
 constexpr std::uint8_t kWhite = 255;
+constexpr std::uint64_t kWhiteBlock = ~std::uint64_t{0};  // eight white 8-bit pixels
 
 // Bits of a byte in reverse order: lane k of a block is bit 7 - k of a 1-bit row.
 constexpr std::array<std::uint8_t, 256> make_reversed() {
@@ -206,6 +210,21 @@ struct Cursor {
                     _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)),
                     _mm256_set1_epi32(-1));
             }
+        } else if (const int rowLow = std::min(row0, _mm256_extract_epi32(b.y0, 7));
+                   rowLow >= first && rowLow < last &&
+                   lane_bits(_mm256_or_si256(_mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow)),
+                                             _mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow + 1)))) ==
+                       0xFF) {
+            // Two neighbouring paper rows (the usual change of row along a
+            // block): two broadcasts each instead of the table gathers.
+            const __m256i second = _mm256_cmpeq_epi32(b.y0, _mm256_set1_epi32(rowLow + 1));
+            const __m256i from = _mm256_blendv_epi8(_mm256_set1_epi32(left[rowLow]),
+                                                    _mm256_set1_epi32(left[rowLow + 1]), second);
+            const __m256i to = _mm256_blendv_epi8(_mm256_set1_epi32(right[rowLow]),
+                                                  _mm256_set1_epi32(right[rowLow + 1]), second);
+            b.pass = _mm256_xor_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(from, b.x0), _mm256_cmpgt_epi32(b.x0, to)),
+                _mm256_set1_epi32(-1));
         } else {
             const __m256i inRows = _mm256_and_si256(_mm256_cmpgt_epi32(b.y0, _mm256_set1_epi32(first - 1)),
                                                     _mm256_cmpgt_epi32(_mm256_set1_epi32(last + 1), b.y0));
@@ -372,7 +391,10 @@ public:
         first_ = s.base + start;
         prefetch_rows(s, start + static_cast<std::int64_t>(rowsAfter) * s.stride);
         stride_ = s.stride;
-        control_ = _mm256_add_epi32(_mm256_mullo_epi32(d, _mm256_set1_epi32(0x01010101)),
+        // d (below 16) in all four bytes of its lane: a byte shuffle, cheaper than a multiply.
+        const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,  //
+                                                0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        control_ = _mm256_add_epi32(_mm256_shuffle_epi8(d, spread),
                                     _mm256_set1_epi32(static_cast<std::int32_t>(layout)));
         second_ = _mm256_cmpeq_epi32(dr, _mm256_set1_epi32(1));
         return true;
@@ -433,23 +455,32 @@ struct LaneValues {
     }
 };
 
-// Runs `fillBlock(rowBytes, i0, block)` for every block of every output row,
-// on a row scratch that is copied into the output row afterwards.
+// Runs `fillBlock(row, i0, block)` for every block of output rows `band`
+// (`scratchBytes`: the bytes the blocks of one row write). Blocks past a row's
+// end write a few bytes into the next row, which is drawn afterwards; so when
+// they stay within the next row, every row but the band's last is drawn in
+// place, else on a scratch row that is copied into the output row afterwards.
 template <bool kInterpolate, typename FillBlock>
-void for_each_block(const Walk& walk, Bitmap& out, std::size_t scratchBytes, FillBlock fillBlock) {
+void for_each_block(const Walk& walk, Bitmap& out, RowRange band, std::size_t scratchBytes,
+                    FillBlock fillBlock) {
     std::vector<std::uint8_t> scratch(scratchBytes + 32);
     const Cursor cursor = walk.cursor();
     const std::size_t rowBytes = static_cast<std::size_t>(unpadded_row_bytes(out.width, out.bitCount));
-    for (int j = 0; j < walk.height(); ++j) {
+    const bool inPlace = scratchBytes <= 2 * rowBytes;
+    for (int j = band.first; j < band.end; ++j) {
         double vsin = 0.0;
         double vcos = 0.0;
         walk.row(j, vsin, vcos);
         const __m256d vs = _mm256_set1_pd(vsin);
         const __m256d vc = _mm256_set1_pd(vcos);
+        const bool last = j + 1 == band.end || !inPlace;
+        std::uint8_t* row = last ? scratch.data() : out.rows[j];
         for (int i0 = 0; i0 < cursor.width; i0 += kLanes) {
-            fillBlock(scratch.data(), i0, cursor.block<kInterpolate>(i0, vs, vc));
+            fillBlock(row, i0, cursor.block<kInterpolate>(i0, vs, vc));
         }
-        std::memcpy(out.rows[j], scratch.data(), rowBytes);
+        if (last) {
+            std::memcpy(out.rows[j], scratch.data(), rowBytes);
+        }
     }
 }
 
@@ -483,17 +514,28 @@ inline __m256i readable(const Source& s, __m256i off, int extra) {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(s.end - 4 - extra + 1), off);
 }
 
-void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
+void nearest_grey(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
+            if (b.passBits == 0) {
+                std::memcpy(row + i0, &kWhiteBlock, sizeof kWhiteBlock);
+                return;
+            }
+            // Usually every paper lane lies in two neighbouring spans, which the
+            // span planning also keeps inside the source: no offsets needed.
+            Spans spans;
+            if (spans.plan(s, b.x0, b.y0, b.pass, b.passBits, 0, kFourBytes)) {
+                const std::uint64_t bytes =
+                    low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), spans.fetch(0), b.pass));
+                std::memcpy(row + i0, &bytes, sizeof bytes);
+                return;
+            }
             const __m256i off = offsets(s, b.x0, b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
             const int fastBits = lane_bits(fast);
-            Spans spans;
-            const bool near = fastBits != 0 && spans.plan(s, b.x0, b.y0, fast, fastBits, 0, kFourBytes);
-            const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
+            const __m256i g = read4(s, nullptr, off, fast, 0);
             const std::uint64_t bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), g, fast));
             std::memcpy(row + i0, &bytes, sizeof bytes);
             each_slow_lane(b, off, fastBits,
@@ -501,9 +543,9 @@ void nearest_grey(const Source& source, const Walk& walk, Bitmap& out) {
         });
 }
 
-void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
+void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out, RowRange band) {
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()) * 3,
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i off = offsets(s, _mm256_mullo_epi32(b.x0, _mm256_set1_epi32(3)), b.y0);
             const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
@@ -525,17 +567,24 @@ void nearest_colour(const Source& s, const Walk& walk, const std::uint8_t* fill,
 }
 
 // 1-bit sources: each block of eight output pixels is one output byte.
-void nearest_bits(const Source& source, const Walk& walk, Bitmap& out) {
+void nearest_bits(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     for_each_block<false>(
-        walk, out, static_cast<std::size_t>(walk.padded_width() / kLanes),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width() / kLanes),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
-            const __m256i off = offsets(s, _mm256_srai_epi32(b.x0, 3), b.y0);
-            const __m256i fast = _mm256_and_si256(b.pass, readable(s, off, 0));
-            const int fastBits = lane_bits(fast);
+            if (b.passBits == 0) {
+                row[i0 / kLanes] = kWhite;
+                return;
+            }
+            // Usually every paper lane lies in two neighbouring spans, which the
+            // span planning also keeps inside the source: then no offsets and
+            // no lanes left over.
+            const __m256i byteColumn = _mm256_srai_epi32(b.x0, 3);
             Spans spans;
-            const bool near = fastBits != 0 &&
-                              spans.plan(s, _mm256_srai_epi32(b.x0, 3), b.y0, fast, fastBits, 0, kFourBytes);
+            const bool near = spans.plan(s, byteColumn, b.y0, b.pass, b.passBits, 0, kFourBytes);
+            const __m256i off = near ? _mm256_setzero_si256() : offsets(s, byteColumn, b.y0);
+            const __m256i fast = near ? b.pass : _mm256_and_si256(b.pass, readable(s, off, 0));
+            const int fastBits = near ? b.passBits : lane_bits(fast);
             const __m256i g = read4(s, near ? &spans : nullptr, off, fast, 0);
             const __m256i shift =
                 _mm256_sub_epi32(_mm256_set1_epi32(7), _mm256_and_si256(b.x0, _mm256_set1_epi32(7)));
@@ -568,15 +617,15 @@ bool mask_clear_of_edges(const Bitmap& src, const PaperMask& mask, int margin) {
     return true;
 }
 
-void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out) {
+void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask, Bitmap& out,
+                   RowRange band) {
     const Source s = source;            // by value: stays in registers across the output stores
     const int lastX = s.bmp.width - 2;  // x0 + 1 still inside the row
     const int lastY = s.bmp.height - 2;
     const bool clear = mask_clear_of_edges(s.bmp, mask, 1);
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
-            const __m256i off = offsets(s, b.x0, b.y0);
             __m256i fast = b.pass;
             if (!clear) {
                 fast = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.x0, _mm256_set1_epi32(lastX)), fast);
@@ -590,6 +639,8 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
                 Spans spans;
                 const Spans* near =
                     spans.plan(s, b.x0, b.y0, fast, fastBits, 1, kTwoWords) ? &spans : nullptr;
+                // Source offsets only for gathers (the spans stay inside the source).
+                const __m256i off = near == nullptr ? offsets(s, b.x0, b.y0) : _mm256_setzero_si256();
                 if (near == nullptr) {  // gathered: 4-byte reads must stay inside the source block
                     fast = _mm256_and_si256(fast, readable(s, off, s.stride));
                     fastBits = lane_bits(fast);
@@ -608,13 +659,13 @@ void bilinear_grey(const Source& source, const Walk& walk, const PaperMask& mask
                 bytes = low_bytes(_mm256_blendv_epi8(_mm256_set1_epi32(kWhite), v, fast));
             }
             std::memcpy(row + i0, &bytes, sizeof bytes);
-            each_slow_lane(b, off, fastBits, [&](const LaneValues& l, int k) {
+            each_slow_lane(b, _mm256_setzero_si256(), fastBits, [&](const LaneValues& l, int k) {
                 pixel::bilinear<1>(s.bmp, l.x0[k], l.y0[k], l.px[k], l.py[k], row + i0 + k);
             });
         });
 }
 
-void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
+void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out, RowRange band) {
     const Source s = source;  // by value: stays in registers across the output stores
     const PairTable wx02 = weight_pairs(0, 2);
     const PairTable wx13 = weight_pairs(1, 3);
@@ -623,7 +674,7 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
     const int lastX = s.bmp.width - 3;  // x0 - 1 .. x0 + 2 inside the row
     const int lastY = s.bmp.height - 3;
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()),
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()),
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             const __m256i one = _mm256_set1_epi32(1);
             const __m256i off = offsets(s, _mm256_sub_epi32(b.x0, one), _mm256_sub_epi32(b.y0, one));
@@ -673,9 +724,10 @@ void bicubic_grey(const Source& source, const Walk& walk, Bitmap& out) {
 // Colour interpolation: the points and the mask test in vector lanes, the
 // three colour bytes of each paper pixel with the plain sample.
 template <int kMode>
-void interpolate_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out) {
+void interpolate_colour(const Source& s, const Walk& walk, const std::uint8_t* fill, Bitmap& out,
+                        RowRange band) {
     for_each_block<true>(
-        walk, out, static_cast<std::size_t>(walk.padded_width()) * 3,
+        walk, out, band, static_cast<std::size_t>(walk.padded_width()) * 3,
         [&](std::uint8_t * row, int i0, const Block& b) __attribute__((always_inline)) {
             LaneValues l;
             l.keep(b, _mm256_setzero_si256());
@@ -716,27 +768,32 @@ bool as_block(const Bitmap& src, Source& s) {
 
 }  // namespace
 
-bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
-              const std::uint8_t* fill, Bitmap& out) {
+bool accepts(const Bitmap& src) {
+    Source s{src, nullptr, 0, 0};
+    return as_block(src, s);
+}
+
+void resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
+              const std::uint8_t* fill, Bitmap& out, RowRange band) {
     Source s{src, nullptr, 0, 0};
     if (!as_block(src, s)) {
-        return false;
+        return;  // not accepted: the caller runs the plain loops
     }
     const double bytesPerPixel = src.bitCount / 8.0;
     s.ahead = std::llround(kPrefetchRows * std::cos(plan.theta)) * s.stride +
               std::llround(kPrefetchRows * std::sin(plan.theta) * bytesPerPixel);
     const Walk walk(plan, tables, out.width, out.height, src.bitCount == 1);
     if (src.bitCount == 1) {
-        nearest_bits(s, walk, out);
+        nearest_bits(s, walk, out, band);
     } else if (mode == kNearest) {
-        src.bitCount == 8 ? nearest_grey(s, walk, out) : nearest_colour(s, walk, fill, out);
+        src.bitCount == 8 ? nearest_grey(s, walk, out, band) : nearest_colour(s, walk, fill, out, band);
     } else if (mode == kBilinear) {
-        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out)
-                          : interpolate_colour<kBilinear>(s, walk, fill, out);
+        src.bitCount == 8 ? bilinear_grey(s, walk, plan.mask, out, band)
+                          : interpolate_colour<kBilinear>(s, walk, fill, out, band);
     } else {
-        src.bitCount == 8 ? bicubic_grey(s, walk, out) : interpolate_colour<kBicubic>(s, walk, fill, out);
+        src.bitCount == 8 ? bicubic_grey(s, walk, out, band)
+                          : interpolate_colour<kBicubic>(s, walk, fill, out, band);
     }
-    return true;
 }
 
 #if defined(__clang__)

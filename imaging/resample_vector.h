@@ -14,12 +14,15 @@ namespace skewtrim::vector_path {
 // True when this processor (and its operating system) runs AVX2 code.
 bool available();
 
-// Writes every pixel of `out` (allocated with the plan's size and the source's
-// depth): the sample where the source point lies on the paper, `fill` elsewhere.
-// The request must have been validated. Returns false, with `out` untouched,
-// when the source rows are not one evenly spaced block addressable with 32-bit
-// offsets; the caller then runs the plain loops.
-bool resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
-              const std::uint8_t* fill, Bitmap& out);
+// True when the source rows are one evenly spaced block addressable with
+// 32-bit offsets, which the vector loops need; else the plain loops run.
+bool accepts(const Bitmap& src);
+
+// Writes every byte of output rows `band` of `out` (allocated unpadded with the
+// plan's size and the source's depth): the sample where the source point lies
+// on the paper, `fill` elsewhere. The request must have been validated and the
+// source accepted. Writes nothing outside the band's rows.
+void resample(const Bitmap& src, const StraightenPlan& plan, const OffsetTables& tables, int mode,
+              const std::uint8_t* fill, Bitmap& out, RowRange band);
 
 }  // namespace skewtrim::vector_path

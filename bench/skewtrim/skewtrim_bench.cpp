@@ -1,9 +1,11 @@
 // ImageSkewtrim on a rendered 1728 x 2400 ticket turned by 3 degrees: the whole
-// straightening (measurement and resampling), one thread.
+// straightening (measurement and resampling), one thread unless the name ends
+// in Threads (then the library's rule, SKEWTRIM_THREADS included).
 #include <benchmark/benchmark.h>
 
 #include "imaging/bitmap.h"
 #include "imaging/outline.h"
+#include "imaging/resample.h"
 #include "imaging/straighten.h"
 #include "imaging/tests/ticket_render.h"
 
@@ -21,8 +23,10 @@ Bitmap& ticket(int bitCount) {
     return bmp;
 }
 
-void straighten(benchmark::State& state, int bitCount, int mode) {
+// `threads`: 1, or 0 for the library's rule.
+void straighten(benchmark::State& state, int bitCount, int mode, int threads = 1) {
     const Bitmap& src = ticket(bitCount);
+    skewtrim::set_resample_threads_for_testing(threads);
     for (auto _ : state) {
         Bitmap out{};
         if (skewtrim::straighten(&src, mode, 0, 1, &out) != skewtrim::kOk) {
@@ -32,6 +36,7 @@ void straighten(benchmark::State& state, int bitCount, int mode) {
         benchmark::DoNotOptimize(out.bits);
         skewtrim::bitmap_done(&out);
     }
+    skewtrim::set_resample_threads_for_testing(0);
 }
 
 // The measurement alone (outline, angle, size and mask), without resampling.
@@ -66,6 +71,13 @@ void BM_BlackWhite(benchmark::State& state) {
     straighten(state, 1, 1);
 }
 
+void BM_Grey_Bicubic_Threads(benchmark::State& state) {
+    straighten(state, 8, 1, 0);
+}
+void BM_Grey_Nearest_Threads(benchmark::State& state) {
+    straighten(state, 8, 3, 0);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Grey_MeasureOnly)->Unit(benchmark::kMillisecond);
@@ -74,5 +86,7 @@ BENCHMARK(BM_Grey_Bicubic)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Grey_Bilinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Grey_Nearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlackWhite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Grey_Bicubic_Threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Grey_Nearest_Threads)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -2,8 +2,9 @@
 // the same process: an 8-bit 1728 x 2400 scan of a 1300 x 1800 ticket turned
 // 3 degrees. The kit measures the paper and resamples it; warpAffine only
 // resamples, with the measured angle, centre and output size given. Both run
-// on one thread unless a benchmark's name says otherwise; the counter
-// `per_px` is the time per output pixel.
+// on one thread unless a benchmark's name says otherwise (then the kit splits
+// its rows by its own rule, SKEWTRIM_THREADS included, and OpenCV uses its
+// default threading); the counter `per_px` is the time per output pixel.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -45,9 +46,11 @@ void per_pixel(benchmark::State& state) {
                            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// The kit's whole straightening: measurement and resampling.
-void kit(benchmark::State& state, int mode) {
+// The kit's whole straightening: measurement and resampling, on `threads`
+// threads (0: the library's rule).
+void kit(benchmark::State& state, int mode, int threads = 1) {
     const Scene& s = scene();
+    skewtrim::set_resample_threads_for_testing(threads);
     for (auto _ : state) {
         Bitmap out{};
         if (skewtrim::straighten(&s.src, mode, 0, 1, &out) != skewtrim::kOk) {
@@ -57,6 +60,7 @@ void kit(benchmark::State& state, int mode) {
         benchmark::DoNotOptimize(out.bits);
         skewtrim::bitmap_done(&out);
     }
+    skewtrim::set_resample_threads_for_testing(0);
     per_pixel(state);
 }
 
@@ -101,7 +105,16 @@ void BM_Kit_Nearest(benchmark::State& state) {
 void BM_OpenCV_Nearest(benchmark::State& state) {
     opencv(state, cv::INTER_NEAREST, 1);
 }
-// OpenCV with its default threading, for comparison with a threaded kit.
+// The kit with its own threading and OpenCV with its default threading.
+void BM_Kit_Bicubic_DefaultThreads(benchmark::State& state) {
+    kit(state, skewtrim::kBicubic, 0);
+}
+void BM_Kit_Bilinear_DefaultThreads(benchmark::State& state) {
+    kit(state, skewtrim::kBilinear, 0);
+}
+void BM_Kit_Nearest_DefaultThreads(benchmark::State& state) {
+    kit(state, skewtrim::kNearest, 0);
+}
 void BM_OpenCV_Bicubic_DefaultThreads(benchmark::State& state) {
     opencv(state, cv::INTER_CUBIC, -1);
 }
@@ -120,8 +133,11 @@ BENCHMARK(BM_Kit_Bilinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCV_Bilinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Kit_Nearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCV_Nearest)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Kit_Bicubic_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenCV_Bicubic_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Kit_Bilinear_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenCV_Bilinear_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Kit_Nearest_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenCV_Nearest_DefaultThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -20,7 +20,7 @@ using namespace skewtrim::testing;
 
 Run run_at(int x, int y) {
     skewtrim::Run r;
-    r.count = r.countCopy = 6;
+    r.count = 6;
     r.centroid = {x, y};
     return r;
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "imaging/bitmap.h"
@@ -172,6 +174,46 @@ TEST_P(ResamplePaths, RowsOutOfMemoryOrderAreReadThroughTheRowTable) {
     bitmap_done(&src);
 }
 
+// Bands of rows drawn by several threads: the same bytes as one thread, also
+// with more threads than rows and with rows narrower than a block.
+TEST_P(ResamplePaths, RowsSplitAcrossThreadsGiveTheSameBytes) {
+    const int bitCount = GetParam();
+    Bitmap src = hard_pattern(61, 47, bitCount, true, 13);
+    struct Out {
+        int width, height;
+    };
+    for (int threads : {2, 3, 7}) {
+        set_resample_threads_for_testing(threads);
+        for (const Out o : {Out{59, 45}, Out{1, 9}, Out{5, 2}, Out{9, 1}}) {
+            for (double degrees : {-3.0, 17.0}) {
+                const StraightenPlan plan = whole_image_plan(src, degrees, 30, 23, o.width, o.height);
+                expect_paths_match(src, plan,
+                                   std::to_string(threads) + " threads, " + std::to_string(o.width) + "x" +
+                                       std::to_string(o.height) + " angle " + std::to_string(degrees));
+            }
+        }
+    }
+    set_resample_threads_for_testing(0);
+    bitmap_done(&src);
+}
+
+// The output is not zeroed before drawing: the bits past the width in the
+// last byte of a 1-bit row must still come out white, as the fill leaves them.
+TEST(ResamplePathsBits, BitsPastTheWidthAreWhite) {
+    Bitmap src = hard_pattern(40, 30, 1, false, 7);
+    const StraightenPlan plan = whole_image_plan(src, 4.0, 20, 15, 13, 25);
+    for (int round = 0; round < 3; ++round) {  // fresh allocations, maybe on reused memory
+        for (ResamplePath path : paths()) {
+            BitmapGuard out;
+            ASSERT_EQ(resample_on(path, src, plan, 3, out.get()), kOk);
+            for (int y = 0; y < out->height; ++y) {
+                EXPECT_EQ(out->rows[y][1] & 0x07, 0x07) << name(path) << " row " << y;
+            }
+        }
+    }
+    bitmap_done(&src);
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, ResamplePaths, ::testing::Values(1, 8, 24),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::to_string(info.param) + "bit";
@@ -184,6 +226,56 @@ TEST(ResamplePath, ForcingThePlainLoopsIsReportedAndUndone) {
 #if defined(__x86_64__) || defined(__i386__)
     EXPECT_EQ(resample_path(), __builtin_cpu_supports("avx2") ? ResamplePath::kVector : ResamplePath::kPlain);
 #endif
+}
+
+// Restores SKEWTRIM_THREADS as it was when the test ends.
+class ThreadsVariable {
+public:
+    ThreadsVariable() {
+        if (const char* v = std::getenv("SKEWTRIM_THREADS"); v != nullptr) {
+            saved_ = v;
+            had_ = true;
+        }
+    }
+    ~ThreadsVariable() {
+        had_ ? setenv("SKEWTRIM_THREADS", saved_.c_str(), 1) : unsetenv("SKEWTRIM_THREADS");
+    }
+    void set(const char* value) { setenv("SKEWTRIM_THREADS", value, 1); }
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
+
+TEST(ResampleThreads, TheVariableLimitsThreadsAndSmallOutputsStayOnOneThread) {
+    ThreadsVariable variable;
+    const std::int64_t big = 40'000'000;  // enough output pixels for every thread
+    variable.set("3");
+    EXPECT_EQ(resample_threads(big, 5000), 3);
+    EXPECT_EQ(resample_threads(big, 2), 2);             // at most one thread per row
+    EXPECT_EQ(resample_threads(1000, 1000), 1);         // too small to share
+    EXPECT_EQ(resample_threads(2 * 400'000, 1000), 2);  // one thread per 400 000 pixels
+    variable.set("1");
+    EXPECT_EQ(resample_threads(big, 5000), 1);
+    variable.set("1000");
+    EXPECT_EQ(resample_threads(big, 5000), 16);  // the most a call ever uses
+    // Anything but a whole number from 1 up falls back to the hardware threads, at most 4.
+    const unsigned hardware = std::thread::hardware_concurrency();
+    const int fallback = hardware == 0 ? 1 : std::min<int>(static_cast<int>(hardware), 4);
+    for (const char* bad : {"0", "-2", "two", "3x", ""}) {
+        variable.set(bad);
+        EXPECT_EQ(resample_threads(big, 5000), fallback) << '"' << bad << '"';
+    }
+}
+
+TEST(ResampleThreads, TheTestingCountOverridesTheRuleUntilReset) {
+    ThreadsVariable variable;
+    variable.set("1");
+    set_resample_threads_for_testing(5);
+    EXPECT_EQ(resample_threads(10, 100), 5);
+    EXPECT_EQ(resample_threads(10, 3), 3);
+    set_resample_threads_for_testing(0);
+    EXPECT_EQ(resample_threads(40'000'000, 100), 1);
 }
 
 }  // namespace
