@@ -34,7 +34,11 @@ void draw_symbol(Raster& r, const SymbolOutline& s, int pen, TextScale scale) {
         if (!std::isnan(p.x)) left = std::isnan(left) ? p.x : std::min(left, p.x);
     }
     if (std::isnan(top) || std::isnan(left)) return;
-    const std::string text = printable(s.symbology + ": " + s.text, kLabelChars);
+    // Cut to what fits across the raster, so that the label's start stays by the symbol.
+    const long long fits =
+        (r.width - 2LL * scale.across) / (static_cast<long long>(kGlyphCellWidth) * scale.across);
+    const auto chars = static_cast<std::size_t>(std::clamp<long long>(fits, 4, kLabelChars));
+    const std::string text = printable(s.symbology + ": " + s.text, chars);
     const double h = static_cast<double>(text_height(scale));
     // Kept within a range where the conversions below are exact; draw_label then
     // moves the box inside the raster.

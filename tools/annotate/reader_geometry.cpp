@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "barcode/linear/Stripescan.h"
+#include "barcode/pdf417/Stackread.h"
 
 namespace annotate {
 
@@ -20,19 +21,9 @@ constexpr int kBothPasses = 3;       // scan lines along rows and down columns
 constexpr int kMinSizeUnit = 8;      // pixels, the reader's smallest size unit
 constexpr int kPdf417Noise = 0;      // pixels merged as noise: none at 8 dots/mm
 constexpr int kDotsPerMmAcross = 8;  // the scanner's fixed sampling across the paper
-constexpr int kStackreadOk = 1;
-constexpr int kStackreadMaxOutput = 2710;  // bytes one PDF417 symbol can decode to
-
-// The record stackread_ex fills (the layout libStackread documents).
-struct StackreadSymbolRecord {
-    std::int32_t corners[8];
-    std::int32_t rows, columns, level, reserved;
-};
-
 using StripescanFn = int (*)(Bitmap*, DecodeRequest*, BarcodeResultList*);
 using FreeResultsFn = int (*)(BarcodeResultList*);
-using StackreadExFn = int (*)(const std::uint8_t*, int, int, std::uint8_t*, int*, int,
-                              StackreadSymbolRecord*);
+using StackreadExFn = decltype(&stackread_ex);
 using LayoutFn = int (*)(MarkLayout*);
 
 // The same request the dispatcher makes: every linear symbology, check digits kept.
@@ -150,12 +141,12 @@ std::vector<SymbolOutline> ReaderGeometry::barcodes(const BlackWhiteView& pictur
 
     const auto stackreadEx = stackreadLib_.resolve<StackreadExFn>("stackread_ex");
     if (stackreadEx) {
-        std::vector<std::uint8_t> data(kStackreadMaxOutput);
+        std::vector<std::uint8_t> data(STACKREAD_MAX_OUTPUT);
         int length = 0;
-        StackreadSymbolRecord where{};
+        StackreadSymbol where{};
         if (stackreadEx(square.data(), picture.widthPixels, height, data.data(), &length, kPdf417Noise,
-                        &where) == kStackreadOk &&
-            length > 0 && length <= kStackreadMaxOutput) {
+                        &where) == STACKREAD_OK &&
+            length > 0 && length <= STACKREAD_MAX_OUTPUT) {
             SymbolOutline s{
                 "PDF417",
                 std::string(reinterpret_cast<const char*>(data.data()), static_cast<std::size_t>(length)),
