@@ -82,6 +82,36 @@ private slots:
         }
         fixture.tearDown();
     }
+
+    // The picture pane after a scan: the whole scanned picture, and on a ticket
+    // with a real symbol that symbol outlined in the overlay's red.
+    void thePicturePaneShowsTheScannedTicketWithItsSymbolOutlined() {
+        EmulatorFixture fixture;
+        fixture.setUp();
+        {
+            MainWindow window;
+            window.show();
+            QCOMPARE(QString::fromStdString(window.initialise(
+                         {EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false)})),
+                     QString());
+            QVERIFY(window.picturePane()->picture().isNull());
+            window.combo("scanType")->setCurrentIndex(kBarCode);
+            QTest::mouseClick(window.button("Open port"), Qt::LeftButton);
+            QTRY_VERIFY(window.button("Feed paper")->isEnabled());
+            const std::string ticket = std::string(SAMPLES_FOLDER) + "/tickets/barcode-skewed-code128.bmp";
+            QVERIFY(Emu_InsertTicketFile(ticket.c_str()) == 1);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.picturePane()->picture().isNull(), 15000);
+            const QImage shown = window.picturePane()->picture();
+            QCOMPARE(shown.width(), 1728);  // the 216 mm scan width at 8 dots/mm
+            QVERIFY(shown.height() > 0);
+            int red = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) red += shown.pixel(x, y) == qRgb(220, 0, 0);
+            QVERIFY2(red > 500, qPrintable(QString::number(red)));
+            window.close();
+        }
+        fixture.tearDown();
+    }
 };
 
 QTEST_MAIN(WindowTest)
