@@ -342,16 +342,16 @@ void MainWindow::buildUi() {
         column->addWidget(box, stretch);
     };
     auto* right = new QVBoxLayout;
-    panelBox("The Status Of Scanner", messages_, 3, right);
-    panelBox("The Result Of Decode", result_, 2, right);
+    panelBox("The Status Of Scanner", messages_, 6, right);
+    panelBox("The Result Of Decode", result_, 4, right);
     // The picture pane, an addition below the result it shows.
     auto* pictureBox = new QGroupBox("Picture", central);
     auto* pictureLayout = new QVBoxLayout(pictureBox);
     picture_ = new PicturePane(pictureBox);
     picture_->setObjectName("picturePane");
     pictureLayout->addWidget(picture_);
-    right->addWidget(pictureBox, 4);
-    panelBox("Scanner Status", status_, 3, right);
+    right->addWidget(pictureBox, 8);
+    panelBox("Scanner Status", status_, 7, right);
     auto* rightWidget = new QWidget(central);
     rightWidget->setLayout(right);
     rightWidget->setFixedWidth(kPanelWidth);
