@@ -95,9 +95,8 @@ void draw_overlay(Raster& r, const Overlay& overlay, const RenderOptions& option
     const TextScale scale = label_scale(r.width, options.rowsPerDot);
     if (overlay.marks) {
         const MarkOverlay& m = *overlay.marks;
-        const int cellPen = std::max(1, pen / 2);
-        for (const MarkGuide& g : m.guides) draw_quad(r, g.box, cellPen, kGuideColour);
-        for (const MarkCell& c : m.cells) draw_quad(r, c.box, cellPen, state_colour(c.state[0]));
+        for (const MarkGuide& g : m.guides) draw_quad(r, g.box, pen, kGuideColour);
+        for (const MarkCell& c : m.cells) draw_quad(r, c.box, pen, state_colour(c.state[0]));
         draw_label(r, 0, 0, form_caption(m), scale, kCornerInk, kCornerBackground);
     }
     for (const SymbolOutline& s : overlay.symbols) draw_symbol(r, s, pen, scale);
