@@ -322,6 +322,10 @@ void Session::showPicture(const std::uint8_t* buffer, int lineBytes, int lines, 
     constexpr int kDotsAcrossPerMm = 8;
     constexpr int kBarcodeKind = 1, kPrintedKind = 2;
     if (lineBytes <= 0 || lines <= 0) return;
+    // Never past the picture buffer, whatever the counts say.
+    lines = std::min<std::size_t>(static_cast<std::size_t>(lines),
+                                  kPictureBufferBytes / static_cast<std::size_t>(lineBytes));
+    if (lines <= 0) return;
     const bool blackWhite = pictureType == 0;
     const int width = blackWhite ? lineBytes * 8 : lineBytes;
     if (linesPerMm != 4 && linesPerMm != 8) linesPerMm = kDotsAcrossPerMm;

@@ -32,7 +32,7 @@ const char* kDecodeHelp =
     "orange doubtful), timing and anchor marks in magenta, the form and its orientation\n"
     "in the top-left corner. PNG or 24-bit BMP by the name's suffix; with several files,\n"
     "OUT-<file name>.png for each. --json then also gives the symbols' corners and the\n"
-    "cells (picture pixels).\n"
+    "cells (picture pixels; orientation in quarter turns clockwise).\n"
     "Exit: 0 every file read, 1 something not found, 2 bad arguments or file, 3 library missing.\n";
 
 const char* kStraightenHelp =
@@ -134,9 +134,8 @@ std::string overlay_json(const annotate::Overlay& o, const Kind& kind) {
         return t + "]";
     };
     out += ", \"layout\": {\"form\": " + std::to_string(m.form) +
-           ", \"orientation\": " + std::to_string(m.orientation * 90) +
-           ", \"rows\": " + std::to_string(m.rows) + ", \"columns\": " + std::to_string(m.columns) +
-           ", \"cells\": [";
+           ", \"orientation\": " + std::to_string(m.orientation) + ", \"rows\": " + std::to_string(m.rows) +
+           ", \"columns\": " + std::to_string(m.columns) + ", \"cells\": [";
     const int levels = std::clamp(m.levelCount, 1, MARK_LAYOUT_MAX_LEVELS);
     for (std::size_t i = 0; i < m.cells.size(); ++i) {
         const MarkCell& c = m.cells[i];
