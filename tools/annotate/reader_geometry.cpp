@@ -40,10 +40,11 @@ std::array<SymbologySetting, 9> request_settings() {
              {kInterleaved2of5, 0, 0, 0, 0, 0}}};
 }
 
-// A point of the square-pixel copy back in the picture: rows were repeated
-// `repeat` times, so a row index y of the copy is row (y + 0.5) / repeat - 0.5.
+// A pixel of the square-pixel copy back in the picture: rows were repeated
+// `repeat` times, so copy row y lies on picture row y / repeat (rounded down
+// when drawn).
 Point to_picture(std::int32_t x, std::int32_t y, int repeat) {
-    return {static_cast<double>(x), (static_cast<double>(y) + 0.5) / repeat - 0.5};
+    return {static_cast<double>(x), static_cast<double>(y) / repeat};
 }
 
 }  // namespace
