@@ -152,4 +152,21 @@ TEST_F(AnnotateCommand, HandwrittenCellsReportedMarkedLieOnTheTicketsInk) {
         << r.out;
 }
 
+// Runs for real once libTypemark exports OMReadLayoutSP. The printed sample is
+// read at 4 lines/mm, as the scanner takes printed sheets: ImageMagick keeps
+// every other row.
+TEST_F(AnnotateCommand, PrintedCellsReportedMarkedLieOnTheTicketsInk) {
+    if (!exports("libTypemark.so", "OMReadLayoutSP"))
+        GTEST_SKIP() << "libTypemark has no OMReadLayoutSP in this build";
+    ASSERT_TRUE(tktest::shell("convert " + kTickets +
+                              "printed-marks-grid.bmp -sample 100%x50% -type grayscale BMP3:" + dir_ +
+                              "/grid4.bmp"));
+    const Outcome r = run({"decode", "grid4.bmp", "--kind", "printed-marks", "--lines-per-mm", "4", "--json",
+                           "--annotate", "grid.bmp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ofstream(dir_ + "/grid.json") << r.out;
+    EXPECT_TRUE(python("cells_on_ink.py", {"grid4.bmp", "grid.json", "20"})) << r.out;
+    EXPECT_TRUE(python("same_size.py", {"grid4.bmp", "grid.bmp"}));
+}
+
 }  // namespace
