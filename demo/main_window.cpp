@@ -106,6 +106,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), view_(this) {
     connect(&view_, &QtView::controlsChanged, this, &MainWindow::onControls, Qt::QueuedConnection);
     connect(&view_, &QtView::bitmapNamesChanged, this, &MainWindow::onBitmapNames, Qt::QueuedConnection);
     connect(&view_, &QtView::messageBoxRequested, this, &MainWindow::onMessageBox, Qt::QueuedConnection);
+    connect(&view_, &QtView::pictureChanged, this, &MainWindow::onPicture, Qt::QueuedConnection);
     buildUi();
     resize(kWindowWidth, kWindowHeight);
 }
@@ -341,9 +342,16 @@ void MainWindow::buildUi() {
         column->addWidget(box, stretch);
     };
     auto* right = new QVBoxLayout;
-    panelBox("The Status Of Scanner", messages_, 5, right);
-    panelBox("The Result Of Decode", result_, 2, right);
-    panelBox("Scanner Status", status_, 3, right);
+    panelBox("The Status Of Scanner", messages_, 6, right);
+    panelBox("The Result Of Decode", result_, 4, right);
+    // The picture pane, an addition below the result it shows.
+    auto* pictureBox = new QGroupBox("Picture", central);
+    auto* pictureLayout = new QVBoxLayout(pictureBox);
+    picture_ = new PicturePane(pictureBox);
+    picture_->setObjectName("picturePane");
+    pictureLayout->addWidget(picture_);
+    right->addWidget(pictureBox, 8);
+    panelBox("Scanner Status", status_, 7, right);
     auto* rightWidget = new QWidget(central);
     rightWidget->setLayout(right);
     rightWidget->setFixedWidth(kPanelWidth);
@@ -488,6 +496,10 @@ void MainWindow::onBitmapNames(const QStringList& names, int selected) {
 
 void MainWindow::onMessageBox(const QString& text) {
     showBox(text);
+}
+
+void MainWindow::onPicture(const QImage& image, double rowsPerDot) {
+    picture_->setPicture(image, rowsPerDot);
 }
 
 QString MainWindow::resultText() const {

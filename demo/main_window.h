@@ -11,6 +11,7 @@
 
 #include "demo/binding.h"
 #include "demo/message_panel.h"
+#include "demo/picture_pane.h"
 #include "demo/qt_view.h"
 #include "demo/session.h"
 
@@ -51,6 +52,8 @@ public:
     const MessagePanel& panel() const { return panel_; }
     QString resultText() const;
     QString statusText() const;
+    // The picture pane: the last scanned picture with what was read drawn over it.
+    const PicturePane* picturePane() const { return picture_; }
     QPushButton* button(const QString& label) const;  // by its label, for tests
     QComboBox* combo(const QString& objectName) const;
     QCheckBox* check(const QString& objectName) const;
@@ -70,6 +73,7 @@ private slots:
     void onControls(bool device, bool openPort, bool downloadFile);
     void onBitmapNames(const QStringList& names, int selected);
     void onMessageBox(const QString& text);
+    void onPicture(const QImage& image, double rowsPerDot);
     void syncForm();
     void onScanTypeChanged(int index);
     void onFontTypeChanged(int index);
@@ -94,6 +98,7 @@ private:
     QPlainTextEdit* messages_ = nullptr;
     QPlainTextEdit* result_ = nullptr;
     QPlainTextEdit* status_ = nullptr;
+    PicturePane* picture_ = nullptr;
     QPushButton* openPort_ = nullptr;
     QPushButton* downloadFile_ = nullptr;
     QPushButton* exit_ = nullptr;

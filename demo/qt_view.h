@@ -2,6 +2,7 @@
 // Hands the workflows' reports to the dialog's thread: every call becomes a
 // queued signal, so worker and operation threads never touch a widget.
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,12 @@ public:
     void messageBox(const std::string& text) override {
         emit messageBoxRequested(QString::fromStdString(text));
     }
+    // The raster becomes an image that owns its pixels before it crosses threads.
+    void picture(annotate::Raster&& raster, double rowsPerDot) override {
+        const QImage image(raster.pixels.data(), raster.width, raster.height, raster.width * 3,
+                           QImage::Format_RGB888);
+        emit pictureChanged(image.copy(), rowsPerDot);
+    }
 
 signals:
     void messageAdded(const QString& text);
@@ -39,6 +46,7 @@ signals:
     void controlsChanged(bool device, bool openPort, bool downloadFile);
     void bitmapNamesChanged(const QStringList& names, int selected);
     void messageBoxRequested(const QString& text);
+    void pictureChanged(const QImage& image, double rowsPerDot);
 };
 
 }  // namespace tellerdesk

@@ -11,6 +11,7 @@
 
 #include "demo/mark_result.h"
 #include "demo/status_text.h"
+#include "overlay.h"
 #include "platform/sleep.h"
 
 namespace tellerdesk {
@@ -43,7 +44,10 @@ std::string bitmap_name_from_reply(const uint8_t (&reply)[11]) {
 
 }  // namespace
 
-Session::Session(const DeviceApi& api, SessionView& view) : api_(api), view_(view) {}
+Session::Session(const DeviceApi& api, SessionView& view)
+    : api_(api),
+      view_(view),
+      geometry_([](const std::string& why) { std::fprintf(stderr, "Tellerdesk: %s\n", why.c_str()); }) {}
 
 Session::~Session() {
     shutdown();
@@ -287,7 +291,10 @@ void Session::handlePicture(const FormState& f, const DeviceStatus& s) {
                       : "Save picture fail!");
 
     const int kind = recognition_kind(f.scanType);
+    bool decoded = false;
     if (pictureType == 0 && kind >= 0 && lineBytes > 0 && lines > 0) {
+        // The readers the dispatcher binds stay mapped from here on, so their layouts can be asked for.
+        geometry_.open();
         ++tries_;
         char text[kDecodeTextBytes] = {};
         int kindArg = kind;
@@ -295,6 +302,7 @@ void Session::handlePicture(const FormState& f, const DeviceStatus& s) {
         const int r = api_.Decode(buffer.get(), lineBytes * 8, lines, &kindArg, &out, text);
         text[kDecodeTextBytes - 1] = '\0';  // a dispatcher that fills the whole buffer still ends here
         if (r == 1) {
+            decoded = true;
             ++successes_;
             const std::string raw = bounded_text(text, kDecodeTextBytes);
             view_.result(kind == 1 ? raw : format_mark_result(raw, kind == 5));
@@ -304,8 +312,33 @@ void Session::handlePicture(const FormState& f, const DeviceStatus& s) {
             view_.message(format("Decode failed!Decode rate:%d/%d!", successes_.load(), tries_.load()));
         }
     }
+    showPicture(buffer.get(), lineBytes, lines, pictureType, linesPerMm, kind, decoded);
     buffer.reset();
     if (form().autoPrint && s.statusError == 0 && printFlag_) printSequence(form());
+}
+
+void Session::showPicture(const std::uint8_t* buffer, int lineBytes, int lines, int pictureType,
+                          int linesPerMm, int kind, bool decoded) {
+    constexpr int kDotsAcrossPerMm = 8;
+    constexpr int kBarcodeKind = 1, kPrintedKind = 2;
+    if (lineBytes <= 0 || lines <= 0) return;
+    // Never past the picture buffer, whatever the counts say.
+    lines = std::min<std::size_t>(static_cast<std::size_t>(lines),
+                                  kPictureBufferBytes / static_cast<std::size_t>(lineBytes));
+    if (lines <= 0) return;
+    const bool blackWhite = pictureType == 0;
+    const int width = blackWhite ? lineBytes * 8 : lineBytes;
+    if (linesPerMm != 4 && linesPerMm != 8) linesPerMm = kDotsAcrossPerMm;
+    annotate::Overlay overlay;
+    if (decoded && kind == kBarcodeKind)
+        overlay.symbols = geometry_.barcodes({buffer, width, lines, linesPerMm});
+    else if (decoded)
+        overlay.marks = geometry_.mark_layout(kind == kPrintedKind);
+    const double rowsPerDot = static_cast<double>(linesPerMm) / kDotsAcrossPerMm;
+    annotate::Raster raster =
+        annotate::render({buffer, width, lines, blackWhite ? 1 : 8, static_cast<std::size_t>(lineBytes)},
+                         overlay, {rowsPerDot});
+    if (!raster.empty()) view_.picture(std::move(raster), rowsPerDot);
 }
 
 // ---- printing ----------------------------------------------------------

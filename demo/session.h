@@ -17,6 +17,8 @@
 #include "demo/binding.h"
 #include "demo/form.h"
 #include "device/Kestrom.h"
+#include "raster.h"
+#include "reader_geometry.h"
 
 namespace tellerdesk {
 
@@ -43,6 +45,10 @@ public:
     // -2 to keep the current choice.
     virtual void bitmapNames(const std::vector<std::string>& names, int selected) = 0;
     virtual void messageBox(const std::string& text) = 0;
+    // The last scanned picture in grey with what was read drawn over it;
+    // `rowsPerDot` is its rows per dot across (0.5 at 4 lines/mm). The
+    // raster is the receiver's to keep.
+    virtual void picture(annotate::Raster&& /*raster*/, double /*rowsPerDot*/) {}
 };
 
 // Asks the operator for a file with a file-dialog filter such as
@@ -157,6 +163,10 @@ private:
     bool readStatus(DeviceStatus& s);
     void scanStart(const DeviceStatus& s);
     void handlePicture(const FormState& params, const DeviceStatus& s);
+    // Draws the picture with what the readers found on it (after a successful
+    // Decode of `kind`, else the picture alone) and hands it to the view.
+    void showPicture(const std::uint8_t* buffer, int lineBytes, int lines, int pictureType, int linesPerMm,
+                     int kind, bool decoded);
     void printSequence(const FormState& f);
 
     // Long operations.
@@ -205,6 +215,9 @@ private:
     std::atomic<int> tries_{0}, successes_{0};
     std::mutex controlsMutex_;
     ControlState controls_{};
+
+    // Where the readers found what the dispatcher read; used by the worker only.
+    annotate::ReaderGeometry geometry_;
 };
 
 }  // namespace tellerdesk

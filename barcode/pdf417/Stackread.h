@@ -37,6 +37,30 @@ extern "C" {
  * the call. */
 int stackread(const uint8_t* rows, int width, int height, uint8_t* out, int* outLength, int noise);
 
+/* Where the symbol read by stackread_ex lies, in pixels of the image given to it (x along a row,
+ * y the row index as stored, both counted from 0). The corners are those of the symbol itself
+ * (its bars, not its quiet zone), rounded to whole pixels: the outline of the scan lines'
+ * pattern edges fitted across every row read, so they hold within a module or two even where a
+ * corner of the symbol is damaged. */
+typedef struct StackreadSymbol {
+    int32_t corners[8]; /* P0.x P0.y P1.x P1.y P2.x P2.y P3.x P3.y, pixels of the image (x along a
+                           row, y the row index as stored): P0 the outer corner of the start pattern
+                           on the symbol's first row, P1 the outer corner of the stop pattern on
+                           that row, P2 the stop pattern's on the last row, P3 the start pattern's */
+    int32_t rows;       /* rows of the symbol, 3 .. 90 */
+    int32_t columns;    /* data columns, 1 .. 30 */
+    int32_t level;      /* error-correction level, 0 .. 8 */
+    int32_t reserved;   /* 0 */
+} StackreadSymbol;
+
+/* stackread, and on STACKREAD_OK also where the symbol lies; `symbol` may be null.
+ * Arguments, results and the image convention are those of stackread; *symbol (owned by the
+ * caller) is written only on STACKREAD_OK, whole, and is left untouched otherwise. For an
+ * upright symbol P0 is its top-left corner and the corners run clockwise; turned symbols keep
+ * the same order on the symbol, so P0 -> P1 is the reading direction of its rows. */
+int stackread_ex(const uint8_t* rows, int width, int height, uint8_t* out, int* outLength, int noise,
+                 StackreadSymbol* symbol);
+
 /* Small exports kept for callers that bind them; they take no part in decoding.
  * fnStackread returns 42; nStackread is 0. */
 int fnStackread(void);

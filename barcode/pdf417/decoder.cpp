@@ -6,6 +6,7 @@
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/image_view.h"
 #include "barcode/pdf417/locate.h"
+#include "barcode/pdf417/symbol_outline.h"
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"
 
@@ -33,9 +34,8 @@ namespace {
 
 // Lines, votes, grids and correction for one scan direction.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                    Workspace& ws, uint8_t* out, int capacity, int* length) {
+                    Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape) {
     if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
-    SymbolShape shape;
     if (!shape_from_votes(ws, shape)) return kUnusable;
     const int erasureCount = merge_grids(ws, shape);
     return decode_codewords(ws.codewords, shape.rows * shape.columns, shape.level, ws.erasures, erasureCount,
@@ -55,7 +55,7 @@ SkewResult turn_direction(const SkewResult& skew, double degrees) {
 }  // namespace
 
 int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int capacity, int* length,
-                 int noise) {
+                 int noise, SymbolInfo* info) {
     if (width < 1 || height < 1 || !rows) return kBadSize;
     if (noise < 0) noise = 0;
     Workspace& ws = workspace();
@@ -73,7 +73,8 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     }
     if (!skew.accepted) return kNotFound;
 
-    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length);
+    SymbolShape shape;
+    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape);
     // The direction of long, short symbols is known only to a few tenths of a degree from the
     // pattern edge; lines that drift across rows leave too many cells empty. Read again along
     // slightly turned directions before giving up.
@@ -81,8 +82,16 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         const int turn = (k / 2 + 1) * (k % 2 ? -1 : 1);
         SkewResult turned = turn_direction(skew, turn * kRetryStepDegrees);
         ws.clear_reading();
-        int retry = read_and_decode(image, orientation, turned, noise, ws, out, capacity, length);
+        int retry = read_and_decode(image, orientation, turned, noise, ws, out, capacity, length, shape);
         if (retry == kDecoded) result = retry;
+    }
+    if (result == kDecoded && info) {
+        SymbolInfo found;
+        found.rows = shape.rows;
+        found.columns = shape.columns;
+        found.level = shape.level;
+        symbol_corners(ws, shape.rows, shape.columns, found.corners);
+        *info = found;
     }
     return result;
 }

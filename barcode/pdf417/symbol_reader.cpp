@@ -43,7 +43,30 @@ struct ReadState {
     int accepted = 0;
     long meanSum = 0;
     int meanCount = 0;
+    // The line being read: its start pixel, unit direction, and whether its elements are
+    // being read backwards.
+    int lineX = 0, lineY = 0;
+    double unitX = 1, unitY = 0;
+    bool lineReversed = false;
 };
+
+// Records where the line met the outer edge of its pattern (the start pattern's first bar or
+// the stop pattern's last bar, element `s` of the list `e` being read), for the corners.
+void record_edge(Workspace& ws, const ElementList& e, int s, Side side, int row, const ReadState& st) {
+    if (ws.edgeSampleCount >= kMaxEdgeSamples) return;
+    const int* pos = ws.position;
+    const bool start = side == Side::Start;
+    int k = start ? pos[s] : pos[s + 9] - 1;  // the pattern's outermost pixel, in reading order
+    if (st.lineReversed) k = pos[e.count] - 1 - k;
+    // The boundary lies half a pixel outside that pixel's centre.
+    const double along = k + ((start != st.lineReversed) ? -0.5 : 0.5);
+    EdgeSample& sample = ws.edgeSamples[ws.edgeSampleCount++];
+    sample.x = static_cast<float>(st.lineX + 0.5 + along * st.unitX);
+    sample.y = static_cast<float>(st.lineY + 0.5 + along * st.unitY);
+    sample.row = static_cast<int16_t>(row);
+    sample.stopSide = !start;
+    sample.reversed = st.lineReversed;
+}
 
 void vote_indicator(Workspace& ws, Side side, int value, int cluster) {
     const int v = value % 30;
@@ -74,6 +97,7 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     const int r = 3 * (row.value / 30) + row.cluster / 3 + 1;
     if (r > kMaxRows) return true;
     vote_indicator(ws, side, row.value, row.cluster);
+    record_edge(ws, e, s, side, r, st);
 
     Grid& grid = side == Side::Start ? ws.startSide : ws.stopSide;
     const int step = side == Side::Start ? 8 : -8;
@@ -133,6 +157,7 @@ void read_line(Workspace& ws, ReadState& st) {
             const Side side =
                 (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start : Side::Stop;
             bool fixed;
+            st.lineReversed = reversed;
             if (!reversed) {
                 fixed = read_from_pattern(ws, e, i, side, st);
             } else {
@@ -148,6 +173,8 @@ void read_line(Workspace& ws, ReadState& st) {
 
 void read_one(const ImageView& image, int x, int y, const SkewResult& skew, int noise, Workspace& ws,
               ReadState& st) {
+    st.lineX = x;
+    st.lineY = y;
     scan_line(image, x, y, skew.dx, skew.dy, ws.line);
     merge_noise(ws.line, noise);
     read_line(ws, st);
@@ -160,6 +187,11 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
     ReadState st;
     st.estimate = skew.codewordWidth;
     st.estimateTolerance = estimate_tolerance(st.estimate);
+    const double length = std::hypot(static_cast<double>(skew.dx), static_cast<double>(skew.dy));
+    if (length > 0) {
+        st.unitX = skew.dx / length;
+        st.unitY = skew.dy / length;
+    }
     if (orientation == Orientation::Rows) {
         // Lines from the left edge; where the symbol's rows leave through the top or bottom
         // edge before reaching column 0, lines also start on that edge.
@@ -193,6 +225,10 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
             }
         }
     }
+    ws.outlineFrame.dirX = st.unitX;
+    ws.outlineFrame.dirY = st.unitY;
+    const double codeword = st.meanCount > 0 ? static_cast<double>(st.meanSum) / st.meanCount : st.estimate;
+    ws.outlineFrame.module = codeword / 17.0;
     return st.anyPattern;
 }
 
@@ -206,7 +242,8 @@ bool shape_from_votes(const Workspace& ws, SymbolShape& shape) {
     shape.columns = columns;
     shape.level = level;
     if (shape.rows > kMaxRows || shape.columns > kMaxDataColumns || shape.level > 8) return false;
-    if (shape.rows < 1 || shape.columns < 1) return false;
+    // A symbol has at least 3 rows; fewer can only come from misread indicators.
+    if (shape.rows < 3 || shape.columns < 1) return false;
     const int n = shape.rows * shape.columns;
     return n <= kMaxCodewords && n > (2 << shape.level);
 }

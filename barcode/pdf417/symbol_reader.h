@@ -20,7 +20,7 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
                        Workspace& ws);
 
 // The symbol's shape from the votes; false when a list has no votes or a limit is broken
-// (rows above 90, columns above 30, level above 8, more than 928 codewords, or no data
+// (rows below 3 or above 90, columns above 30, level above 8, more than 928 codewords, or no data
 // codewords besides the error-correction codewords).
 bool shape_from_votes(const Workspace& ws, SymbolShape& shape);
 

@@ -54,12 +54,14 @@ void Workspace::clear() {
     startSide = Grid{};
     stopSide = Grid{};
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
+    edgeSampleCount = 0;
 }
 
 void Workspace::clear_reading() {
     startSide = Grid{};
     stopSide = Grid{};
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
+    edgeSampleCount = 0;
 }
 
 Workspace& workspace() {

@@ -5,6 +5,7 @@
 
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/scan_line.h"
+#include "barcode/pdf417/symbol_outline.h"
 
 namespace pdf417 {
 
@@ -65,11 +66,16 @@ struct Workspace {
     Grid stopSide;
     VoteList rowGroups, rowRemainders, levels, columns;
 
+    // Where the reading met the patterns' outer edges, for the symbol's corners.
+    EdgeSample edgeSamples[kMaxEdgeSamples];
+    int edgeSampleCount = 0;
+    OutlineFrame outlineFrame;
+
     int codewords[kMaxCodewords];
     int erasures[kMaxErasures];
 
     void clear();
-    void clear_reading();  // grids and votes only
+    void clear_reading();  // grids, votes and edge samples only
 };
 
 // The single instance; calls must not overlap.

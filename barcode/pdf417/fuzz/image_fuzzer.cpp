@@ -1,11 +1,12 @@
-// libFuzzer target: the whole reader on small images built from the input.
+// libFuzzer target: the whole reader on small images built from the input, with and without
+// the symbol's outline (stackread_ex's path).
 // Byte 0 picks the layout: raw packed rows, or rows painted from run lengths and repeated
 // in bands (bar-like structure that reaches the pattern and codeword stages more often).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "barcode/pdf417/decoder.h"
+#include "barcode/pdf417/Stackread.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int width = 1 + ((data[1] << 8 | data[2]) % 640);
     const int height = 1 + data[3] % 160;
     const int noise = data[4] % 4;
+    const bool outline = (data[4] & 4) != 0;
     data += 5;
     size -= 5;
     const int stride = width / 8;
@@ -36,9 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    std::vector<uint8_t> out(pdf417::kMaxOutput);
+    std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT + 1, 0);
     int length = -1;
-    int r = pdf417::decode_image(rows.data(), width, height, out.data(), pdf417::kMaxOutput, &length, noise);
-    if (r == pdf417::kDecoded && (length < 0 || length > pdf417::kMaxOutput)) __builtin_trap();
+    StackreadSymbol symbol;
+    symbol.rows = -1;
+    const int r =
+        stackread_ex(rows.data(), width, height, out.data(), &length, noise, outline ? &symbol : nullptr);
+    if (r == STACKREAD_OK && (length < 0 || length > STACKREAD_MAX_OUTPUT)) __builtin_trap();
+    if (out[STACKREAD_MAX_OUTPUT] != 0) __builtin_trap();
+    if (outline && r != STACKREAD_OK && symbol.rows != -1) __builtin_trap();  // written on success only
+    if (outline && r == STACKREAD_OK &&
+        (symbol.rows < 3 || symbol.rows > 90 || symbol.columns < 1 || symbol.columns > 30 ||
+         symbol.level < 0 || symbol.level > 8 || symbol.reserved != 0))
+        __builtin_trap();
     return 0;
 }
