@@ -33,13 +33,13 @@ for deb in "${debs[@]}"; do
   # Everything else loads the runtime libraries by name, which dpkg-shlibdeps cannot see.
   case $(basename "$deb") in
     libticketkit_*) ;;
-    *) dpkg-deb -f "$deb" Depends | grep -q 'libticketkit (= ' ||
+    *) dpkg-deb -f "$deb" Depends | grep 'libticketkit (= ' >/dev/null ||
          fail "$(basename "$deb") does not depend on libticketkit" ;;
   esac
 done
 
 if ls "$out"/tellerdesk_*.deb >/dev/null 2>&1; then
-  dpkg-deb -c "$out"/tellerdesk_*.deb | grep -q '/usr/share/applications/tellerdesk.desktop' ||
+  dpkg-deb -c "$out"/tellerdesk_*.deb | grep '/usr/share/applications/tellerdesk.desktop' >/dev/null ||
     fail "tellerdesk lacks its desktop entry"
 fi
 
