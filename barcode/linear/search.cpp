@@ -20,6 +20,8 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
+constexpr double kSpeckFreeModule = 2.5;  // module width (pixels) from which a 1-px run is a speck
+constexpr int kSpeckPixels = 1;
 constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
 
 struct Pass {
@@ -34,6 +36,9 @@ struct Pass {
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
 // enough, or reaches the end of the walk or of the image.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
+    // With modules this wide no element, spread or starved by a pixel, is a single pixel: a
+    // one-pixel run in the quiet zone is a speck of dirt, not a bar.
+    if (module >= kSpeckFreeModule) noise = std::max(noise, kSpeckPixels);
     const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
     const double ux = -d.x / n;
     const double uy = -d.y / n;

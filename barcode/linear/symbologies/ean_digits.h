@@ -12,6 +12,7 @@ namespace stripescan {
 
 // A digit is 4 elements of 7 modules.
 constexpr int kEanDigitElements = 4;
+constexpr int kEanDigitModules = 7;
 // The guards: bar, space, bar of one module each at both ends (width-sum key 22), five elements
 // in the centre, and UPC-E's end guard of six single modules beginning with a space.
 constexpr int kEanGuardElements = 3;
@@ -35,6 +36,29 @@ bool ean_digit_widths_even(const RunList& runs, int first, int count);
 // is starved): mean bar minus mean space over guard elements, which are all one module wide.
 // `guards` lists (first run, run count) of each guard. 0 when the guards hold no bar or space.
 int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards);
+
+// The digit whose pattern lies nearest to the edges of the 4 runs from i, among the sets in
+// `sets`, on a grid of `module` length units (the module of the digits around it, measured
+// over many of them, which pixel rounding moves far less than one digit's own width); each
+// edge is first moved by half the `ink_gain`. The second chance for digits whose key fails
+// when modules are one or two pixels wide. Answers the digit and its set, or a digit -1 when
+// the best pattern leaves an edge more than 0.45 module off or another pattern (another
+// digit, or the same digit in the other set) fits within 0.25 module of it.
+struct NearestDigit {
+    int digit = -1;
+    EanSet set = EanSet::A;
+};
+NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               double ink_gain);
+
+// The guards' ink gain as nearest_ean_digit takes it: 0 when it is a pixel or less (`unit`
+// length units), which the rounding of a few narrow guard elements to whole pixels gives
+// without any ink.
+double nearest_digit_gain(int ink_gain, int unit);
+
+// Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
+// the runs are not there.
+double span_module(const RunList& runs, int first, int count, int modules);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);

@@ -36,6 +36,9 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
     const int gain = ean_ink_gain(
         symbol.runs(),
         {{start, kEanGuardElements}, {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
+    const double module = span_module(symbol.runs(), start + kEanGuardElements, kDigits * kEanDigitElements,
+                                      kDigits * kEanDigitModules);
+    const double near_gain = nearest_digit_gain(gain, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
     while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
         const int i = symbol.next(kEanDigitElements);
@@ -44,6 +47,12 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         if (d < 0) {
             d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
             bit = '2';
+        }
+        if (d < 0) {
+            const NearestDigit near =
+                nearest_ean_digit(symbol.runs(), i, {EanSet::A, EanSet::B}, module, near_gain);
+            d = near.digit;
+            bit = near.set == EanSet::A ? '1' : '2';
         }
         if (d < 0) return ReadOutcome::Rejected;
         parity.push_back(bit);

@@ -122,12 +122,28 @@ TEST(NarrowWideKey, ClassifiesByTheWideAndNarrowAverages) {
     EXPECT_FALSE(narrow_wide_key(widths({4, 4, 9, 4}), 0, 4, 0));
 }
 
-TEST(NarrowWideKey, RatioOutsideOneAndAHalfToThreeAndAHalfGivesNoKey) {
+TEST(NarrowWideKey, OutsideTheNominalRatiosTheElementsOwnSplitDecides) {
     EXPECT_TRUE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 35, 35, 35}), 0, 9, 3));
-    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 36, 36, 36}), 0, 9, 3));
+    // Wide elements 3.6 to 5 narrow ones split clearly from the narrow ones: read by the gap.
+    EXPECT_EQ(narrow_wide_key(widths({10, 10, 10, 36, 10, 10, 36, 10, 36}), 0, 9, 3)->value, 111211212u);
+    EXPECT_EQ(narrow_wide_key(widths({3, 3, 3, 11, 3, 3, 11}), 0, 7, 2)->value, 1112112u);
+    // Three wide where two are expected: the structure does not hold.
+    EXPECT_FALSE(narrow_wide_key(widths({3, 3, 11, 10, 3, 11, 3}), 0, 7, 2));
+    EXPECT_EQ(narrow_wide_key(widths({11, 3, 3}), 0, 3, 1)->value, 211u);  // a 2 of 5 stop
+    // Beyond five narrow widths no printer means a wide element.
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 51, 51, 51}), 0, 9, 3));
+    // Too close: below one and a half.
     EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 14, 14, 14}), 0, 9, 3));
     // Just above one and a half: taken as two.
     EXPECT_EQ(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 16, 16, 16}), 0, 9, 3)->value, 111111222u);
+}
+
+TEST(NarrowWideKey, ASplitThatIsNotClearOrNotAtTheExpectedCountGivesNoKey) {
+    // The largest gap leaves two wide where three are expected.
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 20, 50, 50, 10}), 0, 9, 3));
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 60, 30, 60}), 0, 9, 3));
+    // Narrow widths so uneven that the wide ones stand more than five narrow ones apart.
+    EXPECT_FALSE(narrow_wide_key(widths({4, 10, 4, 10, 4, 40, 40, 40, 4}), 0, 9, 3));
 }
 
 }  // namespace
