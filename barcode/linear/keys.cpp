@@ -218,6 +218,14 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
 
 }  // namespace
 
+std::optional<Key> narrow_wide_split_key(const RunList& runs, int i, int n, int wide) {
+    if (!in_range(runs, i, n) || wide <= 0 || wide >= n) return std::nullopt;
+    std::array<long long, kMaxElements> width{};
+    std::array<int, kMaxElements> digits{};
+    for (int j = 0; j < n; ++j) width[j] = runs.length(i + j);
+    return split_narrow_wide(width.data(), n, wide, 1, digits.data());
+}
+
 std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink) {
     if (!in_range(runs, i, n) || wide < 0 || wide > n || n < 2) return std::nullopt;
     std::array<long long, kMaxElements> width{};

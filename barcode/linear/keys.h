@@ -46,4 +46,10 @@ enum class Ink { AsPrinted, Compensated };
 // each side tighter than the gap, wide at most 5 narrow on average), else nothing.
 std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink = Ink::AsPrinted);
 
+// The same n runs by their own split alone (as printed): exactly `wide` of them must stand
+// clearly apart from the others. For characters whose count of wide elements differs from
+// their symbology's usual one (Codabar's letters and ":/.+"), where the averages of the
+// usual count would make a narrow element wide.
+std::optional<Key> narrow_wide_split_key(const RunList& runs, int i, int n, int wide);
+
 }  // namespace stripescan

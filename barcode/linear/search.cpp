@@ -62,12 +62,34 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
     return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
+// An Interleaved 2 of 5 reading of fewer than kShortInterleavedDigits digits. Such a symbol has
+// no check character and no fixed length, and its start (four narrow elements) and stop are
+// found inside many other symbols: a damaged UPC-E read "94" that way. It is taken only with
+// both quiet zones in full on the page (quiet_zones_hold) and never inside another symbol
+// (decode_bitmap).
+constexpr std::size_t kShortInterleavedDigits = 4;
+bool short_interleaved(const Decoded& decoded) {
+    return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
+}
+
+// True when the `length` pixels from (x, y) on, stepping by the unit vector (ux, uy) (the point
+// itself first), all lie on the page and are white.
+bool white_stretch(const Image& image, int x, int y, double ux, double uy, double length) {
+    for (int t = 0; t < length; ++t) {
+        const int px = static_cast<int>(std::lround(x + t * ux));
+        const int py = static_cast<int>(std::lround(y + t * uy));
+        if (!image.inside(px, py) || image.black(px, py)) return false;
+    }
+    return true;
+}
+
 // Both quiet zones of a symbol decoded on a line, measured against the symbol's own module
 // width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
 // run before the symbol may be cut by the image edge (`open_start`); the run after it may end
 // the line (a long white run or the image edge).
-bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology,
-                      bool open_start) {
+bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol& where,
+                      const Symbology& symbology, bool open_start, const Decoded& decoded, double ux,
+                      double uy) {
     std::vector<int> widths;
     for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
     if (widths.empty() || where.first < 1) return false;
@@ -76,6 +98,18 @@ bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbol
     const double module = *quarter;
     const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
     const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
+    if (short_interleaved(decoded)) {
+        // Nothing but the quiet zones vouches for a single digit pair: both in full and on the
+        // page, walked on the picture from the symbol's first bar back and from its last bar
+        // on (a fan line starts inside the zone before the symbol and cannot show it whole).
+        if (where.last + 1 >= runs.size()) return false;
+        const double pixels = module / runs.unit;
+        const Run& a = runs.runs[static_cast<std::size_t>(where.first)];
+        const Run& b = runs.runs[static_cast<std::size_t>(where.last + 1)];
+        return white_stretch(image, a.x - static_cast<int>(std::lround(ux)),
+                             a.y - static_cast<int>(std::lround(uy)), -ux, -uy, before_factor * pixels) &&
+               white_stretch(image, b.x, b.y, ux, uy, after_factor * pixels);
+    }
     const bool before_open = open_start && where.first - 1 == 0;
     if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module)
         return false;
@@ -259,7 +293,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     LineSymbol where;
     if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
-    if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) return false;
+    if (!quiet_zones_hold(image, runs, where, symbology, skipped > 0, decoded, fan.ux, fan.uy)) return false;
     return accept(pass, runs, where, decoded, fan.direction, bar_direction, fill_right, scan_y);
 }
 
@@ -280,7 +314,7 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     Decoded decoded;
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
-           quiet_zones_hold(tail, where, *decoder.symbology, at_edge) &&
+           quiet_zones_hold(pass.image, tail, where, *decoder.symbology, at_edge, decoded, 1.0, 0.0) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y);
 }
 

@@ -50,7 +50,7 @@ bool read_characters(const RunList& runs, int first, int size, std::string& text
         // Far from the nominal ratio only the split reads the characters of three wide
         // elements (the letters and ":/.+").
         if (v < 0) {
-            key = narrow_wide_key(runs, at, kElements, kLetterWide);
+            key = narrow_wide_split_key(runs, at, kElements, kLetterWide);
             v = key ? table().find(key->value) : -1;
         }
         if (v < 0) return false;

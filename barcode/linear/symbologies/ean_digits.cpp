@@ -90,8 +90,24 @@ int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain) {
     return (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);
 }
 
-double nearest_digit_gain(int ink_gain, int unit) {
-    return std::abs(ink_gain) <= unit ? 0.0 : static_cast<double>(ink_gain);
+NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               int ink_gain) {
+    const bool small = module < kTrustedGainModule * runs.unit;
+    if (small) {
+        const NearestDigit near = nearest_ean_digit(runs, i, sets, module, ink_gain);
+        if (near.digit >= 0) return near;
+    }
+    for (EanSet set : sets) {
+        const int d = read_ean_digit(runs, i, set, ink_gain);
+        if (d >= 0) return NearestDigit{d, set};
+    }
+    if (small) return NearestDigit{};
+    return nearest_ean_digit(runs, i, sets, module, ink_gain);
+}
+
+int trusted_ink_gain(int ink_gain, double module, int unit) {
+    if (std::abs(ink_gain) <= unit && module < kTrustedGainModule * unit) return 0;
+    return ink_gain;
 }
 
 double span_module(const RunList& runs, int first, int count, int modules) {

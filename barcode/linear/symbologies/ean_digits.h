@@ -51,10 +51,22 @@ struct NearestDigit {
 NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
                                double ink_gain);
 
-// The guards' ink gain as nearest_ean_digit takes it: 0 when it is a pixel or less (`unit`
-// length units), which the rounding of a few narrow guard elements to whole pixels gives
-// without any ink.
-double nearest_digit_gain(int ink_gain, int unit);
+// The digit of the 4 runs from i in the first of `sets` that has it: by its key (read_ean_digit)
+// and, when no key reads, by the nearest pattern (nearest_ean_digit, on the grid of `module`
+// length units). With modules narrower than kTrustedGainModule pixels the nearest pattern
+// comes first: there the keys' sums of whole pixels fall on a bound between two digits
+// often, the edges measured against the module of many digits much less. A digit -1 when
+// neither reads.
+NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               int ink_gain);
+
+// The guards' ink gain (ean_ink_gain) as the digits may use it, for digits of `module` length
+// units (`unit` per pixel): 0 when it is a pixel or less and the modules are narrower than
+// kTrustedGainModule pixels. There the rounding of the few one-module guard elements to
+// whole pixels alone makes bars a pixel wider or narrower than spaces, and taking that for ink
+// would tip digit 7 into 1 and 8 into 2.
+constexpr double kTrustedGainModule = 2.5;
+int trusted_ink_gain(int ink_gain, double module, int unit);
 
 // Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
 // the runs are not there.
