@@ -284,7 +284,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double quiet_length = kQuietTolerance * fan.module * fan.quiet_factor;
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
     if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) return false;
-    if (!find_pattern(symbology, runs, 1)) return false;
+    if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
     const int whole_line = kSamplesPerPixel * 2 * (image.width + image.height);
     if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, whole_line, max_run, runs)) return false;
@@ -327,7 +327,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
     RunList runs;
     for (const ActiveDecoder& decoder : pass.settings.decoders) {
         const Symbology& symbology = *decoder.symbology;
-        const auto hit = find_pattern(symbology, line, p);
+        const auto hit = find_pattern(symbology, line, p, PatternFit::AfterQuietZone);
         if (!hit) continue;
         if (p == 0 || p + hit->elements >= line.size()) continue;
 
