@@ -136,11 +136,10 @@ constexpr long long kMaxSplitRatio = 50;
 // them), and the wide average at most 5 narrow averages. This reads symbols printed with any
 // wide/narrow ratio; the expected count of wide elements is the symbology's structure that
 // checks the split. Digits as classify_narrow_wide; nothing when the split is not clear.
-std::optional<Key> split_narrow_wide(const long long* width, int n, int wide, long long scale, int* digits) {
+// `sorted` is the same widths in ascending order.
+std::optional<Key> split_sorted(const long long* width, const long long* sorted, int n, int wide,
+                                long long scale, int* digits) {
     if (wide <= 0 || wide >= n) return std::nullopt;
-    std::array<long long, kMaxElements> sorted{};
-    std::copy(width, width + n, sorted.begin());
-    std::sort(sorted.begin(), sorted.begin() + n);
     const int cut = n - wide;  // index of the narrowest wide element
     const long long min_narrow = sorted[0], max_narrow = sorted[cut - 1];
     const long long min_wide = sorted[cut], max_wide = sorted[n - 1];
@@ -165,6 +164,14 @@ std::optional<Key> split_narrow_wide(const long long* width, int n, int wide, lo
     }
     const long long nr = 10 * narrow_sum / cut;
     return Key{key, static_cast<int>(nr / (10 * scale)), nr / (10.0 * scale)};
+}
+
+std::optional<Key> split_narrow_wide(const long long* width, int n, int wide, long long scale, int* digits) {
+    if (n > kMaxElements) return std::nullopt;
+    std::array<long long, kMaxElements> sorted{};
+    std::copy(width, width + n, sorted.begin());
+    std::sort(sorted.begin(), sorted.begin() + n);
+    return split_sorted(width, sorted.data(), n, wide, scale, digits);
 }
 
 // Narrow/wide classification of n widths (any unit, `scale` units per length unit); the digit
@@ -200,7 +207,10 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
     const long long ratio = 10 * wd / nr;
     // Outside the nominal ratios the element's own split decides (wide/narrow printed far
     // from nominal, or a wide element that pixel rounding took past 3.5 narrow ones).
-    if (ratio < 15 || ratio > 35) return split_narrow_wide(width, n, wide, scale, digits);
+    // Below 1.5 no split can be clear either (its narrowest wide element is no wider than the
+    // wide average, its widest narrow one no narrower than the narrow average).
+    if (ratio < 15) return std::nullopt;
+    if (ratio > 35) return split_sorted(width, sorted.data(), n, wide, scale, digits);
     for (int j = 0; j < n; ++j) {
         const long long t = 10LL * width[j];
         int digit = 0;

@@ -53,6 +53,13 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
         else
             runs.runs.push_back(Run{x, y, 1, color});
         if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
+        // With specks merged: the white run before the bar ends at the first black run longer
+        // than a speck that is complete.
+        const std::size_t first_white = runs.runs[0].color == kBlack ? 1 : 0;
+        if (noise > 0 && runs.runs.size() >= first_white + 3) {
+            const Run& done = runs.runs[runs.runs.size() - 2];
+            if (done.color == kBlack && done.length > noise) break;
+        }
     }
     if (runs.runs.empty()) return false;
     if (noise > 0) merge_noise(runs, noise);
