@@ -171,7 +171,7 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
     }
     settings.size_unit = std::max(request.minSize, kMinSizeUnit);
     settings.line_noise = request.settings[0].minElementWidth;
-    if (!usable(bitmap) || settings.decoders.empty()) return 1;
+    if (!usable(bitmap) || settings.decoders.empty()) return STRIPESCAN_OK;
 
     std::vector<FoundSymbol> found;
     try {
@@ -189,16 +189,16 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
         for (const FoundSymbol& f : found) {
             if (!append(list, f)) break;
         }
-        return 0;
+        return STRIPESCAN_FAILED;
     }
     drop_interleaved_inside_others(found);
     Image caller{bitmap.width, bitmap.height, bitmap.stride, bitmap.bits};
     for (const FoundSymbol& f : found) {
-        if (!append(list, f)) return 0;
+        if (!append(list, f)) return STRIPESCAN_FAILED;
         const SymbologySetting* s = table.setting[static_cast<std::size_t>(f.decoded.symbology)];
         if (s && s->eraseFound != 0) fill_quadrilateral(caller, f.corners);
     }
-    return 1;
+    return STRIPESCAN_OK;
 }
 
 }  // namespace stripescan
