@@ -31,13 +31,14 @@ void free_bitmap(Bitmap& bitmap) {
 int read_bitmap_file(Bitmap& out, const char* path) {
     out = Bitmap{};
     const auto file = platform::read_file(path);
-    if (!file) return 0;
+    if (!file) return STRIPESCAN_FAILED;
     const std::vector<std::uint8_t>& data = *file;
     codec::Header header;
-    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::kOk) return 0;
-    if (header.bitCount != 1) return 0;
+    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::kOk)
+        return STRIPESCAN_FAILED;
+    if (header.bitCount != 1) return STRIPESCAN_FAILED;
     const std::size_t palette = header.palette_offset();
-    if (data.size() < palette + codec::kPaletteEntryBytes) return 0;
+    if (data.size() < palette + codec::kPaletteEntryBytes) return STRIPESCAN_FAILED;
     const std::uint8_t* palette0 = data.data() + palette;
     const std::uint8_t* palette1 = data.size() >= palette + 2 * codec::kPaletteEntryBytes
                                        ? palette0 + codec::kPaletteEntryBytes
@@ -46,13 +47,13 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     const std::int64_t width = header.width;
     std::int64_t height = header.height;
     if (height < 0) height = -height;
-    if (width <= 0 || height <= 0) return 0;
+    if (width <= 0 || height <= 0) return STRIPESCAN_FAILED;
     const std::int64_t stride = codec::stored_row_bytes(width, 1);
     const std::int64_t image_size = stride * height;
-    if (image_size + 16 > std::numeric_limits<std::int32_t>::max()) return 0;
+    if (image_size + 16 > std::numeric_limits<std::int32_t>::max()) return STRIPESCAN_FAILED;
 
     const std::int64_t offset = header.pixelOffset;
-    if (static_cast<std::int64_t>(data.size()) < image_size + offset) return 0;
+    if (static_cast<std::int64_t>(data.size()) < image_size + offset) return STRIPESCAN_FAILED;
 
     auto* bits = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(image_size + 16)));
     auto* rows =
@@ -60,7 +61,7 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     if (!bits || !rows) {
         std::free(bits);
         std::free(rows);
-        return 0;
+        return STRIPESCAN_FAILED;
     }
     std::memcpy(bits, data.data() + offset, static_cast<std::size_t>(image_size));
     std::memset(bits + image_size, 0, 16);
@@ -74,16 +75,16 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     out.imageSize = static_cast<std::int32_t>(image_size);
     out.bits = bits;
     out.rows = rows;
-    return 1;
+    return STRIPESCAN_OK;
 }
 
-// Failure values: 0 for a bit count other than 1, 8 or 24 (nothing is written then), a record
+// Failure values: STRIPESCAN_FAILED for a bit count other than 1, 8 or 24 (nothing is written then), a record
 // without pixels or with a pixel block smaller than its rows, or a file that cannot be written.
 int save_bitmap_file(const Bitmap& bitmap, const char* path) {
-    if (bitmap.bitCount != 1 && bitmap.bitCount != 8 && bitmap.bitCount != 24) return 0;
-    if (!bitmap.bits || bitmap.stride <= 0 || bitmap.height < 0) return 0;
+    if (bitmap.bitCount != 1 && bitmap.bitCount != 8 && bitmap.bitCount != 24) return STRIPESCAN_FAILED;
+    if (!bitmap.bits || bitmap.stride <= 0 || bitmap.height < 0) return STRIPESCAN_FAILED;
     const std::int64_t stride = bitmap.stride;
-    if (static_cast<std::int64_t>(bitmap.imageSize) < stride * bitmap.height) return 0;
+    if (static_cast<std::int64_t>(bitmap.imageSize) < stride * bitmap.height) return STRIPESCAN_FAILED;
     const std::int64_t padded = (stride + 3) & ~std::int64_t{3};
     const std::int64_t data_size = padded * bitmap.height;
 
@@ -96,7 +97,7 @@ int save_bitmap_file(const Bitmap& bitmap, const char* path) {
         offset = 62;
         resolution = kPixelsPerMetre;
     }
-    if (data_size + offset > std::numeric_limits<std::uint32_t>::max()) return 0;
+    if (data_size + offset > std::numeric_limits<std::uint32_t>::max()) return STRIPESCAN_FAILED;
 
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(offset + data_size));
@@ -123,7 +124,7 @@ int save_bitmap_file(const Bitmap& bitmap, const char* path) {
         out.insert(out.end(), row, row + stride);
         for (std::int64_t i = stride; i < padded; ++i) out.push_back(0);
     }
-    return platform::write_file(path, out.data(), out.size()) ? 1 : 0;
+    return platform::write_file(path, out.data(), out.size()) ? STRIPESCAN_OK : STRIPESCAN_FAILED;
 }
 
 }  // namespace stripescan

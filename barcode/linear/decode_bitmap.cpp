@@ -1,5 +1,6 @@
 #include "barcode/linear/decode_bitmap.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +110,42 @@ bool append(BarcodeResultList& list, const FoundSymbol& found) {
     return true;
 }
 
+// True when the centre of `inner`'s corners lies within the bounding box of `outer`'s.
+bool centre_inside(const FoundSymbol& inner, const FoundSymbol& outer) {
+    long long cx = 0, cy = 0;
+    int x0 = outer.corners[0].x, x1 = x0, y0 = outer.corners[0].y, y1 = y0;
+    for (const Point& p : inner.corners) {
+        cx += p.x;
+        cy += p.y;
+    }
+    for (const Point& p : outer.corners) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    cx /= 4;
+    cy /= 4;
+    return cx >= x0 && cx <= x1 && cy >= y0 && cy <= y1;
+}
+
+// Drops Interleaved 2 of 5 readings that lie inside another symbol found on the page: the
+// start and stop of 2 of 5 (narrow bar, space, bar, space; wide bar, space, bar) occur within
+// the bars of many symbols, and 2 of 5 has no check to tell such a reading from a symbol.
+void drop_interleaved_inside_others(std::vector<FoundSymbol>& found) {
+    std::vector<FoundSymbol> kept;
+    for (const FoundSymbol& f : found) {
+        bool inside = false;
+        if (f.decoded.symbology == kInterleaved2of5) {
+            for (const FoundSymbol& other : found) {
+                if (other.decoded.symbology != kInterleaved2of5 && centre_inside(f, other)) inside = true;
+            }
+        }
+        if (!inside) kept.push_back(f);
+    }
+    found.swap(kept);
+}
+
 }  // namespace
 
 void free_results(BarcodeResultList& list) {
@@ -134,7 +171,7 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
     }
     settings.size_unit = std::max(request.minSize, kMinSizeUnit);
     settings.line_noise = request.settings[0].minElementWidth;
-    if (!usable(bitmap) || settings.decoders.empty()) return 1;
+    if (!usable(bitmap) || settings.decoders.empty()) return STRIPESCAN_OK;
 
     std::vector<FoundSymbol> found;
     try {
@@ -152,15 +189,16 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
         for (const FoundSymbol& f : found) {
             if (!append(list, f)) break;
         }
-        return 0;
+        return STRIPESCAN_FAILED;
     }
+    drop_interleaved_inside_others(found);
     Image caller{bitmap.width, bitmap.height, bitmap.stride, bitmap.bits};
     for (const FoundSymbol& f : found) {
-        if (!append(list, f)) return 0;
+        if (!append(list, f)) return STRIPESCAN_FAILED;
         const SymbologySetting* s = table.setting[static_cast<std::size_t>(f.decoded.symbology)];
         if (s && s->eraseFound != 0) fill_quadrilateral(caller, f.corners);
     }
-    return 1;
+    return STRIPESCAN_OK;
 }
 
 }  // namespace stripescan

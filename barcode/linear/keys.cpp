@@ -124,6 +124,56 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
 
 namespace {
 
+// A split of the sorted widths at the expected count must be this many times wider on its wide
+// side than on its narrow side (tenths), and the wide elements at most kMaxSplitRatio tenths of
+// the narrow ones on average: beyond that no printer's wide element is meant.
+constexpr long long kMinSplitRatio = 15;
+constexpr long long kMaxSplitRatio = 50;
+
+// Narrow/wide classification by the split of the element's own widths: sorted, the `wide`
+// largest must stand apart from the others by the largest gap of all, the gap must be decisive
+// (the wide side at least 1.5 times the narrow side, and each side tighter than the gap between
+// them), and the wide average at most 5 narrow averages. This reads symbols printed with any
+// wide/narrow ratio; the expected count of wide elements is the symbology's structure that
+// checks the split. Digits as classify_narrow_wide; nothing when the split is not clear.
+// `sorted` is the same widths in ascending order.
+std::optional<Key> split_sorted(const long long* width, const long long* sorted, int n, int wide,
+                                long long scale, int* digits) {
+    if (wide <= 0 || wide >= n) return std::nullopt;
+    const int cut = n - wide;  // index of the narrowest wide element
+    const long long min_narrow = sorted[0], max_narrow = sorted[cut - 1];
+    const long long min_wide = sorted[cut], max_wide = sorted[n - 1];
+    if (min_narrow <= 0) return std::nullopt;
+    const long long gap = min_wide - max_narrow;
+    for (int j = 1; j < n; ++j) {
+        if (j != cut && sorted[j] - sorted[j - 1] >= gap) return std::nullopt;
+    }
+    if (10 * min_wide < kMinSplitRatio * max_narrow) return std::nullopt;
+    // Each side's own spread (largest over smallest) below the ratio across the gap.
+    if (max_narrow * max_narrow >= min_wide * min_narrow) return std::nullopt;
+    if (max_wide * max_narrow >= min_wide * min_wide) return std::nullopt;
+    long long narrow_sum = 0, wide_sum = 0;
+    for (int j = 0; j < cut; ++j) narrow_sum += sorted[j];
+    for (int j = cut; j < n; ++j) wide_sum += sorted[j];
+    // Mean wide over mean narrow, in tenths.
+    if (10 * wide_sum * cut > kMaxSplitRatio * narrow_sum * wide) return std::nullopt;
+    std::uint64_t key = 0;
+    for (int j = 0; j < n; ++j) {
+        digits[j] = width[j] >= min_wide ? 2 : 1;
+        key = key * 10 + static_cast<std::uint64_t>(digits[j]);
+    }
+    const long long nr = 10 * narrow_sum / cut;
+    return Key{key, static_cast<int>(nr / (10 * scale)), nr / (10.0 * scale)};
+}
+
+std::optional<Key> split_narrow_wide(const long long* width, int n, int wide, long long scale, int* digits) {
+    if (n > kMaxElements) return std::nullopt;
+    std::array<long long, kMaxElements> sorted{};
+    std::copy(width, width + n, sorted.begin());
+    std::sort(sorted.begin(), sorted.begin() + n);
+    return split_sorted(width, sorted.data(), n, wide, scale, digits);
+}
+
 // Narrow/wide classification of n widths (any unit, `scale` units per length unit); the digit
 // of each element in `digits` (1 narrow, 2 wide).
 std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide, long long scale,
@@ -155,7 +205,12 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
     if (nr <= 0) return std::nullopt;
     if (wd < 2 * nr && wd > nr + (nr + 1) / 2) wd = 2 * nr;
     const long long ratio = 10 * wd / nr;
-    if (ratio < 15 || ratio > 35) return std::nullopt;
+    // Outside the nominal ratios the element's own split decides (wide/narrow printed far
+    // from nominal, or a wide element that pixel rounding took past 3.5 narrow ones).
+    // Below 1.5 no split can be clear either (its narrowest wide element is no wider than the
+    // wide average, its widest narrow one no narrower than the narrow average).
+    if (ratio < 15) return std::nullopt;
+    if (ratio > 35) return split_sorted(width, sorted.data(), n, wide, scale, digits);
     for (int j = 0; j < n; ++j) {
         const long long t = 10LL * width[j];
         int digit = 0;
@@ -172,6 +227,14 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
 }
 
 }  // namespace
+
+std::optional<Key> narrow_wide_split_key(const RunList& runs, int i, int n, int wide) {
+    if (!in_range(runs, i, n) || wide <= 0 || wide >= n) return std::nullopt;
+    std::array<long long, kMaxElements> width{};
+    std::array<int, kMaxElements> digits{};
+    for (int j = 0; j < n; ++j) width[j] = runs.length(i + j);
+    return split_narrow_wide(width.data(), n, wide, 1, digits.data());
+}
 
 std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink) {
     if (!in_range(runs, i, n) || wide < 0 || wide > n || n < 2) return std::nullopt;

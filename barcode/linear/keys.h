@@ -40,7 +40,16 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
 // characters; the search's pattern trigger uses the printed key only.
 enum class Ink { AsPrinted, Compensated };
 
-// n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide).
+// n runs from i of which `wide` are expected wide: digits 1 (narrow) and 2 (wide). Within the
+// nominal ratios (1.5 to 3.5) the wide and narrow averages decide; outside them the element's
+// own widths must split clearly into exactly `wide` wide and the others narrow (largest gap,
+// each side tighter than the gap, wide at most 5 narrow on average), else nothing.
 std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, Ink ink = Ink::AsPrinted);
+
+// The same n runs by their own split alone (as printed): exactly `wide` of them must stand
+// clearly apart from the others. For characters whose count of wide elements differs from
+// their symbology's usual one (Codabar's letters and ":/.+"), where the averages of the
+// usual count would make a narrow element wide.
+std::optional<Key> narrow_wide_split_key(const RunList& runs, int i, int n, int wide);
 
 }  // namespace stripescan

@@ -1,5 +1,7 @@
 #include "barcode/linear/line_decode.h"
 
+#include <algorithm>
+
 namespace stripescan {
 
 std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i,
@@ -18,10 +20,53 @@ std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& patter
 
 namespace {
 
+// A width-sum pattern's runs from i whose key missed by rounding: they still stand for the
+// pattern when every edge lies within the fit of nearest_value of the pattern's widths (read
+// backwards when `reversed`) on the grid of their own module. The key it answers is the
+// pattern's own.
+std::optional<Key> fitted_key(const Pattern& pattern, const RunList& runs, int i, bool reversed) {
+    if (!pattern.widths || i < 0 || i + pattern.elements > runs.size() || pattern.units <= 0)
+        return std::nullopt;
+    long long total = 0;
+    for (int j = 0; j < pattern.elements; ++j) total += runs.length(i + j);
+    const double module = static_cast<double>(total) / pattern.units;
+    constexpr int kMaxPatternElements = 16;
+    if (pattern.elements >= kMaxPatternElements) return std::nullopt;
+    char widths[kMaxPatternElements] = {};
+    for (int j = 0; j < pattern.elements; ++j)
+        widths[j] = pattern.widths[reversed ? pattern.elements - 1 - j : j];
+    const char* one[1] = {widths};
+    if (nearest_value(runs, i, pattern.elements, module, one, 1) != 0) return std::nullopt;
+    return Key{reversed ? pattern.reversed : pattern.forward,
+               static_cast<int>((total + pattern.units / 2) / pattern.units), module};
+}
+
+// Quiet zones are 7 modules or more, a pattern's first element at most 4: a white run before p
+// shorter than kQuietOverFirstElement times run p is no quiet zone. Most places inside symbols
+// and text end here, before any pattern is measured.
+constexpr int kQuietOverFirstElement = 3;
+bool long_white_before(const RunList& runs, int p) {
+    if (p < 1 || p >= runs.size() || runs.runs[static_cast<std::size_t>(p - 1)].color != kWhite) return false;
+    return runs.length(p - 1) >= kQuietOverFirstElement * runs.length(p);
+}
+
+// Whether the run before p is white and as long as the shorter quiet zone of `symbology` in
+// modules of the pattern's runs from p (kQuietShareForFit of it).
+bool quiet_before(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int p) {
+    constexpr double kQuietShareForFit = 0.75;
+    if (p < 1 || p + pattern.elements > runs.size() || pattern.units <= 0) return false;
+    if (!long_white_before(runs, p)) return false;
+    long long total = 0;
+    for (int j = 0; j < pattern.elements; ++j) total += runs.length(p + j);
+    const double module = static_cast<double>(total) / pattern.units;
+    const int factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
+    return runs.length(p - 1) >= kQuietShareForFit * factor * module;
+}
+
 // The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
 // same size share one key computation.
 const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
-                     bool reversed, Key& key) {
+                     bool reversed, Key& key, PatternFit fit) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
@@ -41,12 +86,25 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
             }
         }
     }
+    // Modules of one or two pixels: the start or end where the line's search expects it may
+    // miss its key by rounding alone.
+    if (fit == PatternFit::KeysOnly || symbology.family != Family::WidthSum) return nullptr;
+    if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, i)) return nullptr;
+    for (const Pattern& pattern : list) {
+        if (!pattern.widths || bar != pattern.begins_with_bar(reversed)) continue;
+        if (fit == PatternFit::AfterQuietZone && !quiet_before(symbology, pattern, runs, i)) continue;
+        if (const auto k = fitted_key(pattern, runs, i, reversed)) {
+            key = *k;
+            return &pattern;
+        }
+    }
     return nullptr;
 }
 
-// Either reading of any pattern of `list` at run p.
+// Either reading of any pattern of `list` at run p; by `fit`, also a width-sum pattern that
+// misses its key by rounding alone (fitted_key).
 std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
-                                   const RunList& runs, int p) {
+                                   const RunList& runs, int p, PatternFit fit) {
     // Printed widths only: on the search's many candidate runs a second, ink-compensated key
     // costs more than it finds; the symbol's own reading tries both (match).
     if (p < 0 || p >= runs.size()) return std::nullopt;
@@ -67,6 +125,16 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
             }
         }
     }
+    if (fit == PatternFit::KeysOnly || symbology.family != Family::WidthSum) return std::nullopt;
+    if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
+    for (bool reversed : {false, true}) {
+        for (const Pattern& pattern : list) {
+            if (!pattern.widths || bar != pattern.begins_with_bar(reversed)) continue;
+            if (fit == PatternFit::AfterQuietZone && !quiet_before(symbology, pattern, runs, p)) continue;
+            if (const auto f = fitted_key(pattern, runs, p, reversed))
+                return PatternHit{pattern.elements, start, reversed, f->exact};
+        }
+    }
     return std::nullopt;
 }
 
@@ -78,7 +146,7 @@ int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool 
     const int n = runs.size();
     for (; j <= n - end_elements; j += step) {
         Key key;
-        if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key)) {
+        if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key, PatternFit::Always)) {
             quiet_width = static_cast<double>(quiet_factor) * key.unit;
             const int after = j + pattern->elements;
             if (n - after >= 4 && runs.length(after) < quiet_width) {
@@ -94,15 +162,16 @@ int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool 
 
 }  // namespace
 
-std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p) {
+std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p,
+                                       PatternFit fit) {
     const int s = symbology.starts.front().elements;
     const int e = symbology.stops.front().elements;
     if (s < e) {
-        if (auto hit = try_list(symbology, symbology.stops, false, runs, p)) return hit;
-        return try_list(symbology, symbology.starts, true, runs, p);
+        if (auto hit = try_list(symbology, symbology.stops, false, runs, p, fit)) return hit;
+        return try_list(symbology, symbology.starts, true, runs, p, fit);
     }
-    if (auto hit = try_list(symbology, symbology.starts, true, runs, p)) return hit;
-    return try_list(symbology, symbology.stops, false, runs, p);
+    if (auto hit = try_list(symbology, symbology.starts, true, runs, p, fit)) return hit;
+    return try_list(symbology, symbology.stops, false, runs, p, fit);
 }
 
 bool decode_line(const Symbology& symbology, const ReadOptions& options, const RunList& line,
@@ -122,7 +191,8 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         bool backwards = false;
         double module = 0.0;
         Key key;
-        if (const Pattern* start = match(symbology, symbology.starts, runs, i, false, key)) {
+        if (const Pattern* start =
+                match(symbology, symbology.starts, runs, i, false, key, PatternFit::AfterQuietZone)) {
             if (i < 4 || runs.length(i - 1) >= symbology.lead_quiet * key.unit) {
                 module = key.exact;
                 last = find_end(symbology, symbology.stops, false, symbology.trail_quiet, runs,
@@ -130,7 +200,8 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
             }
         }
         if (last < 0) {
-            if (const Pattern* stop = match(symbology, symbology.stops, runs, i, true, key)) {
+            if (const Pattern* stop =
+                    match(symbology, symbology.stops, runs, i, true, key, PatternFit::AfterQuietZone)) {
                 if (i < 4 || runs.length(i - 1) >= symbology.trail_quiet * key.unit) {
                     module = key.exact;
                     last = find_end(symbology, symbology.starts, true, symbology.lead_quiet, runs,

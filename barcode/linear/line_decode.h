@@ -16,8 +16,15 @@ struct PatternHit {
     double module = 0.0;     // module or narrow width along the scan line, pixels
 };
 
+// How find_pattern takes a width-sum start or stop pattern whose key misses by the rounding of
+// one- and two-pixel modules: never, when its edges fit the pattern and a quiet zone precedes
+// it (the search's scan lines), or whenever its edges fit (a fan line across a bar already
+// found, where the pattern is expected).
+enum class PatternFit { KeysOnly, AfterQuietZone, Always };
+
 // Does a start or stop pattern of `symbology`, read either way, begin at run p?
-std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p);
+std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList& runs, int p,
+                                       PatternFit fit = PatternFit::KeysOnly);
 
 // The key of the pattern's runs from i measured as the pattern expects it; narrow/wide
 // patterns as printed or with the ink gain taken off (see narrow_wide_key).

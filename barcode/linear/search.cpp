@@ -20,6 +20,8 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
+constexpr double kSpeckFreeModule = 2.5;  // module width (pixels) from which a 1-px run is a speck
+constexpr int kSpeckPixels = 1;
 constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
 
 struct Pass {
@@ -34,6 +36,9 @@ struct Pass {
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
 // enough, or reaches the end of the walk or of the image.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
+    // With modules this wide no element, spread or starved by a pixel, is a single pixel: a
+    // one-pixel run in the quiet zone is a speck of dirt, not a bar.
+    if (module >= kSpeckFreeModule) noise = std::max(noise, kSpeckPixels);
     const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
     const double ux = -d.x / n;
     const double uy = -d.y / n;
@@ -48,6 +53,13 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
         else
             runs.runs.push_back(Run{x, y, 1, color});
         if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
+        // With specks merged: the white run before the bar ends at the first black run longer
+        // than a speck that is complete.
+        const std::size_t first_white = runs.runs[0].color == kBlack ? 1 : 0;
+        if (noise > 0 && runs.runs.size() >= first_white + 3) {
+            const Run& done = runs.runs[runs.runs.size() - 2];
+            if (done.color == kBlack && done.length > noise) break;
+        }
     }
     if (runs.runs.empty()) return false;
     if (noise > 0) merge_noise(runs, noise);
@@ -57,12 +69,34 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
     return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
+// An Interleaved 2 of 5 reading of fewer than kShortInterleavedDigits digits. Such a symbol has
+// no check character and no fixed length, and its start (four narrow elements) and stop are
+// found inside many other symbols: a damaged UPC-E read "94" that way. It is taken only with
+// both quiet zones in full on the page (quiet_zones_hold) and never inside another symbol
+// (decode_bitmap).
+constexpr std::size_t kShortInterleavedDigits = 4;
+bool short_interleaved(const Decoded& decoded) {
+    return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
+}
+
+// True when the `length` pixels from (x, y) on, stepping by the unit vector (ux, uy) (the point
+// itself first), all lie on the page and are white.
+bool white_stretch(const Image& image, int x, int y, double ux, double uy, double length) {
+    for (int t = 0; t < length; ++t) {
+        const int px = static_cast<int>(std::lround(x + t * ux));
+        const int py = static_cast<int>(std::lround(y + t * uy));
+        if (!image.inside(px, py) || image.black(px, py)) return false;
+    }
+    return true;
+}
+
 // Both quiet zones of a symbol decoded on a line, measured against the symbol's own module
 // width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
 // run before the symbol may be cut by the image edge (`open_start`); the run after it may end
 // the line (a long white run or the image edge).
-bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbology& symbology,
-                      bool open_start) {
+bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol& where,
+                      const Symbology& symbology, bool open_start, const Decoded& decoded, double ux,
+                      double uy) {
     std::vector<int> widths;
     for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
     if (widths.empty() || where.first < 1) return false;
@@ -71,6 +105,18 @@ bool quiet_zones_hold(const RunList& runs, const LineSymbol& where, const Symbol
     const double module = *quarter;
     const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
     const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
+    if (short_interleaved(decoded)) {
+        // Nothing but the quiet zones vouches for a single digit pair: both in full and on the
+        // page, walked on the picture from the symbol's first bar back and from its last bar
+        // on (a fan line starts inside the zone before the symbol and cannot show it whole).
+        if (where.last + 1 >= runs.size()) return false;
+        const double pixels = module / runs.unit;
+        const Run& a = runs.runs[static_cast<std::size_t>(where.first)];
+        const Run& b = runs.runs[static_cast<std::size_t>(where.last + 1)];
+        return white_stretch(image, a.x - static_cast<int>(std::lround(ux)),
+                             a.y - static_cast<int>(std::lround(uy)), -ux, -uy, before_factor * pixels) &&
+               white_stretch(image, b.x, b.y, ux, uy, after_factor * pixels);
+    }
     const bool before_open = open_start && where.first - 1 == 0;
     if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module)
         return false;
@@ -245,7 +291,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double quiet_length = kQuietTolerance * fan.module * fan.quiet_factor;
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
     if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) return false;
-    if (!find_pattern(symbology, runs, 1)) return false;
+    if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
     const int whole_line = kSamplesPerPixel * 2 * (image.width + image.height);
     if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, whole_line, max_run, runs)) return false;
@@ -254,7 +300,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     LineSymbol where;
     if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
-    if (!quiet_zones_hold(runs, where, symbology, skipped > 0)) return false;
+    if (!quiet_zones_hold(image, runs, where, symbology, skipped > 0, decoded, fan.ux, fan.uy)) return false;
     return accept(pass, runs, where, decoded, fan.direction, bar_direction, fill_right, scan_y);
 }
 
@@ -275,7 +321,7 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     Decoded decoded;
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
-           quiet_zones_hold(tail, where, *decoder.symbology, at_edge) &&
+           quiet_zones_hold(pass.image, tail, where, *decoder.symbology, at_edge, decoded, 1.0, 0.0) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y);
 }
 
@@ -288,7 +334,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
     RunList runs;
     for (const ActiveDecoder& decoder : pass.settings.decoders) {
         const Symbology& symbology = *decoder.symbology;
-        const auto hit = find_pattern(symbology, line, p);
+        const auto hit = find_pattern(symbology, line, p, PatternFit::AfterQuietZone);
         if (!hit) continue;
         if (p == 0 || p + hit->elements >= line.size()) continue;
 

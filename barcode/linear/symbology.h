@@ -34,9 +34,10 @@ struct Pattern {
     std::uint64_t forward = 0;
     std::uint64_t reversed = 0;
     int elements = 0;
-    int units = 0;          // modules (width-sum) or wide elements (narrow/wide)
-    int value = 0;          // character value the pattern stands for (Code 128 start codes)
-    bool bar_first = true;  // read forwards, the pattern begins with a bar
+    int units = 0;                 // modules (width-sum) or wide elements (narrow/wide)
+    int value = 0;                 // character value the pattern stands for (Code 128 start codes)
+    bool bar_first = true;         // read forwards, the pattern begins with a bar
+    const char* widths = nullptr;  // width-sum patterns: the element widths, bar first ("211412")
 
     // Whether the pattern, read forwards or backwards, begins with a bar.
     bool begins_with_bar(bool backwards) const {
@@ -118,6 +119,19 @@ KeyTable width_sum_table(const char* const* patterns, int count);
 // The value of the six runs from i as one character `modules` wide (Code 128, Code 93):
 // its width-sum key, else its element-width key; -1 when neither is in `table`.
 int read_six_element_value(const RunList& runs, int i, int modules, const KeyTable& table);
+
+// The value (index in `patterns`, each k element widths such as "131112", bar first) whose
+// edges lie nearest to those of the k runs from i on a grid of `module` length units. The
+// leading edges of the bars and their trailing edges are fitted each with an offset of their
+// own, so ink that widens or narrows every bar alike does not count. -1 when the best pattern
+// leaves an edge more than 0.45 module off or another comes within 0.25 module of it. The
+// second chance for characters of one or two pixel modules, whose keys fail on the rounding.
+int nearest_value(const RunList& runs, int i, int k, double module, const char* const* patterns, int count);
+
+// The mean module of the characters around run i: of up to `reach` characters of `k` runs and
+// `modules` modules on each side of it (whole characters from `first` on, before `end`).
+// Length units; 0 when there are none.
+double local_module(const RunList& runs, int first, int end, int i, int k, int modules, int reach);
 
 // The value in `table` of the n runs from i read as a narrow/wide character with `wide` wide
 // elements: the key as printed, else the key with the ink gain taken off; -1 when neither is

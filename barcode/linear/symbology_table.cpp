@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "barcode/linear/keys.h"
@@ -44,6 +45,52 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
     const int module = static_cast<int>((total + modules / 2) / modules);
     if (auto key = element_width_key(runs, i, 6, module)) return table.find(*key);
     return -1;
+}
+
+int nearest_value(const RunList& runs, int i, int k, double module, const char* const* patterns, int count) {
+    constexpr double kNearestFit = 0.45;     // modules
+    constexpr double kNearestMargin = 0.25;  // modules
+    constexpr int kMaxEdges = 16;
+    if (i < 0 || k <= 0 || k >= kMaxEdges || i + k > runs.size() || module <= 0) return -1;
+    double edge[kMaxEdges];
+    edge[0] = 0;
+    for (int j = 1; j <= k; ++j) edge[j] = edge[j - 1] + runs.length(i + j - 1) / module;
+    double best = 1e9, runner_up = 1e9;
+    int best_value = -1;
+    for (int v = 0; v < count; ++v) {
+        double grid[kMaxEdges];
+        grid[0] = 0;
+        for (int j = 1; j <= k; ++j) grid[j] = grid[j - 1] + (patterns[v][j - 1] - '0');
+        // Even edges lead a bar (or end the character), odd edges end one.
+        double offset[2] = {0, 0};
+        int n[2] = {0, 0};
+        for (int j = 0; j <= k; ++j) {
+            offset[j % 2] += edge[j] - grid[j];
+            ++n[j % 2];
+        }
+        offset[0] /= n[0];
+        offset[1] /= n[1];
+        double misfit = 0;
+        for (int j = 0; j <= k; ++j) misfit = std::max(misfit, std::fabs(edge[j] - grid[j] - offset[j % 2]));
+        if (misfit < best) {
+            runner_up = best;
+            best = misfit;
+            best_value = v;
+        } else if (misfit < runner_up) {
+            runner_up = misfit;
+        }
+    }
+    if (best > kNearestFit || runner_up < best + kNearestMargin) return -1;
+    return best_value;
+}
+
+double local_module(const RunList& runs, int first, int end, int i, int k, int modules, int reach) {
+    const int from = std::max(first, i - reach * k);
+    const int to = std::min(end, i + (reach + 1) * k);
+    if (to - from < k || (to - from) % k != 0 || modules <= 0) return 0.0;
+    long long total = 0;
+    for (int j = from; j < to; ++j) total += runs.length(j);
+    return static_cast<double>(total) / ((to - from) / k * modules);
 }
 
 int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table) {

@@ -285,6 +285,9 @@ int main(int argc, char** argv) {
                 const double narrow = how.module;
                 if (d.ratio > 0) {
                     grid = restretch_wide(grid, 2, d.ratio, 4);
+                    // Four cells per narrow module across the bars; along them the symbol
+                    // keeps its height.
+                    how.module_y = how.module;
                     how.module /= 4;
                 }
                 if (d.bearers) grid = with_bearers(grid, 5);

@@ -185,11 +185,11 @@ Symbology make_code128() {
     for (int i = 0; i < 3; ++i) {
         s.starts.push_back(Pattern{pattern_width_sum_key(kStartPatterns[i]),
                                    pattern_width_sum_key(reversed_pattern(kStartPatterns[i]).c_str()),
-                                   kValueElements, kModules, kStartA + i});
+                                   kValueElements, kModules, kStartA + i, true, kStartPatterns[i]});
     }
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
                               pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements,
-                              kStopModules, kStop});
+                              kStopModules, kStop, true, kStopPattern});
     s.read = read_code128;
     return s;
 }

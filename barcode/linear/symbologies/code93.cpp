@@ -18,6 +18,8 @@ constexpr int kShiftDollar = 43;
 constexpr int kShiftPercent = 44;
 constexpr int kShiftSlash = 45;
 constexpr int kShiftPlus = 46;
+// Characters on each side of one whose module the nearest-pattern reading measures.
+constexpr int kModuleReach = 2;
 
 // Element widths (bar first) of the values 0 to 46.
 constexpr const char* kPatterns[47] = {
@@ -112,10 +114,20 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
     // The start character, data and the two check characters, then the stop pattern.
     const int data_runs = symbol.size() - kStartElements - kStopElements;
     if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
+    // Characters from the start character's first run (it is 9 modules like the others) up to
+    // the stop pattern, for the module around each character.
+    const int first = symbol.at();
+    const int end = first + symbol.size() - kStopElements;
     symbol.skip(kStartElements);
     std::vector<int> values;
     while (symbol.remaining() >= kValueElements + kStopElements) {
-        const int v = read_value(symbol.runs(), symbol.next(kValueElements));
+        const int i = symbol.next(kValueElements);
+        int v = read_value(symbol.runs(), i);
+        if (v < 0) {
+            const double module =
+                local_module(symbol.runs(), first, end, i, kValueElements, kModules, kModuleReach);
+            v = nearest_value(symbol.runs(), i, kValueElements, module, kPatterns, kModulus);
+        }
         if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
     }
@@ -148,10 +160,10 @@ Symbology make_code93() {
     Symbology s;
     s.starts.push_back(Pattern{pattern_width_sum_key(kStartPattern),
                                pattern_width_sum_key(reversed_pattern(kStartPattern).c_str()), kStartElements,
-                               kModules, 0});
+                               kModules, 0, true, kStartPattern});
     s.stops.push_back(Pattern{pattern_width_sum_key(kStopPattern),
                               pattern_width_sum_key(reversed_pattern(kStopPattern).c_str()), kStopElements,
-                              kStopModules, 0});
+                              kStopModules, 0, true, kStopPattern});
     s.read = read_code93;
     return s;
 }

@@ -31,18 +31,25 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     const int start = symbol.at();
     const int centre = start + kEanGuardElements + layout.half_digits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
-    const int gain = ean_ink_gain(
-        symbol.runs(),
-        {{start, kEanGuardElements}, {centre, kEanCentreGuardElements}, {end, kEanGuardElements}});
+    // Each half's module over its digits.
+    const int half_runs = layout.half_digits * kEanDigitElements;
+    const int half_modules = layout.half_digits * kEanDigitModules;
+    const double left_module = span_module(symbol.runs(), start + kEanGuardElements, half_runs, half_modules);
+    const double right_module =
+        span_module(symbol.runs(), centre + kEanCentreGuardElements, half_runs, half_modules);
+    const int gain = trusted_ink_gain(ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                                                   {centre, kEanCentreGuardElements},
+                                                                   {end, kEanGuardElements}}),
+                                      left_module, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
     for (int k = 0; k < layout.half_digits; ++k) {
         const int i = symbol.next(kEanDigitElements);
-        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
-        int bit = 1;
-        if (d < 0 && layout.parity_lead) {
-            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
-            bit = 0;
-        }
+        const NearestDigit digit =
+            layout.parity_lead
+                ? read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, left_module, gain)
+                : read_ean_digit_in(symbol.runs(), i, {EanSet::A}, left_module, gain);
+        const int d = digit.digit;
+        const int bit = digit.set == EanSet::A ? 1 : 0;
         if (d < 0) return ReadOutcome::TryReversed;
         parity = parity << 1 | bit;
         left.push_back(static_cast<char>('0' + d));
@@ -54,7 +61,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     }
     std::string right;
     while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
-        const int d = read_ean_digit(symbol.runs(), symbol.next(kEanDigitElements), EanSet::C, gain);
+        const int i = symbol.next(kEanDigitElements);
+        const int d = read_ean_digit_in(symbol.runs(), i, {EanSet::C}, right_module, gain).digit;
         if (d < 0) return ReadOutcome::TryReversed;
         right.push_back(static_cast<char>('0' + d));
     }

@@ -1,6 +1,8 @@
 #include "barcode/linear/symbologies/ean_digits.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "barcode/linear/symbology.h"
@@ -86,6 +88,80 @@ int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain) {
     if (!key) return -1;
     const DigitTables& t = tables();
     return (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);
+}
+
+NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               int ink_gain) {
+    const bool small = module < kTrustedGainModule * runs.unit;
+    if (small) {
+        const NearestDigit near = nearest_ean_digit(runs, i, sets, module, ink_gain);
+        if (near.digit >= 0) return near;
+    }
+    for (EanSet set : sets) {
+        const int d = read_ean_digit(runs, i, set, ink_gain);
+        if (d >= 0) return NearestDigit{d, set};
+    }
+    if (small) return NearestDigit{};
+    return nearest_ean_digit(runs, i, sets, module, ink_gain);
+}
+
+int trusted_ink_gain(int ink_gain, double module, int unit) {
+    if (std::abs(ink_gain) <= unit && module < kTrustedGainModule * unit) return 0;
+    return ink_gain;
+}
+
+double span_module(const RunList& runs, int first, int count, int modules) {
+    if (first < 0 || count <= 0 || first + count > runs.size() || modules <= 0) return 0.0;
+    long long total = 0;
+    for (int k = first; k < first + count; ++k) total += runs.length(k);
+    return static_cast<double>(total) / modules;
+}
+
+NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               double ink_gain) {
+    // The worst edge of the best pattern, and the lead it must keep over any other digit, in
+    // modules. Rounding to whole pixels moves an edge by up to half a pixel: a third of a
+    // module at 1.5 pixels.
+    constexpr double kEanNearestFit = 0.45;
+    constexpr double kEanNearestMargin = 0.25;
+    NearestDigit best;
+    if (i < 0 || i + kEanDigitElements > runs.size() || module <= 0) return best;
+    // Edge positions from the digit's start, each moved back by half the gain: the bar's
+    // leading edge lies half the gain early, its trailing edge half the gain late.
+    double edge[kEanDigitElements + 1];
+    double at = 0;
+    for (int k = 0; k <= kEanDigitElements; ++k) {
+        if (k > 0) at += runs.length(i + k - 1);
+        const bool after_bar = k > 0 ? runs.runs[static_cast<std::size_t>(i + k - 1)].color == kBlack
+                                     : runs.runs[static_cast<std::size_t>(i)].color != kBlack;
+        edge[k] = (at + (after_bar ? -ink_gain / 2 : ink_gain / 2)) / module;
+    }
+    double best_misfit = 1e9, runner_up = 1e9;
+    for (EanSet set : sets) {
+        for (int v = 0; v < 10; ++v) {
+            const std::string widths = set == EanSet::B ? reversed_pattern(kSetA[v]) : std::string(kSetA[v]);
+            double grid[kEanDigitElements + 1] = {0, 0, 0, 0, 0};
+            for (int k = 1; k <= kEanDigitElements; ++k) grid[k] = grid[k - 1] + (widths[k - 1] - '0');
+            // The digit may sit a little off the grid: fit the offset, then take the worst edge.
+            double offset = 0;
+            for (int k = 0; k <= kEanDigitElements; ++k) offset += edge[k] - grid[k];
+            offset /= kEanDigitElements + 1;
+            double misfit = 0;
+            for (int k = 0; k <= kEanDigitElements; ++k)
+                misfit = std::max(misfit, std::fabs(edge[k] - offset - grid[k]));
+            // Any other pattern is a rival, the same digit in the other set too: the set
+            // carries the parity.
+            if (misfit < best_misfit) {
+                runner_up = best_misfit;
+                best_misfit = misfit;
+                best = NearestDigit{v, set};
+            } else if (misfit < runner_up) {
+                runner_up = misfit;
+            }
+        }
+    }
+    if (best_misfit > kEanNearestFit || runner_up < best_misfit + kEanNearestMargin) return NearestDigit{};
+    return best;
 }
 
 bool ean_check_ok(const std::string& digits) {

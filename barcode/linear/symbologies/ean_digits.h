@@ -12,6 +12,7 @@ namespace stripescan {
 
 // A digit is 4 elements of 7 modules.
 constexpr int kEanDigitElements = 4;
+constexpr int kEanDigitModules = 7;
 // The guards: bar, space, bar of one module each at both ends (width-sum key 22), five elements
 // in the centre, and UPC-E's end guard of six single modules beginning with a space.
 constexpr int kEanGuardElements = 3;
@@ -35,6 +36,41 @@ bool ean_digit_widths_even(const RunList& runs, int first, int count);
 // is starved): mean bar minus mean space over guard elements, which are all one module wide.
 // `guards` lists (first run, run count) of each guard. 0 when the guards hold no bar or space.
 int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards);
+
+// The digit whose pattern lies nearest to the edges of the 4 runs from i, among the sets in
+// `sets`, on a grid of `module` length units (the module of the digits around it, measured
+// over many of them, which pixel rounding moves far less than one digit's own width); each
+// edge is first moved by half the `ink_gain`. The second chance for digits whose key fails
+// when modules are one or two pixels wide. Answers the digit and its set, or a digit -1 when
+// the best pattern leaves an edge more than 0.45 module off or another pattern (another
+// digit, or the same digit in the other set) fits within 0.25 module of it.
+struct NearestDigit {
+    int digit = -1;
+    EanSet set = EanSet::A;
+};
+NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               double ink_gain);
+
+// The digit of the 4 runs from i in the first of `sets` that has it: by its key (read_ean_digit)
+// and, when no key reads, by the nearest pattern (nearest_ean_digit, on the grid of `module`
+// length units). With modules narrower than kTrustedGainModule pixels the nearest pattern
+// comes first: there the keys' sums of whole pixels fall on a bound between two digits
+// often, the edges measured against the module of many digits much less. A digit -1 when
+// neither reads.
+NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
+                               int ink_gain);
+
+// The guards' ink gain (ean_ink_gain) as the digits may use it, for digits of `module` length
+// units (`unit` per pixel): 0 when it is a pixel or less and the modules are narrower than
+// kTrustedGainModule pixels. There the rounding of the few one-module guard elements to
+// whole pixels alone makes bars a pixel wider or narrower than spaces, and taking that for ink
+// would tip digit 7 into 1 and 8 into 2.
+constexpr double kTrustedGainModule = 2.5;
+int trusted_ink_gain(int ink_gain, double module, int unit);
+
+// Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
+// the runs are not there.
+double span_module(const RunList& runs, int first, int count, int modules);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);

@@ -33,18 +33,18 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
     std::string digits;
     std::string parity;
     const int start = symbol.at();
-    const int gain = ean_ink_gain(
-        symbol.runs(),
-        {{start, kEanGuardElements}, {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}});
+    const double module = span_module(symbol.runs(), start + kEanGuardElements, kDigits * kEanDigitElements,
+                                      kDigits * kEanDigitModules);
+    const int gain = trusted_ink_gain(
+        ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
+                                     {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}}),
+        module, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
     while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
         const int i = symbol.next(kEanDigitElements);
-        int d = read_ean_digit(symbol.runs(), i, EanSet::A, gain);
-        char bit = '1';
-        if (d < 0) {
-            d = read_ean_digit(symbol.runs(), i, EanSet::B, gain);
-            bit = '2';
-        }
+        const NearestDigit digit = read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain);
+        const int d = digit.digit;
+        const char bit = digit.set == EanSet::A ? '1' : '2';
         if (d < 0) return ReadOutcome::Rejected;
         parity.push_back(bit);
         digits.push_back(static_cast<char>('0' + d));

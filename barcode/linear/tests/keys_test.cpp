@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "barcode/linear/symbologies/ean_digits.h"
+#include "barcode/linear/symbology.h"
 
 namespace stripescan {
 namespace {
@@ -122,12 +123,59 @@ TEST(NarrowWideKey, ClassifiesByTheWideAndNarrowAverages) {
     EXPECT_FALSE(narrow_wide_key(widths({4, 4, 9, 4}), 0, 4, 0));
 }
 
-TEST(NarrowWideKey, RatioOutsideOneAndAHalfToThreeAndAHalfGivesNoKey) {
+TEST(NarrowWideKey, OutsideTheNominalRatiosTheElementsOwnSplitDecides) {
     EXPECT_TRUE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 35, 35, 35}), 0, 9, 3));
-    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 36, 36, 36}), 0, 9, 3));
+    // Wide elements 3.6 to 5 narrow ones split clearly from the narrow ones: read by the gap.
+    EXPECT_EQ(narrow_wide_key(widths({10, 10, 10, 36, 10, 10, 36, 10, 36}), 0, 9, 3)->value, 111211212u);
+    EXPECT_EQ(narrow_wide_key(widths({3, 3, 3, 11, 3, 3, 11}), 0, 7, 2)->value, 1112112u);
+    // Three wide where two are expected: the structure does not hold.
+    EXPECT_FALSE(narrow_wide_key(widths({3, 3, 11, 10, 3, 11, 3}), 0, 7, 2));
+    EXPECT_EQ(narrow_wide_key(widths({11, 3, 3}), 0, 3, 1)->value, 211u);  // a 2 of 5 stop
+    // Beyond five narrow widths no printer means a wide element.
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 51, 51, 51}), 0, 9, 3));
+    // Too close: below one and a half.
     EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 14, 14, 14}), 0, 9, 3));
     // Just above one and a half: taken as two.
     EXPECT_EQ(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 16, 16, 16}), 0, 9, 3)->value, 111111222u);
+}
+
+TEST(NarrowWideKey, ASplitThatIsNotClearOrNotAtTheExpectedCountGivesNoKey) {
+    // The largest gap leaves two wide where three are expected.
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 20, 50, 50, 10}), 0, 9, 3));
+    EXPECT_FALSE(narrow_wide_key(widths({10, 10, 10, 10, 10, 10, 60, 30, 60}), 0, 9, 3));
+    // Narrow widths so uneven that the wide ones stand more than five narrow ones apart.
+    EXPECT_FALSE(narrow_wide_key(widths({4, 10, 4, 10, 4, 40, 40, 40, 4}), 0, 9, 3));
+}
+
+TEST(NearestPattern, EanDigitsOfOneAndAHalfPixelModulesAreReadByTheirEdgesOrNotAtAll) {
+    // Digit 3 in set B (1 1 4 1 modules) rounded to whole pixels at 1.5 px: its sums fall on a
+    // key bound, its edges still lie near the pattern's.
+    const NearestDigit three = nearest_ean_digit(widths({1, 2, 6, 1}), 0, {EanSet::A, EanSet::B}, 1.5, 0);
+    EXPECT_EQ(three.digit, 3);
+    EXPECT_EQ(three.set, EanSet::B);
+    // Two readings equally near (2 in set A and in set B: the parity is not known): none.
+    EXPECT_EQ(nearest_ean_digit(widths({3, 2, 2, 3}), 0, {EanSet::A, EanSet::B}, 1.5, 0).digit, -1);
+    // A runner-up closer than the margin (2 in set A, 1 in set B): none.
+    EXPECT_EQ(nearest_ean_digit(widths({2, 2, 3, 3}), 0, {EanSet::A, EanSet::B}, 1.5, 0).digit, -1);
+}
+
+TEST(NearestPattern, GuardsAPixelApartAtSmallModulesAreRoundingNotInk) {
+    // Eighths of a pixel: a pixel of gain at 1.5 px modules is dropped, at 3 px it is ink.
+    EXPECT_EQ(trusted_ink_gain(8, 12.0, 8), 0);
+    EXPECT_EQ(trusted_ink_gain(-8, 12.0, 8), 0);
+    EXPECT_EQ(trusted_ink_gain(8, 24.0, 8), 8);
+    EXPECT_EQ(trusted_ink_gain(16, 12.0, 8), 16);
+}
+
+TEST(NearestPattern, BarsWidenedAlikeDoNotMoveTheNearestCharacter) {
+    const char* const patterns[] = {"131112", "111213", "111312", "121113"};
+    // "131112" at 3 px modules with every bar two pixels wider.
+    EXPECT_EQ(nearest_value(widths({5, 7, 5, 1, 5, 4}), 0, 6, 3.0, patterns, 4), 0);
+    // "111213" as printed, and the same a third of a module off on one edge.
+    EXPECT_EQ(nearest_value(widths({3, 3, 3, 6, 3, 9}), 0, 6, 3.0, patterns, 4), 1);
+    EXPECT_EQ(nearest_value(widths({3, 4, 2, 6, 3, 9}), 0, 6, 3.0, patterns, 4), 1);
+    // Half way between two patterns: none.
+    EXPECT_EQ(nearest_value(widths({3, 3, 3, 8, 3, 7}), 0, 6, 3.0, patterns, 4), -1);
 }
 
 }  // namespace
