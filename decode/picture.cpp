@@ -15,7 +15,7 @@ std::optional<Picture> describe_picture(const std::uint8_t* image, int widthPixe
     if (heightLines <= 0 || heightLines > kMaxHeightLines) return std::nullopt;
     if (linesPerMm != DECODE_LINES_PER_MM_LOW && linesPerMm != DECODE_LINES_PER_MM_HIGH) return std::nullopt;
     Picture p{image, widthPixels, heightLines, linesPerMm};
-    if (p.rowBytes() * static_cast<std::size_t>(heightLines) > kMaxPictureBytes) return std::nullopt;
+    if (p.row_bytes() * static_cast<std::size_t>(heightLines) > kMaxPictureBytes) return std::nullopt;
     return p;
 }
 
@@ -25,7 +25,7 @@ int lines_per_mm_for(int kind, int requested) {
 }
 
 Picture square_pixels(const Picture& picture, std::vector<std::uint8_t>& storage) {
-    const std::size_t rowBytes = picture.rowBytes();
+    const std::size_t rowBytes = picture.row_bytes();
     const int repeat = kDotsPerMmAcross / picture.linesPerMm;  // 1 or 2
     const std::size_t height = static_cast<std::size_t>(picture.height) * static_cast<std::size_t>(repeat);
     storage.resize(rowBytes * height);

@@ -19,7 +19,7 @@ struct Picture {
     int width = 0;                       // pixels, a multiple of 8
     int height = 0;                      // rows
     int linesPerMm = 0;                  // 4 or 8 along the paper
-    std::size_t rowBytes() const { return static_cast<std::size_t>(width) / 8; }
+    std::size_t row_bytes() const { return static_cast<std::size_t>(width) / 8; }
 };
 
 // The picture described by Decode's arguments, or nothing when they are out of range: a null

@@ -3,8 +3,8 @@
  * Results: every function returns 1 on success and 0 on failure (a bad argument, no open
  * connection, a failed transfer, an unexpected reply or device state), except where noted:
  * OpenUSBPort returns a non-zero value on success, CloseUSBPort returns nothing, StartPrint
- * also returns 2, GetKestromVersion always returns 1. No function says why it failed; the run
- * log (switch file "recode_run_log.ini" in the current directory at OpenUSBPort) records it.
+ * also returns KESTROM_PRINT_PAPER_ERROR (2), GetKestromVersion always returns 1. No function says why it
+ * failed; the run log (switch file "recode_run_log.ini" in the current directory at OpenUSBPort) records it.
  *
  * Threads: the library keeps one port connection per process; any thread may call it. Single
  * transfers are serialised inside; a command (a write and its reply read) is not atomic, so

@@ -39,18 +39,18 @@ std::size_t second_device_name(const std::vector<std::uint8_t>& file) {
 // checksum); nothing when it is not a record or its checksum fails.
 std::optional<std::vector<std::uint8_t>> parse_record(const std::vector<std::uint8_t>& line) {
     if (line.empty() || line[0] != ':') return std::nullopt;
-    auto byte_at = [&line](std::size_t index) -> int {
+    auto byteAt = [&line](std::size_t index) -> int {
         const std::size_t at = 1 + 2 * index;
         if (at + 1 >= line.size()) return -1;
         const int hi = hex_value(line[at]), lo = hex_value(line[at + 1]);
         return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
     };
-    const int count = byte_at(0);
+    const int count = byteAt(0);
     if (count < 0) return std::nullopt;
     std::vector<std::uint8_t> bytes;
     std::uint8_t sum = 0;
     for (int i = 0; i < count + 5; ++i) {
-        const int b = byte_at(static_cast<std::size_t>(i));
+        const int b = byteAt(static_cast<std::size_t>(i));
         if (b < 0) return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(b));
         sum = static_cast<std::uint8_t>(sum + b);

@@ -1,7 +1,7 @@
 #pragma once
 // The library's operations, one per export, over the port layer. Each returns
-// 1 on success and 0 on failure (start_print also 2) and never throws except
-// on allocation failure, which the export wrappers turn into 0.
+// 1 on success and 0 on failure (start_print also KESTROM_PRINT_PAPER_ERROR) and
+// never throws except on allocation failure, which the export wrappers turn into 0.
 
 #include <cstdint>
 

@@ -274,11 +274,11 @@ int liveness_probe(int attempts) {
     Port& p = port();
     if (!p.open.load()) return 0;
     const int tries = attempts > 0 ? attempts : kProbeDefaultTries;
-    auto set_timeouts = [&p](int first, int second) {
+    auto setTimeouts = [&p](int first, int second) {
         platform::LockGuard guard(p.lock);
         if (p.open.load()) p.ops.setTimeouts(p.handle, first, second);
     };
-    set_timeouts(kProbeTimeout, kProbeTimeout);
+    setTimeouts(kProbeTimeout, kProbeTimeout);
 
     int result = 0;
     static constexpr std::uint8_t kAsk[] = {0x1A, 0x6B, 0x42};
@@ -305,7 +305,7 @@ int liveness_probe(int attempts) {
             }
         }
     }
-    set_timeouts(kTimeoutFirst, kTimeoutSecond);
+    setTimeouts(kTimeoutFirst, kTimeoutSecond);
     return result;
 }
 

@@ -130,7 +130,7 @@ int start_print(int mode, int after) {
         if (!query_status(s)) return 0;
         if (s.printPaperError) {
             if (s.passageJam || s.commandError) correct_fake_jam_error();
-            return 2;
+            return KESTROM_PRINT_PAPER_ERROR;
         }
         if (!s.printing) break;
     }

@@ -136,7 +136,7 @@ void Device::restart_device(std::int64_t now, int downMs) {
     ++linkGeneration;
     settings = fixedSettings;
     areas[0].bitmaps.clear();
-    persistArmed = bracketOpen = commandError = printPaperError = printDone = false;
+    persistArmed = commandError = printPaperError = printDone = false;
     cond.fakeJam = cond.statusError = false;
     scan = ScanJob{};
     scanCompleteFlag = false;

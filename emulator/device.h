@@ -155,7 +155,6 @@ struct PrintJob {
     bool open = false;     // between the print buffer and the end of printing
     bool running = false;  // StartPrint accepted, head working
     int heightMm = 0;
-    int mode = 0;
     int after = 0;
     bool runsOut = false;  // the job is longer than the paper left under the head
     std::vector<PrintItem> items;
@@ -233,7 +232,6 @@ public:
     Placement placement;  // for the tickets inserted next (control API)
 
     bool persistArmed = false;  // the persist prefix came before this command
-    bool bracketOpen = false;
     bool commandError = false;
     bool printPaperError = false;
     bool printDone = false;

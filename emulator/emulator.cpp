@@ -339,7 +339,7 @@ int Emulator::set_condition(int condition, bool on) {
 int Emulator::inject_fault(int fault, int pipe, int skip, int count) {
     if (fault < EMU_FAULT_OPEN_FAIL || fault > EMU_FAULT_SPEC_COMMAND_FAIL) return 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_.arm(fault, pipe, skip, count);
+    faults_.arm(static_cast<EmuFault>(fault), pipe, skip, count);
     return 1;
 }
 

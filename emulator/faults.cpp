@@ -2,11 +2,11 @@
 
 namespace emu {
 
-void Faults::arm(int fault, int pipe, int skip, int count) {
+void Faults::arm(EmuFault fault, int pipe, int skip, int count) {
     armed_.push_back(Armed{fault, pipe < 0 ? -1 : pipe, skip < 0 ? 0 : skip, count});
 }
 
-bool Faults::fires(int fault, int pipe) {
+bool Faults::fires(EmuFault fault, int pipe) {
     bool fired = false;
     for (Armed& armed : armed_) {
         if (armed.fault != fault || armed.count == 0) continue;
@@ -21,7 +21,7 @@ bool Faults::fires(int fault, int pipe) {
     return fired;
 }
 
-bool Faults::active(int fault) const {
+bool Faults::active(EmuFault fault) const {
     for (const Armed& armed : armed_) {
         if (armed.fault == fault && armed.count != 0 && armed.skip == 0) return true;
     }

@@ -6,20 +6,22 @@
 
 #include <vector>
 
+#include "emulator/ScannerEmulator.h"
+
 namespace emu {
 
 class Faults {
 public:
-    void arm(int fault, int pipe, int skip, int count);
+    void arm(EmuFault fault, int pipe, int skip, int count);
     void clear() { armed_.clear(); }
     // True when `fault` fires for this operation on `pipe` (consumes one use).
-    bool fires(int fault, int pipe = -1);
+    bool fires(EmuFault fault, int pipe = -1);
     // True when `fault` is armed and would fire now, without consuming it.
-    bool active(int fault) const;
+    bool active(EmuFault fault) const;
 
 private:
     struct Armed {
-        int fault;
+        EmuFault fault;
         int pipe;
         int skip;
         int count;

@@ -17,17 +17,13 @@
 #include "Kestrom.h"
 
 enum {
-    PICTURE_BUFFER = 10485760, /* bytes ReadPictureData may fill */
     POLL_MS = 50,
     TIMEOUT_MS = 20000,
-    SCAN_WIDTH_MM = 216,
     LINES_PER_MM = 8,
-    BLACK_WHITE = 0,
-    CASUAL = 0, /* settings not stored in the device's flash */
-    HOLD_AFTER_SCAN = 0,
-    EJECT_AFTER_PRINT = 1,
-    FONT_BYTE = 48,
-    PRINT_AREA_MM = 40
+    PRINT_AREA_MM = 40,
+    TEXT_COLUMN = 2, /* horizontal print position, 0..KESTROM_MAX_PRINT_COLUMN */
+    TEXT_ROW_MM = 10,
+    TEXT_SIZE = 4 /* 0..KESTROM_FONT_BYTE_MAX_SIZE */
 };
 
 static void pause_ms(int ms) {
@@ -37,7 +33,7 @@ static void pause_ms(int ms) {
 
 /* Polls the status until field `index` (see DeviceStatus) is 1; 0 on timeout or a failed read. */
 static int wait_for(int index) {
-    int32_t status[22];
+    int32_t status[KESTROM_STATUS_FIELDS];
     for (int waited = 0; waited < TIMEOUT_MS; waited += POLL_MS) {
         if (GetBSStatus(status) != 1) return 0;
         if (status[index] == 1) return 1;
@@ -55,15 +51,18 @@ int main(void) {
         return 3;
     }
     int rc = 3;
-    uint8_t* picture = malloc(PICTURE_BUFFER);
+    uint8_t* picture = malloc(KESTROM_PICTURE_BUFFER_BYTES);
     if (picture == NULL) goto done;
     printf("waiting for a ticket...\n");
     if (!wait_for(paperSensorA) || !wait_for(scannerIdle)) {
         fprintf(stderr, "no ticket arrived\n");
         goto done;
     }
-    if (!SetScanWidth(0, SCAN_WIDTH_MM) || !SetScanHeight(0) || !SetScanPictureType(BLACK_WHITE, CASUAL) ||
-        !SetScanDPI(LINES_PER_MM, CASUAL) || !StartScan(HOLD_AFTER_SCAN) || !wait_for(haveData)) {
+    /* The whole width and length, black and white; settings not stored in the device's flash. */
+    if (!SetScanWidth(0, KESTROM_MAX_SCAN_WIDTH_MM) || !SetScanHeight(0) ||
+        !SetScanPictureType(KESTROM_PICTURE_BLACK_WHITE, KESTROM_SAVE_CASUAL) ||
+        !SetScanDPI(LINES_PER_MM, KESTROM_SAVE_CASUAL) || !StartScan(KESTROM_AFTER_SCAN_STOP) ||
+        !wait_for(haveData)) {
         fprintf(stderr, "the scan did not start or brought no picture\n");
         goto done;
     }
@@ -82,10 +81,12 @@ int main(void) {
 
     char line[64];
     snprintf(line, sizeof line, read ? "READ %d SYMBOL(S)" : "NOT READ", out);
-    if (!SetPrintBuffer(PRINT_AREA_MM) || !SetCharPrintPosition(0, 2, 10, FONT_BYTE, 4, line) ||
-        StartPrint(1, EJECT_AFTER_PRINT) != 1) {
+    if (!SetPrintBuffer(PRINT_AREA_MM) ||
+        !SetCharPrintPosition(KESTROM_ANGLE_0, TEXT_COLUMN, TEXT_ROW_MM, KESTROM_FONT_BYTE, TEXT_SIZE,
+                              line) ||
+        StartPrint(KESTROM_PRINT_MODE_DEFAULT, KESTROM_AFTER_PRINT_EJECT) != 1) {
         fprintf(stderr, "printing failed; feeding the ticket out\n");
-        StartFeedPaper(0, 0);
+        StartFeedPaper(KESTROM_FEED_FORWARD, 0);
         goto done;
     }
     printf("printed \"%s\" and ejected the ticket\n", line);

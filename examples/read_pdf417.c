@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     Bitmap picture, bw;
     Bitmap_Init(&picture);
     Bitmap_Init(&bw);
-    if (ReadBitmapFromFile(&picture, argv[1]) != 0 || GetBWBitmap(&picture, &bw, BLACK_BELOW) != 0) {
+    if (ReadBitmapFromFile(&picture, argv[1]) != SKEWTRIM_OK ||
+        GetBWBitmap(&picture, &bw, BLACK_BELOW) != SKEWTRIM_OK) {
         fprintf(stderr, "%s: cannot read the picture\n", argv[1]);
         Bitmap_Done(&picture);
         return 2;

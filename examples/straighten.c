@@ -8,12 +8,6 @@
 
 #include "Skewtrim.h"
 
-enum {
-    RESAMPLE_BICUBIC = 1, /* 1: bicubic, 2: bilinear, 3: nearest (1-bit pictures always nearest) */
-    MEASURED_LEVEL = 0,   /* let the library measure the paper's brightness */
-    RULE_PAPER = 1
-};
-
 int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "usage: %s IN.bmp OUT.bmp\n", argv[0]);
@@ -23,12 +17,15 @@ int main(int argc, char** argv) {
     Bitmap_Init(&scan);
     Bitmap_Init(&upright);
     int code = ReadBitmapFromFile(&scan, argv[1]);
-    if (code != 0) {
+    if (code != SKEWTRIM_OK) {
         fprintf(stderr, "%s: cannot read the picture (code %d)\n", argv[1], code);
         return 2;
     }
-    code = ImageSkewtrim(&scan, RESAMPLE_BICUBIC, MEASURED_LEVEL, RULE_PAPER, &upright);
-    if (code != 0) {
+    /* Bicubic (1-bit pictures are always resampled nearest); the library measures the
+     * background's level; paper is brighter than it. */
+    code =
+        ImageSkewtrim(&scan, SKEWTRIM_MODE_BICUBIC, SKEWTRIM_LEVEL_MEASURE, SKEWTRIM_RULE_BRIGHTER, &upright);
+    if (code != SKEWTRIM_OK) {
         fprintf(stderr, "%s: no ticket found to straighten (code %d)\n", argv[1], code);
         Bitmap_Done(&scan);
         return 1;
@@ -38,7 +35,7 @@ int main(int argc, char** argv) {
            upright.height, upright.bitCount);
     Bitmap_Done(&upright);
     Bitmap_Done(&scan);
-    if (code != 0) {
+    if (code != SKEWTRIM_OK) {
         fprintf(stderr, "%s: cannot write (code %d)\n", argv[2], code);
         return 2;
     }

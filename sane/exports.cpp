@@ -35,8 +35,8 @@ Handle* as_handle(SANE_Handle h) {
 
 }  // namespace
 
-TQSANE_EXPORT SANE_Status sane_tqrmx7kp_init(SANE_Int* version_code, SANE_Auth_Callback) {
-    return guarded("sane_init", [&] { return backend().init(version_code); });
+TQSANE_EXPORT SANE_Status sane_tqrmx7kp_init(SANE_Int* versionCode, SANE_Auth_Callback) {
+    return guarded("sane_init", [&] { return backend().init(versionCode); });
 }
 
 TQSANE_EXPORT void sane_tqrmx7kp_exit(void) {
@@ -46,8 +46,8 @@ TQSANE_EXPORT void sane_tqrmx7kp_exit(void) {
     });
 }
 
-TQSANE_EXPORT SANE_Status sane_tqrmx7kp_get_devices(const SANE_Device*** device_list, SANE_Bool) {
-    return guarded("sane_get_devices", [&] { return backend().get_devices(device_list); });
+TQSANE_EXPORT SANE_Status sane_tqrmx7kp_get_devices(const SANE_Device*** deviceList, SANE_Bool) {
+    return guarded("sane_get_devices", [&] { return backend().get_devices(deviceList); });
 }
 
 TQSANE_EXPORT SANE_Status sane_tqrmx7kp_open(SANE_String_Const name, SANE_Handle* handle) {
@@ -87,18 +87,18 @@ TQSANE_EXPORT SANE_Status sane_tqrmx7kp_start(SANE_Handle handle) {
     return guarded("sane_start", [&] { return backend().start(as_handle(handle)); });
 }
 
-TQSANE_EXPORT SANE_Status sane_tqrmx7kp_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length,
+TQSANE_EXPORT SANE_Status sane_tqrmx7kp_read(SANE_Handle handle, SANE_Byte* data, SANE_Int maxLength,
                                              SANE_Int* length) {
-    return guarded("sane_read", [&] { return backend().read(as_handle(handle), data, max_length, length); });
+    return guarded("sane_read", [&] { return backend().read(as_handle(handle), data, maxLength, length); });
 }
 
 TQSANE_EXPORT void sane_tqrmx7kp_cancel(SANE_Handle handle) {
     backend().cancel(as_handle(handle));
 }
 
-TQSANE_EXPORT SANE_Status sane_tqrmx7kp_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking) {
+TQSANE_EXPORT SANE_Status sane_tqrmx7kp_set_io_mode(SANE_Handle handle, SANE_Bool nonBlocking) {
     if (!backend().owns(as_handle(handle))) return SANE_STATUS_INVAL;
-    return non_blocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
+    return nonBlocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
 }
 
 TQSANE_EXPORT SANE_Status sane_tqrmx7kp_get_select_fd(SANE_Handle, SANE_Int*) {

@@ -32,17 +32,17 @@ struct StatusBits {
     StatusBits& waiting() { return set(1, 3); }
     StatusBits& printing() { return set(1, 5); }
     StatusBits& feeding() { return set(1, 6); }
-    StatusBits& statusError() { return set(1, 7); }
+    StatusBits& status_error() { return set(1, 7); }
     StatusBits& jam() { return set(0, 3); }
-    StatusBits& commandError() { return set(0, 5); }
-    StatusBits& paperError() { return set(0, 6); }
-    StatusBits& printDone() { return set(0, 7); }
-    StatusBits& haveData() { return set(2, 1); }
-    StatusBits& scanComplete() { return set(2, 2); }
-    StatusBits& eightLines() { return set(2, 3); }
+    StatusBits& command_error() { return set(0, 5); }
+    StatusBits& paper_error() { return set(0, 6); }
+    StatusBits& print_done() { return set(0, 7); }
+    StatusBits& have_data() { return set(2, 1); }
+    StatusBits& scan_complete() { return set(2, 2); }
+    StatusBits& eight_lines() { return set(2, 3); }
     StatusBits& grey() { return set(2, 6); }
-    StatusBits& replyReady() { return set(3, 6); }
-    StatusBits& paperA() { return set(3, 7); }
+    StatusBits& reply_ready() { return set(3, 6); }
+    StatusBits& paper_a() { return set(3, 7); }
     StatusBits& pending(std::uint32_t n) {
         for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<std::uint8_t>(n >> (8 * i));
         return *this;
@@ -81,21 +81,21 @@ protected:
     }
 
     // Opens the port on the double and forgets the calls of the open.
-    void openPort() {
+    void open_port() {
         ASSERT_NE(OpenUSBPort(), 0);
         link().calls.clear();
         pauses.clear();
     }
 
     // Sticky status the double answers when nothing else is scripted.
-    static void deviceStatus(const StatusBits& s) { link().status = s.bytes(); }
-    static void queueStatus(const StatusBits& s) { link().statuses.push_back({s.bytes(), 1, -1}); }
+    static void device_status(const StatusBits& s) { link().status = s.bytes(); }
+    static void queue_status(const StatusBits& s) { link().statuses.push_back({s.bytes(), 1, -1}); }
     // One status query = two status requests answered alike.
-    static void queueQuery(const StatusBits& s) {
-        queueStatus(s);
-        queueStatus(s);
+    static void queue_query(const StatusBits& s) {
+        queue_status(s);
+        queue_status(s);
     }
-    static void queueReply(const Bytes& reply) { link().reads[1].push_back({reply}); }
+    static void queue_reply(const Bytes& reply) { link().reads[1].push_back({reply}); }
 
     static std::vector<Bytes> writes() { return link().writes(); }
 
@@ -110,8 +110,8 @@ protected:
         std::string firmwareVersion = "V1/200101/ABCDEF";
     };
     Store store;
-    void installStore() {
-        deviceStatus(StatusBits().idle().replyReady());
+    void install_store() {
+        device_status(StatusBits().idle().reply_ready());
         link().onWrite = [this, asked = std::uint8_t(0), downloadArea = -1](const Bytes& w) mutable {
             if (w.size() == 3 && w[0] == 0x1A && w[1] == 0x6B) asked = w[2];
             if (w == Bytes{0x1B, 0x4B} && asked) {

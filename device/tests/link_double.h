@@ -64,9 +64,9 @@ struct LinkDouble {
 
     void reset();
     // Calls of one operation only / just the written byte strings.
-    std::vector<Call> callsOf(const std::string& op);
+    std::vector<Call> calls_of(const std::string& op);
     std::vector<std::vector<std::uint8_t>> writes();
-    std::vector<std::string> opNames();
+    std::vector<std::string> op_names();
 };
 
 inline void LinkDouble::reset() {
@@ -85,7 +85,7 @@ inline void LinkDouble::reset() {
     onWrite = nullptr;
 }
 
-inline std::vector<Call> LinkDouble::callsOf(const std::string& op) {
+inline std::vector<Call> LinkDouble::calls_of(const std::string& op) {
     std::lock_guard<std::recursive_mutex> guard(mutex);
     std::vector<Call> out;
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
@@ -95,11 +95,11 @@ inline std::vector<Call> LinkDouble::callsOf(const std::string& op) {
 
 inline std::vector<std::vector<std::uint8_t>> LinkDouble::writes() {
     std::vector<std::vector<std::uint8_t>> out;
-    for (const Call& c : callsOf("uWrite")) out.push_back(c.bytes);
+    for (const Call& c : calls_of("uWrite")) out.push_back(c.bytes);
     return out;
 }
 
-inline std::vector<std::string> LinkDouble::opNames() {
+inline std::vector<std::string> LinkDouble::op_names() {
     std::lock_guard<std::recursive_mutex> guard(mutex);
     std::vector<std::string> out;
     for (const Call& c : calls) out.push_back(c.op);

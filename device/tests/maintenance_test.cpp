@@ -55,7 +55,7 @@ class Maintenance : public KestromTest {
 protected:
     void SetUp() override {
         KestromTest::SetUp();
-        openPort();
+        open_port();
     }
 
     static std::string version(const std::string& file) {
@@ -65,50 +65,50 @@ protected:
 };
 
 TEST_F(Maintenance, CisCalibrationPollsItsProgress) {
-    deviceStatus(StatusBits().idle());
-    queueReply(bytes({10, 0, 0, 0, 0, 0, 0, 0}));
-    queueReply(bytes({60, 0, 0, 0, 0, 0, 0, 0}));
-    queueReply(bytes({100, 0, 0, 0, 0, 0, 0, 1}));
+    device_status(StatusBits().idle());
+    queue_reply(bytes({10, 0, 0, 0, 0, 0, 0, 0}));
+    queue_reply(bytes({60, 0, 0, 0, 0, 0, 0, 0}));
+    queue_reply(bytes({100, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(CISDataCorrect(), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4C}), bytes({0x1B, 0x45}), bytes({0x1B, 0x45}),
                                 bytes({0x1B, 0x45}), bytes({0x1A, 0x4E})}));
     EXPECT_EQ(pauses, (std::vector<int>{500, 50, 500, 50, 500, 50, 50}));
 
     for (int state : {2, 3, 4}) {
-        queueReply(bytes({0, 0, 0, 0, 0, 0, 0, state}));
+        queue_reply(bytes({0, 0, 0, 0, 0, 0, 0, state}));
         EXPECT_EQ(CISDataCorrect(), 0) << state;
     }
-    deviceStatus(StatusBits().waiting());
+    device_status(StatusBits().waiting());
     link().calls.clear();
     EXPECT_EQ(CISDataCorrect(), 0);
     EXPECT_TRUE(writes().empty());
 }
 
 TEST_F(Maintenance, SensorCalibrationChecksEightValues) {
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     Bytes reply(32, 0);
     for (int i = 0; i < 8; ++i) reply[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i == 0 ? 1 : 254);
-    queueReply(reply);
+    queue_reply(reply);
     EXPECT_EQ(SensorCorrect(), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x03, 0xCC, 0x33, 0x33, 0xCC}), bytes({0x1A, 0x6F, 0x01, 0x01}),
                                 bytes({0x1A, 0x55}), bytes({0x1B, 0x4C})}));
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 6000, 50}));
-    EXPECT_EQ(link().callsOf("uRead")[0].arg2, 32);
+    EXPECT_EQ(link().calls_of("uRead")[0].arg2, 32);
 
     for (std::uint8_t bad : {0, 255}) {
         reply[5] = bad;
-        queueReply(reply);
+        queue_reply(reply);
         EXPECT_EQ(SensorCorrect(), 0);
     }
 }
 
 TEST_F(Maintenance, ResetReconnectsAndProbes) {
-    installStore();
+    install_store();
     link().openResults = {7, -1};  // 1B 40's reopen, then the first OpenUSBPort fails
     EXPECT_EQ(ResetDev(), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x40}), bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B})}));
     EXPECT_EQ(pauses, (std::vector<int>{4000, 2000, 2000, 1000, 50}));
-    EXPECT_EQ(link().callsOf("SetUSBTimeouts").size(), 3u);  // open, probe, probe end
+    EXPECT_EQ(link().calls_of("SetUSBTimeouts").size(), 3u);  // open, probe, probe end
 
     // A device that never comes back: ten tries, then closed.
     link().calls.clear();
@@ -205,18 +205,18 @@ TEST_F(Maintenance, VersionFileFaults) {
 }
 
 TEST_F(Maintenance, FirmwareUpdateSendsTheFileAndChecksTheNewVersion) {
-    installStore();
+    install_store();
     ASSERT_EQ(mkfirmware("--version 200101 fw.JK"), 0);
     const Bytes file = read_file("fw.JK");
     EXPECT_EQ(UpdateDeviceFirmware("fw.JK"), 1);
     EXPECT_EQ(writes(), (Writes{file, bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B}), bytes({0x1B, 0x49})}));
-    EXPECT_EQ(link().callsOf("uRead").back().arg2, 15);
+    EXPECT_EQ(link().calls_of("uRead").back().arg2, 15);
 
     // Another version reported: 0 at once, without further tries.
     link().calls.clear();
     store.firmwareVersion = "V1/199912/ABCDE";
     EXPECT_EQ(UpdateDeviceFirmware("fw.JK"), 0);
-    EXPECT_EQ(link().callsOf("uWrite").size(), 4u);
+    EXPECT_EQ(link().calls_of("uWrite").size(), 4u);
 
     // A file without a version is not sent.
     link().calls.clear();
@@ -239,11 +239,11 @@ TEST_F(Maintenance, VersionTexts) {
     EXPECT_EQ(GetKestromVersion(nullptr), 1);
 
     char firmware[16] = {};
-    queueReply(bytes({'V', '1', '/', '2', '0', '0', '1', '0', '1', '/', 'A', 'B', 'C', 'D', 'E'}));
+    queue_reply(bytes({'V', '1', '/', '2', '0', '0', '1', '0', '1', '/', 'A', 'B', 'C', 'D', 'E'}));
     EXPECT_EQ(GetFirmwareVersion(firmware), 1);
     EXPECT_EQ(std::string(firmware), "V1/200101/ABCDE");
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x49})}));
-    queueReply(bytes({'V', '1'}));
+    queue_reply(bytes({'V', '1'}));
     EXPECT_EQ(GetFirmwareVersion(firmware), 0);
 }
 

@@ -25,7 +25,7 @@ class PictureUpload : public KestromTest {
 protected:
     void SetUp() override {
         KestromTest::SetUp();
-        openPort();
+        open_port();
         buffer.assign(kPictureBuffer, 0xEE);
     }
 
@@ -38,10 +38,10 @@ protected:
 TEST_F(PictureUpload, BulkReadsOf64KiBDropFourLinesAndAppendTheFiller) {
     const std::size_t width = 80;  // grey, 10 mm
     const Bytes sent = picture(1650, width);
-    queueReply(bytes({0, 10, 0, 0}));
-    queueQuery(StatusBits().grey().eightLines().haveData().scanning().pending(131200));
-    queueQuery(StatusBits().grey().eightLines().haveData().scanning().scanComplete().pending(800));
-    deviceStatus(StatusBits().grey().eightLines().idle());
+    queue_reply(bytes({0, 10, 0, 0}));
+    queue_query(StatusBits().grey().eight_lines().have_data().scanning().pending(131200));
+    queue_query(StatusBits().grey().eight_lines().have_data().scanning().scan_complete().pending(800));
+    device_status(StatusBits().grey().eight_lines().idle());
     link().reads[3] = {{Bytes(sent.begin(), sent.begin() + 65536)},
                        {Bytes(sent.begin() + 65536, sent.begin() + 131072)},
                        {Bytes(sent.begin() + 131072, sent.begin() + 131200)},
@@ -53,7 +53,7 @@ TEST_F(PictureUpload, BulkReadsOf64KiBDropFourLinesAndAppendTheFiller) {
     EXPECT_EQ(linesPerMm, 8);
 
     std::vector<int> counts;
-    for (const auto& c : link().callsOf("uRead"))
+    for (const auto& c : link().calls_of("uRead"))
         if (c.arg1 == 3) counts.push_back(c.arg2);
     EXPECT_EQ(counts, (std::vector<int>{65536, 65536, 128, 800}));
 
@@ -72,11 +72,11 @@ TEST_F(PictureUpload, BulkReadsOf64KiBDropFourLinesAndAppendTheFiller) {
 
 TEST_F(PictureUpload, BlackAndWhiteLinesAreTheScanWidthInBytes) {
     const Bytes sent = picture(10, 27);
-    queueReply(bytes({0, 27, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().pending(270));
-    queueQuery(StatusBits().scanning());  // nothing pending, still scanning
-    queueQuery(StatusBits().idle());      // no data, scanning over: done
-    deviceStatus(StatusBits().idle());
+    queue_reply(bytes({0, 27, 0, 0}));
+    queue_query(StatusBits().have_data().scanning().pending(270));
+    queue_query(StatusBits().scanning());  // nothing pending, still scanning
+    queue_query(StatusBits().idle());      // no data, scanning over: done
+    device_status(StatusBits().idle());
     link().reads[3] = {{sent}};
     ASSERT_EQ(read(), 1);
     EXPECT_EQ(lineBytes, 27);
@@ -88,9 +88,10 @@ TEST_F(PictureUpload, BlackAndWhiteLinesAreTheScanWidthInBytes) {
 TEST_F(PictureUpload, FillerStaysInsideTheCallersBuffer) {
     // One-byte lines that nearly fill the buffer: the filler would run past it.
     const std::size_t total = kPictureBuffer - 1;
-    queueReply(bytes({0, 1, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(static_cast<std::uint32_t>(total)));
-    deviceStatus(StatusBits().idle());
+    queue_reply(bytes({0, 1, 0, 0}));
+    queue_query(
+        StatusBits().have_data().scanning().scan_complete().pending(static_cast<std::uint32_t>(total)));
+    device_status(StatusBits().idle());
     for (std::size_t at = 0; at < total; at += 65536)
         link().reads[3].push_back({Bytes(std::min<std::size_t>(65536, total - at), 0x5A)});
     Bytes guarded(kPictureBuffer + 64, 0xEE);
@@ -105,28 +106,28 @@ TEST_F(PictureUpload, FillerStaysInsideTheCallersBuffer) {
 
 TEST_F(PictureUpload, RefusedPictures) {
     // Scan width 0.
-    queueReply(bytes({0, 0, 0, 0}));
-    deviceStatus(StatusBits().haveData().pending(10));
+    queue_reply(bytes({0, 0, 0, 0}));
+    device_status(StatusBits().have_data().pending(10));
     EXPECT_EQ(read(), 0);
-    EXPECT_TRUE(link().callsOf("uRead").size() == 1u);
+    EXPECT_TRUE(link().calls_of("uRead").size() == 1u);
 
     // Fewer than 4 lines.
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().haveData().scanComplete().pending(6));
-    deviceStatus(StatusBits().idle());
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().have_data().scan_complete().pending(6));
+    device_status(StatusBits().idle());
     link().reads[3] = {{Bytes(6, 1)}};
     EXPECT_EQ(read(), 0);
 
     // More than the buffer holds: refused before reading.
     link().calls.clear();
-    queueReply(bytes({0, 2, 0, 0}));
-    deviceStatus(StatusBits().haveData().scanning().pending(static_cast<std::uint32_t>(kPictureBuffer)));
+    queue_reply(bytes({0, 2, 0, 0}));
+    device_status(StatusBits().have_data().scanning().pending(static_cast<std::uint32_t>(kPictureBuffer)));
     EXPECT_EQ(read(), 0);
-    EXPECT_EQ(link().callsOf("uRead").size(), 1u);
+    EXPECT_EQ(link().calls_of("uRead").size(), 1u);
 
     // No data.
-    queueReply(bytes({0, 2, 0, 0}));
-    deviceStatus(StatusBits().idle());
+    queue_reply(bytes({0, 2, 0, 0}));
+    device_status(StatusBits().idle());
     EXPECT_EQ(read(), 0);
 
     EXPECT_EQ(ReadPictureData(buffer.data(), &lineBytes, nullptr, &type, &linesPerMm), 0);
@@ -134,24 +135,24 @@ TEST_F(PictureUpload, RefusedPictures) {
 
 TEST_F(PictureUpload, ErrorsDuringAndAfterTheTransfer) {
     // The device enters its error state half way.
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().pending(20));
-    deviceStatus(StatusBits().statusError());
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().have_data().scanning().pending(20));
+    device_status(StatusBits().status_error());
     link().reads[3] = {{Bytes(20, 1)}};
     EXPECT_EQ(read(), 0);
 
     // Scanning never ends: 51 polls 100 ms apart.
     pauses.clear();
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(20));
-    deviceStatus(StatusBits().scanning());
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().have_data().scanning().scan_complete().pending(20));
+    device_status(StatusBits().scanning());
     link().reads[3] = {{Bytes(20, 1)}};
     EXPECT_EQ(read(), 0);
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 100), 51);
 
     // A failed bulk read.
-    queueReply(bytes({0, 2, 0, 0}));
-    deviceStatus(StatusBits().haveData().scanning().pending(20));
+    queue_reply(bytes({0, 2, 0, 0}));
+    device_status(StatusBits().have_data().scanning().pending(20));
     link().reads[3] = {{Bytes(10, 1)}};
     link().resetPipeResults = {0};
     EXPECT_EQ(read(), 0);
@@ -162,11 +163,11 @@ TEST_F(PictureUpload, BytesStillAnnouncedAfterScanCompleteAreReadNotLost) {
     // of 2 bytes, then 4 more while scanning goes on, then 3 more after
     // scanning has stopped.
     const Bytes sent = picture(15, 2);
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(16));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(8));  // first end-of-scan poll
-    queueQuery(StatusBits().haveData().scanComplete().pending(6));             // scanning over, bytes left
-    deviceStatus(StatusBits().idle());
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().have_data().scanning().scan_complete().pending(16));
+    queue_query(StatusBits().have_data().scanning().scan_complete().pending(8));  // first end-of-scan poll
+    queue_query(StatusBits().have_data().scan_complete().pending(6));             // scanning over, bytes left
+    device_status(StatusBits().idle());
     link().reads[3] = {{Bytes(sent.begin(), sent.begin() + 16)},
                        {Bytes(sent.begin() + 16, sent.begin() + 24)},
                        {Bytes(sent.begin() + 24, sent.end())}};
@@ -177,18 +178,19 @@ TEST_F(PictureUpload, BytesStillAnnouncedAfterScanCompleteAreReadNotLost) {
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 100), 1);  // only the final poll waits
 
     // The buffer bound still holds for bytes offered that late.
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().haveData().scanning().scanComplete().pending(16));
-    deviceStatus(StatusBits().haveData().scanning().pending(static_cast<std::uint32_t>(kPictureBuffer - 16)));
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().have_data().scanning().scan_complete().pending(16));
+    device_status(
+        StatusBits().have_data().scanning().pending(static_cast<std::uint32_t>(kPictureBuffer - 16)));
     link().reads[3] = {{Bytes(16, 1)}};
     EXPECT_EQ(read(), 0);
 }
 
 TEST_F(PictureUpload, JamAtTheStartIsClearedOnce) {
-    queueReply(bytes({0, 2, 0, 0}));
-    queueQuery(StatusBits().statusError().jam().haveData());
-    queueQuery(StatusBits().idle());         // CorrectFakeJamError's query
-    queueQuery(StatusBits().statusError());  // still in error
+    queue_reply(bytes({0, 2, 0, 0}));
+    queue_query(StatusBits().status_error().jam().have_data());
+    queue_query(StatusBits().idle());          // CorrectFakeJamError's query
+    queue_query(StatusBits().status_error());  // still in error
     EXPECT_EQ(read(), 0);
     EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x1B, 0x42}), bytes({0x1B, 0x46})}));
 }

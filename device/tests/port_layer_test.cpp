@@ -17,38 +17,38 @@ class PortLayer : public KestromTest {};
 TEST_F(PortLayer, OpenLoadsTheLinkOpensTheDeviceAndSetsTimeouts) {
     link().timeoutResults = {5};
     EXPECT_EQ(OpenUSBPort(), 5);  // the acceptance value of the timeouts
-    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "SetUSBTimeouts"}));
-    const auto timeouts = link().callsOf("SetUSBTimeouts");
+    EXPECT_EQ(link().op_names(), (Names{"OpenDevice", "SetUSBTimeouts"}));
+    const auto timeouts = link().calls_of("SetUSBTimeouts");
     EXPECT_EQ(timeouts[0].handle, 7);
     EXPECT_EQ(timeouts[0].arg1, 50);
     EXPECT_EQ(timeouts[0].arg2, 200);
 
     CloseUSBPort();
-    EXPECT_EQ(link().opNames().back(), "CloseDevice");
+    EXPECT_EQ(link().op_names().back(), "CloseDevice");
     EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 0);
-    EXPECT_EQ(link().callsOf("uWrite").size(), 0u);
+    EXPECT_EQ(link().calls_of("uWrite").size(), 0u);
     CloseUSBPort();  // closing twice is harmless
 }
 
 TEST_F(PortLayer, OpenTwiceLeavesExactlyOneConnection) {
     ASSERT_NE(OpenUSBPort(), 0);
     ASSERT_NE(OpenUSBPort(), 0);
-    EXPECT_EQ(link().opNames(),
+    EXPECT_EQ(link().op_names(),
               (Names{"OpenDevice", "SetUSBTimeouts", "CloseDevice", "OpenDevice", "SetUSBTimeouts"}));
     link().calls.clear();
     CloseUSBPort();
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice"}));
+    EXPECT_EQ(link().op_names(), (Names{"CloseDevice"}));
 }
 
 TEST_F(PortLayer, OpenFailsAndHoldsNothingWhenTheLinkRefuses) {
     link().openResults = {-1};
     EXPECT_EQ(OpenUSBPort(), 0);
-    EXPECT_EQ(link().opNames(), (Names{"OpenDevice"}));
+    EXPECT_EQ(link().op_names(), (Names{"OpenDevice"}));
 
     link().calls.clear();
     link().timeoutResults = {0};
     EXPECT_EQ(OpenUSBPort(), 0);
-    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "SetUSBTimeouts", "CloseDevice"}));
+    EXPECT_EQ(link().op_names(), (Names{"OpenDevice", "SetUSBTimeouts", "CloseDevice"}));
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
 
     ::setenv("PIPEWELL_LIBRARY", LINK_DOUBLE_INCOMPLETE_PATH, 1);
@@ -66,11 +66,11 @@ TEST_F(PortLayer, LinkLibraryIsPipewellUnlessTheVariableNamesAnother) {
 }
 
 TEST_F(PortLayer, WriteReopensTheLinkAroundEveryTransfer) {
-    openPort();
+    open_port();
     link().handle = 9;
     EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 1);
     EXPECT_EQ(WritePort(bytes({0x1A, 0x53}).data(), 2), 1);
-    EXPECT_EQ(link().opNames(),
+    EXPECT_EQ(link().op_names(),
               (Names{"CloseDevice", "OpenDevice", "uWrite", "CloseDevice", "OpenDevice", "uWrite"}));
     const auto calls = link().calls;
     EXPECT_EQ(calls[0].handle, 7);
@@ -81,7 +81,7 @@ TEST_F(PortLayer, WriteReopensTheLinkAroundEveryTransfer) {
 }
 
 TEST_F(PortLayer, BadWriteArgumentsNeverReachTheLink) {
-    openPort();
+    open_port();
     EXPECT_EQ(WritePort(nullptr, 5), 0);
     EXPECT_EQ(WritePort(bytes({1}).data(), 0), 0);
     EXPECT_EQ(WritePort(bytes({1}).data(), -4), 0);
@@ -89,27 +89,27 @@ TEST_F(PortLayer, BadWriteArgumentsNeverReachTheLink) {
 }
 
 TEST_F(PortLayer, ShortWriteRunsTheFullRecoverySequenceOnce) {
-    openPort();
+    open_port();
     link().writeResults = {1};
     EXPECT_EQ(WritePort(bytes({0x1B, 0x41}).data(), 2), 0);
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite", "ResetPipes", "CloseDevice",
-                                       "OpenDevice", "ResetPipes", "CloseDevice", "OpenDevice", "ResetPipes",
-                                       "CloseDevice", "OpenDevice", "ResetPipes", "CloseDevice", "OpenDevice",
-                                       "SendSpecCommand", "CloseDevice", "OpenDevice"}));
-    const auto resets = link().callsOf("ResetPipes");
+    EXPECT_EQ(link().op_names(), (Names{"CloseDevice", "OpenDevice", "uWrite", "ResetPipes", "CloseDevice",
+                                        "OpenDevice", "ResetPipes", "CloseDevice", "OpenDevice", "ResetPipes",
+                                        "CloseDevice", "OpenDevice", "ResetPipes", "CloseDevice",
+                                        "OpenDevice", "SendSpecCommand", "CloseDevice", "OpenDevice"}));
+    const auto resets = link().calls_of("ResetPipes");
     for (int pipe = 0; pipe < 4; ++pipe) EXPECT_EQ(resets[static_cast<size_t>(pipe)].arg1, pipe);
-    EXPECT_EQ(link().callsOf("SendSpecCommand")[0].arg1, 192);
+    EXPECT_EQ(link().calls_of("SendSpecCommand")[0].arg1, 192);
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50, 1600}));
-    EXPECT_EQ(link().callsOf("uWrite").size(), 1u);  // never retried
+    EXPECT_EQ(link().calls_of("uWrite").size(), 1u);  // never retried
 }
 
 TEST_F(PortLayer, RecoveryStopsAtTheFirstRefusedPipeOrFailedReopen) {
-    openPort();
+    open_port();
     link().writeResults = {0};
     link().resetPipeResults = {1, 1, 0};
     EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 0);
-    EXPECT_EQ(link().callsOf("ResetPipes").size(), 3u);
-    EXPECT_TRUE(link().callsOf("SendSpecCommand").empty());
+    EXPECT_EQ(link().calls_of("ResetPipes").size(), 3u);
+    EXPECT_TRUE(link().calls_of("SendSpecCommand").empty());
     EXPECT_EQ(pauses, (std::vector<int>{50, 50}));
 
     link().calls.clear();
@@ -117,46 +117,46 @@ TEST_F(PortLayer, RecoveryStopsAtTheFirstRefusedPipeOrFailedReopen) {
     link().writeResults = {0};
     link().openResults = {7, -1};  // the transfer's reopen, then recovery's first
     EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 0);
-    EXPECT_EQ(link().callsOf("ResetPipes").size(), 1u);
-    EXPECT_TRUE(link().callsOf("SendSpecCommand").empty());
+    EXPECT_EQ(link().calls_of("ResetPipes").size(), 1u);
+    EXPECT_TRUE(link().calls_of("SendSpecCommand").empty());
 
     // The next transfer opens afresh without closing a handle it does not hold.
     link().calls.clear();
     EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 1);
-    EXPECT_EQ(link().opNames(), (Names{"OpenDevice", "uWrite"}));
+    EXPECT_EQ(link().op_names(), (Names{"OpenDevice", "uWrite"}));
 }
 
 TEST_F(PortLayer, RefusedDeviceResetSkipsTheLongPauseAndHandleZeroSkipsRecovery) {
-    openPort();
+    open_port();
     link().writeResults = {0};
     link().specCommandResults = {0};
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50}));
-    EXPECT_EQ(link().opNames().back(), "SendSpecCommand");
+    EXPECT_EQ(link().op_names().back(), "SendSpecCommand");
 
     link().calls.clear();
     link().handle = 0;
     link().writeResults = {0};
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "uWrite"}));
+    EXPECT_EQ(link().op_names(), (Names{"CloseDevice", "OpenDevice", "uWrite"}));
 }
 
 TEST_F(PortLayer, ReopenFailureFailsTheTransferWithoutRecovery) {
-    openPort();
+    open_port();
     link().openResults = {-1};
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 0);
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice"}));
+    EXPECT_EQ(link().op_names(), (Names{"CloseDevice", "OpenDevice"}));
 }
 
 TEST_F(PortLayer, ReplyReadGathersUpToFourAttempts) {
-    openPort();
+    open_port();
     link().reads[1] = {{bytes({0x11})}, {{}, 0}, {bytes({0x22, 0x33})}, {bytes({0x44})}};
     std::uint8_t buffer[4] = {};
     int received = -1;
     EXPECT_EQ(kestrom::reply_read(4, buffer, &received, true), 1);
     EXPECT_EQ(received, 4);
     EXPECT_EQ(Bytes(buffer, buffer + 4), bytes({0x11, 0x22, 0x33, 0x44}));
-    const auto reads = link().callsOf("uRead");
+    const auto reads = link().calls_of("uRead");
     ASSERT_EQ(reads.size(), 4u);
     EXPECT_EQ(reads[0].arg1, 1);
     EXPECT_EQ(reads[0].arg2, 4);
@@ -167,20 +167,20 @@ TEST_F(PortLayer, ReplyReadGathersUpToFourAttempts) {
 }
 
 TEST_F(PortLayer, ShortReplyReadRecoversOnlyWhenAsked) {
-    openPort();
+    open_port();
     link().reads[1] = {{bytes({1, 2, 3})}};
     std::uint8_t buffer[4] = {};
     int received = 0;
     EXPECT_EQ(kestrom::reply_read(4, buffer, &received, true), 0);
     EXPECT_EQ(received, 3);
-    EXPECT_EQ(link().callsOf("uRead").size(), 4u);
-    EXPECT_EQ(link().callsOf("ResetPipes").size(), 4u);
+    EXPECT_EQ(link().calls_of("uRead").size(), 4u);
+    EXPECT_EQ(link().calls_of("ResetPipes").size(), 4u);
 
     link().calls.clear();
     link().reads[1] = {{bytes({1, 2, 3})}};
     EXPECT_EQ(kestrom::reply_read(4, buffer, &received, false), 0);
-    EXPECT_EQ(link().callsOf("uRead").size(), 4u);
-    EXPECT_TRUE(link().callsOf("ResetPipes").empty());
+    EXPECT_EQ(link().calls_of("uRead").size(), 4u);
+    EXPECT_TRUE(link().calls_of("ResetPipes").empty());
 
     link().calls.clear();
     EXPECT_EQ(kestrom::reply_read(0, buffer, &received, true), 0);
@@ -191,37 +191,37 @@ TEST_F(PortLayer, ShortReplyReadRecoversOnlyWhenAsked) {
 }
 
 TEST_F(PortLayer, BulkReadUsesTheImagePipe) {
-    openPort();
+    open_port();
     link().reads[3] = {{Bytes(100, 0xAB)}};
     Bytes buffer(100);
     int received = 0;
     EXPECT_EQ(kestrom::bulk_read(100, buffer.data(), &received, true), 1);
     EXPECT_EQ(received, 100);
-    EXPECT_EQ(link().callsOf("uRead")[0].arg1, 3);
+    EXPECT_EQ(link().calls_of("uRead")[0].arg1, 3);
 }
 
 TEST_F(PortLayer, StatusReadAsksTwiceAndTrustsTheSecondAnswer) {
-    openPort();
+    open_port();
     const Bytes second = StatusBits().idle().bytes();
     link().statuses = {{Bytes(8, 0xEE), 0, 0}, {second, 1, 8}};
     std::uint8_t buffer[8] = {};
     int received = 0;
     EXPECT_EQ(kestrom::status_read(8, buffer, &received, true), 1);
     EXPECT_EQ(Bytes(buffer, buffer + 8), second);
-    EXPECT_EQ(link().opNames(), (Names{"CloseDevice", "OpenDevice", "GetSpecStatus", "GetSpecStatus"}));
+    EXPECT_EQ(link().op_names(), (Names{"CloseDevice", "OpenDevice", "GetSpecStatus", "GetSpecStatus"}));
 
     // A good first answer does not save a failed second one.
     link().calls.clear();
     link().statuses = {{second, 1, 8}, {second, 0, 8}};
     EXPECT_EQ(kestrom::status_read(8, buffer, &received, true), 0);
-    EXPECT_EQ(link().callsOf("ResetPipes").size(), 4u);
+    EXPECT_EQ(link().calls_of("ResetPipes").size(), 4u);
 
     link().statuses = {{second, 1, 8}, {second, 1, 7}};  // short count
     EXPECT_EQ(kestrom::status_read(8, buffer, &received, false), 0);
 }
 
 TEST_F(PortLayer, StatusQueryDecodesEveryFieldAndRefusesAllZero) {
-    openPort();
+    open_port();
     const Bytes all = bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x78, 0x56, 0x34, 0x12});
     link().statuses = {{all}, {all}};
     std::int32_t fields[22];
@@ -264,50 +264,50 @@ TEST_F(PortLayer, EachStatusBitLandsInItsOwnField) {
 }
 
 TEST_F(PortLayer, LivenessProbeExchange) {
-    openPort();
+    open_port();
     link().statuses = {{StatusBits().idle().bytes()},
                        {StatusBits().idle().bytes()},
-                       {StatusBits().idle().replyReady().bytes()},
-                       {StatusBits().idle().replyReady().bytes()}};
-    queueReply(bytes({'B', 0, 0, 0, 0, 0}));
+                       {StatusBits().idle().reply_ready().bytes()},
+                       {StatusBits().idle().reply_ready().bytes()}};
+    queue_reply(bytes({'B', 0, 0, 0, 0, 0}));
     EXPECT_EQ(kestrom::liveness_probe(3), 1);
     EXPECT_EQ(writes(), (std::vector<Bytes>{bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B})}));
-    const auto timeouts = link().callsOf("SetUSBTimeouts");
+    const auto timeouts = link().calls_of("SetUSBTimeouts");
     ASSERT_EQ(timeouts.size(), 2u);
     EXPECT_EQ(timeouts[0].arg1, 1);
     EXPECT_EQ(timeouts[0].arg2, 1);
     EXPECT_EQ(timeouts[1].arg1, 50);
     EXPECT_EQ(timeouts[1].arg2, 200);
     EXPECT_EQ(pauses, (std::vector<int>{200, 50}));
-    EXPECT_EQ(link().callsOf("uRead")[0].arg2, 6);
+    EXPECT_EQ(link().calls_of("uRead")[0].arg2, 6);
 }
 
 TEST_F(PortLayer, LivenessProbeFailures) {
-    openPort();
+    open_port();
     // Never ready: 10 tries by default, then no fetch.
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     EXPECT_EQ(kestrom::liveness_probe(0), 0);
-    EXPECT_EQ(link().callsOf("GetSpecStatus").size(), 20u);
+    EXPECT_EQ(link().calls_of("GetSpecStatus").size(), 20u);
     EXPECT_EQ(writes().size(), 1u);
-    EXPECT_EQ(link().callsOf("SetUSBTimeouts").back().arg1, 50);
-    EXPECT_TRUE(link().callsOf("ResetPipes").empty());  // recovery stays off
+    EXPECT_EQ(link().calls_of("SetUSBTimeouts").back().arg1, 50);
+    EXPECT_TRUE(link().calls_of("ResetPipes").empty());  // recovery stays off
 
     // Ready, but the reply does not start with 'B'.
     link().calls.clear();
-    deviceStatus(StatusBits().idle().replyReady());
-    queueReply(bytes({'A', 0, 0, 0, 0, 0}));
+    device_status(StatusBits().idle().reply_ready());
+    queue_reply(bytes({'A', 0, 0, 0, 0, 0}));
     EXPECT_EQ(kestrom::liveness_probe(1), 0);
 
     // The question is not written: no status reads at all.
     link().calls.clear();
     link().writeResults = {0};
     EXPECT_EQ(kestrom::liveness_probe(5), 0);
-    EXPECT_TRUE(link().callsOf("GetSpecStatus").empty());
-    EXPECT_EQ(link().callsOf("SetUSBTimeouts").size(), 2u);
+    EXPECT_TRUE(link().calls_of("GetSpecStatus").empty());
+    EXPECT_EQ(link().calls_of("SetUSBTimeouts").size(), 2u);
 }
 
 TEST_F(PortLayer, PersistPrefixAndSettingsBracketBytes) {
-    openPort();
+    open_port();
     EXPECT_EQ(kestrom::persist_prefix(), 1);
     kestrom::bracket_open();
     kestrom::bracket_close();

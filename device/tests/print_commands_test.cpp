@@ -12,7 +12,7 @@ class PrintCommands : public KestromTest {
 protected:
     void SetUp() override {
         KestromTest::SetUp();
-        openPort();
+        open_port();
     }
 };
 
@@ -28,7 +28,7 @@ TEST_F(PrintCommands, Darkness) {
 }
 
 TEST_F(PrintCommands, CharacterPositionBytesAndChecks) {
-    deviceStatus(StatusBits().waiting().printing());
+    device_status(StatusBits().waiting().printing());
     EXPECT_EQ(SetCharPrintPosition(0, 0, 300, 48, 0, "A"), 0);
     EXPECT_EQ(SetCharPrintPosition(4, 0, 0, 48, 0, "A"), 0);
     EXPECT_EQ(SetCharPrintPosition(0, 33, 0, 48, 0, "A"), 0);
@@ -48,7 +48,7 @@ TEST_F(PrintCommands, CharacterPositionBytesAndChecks) {
 }
 
 TEST_F(PrintCommands, RejectedPlacementIsClearedAndFails) {
-    deviceStatus(StatusBits().waiting().printing().commandError());
+    device_status(StatusBits().waiting().printing().command_error());
     EXPECT_EQ(SetCharPrintPosition(0, 0, 0, '0', 1, "A"), 0);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x4A}), bytes({0x1A, 0x49, 0, 0, 0, 0, '0', 1, 'A', 0x0D}),
                                 bytes({0x1B, 0x46}), bytes({0x1A, 0x53})}));
@@ -66,7 +66,7 @@ TEST_F(PrintCommands, PicturePosition) {
     EXPECT_EQ(SetPicPrintPosition(0, 298, "A"), 0);
     EXPECT_EQ(SetPicPrintPosition(0, 0, nullptr), 0);
     EXPECT_TRUE(link().calls.empty());
-    deviceStatus(StatusBits().waiting().printing());
+    device_status(StatusBits().waiting().printing());
     EXPECT_EQ(SetPicPrintPosition(32, 0x123, "ABCDEFGH"), 1);
     EXPECT_EQ(writes(),
               (Writes{bytes({0x1B, 0x4A}),
@@ -75,19 +75,19 @@ TEST_F(PrintCommands, PicturePosition) {
 }
 
 TEST_F(PrintCommands, PrintBufferWaitsForThePrintState) {
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     EXPECT_EQ(SetPrintBuffer(100), 0);  // not waiting
-    deviceStatus(StatusBits().waiting().statusError());
+    device_status(StatusBits().waiting().status_error());
     EXPECT_EQ(SetPrintBuffer(100), 0);
-    deviceStatus(StatusBits().waiting());
+    device_status(StatusBits().waiting());
     EXPECT_EQ(SetPrintBuffer(298), 0);
     EXPECT_TRUE(writes().empty());
 
-    queueQuery(StatusBits().waiting());  // the check
-    queueQuery(StatusBits().waiting());
-    queueQuery(StatusBits().waiting().statusError().jam());  // jam: cleared, go on
-    queueQuery(StatusBits().waiting());                      // CorrectFakeJamError's query
-    deviceStatus(StatusBits().waiting().printing());
+    queue_query(StatusBits().waiting());  // the check
+    queue_query(StatusBits().waiting());
+    queue_query(StatusBits().waiting().status_error().jam());  // jam: cleared, go on
+    queue_query(StatusBits().waiting());                       // CorrectFakeJamError's query
+    device_status(StatusBits().waiting().printing());
     pauses.clear();
     EXPECT_EQ(SetPrintBuffer(0x10A), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x47, 0x0A, 0x01}), bytes({0x1B, 0x46})}));
@@ -96,74 +96,74 @@ TEST_F(PrintCommands, PrintBufferWaitsForThePrintState) {
     // Never printing: ten polls, then 0.
     link().calls.clear();
     pauses.clear();
-    deviceStatus(StatusBits().waiting());
+    device_status(StatusBits().waiting());
     EXPECT_EQ(SetPrintBuffer(50), 0);
-    EXPECT_EQ(link().callsOf("GetSpecStatus").size(), 2u * 11);
+    EXPECT_EQ(link().calls_of("GetSpecStatus").size(), 2u * 11);
     // An error state without a jam ends at once; so does a command error.
-    queueQuery(StatusBits().waiting());
-    deviceStatus(StatusBits().waiting().statusError());
+    queue_query(StatusBits().waiting());
+    device_status(StatusBits().waiting().status_error());
     EXPECT_EQ(SetPrintBuffer(50), 0);
-    queueQuery(StatusBits().waiting());
-    deviceStatus(StatusBits().waiting().commandError());
+    queue_query(StatusBits().waiting());
+    device_status(StatusBits().waiting().command_error());
     EXPECT_EQ(SetPrintBuffer(50), 0);
 }
 
 TEST_F(PrintCommands, StartPrintOutcomes) {
     EXPECT_EQ(StartPrint(2, 0), 0);
     EXPECT_EQ(StartPrint(1, 2), 0);
-    deviceStatus(StatusBits().waiting());
+    device_status(StatusBits().waiting());
     EXPECT_EQ(StartPrint(1, 1), 0);  // not in the print state: nothing sent
     EXPECT_TRUE(writes().empty());
 
-    queueQuery(StatusBits().printing());
-    queueQuery(StatusBits().printing());
-    queueQuery(StatusBits().printing());
-    queueQuery(StatusBits().idle());
-    deviceStatus(StatusBits().idle().printDone());
+    queue_query(StatusBits().printing());
+    queue_query(StatusBits().printing());
+    queue_query(StatusBits().printing());
+    queue_query(StatusBits().idle());
+    device_status(StatusBits().idle().print_done());
     pauses.clear();
     EXPECT_EQ(StartPrint(1, 1), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4A, 0x01, 0x01})}));
     EXPECT_EQ(pauses, (std::vector<int>{300, 50, 50}));
 
     // Printed but not confirmed.
-    queueQuery(StatusBits().printing());
-    deviceStatus(StatusBits().idle());
+    queue_query(StatusBits().printing());
+    device_status(StatusBits().idle());
     EXPECT_EQ(StartPrint(0, 0), 0);
 
-    // Paper error: 2, with the jam cleared first.
+    // Paper error (KESTROM_PRINT_PAPER_ERROR), with the jam cleared first.
     link().calls.clear();
-    queueQuery(StatusBits().printing());
-    queueQuery(StatusBits().printing().paperError().jam());
-    deviceStatus(StatusBits().waiting());
+    queue_query(StatusBits().printing());
+    queue_query(StatusBits().printing().paper_error().jam());
+    device_status(StatusBits().waiting());
     EXPECT_EQ(StartPrint(1, 0), 2);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4A, 0x01, 0x00}), bytes({0x1B, 0x46})}));
-    queueQuery(StatusBits().printing());
-    deviceStatus(StatusBits().printing().paperError());
+    queue_query(StatusBits().printing());
+    device_status(StatusBits().printing().paper_error());
     EXPECT_EQ(StartPrint(1, 0), 2);
 }
 
 TEST_F(PrintCommands, PaperPosition) {
     int passed = -1, distance = -1;
-    queueReply(bytes({0x01, 0xFF, 0x34, 0x12}));
+    queue_reply(bytes({0x01, 0xFF, 0x34, 0x12}));
     EXPECT_EQ(GetPaperPosition(&passed, &distance), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x44})}));
     EXPECT_EQ(passed, 1);
     EXPECT_EQ(distance, 0x1234);
     EXPECT_EQ(GetPaperPosition(&passed, nullptr), 0);
-    queueReply(bytes({1, 2, 3}));
+    queue_reply(bytes({1, 2, 3}));
     EXPECT_EQ(GetPaperPosition(&passed, &distance), 0);
 }
 
 TEST_F(PrintCommands, FeedPaper) {
     EXPECT_EQ(StartFeedPaper(2, 0), 0);
     EXPECT_EQ(StartFeedPaper(0, 256), 0);
-    deviceStatus(StatusBits().scanning());
+    device_status(StatusBits().scanning());
     EXPECT_EQ(StartFeedPaper(0, 0), 0);  // neither idle nor waiting
     EXPECT_TRUE(writes().empty());
 
-    queueQuery(StatusBits().waiting());
-    queueQuery(StatusBits().feeding());
-    deviceStatus(StatusBits().idle());
+    queue_query(StatusBits().waiting());
+    queue_query(StatusBits().feeding());
+    device_status(StatusBits().idle());
     pauses.clear();
     EXPECT_EQ(StartFeedPaper(0, 0x80), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x4B, 0x00, 0x80})}));
@@ -172,23 +172,23 @@ TEST_F(PrintCommands, FeedPaper) {
     // Backwards polls every 30 ms; a device that never stops feeding still counts as done.
     link().calls.clear();
     pauses.clear();
-    queueQuery(StatusBits().idle());
-    deviceStatus(StatusBits().feeding());
+    queue_query(StatusBits().idle());
+    device_status(StatusBits().feeding());
     EXPECT_EQ(StartFeedPaper(1, 0), 1);
     EXPECT_EQ(pauses, std::vector<int>(100, 30));
 
-    queueQuery(StatusBits().idle());
-    deviceStatus(StatusBits().feeding().statusError());
+    queue_query(StatusBits().idle());
+    device_status(StatusBits().feeding().status_error());
     EXPECT_EQ(StartFeedPaper(1, 0), 0);
 }
 
 TEST_F(PrintCommands, CorrectFakeJamError) {
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     EXPECT_EQ(CorrectFakeJamError(), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x46})}));
-    deviceStatus(StatusBits().idle().jam());
+    device_status(StatusBits().idle().jam());
     EXPECT_EQ(CorrectFakeJamError(), 0);
-    deviceStatus(StatusBits().statusError());
+    device_status(StatusBits().status_error());
     EXPECT_EQ(CorrectFakeJamError(), 0);
 }
 
@@ -197,9 +197,9 @@ TEST_F(PrintCommands, HeadModeAndDetectTime) {
     EXPECT_EQ(SetPrinterHeadMode(0, 2), 0);
     EXPECT_EQ(SetDetectPaperTime(101), 0);
     EXPECT_TRUE(link().calls.empty());
-    deviceStatus(StatusBits().scanning());
+    device_status(StatusBits().scanning());
     EXPECT_EQ(SetPrinterHeadMode(1, 0), 0);
-    deviceStatus(StatusBits().waiting());
+    device_status(StatusBits().waiting());
     EXPECT_EQ(SetDetectPaperTime(10), 0);  // needs idle
     EXPECT_TRUE(writes().empty());
 
@@ -207,7 +207,7 @@ TEST_F(PrintCommands, HeadModeAndDetectTime) {
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x4A}), bytes({0x03, 0xCC, 0x33, 0x33, 0xCC}),
                                 bytes({0x1A, 0x86, 0x03, 0x01}), bytes({0x1A, 0x53})}));
     link().calls.clear();
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     EXPECT_EQ(SetDetectPaperTime(100), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x4A}), bytes({0x1A, 0x88, 0x64, 0x00}), bytes({0x1A, 0x53})}));
 

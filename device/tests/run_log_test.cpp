@@ -21,7 +21,7 @@ protected:
         KestromTest::TearDown();
     }
 
-    static void switchOn() { std::ofstream(kestrom::kLogSwitchFile) << "\n"; }
+    static void switch_on() { std::ofstream(kestrom::kLogSwitchFile) << "\n"; }
 
     static std::string read(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
@@ -62,11 +62,11 @@ protected:
         return text;
     }
 
-    static fs::path firstFile() { return fs::path("scanner_log") / "TQ-RMX7KP_1.log"; }
+    static fs::path first_file() { return fs::path("scanner_log") / "TQ-RMX7KP_1.log"; }
 };
 
 TEST_F(RunLog, WithoutTheSwitchFileNothingIsCreated) {
-    openPort();
+    open_port();
     link().writeResults = {0};
     EXPECT_EQ(WritePort(bytes({1, 2}).data(), 2), 0);
     EXPECT_FALSE(fs::exists("scanner_log"));
@@ -74,32 +74,32 @@ TEST_F(RunLog, WithoutTheSwitchFileNothingIsCreated) {
 }
 
 TEST_F(RunLog, SwitchFileIsReadAtEveryOpen) {
-    openPort();
-    switchOn();
+    open_port();
+    switch_on();
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 1);
     EXPECT_FALSE(fs::exists("scanner_log"));  // not yet: decided at open
-    openPort();
+    open_port();
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 1);
-    EXPECT_TRUE(fs::exists(firstFile()));
+    EXPECT_TRUE(fs::exists(first_file()));
     fs::remove(kestrom::kLogSwitchFile);
-    openPort();
-    const auto before = fs::file_size(firstFile());
+    open_port();
+    const auto before = fs::file_size(first_file());
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 1);
-    EXPECT_EQ(fs::file_size(firstFile()), before);
+    EXPECT_EQ(fs::file_size(first_file()), before);
 }
 
 TEST_F(RunLog, LogStaysOffWhenTheFolderCannotBeMade) {
-    switchOn();
+    switch_on();
     std::ofstream("scanner_log") << "a file in the way";
-    openPort();
+    open_port();
     EXPECT_EQ(WritePort(bytes({1}).data(), 1), 1);
     EXPECT_FALSE(kestrom::run_log_on());
     EXPECT_EQ(read("scanner_log"), "a file in the way");
 }
 
 TEST_F(RunLog, WriteTextsIncludingFailureAndRecovery) {
-    switchOn();
-    openPort();
+    switch_on();
+    open_port();
     const Bytes ok = bytes({0x1B, 0x4A});
     EXPECT_EQ(WritePort(ok.data(), 2), 1);
     link().writeResults = {1};
@@ -107,7 +107,7 @@ TEST_F(RunLog, WriteTextsIncludingFailureAndRecovery) {
     const Bytes bad = bytes({0x1A, 0x45, 0x02, 0x00});
     EXPECT_EQ(WritePort(bad.data(), 4), 0);
     EXPECT_EQ(WritePort(nullptr, 5), 0);
-    EXPECT_EQ(messages(firstFile()),
+    EXPECT_EQ(messages(first_file()),
               (std::vector<std::string>{
                   "WritePort(" + address(ok.data()) + ", 0x00000002) data:1b 4a ",
                   "\tWrite time:1; need to write:2; have write 2",
@@ -125,8 +125,8 @@ TEST_F(RunLog, WriteTextsIncludingFailureAndRecovery) {
 }
 
 TEST_F(RunLog, ReadTextsWithAttemptsAndStatusTexts) {
-    switchOn();
-    openPort();
+    switch_on();
+    open_port();
     link().reads[1] = {{bytes({0x42, 0x01})}, {bytes({0x02, 0x03})}};
     std::uint8_t reply[4];
     int received = 0;
@@ -138,7 +138,7 @@ TEST_F(RunLog, ReadTextsWithAttemptsAndStatusTexts) {
     link().reads[3] = {{bytes({9})}};
     EXPECT_EQ(kestrom::bulk_read(2, raw, &received, false), 0);
     const std::string counter = address(&received);
-    EXPECT_EQ(messages(firstFile()),
+    EXPECT_EQ(messages(first_file()),
               (std::vector<std::string>{
                   "ReadPort2(0x00000004, " + address(reply) + ", " + counter + ")",
                   "\tRead time:1; need to read:4; have read 2; data:42 01 ",
@@ -160,12 +160,12 @@ TEST_F(RunLog, ReadTextsWithAttemptsAndStatusTexts) {
 }
 
 TEST_F(RunLog, HexDumpShowsAtMost64Bytes) {
-    switchOn();
-    openPort();
+    switch_on();
+    open_port();
     Bytes big(100);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
     EXPECT_EQ(WritePort(big.data(), 100), 1);
-    const std::string first = messages(firstFile())[0];
+    const std::string first = messages(first_file())[0];
     const std::string dump = first.substr(first.find("data:") + 5);
     EXPECT_EQ(dump.size(), 64u * 3);
     EXPECT_EQ(dump.substr(0, 9), "00 01 02 ");
@@ -173,8 +173,8 @@ TEST_F(RunLog, HexDumpShowsAtMost64Bytes) {
 }
 
 TEST_F(RunLog, TwentyFilesRollOverAndTheTwentyFirstTruncatesFileOne) {
-    switchOn();
-    openPort();
+    switch_on();
+    open_port();
     kestrom::set_log_file_counter(0);
     kestrom::set_log_rollover_bytes(300);  // stands for 20 MiB
     const Bytes command = bytes({0x1B, 0x41});

@@ -12,7 +12,7 @@ class ScanCommands : public KestromTest {
 protected:
     void SetUp() override {
         KestromTest::SetUp();
-        openPort();
+        open_port();
     }
 };
 
@@ -93,26 +93,26 @@ TEST_F(ScanCommands, ThresholdMethod) {
 
     link().calls.clear();
     int method = -1, v1 = -1, v2 = -1;
-    queueReply(bytes({0x01, 0x10, 0x20, 0x30, 0x40}));
+    queue_reply(bytes({0x01, 0x10, 0x20, 0x30, 0x40}));
     EXPECT_EQ(GetThresholdMethord(&method, &v1, &v2), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x53})}));
-    EXPECT_EQ(link().callsOf("uRead")[0].arg2, 5);
+    EXPECT_EQ(link().calls_of("uRead")[0].arg2, 5);
     EXPECT_EQ(method, 1);
     EXPECT_EQ(v1, 0x30);
     EXPECT_EQ(v2, 0x40);
-    queueReply(bytes({0x00, 0x10, 0x20, 0x30, 0x40}));
+    queue_reply(bytes({0x00, 0x10, 0x20, 0x30, 0x40}));
     EXPECT_EQ(GetThresholdMethord(&method, &v1, &v2), 1);
     EXPECT_EQ(method, 0);
     EXPECT_EQ(v1, 0x10);
     EXPECT_EQ(v2, 0x20);
-    queueReply(bytes({0x00, 0x10, 0x20, 0x30}));  // short reply
+    queue_reply(bytes({0x00, 0x10, 0x20, 0x30}));  // short reply
     EXPECT_EQ(GetThresholdMethord(&method, &v1, &v2), 0);
     EXPECT_EQ(GetThresholdMethord(nullptr, &v1, &v2), 0);
 }
 
 TEST_F(ScanCommands, ScanAreaReply) {
     int border = -1, width = -1, height = -1;
-    queueReply(bytes({0x05, 0xD3, 0x29, 0x01}));
+    queue_reply(bytes({0x05, 0xD3, 0x29, 0x01}));
     EXPECT_EQ(GetScanArea(&border, &width, &height), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x42})}));
     EXPECT_EQ(border, 5);
@@ -126,45 +126,45 @@ TEST_F(ScanCommands, StartScanFromIdle) {
     EXPECT_EQ(StartScan(3), 0);
     EXPECT_EQ(StartScan(-1), 0);
     EXPECT_TRUE(link().calls.empty());
-    deviceStatus(StatusBits().idle().eightLines());
+    device_status(StatusBits().idle().eight_lines());
     EXPECT_EQ(StartScan(2), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x45, 0x02, 0x00})}));
 
     link().calls.clear();
-    deviceStatus(StatusBits().scanning());
+    device_status(StatusBits().scanning());
     EXPECT_EQ(StartScan(0), 0);
     EXPECT_TRUE(writes().empty());
 }
 
 TEST_F(ScanCommands, StartScanWithAHeldDocumentRescansItWhole) {
-    queueStatus(StatusBits().waiting());
-    queueStatus(StatusBits().waiting());
-    queueReply(bytes({0, 216, 0, 0}));
+    queue_status(StatusBits().waiting());
+    queue_status(StatusBits().waiting());
+    queue_reply(bytes({0, 216, 0, 0}));
     // Waits for idle after 1A 87, polling every 20 ms.
     for (int i = 0; i < 3; ++i) {
-        queueStatus(StatusBits().waiting());
-        queueStatus(StatusBits().waiting());
+        queue_status(StatusBits().waiting());
+        queue_status(StatusBits().waiting());
     }
-    deviceStatus(StatusBits().idle());
+    device_status(StatusBits().idle());
     EXPECT_EQ(StartScan(0), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x42}), bytes({0x1A, 0x87}), bytes({0x1A, 0x45, 0x00, 0x00})}));
     EXPECT_EQ(pauses, (std::vector<int>{50, 20, 20, 20, 50}));
 
     // Any other action, or a set height, is refused while a document is held.
     link().calls.clear();
-    deviceStatus(StatusBits().waiting());
-    queueReply(bytes({0, 216, 0, 0}));
+    device_status(StatusBits().waiting());
+    queue_reply(bytes({0, 216, 0, 0}));
     EXPECT_EQ(StartScan(2), 0);
-    queueReply(bytes({0, 216, 10, 0}));
+    queue_reply(bytes({0, 216, 10, 0}));
     EXPECT_EQ(StartScan(0), 0);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x42}), bytes({0x1B, 0x42})}));
 
     // A command error during the wait ends it.
     link().calls.clear();
-    queueReply(bytes({0, 216, 0, 0}));
-    queueStatus(StatusBits().waiting());
-    queueStatus(StatusBits().waiting());
-    deviceStatus(StatusBits().waiting().commandError());
+    queue_reply(bytes({0, 216, 0, 0}));
+    queue_status(StatusBits().waiting());
+    queue_status(StatusBits().waiting());
+    device_status(StatusBits().waiting().command_error());
     EXPECT_EQ(StartScan(0), 0);
     EXPECT_EQ(writes().back(), bytes({0x1A, 0x87}));
 }

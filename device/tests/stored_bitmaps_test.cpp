@@ -15,8 +15,8 @@ class StoredBitmaps : public KestromTest {
 protected:
     void SetUp() override {
         KestromTest::SetUp();
-        openPort();
-        installStore();
+        open_port();
+        install_store();
     }
 
     static Bytes file(const char* name) {
@@ -25,7 +25,7 @@ protected:
     }
 
     // A black-and-white BMP with the header width and height patched in.
-    static void writeBmp(const char* name, int width, int height, int type = 0) {
+    static void write_bmp(const char* name, int width, int height, int type = 0) {
         const Bytes rows(4 * 3, 0x0F);
         ASSERT_EQ(SaveDataToBmp(rows.data(), 4, 3, name, type), 1);
         Bytes data = file(name);
@@ -53,24 +53,24 @@ TEST_F(StoredBitmaps, CountAndFreeMemory) {
 
     // A reply for the other area is refused.
     link().onWrite = nullptr;
-    queueReply(bytes({'B', 1, 0, 0, 0, 0}));
+    queue_reply(bytes({'B', 1, 0, 0, 0, 0}));
     EXPECT_EQ(GetBMPNumber(0, &count, &freeBytes), 0);
 }
 
 TEST_F(StoredBitmaps, CountWaitsForTheReplyAndClearsAJamFirst) {
-    queueQuery(StatusBits().jam().statusError());  // neither idle nor waiting
-    queueQuery(StatusBits().idle());               // CorrectFakeJamError
-    queueQuery(StatusBits().waiting());            // again: waiting will do
-    queueQuery(StatusBits().waiting());            // after 1A 6B: not ready yet
-    queueQuery(StatusBits().waiting());
+    queue_query(StatusBits().jam().status_error());  // neither idle nor waiting
+    queue_query(StatusBits().idle());                // CorrectFakeJamError
+    queue_query(StatusBits().waiting());             // again: waiting will do
+    queue_query(StatusBits().waiting());             // after 1A 6B: not ready yet
+    queue_query(StatusBits().waiting());
     int count = -1, freeBytes = -1;
     EXPECT_EQ(GetBMPNumber(0, &count, &freeBytes), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1B, 0x46}), bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B})}));
     EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50, 50, 50}));
 
     link().calls.clear();
-    queueQuery(StatusBits().scanning());
-    queueQuery(StatusBits().scanning());
+    queue_query(StatusBits().scanning());
+    queue_query(StatusBits().scanning());
     EXPECT_EQ(GetBMPNumber(0, &count, &freeBytes), 0);
     EXPECT_TRUE(writes().empty());
 }
@@ -83,16 +83,16 @@ TEST_F(StoredBitmaps, NameReplyStopsAtFF) {
     EXPECT_TRUE(link().calls.empty());
     link().onWrite = nullptr;
     std::fill(name, name + 12, 0xEE);
-    queueReply(bytes({0x00, 0x01, 'L', 'O', 'G', 'O', 0xFF, 'x', 'y', 'z'}));
+    queue_reply(bytes({0x00, 0x01, 'L', 'O', 'G', 'O', 0xFF, 'x', 'y', 'z'}));
     EXPECT_EQ(GetBMPName(1, 127, name), 1);
     EXPECT_EQ(writes(), (Writes{bytes({0x1A, 0x6C, 0x42, 0x7F}), bytes({0x1B, 0x4B})}));
     EXPECT_EQ(Bytes(name, name + 7), bytes({0x00, 0x01, 'L', 'O', 'G', 'O', 0xEE}));
-    queueReply(bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    queue_reply(bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(GetBMPName(0, 0, name), 0);
 }
 
 TEST_F(StoredBitmaps, DownloadFromAFile) {
-    writeBmp("logo.bmp", 32, 3);
+    write_bmp("logo.bmp", 32, 3);
     const Bytes bmp = file("logo.bmp");
     store.count[0] = 2;
     pauses.clear();
@@ -120,11 +120,11 @@ TEST_F(StoredBitmaps, DownloadFromAFile) {
 }
 
 TEST_F(StoredBitmaps, DownloadRefusesUnsuitableFilesBeforeSending) {
-    writeBmp("grey.bmp", 4, 3, 1);  // pixel data at 1078
-    writeBmp("wide.bmp", 257, 3);
-    writeBmp("tall.bmp", 32, 2377);
-    writeBmp("flat.bmp", 32, 0);
-    writeBmp("ok.bmp", 256, 2376);
+    write_bmp("grey.bmp", 4, 3, 1);  // pixel data at 1078
+    write_bmp("wide.bmp", 257, 3);
+    write_bmp("tall.bmp", 32, 2377);
+    write_bmp("flat.bmp", 32, 0);
+    write_bmp("ok.bmp", 256, 2376);
     const Writes refused = {bytes({0x1A, 0x6B, 0x41}), bytes({0x1B, 0x4B}), bytes({0x1A, 0x53})};
     for (const char* name : {"grey.bmp", "wide.bmp", "tall.bmp", "flat.bmp", "missing.bmp"}) {
         link().calls.clear();
@@ -189,7 +189,7 @@ TEST_F(StoredBitmaps, Erase) {
                                 bytes({0x1A, 0x68}), bytes({0x1A, 0x6B, 0x42}), bytes({0x1B, 0x4B})}));
     EXPECT_EQ(pauses, (std::vector<int>{4000, 50, 200, 50}));
     link().calls.clear();
-    deviceStatus(StatusBits().scanning());
+    device_status(StatusBits().scanning());
     EXPECT_EQ(EraseBMPInRam(), 0);
     EXPECT_TRUE(writes().empty());
 }

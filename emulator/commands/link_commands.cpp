@@ -7,13 +7,12 @@
 namespace emu {
 namespace {
 
-bool bracket_open(Device& device, const Command&) {
-    device.bracketOpen = true;
+// The settings bracket is accepted and changes nothing the device reports.
+bool bracket_open(Device&, const Command&) {
     return true;
 }
 
-bool bracket_close(Device& device, const Command&) {
-    device.bracketOpen = false;
+bool bracket_close(Device&, const Command&) {
     return true;
 }
 

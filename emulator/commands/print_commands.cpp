@@ -85,7 +85,6 @@ bool start_print(Device& device, const Command& c) {
         return true;
     }
     device.print.running = true;
-    device.print.mode = c[2];
     device.print.after = c[3];
     const double paperMm = device.ticket->length_mm();
     double heightMm = device.print.heightMm;

@@ -21,15 +21,15 @@ protected:
         Emu_SetTimeScale(0);
         Emu_SetTransferStep(0);
         ASSERT_EQ(Emu_Reset(1), 1);
-        handle_ = OpenDevice();
-        ASSERT_GT(handle_, 0);
+        handle = OpenDevice();
+        ASSERT_GT(handle, 0);
     }
     void TearDown() override {
-        CloseDevice(handle_);
+        CloseDevice(handle);
         Emu_ClearFaults();
     }
 
-    int write(const Bytes& bytes) { return uWrite(handle_, 0, bytes.data(), static_cast<int>(bytes.size())); }
+    int write(const Bytes& bytes) { return uWrite(handle, 0, bytes.data(), static_cast<int>(bytes.size())); }
 
     // Writes and expects the device to accept the command.
     void command(const Bytes& bytes) {
@@ -39,7 +39,7 @@ protected:
 
     Bytes read(int pipe, int count) {
         Bytes out(static_cast<std::size_t>(count));
-        const int n = uRead(handle_, pipe, out.data(), count);
+        const int n = uRead(handle, pipe, out.data(), count);
         out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         return out;
     }
@@ -47,7 +47,7 @@ protected:
     std::array<std::uint8_t, 8> status() {
         std::array<std::uint8_t, 8> s{};
         int got = 0;
-        EXPECT_NE(GetSpecStatus(handle_, s.data(), 8, &got), 0);
+        EXPECT_NE(GetSpecStatus(handle, s.data(), 8, &got), 0);
         EXPECT_EQ(got, 8);
         return s;
     }
@@ -67,7 +67,7 @@ protected:
         return read(1, count);
     }
 
-    int handle_ = -1;
+    int handle = -1;
 };
 
 // A white ticket of width x height dots with a black square of `side` dots at

@@ -35,7 +35,7 @@ TEST_F(LinkTest, HandlesOpenAndCloseManyTimes) {
 }
 
 TEST_F(LinkTest, LivenessProbeAnswersWithTheFlashAreaLetter) {
-    EXPECT_EQ(SetUSBTimeouts(handle_, 1, 1), 1);
+    EXPECT_EQ(SetUSBTimeouts(handle, 1, 1), 1);
     const Bytes reply = fetched_reply({0x1A, 0x6B, 0x42}, 6);
     ASSERT_EQ(reply.size(), 6u);
     EXPECT_EQ(reply[0], 'B');
@@ -108,9 +108,9 @@ TEST_F(LinkTest, SavingToFlashNeedsThePersistPrefixAndSurvivesAReset) {
     write({0x1B, 0x40});  // reset: casual settings are lost, fixed ones stay
     EXPECT_EQ(OpenDevice(), -1);
     Emu_AdvanceTime(3000);
-    CloseDevice(handle_);
-    handle_ = OpenDevice();
-    ASSERT_GT(handle_, 0);
+    CloseDevice(handle);
+    handle = OpenDevice();
+    ASSERT_GT(handle, 0);
     s = status();
     EXPECT_FALSE(bit(s, 2, 3));  // still 4 lines/mm
     EXPECT_FALSE(bit(s, 2, 6));  // back to black-and-white
@@ -120,14 +120,14 @@ TEST_F(LinkTest, ResetDropsTheLinkUntilTheDeviceHasRestarted) {
     write({0x1B, 0x40});
     std::uint8_t b[8];
     int got = 0;
-    EXPECT_EQ(GetSpecStatus(handle_, b, 8, &got), 0);  // the old handle died
+    EXPECT_EQ(GetSpecStatus(handle, b, 8, &got), 0);  // the old handle died
     EXPECT_EQ(OpenDevice(), -1);
     Emu_AdvanceTime(1000);
     EXPECT_EQ(OpenDevice(), -1);
     Emu_AdvanceTime(2000);
-    CloseDevice(handle_);
-    handle_ = OpenDevice();
-    EXPECT_GT(handle_, 0);
+    CloseDevice(handle);
+    handle = OpenDevice();
+    EXPECT_GT(handle, 0);
     EXPECT_TRUE(bit(status(), 1, 1));
 }
 
@@ -139,7 +139,7 @@ TEST_F(LinkTest, JournalRecordsEveryOperationWithItsBytes) {
     std::uint8_t bytes[8] = {};
     ASSERT_EQ(Emu_JournalEntry(0, &e, bytes, 8), 1);
     EXPECT_EQ(e.operation, EMU_OP_WRITE);
-    EXPECT_EQ(e.handle, handle_);
+    EXPECT_EQ(e.handle, handle);
     EXPECT_EQ(e.pipe, 0);
     EXPECT_EQ(e.argument, 4);
     EXPECT_EQ(e.result, 4);
@@ -164,9 +164,9 @@ TEST_F(LinkTest, AnEmptyJournalAndEntriesWithoutBytesCopyNothing) {
     EXPECT_EQ(Emu_JournalWritten(all, 4), 0);
     EXPECT_EQ(all[0], 7);
 
-    CloseDevice(handle_);
-    handle_ = OpenDevice();
-    ASSERT_GT(handle_, 0);
+    CloseDevice(handle);
+    handle = OpenDevice();
+    ASSERT_GT(handle, 0);
     EmuJournalEntry e{};
     ASSERT_EQ(Emu_JournalEntry(0, &e, all, 4), 1);  // the close carries no bytes
     EXPECT_EQ(e.operation, EMU_OP_CLOSE);
@@ -183,7 +183,7 @@ TEST_F(LinkTest, JournalNoticesOverlappingCallsFromTwoThreads) {
         std::uint8_t b[8];
         int got = 0;
         for (int i = 0; i < 200000 && !stop; ++i) {
-            GetSpecStatus(handle_, b, 8, &got);
+            GetSpecStatus(handle, b, 8, &got);
             if (Emu_JournalMaxConcurrency() >= 2) stop = true;
         }
     };
@@ -227,22 +227,22 @@ TEST_F(LinkTest, InjectedReadFaultsOnOnePipe) {
     Emu_ClearFaults();
     Emu_InjectFault(EMU_FAULT_READ_FAIL, 3, 0, 1);
     std::uint8_t b[4];
-    EXPECT_EQ(uRead(handle_, 1, b, 4), 0);  // other pipe unaffected (nothing queued)
-    EXPECT_EQ(uRead(handle_, 3, b, 4), -1);
-    EXPECT_EQ(uRead(handle_, 3, b, 4), 0);
+    EXPECT_EQ(uRead(handle, 1, b, 4), 0);  // other pipe unaffected (nothing queued)
+    EXPECT_EQ(uRead(handle, 3, b, 4), -1);
+    EXPECT_EQ(uRead(handle, 3, b, 4), 0);
 }
 
 TEST_F(LinkTest, InjectedStatusFaults) {
     std::uint8_t b[8];
     int got = -1;
     Emu_InjectFault(EMU_FAULT_STATUS_FAIL, -1, 0, 1);
-    EXPECT_EQ(GetSpecStatus(handle_, b, 8, &got), 0);
+    EXPECT_EQ(GetSpecStatus(handle, b, 8, &got), 0);
     EXPECT_EQ(got, 0);
     Emu_InjectFault(EMU_FAULT_STATUS_SHORT, -1, 0, 1);
-    EXPECT_NE(GetSpecStatus(handle_, b, 8, &got), 0);
+    EXPECT_NE(GetSpecStatus(handle, b, 8, &got), 0);
     EXPECT_EQ(got, 4);
     Emu_InjectFault(EMU_FAULT_STATUS_ZERO, -1, 0, 1);
-    EXPECT_NE(GetSpecStatus(handle_, b, 8, &got), 0);
+    EXPECT_NE(GetSpecStatus(handle, b, 8, &got), 0);
     EXPECT_EQ(got, 8);
     EXPECT_EQ(Bytes(b, b + 8), Bytes(8, 0));
     EXPECT_NE(status()[1], 0);  // one-shot faults are used up
@@ -261,11 +261,11 @@ TEST_F(LinkTest, ALinkThatStopsAnsweringStillOpens) {
     EXPECT_EQ(SendSpecCommand(h, 192), 0);
     CloseDevice(h);
     Emu_ClearFaults();
-    EXPECT_EQ(ResetPipes(handle_, 3), 1);
-    EXPECT_EQ(ResetPipes(handle_, 4), 0);
-    EXPECT_EQ(SendSpecCommand(handle_, 191), 0);
-    EXPECT_EQ(SendSpecCommand(handle_, 192), 1);
-    EXPECT_EQ(GetSpecStatus(handle_, b, 8, &got), 0);  // the port reset ended the handle
+    EXPECT_EQ(ResetPipes(handle, 3), 1);
+    EXPECT_EQ(ResetPipes(handle, 4), 0);
+    EXPECT_EQ(SendSpecCommand(handle, 191), 0);
+    EXPECT_EQ(SendSpecCommand(handle, 192), 1);
+    EXPECT_EQ(GetSpecStatus(handle, b, 8, &got), 0);  // the port reset ended the handle
 }
 
 TEST_F(LinkTest, OpenAndTimeoutFaults) {

@@ -24,8 +24,8 @@ void write_file(const std::string& path, const Bytes& bytes) {
 class TicketFolderReports : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(scratch_.made());
-        dir_ = scratch_.path().string();
+        ASSERT_TRUE(scratch.made());
+        dir = scratch.path().string();
         Emu_SetTimeScale(0);
         Emu_SetTransferStep(0);
     }
@@ -40,12 +40,12 @@ protected:
         Emu_Reset(1);
         Emu_AdvanceTime(3000);
         Emu_GetPaperPosition(nullptr, nullptr, nullptr, nullptr);
-        Emu_GetPaperPosition(&location_, nullptr, nullptr, nullptr);
+        Emu_GetPaperPosition(&location, nullptr, nullptr, nullptr);
         return ::testing::internal::GetCapturedStderr();
     }
-    emutesting::ScratchFolder scratch_{"emulator_reports"};
-    std::string dir_;
-    int location_ = -1;
+    emutesting::ScratchFolder scratch{"emulator_reports"};
+    std::string dir;
+    int location = -1;
 };
 
 TEST_F(TicketFolderReports, UnusableTicketFilesAreNamedWithTheReasonAndSkipped) {
@@ -55,28 +55,28 @@ TEST_F(TicketFolderReports, UnusableTicketFilesAreNamedWithTheReasonAndSkipped) 
     Bytes wide = good;
     wide[18] = 0xD0;  // 2000 dots wide
     wide[19] = 0x07;
-    write_file(dir_ + "/a-photo.bmp", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13});
-    write_file(dir_ + "/b-rle.bmp", rle);
-    write_file(dir_ + "/c-notes.bmp", {'h', 'e', 'l', 'l', 'o', '\n'});
-    write_file(dir_ + "/d-wide.bmp", wide);
-    write_file(dir_ + "/readme.txt", {'x'});
-    write_file(dir_ + "/z-good.bmp", good);
+    write_file(dir + "/a-photo.bmp", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13});
+    write_file(dir + "/b-rle.bmp", rle);
+    write_file(dir + "/c-notes.bmp", {'h', 'e', 'l', 'l', 'o', '\n'});
+    write_file(dir + "/d-wide.bmp", wide);
+    write_file(dir + "/readme.txt", {'x'});
+    write_file(dir + "/z-good.bmp", good);
 
-    const std::string said = power_on_and_feed(dir_);
+    const std::string said = power_on_and_feed(dir);
     EXPECT_NE(said.find("a-photo.bmp: a PNG file, not a BMP"), std::string::npos) << said;
     EXPECT_NE(said.find("b-rle.bmp: RLE-compressed"), std::string::npos) << said;
     EXPECT_NE(said.find("c-notes.bmp: a text file, not a BMP"), std::string::npos) << said;
     EXPECT_NE(said.find("d-wide.bmp: 2000 x 48 dots does not fit the passage"), std::string::npos) << said;
     EXPECT_EQ(said.find("readme.txt"), std::string::npos) << "other files are passed over silently";
     EXPECT_EQ(said.find("z-good.bmp"), std::string::npos);
-    EXPECT_EQ(location_, EMU_PAPER_AT_ENTRY) << "the good ticket after the bad ones is still fed";
+    EXPECT_EQ(location, EMU_PAPER_AT_ENTRY) << "the good ticket after the bad ones is still fed";
 }
 
 TEST_F(TicketFolderReports, AMissingOrEmptyFolderIsSaid) {
-    std::string said = power_on_and_feed(dir_ + "/absent");
-    EXPECT_NE(said.find(dir_ + "/absent does not exist"), std::string::npos) << said;
-    EXPECT_EQ(location_, EMU_PAPER_NONE);
-    said = power_on_and_feed(dir_);
+    std::string said = power_on_and_feed(dir + "/absent");
+    EXPECT_NE(said.find(dir + "/absent does not exist"), std::string::npos) << said;
+    EXPECT_EQ(location, EMU_PAPER_NONE);
+    said = power_on_and_feed(dir);
     EXPECT_NE(said.find("holds no .bmp ticket"), std::string::npos) << said;
 }
 

@@ -18,9 +18,9 @@ class ScanTest : public EmulatorTest {
 protected:
     void SetUp() override {
         EmulatorTest::SetUp();
-        ticket_ = white_ticket(kTicketWidth, kTicketHeight);
-        black_box(ticket_, kTicketWidth, 80, 40, 80, 80);
-        ASSERT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 1);
+        ticket = white_ticket(kTicketWidth, kTicketHeight);
+        black_box(ticket, kTicketWidth, 80, 40, 80, 80);
+        ASSERT_EQ(Emu_InsertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 1);
     }
 
     void settings(int border, int width, int height, int type, int linesPerMm) {
@@ -58,7 +58,7 @@ protected:
         return picture;
     }
 
-    Bytes ticket_;
+    Bytes ticket;
 };
 
 TEST_F(ScanTest, InsertedTicketSetsThePaperSensors) {
@@ -67,7 +67,7 @@ TEST_F(ScanTest, InsertedTicketSetsThePaperSensors) {
     EXPECT_TRUE(bit(s, 3, 3));
     EXPECT_FALSE(bit(s, 3, 2));
     EXPECT_TRUE(bit(s, 1, 1));
-    EXPECT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 0);  // one at a time
+    EXPECT_EQ(Emu_InsertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 0);  // one at a time
     Emu_RemoveTicket();
     const Bytes wide(1729, 255);
     EXPECT_EQ(Emu_InsertTicketPixels(wide.data(), 1729, 1, 8), 0);      // wider than the passage
@@ -95,7 +95,7 @@ TEST_F(ScanTest, GreyWholeTicketAtEightLinesWithDarkBeyondThePaper) {
         const std::uint8_t* line = &picture[static_cast<std::size_t>(4 + y) * 400];
         for (int x = 0; x < 400; ++x) {
             const std::uint8_t expected =
-                x < kTicketWidth ? ticket_[static_cast<std::size_t>(y) * kTicketWidth + x] : kBackground;
+                x < kTicketWidth ? ticket[static_cast<std::size_t>(y) * kTicketWidth + x] : kBackground;
             ASSERT_EQ(line[x], expected) << "x " << x << " y " << y;
         }
     }
@@ -132,7 +132,7 @@ TEST_F(ScanTest, BlackAndWhiteWindowAtFourLinesByTheThreshold) {
 TEST_F(ScanTest, OffsetAndSkewedTicketsLieWhereTheyWerePut) {
     Emu_RemoveTicket();
     ASSERT_EQ(Emu_SetTicketPlacement(40, 0), 1);
-    ASSERT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 1);
+    ASSERT_EQ(Emu_InsertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 1);
     settings(0, 50, 0, 1, 8);
     command({0x1A, 0x45, 0x00, 0x00});
     Emu_AdvanceTime(10000);
@@ -148,19 +148,19 @@ TEST_F(ScanTest, OffsetAndSkewedTicketsLieWhereTheyWerePut) {
     // whole-ticket scan covers the turned ticket.
     Emu_RemoveTicket();
     ASSERT_EQ(Emu_SetTicketPlacement(20, 5.0), 1);
-    ASSERT_EQ(Emu_InsertTicketPixels(ticket_.data(), kTicketWidth, kTicketHeight, 8), 1);
+    ASSERT_EQ(Emu_InsertTicketPixels(ticket.data(), kTicketWidth, kTicketHeight, 8), 1);
     command({0x1A, 0x45, 0x00, 0x00});
     Emu_AdvanceTime(10000);
     picture = read_picture(400);
     const int lines = static_cast<int>(picture.size() / 400) - 4;
     EXPECT_EQ(lines, 267);  // ceil(240 cos 5 + 320 sin 5)
-    auto first_paper_row = [&](int x) {
+    auto firstPaperRow = [&](int x) {
         for (int y = 0; y < lines; ++y)
             if (at(x, y) != kBackground) return y;
         return -1;
     };
-    EXPECT_NEAR(first_paper_row(20 + 100), 9, 1);   // 100 tan 5 = 8.7
-    EXPECT_NEAR(first_paper_row(20 + 300), 26, 1);  // 300 tan 5 = 26.2
+    EXPECT_NEAR(firstPaperRow(20 + 100), 9, 1);   // 100 tan 5 = 8.7
+    EXPECT_NEAR(firstPaperRow(20 + 300), 26, 1);  // 300 tan 5 = 26.2
     EXPECT_EQ(Emu_SetTicketPlacement(0, 30.0), 0);
     EXPECT_EQ(Emu_SetTicketPlacement(1728, 0), 0);
 }
@@ -306,8 +306,8 @@ TEST_F(ScanTest, TicketsArriveFromTheFolder) {
     ::setenv("EMULATOR_TICKETS", folder.c_str(), 1);
     Emu_Reset(0);
     ::unsetenv("EMULATOR_TICKETS");
-    CloseDevice(handle_);
-    handle_ = OpenDevice();
+    CloseDevice(handle);
+    handle = OpenDevice();
     EXPECT_FALSE(bit(status(), 3, 7));
     Emu_AdvanceTime(600);
     EXPECT_TRUE(bit(status(), 3, 7));

@@ -16,24 +16,24 @@ namespace fs = std::filesystem;
 class StorageTest : public EmulatorTest {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("emu-state-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        ::setenv("EMULATOR_STATE_DIR", folder_.c_str(), 1);
+        folder = fs::temp_directory_path() / ("emu-state-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        ::setenv("EMULATOR_STATE_DIR", folder.c_str(), 1);
         EmulatorTest::SetUp();
     }
     void TearDown() override {
         EmulatorTest::TearDown();
         ::unsetenv("EMULATOR_STATE_DIR");
         Emu_Reset(1);
-        fs::remove_all(folder_);
+        fs::remove_all(folder);
     }
 
     // Power cycle, keeping flash.
     void power_cycle() {
-        CloseDevice(handle_);
+        CloseDevice(handle);
         Emu_Reset(0);
-        handle_ = OpenDevice();
-        ASSERT_GT(handle_, 0);
+        handle = OpenDevice();
+        ASSERT_GT(handle, 0);
     }
 
     void download(char area, char side, const std::string& name, const Bytes& file) {
@@ -65,7 +65,7 @@ protected:
         return mono_bmp(width, height, Bytes(static_cast<std::size_t>((width + 7) / 8) * height, 0xAA));
     }
 
-    fs::path folder_;
+    fs::path folder;
 };
 
 TEST_F(StorageTest, DownloadsCountNamesAndFreeMemory) {
@@ -113,7 +113,7 @@ TEST_F(StorageTest, FileInSeveralTransfersIsPutTogether) {
     command({0x1B, 0x4A, 0x1A, 0x69, 'A', 'B', 'P', 0x0D});
     for (std::size_t at = 0; at < file.size(); at += 50) {
         const std::size_t n = std::min<std::size_t>(50, file.size() - at);
-        ASSERT_EQ(uWrite(handle_, 0, file.data() + at, static_cast<int>(n)), static_cast<int>(n));
+        ASSERT_EQ(uWrite(handle, 0, file.data() + at, static_cast<int>(n)), static_cast<int>(n));
     }
     Emu_AdvanceTime(100);
     EXPECT_EQ(count('A').first, 1);
@@ -126,7 +126,7 @@ TEST_F(StorageTest, FlashSurvivesPowerCyclesAndRamDoesNot) {
     command({0x03, 0xCC, 0x33, 0x33, 0xCC});
     command({0x1A, 0x86, 2, 1});  // head mode, fixed
     command({0x1A, 0x53});
-    EXPECT_TRUE(fs::exists(folder_ / "TQ-RMX7KP-flash.bin"));
+    EXPECT_TRUE(fs::exists(folder / "TQ-RMX7KP-flash.bin"));
 
     power_cycle();
     EXPECT_EQ(count('A').first, 0);
@@ -145,7 +145,7 @@ TEST_F(StorageTest, FlashSurvivesPowerCyclesAndRamDoesNot) {
     EXPECT_EQ(count('B').first, 0);
 
     // A damaged flash file gives a factory flash, not a crash.
-    FILE* f = std::fopen((folder_ / "TQ-RMX7KP-flash.bin").c_str(), "wb");
+    FILE* f = std::fopen((folder / "TQ-RMX7KP-flash.bin").c_str(), "wb");
     std::fputs("TQFL garbage", f);
     std::fclose(f);
     power_cycle();
@@ -245,9 +245,9 @@ TEST_F(StorageTest, CalibrationsRunWithASheetPushedInByHandButNotWithAHeldTicket
     // A device reset leaves the operator's sheet where it is, the device idle.
     ASSERT_EQ(write({0x1B, 0x40}), 2);
     Emu_AdvanceTime(3000);
-    CloseDevice(handle_);
-    handle_ = OpenDevice();
-    ASSERT_GT(handle_, 0);
+    CloseDevice(handle);
+    handle = OpenDevice();
+    ASSERT_GT(handle, 0);
     EXPECT_TRUE(bit(status(), 1, 1));
     EXPECT_TRUE(bit(status(), 3, 2));
 

@@ -48,20 +48,20 @@ class BmpReaders : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!have_tools()) GTEST_SKIP() << "ImageMagick or Pillow not installed";
-        ASSERT_TRUE(skewtrim_.open("Skewtrim.dll")) << skewtrim_.error();
-        ASSERT_TRUE(stripescan_.open("Stripescan.dll")) << stripescan_.error();
-        dir_ = fs::temp_directory_path() / ("kit_bmp_readers_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        ASSERT_TRUE(skewtrim.open("Skewtrim.dll")) << skewtrim.error();
+        ASSERT_TRUE(stripescan.open("Stripescan.dll")) << stripescan.error();
+        dir = fs::temp_directory_path() / ("kit_bmp_readers_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
     }
     void TearDown() override {
         std::error_code ignored;
-        fs::remove_all(dir_, ignored);
+        fs::remove_all(dir, ignored);
     }
 
     // A 37 x 21 picture, black shapes on white, that no flip or inversion maps onto itself.
     // `format` is ImageMagick's output prefix ("BMP3" or "BMP").
     fs::path draw(const std::string& name, const std::string& options, const std::string& format) {
-        const fs::path path = dir_ / name;
+        const fs::path path = dir / name;
         const std::string cmd =
             "/usr/bin/convert -size 37x21 xc:white -fill black "
             "-draw 'rectangle 3,2 20,10' -draw 'line 25,3 34,18' " +
@@ -72,13 +72,13 @@ protected:
 
     // Pillow's reading of the file: grey levels, top row first.
     std::vector<std::uint8_t> oracle(const fs::path& file, int& width, int& height) {
-        const fs::path dump = dir_ / "dump.raw";
-        const fs::path size = dir_ / "size.txt";
+        const fs::path dump = dir / "dump.raw";
+        const fs::path size = dir / "size.txt";
         const std::string script =
             "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
             "open(sys.argv[2], 'wb').write(im.tobytes())\n"
             "open(sys.argv[3], 'w').write('%d %d' % im.size)\n";
-        const fs::path py = dir_ / "dump.py";
+        const fs::path py = dir / "dump.py";
         std::ofstream(py) << script;
         const std::string cmd = "/usr/bin/python3 '" + py.string() + "' '" + file.string() + "' '" +
                                 dump.string() + "' '" + size.string() + "'";
@@ -109,13 +109,13 @@ protected:
     // Both readers on one file.
     void expect_both_readers_match(const fs::path& file) {
         Bitmap a{};
-        ASSERT_EQ(skewtrim_.resolve<ReadSkewtrim>("ReadBitmapFromFile")(&a, file.c_str()), 0) << file;
+        ASSERT_EQ(skewtrim.resolve<ReadSkewtrim>("ReadBitmapFromFile")(&a, file.c_str()), 0) << file;
         expect_same_picture(a, file, "ReadBitmapFromFile");
-        skewtrim_.resolve<DoneSkewtrim>("Bitmap_Done")(&a);
+        skewtrim.resolve<DoneSkewtrim>("Bitmap_Done")(&a);
         Bitmap b{};
-        ASSERT_EQ(stripescan_.resolve<ReadStripescan>("ReadBimapFromFile")(&b, file.c_str()), 1) << file;
+        ASSERT_EQ(stripescan.resolve<ReadStripescan>("ReadBimapFromFile")(&b, file.c_str()), 1) << file;
         expect_same_picture(b, file, "ReadBimapFromFile");
-        stripescan_.resolve<FreeStripescan>("FreeBitmap")(&b);
+        stripescan.resolve<FreeStripescan>("FreeBitmap")(&b);
     }
 
     // Rewrites a two-colour file so that its palette puts white first (or
@@ -142,9 +142,9 @@ protected:
         return bytes.size() < 18 ? 0 : bytes[14] | bytes[15] << 8 | bytes[16] << 16 | bytes[17] << 24;
     }
 
-    platform::DynamicLibrary skewtrim_;
-    platform::DynamicLibrary stripescan_;
-    fs::path dir_;
+    platform::DynamicLibrary skewtrim;
+    platform::DynamicLibrary stripescan;
+    fs::path dir;
 };
 
 // ImageMagick's three BMP versions: 40-, 108- and 124-byte information headers.
@@ -184,10 +184,10 @@ TEST_F(BmpReaders, RunLengthCompressedFilesAreRefusedAsUnsupportedNotAsForeign) 
     ASSERT_EQ(kit::bmp::decode_headers(bytes.data(), bytes.size(), h), kit::bmp::Verdict::kCompressed);
     ASSERT_EQ(h.compression, 1u) << "ImageMagick wrote RLE8";
     Bitmap a{};
-    EXPECT_EQ(skewtrim_.resolve<ReadSkewtrim>("ReadBitmapFromFile")(&a, rle8.c_str()), kSkewtrimUnsupported);
+    EXPECT_EQ(skewtrim.resolve<ReadSkewtrim>("ReadBitmapFromFile")(&a, rle8.c_str()), kSkewtrimUnsupported);
     EXPECT_EQ(a.bits, nullptr);
     Bitmap b{};
-    EXPECT_EQ(stripescan_.resolve<ReadStripescan>("ReadBimapFromFile")(&b, rle8.c_str()), 0);
+    EXPECT_EQ(stripescan.resolve<ReadStripescan>("ReadBimapFromFile")(&b, rle8.c_str()), 0);
     EXPECT_EQ(b.bits, nullptr);
 }
 

@@ -33,7 +33,7 @@ struct SaneApi {
     platform::DynamicLibrary lib;
     SANE_Status (*init)(SANE_Int*, SANE_Auth_Callback) = nullptr;
     void (*exit)() = nullptr;
-    SANE_Status (*get_devices)(const SANE_Device***, SANE_Bool) = nullptr;
+    SANE_Status (*getDevices)(const SANE_Device***, SANE_Bool) = nullptr;
     SANE_Status (*open)(SANE_String_Const, SANE_Handle*) = nullptr;
     void (*close)(SANE_Handle) = nullptr;
     const SANE_Option_Descriptor* (*descriptor)(SANE_Handle, SANE_Int) = nullptr;
@@ -42,13 +42,13 @@ struct SaneApi {
     SANE_Status (*start)(SANE_Handle) = nullptr;
     SANE_Status (*read)(SANE_Handle, SANE_Byte*, SANE_Int, SANE_Int*) = nullptr;
     void (*cancel)(SANE_Handle) = nullptr;
-    SANE_Status (*set_io_mode)(SANE_Handle, SANE_Bool) = nullptr;
+    SANE_Status (*setIoMode)(SANE_Handle, SANE_Bool) = nullptr;
 
     bool load() {
         if (!lib.open(BACKEND_PATH)) return false;
         init = lib.resolve<decltype(init)>("sane_tqrmx7kp_init");
         exit = lib.resolve<decltype(exit)>("sane_tqrmx7kp_exit");
-        get_devices = lib.resolve<decltype(get_devices)>("sane_tqrmx7kp_get_devices");
+        getDevices = lib.resolve<decltype(getDevices)>("sane_tqrmx7kp_get_devices");
         open = lib.resolve<decltype(open)>("sane_tqrmx7kp_open");
         close = lib.resolve<decltype(close)>("sane_tqrmx7kp_close");
         descriptor = lib.resolve<decltype(descriptor)>("sane_tqrmx7kp_get_option_descriptor");
@@ -57,9 +57,9 @@ struct SaneApi {
         start = lib.resolve<decltype(start)>("sane_tqrmx7kp_start");
         read = lib.resolve<decltype(read)>("sane_tqrmx7kp_read");
         cancel = lib.resolve<decltype(cancel)>("sane_tqrmx7kp_cancel");
-        set_io_mode = lib.resolve<decltype(set_io_mode)>("sane_tqrmx7kp_set_io_mode");
-        return init && exit && get_devices && open && close && descriptor && control && parameters && start &&
-               read && cancel && set_io_mode && lib.resolve<void*>("sane_tqrmx7kp_get_select_fd");
+        setIoMode = lib.resolve<decltype(setIoMode)>("sane_tqrmx7kp_set_io_mode");
+        return init && exit && getDevices && open && close && descriptor && control && parameters && start &&
+               read && cancel && setIoMode && lib.resolve<void*>("sane_tqrmx7kp_get_select_fd");
     }
 };
 
@@ -133,7 +133,7 @@ protected:
 
 TEST_F(BackendWithEmulator, ListsOneDeviceAndOpensItOnceAtATime) {
     const SANE_Device** devices = nullptr;
-    ASSERT_EQ(sane.get_devices(&devices, SANE_FALSE), SANE_STATUS_GOOD);
+    ASSERT_EQ(sane.getDevices(&devices, SANE_FALSE), SANE_STATUS_GOOD);
     ASSERT_NE(devices[0], nullptr);
     EXPECT_STREQ(devices[0]->name, "emulator");
     EXPECT_STREQ(devices[0]->type, "sheetfed scanner");
@@ -143,8 +143,8 @@ TEST_F(BackendWithEmulator, ListsOneDeviceAndOpensItOnceAtATime) {
     EXPECT_EQ(sane.open("usb", &other), SANE_STATUS_INVAL);
     ASSERT_EQ(sane.open("", &handle), SANE_STATUS_GOOD);  // "" is the first device
     EXPECT_EQ(sane.open("emulator", &other), SANE_STATUS_DEVICE_BUSY);
-    EXPECT_EQ(sane.set_io_mode(handle, SANE_TRUE), SANE_STATUS_UNSUPPORTED);
-    EXPECT_EQ(sane.set_io_mode(handle, SANE_FALSE), SANE_STATUS_GOOD);
+    EXPECT_EQ(sane.setIoMode(handle, SANE_TRUE), SANE_STATUS_UNSUPPORTED);
+    EXPECT_EQ(sane.setIoMode(handle, SANE_FALSE), SANE_STATUS_GOOD);
     // A handle that is not ours is refused, not followed.
     int stranger = 0;
     EXPECT_EQ(sane.start(&stranger), SANE_STATUS_INVAL);
