@@ -1,5 +1,6 @@
 #include "barcode/pdf417/decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "barcode/pdf417/data_decoding.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr int kRetryCount = 12;            // turned readings after an uncorrectable one
 constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
+constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
+constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -32,14 +35,49 @@ int decode_codewords(int* codewords, int n, int level, const int* erasures, int 
 
 namespace {
 
+// After an uncorrectable reading: the codewords read most weakly (one reading, or barely more
+// readings than against) are erased as well, the weakest first, as many as the correction can
+// take with no error left (then with room for one error), and the sequence is corrected again.
+// Two erasures cost what one error does, so a few doubtful codewords that are wrong no longer
+// sink the symbol; the correction still keeps its spare check codewords, so this cannot turn an
+// unreadable symbol into a wrong text any more than a reading with those erasures could.
+int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount, uint8_t* out, int capacity,
+                              int* length) {
+    const int checkCount = 2 << level;
+    int* weak = ws.weakOrder;
+    int weakCount = 0;
+    for (int i = 0; i < n; ++i)
+        if (ws.support[i] > 0 && ws.support[i] <= kWeakSupport) weak[weakCount++] = i;
+    if (weakCount == 0) return kUncorrectable;
+    std::stable_sort(weak, weak + weakCount, [&ws](int x, int y) { return ws.support[x] < ws.support[y]; });
+    for (int spareErrors = 0; spareErrors <= 1; ++spareErrors) {
+        const int room = checkCount - kSpareChecks - 2 * spareErrors - erasureCount;
+        if (room <= 0) break;
+        const int extra = std::min(room, weakCount);
+        if (erasureCount + extra > kMaxErasures) break;
+        std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
+        int* erasures = ws.erasures;
+        for (int k = 0; k < extra; ++k) erasures[erasureCount + k] = weak[k];
+        const int r =
+            decode_codewords(ws.codewords, n, level, erasures, erasureCount + extra, out, capacity, length);
+        if (r != kUncorrectable) return r;
+        if (extra == weakCount) break;  // the next attempt would erase no more
+    }
+    return kUncorrectable;
+}
+
 // Lines, votes, grids and correction for one scan direction.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
                     Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape) {
     if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
     if (!shape_from_votes(ws, shape)) return kUnusable;
     const int erasureCount = merge_grids(ws, shape);
-    return decode_codewords(ws.codewords, shape.rows * shape.columns, shape.level, ws.erasures, erasureCount,
-                            out, capacity, length);
+    const int n = shape.rows * shape.columns;
+    std::copy(ws.codewords, ws.codewords + n, ws.readCodewords);
+    const int result =
+        decode_codewords(ws.codewords, n, shape.level, ws.erasures, erasureCount, out, capacity, length);
+    if (result != kUncorrectable) return result;
+    return decode_with_weak_erasures(ws, n, shape.level, erasureCount, out, capacity, length);
 }
 
 // The scan direction turned by `degrees`, as a long vector.

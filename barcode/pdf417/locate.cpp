@@ -23,7 +23,8 @@ constexpr int kCompactLimit = 30000;         // halves' sums beyond this are div
 constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
 constexpr double kFitResidual = 1.5;         // pixels off the first fit that drop a match from the second
-constexpr int kMinPatternBar = 8;            // pixels: narrower dark elements do not start a pattern
+constexpr int kMinPatternBar = 7;            // pixels: narrower dark elements do not start a pattern (a stop
+                                             // pattern at one pixel per module is 7 wide)
 
 // The matches of the chosen kind that line up along one pattern edge, in line order.
 struct KeptMatches {

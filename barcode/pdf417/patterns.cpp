@@ -7,7 +7,7 @@ namespace {
 
 constexpr int kStartModules[8] = {8, 1, 1, 1, 1, 1, 1, 3};
 constexpr int kStopModules[9] = {7, 1, 1, 3, 1, 1, 1, 2, 1};
-constexpr int kMinReferencePixels = 8;
+constexpr int kMinReferencePixels = 7;  // the stop pattern's widest bar at one pixel per module
 
 // Windows in tenths, indexed by the element's module count (1, 2, 3).
 struct Window {

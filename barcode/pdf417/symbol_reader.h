@@ -25,7 +25,9 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
 bool shape_from_votes(const Workspace& ws, SymbolShape& shape);
 
 // Merges the stop-side grid into the start-side grid and lists the codewords row by row in
-// ws.codewords; empty cells become erasures (at most 512 listed). Returns the erasure count.
+// ws.codewords; empty cells become erasures (at most 512 listed). ws.support receives, per
+// codeword, the readings of its value less the readings of other values (0 for a cell read
+// from its mean pair sums or empty). Returns the erasure count.
 int merge_grids(Workspace& ws, const SymbolShape& shape);
 
 }  // namespace pdf417
