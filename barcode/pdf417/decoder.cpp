@@ -100,14 +100,21 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     ws.clear();
     const ImageView image(rows, width, height);
 
+    // Rows, then columns; when both are rejected, both again with the pair-sum pattern test that
+    // heavy print gain still passes (kept for a second try: on clean symbols its extra matches
+    // at the pattern's corners make the edge fit a little worse).
     Orientation orientation = Orientation::Rows;
     SkewResult skew;
-    Band band = band_search(image, Edge::Left, 3, 0);
-    if (band.found) skew = measure_skew(image, Orientation::Rows, band, noise, ws);
-    if (!skew.accepted) {
+    const Band rowBand = band_search(image, Edge::Left, 3, 0);
+    const Band columnBand = rowBand.found ? Band{} : band_search(image, Edge::Top, 0, 3);
+    for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
+        orientation = Orientation::Rows;
+        if (rowBand.found) skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows);
+        if (skew.accepted) break;
         orientation = Orientation::Columns;
-        band = band_search(image, Edge::Top, 0, 3);
-        if (band.found) skew = measure_skew(image, Orientation::Columns, band, noise, ws);
+        const Band band = rowBand.found ? band_search(image, Edge::Top, 0, 3) : columnBand;
+        if (band.found) skew = measure_skew(image, Orientation::Columns, band, noise, ws, windows);
+        if (skew.accepted) break;
     }
     if (!skew.accepted) return kNotFound;
 

@@ -94,7 +94,7 @@ namespace {
 // and the width of the 8 elements at the pattern (one codeword) in ws.widths. A family is
 // searched only while it is not far behind the other (kSeekLimit).
 void collect_matches(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                     Workspace& ws) {
+                     Workspace& ws, PatternWindows windows) {
     for (auto& m : ws.matches) m.count = 0;
     ws.widthCount = 0;
     ElementList& list = ws.line;
@@ -119,7 +119,7 @@ void collect_matches(const ImageView& image, Orientation orientation, const Band
             for (int k = 0; k < 4; ++k) {
                 PatternKind kind = static_cast<PatternKind>(k);
                 if (found[k] || (is_reversed(kind) ? !seekReversed : !seekForward)) continue;
-                if (!matches_pattern(list.width, list.count, i, kind, PatternWindows::Orientation)) continue;
+                if (!matches_pattern(list.width, list.count, i, kind, windows)) continue;
                 found[k] = true;
                 // Distance: steps before the pattern's first element in line order.
                 int first = pattern_first_element(i, kind);
@@ -247,9 +247,9 @@ bool fit_edge_slope(const KeptMatches& kept, double& slope) {
 }  // namespace
 
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws) {
+                        Workspace& ws, PatternWindows windows) {
     SkewResult result;
-    collect_matches(image, orientation, band, noise, ws);
+    collect_matches(image, orientation, band, noise, ws, windows);
     const MatchList& chosen = chosen_kind(ws, result.upsideDown);
     if (chosen.count < kMinMatches) return result;
     KeptMatches kept;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "barcode/pdf417/image_view.h"
+#include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/workspace.h"
 
 namespace pdf417 {
@@ -34,7 +35,8 @@ struct SkewResult {
 // the left edge; columns: step (0, 3) from the top edge). Rejected when fewer than 15 matches
 // line up or when the edge does not run across the lines. The scan direction is the
 // perpendicular of a least-squares line through the matches, as a vector of length ~4096.
+// `windows`: the pattern test of the matches (Orientation, or OrientationPairs on a second try).
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws);
+                        Workspace& ws, PatternWindows windows = PatternWindows::Orientation);
 
 }  // namespace pdf417

@@ -30,8 +30,7 @@ double local_tolerance(double local) {
 // State that lives across the lines of one call.
 struct ReadState {
     int estimate = 0;
-    int forwardPatterns = 0;
-    int reversedPatterns = 0;
+    bool upsideDown = false;  // read the reversed patterns (the symbol lies turned half way)
     bool anyPattern = false;
     long meanSum = 0;
     int meanCount = 0;
@@ -147,10 +146,10 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
         grid.cell[r - 1][column].add_sums(t);
         if (cw.value >= 0) {
             grid.cell[r - 1][column].vote(cw.value);
-            // The spacing to the last codeword placed becomes the local width: under perspective
-            // codewords grow by several per cent from one to the next, which a slower average
-            // would lag behind.
-            if (advance == 1) local = d - lastDistance;
+            // This codeword's own width is the local width for the next one: under perspective
+            // codewords grow or shrink by several per cent from one to the next, which any
+            // average over earlier codewords would lag behind.
+            local = width;
             if (st.meanCount < kMeanCodewords) {
                 st.meanSum += width;
                 ++st.meanCount;
@@ -173,14 +172,11 @@ void read_line(Workspace& ws, ReadState& st) {
             const PatternKind kind = static_cast<PatternKind>(k);
             if (!matches_pattern(e.width, e.count, i, kind, PatternWindows::Search)) continue;
             st.anyPattern = true;
+            // Only the patterns of the orientation measured on the pattern edge are read: a
+            // count of forward against reversed patterns met so far would let stray matches
+            // inside the symbol (the pair test takes more of them) switch lines off.
             const bool reversed = is_reversed(kind);
-            if (reversed)
-                ++st.reversedPatterns;
-            else
-                ++st.forwardPatterns;
-            if (reversed ? st.reversedPatterns <= st.forwardPatterns
-                         : st.forwardPatterns <= st.reversedPatterns)
-                continue;
+            if (reversed != st.upsideDown) continue;
             const Side side =
                 (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start : Side::Stop;
             bool fixed;
@@ -213,6 +209,7 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
                        Workspace& ws) {
     ReadState st;
     st.estimate = skew.codewordWidth;
+    st.upsideDown = skew.upsideDown;
     const double length = std::hypot(static_cast<double>(skew.dx), static_cast<double>(skew.dy));
     if (length > 0) {
         st.unitX = skew.dx / length;
