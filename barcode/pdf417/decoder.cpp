@@ -16,6 +16,7 @@ namespace {
 constexpr int kRetryCount = 12;            // turned readings after an uncorrectable one
 constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
+constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
 constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
 constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
 }  // namespace
@@ -106,14 +107,26 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     Orientation orientation = Orientation::Rows;
     SkewResult skew;
     const Band rowBand = band_search(image, Edge::Left, 3, 0);
-    const Band columnBand = rowBand.found ? Band{} : band_search(image, Edge::Top, 0, 3);
+    Band columnBand;
+    bool columnBandKnown = false;
+    int firstMatches[2] = {0, 0};
     for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
+        const bool second = windows == PatternWindows::OrientationPairs;
         orientation = Orientation::Rows;
-        if (rowBand.found) skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows);
+        if (rowBand.found && (!second || firstMatches[0] >= kMinSecondTryMatches)) {
+            skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows);
+            if (!second) firstMatches[0] = skew.matches;
+        }
         if (skew.accepted) break;
         orientation = Orientation::Columns;
-        const Band band = rowBand.found ? band_search(image, Edge::Top, 0, 3) : columnBand;
-        if (band.found) skew = measure_skew(image, Orientation::Columns, band, noise, ws, windows);
+        if (!columnBandKnown) {
+            columnBand = band_search(image, Edge::Top, 0, 3);
+            columnBandKnown = true;
+        }
+        if (columnBand.found && (!second || firstMatches[1] >= kMinSecondTryMatches)) {
+            skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows);
+            if (!second) firstMatches[1] = skew.matches;
+        }
         if (skew.accepted) break;
     }
     if (!skew.accepted) return kNotFound;

@@ -253,7 +253,9 @@ SkewResult measure_skew(const ImageView& image, Orientation orientation, const B
     const MatchList& chosen = chosen_kind(ws, result.upsideDown);
     if (chosen.count < kMinMatches) return result;
     KeptMatches kept;
-    if (!keep_continuous(chosen, kept) || kept.count < kMinKeptMatches) return result;
+    if (!keep_continuous(chosen, kept)) return result;
+    result.matches = kept.count;
+    if (kept.count < kMinKeptMatches) return result;
     if (!edge_crosses_lines(kept)) return result;
     double slope = 0;
     if (!fit_edge_slope(kept, slope)) return result;

@@ -29,6 +29,7 @@ struct SkewResult {
     int dx = 0, dy = 0;     // scan step vector along the symbol's rows
     int codewordWidth = 0;  // estimated width of one codeword (17 modules), in pixels
     bool upsideDown = false;
+    int matches = 0;  // matches of the chosen kind that line up along one edge, accepted or not
 };
 
 // Measures the pattern edge inside `band` with lines every 2 pixels (rows: step (3, 0) from

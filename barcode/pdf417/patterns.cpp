@@ -3,6 +3,7 @@
 #include "barcode/pdf417/patterns.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace pdf417 {
 namespace {
@@ -36,11 +37,11 @@ bool pairs_fit(const int* widths, int index, int step, const int* pairs) {
     long s = 0;
     for (int k = 0; k < 8; ++k) s += widths[index + step * k];
     if (s <= 0) return false;
+    // |17 pair / s - module pair| <= tolerance, in whole numbers.
+    const long limit = std::lround(kPairTolerance * 10.0 * static_cast<double>(s));
     for (int k = 0; k < 7; ++k) {
-        const double t = 17.0 *
-                         static_cast<double>(widths[index + step * k] + widths[index + step * (k + 1)]) /
-                         static_cast<double>(s);
-        if (std::fabs(t - pairs[k]) > kPairTolerance) return false;
+        const long pair = widths[index + step * k] + widths[index + step * (k + 1)];
+        if (10 * std::labs(17 * pair - pairs[k] * s) > limit) return false;
     }
     return true;
 }

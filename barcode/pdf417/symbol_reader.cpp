@@ -103,12 +103,14 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     // The start pattern and the first 8 elements of the stop pattern are 17 modules, as wide as
     // a codeword of this line.
     const double patternWidth = pos[s + 8] - pos[s];
+    // The width first: it is cheap, and most false patterns (in text, say) fail it.
+    const int indicatorWidth = pos[indicator + 8] - pos[indicator];
+    if (std::abs(indicatorWidth - st.estimate) > kIndicatorTolerance &&
+        std::fabs(indicatorWidth - patternWidth) > local_tolerance(patternWidth))
+        return false;
     double t[6];
     const Codeword row = read_any(e, indicator, -1, t);
     if (row.value < 0) return false;
-    if (std::abs(row.width - st.estimate) > kIndicatorTolerance &&
-        std::fabs(row.width - patternWidth) > local_tolerance(patternWidth))
-        return false;
 
     const int r = 3 * (row.value / 30) + row.cluster / 3 + 1;
     if (r > kMaxRows) return true;
