@@ -69,8 +69,9 @@ int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount,
 
 // Lines, votes, grids and correction for one scan direction.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                    Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape) {
-    if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
+                    Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape,
+                    bool bothSides) {
+    if (!read_symbol_lines(image, orientation, skew, noise, ws, bothSides)) return kUnusable;
     if (!shape_from_votes(ws, shape)) return kUnusable;
     const int erasureCount = merge_grids(ws, shape);
     const int n = shape.rows * shape.columns;
@@ -132,7 +133,13 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     if (!skew.accepted) return kNotFound;
 
     SymbolShape shape;
-    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape);
+    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, false);
+    // Lines read from one side only are enough for a clean symbol; when they are not, every line
+    // is read again from both its start and its stop pattern.
+    if (result == kUncorrectable || result == kUnusable) {
+        ws.clear_reading();
+        result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, true);
+    }
     // The direction of long, short symbols is known only to a few tenths of a degree from the
     // pattern edge; lines that drift across rows leave too many cells empty. Read again along
     // slightly turned directions before giving up.
@@ -140,7 +147,8 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         const int turn = (k / 2 + 1) * (k % 2 ? -1 : 1);
         SkewResult turned = turn_direction(skew, turn * kRetryStepDegrees);
         ws.clear_reading();
-        int retry = read_and_decode(image, orientation, turned, noise, ws, out, capacity, length, shape);
+        int retry =
+            read_and_decode(image, orientation, turned, noise, ws, out, capacity, length, shape, true);
         if (retry == kDecoded) result = retry;
     }
     if (result == kDecoded && info) {

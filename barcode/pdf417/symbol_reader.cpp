@@ -31,6 +31,7 @@ double local_tolerance(double local) {
 struct ReadState {
     int estimate = 0;
     bool upsideDown = false;  // read the reversed patterns (the symbol lies turned half way)
+    bool bothSides = false;   // read each line from both patterns, not only the first
     bool anyPattern = false;
     long meanSum = 0;
     int meanCount = 0;
@@ -73,13 +74,19 @@ void vote_indicator(Workspace& ws, Side side, int value, int cluster) {
     }
 }
 
-// The codeword the elements e[p .. p+7] form: the exact reading, else the nearest pattern of
-// `cluster` (or of any cluster when `cluster` is -1). Its pair sums go to `t`.
+// The codeword the elements e[p .. p+7] form: the exact reading, else (when they form no
+// pattern at all) the nearest pattern of `cluster` (or of any cluster when `cluster` is -1).
+// An exact reading of another cluster is no codeword. Its pair sums go to `t`.
 Codeword read_any(const ElementList& e, int p, int cluster, double t[6]) {
     Codeword cw = read_codeword(&e.width[p]);
     if (!pair_sums(&e.width[p], t)) return cw;
     if (cw.value >= 0 && (cluster < 0 || cw.cluster == cluster)) return cw;
     const int width = cw.width;
+    if (cw.value >= 0) {  // a clear codeword of another row's cluster: not this row's
+        cw.value = -1;
+        cw.cluster = -1;
+        return cw;
+    }
     cw = nearest_codeword(t, cluster);
     cw.width = width;
     return cw;
@@ -165,10 +172,13 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     return true;
 }
 
-// Walks one merged line for its first usable pattern and reads the line from it.
+// Walks one merged line and reads it from its first usable pattern, and with st.bothSides from
+// its first usable start pattern and its first usable stop pattern: where blur or damage breaks
+// the walk from one side, the walk from the other side still reaches the codewords behind it.
 void read_line(Workspace& ws, ReadState& st) {
     const ElementList& e = ws.line;
-    for (int i = 1; i < e.count; i += 2) {
+    bool sideRead[2] = {false, false};
+    for (int i = 1; i < e.count && !(sideRead[0] && sideRead[1]); i += 2) {
         if (e.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k) {
             const PatternKind kind = static_cast<PatternKind>(k);
@@ -181,6 +191,7 @@ void read_line(Workspace& ws, ReadState& st) {
             if (reversed != st.upsideDown) continue;
             const Side side =
                 (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start : Side::Stop;
+            if (sideRead[side == Side::Stop]) continue;
             bool fixed;
             st.lineReversed = reversed;
             if (!reversed) {
@@ -191,7 +202,11 @@ void read_line(Workspace& ws, ReadState& st) {
                 for (int j = 0; j < e.count; ++j) ws.reversed.width[j] = e.width[e.count - 1 - j];
                 fixed = read_from_pattern(ws, ws.reversed, e.count - 1 - i, side, st);
             }
-            if (fixed) return;
+            if (fixed) {
+                if (!st.bothSides) return;
+                sideRead[side == Side::Stop] = true;
+                break;
+            }
         }
     }
 }
@@ -208,10 +223,11 @@ void read_one(const ImageView& image, int x, int y, const SkewResult& skew, int 
 }  // namespace
 
 bool read_symbol_lines(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                       Workspace& ws) {
+                       Workspace& ws, bool bothSides) {
     ReadState st;
     st.estimate = skew.codewordWidth;
     st.upsideDown = skew.upsideDown;
+    st.bothSides = bothSides;
     const double length = std::hypot(static_cast<double>(skew.dx), static_cast<double>(skew.dy));
     if (length > 0) {
         st.unitX = skew.dx / length;
