@@ -1,5 +1,6 @@
 #include "barcode/pdf417/decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "barcode/pdf417/data_decoding.h"
@@ -15,6 +16,9 @@ namespace {
 constexpr int kRetryCount = 12;            // turned readings after an uncorrectable one
 constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
+constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
+constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
+constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -32,14 +36,50 @@ int decode_codewords(int* codewords, int n, int level, const int* erasures, int 
 
 namespace {
 
+// After an uncorrectable reading: the codewords read most weakly (one reading, or barely more
+// readings than against) are erased as well, the weakest first, as many as the correction can
+// take with no error left (then with room for one error), and the sequence is corrected again.
+// Two erasures cost what one error does, so a few doubtful codewords that are wrong no longer
+// sink the symbol; the correction still keeps its spare check codewords, so this cannot turn an
+// unreadable symbol into a wrong text any more than a reading with those erasures could.
+int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount, uint8_t* out, int capacity,
+                              int* length) {
+    const int checkCount = 2 << level;
+    int* weak = ws.weakOrder;
+    int weakCount = 0;
+    for (int i = 0; i < n; ++i)
+        if (ws.support[i] > 0 && ws.support[i] <= kWeakSupport) weak[weakCount++] = i;
+    if (weakCount == 0) return kUncorrectable;
+    std::stable_sort(weak, weak + weakCount, [&ws](int x, int y) { return ws.support[x] < ws.support[y]; });
+    for (int spareErrors = 0; spareErrors <= 1; ++spareErrors) {
+        const int room = checkCount - kSpareChecks - 2 * spareErrors - erasureCount;
+        if (room <= 0) break;
+        const int extra = std::min(room, weakCount);
+        if (erasureCount + extra > kMaxErasures) break;
+        std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
+        int* erasures = ws.erasures;
+        for (int k = 0; k < extra; ++k) erasures[erasureCount + k] = weak[k];
+        const int r =
+            decode_codewords(ws.codewords, n, level, erasures, erasureCount + extra, out, capacity, length);
+        if (r != kUncorrectable) return r;
+        if (extra == weakCount) break;  // the next attempt would erase no more
+    }
+    return kUncorrectable;
+}
+
 // Lines, votes, grids and correction for one scan direction.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                    Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape) {
-    if (!read_symbol_lines(image, orientation, skew, noise, ws)) return kUnusable;
+                    Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape,
+                    bool bothSides) {
+    if (!read_symbol_lines(image, orientation, skew, noise, ws, bothSides)) return kUnusable;
     if (!shape_from_votes(ws, shape)) return kUnusable;
     const int erasureCount = merge_grids(ws, shape);
-    return decode_codewords(ws.codewords, shape.rows * shape.columns, shape.level, ws.erasures, erasureCount,
-                            out, capacity, length);
+    const int n = shape.rows * shape.columns;
+    std::copy(ws.codewords, ws.codewords + n, ws.readCodewords);
+    const int result =
+        decode_codewords(ws.codewords, n, shape.level, ws.erasures, erasureCount, out, capacity, length);
+    if (result != kUncorrectable) return result;
+    return decode_with_weak_erasures(ws, n, shape.level, erasureCount, out, capacity, length);
 }
 
 // The scan direction turned by `degrees`, as a long vector.
@@ -62,19 +102,44 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     ws.clear();
     const ImageView image(rows, width, height);
 
+    // Rows, then columns; when both are rejected, both again with the pair-sum pattern test that
+    // heavy print gain still passes (kept for a second try: on clean symbols its extra matches
+    // at the pattern's corners make the edge fit a little worse).
     Orientation orientation = Orientation::Rows;
     SkewResult skew;
-    Band band = band_search(image, Edge::Left, 3, 0);
-    if (band.found) skew = measure_skew(image, Orientation::Rows, band, noise, ws);
-    if (!skew.accepted) {
+    const Band rowBand = band_search(image, Edge::Left, 3, 0);
+    Band columnBand;
+    bool columnBandKnown = false;
+    int firstMatches[2] = {0, 0};
+    for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
+        const bool second = windows == PatternWindows::OrientationPairs;
+        orientation = Orientation::Rows;
+        if (rowBand.found && (!second || firstMatches[0] >= kMinSecondTryMatches)) {
+            skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows);
+            if (!second) firstMatches[0] = skew.matches;
+        }
+        if (skew.accepted) break;
         orientation = Orientation::Columns;
-        band = band_search(image, Edge::Top, 0, 3);
-        if (band.found) skew = measure_skew(image, Orientation::Columns, band, noise, ws);
+        if (!columnBandKnown) {
+            columnBand = band_search(image, Edge::Top, 0, 3);
+            columnBandKnown = true;
+        }
+        if (columnBand.found && (!second || firstMatches[1] >= kMinSecondTryMatches)) {
+            skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows);
+            if (!second) firstMatches[1] = skew.matches;
+        }
+        if (skew.accepted) break;
     }
     if (!skew.accepted) return kNotFound;
 
     SymbolShape shape;
-    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape);
+    int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, false);
+    // Lines read from one side only are enough for a clean symbol; when they are not, every line
+    // is read again from both its start and its stop pattern.
+    if (result == kUncorrectable || result == kUnusable) {
+        ws.clear_reading();
+        result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, true);
+    }
     // The direction of long, short symbols is known only to a few tenths of a degree from the
     // pattern edge; lines that drift across rows leave too many cells empty. Read again along
     // slightly turned directions before giving up.
@@ -82,7 +147,8 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         const int turn = (k / 2 + 1) * (k % 2 ? -1 : 1);
         SkewResult turned = turn_direction(skew, turn * kRetryStepDegrees);
         ws.clear_reading();
-        int retry = read_and_decode(image, orientation, turned, noise, ws, out, capacity, length, shape);
+        int retry =
+            read_and_decode(image, orientation, turned, noise, ws, out, capacity, length, shape, true);
         if (retry == kDecoded) result = retry;
     }
     if (result == kDecoded && info) {

@@ -23,7 +23,8 @@ constexpr int kCompactLimit = 30000;         // halves' sums beyond this are div
 constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
 constexpr double kFitResidual = 1.5;         // pixels off the first fit that drop a match from the second
-constexpr int kMinPatternBar = 8;            // pixels: narrower dark elements do not start a pattern
+constexpr int kMinPatternBar = 7;            // pixels: narrower dark elements do not start a pattern (a stop
+                                             // pattern at one pixel per module is 7 wide)
 
 // The matches of the chosen kind that line up along one pattern edge, in line order.
 struct KeptMatches {
@@ -93,7 +94,7 @@ namespace {
 // and the width of the 8 elements at the pattern (one codeword) in ws.widths. A family is
 // searched only while it is not far behind the other (kSeekLimit).
 void collect_matches(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                     Workspace& ws) {
+                     Workspace& ws, PatternWindows windows) {
     for (auto& m : ws.matches) m.count = 0;
     ws.widthCount = 0;
     ElementList& list = ws.line;
@@ -118,7 +119,7 @@ void collect_matches(const ImageView& image, Orientation orientation, const Band
             for (int k = 0; k < 4; ++k) {
                 PatternKind kind = static_cast<PatternKind>(k);
                 if (found[k] || (is_reversed(kind) ? !seekReversed : !seekForward)) continue;
-                if (!matches_pattern(list.width, list.count, i, kind, PatternWindows::Orientation)) continue;
+                if (!matches_pattern(list.width, list.count, i, kind, windows)) continue;
                 found[k] = true;
                 // Distance: steps before the pattern's first element in line order.
                 int first = pattern_first_element(i, kind);
@@ -246,13 +247,15 @@ bool fit_edge_slope(const KeptMatches& kept, double& slope) {
 }  // namespace
 
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws) {
+                        Workspace& ws, PatternWindows windows) {
     SkewResult result;
-    collect_matches(image, orientation, band, noise, ws);
+    collect_matches(image, orientation, band, noise, ws, windows);
     const MatchList& chosen = chosen_kind(ws, result.upsideDown);
     if (chosen.count < kMinMatches) return result;
     KeptMatches kept;
-    if (!keep_continuous(chosen, kept) || kept.count < kMinKeptMatches) return result;
+    if (!keep_continuous(chosen, kept)) return result;
+    result.matches = kept.count;
+    if (kept.count < kMinKeptMatches) return result;
     if (!edge_crosses_lines(kept)) return result;
     double slope = 0;
     if (!fit_edge_slope(kept, slope)) return result;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "barcode/pdf417/image_view.h"
+#include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/workspace.h"
 
 namespace pdf417 {
@@ -28,13 +29,15 @@ struct SkewResult {
     int dx = 0, dy = 0;     // scan step vector along the symbol's rows
     int codewordWidth = 0;  // estimated width of one codeword (17 modules), in pixels
     bool upsideDown = false;
+    int matches = 0;  // matches of the chosen kind that line up along one edge, accepted or not
 };
 
 // Measures the pattern edge inside `band` with lines every 2 pixels (rows: step (3, 0) from
 // the left edge; columns: step (0, 3) from the top edge). Rejected when fewer than 15 matches
 // line up or when the edge does not run across the lines. The scan direction is the
 // perpendicular of a least-squares line through the matches, as a vector of length ~4096.
+// `windows`: the pattern test of the matches (Orientation, or OrientationPairs on a second try).
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws);
+                        Workspace& ws, PatternWindows windows = PatternWindows::Orientation);
 
 }  // namespace pdf417

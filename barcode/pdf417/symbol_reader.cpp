@@ -12,35 +12,27 @@ namespace pdf417 {
 namespace {
 
 constexpr int kIndicatorTolerance = 10;  // pixels between a row indicator and the estimate
-constexpr int kEstimateTolerance = 8;    // pixels between a codeword and the estimate
-constexpr int kMeanTolerance = 5;        // pixels between a codeword and the running mean
-constexpr int kToleranceWidth = 68;      // codeword width (pixels) the two tolerances are for
-constexpr int kEstimateCodewords = 10;   // codewords placed with the estimate before the mean
-constexpr int kMeanCodewords = 199;      // codewords that feed the running mean
-constexpr int kMinPatternBar = 8;        // pixels
-constexpr double kAlignShare = 0.1;      // of a codeword width: how far a codeword may start
-constexpr double kAlignMinimum = 3.0;    // pixels     off its column boundary
+constexpr double kLocalShare = 0.1;      // of the local codeword width: how far a codeword's
+constexpr double kLocalMinimum = 2.0;    // pixels                        width may differ from it
+constexpr int kMeanCodewords = 199;      // codewords that feed the mean width (the module size)
+constexpr int kMinPatternBar = 7;        // pixels: a stop pattern at one pixel per module
+constexpr double kAlignShare = 0.1;      // of a codeword width per column: how far a codeword
+constexpr double kAlignMinimum = 3.0;    // pixels                          may start off its
+constexpr double kAlignMaximum = 0.25;   // of a codeword width             column boundary
 
 enum class Side { Start, Stop };
 
-// Width tolerances: 8 pixels against the estimate and 5 against the running mean for codewords
-// of 68 pixels (4 pixels per module) or wider; narrower codewords get the same share of their
-// width, so that at 2 pixels per module a codeword two modules too wide or narrow is not taken.
-int estimate_tolerance(int estimate) {
-    return std::clamp(estimate * kEstimateTolerance / kToleranceWidth, 3, kEstimateTolerance);
-}
-double mean_tolerance(double mean) {
-    return std::clamp(mean * kMeanTolerance / kToleranceWidth, 2.0, static_cast<double>(kMeanTolerance));
+// How far (pixels) a codeword's width may lie from the local codeword width `local` (pixels).
+double local_tolerance(double local) {
+    return std::max(kLocalMinimum, kLocalShare * local);
 }
 
 // State that lives across the lines of one call.
 struct ReadState {
     int estimate = 0;
-    int estimateTolerance = 0;
-    int forwardPatterns = 0;
-    int reversedPatterns = 0;
+    bool upsideDown = false;  // read the reversed patterns (the symbol lies turned half way)
+    bool bothSides = false;   // read each line from both patterns, not only the first
     bool anyPattern = false;
-    int accepted = 0;
     long meanSum = 0;
     int meanCount = 0;
     // The line being read: its start pixel, unit direction, and whether its elements are
@@ -82,8 +74,32 @@ void vote_indicator(Workspace& ws, Side side, int value, int cluster) {
     }
 }
 
+// The codeword the elements e[p .. p+7] form: the exact reading, else (when they form no
+// pattern at all) the nearest pattern of `cluster` (or of any cluster when `cluster` is -1).
+// An exact reading of another cluster is no codeword. Its pair sums go to `t`.
+Codeword read_any(const ElementList& e, int p, int cluster, double t[6]) {
+    Codeword cw = read_codeword(&e.width[p]);
+    if (!pair_sums(&e.width[p], t)) return cw;
+    if (cw.value >= 0 && (cluster < 0 || cw.cluster == cluster)) return cw;
+    const int width = cw.width;
+    if (cw.value >= 0) {  // a clear codeword of another row's cluster: not this row's
+        cw.value = -1;
+        cw.cluster = -1;
+        return cw;
+    }
+    cw = nearest_codeword(t, cluster);
+    cw.width = width;
+    return cw;
+}
+
 // Reads one line from the pattern whose first element is `s` in the forward-ordered list `e`.
 // Returns false when the row indicator is not accepted (the caller walks on).
+//
+// Codewords are placed by their distance from the last one placed on the line, in units of the
+// local codeword width: the width of the line's own pattern and indicator to begin with, then a
+// running value that follows the codewords read. So a symbol whose modules grow along its rows
+// (perspective) keeps its columns, and a codeword is judged by its neighbours' width, not by the
+// width measured at the pattern edge.
 bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, ReadState& st) {
     int* pos = ws.position;
     pos[0] = 0;
@@ -91,8 +107,17 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
 
     const int indicator = side == Side::Start ? s + 8 : s - 8;
     if (indicator < 0 || indicator + 8 > e.count) return false;
-    const Codeword row = read_codeword(&e.width[indicator]);
-    if (row.value < 0 || std::abs(row.width - st.estimate) > kIndicatorTolerance) return false;
+    // The start pattern and the first 8 elements of the stop pattern are 17 modules, as wide as
+    // a codeword of this line.
+    const double patternWidth = pos[s + 8] - pos[s];
+    // The width first: it is cheap, and most false patterns (in text, say) fail it.
+    const int indicatorWidth = pos[indicator + 8] - pos[indicator];
+    if (std::abs(indicatorWidth - st.estimate) > kIndicatorTolerance &&
+        std::fabs(indicatorWidth - patternWidth) > local_tolerance(patternWidth))
+        return false;
+    double t[6];
+    const Codeword row = read_any(e, indicator, -1, t);
+    if (row.value < 0) return false;
 
     const int r = 3 * (row.value / 30) + row.cluster / 3 + 1;
     if (r > kMaxRows) return true;
@@ -102,60 +127,71 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     Grid& grid = side == Side::Start ? ws.startSide : ws.stopSide;
     const int step = side == Side::Start ? 8 : -8;
     const int skip = side == Side::Start ? 2 : -2;
-    int previousColumn = -1;
-    for (int p = indicator; p >= 0 && p + 8 <= e.count;) {
-        const bool haveMean = st.accepted >= kEstimateCodewords && st.meanCount > 0;
-        const double mean = st.meanCount > 0 ? static_cast<double>(st.meanSum) / st.meanCount : 0.0;
-        const double reference = haveMean ? mean : static_cast<double>(st.estimate);
-        const int distance = side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p];
-        const int column = static_cast<int>(distance / reference + 0.5);
-        if (column >= kGridColumns) break;
-
-        const Codeword cw = read_codeword(&e.width[p]);
-        bool ok = cw.value >= 0 && cw.cluster == row.cluster &&
-                  (std::abs(cw.width - st.estimate) <= st.estimateTolerance ||
-                   (st.meanCount > 0 && std::fabs(cw.width - mean) <= mean_tolerance(mean)));
-        // Once the mean width is known, a codeword must also start on a column boundary: after
-        // a rejection the walk moves on by two elements, and a reading that begins inside a
-        // codeword can decode (runs of the same codeword, such as padding, do so every time).
-        if (ok && haveMean &&
-            std::fabs(distance - column * reference) > std::max(kAlignMinimum, kAlignShare * reference))
-            ok = false;
-        if (!ok) {
+    auto distance = [&](int p) { return side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p]; };
+    double local = (row.width + patternWidth) / 2.0;
+    int lastColumn = 1;
+    double lastDistance = distance(indicator);
+    for (int p = indicator + step; p >= 0 && p + 8 <= e.count;) {
+        const double d = distance(p);
+        const int advance = static_cast<int>(std::lround((d - lastDistance) / local));
+        if (advance < 1) {
             p += skip;
             continue;
         }
-        if (column != previousColumn && st.accepted < kMeanCodewords) {
-            st.meanSum += cw.width;
-            ++st.meanCount;
+        const int column = lastColumn + advance;
+        if (column >= kGridColumns) break;
+        // A codeword starts on a column boundary (a reading that begins inside a codeword can
+        // decode: runs of the same codeword, such as padding, do so every time) and is about as
+        // wide as its neighbours.
+        const double offBoundary = std::fabs(d - lastDistance - advance * local);
+        const double alignTolerance =
+            std::min(kAlignMaximum * local, std::max(kAlignMinimum, kAlignShare * local * advance));
+        const int width = pos[p + 8] - pos[p];
+        if (offBoundary > alignTolerance || std::fabs(width - local) > local_tolerance(local)) {
+            p += skip;
+            continue;
         }
-        ++st.accepted;
-        previousColumn = column;
-        grid.cell[r - 1][column].vote(cw.value);
+        const Codeword cw = read_any(e, p, row.cluster, t);
+        grid.cell[r - 1][column].add_sums(t);
+        if (cw.value >= 0) {
+            grid.cell[r - 1][column].vote(cw.value);
+            // This codeword's own width is the local width for the next one: under perspective
+            // codewords grow or shrink by several per cent from one to the next, which any
+            // average over earlier codewords would lag behind.
+            local = width;
+            if (st.meanCount < kMeanCodewords) {
+                st.meanSum += width;
+                ++st.meanCount;
+            }
+        }
+        // Read or not, the elements had the shape of a codeword here: go on by a codeword.
+        lastColumn = column;
+        lastDistance = d;
         p += step;
     }
     return true;
 }
 
-// Walks one merged line for its first usable pattern and reads the line from it.
+// Walks one merged line and reads it from its first usable pattern, and with st.bothSides from
+// its first usable start pattern and its first usable stop pattern: where blur or damage breaks
+// the walk from one side, the walk from the other side still reaches the codewords behind it.
 void read_line(Workspace& ws, ReadState& st) {
     const ElementList& e = ws.line;
-    for (int i = 1; i < e.count; i += 2) {
+    bool sideRead[2] = {false, false};
+    for (int i = 1; i < e.count && !(sideRead[0] && sideRead[1]); i += 2) {
         if (e.width[i] < kMinPatternBar) continue;
         for (int k = 0; k < 4; ++k) {
             const PatternKind kind = static_cast<PatternKind>(k);
             if (!matches_pattern(e.width, e.count, i, kind, PatternWindows::Search)) continue;
             st.anyPattern = true;
+            // Only the patterns of the orientation measured on the pattern edge are read: a
+            // count of forward against reversed patterns met so far would let stray matches
+            // inside the symbol (the pair test takes more of them) switch lines off.
             const bool reversed = is_reversed(kind);
-            if (reversed)
-                ++st.reversedPatterns;
-            else
-                ++st.forwardPatterns;
-            if (reversed ? st.reversedPatterns <= st.forwardPatterns
-                         : st.forwardPatterns <= st.reversedPatterns)
-                continue;
+            if (reversed != st.upsideDown) continue;
             const Side side =
                 (kind == PatternKind::Start || kind == PatternKind::ReversedStart) ? Side::Start : Side::Stop;
+            if (sideRead[side == Side::Stop]) continue;
             bool fixed;
             st.lineReversed = reversed;
             if (!reversed) {
@@ -166,7 +202,11 @@ void read_line(Workspace& ws, ReadState& st) {
                 for (int j = 0; j < e.count; ++j) ws.reversed.width[j] = e.width[e.count - 1 - j];
                 fixed = read_from_pattern(ws, ws.reversed, e.count - 1 - i, side, st);
             }
-            if (fixed) return;
+            if (fixed) {
+                if (!st.bothSides) return;
+                sideRead[side == Side::Stop] = true;
+                break;
+            }
         }
     }
 }
@@ -183,10 +223,11 @@ void read_one(const ImageView& image, int x, int y, const SkewResult& skew, int 
 }  // namespace
 
 bool read_symbol_lines(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                       Workspace& ws) {
+                       Workspace& ws, bool bothSides) {
     ReadState st;
     st.estimate = skew.codewordWidth;
-    st.estimateTolerance = estimate_tolerance(st.estimate);
+    st.upsideDown = skew.upsideDown;
+    st.bothSides = bothSides;
     const double length = std::hypot(static_cast<double>(skew.dx), static_cast<double>(skew.dy));
     if (length > 0) {
         st.unitX = skew.dx / length;
@@ -248,6 +289,36 @@ bool shape_from_votes(const Workspace& ws, SymbolShape& shape) {
     return n <= kMaxCodewords && n > (2 << shape.level);
 }
 
+namespace {
+
+constexpr int kMinMeanSums = 2;  // readings whose mean pair sums are read for an undecoded cell
+
+// A cell that no line decoded, read from the mean pair sums of both sides' readings: the
+// lines of a row see each edge a pixel apart in different places, so their mean is finer than
+// any one line. Taken only as the nearest pattern of the row's cluster with a clear margin;
+// otherwise the cell stays empty (an erasure).
+void read_mean_sums(Cell& a, const Cell& b, int row) {
+    const int n = a.sums + b.sums;
+    if (n < kMinMeanSums) return;
+    double t[6];
+    for (int i = 0; i < 6; ++i) t[i] = (static_cast<double>(a.sum[i]) + b.sum[i]) / n;
+    const Codeword cw = nearest_codeword(t, (row % 3) * 3);
+    if (cw.value < 0) return;
+    a.state = Cell::Single;
+    a.older = static_cast<int16_t>(cw.value);
+}
+
+// Readings of `value` in both cells less the readings of any other value.
+int support(const Cell& a, const Cell& b, int value) {
+    int n = 0;
+    for (const Cell* cell : {&a, &b})
+        for (int k = 0; k < cell->distinct; ++k)
+            n += cell->value[k] == value ? cell->count[k] : -cell->count[k];
+    return n;
+}
+
+}  // namespace
+
 int merge_grids(Workspace& ws, const SymbolShape& shape) {
     int erasureCount = 0;
     for (int r = 0; r < shape.rows; ++r) {
@@ -262,11 +333,14 @@ int merge_grids(Workspace& ws, const SymbolShape& shape) {
                 a.older = b.older;
             }
             const int index = r * shape.columns + (c - 2);
+            if (a.state == Cell::Empty) read_mean_sums(a, b, r);
             if (a.state == Cell::Empty) {
                 ws.codewords[index] = 0;
+                ws.support[index] = 0;
                 if (erasureCount < kMaxErasures) ws.erasures[erasureCount++] = index;
             } else {
                 ws.codewords[index] = a.older;
+                ws.support[index] = support(a, b, a.older);
             }
         }
     }

@@ -14,10 +14,11 @@ struct SymbolShape {
     int level = 0;    // error-correction level 0..8
 };
 
-// Reads every line across the symbol into ws's grids and vote lists. Returns false when no
-// start or stop pattern was met on any line.
+// Reads every line across the symbol into ws's grids and vote lists: from the first usable
+// pattern of each line, or, with `bothSides`, from its first usable start pattern and its first
+// usable stop pattern. Returns false when no start or stop pattern was met on any line.
 bool read_symbol_lines(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
-                       Workspace& ws);
+                       Workspace& ws, bool bothSides);
 
 // The symbol's shape from the votes; false when a list has no votes or a limit is broken
 // (rows below 3 or above 90, columns above 30, level above 8, more than 928 codewords, or no data
@@ -25,7 +26,9 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
 bool shape_from_votes(const Workspace& ws, SymbolShape& shape);
 
 // Merges the stop-side grid into the start-side grid and lists the codewords row by row in
-// ws.codewords; empty cells become erasures (at most 512 listed). Returns the erasure count.
+// ws.codewords; empty cells become erasures (at most 512 listed). ws.support receives, per
+// codeword, the readings of its value less the readings of other values (0 for a cell read
+// from its mean pair sums or empty). Returns the erasure count.
 int merge_grids(Workspace& ws, const SymbolShape& shape);
 
 }  // namespace pdf417

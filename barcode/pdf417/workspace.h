@@ -29,7 +29,16 @@ struct Cell {
     uint8_t distinct = 0;
     int16_t value[kCandidates] = {};
     uint16_t count[kCandidates] = {};
+    // Pair sums (modules) of every reading that had a codeword's shape here, decoded or not:
+    // their mean is read when no line decoded the cell.
+    uint16_t sums = 0;
+    float sum[6] = {};
     void vote(int c);
+    void add_sums(const double t[6]) {
+        if (sums == 0xFFFF) return;
+        ++sums;
+        for (int i = 0; i < 6; ++i) sum[i] += static_cast<float>(t[i]);
+    }
 };
 
 struct Grid {
@@ -72,7 +81,10 @@ struct Workspace {
     OutlineFrame outlineFrame;
 
     int codewords[kMaxCodewords];
+    int support[kMaxCodewords];  // how firmly each codeword was read (see merge_grids)
     int erasures[kMaxErasures];
+    int readCodewords[kMaxCodewords];  // the sequence as read, before a correction changed it
+    int weakOrder[kMaxCodewords];      // the weakly read codewords, weakest first
 
     void clear();
     void clear_reading();  // grids, votes and edge samples only

@@ -26,6 +26,7 @@
 #include "barcode/linear/tests/symbol_page.h"
 #include "barcode/pdf417/Stackread.h"
 #include "barcode/pdf417/tests/symbol_painter.h"
+#include "bench/barcode_degraded/pdf417_sets.h"
 
 using namespace barcode::degrade;
 
@@ -382,6 +383,8 @@ int main(int argc, char** argv) {
         total_wrong += t.wrong;
         if (t.read < kGoal * t.drawn) pass = false;
     }
+
+    if (pdf417) total_wrong += pdf417_sets::run(per_class, seed + 417, kGoal, verbose, pass);
 
     // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text.
     std::printf("\n  %-26s %5s %5s %9s %5s\n", "damaged (may miss)", "drawn", "read", "rate", "wrong");

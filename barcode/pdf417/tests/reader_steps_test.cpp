@@ -144,8 +144,8 @@ TEST(Patterns, StartAndStopInBothDirections) {
 }
 
 TEST(Patterns, WindowsDifferBetweenSearchAndOrientation) {
-    // A reference bar of exactly 8 pixels passes the search but not the orientation start test.
-    std::vector<int> small{5, 8, 1, 1, 1, 1, 1, 1, 3, 5};
+    // A reference bar of exactly 7 pixels passes the search but not the orientation start test.
+    std::vector<int> small{5, 7, 1, 1, 1, 1, 1, 1, 3, 5};
     EXPECT_TRUE(matches_pattern(small.data(), 10, 1, PatternKind::Start, PatternWindows::Search));
     EXPECT_FALSE(matches_pattern(small.data(), 10, 1, PatternKind::Start, PatternWindows::Orientation));
     // 1-module elements 18 times narrower than the bar: search yes (<= 20), orientation no (<= 16).

@@ -1,0 +1,324 @@
+#include "bench/barcode_degraded/pdf417_sets.h"
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "barcode/common/tests/degrade.h"
+#include "barcode/pdf417/Stackread.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
+
+using namespace barcode::degrade;
+
+namespace pdf417_sets {
+namespace {
+
+constexpr int kQuietModules = 2;  // light modules around a symbol unless a class cuts them
+constexpr int kMarginPixels = 24;
+
+double uniform(std::mt19937& rng, double a, double b) {
+    return std::uniform_real_distribution<double>(a, b)(rng);
+}
+
+std::string random_text(std::mt19937& rng, int n) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -.,:/";
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(alphabet[rng() % (sizeof(alphabet) - 1)]);
+    return s;
+}
+
+// The symbol at one grid row per symbol row.
+ModuleGrid grid_of(const stackread_test::Symbol& s) {
+    ModuleGrid g;
+    g.width = s.width;
+    g.height = s.rows;
+    g.dark.resize(static_cast<std::size_t>(g.width) * g.height);
+    for (int r = 0; r < g.height; ++r)
+        for (int c = 0; c < g.width; ++c) g.dark[static_cast<std::size_t>(r) * g.width + c] = s.at(r, c);
+    return g;
+}
+
+// Where a class puts the symbol against the image edges.
+enum class Edges {
+    Free,         // a margin all round
+    PatternEdge,  // the start or the stop pattern on the left or right image edge
+    RowEdge,      // the first or last row on the top or bottom image edge
+};
+
+struct SymbolClass {
+    const char* name;
+    double module;     // pixels per module
+    double rowPixels;  // pixels per symbol row
+    std::function<void(Render&, std::mt19937&)> setup;
+    Edges edges = Edges::Free;
+    int rows = 0;  // 0: the encoder's choice
+};
+
+// Renders the grid onto a page sized for it, placed as `edges` says.
+BitPage draw(const ModuleGrid& grid, Render& how, Edges edges, std::mt19937& rng) {
+    const double length = grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width / 2);
+    const double tall = grid.height * how.module_y;
+    const double a = std::fabs(how.angle) * M_PI / 180.0;
+    const double bw = length * std::cos(a) + tall * std::sin(a),
+                 bh = length * std::sin(a) + tall * std::cos(a);
+    const double margin = kQuietModules * how.module + std::fabs(how.curvature) + kMarginPixels;
+    BitPage page(static_cast<int>(bw + 2 * margin), static_cast<int>(bh + 2 * margin));
+    how.cx = page.width / 2.0 + uniform(rng, 0.0, 1.0);
+    how.cy = page.height / 2.0 + uniform(rng, 0.0, 1.0);
+    if (edges == Edges::PatternEdge) how.cx = (rng() % 2) ? bw / 2 : page.width - bw / 2;
+    if (edges == Edges::RowEdge) how.cy = (rng() % 2) ? bh / 2 : page.height - bh / 2;
+    render(grid, how, page, rng);
+    return page;
+}
+
+int read(const BitPage& page, std::string& text) {
+    std::vector<unsigned char> out(STACKREAD_MAX_OUTPUT);
+    int length = 0;
+    const int rc = stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0);
+    if (rc == STACKREAD_OK)
+        text.assign(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(length));
+    return rc;
+}
+
+struct Tally {
+    int drawn = 0, read = 0, wrong = 0;
+};
+
+void print_row(const char* label, const Tally& t) {
+    std::printf("  %-40s %5d %5d %7.2f %% %5d\n", label, t.drawn, t.read,
+                t.drawn ? 100.0 * t.read / t.drawn : 0.0, t.wrong);
+}
+
+// Scores one page: read exactly, missed, or wrong.
+void score(const BitPage& page, const std::string& expected, Tally& t, const char* what, bool verbose) {
+    ++t.drawn;
+    std::string text;
+    const int rc = read(page, text);
+    if (rc == STACKREAD_OK && text == expected) {
+        ++t.read;
+    } else if (rc == STACKREAD_OK) {
+        ++t.wrong;
+        std::printf("WRONG PDF417 %s: \"%s\" for \"%s\"\n", what, text.c_str(), expected.c_str());
+    } else if (verbose) {
+        std::printf("missed PDF417 %s: %d\n", what, rc);
+    }
+}
+
+// Damage done to a symbol's grid before it is drawn; none of them may give a wrong text.
+enum class Damage { Truncated, RowsKnockedOut, ColumnKnockedOut, Scratches };
+
+void damage(ModuleGrid& g, Damage kind, std::mt19937& rng) {
+    auto set = [&g](int x, int y, bool dark) {
+        if (x >= 0 && y >= 0 && x < g.width && y < g.height)
+            g.dark[static_cast<std::size_t>(y) * g.width + x] = dark;
+    };
+    switch (kind) {
+        case Damage::Truncated: {
+            // The right-hand 10 to 40 % of the symbol is cut away.
+            const int keep = g.width - static_cast<int>(g.width * uniform(rng, 0.1, 0.4));
+            for (int y = 0; y < g.height; ++y)
+                for (int x = keep; x < g.width; ++x) set(x, y, false);
+            break;
+        }
+        case Damage::RowsKnockedOut: {
+            // One to four whole rows wiped white or black.
+            const int n = 1 + static_cast<int>(rng() % 4), y0 = static_cast<int>(rng() % g.height);
+            const bool dark = rng() % 2;
+            for (int y = y0; y < y0 + n; ++y)
+                for (int x = 0; x < g.width; ++x) set(x, y, dark);
+            break;
+        }
+        case Damage::ColumnKnockedOut: {
+            // A band of 10 to 40 modules down the whole symbol, white or black.
+            const int n = 10 + static_cast<int>(rng() % 31), x0 = static_cast<int>(rng() % g.width);
+            const bool dark = rng() % 2;
+            for (int y = 0; y < g.height; ++y)
+                for (int x = x0; x < x0 + n; ++x) set(x, y, dark);
+            break;
+        }
+        case Damage::Scratches: {
+            // Random modules flipped: 5 to 15 % of them.
+            const double share = uniform(rng, 0.05, 0.15);
+            for (auto& m : g.dark)
+                if (uniform(rng, 0, 1) < share) m = !m;
+            break;
+        }
+    }
+}
+
+// Pages without a PDF417 symbol for this reader: stripes of linear bar codes, random bar rows
+// that look like codeword rows, dense small text, a checkerboard and dithered photos.
+void draw_no_symbol(BitPage& page, int kind, std::mt19937& rng) {
+    switch (kind) {
+        case 0:  // rows of random bars and spaces, 1 to 8 px, in bands like symbol rows
+            for (int y0 = 0; y0 < page.height; y0 += 4 + static_cast<int>(rng() % 6)) {
+                int x = 0;
+                bool dark = false;
+                std::mt19937 row(rng());
+                while (x < page.width) {
+                    const int w = 1 + static_cast<int>(row() % 8);
+                    for (int y = y0; y < std::min(page.height, y0 + 6); ++y)
+                        for (int k = 0; k < w; ++k) page.set(x + k, y, dark);
+                    x += w;
+                    dark = !dark;
+                }
+            }
+            break;
+        case 1:  // tall linear bars across the page
+            for (int x = 20, dark = 1; x < page.width - 20; dark = !dark) {
+                const int w = 2 * (1 + static_cast<int>(rng() % 4));
+                for (int y = 40; y < page.height - 40; ++y)
+                    for (int k = 0; k < w; ++k) page.set(x + k, y, dark);
+                x += w;
+            }
+            break;
+        case 2:  // a checkerboard of 2 to 5 px squares
+        {
+            const int s = 2 + static_cast<int>(rng() % 4);
+            for (int y = 0; y < page.height; ++y)
+                for (int x = 0; x < page.width; ++x) page.set(x, y, ((x / s) + (y / s)) % 2);
+            break;
+        }
+        case 3:
+            draw_text_lines(page, rng);
+            draw_halftone(page, rng);
+            break;
+        default:
+            draw_photo(page, rng);
+            draw_noise(page, rng, 0.1);
+            break;
+    }
+}
+
+}  // namespace
+
+int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
+    std::mt19937 rng(seed);
+    const std::vector<SymbolClass> classes = {
+        {"small: 2 px modules, 4 px rows, blur", 2, 4,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.6;
+             r.angle = uniform(g, -2, 2);
+         }},
+        {"small: 2.5 px, 5 px rows, blur+spread", 2.5, 5,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.8;
+             r.threshold = 0.35;
+             r.angle = uniform(g, -2, 2);
+         }},
+        {"small: 3 px, 6 px rows, blur, +1 px ink", 3, 6,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.8;
+             r.spread = 1;
+             r.angle = uniform(g, -2, 2);
+         }},
+        {"small: 2.5 px, 5 px rows, blur, starved", 2.5, 5,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.7;
+             r.threshold = 0.62;
+             r.angle = uniform(g, -2, 2);
+         }},
+        {"small, curved and perspective", 2.5, 6,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.5;
+             r.perspective = uniform(g, -0.003, 0.003);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -2, 2);
+         }},
+        {"perspective and curl, 3 px", 3, 9,
+         [](Render& r, std::mt19937& g) {
+             r.perspective = uniform(g, -0.004, 0.004);
+             r.curvature = uniform(g, -3, 3);
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"outer row on the image edge", 2, 6,
+         [](Render& r, std::mt19937& g) { r.angle = uniform(g, -0.3, 0.3); }, Edges::RowEdge},
+        {"pattern on the image edge, blur", 2, 6,
+         [](Render& r, std::mt19937& g) {
+             r.blur = 0.5;
+             r.angle = uniform(g, -0.3, 0.3);
+         },
+         Edges::PatternEdge},
+        {"short: 1 px modules, ~30 px tall", 1, 9, [](Render&, std::mt19937&) {}, Edges::Free, 3},
+        {"short: 2 px modules, ~30 px tall", 2, 8,
+         [](Render& r, std::mt19937& g) { r.angle = uniform(g, -1, 1); }, Edges::Free, 3},
+    };
+
+    std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417, small and imperfect", "drawn", "read", "rate",
+                "wrong");
+    int wrong = 0;
+    for (const SymbolClass& c : classes) {
+        Tally t;
+        for (int n = 0; n < perClass; ++n) {
+            stackread_test::SymbolOptions options;
+            options.columns = 2 + static_cast<int>(rng() % 5);
+            std::string data = random_text(rng, 10 + static_cast<int>(rng() % 40));
+            if (c.rows) {
+                options.rows = c.rows + static_cast<int>(rng() % 2);
+                options.columns = 3 + static_cast<int>(rng() % 5);
+                data = data.substr(0, 8 + rng() % 6);
+            }
+            const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
+            if (!symbol.ok) continue;
+            Render how;
+            how.module = c.module;
+            how.module_y = c.rowPixels;
+            c.setup(how, rng);
+            const BitPage page = draw(grid_of(symbol), how, c.edges, rng);
+            score(page, data, t, c.name, verbose);
+        }
+        print_row(c.name, t);
+        wrong += t.wrong;
+        if (t.read < goal * t.drawn) pass = false;
+    }
+
+    std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417 damaged (may miss)", "drawn", "read", "rate", "wrong");
+    const char* damages[] = {"truncated 10-40 %", "rows knocked out", "column band knocked out",
+                             "5-15 % modules flipped"};
+    for (int d = 0; d < 4; ++d) {
+        Tally t;
+        for (int n = 0; n < 2 * perClass; ++n) {
+            stackread_test::SymbolOptions options;
+            options.columns = 2 + static_cast<int>(rng() % 6);
+            options.level = static_cast<int>(rng() % 4);
+            const std::string data = random_text(rng, 20 + static_cast<int>(rng() % 60));
+            const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
+            if (!symbol.ok) continue;
+            ModuleGrid grid = grid_of(symbol);
+            damage(grid, static_cast<Damage>(d), rng);
+            Render how;
+            how.module = 2 + static_cast<int>(rng() % 2);
+            how.module_y = 3 * how.module;
+            how.angle = uniform(rng, -4, 4);
+            how.blur = uniform(rng, 0, 0.6);
+            const BitPage page = draw(grid, how, Edges::Free, rng);
+            score(page, data, t, damages[d], verbose);
+        }
+        print_row(damages[d], t);
+        wrong += t.wrong;
+    }
+
+    std::printf("\n  %-40s %5s %9s\n", "no PDF417 symbol", "pages", "reported");
+    const char* kinds[] = {"random bar rows", "linear bars", "checkerboard", "text on halftone",
+                           "photo and noise"};
+    for (int k = 0; k < 5; ++k) {
+        int reported = 0;
+        for (int n = 0; n < perClass; ++n) {
+            BitPage page(640, 480);
+            draw_no_symbol(page, k, rng);
+            std::string text;
+            if (read(page, text) == STACKREAD_OK) {
+                ++reported;
+                std::printf("FALSE PDF417 on %s\n", kinds[k]);
+            }
+        }
+        std::printf("  %-40s %5d %9d\n", kinds[k], perClass, reported);
+        wrong += reported;
+    }
+    return wrong;
+}
+
+}  // namespace pdf417_sets

@@ -1,0 +1,13 @@
+// The PDF417 classes of the degraded report that go beyond the first ones: small symbols with
+// blur and ink spread after the threshold, curved and perspective rows, outer rows and patterns
+// at the image edge, short symbols, damaged symbols and pages without a symbol.
+#pragma once
+
+namespace pdf417_sets {
+
+// Draws `perClass` symbols per class from its own generator seeded with `seed`, reads them with libStackread
+// and prints a row per class. Clears `pass` when a class a person can read stays under `goal`. Returns the
+// count of wrong texts and false reports.
+int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass);
+
+}  // namespace pdf417_sets
