@@ -8,7 +8,7 @@ namespace {
 
 // Opens `lib` by `name` unless it is already open; false when the loader cannot find it.
 bool ensure_open(platform::DynamicLibrary& lib, const std::string& name) {
-    return lib.isOpen() || lib.open(name);
+    return lib.is_open() || lib.open(name);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ namespace {
 // are set from the form's defaults when the window opens, in this order
 // (the font type before its size, whose list it refills).
 struct FormField {
-    enum Kind { List, Edit, Check };
+    enum Kind { kList, kEdit, kCheck };
     const char* widget;
     Kind kind;
     std::variant<std::string FormState::*, int FormState::*, bool FormState::*> member;
@@ -37,39 +37,39 @@ struct FormField {
 };
 
 const FormField kFormFields[] = {
-    {"border", FormField::List, &FormState::border},
-    {"scanWidth", FormField::List, &FormState::scanWidth},
-    {"scanHeight", FormField::List, &FormState::scanHeight},
-    {"printBuffer", FormField::List, &FormState::printBuffer},
-    {"pictureType", FormField::List, &FormState::pictureType},
-    {"scanDpi", FormField::List, &FormState::dpi},
-    {"saveType", FormField::List, &FormState::saveType},
-    {"scanType", FormField::List, &FormState::scanType},
-    {"actionAfterScan", FormField::List, &FormState::actionAfterScan},
-    {"actionAfterPrint", FormField::List, &FormState::actionAfterPrint},
-    {"printPicture", FormField::Check, &FormState::printPicture},
-    {"printCharacter", FormField::Check, &FormState::printCharacter},
-    {"auto", FormField::Check, &FormState::autoPrint},
-    {"pictureName", FormField::List, &FormState::pictureName, false},
-    {"picHor", FormField::Edit, &FormState::picHor, false},
-    {"picVer", FormField::Edit, &FormState::picVer, false},
-    {"angle", FormField::List, &FormState::angle},
-    {"charHor", FormField::Edit, &FormState::charHor, false},
-    {"charVer", FormField::Edit, &FormState::charVer, false},
-    {"fontType", FormField::List, &FormState::fontType},
-    {"fontSize", FormField::List, &FormState::fontSize},
-    {"content", FormField::Edit, &FormState::content, false},
-    {"feedDirection", FormField::List, &FormState::feedDirection},
-    {"feedLength", FormField::List, &FormState::feedLength},
-    {"scanMode", FormField::List, &FormState::scanMode},
-    {"bitmapName", FormField::Edit, &FormState::bitmapName, false},
-    {"bitmapSide", FormField::List, &FormState::bitmapSide},
-    {"darkness", FormField::List, &FormState::darkness},
-    {"thresholdMethod", FormField::List, &FormState::thresholdMethod},
-    {"value1", FormField::List, &FormState::value1},
-    {"value2", FormField::List, &FormState::value2},
-    {"tphMode", FormField::List, &FormState::tphMode},
-    {"detectTime", FormField::List, &FormState::detectTime},
+    {"border", FormField::kList, &FormState::border},
+    {"scanWidth", FormField::kList, &FormState::scanWidth},
+    {"scanHeight", FormField::kList, &FormState::scanHeight},
+    {"printBuffer", FormField::kList, &FormState::printBuffer},
+    {"pictureType", FormField::kList, &FormState::pictureType},
+    {"scanDpi", FormField::kList, &FormState::dpi},
+    {"saveType", FormField::kList, &FormState::saveType},
+    {"scanType", FormField::kList, &FormState::scanType},
+    {"actionAfterScan", FormField::kList, &FormState::actionAfterScan},
+    {"actionAfterPrint", FormField::kList, &FormState::actionAfterPrint},
+    {"printPicture", FormField::kCheck, &FormState::printPicture},
+    {"printCharacter", FormField::kCheck, &FormState::printCharacter},
+    {"auto", FormField::kCheck, &FormState::autoPrint},
+    {"pictureName", FormField::kList, &FormState::pictureName, false},
+    {"picHor", FormField::kEdit, &FormState::picHor, false},
+    {"picVer", FormField::kEdit, &FormState::picVer, false},
+    {"angle", FormField::kList, &FormState::angle},
+    {"charHor", FormField::kEdit, &FormState::charHor, false},
+    {"charVer", FormField::kEdit, &FormState::charVer, false},
+    {"fontType", FormField::kList, &FormState::fontType},
+    {"fontSize", FormField::kList, &FormState::fontSize},
+    {"content", FormField::kEdit, &FormState::content, false},
+    {"feedDirection", FormField::kList, &FormState::feedDirection},
+    {"feedLength", FormField::kList, &FormState::feedLength},
+    {"scanMode", FormField::kList, &FormState::scanMode},
+    {"bitmapName", FormField::kEdit, &FormState::bitmapName, false},
+    {"bitmapSide", FormField::kList, &FormState::bitmapSide},
+    {"darkness", FormField::kList, &FormState::darkness},
+    {"thresholdMethod", FormField::kList, &FormState::thresholdMethod},
+    {"value1", FormField::kList, &FormState::value1},
+    {"value2", FormField::kList, &FormState::value2},
+    {"tphMode", FormField::kList, &FormState::tphMode},
+    {"detectTime", FormField::kList, &FormState::detectTime},
 };
 
 // Widest the controls may grow, so the window fits a 1366 x 768 screen.
@@ -402,8 +402,8 @@ void MainWindow::syncForm() {
     FormState f;
     for (const FormField& field : kFormFields) {
         if (auto text = std::get_if<std::string FormState::*>(&field.member))
-            f.*(*text) = (field.kind == FormField::Edit ? edit(field.widget)->text()
-                                                        : combo(field.widget)->currentText())
+            f.*(*text) = (field.kind == FormField::kEdit ? edit(field.widget)->text()
+                                                         : combo(field.widget)->currentText())
                              .toStdString();
         else if (auto index = std::get_if<int FormState::*>(&field.member))
             f.*(*index) = combo(field.widget)->currentIndex();

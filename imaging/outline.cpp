@@ -379,8 +379,8 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (left.runs.empty() || right.runs.empty()) {
         return kNoPaper;
     }
-    const Extreme el = find_extreme(left, ExtremeKind::kLeft);
-    const Extreme er = find_extreme(right, ExtremeKind::kRight);
+    const Extreme el = find_extreme(left, ExtremeKind::KLeft);
+    const Extreme er = find_extreme(right, ExtremeKind::KRight);
     if (!el.found() || !er.found() || el.at.x >= er.at.x) {
         return kNoPaper;
     }
@@ -388,18 +388,18 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (bottom.runs.empty() || top.runs.empty()) {
         return kNoPaper;
     }
-    const Extreme eb = find_extreme(bottom, ExtremeKind::kBottom);
-    const Extreme et = find_extreme(top, ExtremeKind::kTop);
+    const Extreme eb = find_extreme(bottom, ExtremeKind::KBottom);
+    const Extreme et = find_extreme(top, ExtremeKind::KTop);
     if (!eb.found() || !et.found() || eb.at.y >= et.at.y) {
         return kNoPaper;
     }
-    const Point& L = el.at;
-    const Point& R = er.at;
-    const Point& B = eb.at;
-    const Point& T = et.at;
+    const Point& l = el.at;
+    const Point& r = er.at;
+    const Point& b = eb.at;
+    const Point& t = et.at;
 
     int tilt = 1;
-    if (int code = tilt_flag(left, right, bottom, top, L, R, B, T, src.height, tilt); code != kOk) {
+    if (int code = tilt_flag(left, right, bottom, top, l, r, b, t, src.height, tilt); code != kOk) {
         return code;
     }
 
@@ -411,7 +411,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
         sides[2] = slice(left, m, count(left) - m);
         sides[3] = slice(top, m, count(top) - m);
         sides[4] = slice(right, m, count(right) - m);
-    } else if (L.y - B.y < T.y - L.y) {
+    } else if (l.y - b.y < t.y - l.y) {
         sides[1] = slice(bottom, eb.lastRun + m, count(bottom) - m);
         sides[2] = slice(left, el.lastRun + m, count(left) - m);
         sides[3] = slice(top, m, et.firstRun - m);
@@ -431,7 +431,7 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
         }
     }
 
-    if (int code = fit_outline(sides, tilt, L, R, src.height); code != kOk) {
+    if (int code = fit_outline(sides, tilt, l, r, src.height); code != kOk) {
         return code;
     }
     if (int code = square_up(sides); code != kOk) {

@@ -531,10 +531,10 @@ Extreme find_extreme(const Edge& edge, ExtremeKind kind) {
                 continue;
             }
             switch (kind) {
-                case ExtremeKind::kLeft:
-                case ExtremeKind::kBottom: {
-                    const int v = kind == ExtremeKind::kLeft ? p.x : p.y;
-                    const int b = kind == ExtremeKind::kLeft ? best.at.x : best.at.y;
+                case ExtremeKind::KLeft:
+                case ExtremeKind::KBottom: {
+                    const int v = kind == ExtremeKind::KLeft ? p.x : p.y;
+                    const int b = kind == ExtremeKind::KLeft ? best.at.x : best.at.y;
                     if (v < b) {
                         best = {p, ri, ri};
                     } else if (v == b) {
@@ -542,14 +542,14 @@ Extreme find_extreme(const Edge& edge, ExtremeKind kind) {
                     }
                     break;
                 }
-                case ExtremeKind::kTop:
+                case ExtremeKind::KTop:
                     if (p.y > best.at.y) {
                         best = {p, ri, ri};
                     } else if (p.y == best.at.y) {
                         best.lastRun = ri;
                     }
                     break;
-                case ExtremeKind::kRight:
+                case ExtremeKind::KRight:
                     // The last point reaching the largest x decides, and both indices are its run.
                     if (p.x >= best.at.x) {
                         best = {p, ri, ri};

@@ -69,7 +69,7 @@ struct Extreme {
     int lastRun = -1;
     bool found() const { return firstRun >= 0; }
 };
-enum class ExtremeKind { kLeft, kRight, kBottom, kTop };
+enum class ExtremeKind { KLeft, KRight, KBottom, KTop };
 Extreme find_extreme(const Edge& edge, ExtremeKind kind);
 
 }  // namespace skewtrim

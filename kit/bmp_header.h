@@ -54,11 +54,11 @@ void decode_info_header(const std::uint8_t* bytes, Header& out);
 
 // What a whole file in memory says about itself.
 enum class Verdict {
-    kOk,
-    kTruncated,          // ends inside a header
-    kNotBmp,             // no "BM" signature
-    kUnsupportedHeader,  // information header shorter than 40 bytes (an OS/2 core header)
-    kCompressed,         // pixel data stored compressed (see Header::compressed)
+    KOk,
+    KTruncated,          // ends inside a header
+    KNotBmp,             // no "BM" signature
+    KUnsupportedHeader,  // information header shorter than 40 bytes (an OS/2 core header)
+    KCompressed,         // pixel data stored compressed (see Header::compressed)
 };
 
 // Decodes both headers of the `size` bytes at `data`; `out` holds whatever was

@@ -32,7 +32,7 @@ public:
     // version number appended (libX.so -> libX.so.N).
     bool open(std::string_view logicalOrFile);
     void close();
-    bool isOpen() const { return handle_ != nullptr; }
+    bool is_open() const { return handle_ != nullptr; }
 
     // The address of an exported symbol, or nullptr when it is missing.
     void* symbol(const char* name) const;

@@ -7,7 +7,7 @@
 namespace tqsane {
 
 bool KestromApi::bind() {
-    if (library_.isOpen()) return true;
+    if (library_.is_open()) return true;
     if (!library_.open("Kestrom.dll")) {
         error_ = library_.error();
         return false;

@@ -38,7 +38,7 @@ struct KestromApi {
     // error()) when the library or one entry point is missing.
     bool bind();
     void unbind();
-    bool bound() const { return library_.isOpen(); }
+    bool bound() const { return library_.is_open(); }
     const std::string& error() const { return error_; }
 
     // The status, or false when the query fails.

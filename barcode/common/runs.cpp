@@ -3,12 +3,12 @@
 namespace barcode {
 
 int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity,
-                    bool& first_dark) {
-    first_dark = false;
+                    bool& firstDark) {
+    firstDark = false;
     if (row == nullptr || from < 0 || from >= width || capacity < 1) return 0;
-    auto dark_at = [row](int x) { return !((row[x >> 3] >> (7 - (x & 7))) & 1); };
-    bool dark = dark_at(from);
-    first_dark = dark;
+    auto darkAt = [row](int x) { return !((row[x >> 3] >> (7 - (x & 7))) & 1); };
+    bool dark = darkAt(from);
+    firstDark = dark;
     int count = 0;
     int run = 0;
     int x = from;
@@ -19,7 +19,7 @@ int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, 
             x += 8;
             continue;
         }
-        if (dark_at(x) == dark) {
+        if (darkAt(x) == dark) {
             ++run;
         } else {
             lengths[count++] = run;

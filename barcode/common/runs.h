@@ -12,7 +12,7 @@ namespace barcode {
 // `capacity`-th) and whether the first run is dark into `first_dark`. Colours alternate from
 // there. Answers the number of runs written: 0 when `from` is outside [0, width) or capacity < 1.
 int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, int capacity,
-                    bool& first_dark);
+                    bool& firstDark);
 
 // Noise merge: walking from the second run to the second-last, a run of `width` length units or
 // less is swallowed together with the run after it by the last run kept before it (their lengths
@@ -20,16 +20,16 @@ int row_run_lengths(const std::uint8_t* row, int width, int from, int* lengths, 
 // swallowed. `length_of(run)` gives a reference to a run's length. Works in place and answers
 // the new number of runs; `width` <= 0 or fewer than three runs leave the list as it is.
 template <class Run, class LengthOf>
-std::size_t merge_narrow_runs(Run* runs, std::size_t count, long long width, LengthOf length_of) {
+std::size_t merge_narrow_runs(Run* runs, std::size_t count, long long width, LengthOf lengthOf) {
     if (width <= 0 || count < 3) return count;
     std::size_t kept = 1;
     std::size_t i = 1;
     while (i + 1 < count) {
-        if (length_of(runs[i]) > width) {
+        if (lengthOf(runs[i]) > width) {
             runs[kept++] = runs[i];
             ++i;
         } else {
-            length_of(runs[kept - 1]) += length_of(runs[i]) + length_of(runs[i + 1]);
+            lengthOf(runs[kept - 1]) += lengthOf(runs[i]) + lengthOf(runs[i + 1]);
             i += 2;
         }
     }

@@ -25,11 +25,11 @@ Span run_at(const Image& image, int x, int y) {
 
 // Follows the bar from row y0 with extent `start` in direction `step` (+1 down, -1 up).
 // Appends matched rows (gap rows repeat the row before). False on an edge jump.
-bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& rows, int& end_row) {
+bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& rows, int& endRow) {
     Span current = start;
     int gaps = 0;
     int y = y0 + step;
-    end_row = y0;
+    endRow = y0;
     std::vector<Span> pending;  // gap rows waiting for a matched row after them
     while (y >= 0 && y < image.height && static_cast<int>(rows.size()) < kMaxEdgeRows) {
         int found = -1;
@@ -69,7 +69,7 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
             rows.push_front(next);
         current = next;
         gaps = 0;
-        end_row = y;
+        endRow = y;
         y += step;
     }
     return true;
@@ -128,18 +128,18 @@ bool trace_bar(const Image& image, int x0, int y0, TracedBar& out) {
     if ((bottom - top) + (out.right - out.left) < kMinSize) return false;
 
     if (n >= kStraightRows) {
-        int left_min = 0, right_max = 0;
+        int leftMin = 0, rightMax = 0;
         for (int i = 0; i < n; ++i) {
-            if (out.rows[i].left < out.rows[left_min].left) left_min = i;
-            if (out.rows[i].right > out.rows[right_max].right) right_max = i;
+            if (out.rows[i].left < out.rows[leftMin].left) leftMin = i;
+            if (out.rows[i].right > out.rows[rightMax].right) rightMax = i;
         }
         const int a = kTraceUnit;
         const int b = n - 1 - kTraceUnit;
         if (distance(Point{out.rows[a].left, top + a}, Point{out.rows[b].left, top + b},
-                     Point{out.rows[left_min].left, top + left_min}) > kStraightTolerance)
+                     Point{out.rows[leftMin].left, top + leftMin}) > kStraightTolerance)
             return false;
         if (distance(Point{out.rows[a].right, top + a}, Point{out.rows[b].right, top + b},
-                     Point{out.rows[right_max].right, top + right_max}) > kStraightTolerance)
+                     Point{out.rows[rightMax].right, top + rightMax}) > kStraightTolerance)
             return false;
     }
 

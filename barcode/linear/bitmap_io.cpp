@@ -34,7 +34,7 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     if (!file) return STRIPESCAN_FAILED;
     const std::vector<std::uint8_t>& data = *file;
     codec::Header header;
-    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::kOk)
+    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::KOk)
         return STRIPESCAN_FAILED;
     if (header.bitCount != 1) return STRIPESCAN_FAILED;
     const std::size_t palette = header.palette_offset();
@@ -49,13 +49,13 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     if (height < 0) height = -height;
     if (width <= 0 || height <= 0) return STRIPESCAN_FAILED;
     const std::int64_t stride = codec::stored_row_bytes(width, 1);
-    const std::int64_t image_size = stride * height;
-    if (image_size + 16 > std::numeric_limits<std::int32_t>::max()) return STRIPESCAN_FAILED;
+    const std::int64_t imageSize = stride * height;
+    if (imageSize + 16 > std::numeric_limits<std::int32_t>::max()) return STRIPESCAN_FAILED;
 
     const std::int64_t offset = header.pixelOffset;
-    if (static_cast<std::int64_t>(data.size()) < image_size + offset) return STRIPESCAN_FAILED;
+    if (static_cast<std::int64_t>(data.size()) < imageSize + offset) return STRIPESCAN_FAILED;
 
-    auto* bits = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(image_size + 16)));
+    auto* bits = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(imageSize + 16)));
     auto* rows =
         static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * static_cast<std::size_t>(height)));
     if (!bits || !rows) {
@@ -63,8 +63,8 @@ int read_bitmap_file(Bitmap& out, const char* path) {
         std::free(rows);
         return STRIPESCAN_FAILED;
     }
-    std::memcpy(bits, data.data() + offset, static_cast<std::size_t>(image_size));
-    std::memset(bits + image_size, 0, 16);
+    std::memcpy(bits, data.data() + offset, static_cast<std::size_t>(imageSize));
+    std::memset(bits + imageSize, 0, 16);
     for (std::int64_t i = 0; i < height; ++i) rows[i] = bits + i * stride;
 
     if (codec::white_first(palette0, palette1)) codec::invert_rows(bits, stride, width, height);
@@ -72,7 +72,7 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     out.height = static_cast<std::int32_t>(height);
     out.bitCount = 1;
     out.stride = static_cast<std::int32_t>(stride);
-    out.imageSize = static_cast<std::int32_t>(image_size);
+    out.imageSize = static_cast<std::int32_t>(imageSize);
     out.bits = bits;
     out.rows = rows;
     return STRIPESCAN_OK;
@@ -86,7 +86,7 @@ int save_bitmap_file(const Bitmap& bitmap, const char* path) {
     const std::int64_t stride = bitmap.stride;
     if (static_cast<std::int64_t>(bitmap.imageSize) < stride * bitmap.height) return STRIPESCAN_FAILED;
     const std::int64_t padded = (stride + 3) & ~std::int64_t{3};
-    const std::int64_t data_size = padded * bitmap.height;
+    const std::int64_t dataSize = padded * bitmap.height;
 
     std::uint32_t offset = 54;
     std::int32_t resolution = 0;
@@ -97,16 +97,16 @@ int save_bitmap_file(const Bitmap& bitmap, const char* path) {
         offset = 62;
         resolution = kPixelsPerMetre;
     }
-    if (data_size + offset > std::numeric_limits<std::uint32_t>::max()) return STRIPESCAN_FAILED;
+    if (dataSize + offset > std::numeric_limits<std::uint32_t>::max()) return STRIPESCAN_FAILED;
 
     std::vector<std::uint8_t> out;
-    out.reserve(static_cast<std::size_t>(offset + data_size));
-    codec::encode_headers(out, {.fileSize = static_cast<std::uint32_t>(offset + data_size),
+    out.reserve(static_cast<std::size_t>(offset + dataSize));
+    codec::encode_headers(out, {.fileSize = static_cast<std::uint32_t>(offset + dataSize),
                                 .pixelOffset = offset,
                                 .width = bitmap.width,
                                 .height = bitmap.height,
                                 .bitCount = bitmap.bitCount,
-                                .imageSize = static_cast<std::uint32_t>(data_size),
+                                .imageSize = static_cast<std::uint32_t>(dataSize),
                                 .xPixelsPerMetre = resolution,
                                 .yPixelsPerMetre = resolution});
     if (bitmap.bitCount == 8) {

@@ -48,9 +48,9 @@ RequestTable read_request(const DecodeRequest& request) {
         t.itself[static_cast<std::size_t>(s.symbology)] = true;
         t.setting[static_cast<std::size_t>(s.symbology)] = &s;
     }
-    if (t.itself[kGs1_128] && !t.itself[kCode128]) {
+    if (t.itself[kGs1128] && !t.itself[kCode128]) {
         t.marked[kCode128] = true;
-        t.setting[kCode128] = t.setting[kGs1_128];
+        t.setting[kCode128] = t.setting[kGs1128];
     }
     if (t.itself[kUpcA] && !t.itself[kEan13]) {
         t.marked[kEan13] = true;
@@ -166,11 +166,11 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
         ActiveDecoder d;
         d.symbology = find_symbology(number);
         d.options.setting = *table.setting[static_cast<std::size_t>(number)];
-        d.options.requested_itself = table.itself;
+        d.options.requestedItself = table.itself;
         settings.decoders.push_back(d);
     }
-    settings.size_unit = std::max(request.minSize, kMinSizeUnit);
-    settings.line_noise = request.settings[0].minElementWidth;
+    settings.sizeUnit = std::max(request.minSize, kMinSizeUnit);
+    settings.lineNoise = request.settings[0].minElementWidth;
     if (!usable(bitmap) || settings.decoders.empty()) return STRIPESCAN_OK;
 
     std::vector<FoundSymbol> found;

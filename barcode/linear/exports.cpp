@@ -10,10 +10,10 @@
 KIT_EXPORT int Stripescan(Bitmap* bitmap, DecodeRequest* request, BarcodeResultList* list) {
     if (!bitmap || !request || !list || request->settingCount <= 0 || !request->settings)
         return STRIPESCAN_FAILED;
-    uint8_t** caller_rows = bitmap->rows;
+    uint8_t** callerRows = bitmap->rows;
     const int result =
         kit::fenced(STRIPESCAN_FAILED, [&] { return stripescan::decode_bitmap(*bitmap, *request, *list); });
-    bitmap->rows = caller_rows;
+    bitmap->rows = callerRows;
     return result;
 }
 

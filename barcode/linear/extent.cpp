@@ -14,7 +14,7 @@ constexpr int kReach = 1000;    // pixels the extent may reach each way
 constexpr int kCoarseStep = 8;  // first slide in steps of this many pixels
 
 // Number of runs along a..b (stopping at a run longer than max_run), or 0 when a or b is outside.
-int runs_between(const Image& image, Point a, Point b, int max_run) {
+int runs_between(const Image& image, Point a, Point b, int maxRun) {
     if (!image.inside(a.x, a.y) || !image.inside(b.x, b.y)) return 0;
     int count = 1;
     int length = 0;
@@ -33,7 +33,7 @@ int runs_between(const Image& image, Point a, Point b, int max_run) {
                 return true;
             }
             if (c == color) {
-                if (++length > max_run) return false;
+                if (++length > maxRun) return false;
             } else {
                 ++count;
                 color = c;
@@ -46,10 +46,10 @@ int runs_between(const Image& image, Point a, Point b, int max_run) {
 }
 
 // How far the segment a-b can slide along `offsets` and still cross `need` runs.
-int slide(const Image& image, Point a, Point b, const std::vector<Point>& offsets, int need, int max_run) {
+int slide(const Image& image, Point a, Point b, const std::vector<Point>& offsets, int need, int maxRun) {
     auto holds = [&](std::size_t k) {
         const Point o = offsets[k];
-        return runs_between(image, Point{a.x + o.x, a.y + o.y}, Point{b.x + o.x, b.y + o.y}, max_run) >= need;
+        return runs_between(image, Point{a.x + o.x, a.y + o.y}, Point{b.x + o.x, b.y + o.y}, maxRun) >= need;
     };
     std::size_t k = 0;
     while (k + kCoarseStep < offsets.size() && holds(k + kCoarseStep)) k += kCoarseStep;
@@ -59,10 +59,10 @@ int slide(const Image& image, Point a, Point b, const std::vector<Point>& offset
 
 }  // namespace
 
-bool order_corners(const Point points[4], bool axis_parallel, Point corners[4]) {
+bool order_corners(const Point points[4], bool axisParallel, Point corners[4]) {
     Point p[4] = {points[0], points[1], points[2], points[3]};
     std::sort(p, p + 4, [](Point a, Point b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
-    if (axis_parallel) {
+    if (axisParallel) {
         if (p[0].y != p[1].y || p[2].y != p[3].y) return false;
         corners[2] = p[0];  // upper left
         corners[3] = p[1];  // upper right
@@ -85,28 +85,28 @@ bool symbol_extent(const Image& image, Point a, Point b, Point direction, int ru
     if (along < 0) std::swap(a, b);
     Point normal{-direction.y, direction.x};
     if (normal.y < 0 || (normal.y == 0 && normal.x < 0)) normal = Point{-normal.x, -normal.y};
-    const int max_run = std::max(1, (std::abs(a.x - b.x) + std::abs(a.y - b.y)) / (runs / 4));
+    const int maxRun = std::max(1, (std::abs(a.x - b.x) + std::abs(a.y - b.y)) / (runs / 4));
     const int need = runs / 2;
-    const Point far_plus{normal.x == 0 ? 0 : (normal.x > 0 ? kReach * 4 : -kReach * 4), kReach * 4};
+    const Point farPlus{normal.x == 0 ? 0 : (normal.x > 0 ? kReach * 4 : -kReach * 4), kReach * 4};
     std::vector<Point> plus =
-        line_offsets(Point{0, 0}, normal, Point{far_plus.x, normal.y == 0 ? 0 : far_plus.y}, kReach);
-    const Point minus_dir{-normal.x, -normal.y};
+        line_offsets(Point{0, 0}, normal, Point{farPlus.x, normal.y == 0 ? 0 : farPlus.y}, kReach);
+    const Point minusDir{-normal.x, -normal.y};
     std::vector<Point> minus =
-        line_offsets(Point{0, 0}, minus_dir,
-                     Point{minus_dir.x == 0 ? 0 : (minus_dir.x > 0 ? kReach * 4 : -kReach * 4),
-                           minus_dir.y == 0 ? 0 : -kReach * 4},
+        line_offsets(Point{0, 0}, minusDir,
+                     Point{minusDir.x == 0 ? 0 : (minusDir.x > 0 ? kReach * 4 : -kReach * 4),
+                           minusDir.y == 0 ? 0 : -kReach * 4},
                      kReach);
     if (plus.empty() || minus.empty()) return false;
-    const int kp = slide(image, a, b, plus, need, max_run);
-    const int km = slide(image, a, b, minus, need, max_run);
+    const int kp = slide(image, a, b, plus, need, maxRun);
+    const int km = slide(image, a, b, minus, need, maxRun);
     const Point op = plus[static_cast<std::size_t>(kp)];
     const Point om = minus[static_cast<std::size_t>(km)];
     const Point pts[4] = {{a.x + op.x, a.y + op.y},
                           {b.x + op.x, b.y + op.y},
                           {a.x + om.x, a.y + om.y},
                           {b.x + om.x, b.y + om.y}};
-    const bool axis_parallel = direction.x == 0 || direction.y == 0;
-    if (!order_corners(pts, axis_parallel, corners)) return false;
+    const bool axisParallel = direction.x == 0 || direction.y == 0;
+    if (!order_corners(pts, axisParallel, corners)) return false;
     if (std::abs(corners[0].y - corners[2].y) < kMinSymbolSize) return false;
     if (std::abs(corners[3].x - corners[1].x) < kMinSymbolSize) return false;
     return true;

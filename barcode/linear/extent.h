@@ -17,6 +17,6 @@ bool symbol_extent(const Image& image, Point a, Point b, Point direction, int ru
 // Orders four points as P0 (largest y), P1 (middle, smaller x), P2 (smallest y), P3 (middle,
 // larger x); for an axis-parallel box P0 = lower right, P1 = lower left, P2 = upper left, P3 =
 // upper right. False when an axis-parallel box has no two points on each of its two rows.
-bool order_corners(const Point points[4], bool axis_parallel, Point corners[4]);
+bool order_corners(const Point points[4], bool axisParallel, Point corners[4]);
 
 }  // namespace stripescan

@@ -80,7 +80,7 @@ std::optional<std::uint64_t> element_width_key(const RunList& runs, int i, int k
     return key;
 }
 
-std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain) {
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int inkGain) {
     if (!in_range(runs, i, 4)) return std::nullopt;
     const long long e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2),
                     e3 = runs.length(i + 3);
@@ -100,7 +100,7 @@ std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet se
     const int d2 = digit(t2);
     if (d1 == 0 || d2 == 0) return std::nullopt;
     std::uint64_t key = static_cast<std::uint64_t>(100 * d1 + 10 * d2);
-    const long long bars = (set == EanSet::C ? e0 + e2 : e1 + e3) - ink_gain;
+    const long long bars = (set == EanSet::C ? e0 + e2 : e1 + e3) - inkGain;
     const long long r = 70 * bars / total;
     // Digits 1/7 and 2/8 share their sums; their bars are 3 against 5 modules in set A and
     // 4 against 2 in sets B and C (r counts tenths of a module). Too close to the middle, the
@@ -141,28 +141,28 @@ std::optional<Key> split_sorted(const long long* width, const long long* sorted,
                                 long long scale, int* digits) {
     if (wide <= 0 || wide >= n) return std::nullopt;
     const int cut = n - wide;  // index of the narrowest wide element
-    const long long min_narrow = sorted[0], max_narrow = sorted[cut - 1];
-    const long long min_wide = sorted[cut], max_wide = sorted[n - 1];
-    if (min_narrow <= 0) return std::nullopt;
-    const long long gap = min_wide - max_narrow;
+    const long long minNarrow = sorted[0], maxNarrow = sorted[cut - 1];
+    const long long minWide = sorted[cut], maxWide = sorted[n - 1];
+    if (minNarrow <= 0) return std::nullopt;
+    const long long gap = minWide - maxNarrow;
     for (int j = 1; j < n; ++j) {
         if (j != cut && sorted[j] - sorted[j - 1] >= gap) return std::nullopt;
     }
-    if (10 * min_wide < kMinSplitRatio * max_narrow) return std::nullopt;
+    if (10 * minWide < kMinSplitRatio * maxNarrow) return std::nullopt;
     // Each side's own spread (largest over smallest) below the ratio across the gap.
-    if (max_narrow * max_narrow >= min_wide * min_narrow) return std::nullopt;
-    if (max_wide * max_narrow >= min_wide * min_wide) return std::nullopt;
-    long long narrow_sum = 0, wide_sum = 0;
-    for (int j = 0; j < cut; ++j) narrow_sum += sorted[j];
-    for (int j = cut; j < n; ++j) wide_sum += sorted[j];
+    if (maxNarrow * maxNarrow >= minWide * minNarrow) return std::nullopt;
+    if (maxWide * maxNarrow >= minWide * minWide) return std::nullopt;
+    long long narrowSum = 0, wideSum = 0;
+    for (int j = 0; j < cut; ++j) narrowSum += sorted[j];
+    for (int j = cut; j < n; ++j) wideSum += sorted[j];
     // Mean wide over mean narrow, in tenths.
-    if (10 * wide_sum * cut > kMaxSplitRatio * narrow_sum * wide) return std::nullopt;
+    if (10 * wideSum * cut > kMaxSplitRatio * narrowSum * wide) return std::nullopt;
     std::uint64_t key = 0;
     for (int j = 0; j < n; ++j) {
-        digits[j] = width[j] >= min_wide ? 2 : 1;
+        digits[j] = width[j] >= minWide ? 2 : 1;
         key = key * 10 + static_cast<std::uint64_t>(digits[j]);
     }
-    const long long nr = 10 * narrow_sum / cut;
+    const long long nr = 10 * narrowSum / cut;
     return Key{key, static_cast<int>(nr / (10 * scale)), nr / (10.0 * scale)};
 }
 
@@ -198,10 +198,10 @@ std::optional<Key> classify_narrow_wide(const long long* width, int n, int wide,
         }
         return Key{key, static_cast<int>(ref / (10 * scale)), ref / (10.0 * scale)};
     }
-    const int narrow_count = n - wide - 1;
-    if (narrow_count <= 0) return std::nullopt;
+    const int narrowCount = n - wide - 1;
+    if (narrowCount <= 0) return std::nullopt;
     long long wd = 10 * sum(n - wide, n) / wide;
-    const long long nr = 10 * sum(0, narrow_count) / narrow_count;
+    const long long nr = 10 * sum(0, narrowCount) / narrowCount;
     if (nr <= 0) return std::nullopt;
     if (wd < 2 * nr && wd > nr + (nr + 1) / 2) wd = 2 * nr;
     const long long ratio = 10 * wd / nr;
@@ -246,15 +246,15 @@ std::optional<Key> narrow_wide_key(const RunList& runs, int i, int n, int wide, 
     // The narrowest bar and the narrowest space are narrow elements of the two colours, so their
     // difference is the gain. Half of it is taken off each bar and given to each space (widths
     // doubled to keep halves whole), and the elements are classified again.
-    long long min_bar = -1, min_space = -1;
+    long long minBar = -1, minSpace = -1;
     for (int j = 0; j < n; ++j) {
         const bool bar = runs.runs[static_cast<std::size_t>(i + j)].color == kBlack;
-        long long& least = bar ? min_bar : min_space;
+        long long& least = bar ? minBar : minSpace;
         if (least < 0 || width[j] < least) least = width[j];
     }
-    if (min_bar <= 0 || min_space <= 0) return std::nullopt;
-    const long long gain2 = 2 * (min_bar - min_space);  // twice the gain
-    const long long narrow2 = min_bar + min_space;      // twice the narrow width
+    if (minBar <= 0 || minSpace <= 0) return std::nullopt;
+    const long long gain2 = 2 * (minBar - minSpace);  // twice the gain
+    const long long narrow2 = minBar + minSpace;      // twice the narrow width
     if (4 * std::llabs(gain2) <= narrow2 || std::llabs(gain2) > narrow2) return std::nullopt;
     for (int j = 0; j < n; ++j) {
         const bool bar = runs.runs[static_cast<std::size_t>(i + j)].color == kBlack;

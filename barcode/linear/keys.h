@@ -30,7 +30,7 @@ enum class EanSet { A, B, C };
 // of their two bars after taking off `ink_gain` (how much wider the symbol's bars print than
 // its spaces, length units). Nothing when a sum is out of range or, for those pairs, when the
 // bars lie within 0.3 module of the middle between the two readings.
-std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int ink_gain = 0);
+std::optional<std::uint64_t> ean_digit_key(const RunList& runs, int i, EanSet set, int inkGain = 0);
 
 // How a narrow/wide key treats ink: the widths as printed, or with the ink gain taken off (bars
 // print wider or narrower than spaces of the same modules when the head spreads or starves

@@ -59,7 +59,7 @@ bool quiet_before(const Symbology& symbology, const Pattern& pattern, const RunL
     long long total = 0;
     for (int j = 0; j < pattern.elements; ++j) total += runs.length(p + j);
     const double module = static_cast<double>(total) / pattern.units;
-    const int factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
+    const int factor = std::min(symbology.leadQuiet, symbology.trailQuiet);
     return runs.length(p - 1) >= kQuietShareForFit * factor * module;
 }
 
@@ -71,14 +71,14 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
         std::optional<Key> k;
-        int k_elements = -1;
-        int k_units = -1;
+        int kElements = -1;
+        int kUnits = -1;
         for (const Pattern& pattern : list) {
             if (bar != pattern.begins_with_bar(reversed)) continue;
-            if (pattern.elements != k_elements || pattern.units != k_units) {
+            if (pattern.elements != kElements || pattern.units != kUnits) {
                 k = pattern_key(symbology, pattern, runs, i, ink);
-                k_elements = pattern.elements;
-                k_units = pattern.units;
+                kElements = pattern.elements;
+                kUnits = pattern.units;
             }
             if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
                 key = *k;
@@ -110,15 +110,15 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
     if (p < 0 || p >= runs.size()) return std::nullopt;
     const bool bar = runs.runs[static_cast<std::size_t>(p)].color == kBlack;
     std::optional<Key> k;
-    int k_elements = -1;
-    int k_units = -1;
+    int kElements = -1;
+    int kUnits = -1;
     for (bool reversed : {false, true}) {
         for (const Pattern& pattern : list) {
             if (bar != pattern.begins_with_bar(reversed)) continue;
-            if (pattern.elements != k_elements || pattern.units != k_units) {
+            if (pattern.elements != kElements || pattern.units != kUnits) {
                 k = pattern_key(symbology, pattern, runs, p);
-                k_elements = pattern.elements;
-                k_units = pattern.units;
+                kElements = pattern.elements;
+                kUnits = pattern.units;
             }
             if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
                 return PatternHit{pattern.elements, start, reversed, k->exact};
@@ -139,23 +139,23 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
 }
 
 // Searches the end pattern from run j on. Answers the index of its last run, or -1.
-int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool reversed, int quiet_factor,
-             const RunList& runs, int j, double& quiet_width) {
-    const int step = symbology.char_elements + symbology.gap;
-    const int end_elements = ends.front().elements;
+int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool reversed, int quietFactor,
+             const RunList& runs, int j, double& quietWidth) {
+    const int step = symbology.charElements + symbology.gap;
+    const int endElements = ends.front().elements;
     const int n = runs.size();
-    for (; j <= n - end_elements; j += step) {
+    for (; j <= n - endElements; j += step) {
         Key key;
         if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key, PatternFit::Always)) {
-            quiet_width = static_cast<double>(quiet_factor) * key.unit;
+            quietWidth = static_cast<double>(quietFactor) * key.unit;
             const int after = j + pattern->elements;
-            if (n - after >= 4 && runs.length(after) < quiet_width) {
-                if (symbology.fixed_data > 0) return -1;
+            if (n - after >= 4 && runs.length(after) < quietWidth) {
+                if (symbology.fixedData > 0) return -1;
                 continue;
             }
             return after - 1;
         }
-        if (symbology.fixed_data > 0) return -1;  // fixed-length symbols end at one place only
+        if (symbology.fixedData > 0) return -1;  // fixed-length symbols end at one place only
     }
     return -1;
 }
@@ -175,17 +175,17 @@ std::optional<PatternHit> find_pattern(const Symbology& symbology, const RunList
 }
 
 bool decode_line(const Symbology& symbology, const ReadOptions& options, const RunList& line,
-                 double& quiet_width, Decoded& out, LineSymbol& where) {
-    const int start_elements = symbology.starts.front().elements;
-    const int stop_elements = symbology.stops.front().elements;
-    if (line.size() < start_elements + stop_elements + symbology.fixed_data) return false;
+                 double& quietWidth, Decoded& out, LineSymbol& where) {
+    const int startElements = symbology.starts.front().elements;
+    const int stopElements = symbology.stops.front().elements;
+    if (line.size() < startElements + stopElements + symbology.fixedData) return false;
     RunList runs = line;
     if (options.setting.minElementWidth > 0) merge_noise(runs, options.setting.minElementWidth);
     const int n = runs.size();
-    const int step = symbology.char_elements + symbology.gap;
-    const int first_black = (n > 0 && runs.runs[0].color == kWhite) ? 1 : 0;
+    const int step = symbology.charElements + symbology.gap;
+    const int firstBlack = (n > 0 && runs.runs[0].color == kWhite) ? 1 : 0;
 
-    for (int i = first_black; i <= n - stop_elements - start_elements; ++i) {
+    for (int i = firstBlack; i <= n - stopElements - startElements; ++i) {
         if (runs.runs[static_cast<std::size_t>(i)].color != kBlack) continue;
         int last = -1;
         bool backwards = false;
@@ -193,25 +193,25 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         Key key;
         if (const Pattern* start =
                 match(symbology, symbology.starts, runs, i, false, key, PatternFit::AfterQuietZone)) {
-            if (i < 4 || runs.length(i - 1) >= symbology.lead_quiet * key.unit) {
+            if (i < 4 || runs.length(i - 1) >= symbology.leadQuiet * key.unit) {
                 module = key.exact;
-                last = find_end(symbology, symbology.stops, false, symbology.trail_quiet, runs,
-                                i + start->elements + symbology.fixed_data + symbology.gap, quiet_width);
+                last = find_end(symbology, symbology.stops, false, symbology.trailQuiet, runs,
+                                i + start->elements + symbology.fixedData + symbology.gap, quietWidth);
             }
         }
         if (last < 0) {
             if (const Pattern* stop =
                     match(symbology, symbology.stops, runs, i, true, key, PatternFit::AfterQuietZone)) {
-                if (i < 4 || runs.length(i - 1) >= symbology.trail_quiet * key.unit) {
+                if (i < 4 || runs.length(i - 1) >= symbology.trailQuiet * key.unit) {
                     module = key.exact;
-                    last = find_end(symbology, symbology.starts, true, symbology.lead_quiet, runs,
-                                    i + stop->elements + symbology.fixed_data + symbology.gap, quiet_width);
+                    last = find_end(symbology, symbology.starts, true, symbology.leadQuiet, runs,
+                                    i + stop->elements + symbology.fixedData + symbology.gap, quietWidth);
                     backwards = last >= 0;
                 }
             }
         }
         if (last < 0) continue;
-        const int characters = (last - stop_elements - start_elements - i + 1) / step;
+        const int characters = (last - stopElements - startElements - i + 1) / step;
         if (characters < 1) continue;
 
         // The reader gets the symbol in reading direction; the EAN/UPC guards read the same

@@ -43,6 +43,6 @@ struct LineSymbol {
 // and converts them. `quiet_width` is set to the trailing quiet zone of the last end pattern
 // found. False when no whole symbol decodes.
 bool decode_line(const Symbology& symbology, const ReadOptions& options, const RunList& line,
-                 double& quiet_width, Decoded& out, LineSymbol& where);
+                 double& quietWidth, Decoded& out, LineSymbol& where);
 
 }  // namespace stripescan

@@ -38,7 +38,7 @@ bool row_runs(const Image& image, int y, RunList& out) {
     return true;
 }
 
-bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int max_run,
+bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int maxRun,
                RunList& out) {
     out.unit = 1;
     out.runs.clear();
@@ -47,7 +47,7 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
     const int sx = (stop.x > start.x) - (stop.x < start.x);
     const int sy = (stop.y > start.y) - (stop.y < start.y);
     for (std::size_t i = 1; i < offsets.size(); ++i) {
-        if (max_run > 0 && current.length > max_run) break;
+        if (maxRun > 0 && current.length > maxRun) break;
         const int x = start.x + offsets[i].x;
         const int y = start.y + offsets[i].y;
         if ((sx > 0 && x >= stop.x) || (sx < 0 && x <= stop.x) || (sy > 0 && y >= stop.y) ||
@@ -76,35 +76,35 @@ class RowBandCoverage {
 public:
     RowBandCoverage(const Image& image, double y, int half) : image_(image) {
         const int row = static_cast<int>(std::floor(y + 0.5));
-        row_from_ = std::max(0, row - half);
-        row_to_ = std::min(image.height - 1, row + half);
+        rowFrom_ = std::max(0, row - half);
+        rowTo_ = std::min(image.height - 1, row + half);
     }
 
     double at(double cx, double) {
         const int x0 = static_cast<int>(std::floor(cx));
         const double ax = cx - x0;
         if (x0 < 0 || x0 + 1 >= image_.width) return -1.0;
-        if (x0 != cached_column_) {
-            cached_column_ = x0;
-            left_count_ = column_count(x0);
-            right_count_ = column_count(x0 + 1);
+        if (x0 != cachedColumn_) {
+            cachedColumn_ = x0;
+            leftCount_ = column_count(x0);
+            rightCount_ = column_count(x0 + 1);
         }
-        return ((1 - ax) * left_count_ + ax * right_count_) / (row_to_ - row_from_ + 1);
+        return ((1 - ax) * leftCount_ + ax * rightCount_) / (rowTo_ - rowFrom_ + 1);
     }
 
 private:
     int column_count(int x) const {
         int count = 0;
-        for (int r = row_from_; r <= row_to_; ++r) count += image_.black(x, r) ? 1 : 0;
+        for (int r = rowFrom_; r <= rowTo_; ++r) count += image_.black(x, r) ? 1 : 0;
         return count;
     }
 
     const Image& image_;
-    int row_from_ = 0;
-    int row_to_ = 0;
-    int cached_column_ = -2;
-    int left_count_ = 0;
-    int right_count_ = 0;
+    int rowFrom_ = 0;
+    int rowTo_ = 0;
+    int cachedColumn_ = -2;
+    int leftCount_ = 0;
+    int rightCount_ = 0;
 };
 
 // Black coverage of a slanted band: 2 * half + 1 points across the line (direction (bx, by)),
@@ -150,34 +150,34 @@ public:
 
     // Adds sample n (coverage in [0, 1], centre pixel (px, py)). False when the current run
     // has grown beyond `max_run` samples (0: no limit): the line ends there.
-    bool add(int n, double coverage, int px, int py, int max_run) {
+    bool add(int n, double coverage, int px, int py, int maxRun) {
         const std::uint8_t color = coverage > 0.5 ? kBlack : kWhite;
-        last_sample_ = n;
+        lastSample_ = n;
         if (!started_) {
             current_ = Run{px, py, 0, color};
             started_ = true;
-            run_samples_ = 1;
+            runSamples_ = 1;
             previous_ = coverage;
             return true;
         }
         if (color == current_.color) {
-            ++run_samples_;
+            ++runSamples_;
             previous_ = coverage;
-            return !(max_run > 0 && run_samples_ > max_run);
+            return !(maxRun > 0 && runSamples_ > maxRun);
         }
         const double cross = (n - 1) + (previous_ - 0.5) / (previous_ - coverage);
         current_.length = length_between(edge_, cross);
         out_.runs.push_back(current_);
         edge_ = cross;
         current_ = Run{px, py, 0, color};
-        run_samples_ = 1;
+        runSamples_ = 1;
         previous_ = coverage;
         return true;
     }
 
     // Closes the last run at the far side of the last sample.
     void finish() {
-        current_.length = length_between(edge_, last_sample_ + 0.5);
+        current_.length = length_between(edge_, lastSample_ + 0.5);
         out_.runs.push_back(current_);
     }
 
@@ -191,8 +191,8 @@ private:
     bool started_ = false;
     double edge_ = -0.5;     // where the current run began, in samples
     double previous_ = 0.0;  // coverage of the sample before
-    int run_samples_ = 0;
-    int last_sample_ = 0;
+    int runSamples_ = 0;
+    int lastSample_ = 0;
 };
 
 // Samples the band from (x, y) in steps of half a pixel along (fx, fy) with `coverage` until
@@ -200,9 +200,9 @@ private:
 // `max_run` samples. False when the very first sample is outside.
 template <class Coverage>
 bool sample_band(const Image& image, Coverage& coverage, double x, double y, double fx, double fy,
-                 int max_samples, int max_run, RunList& out) {
+                 int maxSamples, int maxRun, RunList& out) {
     EdgeRuns runs(out);
-    for (int n = 0; n < max_samples; ++n) {
+    for (int n = 0; n < maxSamples; ++n) {
         const double cx = x + 0.5 * n * fx;
         const double cy = y + 0.5 * n * fy;
         const int px = static_cast<int>(std::floor(cx + 0.5));
@@ -212,7 +212,7 @@ bool sample_band(const Image& image, Coverage& coverage, double x, double y, dou
             if (!runs.started()) return false;
             break;
         }
-        if (!runs.add(n, covered, px, py, max_run)) break;
+        if (!runs.add(n, covered, px, py, maxRun)) break;
     }
     runs.finish();
     return true;
@@ -220,17 +220,17 @@ bool sample_band(const Image& image, Coverage& coverage, double x, double y, dou
 
 }  // namespace
 
-bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
-               int max_run, RunList& out) {
+bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int maxSamples,
+               int maxRun, RunList& out) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (fy == 0.0) {
         RowBandCoverage coverage(image, y, half);
-        return sample_band(image, coverage, x, y, fx, fy, max_samples, max_run, out);
+        return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, out);
     }
     // Across the line: at right angles to the reading direction.
     SlantedBandCoverage coverage(image, -fy, fx, half);
-    return sample_band(image, coverage, x, y, fx, fy, max_samples, max_run, out);
+    return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, out);
 }
 
 void merge_noise(RunList& list, int width) {
@@ -241,7 +241,7 @@ void merge_noise(RunList& list, int width) {
     list.runs.resize(kept);
 }
 
-std::vector<Segment> candidate_segments(const RunList& list, int min_runs) {
+std::vector<Segment> candidate_segments(const RunList& list, int minRuns) {
     std::vector<Segment> out;
     const int n = list.size();
     int begin = 0;
@@ -255,7 +255,7 @@ std::vector<Segment> candidate_segments(const RunList& list, int min_runs) {
             cut = big / small > kSegmentJump;
         }
         if (cut) {
-            if (i - begin >= min_runs) out.push_back(Segment{begin, i});
+            if (i - begin >= minRuns) out.push_back(Segment{begin, i});
             begin = i;
         }
     }

@@ -39,7 +39,7 @@ bool row_runs(const Image& image, int y, RunList& out);
 // Runs from `start` along the precomputed `offsets` (offset 0 is the start itself) until a point
 // at or beyond the column or row of `stop`, or until a run grows longer than `max_run` (0: no
 // limit). Points outside the image are skipped. False when the start point is outside the image.
-bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int max_run,
+bool line_runs(const Image& image, Point start, const std::vector<Point>& offsets, Point stop, int maxRun,
                RunList& out);
 
 // Runs along a thick line: samples every half pixel from (x, y) in the unit direction (fx, fy);
@@ -49,8 +49,8 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
 // samples; lengths are in eighths of a pixel (unit kBandUnit). Ends where the centre leaves the
 // image, after `max_samples` samples, or when a run spans more than `max_run` samples. False
 // when the start lies outside the image.
-bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int max_samples,
-               int max_run, RunList& out);
+bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int maxSamples,
+               int maxRun, RunList& out);
 
 // Merges runs of `width` pixels or less, together with the run after them, into the run before.
 void merge_noise(RunList& runs, int width);
@@ -62,6 +62,6 @@ struct Segment {
 
 // Cuts the line where neighbouring runs differ in length by more than a factor of 6 and keeps
 // the pieces with at least `min_runs` runs.
-std::vector<Segment> candidate_segments(const RunList& runs, int min_runs);
+std::vector<Segment> candidate_segments(const RunList& runs, int minRuns);
 
 }  // namespace stripescan

@@ -30,7 +30,7 @@ struct Pass {
     bool vertical;  // the image is the transposed picture
     std::vector<FoundSymbol>& found;
     BarCache cache;
-    double quiet_width = 0.0;
+    double quietWidth = 0.0;
 };
 
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
@@ -55,8 +55,8 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
         if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
         // With specks merged: the white run before the bar ends at the first black run longer
         // than a speck that is complete.
-        const std::size_t first_white = runs.runs[0].color == kBlack ? 1 : 0;
-        if (noise > 0 && runs.runs.size() >= first_white + 3) {
+        const std::size_t firstWhite = runs.runs[0].color == kBlack ? 1 : 0;
+        if (noise > 0 && runs.runs.size() >= firstWhite + 3) {
             const Run& done = runs.runs[runs.runs.size() - 2];
             if (done.color == kBlack && done.length > noise) break;
         }
@@ -95,7 +95,7 @@ bool white_stretch(const Image& image, int x, int y, double ux, double uy, doubl
 // run before the symbol may be cut by the image edge (`open_start`); the run after it may end
 // the line (a long white run or the image edge).
 bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol& where,
-                      const Symbology& symbology, bool open_start, const Decoded& decoded, double ux,
+                      const Symbology& symbology, bool openStart, const Decoded& decoded, double ux,
                       double uy) {
     std::vector<int> widths;
     for (int k = where.first; k <= where.last; ++k) widths.push_back(runs.length(k));
@@ -103,8 +103,8 @@ bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol&
     auto quarter = widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 4);
     std::nth_element(widths.begin(), quarter, widths.end());
     const double module = *quarter;
-    const int before_factor = where.backwards ? symbology.trail_quiet : symbology.lead_quiet;
-    const int after_factor = where.backwards ? symbology.lead_quiet : symbology.trail_quiet;
+    const int beforeFactor = where.backwards ? symbology.trailQuiet : symbology.leadQuiet;
+    const int afterFactor = where.backwards ? symbology.leadQuiet : symbology.trailQuiet;
     if (short_interleaved(decoded)) {
         // Nothing but the quiet zones vouches for a single digit pair: both in full and on the
         // page, walked on the picture from the symbol's first bar back and from its last bar
@@ -114,14 +114,14 @@ bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol&
         const Run& a = runs.runs[static_cast<std::size_t>(where.first)];
         const Run& b = runs.runs[static_cast<std::size_t>(where.last + 1)];
         return white_stretch(image, a.x - static_cast<int>(std::lround(ux)),
-                             a.y - static_cast<int>(std::lround(uy)), -ux, -uy, before_factor * pixels) &&
-               white_stretch(image, b.x, b.y, ux, uy, after_factor * pixels);
+                             a.y - static_cast<int>(std::lround(uy)), -ux, -uy, beforeFactor * pixels) &&
+               white_stretch(image, b.x, b.y, ux, uy, afterFactor * pixels);
     }
-    const bool before_open = open_start && where.first - 1 == 0;
-    if (!before_open && runs.length(where.first - 1) < kSymbolQuietTolerance * before_factor * module)
+    const bool beforeOpen = openStart && where.first - 1 == 0;
+    if (!beforeOpen && runs.length(where.first - 1) < kSymbolQuietTolerance * beforeFactor * module)
         return false;
     if (where.last + 1 < runs.size() - 1 &&
-        runs.length(where.last + 1) < kSymbolQuietTolerance * after_factor * module) {
+        runs.length(where.last + 1) < kSymbolQuietTolerance * afterFactor * module) {
         return false;
     }
     return true;
@@ -158,17 +158,17 @@ bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& c
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
-            Point reported_direction, int& fill_right, int scan_y) {
+            Point reportedDirection, int& fillRight, int scanY) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
     // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
     // may stand on a white stair step: look a little further along the line for its black pixel.
-    const Run& last_bar = line.runs[static_cast<std::size_t>(where.last)];
+    const Run& lastBar = line.runs[static_cast<std::size_t>(where.last)];
     const double flen = std::sqrt(double(fan.x) * fan.x + double(fan.y) * fan.y);
     bool traced = false;
     for (int k = 0; k <= 3 && !traced; ++k) {
-        const int x = static_cast<int>(std::lround(last_bar.x + k * fan.x / flen));
-        const int y = static_cast<int>(std::lround(last_bar.y + k * fan.y / flen));
+        const int x = static_cast<int>(std::lround(lastBar.x + k * fan.x / flen));
+        const int y = static_cast<int>(std::lround(lastBar.y + k * fan.y / flen));
         if (!image.inside(x, y) || !image.black(x, y)) continue;
         if (pass.cache.find(x, y)) {
             traced = true;
@@ -187,7 +187,7 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners))
         return false;
     fill_quadrilateral(image, corners);
-    fill_right = fill_right_column(corners, scan_y);
+    fillRight = fill_right_column(corners, scanY);
 
     FoundSymbol result;
     result.decoded = decoded;
@@ -197,12 +197,12 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
                                   {corners[2].y, corners[2].x},
                                   {corners[3].y, corners[3].x}};
         if (!order_corners(swapped, fan.x == 0 || fan.y == 0, result.corners)) return false;
-        Point d{reported_direction.y, reported_direction.x};
+        Point d{reportedDirection.y, reportedDirection.x};
         if (d.y < 0 || (d.y == 0 && d.x < 0)) d = Point{-d.x, -d.y};
         result.direction = d;
     } else {
         std::copy(corners, corners + 4, result.corners);
-        result.direction = reported_direction;
+        result.direction = reportedDirection;
     }
     if (!reported_before(pass.found, result)) pass.found.push_back(std::move(result));
     return true;
@@ -211,7 +211,7 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
 // The first bar of the pattern at run p (of `elements` runs) that lies on a cached bar or can be
 // traced now; runs that could not be traced are remembered in `untraceable`. Null when none.
 SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements,
-                           std::vector<signed char>& untraceable, int& bar_run) {
+                           std::vector<signed char>& untraceable, int& barRun) {
     for (int r = p; r < p + elements && r < line.size(); ++r) {
         const Run& run = line.runs[static_cast<std::size_t>(r)];
         if (run.color != kBlack || untraceable[static_cast<std::size_t>(r)]) continue;
@@ -221,7 +221,7 @@ SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements,
             if (trace_bar(pass.image, run.x, run.y, traced)) found = pass.cache.add(std::move(traced));
         }
         if (found) {
-            bar_run = r;
+            barRun = r;
             return found;
         }
         untraceable[static_cast<std::size_t>(r)] = 1;
@@ -231,11 +231,11 @@ SharedBar first_traced_bar(Pass& pass, const RunList& line, int p, int elements,
 
 // Indexes of the bar's edge points that start fan lines: every S / 4 + 1 points within 2S of
 // the middle one, nearest to the middle first.
-std::vector<int> fan_order(int edge_count, int S) {
-    const int mid = edge_count / 2;
-    const int from = std::max(0, mid - 2 * S);
-    const int to = std::min(edge_count, mid + 2 * S);
-    const int step = S / 4 + 1;
+std::vector<int> fan_order(int edgeCount, int s) {
+    const int mid = edgeCount / 2;
+    const int from = std::max(0, mid - 2 * s);
+    const int to = std::min(edgeCount, mid + 2 * s);
+    const int step = s / 4 + 1;
     std::vector<int> order;
     for (int k = mid; k < to; k += step) order.push_back(k);
     for (int k = mid - step; k >= from; k -= step) order.push_back(k);
@@ -250,7 +250,7 @@ struct FanGeometry {
     double ux = 0, uy = 0;  // the same as a unit vector
     double gx = 0, gy = 0;  // shift from the traced bar's edge onto the pattern's first run
     double module = 0;      // the pattern's module width along the fan, in pixels
-    int quiet_factor = 0;   // the shorter of the symbology's two quiet zones, in modules
+    int quietFactor = 0;    // the shorter of the symbology's two quiet zones, in modules
     double back = 0;        // pixels each fan line starts before the pattern
     int probe = 0;          // samples of the short probe that checks quiet zone and pattern
 };
@@ -271,10 +271,10 @@ constexpr int kLongestRunUnits = 16;
 
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
-                     Point bar_direction, int& fill_right, int scan_y, RunList& runs) {
+                     Point barDirection, int& fillRight, int scanY, RunList& runs) {
     const Image& image = pass.image;
     const Symbology& symbology = *decoder.symbology;
-    const int max_run = kSamplesPerPixel * kLongestRunUnits * pass.settings.size_unit;
+    const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
     const int noise = decoder.options.setting.minElementWidth;
     double skipped = 0.0;  // the part of the back-off outside the image
     auto inside = [&](double t) {
@@ -286,51 +286,51 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double sx = e.x + fan.gx - from * fan.ux;
     const double sy = e.y + fan.gy - from * fan.uy;
     // A short probe first: white for the quiet zone, then the pattern the scan line showed.
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, fan.probe, max_run, runs)) return false;
+    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, fan.probe, maxRun, runs)) return false;
     if (noise > 0) merge_noise(runs, noise);
-    const double quiet_length = kQuietTolerance * fan.module * fan.quiet_factor;
+    const double quietLength = kQuietTolerance * fan.module * fan.quietFactor;
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
-    if (runs.runs[0].length < (quiet_length - skipped) * runs.unit) return false;
+    if (runs.runs[0].length < (quietLength - skipped) * runs.unit) return false;
     if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
-    const int whole_line = kSamplesPerPixel * 2 * (image.width + image.height);
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, whole_line, max_run, runs)) return false;
+    const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
+    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, wholeLine, maxRun, runs)) return false;
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;
-    if (!decode_line(symbology, decoder.options, runs, pass.quiet_width, decoded, where)) return false;
+    if (!decode_line(symbology, decoder.options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     if (!quiet_zones_hold(image, runs, where, symbology, skipped > 0, decoded, fan.ux, fan.uy)) return false;
-    return accept(pass, runs, where, decoded, fan.direction, bar_direction, fill_right, scan_y);
+    return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
 
 // Bars close to upright: the scan line itself may read the symbol, from the run before p on.
 bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder,
-                         const TracedBar& bar, double pattern_module, int quiet_factor, int& fill_right,
-                         int scan_y) {
-    const int S = pass.settings.size_unit;
+                         const TracedBar& bar, double patternModule, int quietFactor, int& fillRight,
+                         int scanY) {
+    const int s = pass.settings.sizeUnit;
     const Point d = bar.direction;
-    if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scan_y >= bar.top + S &&
-          scan_y <= bar.bottom - S)) {
+    if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scanY >= bar.top + s &&
+          scanY <= bar.bottom - s)) {
         return false;
     }
     RunList tail;
     tail.runs.assign(line.runs.begin() + (p - 1), line.runs.end());
-    const bool at_edge = p - 1 == 0;
-    if (!at_edge && tail.runs[0].length < kQuietTolerance * pattern_module * quiet_factor) return false;
+    const bool atEdge = p - 1 == 0;
+    if (!atEdge && tail.runs[0].length < kQuietTolerance * patternModule * quietFactor) return false;
     Decoded decoded;
     LineSymbol where;
-    return decode_line(*decoder.symbology, decoder.options, tail, pass.quiet_width, decoded, where) &&
-           quiet_zones_hold(pass.image, tail, where, *decoder.symbology, at_edge, decoded, 1.0, 0.0) &&
-           accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fill_right, scan_y);
+    return decode_line(*decoder.symbology, decoder.options, tail, pass.quietWidth, decoded, where) &&
+           quiet_zones_hold(pass.image, tail, where, *decoder.symbology, atEdge, decoded, 1.0, 0.0) &&
+           accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fillRight, scanY);
 }
 
 // Tries the decoders at run p of the scan line. On success answers the right-most column the
 // symbol's fill reaches on this line.
-bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<signed char>& untraceable,
-            int& fill_right) {
+bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signed char>& untraceable,
+            int& fillRight) {
     const Image& image = pass.image;
-    const int S = pass.settings.size_unit;
+    const int s = pass.settings.sizeUnit;
     RunList runs;
     for (const ActiveDecoder& decoder : pass.settings.decoders) {
         const Symbology& symbology = *decoder.symbology;
@@ -338,10 +338,10 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         if (!hit) continue;
         if (p == 0 || p + hit->elements >= line.size()) continue;
 
-        int bar_run = -1;
-        const SharedBar found_bar = first_traced_bar(pass, line, p, hit->elements, untraceable, bar_run);
-        if (!found_bar || found_bar->edges.empty()) continue;
-        const TracedBar& bar = *found_bar;
+        int barRun = -1;
+        const SharedBar foundBar = first_traced_bar(pass, line, p, hit->elements, untraceable, barRun);
+        if (!foundBar || foundBar->edges.empty()) continue;
+        const TracedBar& bar = *foundBar;
 
         // Fan lines run forwards along the scan line, at right angles to the bar.
         FanGeometry fan;
@@ -357,38 +357,37 @@ bool try_at(Pass& pass, const RunList& line, int p, int scan_y, std::vector<sign
         fan.uy = fan.direction.y / flen;
         fan.module = hit->module * (fan.direction.x / flen);  // along the fan
         // Shift the bar's edge points onto the pattern's first run.
-        const double along = double(line.runs[static_cast<std::size_t>(p)].x -
-                                    line.runs[static_cast<std::size_t>(bar_run)].x) *
-                             fan.direction.x / len2;
+        const double along =
+            double(line.runs[static_cast<std::size_t>(p)].x - line.runs[static_cast<std::size_t>(barRun)].x) *
+            fan.direction.x / len2;
         fan.gx = along * fan.direction.x;
         fan.gy = along * fan.direction.y;
-        const Point e_mid = bar.edges[bar.edges.size() / 2];
-        const Point middle{static_cast<int>(std::lround(e_mid.x + fan.gx)),
-                           static_cast<int>(std::lround(e_mid.y + fan.gy))};
+        const Point eMid = bar.edges[bar.edges.size() / 2];
+        const Point middle{static_cast<int>(std::lround(eMid.x + fan.gx)),
+                           static_cast<int>(std::lround(eMid.y + fan.gy))};
         if (!image.inside(middle.x, middle.y)) continue;
-        fan.quiet_factor = std::min(symbology.lead_quiet, symbology.trail_quiet);
-        if (!quiet_zone_ok(image, middle, fan.direction, fan.module, fan.quiet_factor,
+        fan.quietFactor = std::min(symbology.leadQuiet, symbology.trailQuiet);
+        if (!quiet_zone_ok(image, middle, fan.direction, fan.module, fan.quietFactor,
                            decoder.options.setting.minElementWidth)) {
             continue;
         }
         // Each fan line starts a quiet zone before the pattern (or at the image edge), so that the
         // white before the pattern is checked on every line, not only at the middle.
-        const int widest_quiet = std::max(symbology.lead_quiet, symbology.trail_quiet);
+        const int widestQuiet = std::max(symbology.leadQuiet, symbology.trailQuiet);
         fan.back = std::max(kBackoffMinPixels + fan.module,
-                            kQuietTolerance * fan.module * widest_quiet + kBackoffMargin);
+                            kQuietTolerance * fan.module * widestQuiet + kBackoffMargin);
         fan.probe = std::max(
             kProbeMinSamples,
             static_cast<int>(
                 kSamplesPerPixel *
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
-        for (int k : fan_order(static_cast<int>(bar.edges.size()), S)) {
+        for (int k : fan_order(static_cast<int>(bar.edges.size()), s)) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
-                                fill_right, scan_y, runs)) {
+                                fillRight, scanY, runs)) {
                 return true;
             }
         }
-        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quiet_factor, fill_right,
-                                scan_y))
+        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY))
             return true;
     }
     return false;
@@ -400,30 +399,29 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
                  std::vector<FoundSymbol>& found, std::vector<std::uint8_t>& scratch) {
     if (settings.decoders.empty()) return;
     Image image = vertical ? transpose(picture, scratch) : picture;
-    const std::size_t found_before = found.size();
+    const std::size_t foundBefore = found.size();
     Pass pass{image, settings, vertical, found, BarCache{}, 0.0};
-    const int S = settings.size_unit;
-    const int spacing = vertical ? 3 * S : 2 * S;
-    const int min_runs = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;
+    const int s = settings.sizeUnit;
+    const int spacing = vertical ? 3 * s : 2 * s;
+    const int minRuns = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;
     RunList line;
     std::vector<signed char> untraceable;
     for (int y = spacing; y < image.height; y += spacing) {
         if (!row_runs(image, y, line)) continue;
-        if (settings.line_noise > 0) merge_noise(line, settings.line_noise);
+        if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
         untraceable.assign(line.runs.size(), 0);
-        int skip_to = -1;  // columns up to here belong to a symbol found on this line
-        for (const Segment& segment : candidate_segments(line, min_runs)) {
+        int skipTo = -1;  // columns up to here belong to a symbol found on this line
+        for (const Segment& segment : candidate_segments(line, minRuns)) {
             for (int p = segment.begin; p < segment.end; ++p) {
-                if (line.runs[static_cast<std::size_t>(p)].x <= skip_to) continue;
-                int fill_right = -1;
-                if (try_at(pass, line, p, y, untraceable, fill_right))
-                    skip_to = std::max(skip_to, fill_right);
+                if (line.runs[static_cast<std::size_t>(p)].x <= skipTo) continue;
+                int fillRight = -1;
+                if (try_at(pass, line, p, y, untraceable, fillRight)) skipTo = std::max(skipTo, fillRight);
             }
         }
     }
     if (vertical) {
         // Keep the picture itself consistent with the transposed view that was searched.
-        for (std::size_t i = found_before; i < found.size(); ++i)
+        for (std::size_t i = foundBefore; i < found.size(); ++i)
             fill_quadrilateral(picture, found[i].corners);
     }
 }

@@ -19,8 +19,8 @@ struct ActiveDecoder {
 
 struct SearchSettings {
     std::vector<ActiveDecoder> decoders;  // ascending symbology number
-    int size_unit = kMinSizeUnit;         // S: line spacing, fan width
-    int line_noise = 0;                   // noise merge applied to every scan line
+    int sizeUnit = kMinSizeUnit;          // S: line spacing, fan width
+    int lineNoise = 0;                    // noise merge applied to every scan line
 };
 
 struct FoundSymbol {

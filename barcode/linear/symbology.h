@@ -25,7 +25,7 @@ enum SymbologyNumber : int {
     kCode39 = 6,
     kCodabar = 7,
     kInterleaved2of5 = 8,
-    kGs1_128 = 9,
+    kGs1128 = 9,
     kUpcA = 10,
 };
 constexpr int kSymbologySlots = 16;
@@ -36,20 +36,20 @@ struct Pattern {
     int elements = 0;
     int units = 0;                 // modules (width-sum) or wide elements (narrow/wide)
     int value = 0;                 // character value the pattern stands for (Code 128 start codes)
-    bool bar_first = true;         // read forwards, the pattern begins with a bar
+    bool barFirst = true;          // read forwards, the pattern begins with a bar
     const char* widths = nullptr;  // width-sum patterns: the element widths, bar first ("211412")
 
     // Whether the pattern, read forwards or backwards, begins with a bar.
     bool begins_with_bar(bool backwards) const {
-        if (!backwards || elements % 2 == 1) return bar_first;
-        return !bar_first;
+        if (!backwards || elements % 2 == 1) return barFirst;
+        return !barFirst;
     }
 };
 
 // The options a character reader needs besides the runs.
 struct ReadOptions {
     SymbologySetting setting{};
-    std::array<bool, kSymbologySlots> requested_itself{};  // numbers asked for by the caller
+    std::array<bool, kSymbologySlots> requestedItself{};  // numbers asked for by the caller
 };
 
 struct Decoded {
@@ -69,12 +69,12 @@ using CharacterReader = ReadOutcome (*)(SymbolCursor symbol, const Symbology& sy
 struct SymbologyFacts {
     int number = 0;
     Family family = Family::WidthSum;
-    int char_elements = 0;
-    int char_units = 0;   // modules or wide elements per character
-    int lead_quiet = 0;   // quiet zone before the start, in modules
-    int trail_quiet = 0;  // quiet zone after the stop, in modules
-    int gap = 0;          // gap elements between characters
-    int fixed_data = 0;   // elements between start and stop for fixed-length symbologies, else 0
+    int charElements = 0;
+    int charUnits = 0;   // modules or wide elements per character
+    int leadQuiet = 0;   // quiet zone before the start, in modules
+    int trailQuiet = 0;  // quiet zone after the stop, in modules
+    int gap = 0;         // gap elements between characters
+    int fixedData = 0;   // elements between start and stop for fixed-length symbologies, else 0
 };
 
 // Symbologies 1 to 8 in number order.

@@ -55,8 +55,8 @@ int nearest_value(const RunList& runs, int i, int k, double module, const char* 
     double edge[kMaxEdges];
     edge[0] = 0;
     for (int j = 1; j <= k; ++j) edge[j] = edge[j - 1] + runs.length(i + j - 1) / module;
-    double best = 1e9, runner_up = 1e9;
-    int best_value = -1;
+    double best = 1e9, runnerUp = 1e9;
+    int bestValue = -1;
     for (int v = 0; v < count; ++v) {
         double grid[kMaxEdges];
         grid[0] = 0;
@@ -73,15 +73,15 @@ int nearest_value(const RunList& runs, int i, int k, double module, const char* 
         double misfit = 0;
         for (int j = 0; j <= k; ++j) misfit = std::max(misfit, std::fabs(edge[j] - grid[j] - offset[j % 2]));
         if (misfit < best) {
-            runner_up = best;
+            runnerUp = best;
             best = misfit;
-            best_value = v;
-        } else if (misfit < runner_up) {
-            runner_up = misfit;
+            bestValue = v;
+        } else if (misfit < runnerUp) {
+            runnerUp = misfit;
         }
     }
-    if (best > kNearestFit || runner_up < best + kNearestMargin) return -1;
-    return best_value;
+    if (best > kNearestFit || runnerUp < best + kNearestMargin) return -1;
+    return bestValue;
 }
 
 double local_module(const RunList& runs, int first, int end, int i, int k, int modules, int reach) {
@@ -96,12 +96,12 @@ double local_module(const RunList& runs, int first, int end, int i, int k, int m
 int read_narrow_wide(const RunList& runs, int i, int n, int wide, const KeyTable& table) {
     const auto printed = narrow_wide_key(runs, i, n, wide, Ink::AsPrinted);
     const auto compensated = narrow_wide_key(runs, i, n, wide, Ink::Compensated);
-    const int as_printed = printed ? table.find(printed->value) : -1;
-    const int with_gain = compensated ? table.find(compensated->value) : -1;
+    const int asPrinted = printed ? table.find(printed->value) : -1;
+    const int withGain = compensated ? table.find(compensated->value) : -1;
     // Two different characters, one as printed and one with the ink gain taken off: the
     // symbology has no check to choose, so neither is taken.
-    if (as_printed >= 0 && with_gain >= 0 && as_printed != with_gain) return -1;
-    return as_printed >= 0 ? as_printed : with_gain;
+    if (asPrinted >= 0 && withGain >= 0 && asPrinted != withGain) return -1;
+    return asPrinted >= 0 ? asPrinted : withGain;
 }
 
 std::uint64_t pattern_width_sum_key(const char* widths) {

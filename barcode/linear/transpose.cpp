@@ -31,10 +31,10 @@ Image transpose(const Image& in, std::vector<std::uint8_t>& storage) {
     if (storage.size() < bytes) storage.resize(bytes);
     std::memset(storage.data(), 0xFF, bytes);
     out.bits = storage.data();
-    const int block_rows = (in.height + 7) / 8;
-    const int block_cols = (in.width + 7) / 8;
-    for (int by = 0; by < block_rows; ++by) {
-        for (int bx = 0; bx < block_cols; ++bx) {
+    const int blockRows = (in.height + 7) / 8;
+    const int blockCols = (in.width + 7) / 8;
+    for (int by = 0; by < blockRows; ++by) {
+        for (int bx = 0; bx < blockCols; ++bx) {
             std::uint8_t block[8];
             std::uint8_t all = 0xFF;
             for (int i = 0; i < 8; ++i) {

@@ -43,10 +43,10 @@ struct ElementCutter {
 
 // Cuts `steps` pixels, pixel i being dark when dark_at(i), into elements as above.
 template <class DarkAt>
-void collect_elements(int steps, DarkAt dark_at, ElementList& out) {
+void collect_elements(int steps, DarkAt darkAt, ElementList& out) {
     ElementCutter cut{out};
     for (int i = 0; i < steps; ++i)
-        if (!cut.add(dark_at(i))) return;
+        if (!cut.add(darkAt(i))) return;
     cut.finish();
 }
 

@@ -304,7 +304,7 @@ void read_mean_sums(Cell& a, const Cell& b, int row) {
     for (int i = 0; i < 6; ++i) t[i] = (static_cast<double>(a.sum[i]) + b.sum[i]) / n;
     const Codeword cw = nearest_codeword(t, (row % 3) * 3);
     if (cw.value < 0) return;
-    a.state = Cell::Single;
+    a.state = Cell::kSingle;
     a.older = static_cast<int16_t>(cw.value);
 }
 
@@ -325,16 +325,16 @@ int merge_grids(Workspace& ws, const SymbolShape& shape) {
         for (int c = 2; c < shape.columns + 2; ++c) {
             Cell& a = ws.startSide.cell[r][c];
             const Cell& b = ws.stopSide.cell[r][shape.columns + 3 - c];
-            if (a.state == Cell::Conflict) a.state = Cell::Empty;
-            if (a.state == Cell::Single && b.state == Cell::Confirmed) {
+            if (a.state == Cell::kConflict) a.state = Cell::kEmpty;
+            if (a.state == Cell::kSingle && b.state == Cell::kConfirmed) {
                 a.older = b.older;
-            } else if (a.state == Cell::Empty && (b.state == Cell::Single || b.state == Cell::Confirmed)) {
-                a.state = Cell::Single;
+            } else if (a.state == Cell::kEmpty && (b.state == Cell::kSingle || b.state == Cell::kConfirmed)) {
+                a.state = Cell::kSingle;
                 a.older = b.older;
             }
             const int index = r * shape.columns + (c - 2);
-            if (a.state == Cell::Empty) read_mean_sums(a, b, r);
-            if (a.state == Cell::Empty) {
+            if (a.state == Cell::kEmpty) read_mean_sums(a, b, r);
+            if (a.state == Cell::kEmpty) {
                 ws.codewords[index] = 0;
                 ws.support[index] = 0;
                 if (erasureCount < kMaxErasures) ws.erasures[erasureCount++] = index;

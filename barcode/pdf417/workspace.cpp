@@ -24,11 +24,11 @@ void Cell::vote(int c) {
         }
     }
     if (second >= 0 && count[second] == count[best]) {
-        state = Conflict;
+        state = kConflict;
         older = value[std::min(best, second)];
         newer = value[std::max(best, second)];
     } else {
-        state = count[best] >= 2 ? Confirmed : Single;
+        state = count[best] >= 2 ? kConfirmed : kSingle;
         older = value[best];
     }
 }

@@ -21,9 +21,9 @@ constexpr int kMaxErasures = 512;
 // follows from the counts: one reading is Single, a value read more often than any other and at
 // least twice is Confirmed, a tie between the most frequent values is a Conflict.
 struct Cell {
-    enum State : uint8_t { Empty = 0, Single = 1, Conflict = 2, Confirmed = 3 };
+    enum State : uint8_t { kEmpty = 0, kSingle = 1, kConflict = 2, kConfirmed = 3 };
     static constexpr int kCandidates = 4;
-    uint8_t state = Empty;
+    uint8_t state = kEmpty;
     int16_t newer = 0;  // slot 1: the competing value of a conflict
     int16_t older = 0;  // slot 2: the value of a single or confirmed reading
     uint8_t distinct = 0;

@@ -52,11 +52,11 @@ struct Degradation {
     bool linear = true;
     bool pdf417 = true;
     int only = 0;  // when not 0, this linear symbology alone
-    bool narrow_wide_only = false;
-    bool cut_quiet = false;  // the symbol's start or end lies a few modules from the image edge
-    double ratio = 0;        // wide/narrow ratio to redraw narrow/wide symbologies with
-    bool bearers = false;    // ITF-14 bearer bars above and below
-    bool person_readable = true;
+    bool narrowWideOnly = false;
+    bool cutQuiet = false;  // the symbol's start or end lies a few modules from the image edge
+    double ratio = 0;       // wide/narrow ratio to redraw narrow/wide symbologies with
+    bool bearers = false;   // ITF-14 bearer bars above and below
+    bool personReadable = true;
 };
 
 double uniform(std::mt19937& rng, double a, double b) {
@@ -69,8 +69,8 @@ ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) {
 
 // Lays the grid on a page sized for it, with kQuietModules narrow modules (`narrow` pixels,
 // 0: the grid's module) on each side, unless cut.
-BitPage place(const ModuleGrid& grid, Render& how, bool cut_quiet, std::mt19937& rng, double narrow = 0) {
-    const double my = how.module_y > 0 ? how.module_y : how.module;
+BitPage place(const ModuleGrid& grid, Render& how, bool cutQuiet, std::mt19937& rng, double narrow = 0) {
+    const double my = how.moduleY > 0 ? how.moduleY : how.module;
     const double length = grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width / 2);
     const double margin =
         kQuietModules * (narrow > 0 ? narrow : how.module) + 2 * std::fabs(how.curvature) + 24;
@@ -81,7 +81,7 @@ BitPage place(const ModuleGrid& grid, Render& how, bool cut_quiet, std::mt19937&
     // A random sub-pixel position, so that edges do not all fall on pixel borders.
     how.cx = page.width / 2.0 + uniform(rng, 0.0, 1.0);
     how.cy = h / 2.0 + uniform(rng, 0.0, 1.0);
-    if (cut_quiet) {
+    if (cutQuiet) {
         // The image edge lies 0 to 3 modules before the first bar or after the last.
         const double gap = uniform(rng, 0.0, 3.0) * how.module;
         const double half = length / 2 * std::cos(a);
@@ -150,14 +150,14 @@ std::string random_text(std::mt19937& rng, int n) {
 
 // The PDF417 symbol as a module grid with `row_modules` grid rows per symbol row and its
 // quiet zone (`quiet` modules, 0 when the pattern is to touch the edge).
-ModuleGrid grid_of(const stackread_test::Symbol& s, int row_modules) {
+ModuleGrid grid_of(const stackread_test::Symbol& s, int rowModules) {
     ModuleGrid g;
     g.width = s.width;
-    g.height = s.rows * row_modules;
+    g.height = s.rows * rowModules;
     g.dark.resize(static_cast<std::size_t>(g.width) * g.height);
     for (int r = 0; r < g.height; ++r)
         for (int c = 0; c < g.width; ++c)
-            g.dark[static_cast<std::size_t>(r) * g.width + c] = s.at(r / row_modules, c);
+            g.dark[static_cast<std::size_t>(r) * g.width + c] = s.at(r / rowModules, c);
     return g;
 }
 
@@ -184,7 +184,7 @@ void print_row(const char* label, const Tally& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int per_class = 25;
+    int perClass = 25;
     unsigned seed = 2026;
     int positional = 0;
     bool linear = true, pdf417 = true;
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--linear") == 0)
             pdf417 = false;
         else if (positional++ == 0)
-            per_class = std::atoi(argv[i]);
+            perClass = std::atoi(argv[i]);
         else
             seed = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
     }
@@ -259,18 +259,18 @@ int main(int argc, char** argv) {
          false, 0, true},
     };
 
-    std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, per_class);
+    std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, perClass);
     std::printf("  %-26s %5s %5s %9s %5s\n", "linear", "drawn", "read", "rate", "wrong");
     bool pass = true;
-    int total_wrong = 0;
+    int totalWrong = 0;
     for (const Degradation& d : classes) {
         if (!d.linear || !linear) continue;
         Tally all;
         std::vector<Tally> per(9);
         for (int s = 1; s <= 8; ++s) {
             if (d.only && s != d.only) continue;
-            if (d.narrow_wide_only && s != 6 && s != 7 && s != 8) continue;
-            for (int n = 0; n < per_class; ++n) {
+            if (d.narrowWideOnly && s != 6 && s != 7 && s != 8) continue;
+            for (int n = 0; n < perClass; ++n) {
                 std::string payload = stripescan::testing::random_payload(s, rng);
                 if (d.bearers) {  // ITF-14: fourteen digits
                     payload.clear();
@@ -288,11 +288,11 @@ int main(int argc, char** argv) {
                     grid = restretch_wide(grid, 2, d.ratio, 4);
                     // Four cells per narrow module across the bars; along them the symbol
                     // keeps its height.
-                    how.module_y = how.module;
+                    how.moduleY = how.module;
                     how.module /= 4;
                 }
                 if (d.bearers) grid = with_bearers(grid, 5);
-                BitPage page = place(grid, how, d.cut_quiet, rng, narrow);
+                BitPage page = place(grid, how, d.cutQuiet, rng, narrow);
                 render(grid, how, page, rng);
                 score_linear(page, s, expected, per[static_cast<std::size_t>(s)], d.name);
             }
@@ -305,20 +305,20 @@ int main(int argc, char** argv) {
             all.drawn += t.drawn;
             all.read += t.read;
             all.wrong += t.wrong;
-            if (d.person_readable && t.read < kGoal * t.drawn) pass = false;
+            if (d.personReadable && t.read < kGoal * t.drawn) pass = false;
         }
-        total_wrong += all.wrong;
+        totalWrong += all.wrong;
     }
 
     // PDF417.
     std::printf("\n  %-26s %5s %5s %9s %5s\n", "PDF417", "drawn", "read", "rate", "wrong");
     struct PdfClass {
         const char* name;
-        int module, row_modules, rows;  // rows 0: the encoder's choice
+        int module, rowModules, rows;  // rows 0: the encoder's choice
         std::function<void(Render&, std::mt19937&)> setup;
-        bool touch_edge = false;
+        bool touchEdge = false;
     };
-    const std::vector<PdfClass> pdf_classes = {
+    const std::vector<PdfClass> pdfClasses = {
         {"clean, 2 px modules", 2, 3, 0, [](Render& r, std::mt19937& g) { r.angle = uniform(g, -3, 3); }},
         {"small, blurred", 2, 2, 0,
          [](Render& r, std::mt19937& g) {
@@ -345,10 +345,10 @@ int main(int argc, char** argv) {
         {"pattern touching the edge", 2, 3, 0, [](Render&, std::mt19937&) {}, true},
         {"short, 3 to 5 rows", 2, 3, 4, [](Render& r, std::mt19937& g) { r.angle = uniform(g, -2, 2); }},
     };
-    for (const PdfClass& c : pdf_classes) {
+    for (const PdfClass& c : pdfClasses) {
         if (!pdf417) break;
         Tally t;
-        for (int n = 0; n < per_class; ++n) {
+        for (int n = 0; n < perClass; ++n) {
             const std::string data = random_text(rng, 10 + static_cast<int>(rng() % 40));
             stackread_test::SymbolOptions options;
             options.columns = 2 + static_cast<int>(rng() % 5);
@@ -359,12 +359,12 @@ int main(int argc, char** argv) {
                 stackread_test::encode_pdf417(c.rows ? data.substr(0, 12) : data, options);
             if (!symbol.ok) continue;
             const std::string expected = c.rows ? data.substr(0, 12) : data;
-            const ModuleGrid grid = grid_of(symbol, c.row_modules);
+            const ModuleGrid grid = grid_of(symbol, c.rowModules);
             Render how;
             how.module = c.module;
             c.setup(how, rng);
             BitPage page = place(grid, how, false, rng);
-            if (c.touch_edge)
+            if (c.touchEdge)
                 how.cx = grid.width * how.module / 2.0 +
                          ((rng() % 2) ? 0.0 : page.width - grid.width * how.module);
             render(grid, how, page, rng);
@@ -380,18 +380,18 @@ int main(int argc, char** argv) {
                 std::printf("missed PDF417 %s: %d\n", c.name, rc);
         }
         print_row(c.name, t);
-        total_wrong += t.wrong;
+        totalWrong += t.wrong;
         if (t.read < kGoal * t.drawn) pass = false;
     }
 
-    if (pdf417) total_wrong += pdf417_sets::run(per_class, seed + 417, kGoal, verbose, pass);
+    if (pdf417) totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass);
 
     // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text.
     std::printf("\n  %-26s %5s %5s %9s %5s\n", "damaged (may miss)", "drawn", "read", "rate", "wrong");
     for (int kind = 0; kind < 2; ++kind) {
         Tally t;
         for (int s = 1; s <= 8; ++s)
-            for (int n = 0; n < per_class; ++n) {
+            for (int n = 0; n < perClass; ++n) {
                 const std::string payload = stripescan::testing::random_payload(s, rng);
                 stripescan::testing::ModuleImage image;
                 if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image))
@@ -422,7 +422,7 @@ int main(int argc, char** argv) {
                              kind ? "truncated" : "knocked-out bar");
             }
         print_row(kind ? "truncated" : "knocked-out bar", t);
-        total_wrong += t.wrong;
+        totalWrong += t.wrong;
     }
 
     // Pages without a symbol: whatever is reported is wrong.
@@ -430,7 +430,7 @@ int main(int argc, char** argv) {
     const char* kinds[] = {"printed text", "photo", "halftone", "noise 5 %", "noise 30 %"};
     for (int kind = 0; kind < 5; ++kind) {
         int reported = 0;
-        for (int n = 0; n < per_class; ++n) {
+        for (int n = 0; n < perClass; ++n) {
             BitPage page(640, 480);
             if (kind == 0) draw_text_lines(page, rng);
             if (kind == 1) draw_photo(page, rng);
@@ -448,12 +448,12 @@ int main(int argc, char** argv) {
                 std::printf("FALSE %s: PDF417\n", kinds[kind]);
             }
         }
-        std::printf("  %-26s %5d %9d\n", kinds[kind], per_class, reported);
-        total_wrong += reported;
+        std::printf("  %-26s %5d %9d\n", kinds[kind], perClass, reported);
+        totalWrong += reported;
     }
 
-    std::printf("\nwrong texts and false reports: %d\n", total_wrong);
-    if (total_wrong > 0) pass = false;
+    std::printf("\nwrong texts and false reports: %d\n", totalWrong);
+    if (totalWrong > 0) pass = false;
     std::printf("%s (goal: at least %.0f %% read in every class and symbology, no wrong text)\n",
                 pass ? "PASS" : "FAIL", 100 * kGoal);
     return 0;

@@ -60,7 +60,7 @@ struct SymbolClass {
 // Renders the grid onto a page sized for it, placed as `edges` says.
 BitPage draw(const ModuleGrid& grid, Render& how, Edges edges, std::mt19937& rng) {
     const double length = grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width / 2);
-    const double tall = grid.height * how.module_y;
+    const double tall = grid.height * how.moduleY;
     const double a = std::fabs(how.angle) * M_PI / 180.0;
     const double bw = length * std::cos(a) + tall * std::sin(a),
                  bh = length * std::sin(a) + tall * std::cos(a);
@@ -265,7 +265,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
             if (!symbol.ok) continue;
             Render how;
             how.module = c.module;
-            how.module_y = c.rowPixels;
+            how.moduleY = c.rowPixels;
             c.setup(how, rng);
             const BitPage page = draw(grid_of(symbol), how, c.edges, rng);
             score(page, data, t, c.name, verbose);
@@ -291,7 +291,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
             damage(grid, static_cast<Damage>(d), rng);
             Render how;
             how.module = 2 + static_cast<int>(rng() % 2);
-            how.module_y = 3 * how.module;
+            how.moduleY = 3 * how.module;
             how.angle = uniform(rng, -4, 4);
             how.blur = uniform(rng, 0, 0.6);
             const BitPage page = draw(grid, how, Edges::Free, rng);

@@ -128,9 +128,9 @@ int main(int argc, char** argv) {
         print_text(page, &box, generated);
         paint(page, s, p);
 
-        int length_out = -1;
-        int r = stackread(page.bytes.data(), page.width, page.height, out.data(), &length_out, 0);
-        bool ok = r == 1 && std::string(out.begin(), out.begin() + length_out) == data;
+        int lengthOut = -1;
+        int r = stackread(page.bytes.data(), page.width, page.height, out.data(), &lengthOut, 0);
+        bool ok = r == 1 && std::string(out.begin(), out.begin() + lengthOut) == data;
         ++generated;
         char group[64];
         std::snprintf(group, sizeof group, "turn %3d, module %d", quarter, p.module);
@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
                     return h;
                 };
                 std::printf("  expected %s\n  decoded  %s\n", hex(data).c_str(),
-                            hex(std::string(out.begin(), out.begin() + length_out)).c_str());
+                            hex(std::string(out.begin(), out.begin() + lengthOut)).c_str());
             }
         } else {
             ++failures[r];

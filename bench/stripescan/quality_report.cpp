@@ -83,7 +83,7 @@ void roughen(Page& page, std::mt19937& rng, int percent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int per_symbology = 60;
+    int perSymbology = 60;
     unsigned seed = 20261208;
     bool verbose = false;
     const char* save = nullptr;
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--rough") == 0 && i + 1 < argc)
             rough = std::atoi(argv[++i]);
         else if (positional++ == 0)
-            per_symbology = std::atoi(argv[i]);
+            perSymbology = std::atoi(argv[i]);
         else
             seed = static_cast<unsigned>(std::atoi(argv[i]));
     }
@@ -108,11 +108,11 @@ int main(int argc, char** argv) {
     std::vector<SymbologySetting> all;
     for (int s = 1; s <= 8; ++s) all.push_back(setting(s));
 
-    std::map<int, Tally> by_symbology;
-    std::map<int, Tally> by_skew;
-    std::map<int, Tally> by_module;
+    std::map<int, Tally> bySymbology;
+    std::map<int, Tally> bySkew;
+    std::map<int, Tally> byModule;
     Tally overall;
-    for (int n = 0; n < per_symbology; ++n) {
+    for (int n = 0; n < perSymbology; ++n) {
         for (int symbology = 1; symbology <= 8; ++symbology) {
             const int bucket = (n + symbology) % kSkewBuckets;
             const double skew = bucket * 5.0 + (bucket == 0 ? 0.0 : (rng() % 100) / 100.0 * 4.0 - 2.0);
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
                 else
                     wrong = true;
             }
-            for (Tally* t : {&by_symbology[symbology], &by_skew[bucket * 5], &by_module[module], &overall}) {
+            for (Tally* t : {&bySymbology[symbology], &bySkew[bucket * 5], &byModule[module], &overall}) {
                 ++t->total;
                 t->read += ok ? 1 : 0;
                 t->wrong += wrong ? 1 : 0;
@@ -179,15 +179,15 @@ int main(int argc, char** argv) {
                     t.total ? 100.0 * t.read / t.total : 0.0, t.wrong);
     };
     std::printf("%-14s %5s %5s  %8s  %4s\n", "symbology", "drawn", "read", "rate", "wrong");
-    for (auto& [s, t] : by_symbology) row(kNames[s], t);
+    for (auto& [s, t] : bySymbology) row(kNames[s], t);
     std::printf("\n%-14s %5s %5s  %8s  %4s\n", "skew (deg)", "drawn", "read", "rate", "wrong");
-    for (auto& [k, t] : by_skew) {
+    for (auto& [k, t] : bySkew) {
         char label[32];
         std::snprintf(label, sizeof label, k == 0 ? "%d" : "%d +-2", k);
         row(label, t);
     }
     std::printf("\n%-14s %5s %5s  %8s  %4s\n", "module (px)", "drawn", "read", "rate", "wrong");
-    for (auto& [m, t] : by_module) {
+    for (auto& [m, t] : byModule) {
         char label[32];
         std::snprintf(label, sizeof label, "%d", m);
         row(label, t);

@@ -37,7 +37,7 @@ void EmulatorFixture::setUp() {
 }
 
 void EmulatorFixture::paceDevice(int lapse) {
-    if (!pacedDevice_.isOpen() && !pacedDevice_.open(deviceLibrary())) return;
+    if (!pacedDevice_.is_open() && !pacedDevice_.open(deviceLibrary())) return;
     if (auto pace = pacedDevice_.resolve<int (*)(int)>("TellerdeskTest_PaceDevice")) pace(lapse);
 }
 

@@ -60,15 +60,15 @@ bool journal_has_write(std::uint8_t lead, std::uint8_t op) {
 class SessionTest : public QObject {
     Q_OBJECT
 
-    EmulatorFixture fixture;
-    Binding binding;
-    std::unique_ptr<RecordingView> view;
-    std::unique_ptr<Session> session;
+    EmulatorFixture fixture_;
+    Binding binding_;
+    std::unique_ptr<RecordingView> view_;
+    std::unique_ptr<Session> session_;
 
     void openWith(const FormState& form) {
-        session->setForm(form);
-        QVERIFY(session->openPort());
-        QVERIFY(view->waitFor([&] { return !view->lastStatus().empty(); }));
+        session_->setForm(form);
+        QVERIFY(session_->openPort());
+        QVERIFY(view_->waitFor([&] { return !view_->lastStatus().empty(); }));
     }
 
     // The operator's procedure: after the prompt a calibration sheet goes in
@@ -76,40 +76,40 @@ class SessionTest : public QObject {
     // print head; the calibration then runs and its progress ends at 100 %.
     void calibrate(bool cis, const std::string& name) {
         openWith(FormState{});
-        QVERIFY(cis ? session->cisCorrect() : session->sensorCorrect());
-        QVERIFY(view->waitForMessage("Please input paper for " + name + " correcting!"));
+        QVERIFY(cis ? session_->cisCorrect() : session_->sensorCorrect());
+        QVERIFY(view_->waitForMessage("Please input paper for " + name + " correcting!"));
         QVERIFY(EmulatorFixture::insertTicket());
         QCOMPARE(Emu_PushTicket(70), 1);
-        QVERIFY(view->waitForMessage(name + " correct successful!"));
-        session->waitForOperation();
-        const auto lines = view->panelLines();
+        QVERIFY(view_->waitForMessage(name + " correct successful!"));
+        session_->waitForOperation();
+        const auto lines = view_->panelLines();
         QCOMPARE(QString::fromStdString(lines.at(0)), QString::fromStdString(name + " correct successful!"));
         QCOMPARE(QString::fromStdString(lines.at(1)),
                  QString::fromStdString(name + " correcting now,please wait...    100%"));
-        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+        QVERIFY(view_->waitFor([&] { return session_->workerRunning(); }));
     }
 
 private slots:
     void init() {
-        fixture.setUp();
+        fixture_.setUp();
         QCOMPARE(QString::fromStdString(
-                     binding.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))),
+                     binding_.bind(EmulatorFixture::deviceLibrary(), EmulatorFixture::decodeLibrary(false))),
                  QString());
-        view = std::make_unique<RecordingView>();
-        session = std::make_unique<Session>(binding.api(), *view);
+        view_ = std::make_unique<RecordingView>();
+        session_ = std::make_unique<Session>(binding_.api(), *view_);
     }
 
     void cleanup() {
         if (QTest::currentTestFailed() || std::getenv("TELLERDESK_TEST_DUMP"))
-            for (const auto& m : view->messages()) qWarning("  panel: %s", m.c_str());
-        session.reset();
-        binding.unload();
-        view.reset();
-        fixture.tearDown();
+            for (const auto& m : view_->messages()) qWarning("  panel: %s", m.c_str());
+        session_.reset();
+        binding_.unload();
+        view_.reset();
+        fixture_.tearDown();
     }
 
     void openListsStoredBitmapsFlashFirst() {
-        const auto& api = binding.api();
+        const auto& api = binding_.api();
         QVERIFY(api.OpenUSBPort());
         const std::vector<std::uint8_t> logo(3 * 16, 0x0F);
         QCOMPARE(api.DownLoadPictureEx(0, 0, "RAMLOGO", 24, 16, 1, logo.data()), 1);
@@ -117,11 +117,11 @@ private slots:
         api.CloseUSBPort();
 
         openWith(FormState{});
-        QCOMPARE(view->count("Open usb port successful!"), 1);
-        QCOMPARE(view->names(), (std::vector<std::string>{"FLASH8CH", "RAMLOGO"}));
-        QCOMPARE(session->connectionState(), kConnectionOpen);
-        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{true, false, false}; }));
-        QVERIFY(session->workerRunning());
+        QCOMPARE(view_->count("Open usb port successful!"), 1);
+        QCOMPARE(view_->names(), (std::vector<std::string>{"FLASH8CH", "RAMLOGO"}));
+        QCOMPARE(session_->connectionState(), kConnectionOpen);
+        QVERIFY(view_->waitFor([&] { return view_->lastControls() == ControlState{true, false, false}; }));
+        QVERIFY(session_->workerRunning());
     }
 
     void aBarcodeTicketIsScannedSavedAndDecodedWithItsRate() {
@@ -129,14 +129,14 @@ private slots:
         apply_scan_type_presets(form, kBarCode);
         openWith(form);
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Decode successful!Decode rate:1/1!"));
-        QCOMPARE(QString::fromStdString(view->lastResult()), QString("Code 128: DOUBLE-1\n"));
+        QVERIFY(view_->waitForMessage("Decode successful!Decode rate:1/1!"));
+        QCOMPARE(QString::fromStdString(view_->lastResult()), QString("Code 128: DOUBLE-1\n"));
         int bits = 0, height = 0;
         QVERIFY(bmp_header("Picture.bmp", bits, height));
         QCOMPARE(bits, 1);
         QCOMPARE(height, EmulatorFixture::kTicketHeight);  // 200 DPI: every row
         // The reports of one ticket, in order.
-        const auto m = view->messages();
+        const auto m = view_->messages();
         const std::vector<std::string> expected{"Scanning...", "Reading picture...",
                                                 "Read picture successful!", "Save picture successful!",
                                                 "Decode successful!Decode rate:1/1!"};
@@ -152,8 +152,8 @@ private slots:
         apply_scan_type_presets(form, kManuscriptReliability);
         openWith(form);
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Decode successful!Decode rate:1/1!"));
-        QCOMPARE(QString::fromStdString(view->lastResult()), QString("Block num:2\r\n001  255  "));
+        QVERIFY(view_->waitForMessage("Decode successful!Decode rate:1/1!"));
+        QCOMPARE(QString::fromStdString(view_->lastResult()), QString("Block num:2\r\n001  255  "));
         int bits = 0, height = 0;
         QVERIFY(bmp_header("Picture.bmp", bits, height));
         QCOMPARE(height, EmulatorFixture::kTicketHeight / 2);  // 100 DPI preset: every other row
@@ -177,7 +177,7 @@ private slots:
         form.dpi = dpi;
         openWith(form);
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Save picture successful!"));
+        QVERIFY(view_->waitForMessage("Save picture successful!"));
         int bits = 0, height = 0;
         QVERIFY(bmp_header("Picture.bmp", bits, height));
         QCOMPARE(bits, 8);
@@ -190,9 +190,9 @@ private slots:
         QVERIFY(grey_at("Picture.bmp", 350, boxRow) < 128);
         QVERIFY(grey_at("Picture.bmp", 100, boxRow) >= 128);
         QVERIFY(grey_at("Picture.bmp", 350, lastRow) >= 128);
-        QVERIFY(view->waitFor([&] { return Emu_StoredBitmapCount(0) == 0; }));  // let the cycle end
-        QCOMPARE(session->decodeTries(), 0);
-        QCOMPARE(view->lastResult(), std::string());
+        QVERIFY(view_->waitFor([&] { return Emu_StoredBitmapCount(0) == 0; }));  // let the cycle end
+        QCOMPARE(session_->decodeTries(), 0);
+        QCOMPARE(view_->lastResult(), std::string());
     }
 
     void autoPrintPrintsTheHeldTicketAndEjectsIt() {
@@ -203,21 +203,21 @@ private slots:
         form.actionAfterScan = kAfterScanStop;
         openWith(form);
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Read picture successful!"));
+        QVERIFY(view_->waitForMessage("Read picture successful!"));
         form.printCharacter = true;
         form.autoPrint = true;
         form.content = "PAID";
         form.printBuffer = "40";  // shorter than the ticket
-        session->setForm(form);
-        QVERIFY(view->waitForMessage("Print successful!"));
-        QVERIFY(session->printFlag());
-        QVERIFY(view->count("Set character print position successful!") >= 1);
+        session_->setForm(form);
+        QVERIFY(view_->waitForMessage("Print successful!"));
+        QVERIFY(session_->printFlag());
+        QVERIFY(view_->count("Set character print position successful!") >= 1);
         char path[512] = {};
-        QVERIFY(view->waitFor([&] { return Emu_GetLastPrintFile(path, sizeof path) == 1; }));
-        QCOMPARE(fs::path(path).parent_path(), fixture.workDir / "printed");
+        QVERIFY(view_->waitFor([&] { return Emu_GetLastPrintFile(path, sizeof path) == 1; }));
+        QCOMPARE(fs::path(path).parent_path(), fixture_.workDir / "printed");
         QVERIFY(fs::exists(path));
         int ticketsOut = 0;
-        QVERIFY(view->waitFor([&] {
+        QVERIFY(view_->waitFor([&] {
             Emu_GetPaperPosition(nullptr, nullptr, &ticketsOut, nullptr);
             return ticketsOut == 1;
         }));
@@ -226,21 +226,21 @@ private slots:
     void aJammedTicketIsRecoveredAndTheWorkerGoesOn() {
         openWith(FormState{});
         Emu_SetCondition(EMU_COND_FAKE_JAM, 1);
-        QVERIFY(view->waitForMessage("The scanner is paper error,please erasure!"));
-        QVERIFY(
-            view->waitFor([&] { return view->lastStatus().find("Passage:expedite") != std::string::npos; }));
-        QVERIFY(session->workerRunning());
-        QCOMPARE(view->count("Get status failed!"), 0);
+        QVERIFY(view_->waitForMessage("The scanner is paper error,please erasure!"));
+        QVERIFY(view_->waitFor(
+            [&] { return view_->lastStatus().find("Passage:expedite") != std::string::npos; }));
+        QVERIFY(session_->workerRunning());
+        QCOMPARE(view_->count("Get status failed!"), 0);
     }
 
     void aJamThatStaysEndsTheWorkerAndClosesThePort() {
         openWith(FormState{});
         QVERIFY(EmulatorFixture::insertTicket());
         Emu_SetCondition(EMU_COND_REAL_JAM, 1);
-        QVERIFY(view->waitFor([&] { return !session->workerRunning(); }, std::chrono::seconds(20)));
-        QVERIFY(view->count("The scanner is paper error,please erasure!") >= 1);
-        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{false, true, true}; }));
-        QCOMPARE(view->lastStatus(), std::string());
+        QVERIFY(view_->waitFor([&] { return !session_->workerRunning(); }, std::chrono::seconds(20)));
+        QVERIFY(view_->count("The scanner is paper error,please erasure!") >= 1);
+        QVERIFY(view_->waitFor([&] { return view_->lastControls() == ControlState{false, true, true}; }));
+        QCOMPARE(view_->lastStatus(), std::string());
     }
 
     void theTphCheckRefusesToScanWithoutPaperAtTheHead() {
@@ -250,8 +250,8 @@ private slots:
         openWith(form);
         Emu_JournalClear();
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Please place paper on the TPH!"));
-        QCOMPARE(view->count("Scanning..."), 0);
+        QVERIFY(view_->waitForMessage("Please place paper on the TPH!"));
+        QCOMPARE(view_->count("Scanning..."), 0);
         QVERIFY(!journal_has_write(0x1A, 0x87));  // no scan started, no settings sent
         int location = 0;
         Emu_GetPaperPosition(&location, nullptr, nullptr, nullptr);
@@ -261,10 +261,10 @@ private slots:
     void outTicketWithoutATicketSendsNothing() {
         openWith(FormState{});
         Emu_JournalClear();
-        session->outTicket();
-        session->backTicket();
-        QCOMPARE(view->count("No ticket in device, can't out ticket!"), 1);
-        QCOMPARE(view->count("No ticket in device, can't back ticket!"), 1);
+        session_->outTicket();
+        session_->backTicket();
+        QCOMPARE(view_->count("No ticket in device, can't out ticket!"), 1);
+        QCOMPARE(view_->count("No ticket in device, can't back ticket!"), 1);
         QVERIFY(!journal_has_write(0x1A, 0x4B));
     }
 
@@ -277,66 +277,66 @@ private slots:
         };
         FormState form;
         form.bitmapName = "NINECHARS";
-        session->setForm(form);
-        QVERIFY(!session->downloadBitmap(chooser));
+        session_->setForm(form);
+        QVERIFY(!session_->downloadBitmap(chooser));
         form.bitmapName = "";
-        session->setForm(form);
-        QVERIFY(!session->downloadBitmap(chooser));
+        session_->setForm(form);
+        QVERIFY(!session_->downloadBitmap(chooser));
         QCOMPARE(dialogs, 0);
-        QCOMPARE(view->count("The length of picture's name can't more than 8!"), 1);
-        QCOMPARE(view->count("Please input a name for bitmap in scanner!"), 1);
+        QCOMPARE(view_->count("The length of picture's name can't more than 8!"), 1);
+        QCOMPARE(view_->count("Please input a name for bitmap in scanner!"), 1);
     }
 
     void aFailedDownloadLeavesTheListUnchangedAndAGoodOneAddsTheName() {
         openWith(FormState{});
-        const auto before = view->names();
+        const auto before = view_->names();
         std::ofstream("not-a-bitmap.bmp") << "this is not a BMP";
         FormState form;
         form.bitmapName = "LOGO";
-        session->setForm(form);
+        session_->setForm(form);
         std::string filter;
-        QVERIFY(session->downloadBitmap([&](const std::string& f) {
+        QVERIFY(session_->downloadBitmap([&](const std::string& f) {
             filter = f;
-            return (fixture.workDir / "not-a-bitmap.bmp").string();
+            return (fixture_.workDir / "not-a-bitmap.bmp").string();
         }));
-        session->waitForOperation();
+        session_->waitForOperation();
         QCOMPARE(QString::fromStdString(filter), QString("Files (*.bmp)"));
-        QCOMPARE(view->count("Download picture failed!"), 1);
-        QCOMPARE(session->bitmapNames(), before);
+        QCOMPARE(view_->count("Download picture failed!"), 1);
+        QCOMPARE(session_->bitmapNames(), before);
 
         // A real 1-bit BMP, 32 x 16, written by the device library itself.
         const std::vector<std::uint8_t> rows(4 * 16, 0xF0);
-        QCOMPARE(binding.api().SaveDataToBmp(rows.data(), 4, 16, "logo.bmp", 0), 1);
-        QVERIFY(session->downloadBitmap(
-            [&](const std::string&) { return (fixture.workDir / "logo.bmp").string(); }));
-        session->waitForOperation();
-        QCOMPARE(view->count("Download picture successful!"), 1);
-        QCOMPARE(session->bitmapNames(), std::vector<std::string>{"LOGO"});
+        QCOMPARE(binding_.api().SaveDataToBmp(rows.data(), 4, 16, "logo.bmp", 0), 1);
+        QVERIFY(session_->downloadBitmap(
+            [&](const std::string&) { return (fixture_.workDir / "logo.bmp").string(); }));
+        session_->waitForOperation();
+        QCOMPARE(view_->count("Download picture successful!"), 1);
+        QCOMPARE(session_->bitmapNames(), std::vector<std::string>{"LOGO"});
         QCOMPARE(Emu_StoredBitmapCount(0), 1);
-        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+        QVERIFY(view_->waitFor([&] { return session_->workerRunning(); }));
     }
 
     void cancellingDownloadFileClosesThePort() {
         std::string filter;
-        QVERIFY(!session->downloadFile([&](const std::string& f) {
+        QVERIFY(!session_->downloadFile([&](const std::string& f) {
             filter = f;
             return std::string();
         }));
         QCOMPARE(QString::fromStdString(filter), QString("All Files (*)"));
-        const auto m = view->messages();
+        const auto m = view_->messages();
         QCOMPARE(m, (std::vector<std::string>{"Open usb port successful!", "Close usb port successful!"}));
-        QCOMPARE(session->connectionState(), kConnectionClosed);
-        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+        QCOMPARE(session_->connectionState(), kConnectionClosed);
+        QVERIFY(view_->lastControls() == (ControlState{false, true, true}));
     }
 
     void downloadFileSendsTheWholeFileRaw() {
         std::ofstream("raw.bin", std::ios::binary) << std::string("\x1b\x40", 2);
         Emu_JournalClear();
-        QVERIFY(session->downloadFile(
-            [&](const std::string&) { return (fixture.workDir / "raw.bin").string(); }));
-        session->waitForOperation();
-        QCOMPARE(view->count("Download file successful!"), 1);
-        QCOMPARE(view->messages().back(), std::string("Close usb port successful!"));
+        QVERIFY(session_->downloadFile(
+            [&](const std::string&) { return (fixture_.workDir / "raw.bin").string(); }));
+        session_->waitForOperation();
+        QCOMPARE(view_->count("Download file successful!"), 1);
+        QCOMPARE(view_->messages().back(), std::string("Close usb port successful!"));
         QVERIFY(journal_has_write(0x1B, 0x40));
     }
 
@@ -347,146 +347,146 @@ private slots:
     void aFailedCalibrationKeepsItsLastPercentageAndRestartsTheWorker() {
         openWith(FormState{});
         QCOMPARE(Emu_SetCondition(EMU_COND_CALIBRATION_FAILS, 1), 1);
-        QVERIFY(session->cisCorrect());
-        QVERIFY(view->waitForMessage("Please input paper for CIS correcting!"));
+        QVERIFY(session_->cisCorrect());
+        QVERIFY(view_->waitForMessage("Please input paper for CIS correcting!"));
         QVERIFY(EmulatorFixture::insertTicket());
         QCOMPARE(Emu_PushTicket(70), 1);
-        QVERIFY(view->waitForMessage("CIS correct failed!"));
-        session->waitForOperation();
-        const auto lines = view->panelLines();
+        QVERIFY(view_->waitForMessage("CIS correct failed!"));
+        session_->waitForOperation();
+        const auto lines = view_->panelLines();
         QCOMPARE(QString::fromStdString(lines.at(0)), QString("CIS correct failed!"));
         QVERIFY(QString::fromStdString(lines.at(1)).startsWith("CIS correcting now,please wait...    "));
         QVERIFY(!QString::fromStdString(lines.at(1)).endsWith("100%"));
-        QVERIFY(view->waitFor([&] { return session->workerRunning(); }));
+        QVERIFY(view_->waitFor([&] { return session_->workerRunning(); }));
     }
 
     void aResetReportsProgressAndOpensThePortAgain() {
         openWith(FormState{});
-        QVERIFY(session->resetDevice());
-        session->waitForOperation();
-        QVERIFY(view->count("The device is resetting now,please wait...    100%") == 1);
-        const auto m = view->messages();
+        QVERIFY(session_->resetDevice());
+        session_->waitForOperation();
+        QVERIFY(view_->count("The device is resetting now,please wait...    100%") == 1);
+        const auto m = view_->messages();
         const auto done = std::find(m.begin(), m.end(), "Resetting the device successful!");
         QVERIFY(done != m.end());
         QVERIFY(std::find(done, m.end(), "Open usb port successful!") != m.end());
-        QVERIFY(session->workerRunning());
-        QCOMPARE(session->connectionState(), kConnectionOpen);
+        QVERIFY(session_->workerRunning());
+        QCOMPARE(session_->connectionState(), kConnectionOpen);
     }
 
     void closePortStopsTheWorkerAndClearsTheStatus() {
         openWith(FormState{});
-        session->closePort();
-        session->waitForOperation();
-        QVERIFY(!session->workerRunning());
-        QCOMPARE(view->count("Closing USB port now,please wait...    100%"), 1);
-        QCOMPARE(view->messages().back(), std::string("Close USB port successful!"));
-        QCOMPARE(view->lastStatus(), std::string());
-        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
+        session_->closePort();
+        session_->waitForOperation();
+        QVERIFY(!session_->workerRunning());
+        QCOMPARE(view_->count("Closing USB port now,please wait...    100%"), 1);
+        QCOMPARE(view_->messages().back(), std::string("Close USB port successful!"));
+        QCOMPARE(view_->lastStatus(), std::string());
+        QVERIFY(view_->lastControls() == (ControlState{false, true, true}));
     }
 
     void closingDuringALongOperationStopsAndWaits() {
         openWith(FormState{});
-        QVERIFY(session->cisCorrect());  // waits for paper that never comes
-        QVERIFY(view->waitForMessage("Please input paper for CIS correcting!"));
+        QVERIFY(session_->cisCorrect());  // waits for paper that never comes
+        QVERIFY(view_->waitForMessage("Please input paper for CIS correcting!"));
         QElapsedTimer timer;
         timer.start();
-        session->shutdown();
+        session_->shutdown();
         QVERIFY(timer.elapsed() < 3000);
-        QVERIFY(!session->workerRunning());
-        QVERIFY(!session->operationRunning());
-        const auto reports = view->messages().size();
-        binding.unload();  // CloseUSBPort, then the libraries go
+        QVERIFY(!session_->workerRunning());
+        QVERIFY(!session_->operationRunning());
+        const auto reports = view_->messages().size();
+        binding_.unload();  // CloseUSBPort, then the libraries go
         QTest::qWait(100);
-        QCOMPARE(view->messages().size(), reports);
+        QCOMPARE(view_->messages().size(), reports);
     }
 
     void aFailedOpenLeavesOnlyOpenPortAndDownloadFile() {
         Emu_InjectFault(EMU_FAULT_OPEN_FAIL, -1, 0, -1);
-        QVERIFY(!session->openPort());
-        QCOMPARE(view->messages(), std::vector<std::string>{"Open usb port failed!"});
-        QVERIFY(view->lastControls() == (ControlState{false, true, true}));
-        QVERIFY(!session->workerRunning());
+        QVERIFY(!session_->openPort());
+        QCOMPARE(view_->messages(), std::vector<std::string>{"Open usb port failed!"});
+        QVERIFY(view_->lastControls() == (ControlState{false, true, true}));
+        QVERIFY(!session_->workerRunning());
     }
 
     void aStatusThatCannotBeReadEndsTheWorkerAndClosesThePort() {
         openWith(FormState{});
         Emu_InjectFault(EMU_FAULT_STATUS_FAIL, -1, 0, -1);
-        QVERIFY(view->waitForMessage("Get status failed!"));
-        QVERIFY(view->waitFor([&] { return !session->workerRunning(); }));
-        QVERIFY(view->waitFor([&] { return view->lastControls() == ControlState{false, true, true}; }));
-        QCOMPARE(view->lastStatus(), std::string());
+        QVERIFY(view_->waitForMessage("Get status failed!"));
+        QVERIFY(view_->waitFor([&] { return !session_->workerRunning(); }));
+        QVERIFY(view_->waitFor([&] { return view_->lastControls() == ControlState{false, true, true}; }));
+        QCOMPARE(view_->lastStatus(), std::string());
     }
 
     void printMarkChecksContentStatusAndTicketFirst() {
         openWith(FormState{});
         Emu_JournalClear();
-        session->printMark();  // nothing ticked at the last scan start
-        QCOMPARE(view->count("Please select print content first!"), 1);
+        session_->printMark();  // nothing ticked at the last scan start
+        QCOMPARE(view_->count("Please select print content first!"), 1);
         QVERIFY(journal_has_write(0x1A, 0x4B));  // the ticket is fed out instead
 
         // A held ticket under the head, print content chosen: Print Mark prints.
         FormState form;
         form.actionAfterScan = kAfterScanStop;
-        session->setForm(form);
+        session_->setForm(form);
         QVERIFY(EmulatorFixture::insertTicket());
-        QVERIFY(view->waitForMessage("Read picture successful!"));
+        QVERIFY(view_->waitForMessage("Read picture successful!"));
         form.printCharacter = true;
         form.autoPrint = false;
         form.printBuffer = "40";
-        session->setForm(form);
-        QVERIFY(view->waitFor([&] { return session->printFlag(); }));
+        session_->setForm(form);
+        QVERIFY(view_->waitFor([&] { return session_->printFlag(); }));
         // Hold the ticket without scanning it again, then print by hand.
         form.actionAfterScan = kAfterScanPrint;
-        session->setForm(form);
+        session_->setForm(form);
         const auto held = [&] {
-            const DeviceStatus s = session->lastStatus();
+            const DeviceStatus s = session_->lastStatus();
             return s.waiting == 1 && s.scanning == 0 && s.haveData == 0;
         };
-        QVERIFY(view->waitFor(held));
+        QVERIFY(view_->waitFor(held));
         QTest::qWait(100);  // a few worker cycles: no new scan starts
-        QVERIFY(view->waitFor(held));
-        session->printMark();
-        QVERIFY(view->waitForMessage("Print successful!"));
+        QVERIFY(view_->waitFor(held));
+        session_->printMark();
+        QVERIFY(view_->waitForMessage("Print successful!"));
         int ticketsOut = 0;
-        QVERIFY(view->waitFor([&] {
+        QVERIFY(view_->waitFor([&] {
             Emu_GetPaperPosition(nullptr, nullptr, &ticketsOut, nullptr);
             return ticketsOut == 1;
         }));
-        QVERIFY(view->waitFor([&] { return session->lastStatus().waiting == 0; }));
-        session->printMark();
-        QCOMPARE(view->count("Please scan image first and then to print!"), 1);
+        QVERIFY(view_->waitFor([&] { return session_->lastStatus().waiting == 0; }));
+        session_->printMark();
+        QCOMPARE(view_->count("Please scan image first and then to print!"), 1);
     }
 
     void theBitmapReportListsEveryStoredName() {
         const std::vector<std::uint8_t> logo(3 * 16, 0x0F);
-        QVERIFY(binding.api().OpenUSBPort());
-        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "ONE", 24, 16, 1, logo.data()), 1);
-        QCOMPARE(binding.api().DownLoadPictureEx(0, 0, "TWO", 24, 16, 1, logo.data()), 1);
-        binding.api().CloseUSBPort();
+        QVERIFY(binding_.api().OpenUSBPort());
+        QCOMPARE(binding_.api().DownLoadPictureEx(0, 0, "ONE", 24, 16, 1, logo.data()), 1);
+        QCOMPARE(binding_.api().DownLoadPictureEx(0, 0, "TWO", 24, 16, 1, logo.data()), 1);
+        binding_.api().CloseUSBPort();
         openWith(FormState{});
-        session->getCasualBitmaps();
+        session_->getCasualBitmaps();
         const std::string frame = "****************************************************";
-        const std::string report = view->messages().back();
+        const std::string report = view_->messages().back();
         QVERIFY(report.rfind(frame + "\r\nRam bitmap number:2,remainder memory:", 0) == 0);
         QVERIFY(report.find("\r\nThe name of 0 bitmap = ONE\r\nThe name of 1 bitmap = TWO\r\n" + frame) !=
                 std::string::npos);
-        session->eraseCasualArea();
-        QVERIFY(view->messages().back() == frame + "\r\nErasure bitmap of ram successful!\r\n" + frame);
-        QVERIFY(view->waitFor([&] { return view->names().empty(); }));
+        session_->eraseCasualArea();
+        QVERIFY(view_->messages().back() == frame + "\r\nErasure bitmap of ram successful!\r\n" + frame);
+        QVERIFY(view_->waitFor([&] { return view_->names().empty(); }));
     }
 
     void aBadFirmwareFileIsRefusedWithAMessageBox() {
         openWith(FormState{});
         std::ofstream("bad.JK") << "no device name here";
         std::string filter;
-        QVERIFY(!session->updateFirmware([&](const std::string& f) {
+        QVERIFY(!session_->updateFirmware([&](const std::string& f) {
             filter = f;
-            return (fixture.workDir / "bad.JK").string();
+            return (fixture_.workDir / "bad.JK").string();
         }));
         QCOMPARE(QString::fromStdString(filter), QString("Files (*.JK)"));
-        QCOMPARE(view->boxes(),
+        QCOMPARE(view_->boxes(),
                  std::vector<std::string>{"The file to download is error and can't be download!"});
-        QVERIFY(session->workerRunning());
+        QVERIFY(session_->workerRunning());
     }
 
 #ifdef MKFIRMWARE_PATH
@@ -498,10 +498,10 @@ private slots:
         const std::string command =
             std::string(MKFIRMWARE_PATH) + " --bin image.bin --version 2.0.07 update.JK";
         QCOMPARE(std::system(command.c_str()), 0);
-        QVERIFY(session->updateFirmware(
-            [&](const std::string&) { return (fixture.workDir / "update.JK").string(); }));
-        session->waitForOperation();
-        const auto m = view->messages();
+        QVERIFY(session_->updateFirmware(
+            [&](const std::string&) { return (fixture_.workDir / "update.JK").string(); }));
+        session_->waitForOperation();
+        const auto m = view_->messages();
         const auto start = std::find_if(m.begin(), m.end(), [](const std::string& t) {
             return t.rfind("Update from ", 0) == 0 &&
                    t.find(" to 2.0.07,please wait...") != std::string::npos &&
@@ -512,15 +512,15 @@ private slots:
         char after[7] = {};
         QVERIFY(Emu_GetFirmwareVersion(after));
         QCOMPARE(QString(after), QString("2.0.07"));
-        QVERIFY(session->workerRunning());
+        QVERIFY(session_->workerRunning());
     }
 #endif
 
     void reportsAreFramed() {
         openWith(FormState{});
-        session->getScanArea();
-        session->getVersion();
-        const auto m = view->messages();
+        session_->getScanArea();
+        session_->getVersion();
+        const auto m = view_->messages();
         const std::string frame = "****************************************************";
         QCOMPARE(QString::fromStdString(m.at(m.size() - 2)),
                  QString::fromStdString(frame + "\r\nborder width = 0;scan width = 80;scan height=0.\r\n" +

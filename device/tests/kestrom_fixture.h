@@ -54,7 +54,7 @@ class KestromTest : public ::testing::Test {
 protected:
     static linkdouble::LinkDouble& link() {
         static platform::DynamicLibrary library;
-        if (!library.isOpen()) {
+        if (!library.is_open()) {
             EXPECT_TRUE(library.open(LINK_DOUBLE_PATH)) << library.error();
         }
         return *library.resolve<linkdouble::LinkDouble* (*)()>("link_double")();

@@ -52,15 +52,15 @@ TEST(BlackWhite, StrictThresholdOnTheLowByte) {
     grey.bits[1] = 127;
     grey.bits[2] = 0;
     grey.bits[3] = 255;
-    auto bits_for = [&](int threshold) {
+    auto bitsFor = [&](int threshold) {
         BitmapGuard bw;
         EXPECT_EQ(to_black_white(&grey, bw.get(), threshold), kOk);
         return (pixel(*bw, 0, 0) << 3) | (pixel(*bw, 1, 0) << 2) | (pixel(*bw, 2, 0) << 1) | pixel(*bw, 3, 0);
     };
-    EXPECT_EQ(bits_for(128), 0b0001u);
-    EXPECT_EQ(bits_for(127), 0b1001u);
-    EXPECT_EQ(bits_for(256), 0b1101u);  // acts as 0
-    EXPECT_EQ(bits_for(255), 0b0000u);
+    EXPECT_EQ(bitsFor(128), 0b0001u);
+    EXPECT_EQ(bitsFor(127), 0b1001u);
+    EXPECT_EQ(bitsFor(256), 0b1101u);  // acts as 0
+    EXPECT_EQ(bitsFor(255), 0b0000u);
     bitmap_done(&grey);
 }
 

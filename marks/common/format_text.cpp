@@ -19,7 +19,7 @@ FormTextStatus read_form_text(const std::vector<std::uint8_t>& file, std::size_t
     out.values.clear();
     std::size_t pos = offset;
     while (pos < file.size() && file[pos] != '*') ++pos;
-    if (pos >= file.size()) return FormTextStatus::kNoForm;
+    if (pos >= file.size()) return FormTextStatus::KNoForm;
     out.start = pos;
     pos += kTitleBytes;
     char token[kMaxNumberLength + 1];
@@ -33,16 +33,16 @@ FormTextStatus read_form_text(const std::vector<std::uint8_t>& file, std::size_t
         if (c == '*') {
             flush();
             out.nextOffset = pos;
-            return FormTextStatus::kOk;
+            return FormTextStatus::KOk;
         }
         if ((c >= '0' && c <= '9') || c == '.') {
-            if (length == kMaxNumberLength) return FormTextStatus::kFailed;
+            if (length == kMaxNumberLength) return FormTextStatus::KFailed;
             token[length++] = c;
         } else {
             flush();
         }
     }
-    return FormTextStatus::kFailed;
+    return FormTextStatus::KFailed;
 }
 
 std::optional<std::string> locate_format_file(const char* variable, const char* defaultName) {

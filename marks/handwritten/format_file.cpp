@@ -364,7 +364,7 @@ int load_forms(const std::vector<std::uint8_t>& file, OmrFormList& list) {
     marks::FormText text;
     try {
         for (;;) {
-            if (marks::read_form_text(file, offset, text) != marks::FormTextStatus::kOk) break;
+            if (marks::read_form_text(file, offset, text) != marks::FormTextStatus::KOk) break;
             std::optional<OmrForm> form = parse_form(text.values);
             if (!form) break;
             form->filePosition = static_cast<int>(list.forms.size());
@@ -407,13 +407,13 @@ bool order_forms(OmrFormList& list) {
         else if (open == 2)
             b.emplace_back(k, static_cast<int>(i));
     }
-    auto exchange_sort = [](std::vector<std::pair<int, int>>& v) {
+    auto exchangeSort = [](std::vector<std::pair<int, int>>& v) {
         for (std::size_t i = 0; i < v.size(); ++i)
             for (std::size_t j = i + 1; j < v.size(); ++j)
                 if (v[i].first < v[j].first) std::swap(v[i], v[j]);
     };
-    exchange_sort(a);
-    exchange_sort(b);
+    exchangeSort(a);
+    exchangeSort(b);
     list.order = front;
     for (const auto& e : a) list.order.push_back(e.second);
     for (const auto& e : b) list.order.push_back(e.second);

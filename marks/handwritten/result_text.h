@@ -12,7 +12,7 @@
 
 namespace inkmark {
 
-enum class ResultStyle { kPlain, kExtended, kReliability };
+enum class ResultStyle { KPlain, KExtended, KReliability };
 
 // Bytes the text of `style` needs for `form`, terminating zero included.
 std::int64_t result_text_size(const OmrForm& form, ResultStyle style);

@@ -56,7 +56,7 @@ bool column_test(const std::vector<const RowGroup*>& rows, const PrintedForm& a,
         if (j == 0) continue;
         const Region* p = end_region(*rows[j - 1], last);
         if (!near(e->centroidX, p->centroidX, dpm)) return false;
-        if (!near(e->centroidY - p->centroidY, a.rowGap(static_cast<int>(j) - 1), dpm)) return false;
+        if (!near(e->centroidY - p->centroidY, a.row_gap(static_cast<int>(j) - 1), dpm)) return false;
     }
     const int span = end_region(*rows.back(), last)->centroidY - end_region(*rows.front(), last)->centroidY;
     return near(span, a.spanY, kSpanTolerance * dpm);
@@ -116,7 +116,7 @@ std::optional<std::string> read_from_end(const RowGroup& row, const PrintedForm&
     long k = last ? n - 1 : 0;
     auto cx = [&](long i) { return row[static_cast<std::size_t>(i)]->centroidX; };
     auto column = [&](int i) { return last ? columns - 1 - i : i; };
-    auto gapAfter = [&](int i) { return last ? a.columnGap(columns - 2 - (i - 1)) : a.columnGap(i - 1); };
+    auto gapAfter = [&](int i) { return last ? a.column_gap(columns - 2 - (i - 1)) : a.column_gap(i - 1); };
     int expected = cx(k);
     cells[static_cast<std::size_t>(column(0))] = '1';
     note(column(0), row[static_cast<std::size_t>(k)], expected);
@@ -187,9 +187,9 @@ std::optional<CellGrid> fit_by_anchor(const std::vector<const Region*>& candidat
         std::vector<int> lineY(static_cast<std::size_t>(rowCount));
         lineY[anchorIndex] = anchorY;
         for (int j = static_cast<int>(anchorIndex) + 1; j < rowCount; ++j)
-            lineY[static_cast<std::size_t>(j)] = lineY[static_cast<std::size_t>(j - 1)] + a.rowGap(j - 1);
+            lineY[static_cast<std::size_t>(j)] = lineY[static_cast<std::size_t>(j - 1)] + a.row_gap(j - 1);
         for (int j = static_cast<int>(anchorIndex) - 1; j >= 0; --j)
-            lineY[static_cast<std::size_t>(j)] = lineY[static_cast<std::size_t>(j + 1)] - a.rowGap(j);
+            lineY[static_cast<std::size_t>(j)] = lineY[static_cast<std::size_t>(j + 1)] - a.row_gap(j);
 
         // Every row group in the band is a block row, or stands clear of the block.
         std::vector<RowGroup> blockRows(static_cast<std::size_t>(rowCount));
@@ -311,7 +311,7 @@ std::optional<std::size_t> find_anchor_run(const RowGroup& row, const PrintedFor
         bool fits = true;
         for (std::size_t i = 1; i < columns && fits; ++i) {
             const Region* r = row[s + i];
-            const int gap = a.columnGap(static_cast<int>(i) - 1);
+            const int gap = a.column_gap(static_cast<int>(i) - 1);
             expected += gap;
             fits = near(r->centroidX - row[s + i - 1]->centroidX, gap, dpm) &&
                    near(r->centroidX, expected, dpm) && near(r->centroidY, first->centroidY, dpm);

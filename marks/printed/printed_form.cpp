@@ -229,8 +229,8 @@ std::vector<TableEntry> reversed_table(const std::vector<TableEntry>& table) {
 
 PrintedForm adapt_to_orientation(const PrintedForm& form, int orientation) {
     PrintedForm a = form;
-    const int L = form.anchor[kAnchorL], R = form.anchor[kAnchorR];
-    const int U = form.anchor[kAnchorU], D = form.anchor[kAnchorD];
+    const int l = form.anchor[kAnchorL], r = form.anchor[kAnchorR];
+    const int u = form.anchor[kAnchorU], d = form.anchor[kAnchorD];
     auto exchange = [&]() {
         std::swap(a.rowCount, a.columnCount);
         std::swap(a.markWidth, a.markHeight);
@@ -243,27 +243,27 @@ PrintedForm adapt_to_orientation(const PrintedForm& form, int orientation) {
             a.rows = reversed_table(form.rows);
             break;
         case 2:
-            a.anchor[kAnchorL] = R;
-            a.anchor[kAnchorR] = L;
-            a.anchor[kAnchorU] = D;
-            a.anchor[kAnchorD] = U;
+            a.anchor[kAnchorL] = r;
+            a.anchor[kAnchorR] = l;
+            a.anchor[kAnchorU] = d;
+            a.anchor[kAnchorD] = u;
             a.columns = reversed_table(form.columns);
             break;
         case 1:
             exchange();
-            a.anchor[kAnchorL] = D;
-            a.anchor[kAnchorR] = U;
-            a.anchor[kAnchorU] = L;
-            a.anchor[kAnchorD] = R;
+            a.anchor[kAnchorL] = d;
+            a.anchor[kAnchorR] = u;
+            a.anchor[kAnchorU] = l;
+            a.anchor[kAnchorD] = r;
             a.columns = reversed_table(form.rows);
             a.rows = reversed_table(form.columns);
             break;
         case 3:
             exchange();
-            a.anchor[kAnchorL] = U;
-            a.anchor[kAnchorR] = D;
-            a.anchor[kAnchorU] = R;
-            a.anchor[kAnchorD] = L;
+            a.anchor[kAnchorL] = u;
+            a.anchor[kAnchorR] = d;
+            a.anchor[kAnchorU] = r;
+            a.anchor[kAnchorD] = l;
             a.columns = form.rows;
             a.rows = form.columns;
             break;

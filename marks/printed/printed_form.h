@@ -31,8 +31,8 @@ struct PrintedForm {
     int spanY = 0;       // first to last row, dots
     bool explicitLayout = false;
 
-    int columnGap(int i) const { return columns[static_cast<std::size_t>(i)].gap; }
-    int rowGap(int i) const { return rows[static_cast<std::size_t>(i)].gap; }
+    int column_gap(int i) const { return columns[static_cast<std::size_t>(i)].gap; }
+    int row_gap(int i) const { return rows[static_cast<std::size_t>(i)].gap; }
 };
 
 // Largest row or column count a form may declare; larger values make the form fail

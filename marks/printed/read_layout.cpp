@@ -93,22 +93,22 @@ SheetLayout make_layout(const FitReport& fit, const marks::Affine& toPicture) {
     const int o = fit.orientation & 3;
     const FormAxes& axes = kAxes[o];
     const bool across = (o & 1) != 0;  // adapted rows are the form's columns
-    const int R = fit.rowCount, C = fit.columnCount;
+    const int r = fit.rowCount, c = fit.columnCount;
     out.form = fit.form;
     out.orientation = picture_orientation(axes, toPicture);
-    out.rows = across ? C : R;
-    out.columns = across ? R : C;
-    const std::size_t n = static_cast<std::size_t>(R) * static_cast<std::size_t>(C);
+    out.rows = across ? c : r;
+    out.columns = across ? r : c;
+    const std::size_t n = static_cast<std::size_t>(r) * static_cast<std::size_t>(c);
     if (fit.place.cells.size() != n || fit.ratios.size() != n ||
-        fit.grid.size() != static_cast<std::size_t>(R))
+        fit.grid.size() != static_cast<std::size_t>(r))
         return SheetLayout{};
 
     out.cells.assign(n, MarkCell{});
-    for (int j = 0; j < R; ++j) {
-        for (int i = 0; i < C; ++i) {
-            const std::size_t k = static_cast<std::size_t>(j) * C + i;
+    for (int j = 0; j < r; ++j) {
+        for (int i = 0; i < c; ++i) {
+            const std::size_t k = static_cast<std::size_t>(j) * c + i;
             const PixelBox& box = fit.place.cells[k];
-            const FormPosition at = form_position(o, R, C, j, i);
+            const FormPosition at = form_position(o, r, c, j, i);
             MarkCell& cell = out.cells[static_cast<std::size_t>(at.row) * out.columns + at.column];
             cell.box = quad_of(box, axes, toPicture);
             cell.row = at.row;
@@ -131,11 +131,11 @@ SheetLayout make_layout(const FitReport& fit, const marks::Affine& toPicture) {
         return g;
     };
     for (std::size_t i = 0; i < fit.place.anchorRow.size(); ++i) {
-        const FormPosition at = form_position(o, R, C, 0, static_cast<int>(i));
+        const FormPosition at = form_position(o, r, c, 0, static_cast<int>(i));
         (across ? formColumn : formRow).push_back(guide(fit.place.anchorRow[i], across ? at.row : at.column));
     }
     for (std::size_t j = 0; j < fit.place.anchorColumn.size(); ++j) {
-        const FormPosition at = form_position(o, R, C, static_cast<int>(j), 0);
+        const FormPosition at = form_position(o, r, c, static_cast<int>(j), 0);
         (across ? formRow : formColumn)
             .push_back(guide(fit.place.anchorColumn[j], across ? at.column : at.row));
     }

@@ -26,10 +26,10 @@ TEST(DynamicLibrary, LoadsByLogicalNameThroughRunpathAndResolves) {
     EXPECT_FALSE(lib.error().empty());
 
     platform::DynamicLibrary moved = std::move(lib);
-    EXPECT_FALSE(lib.isOpen());
-    EXPECT_TRUE(moved.isOpen());
+    EXPECT_FALSE(lib.is_open());
+    EXPECT_TRUE(moved.is_open());
     moved.close();
-    EXPECT_FALSE(moved.isOpen());
+    EXPECT_FALSE(moved.is_open());
     EXPECT_EQ(moved.symbol("ProbeAnswer"), nullptr);
 }
 
@@ -55,7 +55,7 @@ TEST(DynamicLibrary, FallsBackToTheVersionedFileOfAnInstalledLibrary) {
 TEST(DynamicLibrary, MissingFileFailsCleanly) {
     platform::DynamicLibrary lib;
     EXPECT_FALSE(lib.open("NoSuchLibraryAnywhere.dll"));
-    EXPECT_FALSE(lib.isOpen());
+    EXPECT_FALSE(lib.is_open());
     EXPECT_FALSE(lib.error().empty());
     EXPECT_FALSE(lib.open("/nonexistent/dir/libX.so"));
     // The message names the file asked for, not the versioned fallback.

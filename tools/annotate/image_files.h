@@ -10,7 +10,7 @@
 
 namespace annotate {
 
-enum class ImageFormat { kPng, kBmp };
+enum class ImageFormat { KPng, KBmp };
 
 // The format a file name asks for by its suffix (".png" or ".bmp", any
 // case); nothing for any other name.

@@ -51,14 +51,14 @@ using Header = kit::bmp::Header;
 std::string parse_header(const std::vector<std::uint8_t>& b, Header& h) {
     if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') return not_bmp_reason(b);
     switch (kit::bmp::decode_headers(b.data(), b.size(), h)) {
-        case kit::bmp::Verdict::kTruncated:
+        case kit::bmp::Verdict::KTruncated:
             return "BMP header cut short";
-        case kit::bmp::Verdict::kNotBmp:
+        case kit::bmp::Verdict::KNotBmp:
             return not_bmp_reason(b);
-        case kit::bmp::Verdict::kUnsupportedHeader:
+        case kit::bmp::Verdict::KUnsupportedHeader:
             return "old-style BMP header (OS/2), not supported";
-        case kit::bmp::Verdict::kCompressed:  // judged below, after the planes and the depth
-        case kit::bmp::Verdict::kOk:
+        case kit::bmp::Verdict::KCompressed:  // judged below, after the planes and the depth
+        case kit::bmp::Verdict::KOk:
             break;
     }
     if (h.planes != 1) return "damaged BMP header (planes is not 1)";

@@ -74,12 +74,12 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
 
     const double a = how.angle * M_PI / 180.0;
     const double c = std::cos(a), s = std::sin(a);
-    const double my = how.module_y > 0 ? how.module_y : how.module;
+    const double my = how.moduleY > 0 ? how.moduleY : how.module;
     const double hw = grid.width / 2.0, hh = grid.height / 2.0;
     // Page to grid: undo the turn, then the curvature (a bow across the bars that grows with
     // the square of the distance from the middle row), then the perspective (modules growing
     // along the symbol: u pixels from the centre are (e^(k m) - 1) / k modules for growth k).
-    auto grid_at = [&](double px, double py, double& gx, double& gy) {
+    auto gridAt = [&](double px, double py, double& gx, double& gy) {
         const double dx = px - how.cx, dy = py - how.cy;
         double u = dx * c - dy * s;        // along the symbol, pixels
         const double v = dx * s + dy * c;  // along the bars, pixels
@@ -104,15 +104,15 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
             for (int sy = 0; sy < kSubsamples; ++sy)
                 for (int sx = 0; sx < kSubsamples; ++sx) {
                     double gx, gy;
-                    grid_at(x + (sx + 0.5) / kSubsamples, y + (sy + 0.5) / kSubsamples, gx, gy);
+                    gridAt(x + (sx + 0.5) / kSubsamples, y + (sy + 0.5) / kSubsamples, gx, gy);
                     if (!(gx >= 0 && gy >= 0 && gx < grid.width && gy < grid.height)) continue;
                     ++inside;
                     dark += grid.at(static_cast<int>(gx), static_cast<int>(gy));
                 }
             if (inside == 0) continue;
             float& g = grey[static_cast<std::size_t>(y) * w + x];
-            const float outside_share = 1.0f - static_cast<float>(inside) / (kSubsamples * kSubsamples);
-            g = g * outside_share + static_cast<float>(dark) / (kSubsamples * kSubsamples);
+            const float outsideShare = 1.0f - static_cast<float>(inside) / (kSubsamples * kSubsamples);
+            g = g * outsideShare + static_cast<float>(dark) / (kSubsamples * kSubsamples);
         }
     gaussian_blur(grey, w, h, how.blur);
     for (int y = 0; y < h; ++y)

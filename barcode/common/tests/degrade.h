@@ -22,7 +22,7 @@ struct ModuleGrid {
 struct Render {
     double cx = 0, cy = 0;     // page position of the symbol's centre, pixels
     double module = 2.0;       // pixels per module across the bars
-    double module_y = 0.0;     // pixels per grid row along the bars (0: same as module)
+    double moduleY = 0.0;      // pixels per grid row along the bars (0: same as module)
     double angle = 0.0;        // degrees, counter-clockwise on the page
     double perspective = 0.0;  // the module grows by this share per module along the symbol
     double curvature = 0.0;    // bars bow by this many pixels at the ends against the middle

@@ -8,12 +8,12 @@
 namespace {
 
 // Pixel-by-pixel cut of a packed row, the oracle for the byte-skipping cutter.
-std::vector<int> naive_runs(const std::vector<std::uint8_t>& row, int width, int from, bool& first_dark) {
+std::vector<int> naive_runs(const std::vector<std::uint8_t>& row, int width, int from, bool& firstDark) {
     std::vector<int> out;
     auto dark = [&](int x) { return !((row[static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1); };
-    first_dark = dark(from);
+    firstDark = dark(from);
     int run = 0;
-    bool colour = first_dark;
+    bool colour = firstDark;
     for (int x = from; x < width; ++x) {
         if (dark(x) == colour) {
             ++run;
@@ -40,14 +40,14 @@ TEST(RowRunLengths, MatchesAPixelByPixelCutOnRandomRowsFromAnyColumn) {
                                 : ((r & 3) ? static_cast<std::uint8_t>(r >> 8) : 0xFF);
         }
         const int from = static_cast<int>(random() % static_cast<unsigned>(width));
-        bool expected_dark = false;
-        const std::vector<int> expected = naive_runs(row, width, from, expected_dark);
+        bool expectedDark = false;
+        const std::vector<int> expected = naive_runs(row, width, from, expectedDark);
         std::vector<int> got(static_cast<std::size_t>(width));
         bool dark = false;
         const int count = barcode::row_run_lengths(row.data(), width, from, got.data(), width, dark);
         got.resize(static_cast<std::size_t>(count));
         ASSERT_EQ(got, expected) << "trial " << trial;
-        ASSERT_EQ(dark, expected_dark);
+        ASSERT_EQ(dark, expectedDark);
     }
 }
 

@@ -113,14 +113,14 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
     // Codabar has no check character: read as printed and, when the symbol shows an ink gain,
     // once more with it taken off; two different texts are no reading.
     std::string printed, compensated;
-    const bool as_printed = read_characters(symbol.runs(), symbol.at(), symbol.size(), printed);
+    const bool asPrinted = read_characters(symbol.runs(), symbol.at(), symbol.size(), printed);
     RunList comp;
-    const bool with_gain = compensated_symbol(symbol.runs(), symbol.at(), symbol.size(), comp) &&
-                           read_characters(comp, 0, comp.size(), compensated);
-    if (as_printed && with_gain && printed != compensated) return ReadOutcome::Rejected;
-    if (!as_printed && !with_gain) return ReadOutcome::Rejected;
+    const bool withGain = compensated_symbol(symbol.runs(), symbol.at(), symbol.size(), comp) &&
+                          read_characters(comp, 0, comp.size(), compensated);
+    if (asPrinted && withGain && printed != compensated) return ReadOutcome::Rejected;
+    if (!asPrinted && !withGain) return ReadOutcome::Rejected;
     out.symbology = kCodabar;
-    out.text = as_printed ? std::move(printed) : std::move(compensated);
+    out.text = asPrinted ? std::move(printed) : std::move(compensated);
     return ReadOutcome::Read;
 }
 

@@ -60,8 +60,8 @@ enum class CodeSet { A, B, C };
 
 // Converts one value in the current set; `next` is the value after it (or -1). Answers false
 // on a value the set does not know. `used_next` tells that the value after it was consumed.
-bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, bool& used_next) {
-    used_next = false;
+bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, bool& usedNext) {
+    usedNext = false;
     if (value == kFnc1) {
         text.push_back(kFnc1Byte);
         return true;
@@ -79,7 +79,7 @@ bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, b
                 if (next < 0) return true;  // a shift with nothing after it gives nothing
                 if (next >= kFnc3) return false;
                 text.push_back(static_cast<char>(next + 32));
-                used_next = true;
+                usedNext = true;
             } else if (value == kCodeC)
                 set = CodeSet::C;
             else if (value == kCodeB)
@@ -101,7 +101,7 @@ bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, b
                     text.push_back(static_cast<char>(next - 64));
                 else
                     return false;
-                used_next = true;
+                usedNext = true;
             } else if (value == kCodeC)
                 set = CodeSet::C;
             else if (value == kCodeA)
@@ -126,14 +126,13 @@ bool convert(int value, int next, CodeSet& set, std::string& text, bool& fnc2, b
 
 ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     // The start value, data and check values, then the stop pattern.
-    const int data_runs = symbol.size() - kValueElements - kStopElements;
-    if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
-    const auto start_key =
-        width_sum_key(symbol.runs(), symbol.next(kValueElements), kValueElements, kModules);
-    if (!start_key) return ReadOutcome::Rejected;
+    const int dataRuns = symbol.size() - kValueElements - kStopElements;
+    if (dataRuns < 0 || dataRuns % kValueElements != 0) return ReadOutcome::Rejected;
+    const auto startKey = width_sum_key(symbol.runs(), symbol.next(kValueElements), kValueElements, kModules);
+    if (!startKey) return ReadOutcome::Rejected;
     int start = -1;
     for (int s = 0; s < 3; ++s) {
-        if (start_key->value == pattern_width_sum_key(kStartPatterns[s])) start = kStartA + s;
+        if (startKey->value == pattern_width_sum_key(kStartPatterns[s])) start = kStartA + s;
     }
     if (start < 0) return ReadOutcome::Rejected;
     std::vector<int> values;
@@ -152,27 +151,27 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
     bool fnc2 = false;
     for (std::size_t i = 0; i + 1 < values.size(); ++i) {
         const int next = i + 2 < values.size() ? values[i + 1] : -1;  // the check value is no partner
-        bool used_next = false;
-        if (!convert(values[i], next, set, text, fnc2, used_next)) return ReadOutcome::Rejected;
-        if (used_next) ++i;
+        bool usedNext = false;
+        if (!convert(values[i], next, set, text, fnc2, usedNext)) return ReadOutcome::Rejected;
+        if (usedNext) ++i;
     }
     // The check value, converted like the others; when it gives no byte its raw value stands.
-    const std::size_t before_check = text.size();
+    const std::size_t beforeCheck = text.size();
     {
-        bool unused_fnc2 = false;
-        bool used_next = false;
-        CodeSet check_set = set;
-        if (!convert(values.back(), -1, check_set, text, unused_fnc2, used_next)) text.resize(before_check);
-        if (text.size() == before_check) text.push_back(static_cast<char>(values.back()));
+        bool unusedFnc2 = false;
+        bool usedNext = false;
+        CodeSet checkSet = set;
+        if (!convert(values.back(), -1, checkSet, text, unusedFnc2, usedNext)) text.resize(beforeCheck);
+        if (text.size() == beforeCheck) text.push_back(static_cast<char>(values.back()));
     }
-    std::size_t check_at = before_check;
+    std::size_t checkAt = beforeCheck;
     out.symbology = kCode128;
-    if (before_check > 0 && text[0] == kFnc1Byte && options.requested_itself[kGs1_128]) {
+    if (beforeCheck > 0 && text[0] == kFnc1Byte && options.requestedItself[kGs1128]) {
         text.erase(0, 1);
-        --check_at;
-        out.symbology = kGs1_128;
+        --checkAt;
+        out.symbology = kGs1128;
     }
-    if (options.setting.sendCheck == 0) text.resize(check_at);
+    if (options.setting.sendCheck == 0) text.resize(checkAt);
     out.text = std::move(text);
     out.fnc2 = fnc2;
     return ReadOutcome::Read;

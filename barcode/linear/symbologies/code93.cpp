@@ -41,12 +41,12 @@ int read_value(const RunList& runs, int i) {
     return read_six_element_value(runs, i, kModules, table());
 }
 
-int weighted_sum(const std::vector<int>& values, std::size_t count, int max_weight) {
+int weighted_sum(const std::vector<int>& values, std::size_t count, int maxWeight) {
     long long sum = 0;
     int weight = 1;
     for (std::size_t i = count; i-- > 0;) {
         sum += static_cast<long long>(weight) * values[i];
-        weight = weight == max_weight ? 1 : weight + 1;
+        weight = weight == maxWeight ? 1 : weight + 1;
     }
     return static_cast<int>(sum % kModulus);
 }
@@ -60,12 +60,12 @@ bool convert(const std::vector<int>& values, std::size_t count, std::string& tex
             continue;
         }
         if (v >= kModulus) continue;
-        const bool has_next = i + 1 < count;
-        const int next = has_next ? values[i + 1] : -1;
+        const bool hasNext = i + 1 < count;
+        const int next = hasNext ? values[i + 1] : -1;
         switch (v) {
             case kShiftDollar:
                 if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next - 9));
-                if (has_next) ++i;
+                if (hasNext) ++i;
                 break;
             case kShiftPercent:
                 if (next >= 10 && next <= 14)
@@ -101,7 +101,7 @@ bool convert(const std::vector<int>& values, std::size_t count, std::string& tex
                 break;
             case kShiftPlus:
                 if (next >= 10 && next <= 35) text.push_back(static_cast<char>(next + 87));
-                if (has_next) ++i;
+                if (hasNext) ++i;
                 break;
             default:
                 break;
@@ -112,8 +112,8 @@ bool convert(const std::vector<int>& values, std::size_t count, std::string& tex
 
 ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     // The start character, data and the two check characters, then the stop pattern.
-    const int data_runs = symbol.size() - kStartElements - kStopElements;
-    if (data_runs < 0 || data_runs % kValueElements != 0) return ReadOutcome::Rejected;
+    const int dataRuns = symbol.size() - kStartElements - kStopElements;
+    if (dataRuns < 0 || dataRuns % kValueElements != 0) return ReadOutcome::Rejected;
     // Characters from the start character's first run (it is 9 modules like the others) up to
     // the stop pattern, for the module around each character.
     const int first = symbol.at();

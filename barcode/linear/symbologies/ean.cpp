@@ -9,9 +9,9 @@ namespace stripescan {
 namespace {
 
 struct EanLayout {
-    int number;        // symbology reported
-    int half_digits;   // digits on each side of the centre guard
-    bool parity_lead;  // the first digit is read from the left half's parity
+    int number;       // symbology reported
+    int halfDigits;   // digits on each side of the centre guard
+    bool parityLead;  // the first digit is read from the left half's parity
 };
 
 constexpr EanLayout kEan13Layout{kEan13, 6, true};
@@ -29,25 +29,24 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     int parity = 0;
     std::string left;
     const int start = symbol.at();
-    const int centre = start + kEanGuardElements + layout.half_digits * kEanDigitElements;
+    const int centre = start + kEanGuardElements + layout.halfDigits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
     // Each half's module over its digits.
-    const int half_runs = layout.half_digits * kEanDigitElements;
-    const int half_modules = layout.half_digits * kEanDigitModules;
-    const double left_module = span_module(symbol.runs(), start + kEanGuardElements, half_runs, half_modules);
-    const double right_module =
-        span_module(symbol.runs(), centre + kEanCentreGuardElements, half_runs, half_modules);
+    const int halfRuns = layout.halfDigits * kEanDigitElements;
+    const int halfModules = layout.halfDigits * kEanDigitModules;
+    const double leftModule = span_module(symbol.runs(), start + kEanGuardElements, halfRuns, halfModules);
+    const double rightModule =
+        span_module(symbol.runs(), centre + kEanCentreGuardElements, halfRuns, halfModules);
     const int gain = trusted_ink_gain(ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
                                                                    {centre, kEanCentreGuardElements},
                                                                    {end, kEanGuardElements}}),
-                                      left_module, symbol.runs().unit);
+                                      leftModule, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
-    for (int k = 0; k < layout.half_digits; ++k) {
+    for (int k = 0; k < layout.halfDigits; ++k) {
         const int i = symbol.next(kEanDigitElements);
         const NearestDigit digit =
-            layout.parity_lead
-                ? read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, left_module, gain)
-                : read_ean_digit_in(symbol.runs(), i, {EanSet::A}, left_module, gain);
+            layout.parityLead ? read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain)
+                              : read_ean_digit_in(symbol.runs(), i, {EanSet::A}, leftModule, gain);
         const int d = digit.digit;
         const int bit = digit.set == EanSet::A ? 1 : 0;
         if (d < 0) return ReadOutcome::TryReversed;
@@ -55,19 +54,19 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
         left.push_back(static_cast<char>('0' + d));
     }
     symbol.skip(kEanCentreGuardElements);
-    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, layout.half_digits) ||
-        !ean_digit_widths_even(symbol.runs(), symbol.at(), layout.half_digits)) {
+    if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, layout.halfDigits) ||
+        !ean_digit_widths_even(symbol.runs(), symbol.at(), layout.halfDigits)) {
         return ReadOutcome::Rejected;
     }
     std::string right;
     while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
         const int i = symbol.next(kEanDigitElements);
-        const int d = read_ean_digit_in(symbol.runs(), i, {EanSet::C}, right_module, gain).digit;
+        const int d = read_ean_digit_in(symbol.runs(), i, {EanSet::C}, rightModule, gain).digit;
         if (d < 0) return ReadOutcome::TryReversed;
         right.push_back(static_cast<char>('0' + d));
     }
-    if (static_cast<int>(right.size()) != layout.half_digits) return ReadOutcome::Rejected;
-    if (layout.parity_lead) {
+    if (static_cast<int>(right.size()) != layout.halfDigits) return ReadOutcome::Rejected;
+    if (layout.parityLead) {
         int lead = -1;
         for (int v = 0; v < 10; ++v) {
             if (kParity[v] == parity) lead = v;
@@ -79,14 +78,14 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     return ReadOutcome::Read;
 }
 
-template <const EanLayout& layout>
+template <const EanLayout& kLayout>
 ReadOutcome read_ean(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     std::string digits;
-    const ReadOutcome outcome = read_digits(symbol, layout, digits);
+    const ReadOutcome outcome = read_digits(symbol, kLayout, digits);
     if (outcome != ReadOutcome::Read) return outcome;
     if (!ean_check_ok(digits)) return ReadOutcome::Rejected;
-    out.symbology = layout.number;
-    if (layout.number == kEan13 && digits[0] == '0' && options.requested_itself[kUpcA]) out.symbology = kUpcA;
+    out.symbology = kLayout.number;
+    if (kLayout.number == kEan13 && digits[0] == '0' && options.requestedItself[kUpcA]) out.symbology = kUpcA;
     if (options.setting.sendCheck == 0) digits.pop_back();
     out.text = std::move(digits);
     return ReadOutcome::Read;

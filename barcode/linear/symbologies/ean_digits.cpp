@@ -65,49 +65,49 @@ bool ean_digit_widths_even(const RunList& runs, int first, int count) {
 
 int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>> guards) {
     long long bars = 0, spaces = 0;
-    int bar_count = 0, space_count = 0;
+    int barCount = 0, spaceCount = 0;
     for (const auto& [first, count] : guards) {
         for (int k = first; k < first + count; ++k) {
             if (k < 0 || k >= runs.size()) continue;
             if (runs.runs[static_cast<std::size_t>(k)].color == kBlack) {
                 bars += runs.length(k);
-                ++bar_count;
+                ++barCount;
             } else {
                 spaces += runs.length(k);
-                ++space_count;
+                ++spaceCount;
             }
         }
     }
-    if (bar_count == 0 || space_count == 0) return 0;
+    if (barCount == 0 || spaceCount == 0) return 0;
     return static_cast<int>(
-        std::lround(static_cast<double>(bars) / bar_count - static_cast<double>(spaces) / space_count));
+        std::lround(static_cast<double>(bars) / barCount - static_cast<double>(spaces) / spaceCount));
 }
 
-int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain) {
-    const auto key = ean_digit_key(runs, i, set, ink_gain);
+int read_ean_digit(const RunList& runs, int i, EanSet set, int inkGain) {
+    const auto key = ean_digit_key(runs, i, set, inkGain);
     if (!key) return -1;
     const DigitTables& t = tables();
     return (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);
 }
 
 NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
-                               int ink_gain) {
+                               int inkGain) {
     const bool small = module < kTrustedGainModule * runs.unit;
     if (small) {
-        const NearestDigit near = nearest_ean_digit(runs, i, sets, module, ink_gain);
+        const NearestDigit near = nearest_ean_digit(runs, i, sets, module, inkGain);
         if (near.digit >= 0) return near;
     }
     for (EanSet set : sets) {
-        const int d = read_ean_digit(runs, i, set, ink_gain);
+        const int d = read_ean_digit(runs, i, set, inkGain);
         if (d >= 0) return NearestDigit{d, set};
     }
     if (small) return NearestDigit{};
-    return nearest_ean_digit(runs, i, sets, module, ink_gain);
+    return nearest_ean_digit(runs, i, sets, module, inkGain);
 }
 
-int trusted_ink_gain(int ink_gain, double module, int unit) {
-    if (std::abs(ink_gain) <= unit && module < kTrustedGainModule * unit) return 0;
-    return ink_gain;
+int trusted_ink_gain(int inkGain, double module, int unit) {
+    if (std::abs(inkGain) <= unit && module < kTrustedGainModule * unit) return 0;
+    return inkGain;
 }
 
 double span_module(const RunList& runs, int first, int count, int modules) {
@@ -118,7 +118,7 @@ double span_module(const RunList& runs, int first, int count, int modules) {
 }
 
 NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
-                               double ink_gain) {
+                               double inkGain) {
     // The worst edge of the best pattern, and the lead it must keep over any other digit, in
     // modules. Rounding to whole pixels moves an edge by up to half a pixel: a third of a
     // module at 1.5 pixels.
@@ -132,11 +132,11 @@ NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list
     double at = 0;
     for (int k = 0; k <= kEanDigitElements; ++k) {
         if (k > 0) at += runs.length(i + k - 1);
-        const bool after_bar = k > 0 ? runs.runs[static_cast<std::size_t>(i + k - 1)].color == kBlack
-                                     : runs.runs[static_cast<std::size_t>(i)].color != kBlack;
-        edge[k] = (at + (after_bar ? -ink_gain / 2 : ink_gain / 2)) / module;
+        const bool afterBar = k > 0 ? runs.runs[static_cast<std::size_t>(i + k - 1)].color == kBlack
+                                    : runs.runs[static_cast<std::size_t>(i)].color != kBlack;
+        edge[k] = (at + (afterBar ? -inkGain / 2 : inkGain / 2)) / module;
     }
-    double best_misfit = 1e9, runner_up = 1e9;
+    double bestMisfit = 1e9, runnerUp = 1e9;
     for (EanSet set : sets) {
         for (int v = 0; v < 10; ++v) {
             const std::string widths = set == EanSet::B ? reversed_pattern(kSetA[v]) : std::string(kSetA[v]);
@@ -151,16 +151,16 @@ NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list
                 misfit = std::max(misfit, std::fabs(edge[k] - offset - grid[k]));
             // Any other pattern is a rival, the same digit in the other set too: the set
             // carries the parity.
-            if (misfit < best_misfit) {
-                runner_up = best_misfit;
-                best_misfit = misfit;
+            if (misfit < bestMisfit) {
+                runnerUp = bestMisfit;
+                bestMisfit = misfit;
                 best = NearestDigit{v, set};
-            } else if (misfit < runner_up) {
-                runner_up = misfit;
+            } else if (misfit < runnerUp) {
+                runnerUp = misfit;
             }
         }
     }
-    if (best_misfit > kEanNearestFit || runner_up < best_misfit + kEanNearestMargin) return NearestDigit{};
+    if (bestMisfit > kEanNearestFit || runnerUp < bestMisfit + kEanNearestMargin) return NearestDigit{};
     return best;
 }
 

@@ -24,7 +24,7 @@ constexpr int kUpcEEndGuardModules = 6;
 constexpr std::uint64_t kUpcEEndGuardKey = 22222;
 
 // The digit of the 4 runs from i in `set`, or -1; `ink_gain` as for ean_digit_key.
-int read_ean_digit(const RunList& runs, int i, EanSet set, int ink_gain = 0);
+int read_ean_digit(const RunList& runs, int i, EanSet set, int inkGain = 0);
 
 // True when each of `count` digits from run `first` (4 runs each) is as wide as the others: within
 // kEanDigitWidthTolerance of their mean. Every digit is 7 modules, and ink does not move a
@@ -49,7 +49,7 @@ struct NearestDigit {
     EanSet set = EanSet::A;
 };
 NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
-                               double ink_gain);
+                               double inkGain);
 
 // The digit of the 4 runs from i in the first of `sets` that has it: by its key (read_ean_digit)
 // and, when no key reads, by the nearest pattern (nearest_ean_digit, on the grid of `module`
@@ -58,7 +58,7 @@ NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list
 // often, the edges measured against the module of many digits much less. A digit -1 when
 // neither reads.
 NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list<EanSet> sets, double module,
-                               int ink_gain);
+                               int inkGain);
 
 // The guards' ink gain (ean_ink_gain) as the digits may use it, for digits of `module` length
 // units (`unit` per pixel): 0 when it is a pixel or less and the modules are narrower than
@@ -66,7 +66,7 @@ NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list
 // whole pixels alone makes bars a pixel wider or narrower than spaces, and taking that for ink
 // would tip digit 7 into 1 and 8 into 2.
 constexpr double kTrustedGainModule = 2.5;
-int trusted_ink_gain(int ink_gain, double module, int unit);
+int trusted_ink_gain(int inkGain, double module, int unit);
 
 // Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
 // the runs are not there.

@@ -69,7 +69,7 @@ Symbology make_upce() {
     Symbology s;
     s.starts.push_back(Pattern{kEanGuardKey, kEanGuardKey, kEanGuardElements, kEanGuardModules, 0});
     Pattern end{kUpcEEndGuardKey, kUpcEEndGuardKey, kUpcEEndGuardElements, kUpcEEndGuardModules, 0};
-    end.bar_first = false;
+    end.barFirst = false;
     s.stops.push_back(end);
     s.read = read_upce;
     return s;

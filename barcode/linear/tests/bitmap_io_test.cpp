@@ -102,15 +102,15 @@ TEST(ReadBimapFromFile, RefusedFilesLeaveTheRecordCleared) {
         const char* name;
         std::vector<std::uint8_t> bytes;
     };
-    std::vector<std::uint8_t> not_bm = bmp(8, 1, 1, 0, {0, 0, 0, 0});
-    not_bm[0] = 'X';
-    std::vector<std::uint8_t> short_pixels = bmp(64, 10, 1, 0, {0, 0, 0, 0});
+    std::vector<std::uint8_t> notBm = bmp(8, 1, 1, 0, {0, 0, 0, 0});
+    notBm[0] = 'X';
+    std::vector<std::uint8_t> shortPixels = bmp(64, 10, 1, 0, {0, 0, 0, 0});
     const std::vector<Bad> bad = {
         {"eight_bit.bmp", bmp(8, 1, 8, 0, std::vector<std::uint8_t>(8, 0))},
         {"twenty_four.bmp", bmp(8, 1, 24, 0, std::vector<std::uint8_t>(24, 0))},
-        {"not_bm.bmp", not_bm},
-        {"header_only.bmp", std::vector<std::uint8_t>(not_bm.begin() + 0, not_bm.begin() + 20)},
-        {"short_pixels.bmp", short_pixels},
+        {"not_bm.bmp", notBm},
+        {"header_only.bmp", std::vector<std::uint8_t>(notBm.begin() + 0, notBm.begin() + 20)},
+        {"short_pixels.bmp", shortPixels},
         {"zero_width.bmp", bmp(0, 4, 1, 0, std::vector<std::uint8_t>(16, 0))},
         {"negative_width.bmp", bmp(-8, 4, 1, 0, std::vector<std::uint8_t>(16, 0))},
         {"zero_height.bmp", bmp(8, 0, 1, 0, {})},

@@ -22,7 +22,7 @@ using barcode::degrade::Render;
 struct Outcome {
     int read = 0;
     int wrong = 0;
-    std::string wrong_texts;  // "number:text for expected" of each wrong result
+    std::string wrongTexts;  // "number:text for expected" of each wrong result
 };
 
 std::vector<std::pair<int, std::string>> read_page(BitPage& page) {
@@ -72,7 +72,7 @@ Outcome read_spoilt(int symbology, int count, unsigned seed, Spoil spoil) {
                 hit = true;
             } else {
                 ++outcome.wrong;
-                outcome.wrong_texts += " " + std::to_string(number) + ":" + text + " for " + expected;
+                outcome.wrongTexts += " " + std::to_string(number) + ":" + text + " for " + expected;
             }
         }
         outcome.read += hit ? 1 : 0;
@@ -87,7 +87,7 @@ TEST(InkSpread, EanAndUpcWithBarsAPixelWiderOrNarrowerReadExactly) {
                 read_spoilt(symbology, 12, 40u + static_cast<unsigned>(symbology),
                             [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
             EXPECT_EQ(o.read, 12) << "symbology " << symbology << " spread " << spread;
-            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread << o.wrong_texts;
+            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread << o.wrongTexts;
         }
     }
 }
@@ -97,7 +97,7 @@ TEST(InkSpread, EanAtOneAndAHalfPixelModulesIsMostlyReadAndNeverMisread) {
         const Outcome o =
             read_spoilt(symbology, 20, 7u, [](ModuleGrid&, Render& how, std::mt19937&) { how.module = 1.5; });
         EXPECT_GE(o.read, 16) << "symbology " << symbology;
-        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrong_texts;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrongTexts;
     }
 }
 
@@ -112,7 +112,7 @@ TEST(InkSpread, UpcAndEanUprightAtOneAndAHalfPixelModulesAreReadAndNeverMisread)
             how.blur = 0.3;
         });
         EXPECT_GE(o.read, 15) << "symbology " << symbology;
-        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrong_texts;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrongTexts;
     }
 }
 
@@ -124,7 +124,7 @@ TEST(InkSpread, NarrowWideSymbologiesWithBarsAPixelWiderOrNarrowerReadExactly) {
                 read_spoilt(symbology, 12, 60u + static_cast<unsigned>(symbology),
                             [spread](ModuleGrid&, Render& how, std::mt19937&) { how.spread = spread; });
             EXPECT_GE(o.read, 11) << "symbology " << symbology << " spread " << spread;
-            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread << o.wrong_texts;
+            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " spread " << spread << o.wrongTexts;
         }
     }
 }
@@ -139,7 +139,7 @@ TEST(InkSpread, ASymbolWhoseNarrowSpacesCloseOnSomeRowsIsReportedOnce) {
             how.spread = 1;
         });
         EXPECT_GE(o.read, 18) << "symbology " << symbology;
-        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrong_texts;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrongTexts;
     }
 }
 
@@ -151,11 +151,11 @@ TEST(WideNarrowRatio, SymbolsPrintedFarFromTheNominalRatioAreReadExactly) {
             const Outcome o = read_spoilt(symbology, 10, 70u + static_cast<unsigned>(symbology),
                                           [ratio](ModuleGrid& grid, Render& how, std::mt19937&) {
                                               grid = restretch_wide(grid, 2, ratio, 4);
-                                              how.module_y = how.module;
+                                              how.moduleY = how.module;
                                               how.module /= 4;
                                           });
             EXPECT_GE(o.read, 10) << "symbology " << symbology << " ratio " << ratio;
-            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " ratio " << ratio << o.wrong_texts;
+            EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << " ratio " << ratio << o.wrongTexts;
         }
     }
 }
@@ -166,7 +166,7 @@ TEST(Speckle, SymbolsWithTwoPercentOfPixelsFlippedAreReadExactly) {
         const Outcome o = read_spoilt(symbology, 8, 80u + static_cast<unsigned>(symbology),
                                       [](ModuleGrid&, Render& how, std::mt19937&) { how.speckle = 0.02; });
         EXPECT_GE(o.read, 7) << "symbology " << symbology;
-        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrong_texts;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrongTexts;
     }
 }
 
@@ -214,7 +214,7 @@ TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
                 symbology, 4, 90u + static_cast<unsigned>(symbology),
                 [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
                     how.module = 2 + static_cast<int>(rng() % 2);
-                    auto clear_column = [&grid](int x) {
+                    auto clearColumn = [&grid](int x) {
                         for (int y = 0; y < grid.height; ++y)
                             grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
                     };
@@ -222,16 +222,16 @@ TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
                         int x = grid.width / 5 +
                                 static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
                         while (x < grid.width && !grid.at(x, 0)) ++x;
-                        for (; x < grid.width && grid.at(x, 0); ++x) clear_column(x);
+                        for (; x < grid.width && grid.at(x, 0); ++x) clearColumn(x);
                     } else {
                         const int cut =
                             std::max(2, grid.width / 10 +
                                             static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
-                        for (int x = grid.width - cut; x < grid.width; ++x) clear_column(x);
+                        for (int x = grid.width - cut; x < grid.width; ++x) clearColumn(x);
                     }
                 });
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << (kind ? " truncated" : " knocked-out bar")
-                                  << o.wrong_texts;
+                                  << o.wrongTexts;
         }
     }
 }

@@ -22,10 +22,10 @@ RunList widths(std::initializer_list<int> w, int scale = 1) {
 
 TEST(WidthSumKey, SumsOfNeighboursInModulesAtAnyScale) {
     for (int scale : {1, 2, 3, 7}) {
-        const auto start_a = width_sum_key(widths({2, 1, 1, 4, 1, 2}, scale), 0, 6, 11);
-        ASSERT_TRUE(start_a);
-        EXPECT_EQ(start_a->value, 32553u);
-        EXPECT_EQ(start_a->unit, scale);
+        const auto startA = width_sum_key(widths({2, 1, 1, 4, 1, 2}, scale), 0, 6, 11);
+        ASSERT_TRUE(startA);
+        EXPECT_EQ(startA->value, 32553u);
+        EXPECT_EQ(startA->unit, scale);
         const auto stop = width_sum_key(widths({2, 3, 3, 1, 1, 1, 2}, scale), 0, 7, 13);
         ASSERT_TRUE(stop);
         EXPECT_EQ(stop->value, 564223u);
@@ -90,11 +90,11 @@ TEST(EanDigitKey, InkGainIsTakenOffTheBarsAndNearTiesAreNotGuessed) {
 
 TEST(EanDigitWidths, ADigitAModuleShortOrLongIsADamagedSymbolReadOutOfStep) {
     // Six digits of 7 modules at 2 px, then one of them a module longer or shorter.
-    auto half = [](std::initializer_list<int> odd_digit) {
+    auto half = [](std::initializer_list<int> oddDigit) {
         std::vector<int> w;
         for (int d = 0; d < 6; ++d) {
             if (d == 3)
-                w.insert(w.end(), odd_digit);
+                w.insert(w.end(), oddDigit);
             else
                 w.insert(w.end(), {3, 2, 1, 1});
         }

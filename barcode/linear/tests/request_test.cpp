@@ -14,9 +14,9 @@
 namespace stripescan::testing {
 namespace {
 
-Page page_with(int zint_symbology, const std::string& data, Placement where, int option2 = 0) {
+Page page_with(int zintSymbology, const std::string& data, Placement where, int option2 = 0) {
     ModuleImage symbol;
-    EXPECT_TRUE(encode(zint_symbology, data, symbol, option2)) << data;
+    EXPECT_TRUE(encode(zintSymbology, data, symbol, option2)) << data;
     Page page;
     page.paint(symbol, where);
     return page;
@@ -340,13 +340,13 @@ TEST(Results, EraseFoundWhitensOnlyTheChosenSymbologies) {
     page.paint(b, Placement{1200, 800, 3, 0});
     SymbologySetting erase = setting(1);
     erase.eraseFound = 1;
-    const int before_a = page.black_count(300, 250, 700, 550);
-    const int before_b = page.black_count(1000, 700, 1400, 900);
+    const int beforeA = page.black_count(300, 250, 700, 550);
+    const int beforeB = page.black_count(1000, 700, 1400, 900);
     const auto reads = decode(page, {erase, setting(6)});
     ASSERT_EQ(reads.size(), 2u);
-    EXPECT_GT(before_a, 1000);
-    EXPECT_LT(page.black_count(300, 250, 700, 550), before_a / 50);
-    EXPECT_EQ(page.black_count(1000, 700, 1400, 900), before_b);
+    EXPECT_GT(beforeA, 1000);
+    EXPECT_LT(page.black_count(300, 250, 700, 550), beforeA / 50);
+    EXPECT_EQ(page.black_count(1000, 700, 1400, 900), beforeB);
     // Nothing left to find on the erased page.
     const auto again = decode(page, {setting(1)});
     EXPECT_TRUE(again.empty());

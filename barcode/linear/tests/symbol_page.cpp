@@ -8,17 +8,17 @@
 
 namespace stripescan::testing {
 
-bool encode(int zint_symbology, const std::string& data, ModuleImage& out, int option2, int height_modules) {
+bool encode(int zintSymbology, const std::string& data, ModuleImage& out, int option2, int heightModules) {
     zint_symbol* symbol = ZBarcode_Create();
     if (!symbol) return false;
-    symbol->symbology = zint_symbology;
+    symbol->symbology = zintSymbology;
     symbol->show_hrt = 0;
     symbol->scale = 0.5f;  // one pixel per module
     symbol->output_options |= BARCODE_NO_QUIET_ZONES;
     symbol->whitespace_width = 0;
     symbol->guard_descent = 0.0f;
     if (option2) symbol->option_2 = option2;
-    if (height_modules > 0) symbol->height = static_cast<float>(height_modules);
+    if (heightModules > 0) symbol->height = static_cast<float>(heightModules);
     const int rc = ZBarcode_Encode_and_Buffer(symbol, reinterpret_cast<const unsigned char*>(data.data()),
                                               static_cast<int>(data.size()), 0);
     if (rc >= ZINT_ERROR) {
@@ -68,13 +68,13 @@ std::vector<double> Page::paint(const ModuleImage& symbol, const Placement& wher
     const double hh = symbol.height * where.module / 2.0;
     // Page position of symbol-local (u, v) in pixels from the centre; y grows downwards, so a
     // counter-clockwise turn on the page is (u c + v s, -u s + v c).
-    auto to_page = [&](double u, double v) {
+    auto toPage = [&](double u, double v) {
         return std::pair<double, double>{where.cx + u * c + v * s, where.cy - u * s + v * c};
     };
     std::vector<double> corners;
     double minx = 1e9, maxx = -1e9, miny = 1e9, maxy = -1e9;
     for (auto [u, v] : {std::pair{-hw, -hh}, std::pair{hw, -hh}, std::pair{hw, hh}, std::pair{-hw, hh}}) {
-        auto [px, py] = to_page(u, v);
+        auto [px, py] = toPage(u, v);
         corners.push_back(px);
         corners.push_back(py);
         minx = std::min(minx, px);
@@ -159,10 +159,10 @@ SymbologySetting setting(int symbology) {
 }
 
 std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settings, int directions,
-                         int min_size, int* status) {
+                         int minSize, int* status) {
     Bitmap b = page.bitmap();
     std::vector<SymbologySetting> copy = settings;
-    DecodeRequest request{copy.data(), static_cast<int32_t>(copy.size()), 0, directions, min_size};
+    DecodeRequest request{copy.data(), static_cast<int32_t>(copy.size()), 0, directions, minSize};
     BarcodeResultList list{};
     const int rc = Stripescan(&b, &request, &list);
     if (status) *status = rc;

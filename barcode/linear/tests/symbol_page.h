@@ -20,8 +20,8 @@ struct ModuleImage {
 
 // Draws `data` with libzint (a BARCODE_* number) without human-readable text or quiet zones.
 // `option2` is the zint check-digit option where the symbology has one. False when zint refuses.
-bool encode(int zint_symbology, const std::string& data, ModuleImage& out, int option2 = 0,
-            int height_modules = 0);
+bool encode(int zintSymbology, const std::string& data, ModuleImage& out, int option2 = 0,
+            int heightModules = 0);
 
 struct Placement {
     double cx = 0;  // centre of the symbol on the page, pixels
@@ -67,7 +67,7 @@ struct Read {
     BarcodeResult raw{};
 };
 std::vector<Read> decode(Page& page, const std::vector<SymbologySetting>& settings, int directions = 3,
-                         int min_size = 8, int* status = nullptr);
+                         int minSize = 8, int* status = nullptr);
 
 // Valid random payloads for each symbology number 1..8 (digits only where required).
 std::string random_payload(int symbology, std::mt19937& rng);

@@ -55,14 +55,14 @@ TEST(Tables, StartAndStopKeys) {
 }
 
 TEST(Tables, EanDigitKeysMatchThePublishedSets) {
-    const char* set_a[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
-    const std::uint64_t keys_a[10] = {230, 341, 432, 250, 540, 450, 520, 347, 438, 320};
-    const std::uint64_t keys_bc[10] = {530, 441, 332, 550, 240, 350, 220, 447, 338, 420};
+    const char* setA[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
+    const std::uint64_t keysA[10] = {230, 341, 432, 250, 540, 450, 520, 347, 438, 320};
+    const std::uint64_t keysBc[10] = {530, 441, 332, 550, 240, 350, 220, 447, 338, 420};
     for (int d = 0; d < 10; ++d) {
-        EXPECT_EQ(ean_pattern_key(set_a[d], EanSet::A), keys_a[d]) << d;
-        EXPECT_EQ(ean_pattern_key(set_a[d], EanSet::C), keys_bc[d]) << d;
-        const std::string b(set_a[d]);
-        EXPECT_EQ(ean_pattern_key(std::string(b.rbegin(), b.rend()).c_str(), EanSet::B), keys_bc[d]) << d;
+        EXPECT_EQ(ean_pattern_key(setA[d], EanSet::A), keysA[d]) << d;
+        EXPECT_EQ(ean_pattern_key(setA[d], EanSet::C), keysBc[d]) << d;
+        const std::string b(setA[d]);
+        EXPECT_EQ(ean_pattern_key(std::string(b.rbegin(), b.rend()).c_str(), EanSet::B), keysBc[d]) << d;
     }
 }
 
@@ -91,7 +91,7 @@ RunList runs_of(const std::string& widths, int scale, bool quiet = true) {
 ReadOptions options_for(int symbology) {
     ReadOptions o;
     o.setting.symbology = symbology;
-    o.requested_itself[static_cast<std::size_t>(symbology)] = true;
+    o.requestedItself[static_cast<std::size_t>(symbology)] = true;
     return o;
 }
 
@@ -145,12 +145,12 @@ TEST(LineDecode, Code128NeedsItsQuietZones) {
 
 TEST(LineDecode, UpcEParityGivesTheCheckDigit) {
     // 1 2 3 4 5 3 with check digit 1: parity 221211 (set A = 1 odd, set B = 2 even).
-    const char* set_a[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
+    const char* setA[10] = {"3211", "2221", "2122", "1411", "1132", "1231", "1114", "1312", "1213", "3112"};
     const std::string digits = "123453";
     const std::string parity = "221211";
     std::string widths = "111";
     for (int i = 0; i < 6; ++i) {
-        const std::string a = set_a[digits[i] - '0'];
+        const std::string a = setA[digits[i] - '0'];
         widths += parity[i] == '1' ? a : reversed(a);
     }
     widths += "111111";

@@ -34,7 +34,7 @@ ModuleGrid grid_of(const stackread_test::Symbol& s) {
 
 BitPage draw(const ModuleGrid& g, Render how, std::mt19937& rng) {
     BitPage page(static_cast<int>(g.width * how.module * 1.6) + 64,
-                 static_cast<int>(g.height * how.module_y) + 64);
+                 static_cast<int>(g.height * how.moduleY) + 64);
     how.cx = page.width / 2.0 + 0.37;
     how.cy = page.height / 2.0 + 0.61;
     render(g, how, page, rng);
@@ -91,27 +91,27 @@ TEST(StackreadImperfect, SmallBlurredSymbolsWithInkSpreadOrStarvedAreRead) {
     const std::vector<std::function<void(Render&, std::mt19937&)>> kinds = {
         [](Render& r, std::mt19937& g) {  // 2 px modules, 4 px rows, blurred
             r.module = 2;
-            r.module_y = 4;
+            r.moduleY = 4;
             r.blur = 0.6;
             r.angle = uniform(g, -1.5, 1.5);
         },
         [](Render& r, std::mt19937& g) {  // 2.5 px, blurred, ink spread by the threshold
             r.module = 2.5;
-            r.module_y = 5;
+            r.moduleY = 5;
             r.blur = 0.8;
             r.threshold = 0.35;
             r.angle = uniform(g, -1.5, 1.5);
         },
         [](Render& r, std::mt19937& g) {  // 3 px, blurred, then a pixel of ink spread
             r.module = 3;
-            r.module_y = 6;
+            r.moduleY = 6;
             r.blur = 0.8;
             r.spread = 1;
             r.angle = uniform(g, -1.5, 1.5);
         },
         [](Render& r, std::mt19937& g) {  // 2.5 px, blurred, starved
             r.module = 2.5;
-            r.module_y = 5;
+            r.moduleY = 5;
             r.blur = 0.7;
             r.threshold = 0.62;
             r.angle = uniform(g, -1.5, 1.5);
@@ -129,7 +129,7 @@ TEST(StackreadImperfect, PerspectiveAndCurledPaperKeepTheColumns) {
     // 6-column symbol), and the bars bow by up to 3 px.
     const Score s = score(8, 7, [](Render& r, std::mt19937& g) {
         r.module = 3;
-        r.module_y = 9;
+        r.moduleY = 9;
         r.perspective = (g() % 2 ? 1 : -1) * uniform(g, 0.002, 0.004);
         r.curvature = uniform(g, -3, 3);
         r.angle = uniform(g, -3, 3);
@@ -151,7 +151,7 @@ TEST(StackreadImperfect, ShortSymbolsAtOnePixelPerModuleAreLocated) {
         ASSERT_TRUE(symbol.ok);
         Render how;
         how.module = 1;
-        how.module_y = 9;
+        how.moduleY = 9;
         const Read r = read(draw(grid_of(symbol), how, rng));
         EXPECT_EQ(r.result, STACKREAD_OK) << n;
         EXPECT_EQ(r.text, data) << n;
@@ -161,7 +161,7 @@ TEST(StackreadImperfect, ShortSymbolsAtOnePixelPerModuleAreLocated) {
 TEST(StackreadImperfect, DamagedSymbolsAreMissedButNeverMisread) {
     auto clean = [](Render& r, std::mt19937& g) {
         r.module = 2 + static_cast<int>(g() % 2);
-        r.module_y = 3 * r.module;
+        r.moduleY = 3 * r.module;
         r.blur = uniform(g, 0, 0.6);
         r.angle = uniform(g, -3, 3);
     };

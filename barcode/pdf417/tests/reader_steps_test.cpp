@@ -251,38 +251,38 @@ TEST(CodewordReading, AnEdgeOnePixelOffAtTwoPixelsPerModuleNeverGivesAnotherValu
 TEST(Votes, CellStatesFollowTheCounts) {
     Cell c;
     c.vote(5);
-    EXPECT_EQ(c.state, Cell::Single);
+    EXPECT_EQ(c.state, Cell::kSingle);
     c.vote(5);
-    EXPECT_EQ(c.state, Cell::Confirmed);
+    EXPECT_EQ(c.state, Cell::kConfirmed);
     EXPECT_EQ(c.older, 5);
     c.vote(9);
-    EXPECT_EQ(c.state, Cell::Confirmed);
+    EXPECT_EQ(c.state, Cell::kConfirmed);
     EXPECT_EQ(c.older, 5) << "one contrary reading does not overturn two";
 
     Cell d;
     d.vote(1);
     d.vote(2);
-    EXPECT_EQ(d.state, Cell::Conflict);
+    EXPECT_EQ(d.state, Cell::kConflict);
     d.vote(2);
-    EXPECT_EQ(d.state, Cell::Confirmed);
+    EXPECT_EQ(d.state, Cell::kConfirmed);
     EXPECT_EQ(d.older, 2);
 
     Cell e;
     e.vote(1);
     e.vote(2);
     e.vote(3);
-    EXPECT_EQ(e.state, Cell::Conflict) << "three different readings settle nothing";
+    EXPECT_EQ(e.state, Cell::kConflict) << "three different readings settle nothing";
 
     // A value misread twice early is outvoted by the readings that follow.
     Cell f;
     for (int v : {7, 7, 4, 4, 4}) f.vote(v);
-    EXPECT_EQ(f.state, Cell::Confirmed);
+    EXPECT_EQ(f.state, Cell::kConfirmed);
     EXPECT_EQ(f.older, 4);
 
     // Beyond four different values the cell stops following new ones but keeps its counts.
     Cell g;
     for (int v : {1, 2, 3, 4, 5, 5, 5, 1}) g.vote(v);
-    EXPECT_EQ(g.state, Cell::Confirmed);
+    EXPECT_EQ(g.state, Cell::kConfirmed);
     EXPECT_EQ(g.older, 1);
 
     VoteList v;

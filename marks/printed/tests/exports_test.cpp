@@ -21,31 +21,31 @@ using LayoutFn = int (*)(MarkLayout*);
 class TypemarkExports : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(lib_.open(TYPEMARK_LIBRARY_PATH)) << lib_.error();
-        omread_ = lib_.resolve<OMReadSPFn>("OMReadSP");
-        decode_ = lib_.resolve<DecodeFn>("image_decode_OMRSP");
-        layout_ = lib_.resolve<LayoutFn>("OMReadLayoutSP");
-        ASSERT_NE(omread_, nullptr);
-        ASSERT_NE(decode_, nullptr);
-        ASSERT_NE(layout_, nullptr);
+        ASSERT_TRUE(lib.open(TYPEMARK_LIBRARY_PATH)) << lib.error();
+        omread = lib.resolve<OMReadSPFn>("OMReadSP");
+        decode = lib.resolve<DecodeFn>("image_decode_OMRSP");
+        layout = lib.resolve<LayoutFn>("OMReadLayoutSP");
+        ASSERT_NE(omread, nullptr);
+        ASSERT_NE(decode, nullptr);
+        ASSERT_NE(layout, nullptr);
     }
     // The last read's layout through OMReadLayoutSP, arrays sized from a first call.
     bool last_layout(MarkLayout& out, std::vector<MarkCell>& cells, std::vector<MarkGuide>& guides) {
         out = MarkLayout{};
-        if (layout_(&out) != 0 || out.cellCount <= 0) return false;
+        if (layout(&out) != 0 || out.cellCount <= 0) return false;
         cells.assign(static_cast<std::size_t>(out.cellCount), MarkCell{});
         guides.assign(static_cast<std::size_t>(out.guideCount), MarkGuide{});
         out.cells = cells.data();
         out.cellCapacity = out.cellCount;
         out.guides = guides.data();
         out.guideCapacity = out.guideCount;
-        return layout_(&out) == 1;
+        return layout(&out) == 1;
     }
     void TearDown() override { unsetenv("FMTFILESPPATH"); }
-    platform::DynamicLibrary lib_;
-    OMReadSPFn omread_ = nullptr;
-    DecodeFn decode_ = nullptr;
-    LayoutFn layout_ = nullptr;
+    platform::DynamicLibrary lib;
+    OMReadSPFn omread = nullptr;
+    DecodeFn decode = nullptr;
+    LayoutFn layout = nullptr;
 };
 
 // A 5 x 4 block anchored by its full top row, on a sheet turned 1.5 degrees.
@@ -91,19 +91,19 @@ TEST_F(TypemarkExports, BadArgumentsAnswerZeroAndLeaveTheResult) {
     std::uint8_t image[16] = {0};
     int selector = 0;
     char result[8] = "keep";
-    EXPECT_EQ(omread_(nullptr, &selector, 0, 8, 2, 2, result), 0);
-    EXPECT_EQ(omread_(image, nullptr, 0, 8, 2, 2, result), 0);
-    EXPECT_EQ(omread_(image, &selector, 0, 8, 2, 2, nullptr), 0);
-    EXPECT_EQ(omread_(image, &selector, 0, 0, 2, 2, result), 0);
-    EXPECT_EQ(omread_(image, &selector, 0, 8, -1, 2, result), 0);
-    EXPECT_EQ(omread_(image, &selector, 0, 8, 2, 5, result), 0);
-    EXPECT_EQ(omread_(image, &selector, 0, 0x7fffffff, 0x7fffffff, 2, result), 0);
+    EXPECT_EQ(omread(nullptr, &selector, 0, 8, 2, 2, result), 0);
+    EXPECT_EQ(omread(image, nullptr, 0, 8, 2, 2, result), 0);
+    EXPECT_EQ(omread(image, &selector, 0, 8, 2, 2, nullptr), 0);
+    EXPECT_EQ(omread(image, &selector, 0, 0, 2, 2, result), 0);
+    EXPECT_EQ(omread(image, &selector, 0, 8, -1, 2, result), 0);
+    EXPECT_EQ(omread(image, &selector, 0, 8, 2, 5, result), 0);
+    EXPECT_EQ(omread(image, &selector, 0, 0x7fffffff, 0x7fffffff, 2, result), 0);
     Bitmap bmp{8, 2, 8, 16, 8, nullptr, image};
-    EXPECT_EQ(decode_(&bmp, 0, 0, 2, &selector, result), 0) << "8-bit record";
+    EXPECT_EQ(decode(&bmp, 0, 0, 2, &selector, result), 0) << "8-bit record";
     bmp.bitCount = 1;
     bmp.stride = 0;
-    EXPECT_EQ(decode_(&bmp, 0, 0, 2, &selector, result), 0) << "stride shorter than a row";
-    EXPECT_EQ(decode_(nullptr, 0, 0, 2, &selector, result), 0);
+    EXPECT_EQ(decode(&bmp, 0, 0, 2, &selector, result), 0) << "stride shorter than a row";
+    EXPECT_EQ(decode(nullptr, 0, 0, 2, &selector, result), 0);
     EXPECT_STREQ(result, "keep");
 }
 
@@ -135,7 +135,7 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
         char result[64];
         std::memset(result, 0x7f, sizeof result);
         int selector = 0;
-        ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1) << p.width;
+        ASSERT_EQ(omread(rows.data(), &selector, 1, p.width, p.height, 2, result), 1) << p.width;
         EXPECT_STREQ(result, want.c_str());
         EXPECT_EQ(selector, 1);
         for (std::size_t i = want.size() + 1; i < sizeof result; ++i) ASSERT_EQ(result[i], 0x7f) << i;
@@ -155,11 +155,11 @@ TEST_F(TypemarkExports, ReadsSkewedSheetsThroughTheBitmapLibrary) {
                rowTable.data(), padded.data()};
     char result[64];
     int selector = 1;
-    ASSERT_EQ(decode_(&bmp, 1, 1, 2, &selector, result), 1);
+    ASSERT_EQ(decode(&bmp, 1, 1, 2, &selector, result), 1);
     EXPECT_STREQ(result, want.c_str());
     EXPECT_EQ(selector, 0);
     selector = 1;
-    EXPECT_EQ(decode_(&bmp, 1, 1, 5, &selector, result), 0) << "scan mode 5";
+    EXPECT_EQ(decode(&bmp, 1, 1, 5, &selector, result), 0) << "scan mode 5";
 }
 
 // Straightened by the kit's bitmap library, a skewed sheet's layout still lands on the cells
@@ -181,7 +181,7 @@ TEST_F(TypemarkExports, LayoutOfSkewedSheetsLandsOnTheDrawnCells) {
         const auto rows = sheet::pack(p);
         char result[64];
         int selector = 0;
-        ASSERT_EQ(omread_(rows.data(), &selector, feed.flip, p.width, p.height, 2, result), 1);
+        ASSERT_EQ(omread(rows.data(), &selector, feed.flip, p.width, p.height, 2, result), 1);
         MarkLayout got;
         std::vector<MarkCell> cells;
         std::vector<MarkGuide> guides;
@@ -198,7 +198,7 @@ TEST_F(TypemarkExports, LayoutOfSkewedSheetsLandsOnTheDrawnCells) {
         std::vector<std::uint8_t*> rowTable;
         Bitmap bmp = padded_bitmap(p, padded, rowTable);
         selector = 1;
-        ASSERT_EQ(decode_(&bmp, 1, feed.flip, 2, &selector, result), 1);
+        ASSERT_EQ(decode(&bmp, 1, feed.flip, 2, &selector, result), 1);
         ASSERT_TRUE(last_layout(got, cells, guides));
         EXPECT_EQ(got.form, 1) << "the form's number, though the selector was cleared";
         layout_check::expect_cells_on_drawing(cells, s.drawn, where, mm);
@@ -218,11 +218,11 @@ TEST_F(TypemarkExports, LayoutHandOutRules) {
     const auto rows = sheet::pack(p);
     char result[64];
     int selector = 0;
-    ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
-    EXPECT_EQ(layout_(nullptr), 0);
+    ASSERT_EQ(omread(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
+    EXPECT_EQ(layout(nullptr), 0);
 
     MarkLayout counts{};
-    EXPECT_EQ(layout_(&counts), 0) << "no arrays";
+    EXPECT_EQ(layout(&counts), 0) << "no arrays";
     EXPECT_EQ(counts.cellCount, 20);
     EXPECT_EQ(counts.guideCount, 5);
     EXPECT_EQ(counts.form, 1);
@@ -241,7 +241,7 @@ TEST_F(TypemarkExports, LayoutHandOutRules) {
     shortOfCells.cellCapacity = 19;
     shortOfCells.guides = guides.data();
     shortOfCells.guideCapacity = 5;
-    EXPECT_EQ(layout_(&shortOfCells), 0);
+    EXPECT_EQ(layout(&shortOfCells), 0);
     EXPECT_EQ(shortOfCells.cellCount, 20);
     for (const MarkCell& c : cells) ASSERT_EQ(c.row, -7);
     EXPECT_EQ(guides[5].index, -7);
@@ -252,22 +252,22 @@ TEST_F(TypemarkExports, LayoutHandOutRules) {
     shortOfGuides.guideCapacity = 4;
     guides.assign(6, MarkGuide{});
     guides[4].index = -7;
-    EXPECT_EQ(layout_(&shortOfGuides), 0);
+    EXPECT_EQ(layout(&shortOfGuides), 0);
     EXPECT_EQ(guides[4].index, -7);
     EXPECT_EQ(cells[19].row, 3);
     shortOfGuides.guideCapacity = 5;
-    EXPECT_EQ(layout_(&shortOfGuides), 1);
+    EXPECT_EQ(layout(&shortOfGuides), 1);
 
     // A failed read, even one refused for its arguments, forgets the layout.
-    EXPECT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 5, result), 0);
+    EXPECT_EQ(omread(rows.data(), &selector, 1, p.width, p.height, 5, result), 0);
     MarkLayout after = shortOfGuides;
-    EXPECT_EQ(layout_(&after), 0);
+    EXPECT_EQ(layout(&after), 0);
     EXPECT_EQ(after.cellCount, 0);
     EXPECT_EQ(after.guideCount, 0);
-    ASSERT_EQ(omread_(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
-    EXPECT_EQ(layout_(&after), 1);
-    EXPECT_EQ(decode_(nullptr, 1, 1, 2, &selector, result), 0);
-    EXPECT_EQ(layout_(&after), 0);
+    ASSERT_EQ(omread(rows.data(), &selector, 1, p.width, p.height, 2, result), 1);
+    EXPECT_EQ(layout(&after), 1);
+    EXPECT_EQ(decode(nullptr, 1, 1, 2, &selector, result), 0);
+    EXPECT_EQ(layout(&after), 0);
 }
 
 }  // namespace

@@ -13,55 +13,54 @@
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
-int g_straightenCalls = 0;
-int g_rotateCalls = 0;
-int g_failStraighten = 0;
-std::vector<std::uint8_t> g_turned;
-int g_turnedWidth = 0, g_turnedHeight = 0;
+int gStraightenCalls = 0;
+int gRotateCalls = 0;
+int gFailStraighten = 0;
+std::vector<std::uint8_t> gTurned;
+int gTurnedWidth = 0, gTurnedHeight = 0;
 }  // namespace
 
 FAKE_EXPORT void FakeReset() {
-    g_straightenCalls = g_rotateCalls = g_failStraighten = 0;
-    g_turned.clear();
-    g_turnedWidth = g_turnedHeight = 0;
+    gStraightenCalls = gRotateCalls = gFailStraighten = 0;
+    gTurned.clear();
+    gTurnedWidth = gTurnedHeight = 0;
 }
 FAKE_EXPORT int FakeStraightenCalls() {
-    return g_straightenCalls;
+    return gStraightenCalls;
 }
 FAKE_EXPORT int FakeRotateCalls() {
-    return g_rotateCalls;
+    return gRotateCalls;
 }
 FAKE_EXPORT void FakeFailStraighten(int fail) {
-    g_failStraighten = fail;
+    gFailStraighten = fail;
 }
 // The next quarter turn writes this image (unpadded 1-bit rows) instead of turning.
 FAKE_EXPORT void FakeSetTurnedImage(const std::uint8_t* rows, int width, int height) {
-    g_turned.assign(rows,
-                    rows + static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(height));
-    g_turnedWidth = width;
-    g_turnedHeight = height;
+    gTurned.assign(rows, rows + static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(height));
+    gTurnedWidth = width;
+    gTurnedHeight = height;
 }
 
 FAKE_EXPORT int SkewtrimEx(std::uint8_t* pixels, int* width, int* height, int bitCount, int mode) {
-    ++g_straightenCalls;
+    ++gStraightenCalls;
     if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 ||
         mode != SKEWTRIM_MODE_BILINEAR)
         return 0;
-    return g_failStraighten ? 0 : 1;
+    return gFailStraighten ? 0 : 1;
 }
 
 #ifndef FAKE_WITHOUT_ROTATE
 FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int bitCount, int angle) {
-    ++g_rotateCalls;
+    ++gRotateCalls;
     if (pixels == nullptr || width == nullptr || height == nullptr || bitCount != 1 || angle != 90)
         return SKEWTRIM_INVALID_ARGUMENT;
     const int w = *width, h = *height;
-    if (!g_turned.empty()) {
+    if (!gTurned.empty()) {
         // Writes as many bytes as a real turn of this image would, then the test's image.
         std::memset(pixels, 0xFF, static_cast<std::size_t>(w) * static_cast<std::size_t>((h + 7) / 8));
-        std::memcpy(pixels, g_turned.data(), g_turned.size());
-        *width = g_turnedWidth;
-        *height = g_turnedHeight;
+        std::memcpy(pixels, gTurned.data(), gTurned.size());
+        *width = gTurnedWidth;
+        *height = gTurnedHeight;
         return SKEWTRIM_OK;
     }
     const int srcStride = (w + 7) / 8, dstStride = (h + 7) / 8;
@@ -87,7 +86,7 @@ FAKE_EXPORT int RotatePicSP(std::uint8_t* pixels, int* width, int* height, int b
 #ifndef FAKE_WITHOUT_MAP
 FAKE_EXPORT int SkewtrimMap(const std::uint8_t* pixels, int width, int height, int bitCount, int, double* map,
                             int* outWidth, int* outHeight) {
-    if (pixels == nullptr || map == nullptr || bitCount != 1 || g_failStraighten) return 0;
+    if (pixels == nullptr || map == nullptr || bitCount != 1 || gFailStraighten) return 0;
     const double identity[6] = {1, 0, 0, 0, 1, 0};
     std::memcpy(map, identity, sizeof identity);
     *outWidth = width;

@@ -22,13 +22,13 @@ using sheet::Layout;
 using sheet::Picture;
 using sheet::Point;
 
-constexpr int L = 0, R = 1, U = 2, D = 3;
+constexpr int kL = 0, kR = 1, kU = 2, kD = 3;
 
 class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(fake_.open(FAKE_SKEWTRIM_PATH)) << fake_.error();
-        fake_.resolve<void (*)()>("FakeReset")();
+        ASSERT_TRUE(fake.open(FAKE_SKEWTRIM_PATH)) << fake.error();
+        fake.resolve<void (*)()>("FakeReset")();
         typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_PATH;
     }
     void TearDown() override {
@@ -48,14 +48,14 @@ protected:
                                    p.height, straighten, flip, scanMode, &selector);
         std::optional<typemark::ReadTrace> trace;
         rq.trace = &trace;
-        rq.turned = &turned_;
-        read_ok_ = typemark::read_printed_marks(rq).has_value();
+        rq.turned = &turned;
+        readOk = typemark::read_printed_marks(rq).has_value();
         if (!trace) return std::nullopt;
         return typemark::layout_through_library(*trace);
     }
-    bool read_ok_ = false;
-    int turned_ = 0;
-    platform::DynamicLibrary fake_;
+    bool readOk = false;
+    int turned = 0;
+    platform::DynamicLibrary fake;
 };
 
 Block block_with(std::initializer_list<int> flags) {
@@ -68,11 +68,11 @@ Block block_with(std::initializer_list<int> flags) {
                "1010001010", "0111000001", "1000110110", "0110101100"};
     for (int f : flags) {
         for (auto& row : b.cells) {
-            if (f == L) row.front() = '1';
-            if (f == R) row.back() = '1';
+            if (f == kL) row.front() = '1';
+            if (f == kR) row.back() = '1';
         }
-        if (f == U) b.cells.front() = std::string(10, '1');
-        if (f == D) b.cells.back() = std::string(10, '1');
+        if (f == kU) b.cells.front() = std::string(10, '1');
+        if (f == kD) b.cells.back() = std::string(10, '1');
     }
     return b;
 }
@@ -98,7 +98,7 @@ class EveryFeed : public LayoutTest, public ::testing::WithParamInterface<int> {
 // Four turns, each in both row orders (rows reversed and passed with flip 0), for every
 // anchor the form may use.
 TEST_P(EveryFeed, CellsAndAnchorsLandOnTheDrawnMarks) {
-    const std::initializer_list<int> flagSets[] = {{U}, {D}, {L}, {R}, {U, L}, {D, R}};
+    const std::initializer_list<int> flagSets[] = {{kU}, {kD}, {kL}, {kR}, {kU, kL}, {kD, kR}};
     const auto& flags = flagSets[GetParam()];
     const Block b = block_with(flags);
     use_forms(form_for(b, flags));
@@ -107,9 +107,9 @@ TEST_P(EveryFeed, CellsAndAnchorsLandOnTheDrawnMarks) {
     for (const layout_check::Feed& feed : layout_check::every_feed(upright.width, upright.height)) {
         SCOPED_TRACE(feed.name);
         const auto layout = read(feed.turn(upright), feed.flip);
-        ASSERT_TRUE(read_ok_);
+        ASSERT_TRUE(readOk);
         ASSERT_TRUE(layout);
-        EXPECT_EQ(turned_, 0);
+        EXPECT_EQ(turned, 0);
         EXPECT_EQ(layout->form, 1);
         EXPECT_EQ(layout->orientation, feed.orientation);
         EXPECT_EQ(layout->rows, 8);
@@ -123,8 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Flags, EveryFeed, ::testing::Range(0, 6));
 // Scans at half or a third of the line resolution are stretched before reading; the boxes
 // come back in the rows the caller passed.
 TEST_F(LayoutTest, LineRepetitionIsUndone) {
-    const Block b = block_with({U});
-    use_forms(form_for(b, {U}));
+    const Block b = block_with({kU});
+    use_forms(form_for(b, {kU}));
     const Layout at8 = layout_of(b, 8), at12 = layout_of(b, 12);
     const auto halfLines = read(sheet::keep_every(sheet::render(at8), 2), 1, 1);
     ASSERT_TRUE(halfLines);
@@ -148,14 +148,14 @@ TEST_F(LayoutTest, LineRepetitionIsUndone) {
 
 // A block only the quarter-turn retry finds: the turn is undone as well.
 TEST_F(LayoutTest, QuarterTurnRetryIsUndone) {
-    Block b = block_with({D});
+    Block b = block_with({kD});
     b.cells[0] = std::string(10, '0');
     b.cells[4] = std::string(10, '0');
-    use_forms(form_for(b, {D}));
+    use_forms(form_for(b, {kD}));
     const Layout l = layout_of(b);
     const auto layout = read(sheet::render(l), 1);
     ASSERT_TRUE(layout);
-    EXPECT_EQ(turned_, 1);
+    EXPECT_EQ(turned, 1);
     EXPECT_EQ(layout->orientation, MARK_ORIENTATION_UPRIGHT);
     layout_check::expect_cells_on_drawing(
         layout->cells, l, [](Point p) { return p; }, l.dpm);
@@ -164,22 +164,22 @@ TEST_F(LayoutTest, QuarterTurnRetryIsUndone) {
 // Without SkewtrimMap the read still succeeds but cannot say where it read; a read that does
 // not straighten needs no map; a failed read leaves no layout.
 TEST_F(LayoutTest, LayoutOnlyWhereItIsKnown) {
-    const Block b = block_with({U});
-    use_forms(form_for(b, {U}));
+    const Block b = block_with({kU});
+    use_forms(form_for(b, {kU}));
     const Picture p = sheet::render(layout_of(b));
     typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_NO_MAP_PATH;
     EXPECT_FALSE(read(p, 1));
-    EXPECT_TRUE(read_ok_);
+    EXPECT_TRUE(readOk);
     EXPECT_TRUE(read(p, 1, 2, /*straighten=*/0));
-    EXPECT_TRUE(read_ok_);
+    EXPECT_TRUE(readOk);
     typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_PATH;
     EXPECT_FALSE(read(p, 1, 5));
-    EXPECT_FALSE(read_ok_);
+    EXPECT_FALSE(readOk);
     Block other = b;
     other.columnPitch.assign(9, 4.0);
-    use_forms(form_for(other, {U}));
+    use_forms(form_for(other, {kU}));
     EXPECT_FALSE(read(p, 1));
-    EXPECT_FALSE(read_ok_);
+    EXPECT_FALSE(readOk);
 }
 
 }  // namespace

@@ -19,13 +19,13 @@ using sheet::Layout;
 using sheet::Picture;
 
 // Flags as the format file writes them.
-constexpr int L = 0, R = 1, U = 2, D = 3;
+constexpr int kL = 0, kR = 1, kU = 2, kD = 3;
 
 class ReadingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(fake_.open(FAKE_SKEWTRIM_PATH)) << fake_.error();
-        fake_.resolve<void (*)()>("FakeReset")();
+        ASSERT_TRUE(fake.open(FAKE_SKEWTRIM_PATH)) << fake.error();
+        fake.resolve<void (*)()>("FakeReset")();
         typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_PATH;
     }
     void TearDown() override {
@@ -39,14 +39,14 @@ protected:
 
     std::optional<std::string> read(const Picture& p, int flip, int scanMode, int* selector,
                                     int straighten = 1) {
-        orientation_ = -1;
-        turned_ = 0;
+        orientation = -1;
+        turned = 0;
         const auto rows = sheet::pack(p);
         typemark::ReadRequest rq =
             typemark::make_request(rows.data(), static_cast<std::size_t>((p.width + 7) / 8), p.width,
                                    p.height, straighten, flip, scanMode, selector);
-        rq.orientation = &orientation_;
-        rq.turned = &turned_;
+        rq.orientation = &orientation;
+        rq.turned = &turned;
         return typemark::read_printed_marks(rq);
     }
     std::optional<std::string> read(const Picture& p, int flip = 1, int scanMode = 2) {
@@ -54,12 +54,12 @@ protected:
         return read(p, flip, scanMode, &selector);
     }
 
-    int rotate_calls() { return fake_.resolve<int (*)()>("FakeRotateCalls")(); }
-    int straighten_calls() { return fake_.resolve<int (*)()>("FakeStraightenCalls")(); }
+    int rotate_calls() { return fake.resolve<int (*)()>("FakeRotateCalls")(); }
+    int straighten_calls() { return fake.resolve<int (*)()>("FakeStraightenCalls")(); }
 
-    int orientation_ = -1;  // of the last read
-    int turned_ = 0;
-    platform::DynamicLibrary fake_;  // keeps the stand-in loaded so its counters last
+    int orientation = -1;  // of the last read
+    int turned = 0;
+    platform::DynamicLibrary fake;  // keeps the stand-in loaded so its counters last
 };
 
 // A 10 x 8 block with uneven column and row pitches. Interior cells are mixed; the
@@ -74,11 +74,11 @@ Block block_for(std::initializer_list<int> flags) {
                "1010001010", "0111000001", "1000110110", "0110101100"};
     for (int f : flags) {
         for (auto& row : b.cells) {
-            if (f == L) row.front() = '1';
-            if (f == R) row.back() = '1';
+            if (f == kL) row.front() = '1';
+            if (f == kR) row.back() = '1';
         }
-        if (f == U) b.cells.front() = std::string(10, '1');
-        if (f == D) b.cells.back() = std::string(10, '1');
+        if (f == kU) b.cells.front() = std::string(10, '1');
+        if (f == kD) b.cells.back() = std::string(10, '1');
     }
     return b;
 }
@@ -109,7 +109,7 @@ class EveryWayUp : public ReadingTest, public ::testing::WithParamInterface<int>
 // The same sheet, fed upright, upside down and turned a quarter either way, gives the
 // same text for every anchor flag the form may use.
 TEST_P(EveryWayUp, SameTextForEveryFeedAndEveryAnchor) {
-    const std::initializer_list<int> flagSets[] = {{U}, {D}, {L}, {R}, {U, L}, {D, R}};
+    const std::initializer_list<int> flagSets[] = {{kU}, {kD}, {kL}, {kR}, {kU, kL}, {kD, kR}};
     const auto& flags = flagSets[GetParam()];
     const Block b = block_for(flags);
     use_forms(sheet::grid_form(pairs_for(flags), b) + "*");
@@ -117,22 +117,22 @@ TEST_P(EveryWayUp, SameTextForEveryFeedAndEveryAnchor) {
     const std::string want = sheet::expected_text(b);
 
     EXPECT_EQ(read(upright, 1), want) << "upright";
-    EXPECT_EQ(orientation_, 0);
+    EXPECT_EQ(orientation, 0);
     EXPECT_EQ(read(sheet::reverse_rows(upright), 0), want) << "upright, last line first";
-    EXPECT_EQ(orientation_, 0);
+    EXPECT_EQ(orientation, 0);
     EXPECT_EQ(read(sheet::turn_half(upright), 1), want) << "upside down";
-    EXPECT_EQ(orientation_, 2);
+    EXPECT_EQ(orientation, 2);
     EXPECT_EQ(read(sheet::turn_clockwise(upright), 1), want) << "quarter turn clockwise";
-    EXPECT_EQ(orientation_, 1);
+    EXPECT_EQ(orientation, 1);
     EXPECT_EQ(read(sheet::turn_counter_clockwise(upright), 1), want) << "quarter turn counter-clockwise";
-    EXPECT_EQ(orientation_, 3);
-    EXPECT_EQ(turned_, 0);
+    EXPECT_EQ(orientation, 3);
+    EXPECT_EQ(turned, 0);
 }
 INSTANTIATE_TEST_SUITE_P(Flags, EveryWayUp, ::testing::Range(0, 6));
 
 TEST_F(ReadingTest, ResolutionsAndLineStretching) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     const std::string want = sheet::expected_text(b);
     const Picture at8 = sheet::render(small_layout(b, 8));
     const Picture at12 = sheet::render(small_layout(b, 12));
@@ -146,10 +146,10 @@ TEST_F(ReadingTest, ResolutionsAndLineStretching) {
 }
 
 TEST_F(ReadingTest, BlankRowInsideTheBlock) {
-    Block b = block_for({D});
+    Block b = block_for({kD});
     b.cells[0] = "0100000000";
     b.cells[4] = std::string(10, '0');
-    use_forms(sheet::grid_form(pairs_for({D}), b) + "*");
+    use_forms(sheet::grid_form(pairs_for({kD}), b) + "*");
     const Picture upright = sheet::render(small_layout(b));
     const std::string want = sheet::expected_text(b);
     EXPECT_EQ(read(upright), want);
@@ -161,13 +161,13 @@ TEST_F(ReadingTest, BlankRowInsideTheBlock) {
     // its first column, which every row fills.
     b.cells[0] = std::string(10, '0');
     EXPECT_EQ(read(sheet::render(small_layout(b))), sheet::expected_text(b));
-    EXPECT_EQ(turned_, 1);
+    EXPECT_EQ(turned, 1);
 }
 
 // The explicit-coordinates layout: mark size in dots from the key/value pairs, row and
 // column positions in millimetres; the gaps are the distances between the positions.
 TEST_F(ReadingTest, ExplicitCoordinatesForm) {
-    const Block b = block_for({U});
+    const Block b = block_for({kU});
     std::ostringstream form;
     form << "*explicit positions           \n3 4 2 1 8 20 10 12\n8 10\n";
     auto positions = [&](const std::vector<double>& pitches) {
@@ -188,19 +188,19 @@ TEST_F(ReadingTest, ExplicitCoordinatesForm) {
 }
 
 TEST_F(ReadingTest, UniformPitchesWithSpans) {
-    Block b = block_for({U});
+    Block b = block_for({kU});
     b.cells[3] = "0000100000";
     b.columnPitch.assign(9, 5.0);
     b.rowPitch.assign(7, 4.5);
-    use_forms(sheet::grid_form(pairs_for({U}), b, /*withSpans=*/true) + "*");
+    use_forms(sheet::grid_form(pairs_for({kU}), b, /*withSpans=*/true) + "*");
     const Picture upright = sheet::render(small_layout(b));
     EXPECT_EQ(read(upright), sheet::expected_text(b));
     EXPECT_EQ(read(sheet::turn_counter_clockwise(upright)), sheet::expected_text(b));
 }
 
 TEST_F(ReadingTest, PrintedRowTooCloseToTheBlockDoesNotFit) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     Layout close = small_layout(b);
     close.extraRowsBelow = {2.0};  // 16 dots: closer than 3 mm
     EXPECT_FALSE(read(sheet::render(close)));
@@ -212,19 +212,19 @@ TEST_F(ReadingTest, PrintedRowTooCloseToTheBlockDoesNotFit) {
 
 TEST_F(ReadingTest, UnevenGapsInTheWrongOrderDoNotFit) {
     // The form lists the row pitches bottom-up while the sheet is printed top-down.
-    Block printed = block_for({U, L});
+    Block printed = block_for({kU, kL});
     Block form = printed;
     std::reverse(form.rowPitch.begin(), form.rowPitch.end());
-    use_forms(sheet::grid_form(pairs_for({U, L}), form) + "*");
+    use_forms(sheet::grid_form(pairs_for({kU, kL}), form) + "*");
     EXPECT_FALSE(read(sheet::render(small_layout(printed))));
 }
 
 TEST_F(ReadingTest, SelectorPicksOrReportsTheForm) {
-    const Block b = block_for({U});
+    const Block b = block_for({kU});
     Block other = b;
     other.columnPitch = {4, 4, 4, 4, 4, 4, 4, 4, 4};
     const std::string forms =
-        sheet::grid_form(pairs_for({U}), other) + sheet::grid_form(pairs_for({U}), b) + "*";
+        sheet::grid_form(pairs_for({kU}), other) + sheet::grid_form(pairs_for({kU}), b) + "*";
     use_forms(forms);
     const Picture p = sheet::render(small_layout(b));
     int selector = 0;
@@ -243,8 +243,8 @@ TEST_F(ReadingTest, SelectorPicksOrReportsTheForm) {
 }
 
 TEST_F(ReadingTest, FormThatFailsToParseEndsTheSearch) {
-    const Block b = block_for({U});
-    const std::string good = sheet::grid_form(pairs_for({U}), b);
+    const Block b = block_for({kU});
+    const std::string good = sheet::grid_form(pairs_for({kU}), b);
     const std::string bad = "*broken form                  \n1 5 1 2 2 8 10 1 5 1 5 0 0\n";
     const Picture p = sheet::render(small_layout(b));
     int selector = 0;
@@ -264,9 +264,9 @@ TEST_F(ReadingTest, FormThatFailsToParseEndsTheSearch) {
 }
 
 TEST_F(ReadingTest, LongFormatFilePathFails) {
-    const Block b = block_for({U});
+    const Block b = block_for({kU});
     const std::string path =
-        sheet::write_temp("typemark_long.txt", sheet::grid_form(pairs_for({U}), b) + "*");
+        sheet::write_temp("typemark_long.txt", sheet::grid_form(pairs_for({kU}), b) + "*");
     const Picture p = sheet::render(small_layout(b));
     // The same file through a path padded with "./" steps to 254 and to 255 characters.
     auto padded = [&](std::size_t length) {
@@ -286,8 +286,8 @@ TEST_F(ReadingTest, LongFormatFilePathFails) {
 }
 
 TEST_F(ReadingTest, RefusedSettings) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     const Picture p = sheet::render(small_layout(b));
     int selector = 0;
     EXPECT_FALSE(read(p, 1, 5, &selector)) << "scan mode 5";
@@ -299,8 +299,8 @@ TEST_F(ReadingTest, RefusedSettings) {
 }
 
 TEST_F(ReadingTest, BitmapLibraryMissingOrFailing) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     const Picture p = sheet::render(small_layout(b));
     int selector = 0;
     typemark::library_state().skewtrimLibrary = "NoSuchSkewtrim.dll";
@@ -309,14 +309,14 @@ TEST_F(ReadingTest, BitmapLibraryMissingOrFailing) {
     typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_NO_ROTATE_PATH;
     EXPECT_FALSE(read(p, 1, 2, &selector)) << "RotatePicSP missing";
     typemark::library_state().skewtrimLibrary = FAKE_SKEWTRIM_PATH;
-    fake_.resolve<void (*)(int)>("FakeFailStraighten")(1);
+    fake.resolve<void (*)(int)>("FakeFailStraighten")(1);
     EXPECT_FALSE(read(p, 1, 2, &selector));
     EXPECT_EQ(rotate_calls(), 0);
 }
 
 TEST_F(ReadingTest, QuarterTurnRetryReadsTheTurnedImage) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     // An empty sheet whose turn yields the printed one: only the retry can read it.
     // Its height is not a multiple of 8, so the turn needs more room than the image had.
     Layout empty = small_layout(b);
@@ -325,23 +325,23 @@ TEST_F(ReadingTest, QuarterTurnRetryReadsTheTurnedImage) {
     const Picture printed = sheet::render(small_layout(b));
     // Rows of the working image run bottom-up: store the printed sheet that way.
     const auto turned = sheet::pack(sheet::reverse_rows(printed));
-    fake_.resolve<void (*)(const std::uint8_t*, int, int)>("FakeSetTurnedImage")(turned.data(), printed.width,
-                                                                                 printed.height);
+    fake.resolve<void (*)(const std::uint8_t*, int, int)>("FakeSetTurnedImage")(turned.data(), printed.width,
+                                                                                printed.height);
     EXPECT_EQ(read(sheet::render(empty)), sheet::expected_text(b));
     EXPECT_EQ(rotate_calls(), 1);
 }
 
 TEST_F(ReadingTest, UprightSheetNeedsNoTurn) {
-    const Block b = block_for({D});
-    use_forms(sheet::grid_form(pairs_for({D}), b) + "*");
+    const Block b = block_for({kD});
+    use_forms(sheet::grid_form(pairs_for({kD}), b) + "*");
     EXPECT_EQ(read(sheet::render(small_layout(b))), sheet::expected_text(b));
     EXPECT_EQ(rotate_calls(), 0);
     EXPECT_EQ(straighten_calls(), 1);
 }
 
 TEST_F(ReadingTest, NoisyAndTinyImagesAreRefusedQuietly) {
-    const Block b = block_for({U});
-    use_forms(sheet::grid_form(pairs_for({U}), b) + "*");
+    const Block b = block_for({kU});
+    use_forms(sheet::grid_form(pairs_for({kU}), b) + "*");
     Picture noise(300, 200, 1);
     unsigned seed = 7;
     for (auto& v : noise.px) {

@@ -40,16 +40,16 @@ std::string run(const std::string& command) {
 class ImageFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("annotate_files_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        dir = fs::temp_directory_path() / ("annotate_files_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
 };
 
 TEST_F(ImageFiles, APngReadsBackPixelForPixelThroughLibpng) {
     const Raster r = sample();
-    const std::string path = (dir_ / "out.PNG").string();
+    const std::string path = (dir / "out.PNG").string();
     ASSERT_EQ(write_image(r, path, 7875, 3937), "");
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -64,7 +64,7 @@ TEST_F(ImageFiles, APngReadsBackPixelForPixelThroughLibpng) {
 
 TEST_F(ImageFiles, ABmpIs24BitsUprightWithItsResolutionForPillow) {
     const Raster r = sample();
-    const std::string path = (dir_ / "out.bmp").string();
+    const std::string path = (dir / "out.bmp").string();
     ASSERT_EQ(write_image(r, path, 7875, 7875), "");
     const std::string said =
         run("/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + path +
@@ -74,16 +74,16 @@ TEST_F(ImageFiles, ABmpIs24BitsUprightWithItsResolutionForPillow) {
 }
 
 TEST_F(ImageFiles, OnlyPngAndBmpNamesAreAcceptedAndFailuresAreSaid) {
-    EXPECT_EQ(format_for("a.png"), ImageFormat::kPng);
-    EXPECT_EQ(format_for("A.Bmp"), ImageFormat::kBmp);
+    EXPECT_EQ(format_for("a.png"), ImageFormat::KPng);
+    EXPECT_EQ(format_for("A.Bmp"), ImageFormat::KBmp);
     EXPECT_FALSE(format_for("a.jpg"));
     EXPECT_FALSE(format_for("png"));
     const Raster r = sample();
-    EXPECT_NE(write_image(r, (dir_ / "a.tif").string()), "");
-    EXPECT_FALSE(fs::exists(dir_ / "a.tif"));
-    EXPECT_NE(write_image(Raster{}, (dir_ / "e.png").string()), "");
-    EXPECT_NE(write_image(r, (dir_ / "no" / "such" / "folder.png").string()), "");
-    EXPECT_NE(write_image(r, (dir_ / "no" / "such" / "folder.bmp").string()), "");
+    EXPECT_NE(write_image(r, (dir / "a.tif").string()), "");
+    EXPECT_FALSE(fs::exists(dir / "a.tif"));
+    EXPECT_NE(write_image(Raster{}, (dir / "e.png").string()), "");
+    EXPECT_NE(write_image(r, (dir / "no" / "such" / "folder.png").string()), "");
+    EXPECT_NE(write_image(r, (dir / "no" / "such" / "folder.bmp").string()), "");
 }
 
 }  // namespace

@@ -68,22 +68,22 @@ assert min(marked) > 0.5 and max(empty) < 0.1, (min(marked), max(empty))
 class AnnotateCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = tktest::temp_folder("annotate");
+        dir = tktest::temp_folder("annotate");
         for (const auto& [name, text] : {std::pair{"same_size.py", kSameSize},
                                          {"corners_red.py", kCornersRed},
                                          {"cells_on_ink.py", kCellsOnTheInk}})
-            std::ofstream(dir_ + "/" + name) << text;
+            std::ofstream(dir + "/" + name) << text;
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override { fs::remove_all(dir); }
 
     Outcome run(const std::vector<std::string>& args) {
-        return tktest::ticketkit(args, dir_,
+        return tktest::ticketkit(args, dir,
                                  {"FMTFILEPATH=" + kSamples + "/FormatFile.txt",
                                   "FMTFILESPPATH=" + kSamples + "/FormatFileSP.txt"},
                                  true);
     }
     bool python(const std::string& script, const std::vector<std::string>& args) {
-        std::string cmd = "cd " + dir_ + " && /usr/bin/python3 " + script;
+        std::string cmd = "cd " + dir + " && /usr/bin/python3 " + script;
         for (const auto& a : args) cmd += " '" + a + "'";
         return tktest::shell(cmd);
     }
@@ -93,7 +93,7 @@ protected:
         return lib.open(std::string(LIBRARY_DIR) + "/" + library) && lib.symbol(name) != nullptr;
     }
 
-    std::string dir_;
+    std::string dir;
 };
 
 TEST_F(AnnotateCommand, EverySampleKindWritesAPngAndABmpOfThePicturesSize) {
@@ -106,9 +106,9 @@ TEST_F(AnnotateCommand, EverySampleKindWritesAPngAndABmpOfThePicturesSize) {
             const Outcome r = run({"decode", kTickets + file, "--kind", kind, "--annotate", out});
             // Written whether or not anything was read.
             EXPECT_TRUE(r.status == 0 || r.status == 1) << r.err;
-            ASSERT_TRUE(fs::exists(dir_ + "/" + out)) << r.err;
+            ASSERT_TRUE(fs::exists(dir + "/" + out)) << r.err;
             EXPECT_TRUE(python("same_size.py", {kTickets + file, out})) << out;
-            fs::remove(dir_ + "/" + out);
+            fs::remove(dir + "/" + out);
         }
     }
 }
@@ -117,7 +117,7 @@ TEST_F(AnnotateCommand, BarcodeSymbolsAreOutlinedThroughTheCornersTheJsonGives) 
     const Outcome r = run({"decode", kTickets + "barcode-skewed-code128.bmp", "--kind", "barcode", "--json",
                            "--annotate", "skewed.png"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::ofstream(dir_ + "/skewed.json") << r.out;
+    std::ofstream(dir + "/skewed.json") << r.out;
     EXPECT_TRUE(python("corners_red.py", {"skewed.png", "skewed.json"})) << r.out;
 }
 
@@ -125,14 +125,14 @@ TEST_F(AnnotateCommand, SeveralFilesGetOnePictureEachAndBadNamesAreRefused) {
     Outcome r = run({"decode", kTickets + "barcode-skewed-code128.bmp",
                      kTickets + "barcode-code128-pdf417.bmp", "--kind", "barcode", "--annotate", "seen.bmp"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(dir_ + "/seen-barcode-skewed-code128.bmp"));
-    EXPECT_TRUE(fs::exists(dir_ + "/seen-barcode-code128-pdf417.bmp"));
+    EXPECT_TRUE(fs::exists(dir + "/seen-barcode-skewed-code128.bmp"));
+    EXPECT_TRUE(fs::exists(dir + "/seen-barcode-code128-pdf417.bmp"));
 
     for (const char* bad : {"seen.jpg", "seen", "png"}) {
         r = run({"decode", kTickets + "barcode-skewed-code128.bmp", "--kind", "barcode", "--annotate", bad});
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_NE(r.err.find(".png or .bmp"), std::string::npos) << r.err;
-        EXPECT_FALSE(fs::exists(dir_ + "/" + bad));
+        EXPECT_FALSE(fs::exists(dir + "/" + bad));
     }
     r = run({"decode", kTickets + "barcode-skewed-code128.bmp", "--kind", "barcode", "--annotate",
              "no/such/folder/seen.png"});
@@ -147,7 +147,7 @@ TEST_F(AnnotateCommand, HandwrittenCellsReportedMarkedLieOnTheTicketsInk) {
     const Outcome r = run({"decode", kTickets + "marks-answer-sheet.bmp", "--kind", "marks", "--json",
                            "--annotate", "sheet.png"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::ofstream(dir_ + "/sheet.json") << r.out;
+    std::ofstream(dir + "/sheet.json") << r.out;
     EXPECT_TRUE(python("cells_on_ink.py", {kTickets + "marks-answer-sheet.bmp", "sheet.json", "48"}))
         << r.out;
 }
@@ -159,12 +159,12 @@ TEST_F(AnnotateCommand, PrintedCellsReportedMarkedLieOnTheTicketsInk) {
     if (!exports("libTypemark.so", "OMReadLayoutSP"))
         GTEST_SKIP() << "libTypemark has no OMReadLayoutSP in this build";
     ASSERT_TRUE(tktest::shell("convert " + kTickets +
-                              "printed-marks-grid.bmp -sample 100%x50% -type grayscale BMP3:" + dir_ +
+                              "printed-marks-grid.bmp -sample 100%x50% -type grayscale BMP3:" + dir +
                               "/grid4.bmp"));
     const Outcome r = run({"decode", "grid4.bmp", "--kind", "printed-marks", "--lines-per-mm", "4", "--json",
                            "--annotate", "grid.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::ofstream(dir_ + "/grid.json") << r.out;
+    std::ofstream(dir + "/grid.json") << r.out;
     EXPECT_TRUE(python("cells_on_ink.py", {"grid4.bmp", "grid.json", "20"})) << r.out;
     EXPECT_TRUE(python("same_size.py", {"grid4.bmp", "grid.bmp"}));
 }

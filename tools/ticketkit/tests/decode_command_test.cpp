@@ -16,20 +16,20 @@ using Outcome = tktest::Outcome;
 
 class DecodeCommand : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = tktest::temp_folder("decode"); }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { dir = tktest::temp_folder("decode"); }
+    void TearDown() override { fs::remove_all(dir); }
 
-    Outcome run(const std::vector<std::string>& args) { return tktest::ticketkit(args, dir_); }
+    Outcome run(const std::vector<std::string>& args) { return tktest::ticketkit(args, dir); }
 
     // A 50 x 30 white picture with a black 2 x 2 square at (13, 7), written by ImageMagick.
     std::string picture(const std::string& name, const std::string& options) {
         const std::string cmd = "convert -size 50x30 xc:white -fill black -draw 'rectangle 13,7 14,8' " +
-                                options + dir_ + "/" + name + " 2>/dev/null";
+                                options + dir + "/" + name + " 2>/dev/null";
         EXPECT_TRUE(tktest::shell(cmd)) << cmd;
         return name;
     }
 
-    std::string dir_;
+    std::string dir;
 };
 
 TEST_F(DecodeCommand, PicturesOfEveryDepthReachTheDispatcherAsTopFirstBitRows) {
@@ -63,8 +63,8 @@ TEST_F(DecodeCommand, LinesPerMillimetreComeFromTheOptionElseTheFile) {
 
 TEST_F(DecodeCommand, ExitStatusTellsReadNothingFoundAndBadInputApart) {
     picture("mark.bmp", "-monochrome BMP3:");
-    ASSERT_TRUE(tktest::shell("convert -size 40x20 xc:white BMP3:" + dir_ + "/blank.bmp"));
-    std::ofstream(dir_ + "/notes.bmp") << "not a picture\n";
+    ASSERT_TRUE(tktest::shell("convert -size 40x20 xc:white BMP3:" + dir + "/blank.bmp"));
+    std::ofstream(dir + "/notes.bmp") << "not a picture\n";
 
     Outcome r = run({"decode", "blank.bmp", "--kind", "barcode"});
     EXPECT_EQ(r.status, 1);
@@ -89,8 +89,8 @@ TEST_F(DecodeCommand, JsonListsEveryFileWithItsOutcome) {
     const Outcome r = run({"decode", "mark.bmp", "gone.bmp", "--kind", "barcode", "--json"});
     EXPECT_EQ(r.status, 2);
     // Checked by an independent JSON parser.
-    std::ofstream(dir_ + "/out.json") << r.out;
-    EXPECT_TRUE(tktest::shell("python3 -c \"import json,sys; d=json.load(open('" + dir_ +
+    std::ofstream(dir + "/out.json") << r.out;
+    EXPECT_TRUE(tktest::shell("python3 -c \"import json,sys; d=json.load(open('" + dir +
                               "/out.json')); assert d[0]['read'] and d[0]['count']==1 and "
                               "d[0]['lines']==['Code 128: dark 13,7 size 56x30 lpm 0'], d; "
                               "assert 'missing' in d[1]['error'], d\""))
@@ -111,9 +111,9 @@ TEST_F(DecodeCommand, InfoMeasuresTheSkewAndStraightenRemovesIt) {
     const std::string skewed = std::string(SAMPLES_DIR) + "/tickets/barcode-skewed-code128.bmp";
     Outcome r = run({"info", skewed, "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::ofstream(dir_ + "/info.json") << r.out;
+    std::ofstream(dir + "/info.json") << r.out;
     // The sample is drawn turned 4 degrees clockwise on a dark bed.
-    EXPECT_TRUE(tktest::shell("python3 -c \"import json; d=json.load(open('" + dir_ +
+    EXPECT_TRUE(tktest::shell("python3 -c \"import json; d=json.load(open('" + dir +
                               "/info.json'))[0]; assert d['bits']==8 and d['linesPerMm']==8 and "
                               "abs(d['skewDegrees']-4.0)<0.3, d\""))
         << r.out;
@@ -128,10 +128,10 @@ TEST_F(DecodeCommand, InfoMeasuresTheSkewAndStraightenRemovesIt) {
     EXPECT_NEAR(w, 640, 6);
     EXPECT_NEAR(h, 720, 6);
 
-    ASSERT_TRUE(tktest::shell("convert -size 60x40 xc:white BMP3:" + dir_ + "/white.bmp"));
+    ASSERT_TRUE(tktest::shell("convert -size 60x40 xc:white BMP3:" + dir + "/white.bmp"));
     r = run({"straighten", "white.bmp", "out.bmp"});
     EXPECT_EQ(r.status, 1) << "no paper outline on a white picture";
-    EXPECT_FALSE(fs::exists(dir_ + "/out.bmp"));
+    EXPECT_FALSE(fs::exists(dir + "/out.bmp"));
 }
 
 }  // namespace

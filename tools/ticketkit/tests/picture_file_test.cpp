@@ -21,13 +21,13 @@ using ticketkit::PictureFile;
 
 class PictureFiles : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = tktest::temp_folder("pictures"); }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { dir = tktest::temp_folder("pictures"); }
+    void TearDown() override { fs::remove_all(dir); }
 
     // A 37 x 21 white picture with one black dot at (9, 4) and a red one at (30, 17).
     // `options` ends with the output format, e.g. "-monochrome BMP3:".
     std::string magick(const std::string& name, const std::string& options) {
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir + "/" + name;
         const std::string cmd =
             "convert -size 37x21 xc:white -fill black -draw 'point 9,4' -fill red -draw 'point 30,17' " +
             options + path + " 2>/dev/null";
@@ -36,7 +36,7 @@ protected:
     }
 
     std::string write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir + "/" + name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
@@ -52,7 +52,7 @@ protected:
         return "loaded";
     }
 
-    std::string dir_;
+    std::string dir;
 };
 
 // The grey level (or blue-green-red sum / 3) of a loaded dot.
@@ -83,7 +83,7 @@ TEST_F(PictureFiles, EveryDepthAndRowOrderLoadsTopRowFirst) {
         SCOPED_TRACE(c.name);
         const std::string path = magick(c.name, std::string(c.options));
         // ImageMagick wants the format prefix on the output name.
-        const std::string fixed = dir_ + "/" + c.name;
+        const std::string fixed = dir + "/" + c.name;
         const PictureFile p = ticketkit::load_picture(fixed);
         EXPECT_EQ(p.width, 37);
         EXPECT_EQ(p.height, 21);
@@ -105,13 +105,13 @@ TEST_F(PictureFiles, EveryDepthAndRowOrderLoadsTopRowFirst) {
 
 TEST_F(PictureFiles, OneBitFilesKeepWhiteAsOneWhateverThePaletteOrder) {
     const std::string normal = magick("mono.bmp", "-monochrome BMP3:");
-    PictureFile p = ticketkit::load_picture(dir_ + "/mono.bmp");
+    PictureFile p = ticketkit::load_picture(dir + "/mono.bmp");
     ASSERT_EQ(p.bitCount, 1);
     EXPECT_EQ(level(p, 9, 4), 0);
     EXPECT_EQ(level(p, 0, 0), 255);
 
     // The same picture with its two palette entries swapped and every bit inverted.
-    std::ifstream in(dir_ + "/mono.bmp", std::ios::binary);
+    std::ifstream in(dir + "/mono.bmp", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     const std::uint32_t offset = static_cast<std::uint8_t>(bytes[10]) | static_cast<std::uint8_t>(bytes[11])
                                                                             << 8;
@@ -127,24 +127,24 @@ TEST_F(PictureFiles, OneBitFilesKeepWhiteAsOneWhateverThePaletteOrder) {
 }
 
 TEST_F(PictureFiles, UnusableFilesAreRefusedWithTheirReason) {
-    EXPECT_NE(reason(dir_ + "/absent.bmp").find("missing"), std::string::npos);
+    EXPECT_NE(reason(dir + "/absent.bmp").find("missing"), std::string::npos);
     EXPECT_NE(reason(write("text.bmp", "just some notes\n")).find("text file"), std::string::npos);
     EXPECT_NE(reason(write("empty.bmp", "")).find("empty"), std::string::npos);
-    ASSERT_TRUE(tktest::shell("convert -size 20x10 xc:white PNG:" + dir_ + "/png.bmp"));
-    EXPECT_NE(reason(dir_ + "/png.bmp").find("PNG"), std::string::npos);
+    ASSERT_TRUE(tktest::shell("convert -size 20x10 xc:white PNG:" + dir + "/png.bmp"));
+    EXPECT_NE(reason(dir + "/png.bmp").find("PNG"), std::string::npos);
     magick("rle.bmp", "-type palette -compress RLE BMP3:");
-    EXPECT_NE(reason(dir_ + "/rle.bmp").find("RLE"), std::string::npos);
+    EXPECT_NE(reason(dir + "/rle.bmp").find("RLE"), std::string::npos);
 
     // A valid header whose pixel data is cut short, and one with 16 bits per pixel.
     magick("cut.bmp", "-type truecolor BMP3:");
-    std::ifstream in(dir_ + "/cut.bmp", std::ios::binary);
+    std::ifstream in(dir + "/cut.bmp", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(reason(write("short.bmp", bytes.substr(0, bytes.size() - 10))).find("cut short"),
               std::string::npos);
     bytes[28] = 16;
     EXPECT_NE(reason(write("depth16.bmp", bytes)).find("16 bits"), std::string::npos);
-    EXPECT_NE(ticketkit::bmp_problem(dir_ + "/rle.bmp").find("RLE"), std::string::npos);
-    EXPECT_EQ(ticketkit::bmp_problem(dir_ + "/cut.bmp"), "");
+    EXPECT_NE(ticketkit::bmp_problem(dir + "/rle.bmp").find("RLE"), std::string::npos);
+    EXPECT_EQ(ticketkit::bmp_problem(dir + "/cut.bmp"), "");
 }
 
 TEST(ResolutionFromHeader, OnlyTheScannersTwoResolutionsAreRecognised) {

@@ -50,21 +50,21 @@ std::vector<Expected> sample_manifest() {
 
 class DeviceCommands : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = tktest::temp_folder("device"); }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { dir = tktest::temp_folder("device"); }
+    void TearDown() override { fs::remove_all(dir); }
     Outcome run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-        return tktest::ticketkit(args, dir_, env);
+        return tktest::ticketkit(args, dir, env);
     }
-    std::string dir_;
+    std::string dir;
 };
 
 TEST_F(DeviceCommands, SessionScansSavesReadsPrintsAndEjectsEveryTicket) {
     // The samples plus what the emulator must skip (it says why) or ignore.
-    fs::create_directories(dir_ + "/tickets");
+    fs::create_directories(dir + "/tickets");
     for (const auto& e : fs::directory_iterator(std::string(SAMPLES_DIR) + "/tickets"))
-        fs::copy_file(e.path(), dir_ + "/tickets/" + e.path().filename().string());
-    std::ofstream(dir_ + "/tickets/barcode-broken.bmp") << "not a picture";
-    std::ofstream(dir_ + "/tickets/readme.txt") << "notes";
+        fs::copy_file(e.path(), dir + "/tickets/" + e.path().filename().string());
+    std::ofstream(dir + "/tickets/barcode-broken.bmp") << "not a picture";
+    std::ofstream(dir + "/tickets/readme.txt") << "notes";
 
     const Outcome r = run({"session", "--emulator", "--fast", "--tickets", "tickets", "--out", "job"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -77,19 +77,19 @@ TEST_F(DeviceCommands, SessionScansSavesReadsPrintsAndEjectsEveryTicket) {
                                  std::to_string(samples[i].linesPerMm) + " lines/mm): ";
         EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
         EXPECT_NE(r.out.find("lpm " + std::to_string(samples[i].linesPerMm)), std::string::npos);
-        EXPECT_TRUE(fs::exists(dir_ + "/job/Picture-" + n + ".bmp")) << n;
-        EXPECT_TRUE(fs::exists(dir_ + "/job/printed/printed-000" + n + ".bmp")) << n;
+        EXPECT_TRUE(fs::exists(dir + "/job/Picture-" + n + ".bmp")) << n;
+        EXPECT_TRUE(fs::exists(dir + "/job/printed/printed-000" + n + ".bmp")) << n;
     }
     EXPECT_EQ(r.out.find("ticket 5"), std::string::npos) << "the broken file is not fed";
     EXPECT_NE(r.err.find("barcode-broken.bmp: a text file, not a BMP"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("readme.txt"), std::string::npos) << "other files are ignored silently";
     EXPECT_NE(r.out.find("No further ticket within 2 s"), std::string::npos);
     EXPECT_NE(r.out.find("4 tickets, 4 read, 0 not read."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Scanned pictures (kept): " + dir_ + "/job"), std::string::npos);
-    EXPECT_NE(r.out.find("Printed tickets (kept):  " + dir_ + "/job/printed"), std::string::npos);
+    EXPECT_NE(r.out.find("Scanned pictures (kept): " + dir + "/job"), std::string::npos);
+    EXPECT_NE(r.out.find("Printed tickets (kept):  " + dir + "/job/printed"), std::string::npos);
 
     // The result is printed in the ticket's last 28 mm: ink there, against the head's 32 mm.
-    const std::string printed = dir_ + "/job/printed/printed-0001.bmp";
+    const std::string printed = dir + "/job/printed/printed-0001.bmp";
     ASSERT_TRUE(tktest::shell("test \"$(convert " + printed +
                               " -crop 256x224+0+656 -threshold 50% -format '%[fx:mean<1]' info:)\" = 1"))
         << "no ink in the print band";
@@ -119,7 +119,7 @@ TEST_F(DeviceCommands, EverySampleTicketIsReadRightByTheReaders) {
         const Expected& e = samples[i];
         SCOPED_TRACE(e.file);
         // The saved picture: a bottom-up 1-bit BMP with offset 62.
-        std::ifstream in(dir_ + "/job/Picture-" + std::to_string(i + 1) + ".bmp", std::ios::binary);
+        std::ifstream in(dir + "/job/Picture-" + std::to_string(i + 1) + ".bmp", std::ios::binary);
         const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), {});
         ASSERT_GT(file.size(), 62u);
         int width = 0, height = 0;
@@ -188,7 +188,7 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("one.bmp: 1728 x 880, black and white, 8 lines/mm"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("lpm 8"), std::string::npos);
-    EXPECT_TRUE(fs::exists(dir_ + "/one.bmp"));
+    EXPECT_TRUE(fs::exists(dir + "/one.bmp"));
 
     // Nothing arrives; nothing held to print on or feed; no picture stored under that name.
     r = run({"scan", "--emulator", "--fast", "--timeout", "1"});
@@ -206,10 +206,10 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
 
     // Printed on a ticket taken in first; a line reaching beyond the 32 mm head is reported.
     r = run({"print", "--emulator", "--fast", "--ticket", ticket, "--text", "HELLO", "--at", "2,10"},
-            {"EMULATOR_PRINT_DIR=" + dir_ + "/printed"});
+            {"EMULATOR_PRINT_DIR=" + dir + "/printed"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "printed\n");
-    EXPECT_TRUE(fs::exists(dir_ + "/printed/printed-0001.bmp"));
+    EXPECT_TRUE(fs::exists(dir + "/printed/printed-0001.bmp"));
     r = run({"print", "--emulator", "--fast", "--ticket", ticket, "--text", "HELLO", "--at", "30,10"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("emulator: print text \"HELLO\" placed at 30 mm reaches"), std::string::npos)
@@ -217,7 +217,7 @@ TEST_F(DeviceCommands, SingleOperationsReportTheDeviceAndItsFailures) {
 
     // A stored bitmap goes in and is listed (one process, one device).
     ASSERT_TRUE(tktest::shell(
-        "convert -size 64x32 xc:white -fill black -draw 'rectangle 4,4 20,20' -monochrome BMP3:" + dir_ +
+        "convert -size 64x32 xc:white -fill black -draw 'rectangle 4,4 20,20' -monochrome BMP3:" + dir +
         "/logo.bmp"));
     r = run({"bitmaps", "download", "logo.bmp", "--name", "LOGO", "--emulator", "--fast"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -263,13 +263,13 @@ TEST_F(DeviceCommands, AFailedOpenCarriesTheLinksOwnReasonWhenItKeepsOne) {
 
 TEST_F(DeviceCommands, TheEmulatorIsFoundUnderItsVersionedNameAlone) {
     // A runtime-only installation: bin/ticketkit and lib/libScannerEmulator.so.0, no bare name.
-    fs::create_directories(dir_ + "/kit/bin");
-    fs::create_directories(dir_ + "/kit/lib");
-    fs::copy_file(TICKETKIT_PATH, dir_ + "/kit/bin/ticketkit");
+    fs::create_directories(dir + "/kit/bin");
+    fs::create_directories(dir + "/kit/lib");
+    fs::copy_file(TICKETKIT_PATH, dir + "/kit/bin/ticketkit");
     fs::copy_file(fs::canonical(std::string(LIBRARY_DIR) + "/libScannerEmulator.so"),
-                  dir_ + "/kit/lib/libScannerEmulator.so.0");
-    const std::string program = dir_ + "/kit/bin/ticketkit";
-    const std::string out = dir_ + "/out.txt";
+                  dir + "/kit/lib/libScannerEmulator.so.0");
+    const std::string program = dir + "/kit/bin/ticketkit";
+    const std::string out = dir + "/out.txt";
     // The device library and the rest come from the build's lib/ through the loader path.
     ASSERT_TRUE(tktest::shell("LD_LIBRARY_PATH=" + std::string(LIBRARY_DIR) + " " + program +
                               " status --emulator --json > " + out + " 2>&1"))
@@ -279,7 +279,7 @@ TEST_F(DeviceCommands, TheEmulatorIsFoundUnderItsVersionedNameAlone) {
     EXPECT_NE(said.find("\"scannerIdle\": 1"), std::string::npos) << said;
 
     // Neither name: the message says where it looked.
-    fs::remove(dir_ + "/kit/lib/libScannerEmulator.so.0");
+    fs::remove(dir + "/kit/lib/libScannerEmulator.so.0");
     EXPECT_FALSE(tktest::shell("LD_LIBRARY_PATH=" + std::string(LIBRARY_DIR) + " " + program +
                                " status --emulator > " + out + " 2>&1"));
     std::ifstream again(out);
