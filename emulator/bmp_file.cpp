@@ -31,7 +31,7 @@ void put_headers(std::vector<std::uint8_t>& out, int width, int height, int bits
 }  // namespace
 
 bool read_bmp_header(const std::uint8_t* data, std::size_t size, BmpHeader& header) {
-    return codec::decode_headers(data, size, header) == codec::Verdict::KOk && header.planes == 1;
+    return codec::decode_headers(data, size, header) == codec::Verdict::Ok && header.planes == 1;
 }
 
 bool decode_bmp(const std::uint8_t* data, std::size_t size, GreyImage& out) {

@@ -384,13 +384,13 @@ std::string Device::ticket_problem(const std::string& path) {
     }
     BmpHeader header;
     switch (kit::bmp::decode_headers(b.data(), b.size(), header)) {
-        case kit::bmp::Verdict::KOk:
+        case kit::bmp::Verdict::Ok:
             break;
-        case kit::bmp::Verdict::KCompressed:
+        case kit::bmp::Verdict::Compressed:
             if (header.compression == 1 || header.compression == 2)
                 return "RLE-compressed; only uncompressed BMP files are fed";
             return "BMP compression " + std::to_string(header.compression) + " is not supported";
-        case kit::bmp::Verdict::KUnsupportedHeader:
+        case kit::bmp::Verdict::UnsupportedHeader:
             return "an old OS/2 BMP header; only Windows BMP files are fed";
         default:
             return "damaged BMP header";

@@ -24,11 +24,11 @@ int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded, Ne
     }
     const auto bytes = static_cast<std::size_t>(imageSize + kSpareBytes);
     auto* bits =
-        static_cast<std::uint8_t*>(pixels == NewPixels::KZeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
+        static_cast<std::uint8_t*>(pixels == NewPixels::Zeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
     if (bits == nullptr) {
         return kOutOfMemory;
     }
-    if (pixels == NewPixels::KUnset) {
+    if (pixels == NewPixels::Unset) {
         std::memset(bits + imageSize, 0, static_cast<std::size_t>(kSpareBytes));
     }
     auto* rows =

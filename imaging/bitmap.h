@@ -46,7 +46,7 @@ inline bool derives_padded(const Bitmap& src) {
 
 // Whether a new record's pixel block starts zeroed or is left for the caller,
 // who then writes every byte of it (the spare bytes are zeroed either way).
-enum class NewPixels { KZeroed, KUnset };
+enum class NewPixels { Zeroed, Unset };
 
 // Makes a new record (pixel block zeroed unless asked otherwise, 16 spare
 // bytes after it) and writes it into `out` only when complete.
@@ -54,7 +54,7 @@ enum class NewPixels { KZeroed, KUnset };
 // unsupported depth; kOutOfMemory when memory runs out or when the byte count
 // does not fit the record's 32-bit imageSize.
 int bitmap_new(Bitmap* out, int width, int height, int bitCount, bool padded,
-               NewPixels pixels = NewPixels::KZeroed);
+               NewPixels pixels = NewPixels::Zeroed);
 
 // Sets all fields to zero without releasing anything; kInvalidArgument for a missing record.
 int bitmap_init(Bitmap* bmp);

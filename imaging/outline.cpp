@@ -379,8 +379,8 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (left.runs.empty() || right.runs.empty()) {
         return kNoPaper;
     }
-    const Extreme el = find_extreme(left, ExtremeKind::KLeft);
-    const Extreme er = find_extreme(right, ExtremeKind::KRight);
+    const Extreme el = find_extreme(left, ExtremeKind::Left);
+    const Extreme er = find_extreme(right, ExtremeKind::Right);
     if (!el.found() || !er.found() || el.at.x >= er.at.x) {
         return kNoPaper;
     }
@@ -388,8 +388,8 @@ int measure_paper(const Bitmap& src, int level, int rule, StraightenPlan& plan) 
     if (bottom.runs.empty() || top.runs.empty()) {
         return kNoPaper;
     }
-    const Extreme eb = find_extreme(bottom, ExtremeKind::KBottom);
-    const Extreme et = find_extreme(top, ExtremeKind::KTop);
+    const Extreme eb = find_extreme(bottom, ExtremeKind::Bottom);
+    const Extreme et = find_extreme(top, ExtremeKind::Top);
     if (!eb.found() || !et.found() || eb.at.y >= et.at.y) {
         return kNoPaper;
     }

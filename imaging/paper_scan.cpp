@@ -531,10 +531,10 @@ Extreme find_extreme(const Edge& edge, ExtremeKind kind) {
                 continue;
             }
             switch (kind) {
-                case ExtremeKind::KLeft:
-                case ExtremeKind::KBottom: {
-                    const int v = kind == ExtremeKind::KLeft ? p.x : p.y;
-                    const int b = kind == ExtremeKind::KLeft ? best.at.x : best.at.y;
+                case ExtremeKind::Left:
+                case ExtremeKind::Bottom: {
+                    const int v = kind == ExtremeKind::Left ? p.x : p.y;
+                    const int b = kind == ExtremeKind::Left ? best.at.x : best.at.y;
                     if (v < b) {
                         best = {p, ri, ri};
                     } else if (v == b) {
@@ -542,14 +542,14 @@ Extreme find_extreme(const Edge& edge, ExtremeKind kind) {
                     }
                     break;
                 }
-                case ExtremeKind::KTop:
+                case ExtremeKind::Top:
                     if (p.y > best.at.y) {
                         best = {p, ri, ri};
                     } else if (p.y == best.at.y) {
                         best.lastRun = ri;
                     }
                     break;
-                case ExtremeKind::KRight:
+                case ExtremeKind::Right:
                     // The last point reaching the largest x decides, and both indices are its run.
                     if (p.x >= best.at.x) {
                         best = {p, ri, ri};

@@ -69,7 +69,7 @@ struct Extreme {
     int lastRun = -1;
     bool found() const { return firstRun >= 0; }
 };
-enum class ExtremeKind { KLeft, KRight, KBottom, KTop };
+enum class ExtremeKind { Left, Right, Bottom, Top };
 Extreme find_extreme(const Edge& edge, ExtremeKind kind);
 
 }  // namespace skewtrim

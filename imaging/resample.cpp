@@ -399,8 +399,7 @@ std::atomic<bool> forcePlain{false};
 
 ResamplePath resample_path() {
     static const bool vector = vector_path::available();
-    return vector && !forcePlain.load(std::memory_order_relaxed) ? ResamplePath::KVector
-                                                                 : ResamplePath::KPlain;
+    return vector && !forcePlain.load(std::memory_order_relaxed) ? ResamplePath::Vector : ResamplePath::Plain;
 }
 
 void force_plain_resample_for_testing(bool plain) {
@@ -449,12 +448,12 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
         }
     }
     BitmapGuard out;
-    if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false, NewPixels::KUnset);
+    if (int code = bitmap_new(out.get(), plan.width, plan.height, src->bitCount, false, NewPixels::Unset);
         code != kOk) {
         return code;
     }
     const OffsetTables tables(plan.theta, plan.width, plan.height);
-    const bool vector = resample_path() == ResamplePath::KVector && vector_path::accepts(*src);
+    const bool vector = resample_path() == ResamplePath::Vector && vector_path::accepts(*src);
     Bitmap& image = *out;
     const auto rows = [&](RowRange band) {
         if (vector) {

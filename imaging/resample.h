@@ -54,7 +54,7 @@ int resample(const Bitmap* src, const StraightenPlan& plan, int mode, const std:
 // The pixel loops resample() runs: the vector ones when the processor has
 // AVX2 (checked once, at run time), else the plain ones. Both give the same
 // bytes; tests force the plain loops to check that on any machine.
-enum class ResamplePath { KVector, KPlain };
+enum class ResamplePath { Vector, Plain };
 ResamplePath resample_path();
 void force_plain_resample_for_testing(bool plain);
 

@@ -37,13 +37,13 @@ void decode_info_header(const std::uint8_t* bytes, Header& out) {
 }
 
 Verdict decode_headers(const std::uint8_t* data, std::size_t size, Header& out) {
-    if (data == nullptr || size < kFileHeaderBytes) return Verdict::KTruncated;
-    if (!decode_file_header(data, out)) return Verdict::KNotBmp;
-    if (size < kFileHeaderBytes + kInfoHeaderBytes) return Verdict::KTruncated;
+    if (data == nullptr || size < kFileHeaderBytes) return Verdict::Truncated;
+    if (!decode_file_header(data, out)) return Verdict::NotBmp;
+    if (size < kFileHeaderBytes + kInfoHeaderBytes) return Verdict::Truncated;
     decode_info_header(data + kFileHeaderBytes, out);
-    if (out.infoSize < kInfoHeaderBytes) return Verdict::KUnsupportedHeader;
-    if (out.compressed()) return Verdict::KCompressed;
-    return Verdict::KOk;
+    if (out.infoSize < kInfoHeaderBytes) return Verdict::UnsupportedHeader;
+    if (out.compressed()) return Verdict::Compressed;
+    return Verdict::Ok;
 }
 
 bool white_first(const std::uint8_t* entry0, const std::uint8_t* entry1) {

@@ -54,11 +54,11 @@ void decode_info_header(const std::uint8_t* bytes, Header& out);
 
 // What a whole file in memory says about itself.
 enum class Verdict {
-    KOk,
-    KTruncated,          // ends inside a header
-    KNotBmp,             // no "BM" signature
-    KUnsupportedHeader,  // information header shorter than 40 bytes (an OS/2 core header)
-    KCompressed,         // pixel data stored compressed (see Header::compressed)
+    Ok,
+    Truncated,          // ends inside a header
+    NotBmp,             // no "BM" signature
+    UnsupportedHeader,  // information header shorter than 40 bytes (an OS/2 core header)
+    Compressed,         // pixel data stored compressed (see Header::compressed)
 };
 
 // Decodes both headers of the `size` bytes at `data`; `out` holds whatever was

@@ -34,7 +34,7 @@ int read_bitmap_file(Bitmap& out, const char* path) {
     if (!file) return STRIPESCAN_FAILED;
     const std::vector<std::uint8_t>& data = *file;
     codec::Header header;
-    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::KOk)
+    if (codec::decode_headers(data.data(), data.size(), header) != codec::Verdict::Ok)
         return STRIPESCAN_FAILED;
     if (header.bitCount != 1) return STRIPESCAN_FAILED;
     const std::size_t palette = header.palette_offset();

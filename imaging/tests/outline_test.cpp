@@ -137,11 +137,11 @@ TEST(EdgeRuns, ExtremesOverSixPointRunsOnly) {
     }
     runs.finish();
     ASSERT_EQ(edge.runs.size(), 5u);
-    const Extreme left = find_extreme(edge, ExtremeKind::KLeft);
+    const Extreme left = find_extreme(edge, ExtremeKind::Left);
     EXPECT_EQ(left.at, (Point{3, 7}));
     EXPECT_EQ(left.firstRun, 1);
     EXPECT_EQ(left.lastRun, 2);
-    const Extreme right = find_extreme(edge, ExtremeKind::KRight);
+    const Extreme right = find_extreme(edge, ExtremeKind::Right);
     EXPECT_EQ(right.at.x, 40);
     EXPECT_EQ(right.firstRun, right.lastRun);
     EXPECT_EQ(right.firstRun, 4);

@@ -23,20 +23,20 @@ using namespace skewtrim::testing;
 // loops when the processor has them.
 std::vector<ResamplePath> paths() {
     force_plain_resample_for_testing(false);
-    std::vector<ResamplePath> all{ResamplePath::KPlain};
-    if (resample_path() == ResamplePath::KVector) {
-        all.push_back(ResamplePath::KVector);
+    std::vector<ResamplePath> all{ResamplePath::Plain};
+    if (resample_path() == ResamplePath::Vector) {
+        all.push_back(ResamplePath::Vector);
     }
     return all;
 }
 
 const char* name(ResamplePath p) {
-    return p == ResamplePath::KVector ? "vector" : "plain";
+    return p == ResamplePath::Vector ? "vector" : "plain";
 }
 
 // Runs the resampler on `path` (restoring the automatic choice afterwards).
 int resample_on(ResamplePath path, const Bitmap& src, const StraightenPlan& plan, int mode, Bitmap* out) {
-    force_plain_resample_for_testing(path == ResamplePath::KPlain);
+    force_plain_resample_for_testing(path == ResamplePath::Plain);
     const int code = resample(&src, plan, mode, kFillColour.data(), out);
     force_plain_resample_for_testing(false);
     return code;
@@ -221,10 +221,10 @@ INSTANTIATE_TEST_SUITE_P(Depths, ResamplePaths, ::testing::Values(1, 8, 24),
 
 TEST(ResamplePath, ForcingThePlainLoopsIsReportedAndUndone) {
     force_plain_resample_for_testing(true);
-    EXPECT_EQ(resample_path(), ResamplePath::KPlain);
+    EXPECT_EQ(resample_path(), ResamplePath::Plain);
     force_plain_resample_for_testing(false);
 #if defined(__x86_64__) || defined(__i386__)
-    EXPECT_EQ(resample_path(), __builtin_cpu_supports("avx2") ? ResamplePath::KVector : ResamplePath::KPlain);
+    EXPECT_EQ(resample_path(), __builtin_cpu_supports("avx2") ? ResamplePath::Vector : ResamplePath::Plain);
 #endif
 }
 

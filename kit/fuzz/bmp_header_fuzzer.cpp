@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     namespace codec = kit::bmp;
     codec::Header h;
     const codec::Verdict verdict = codec::decode_headers(data, size, h);
-    if (verdict != codec::Verdict::kOk) return 0;
+    if (verdict != codec::Verdict::Ok) return 0;
     const std::size_t palette = h.palette_offset();
     if (palette + 2 * codec::kPaletteEntryBytes <= size) {
         (void)codec::white_first(data + palette, data + palette + codec::kPaletteEntryBytes);
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> again;
     codec::encode_headers(again, h);
     codec::Header back;
-    if (codec::decode_headers(again.data(), again.size(), back) != codec::Verdict::kOk ||
+    if (codec::decode_headers(again.data(), again.size(), back) != codec::Verdict::Ok ||
         back.width != h.width || back.height != h.height || back.bitCount != h.bitCount ||
         back.pixelOffset != h.pixelOffset) {
         __builtin_trap();

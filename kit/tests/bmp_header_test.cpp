@@ -39,7 +39,7 @@ TEST(BmpHeader, WrittenHeadersReadBackFieldForField) {
                                 .coloursUsed = 2});
     ASSERT_EQ(out.size(), codec::kFileHeaderBytes + codec::kInfoHeaderBytes);
     codec::Header h;
-    ASSERT_EQ(codec::decode_headers(out.data(), out.size(), h), codec::Verdict::KOk);
+    ASSERT_EQ(codec::decode_headers(out.data(), out.size(), h), codec::Verdict::Ok);
     EXPECT_EQ(h.fileSize, 1234u);
     EXPECT_EQ(h.pixelOffset, 62u);
     EXPECT_EQ(h.infoSize, 40u);
@@ -58,7 +58,7 @@ TEST(BmpHeader, ThePaletteFollowsTheDeclaredInformationHeaderSize) {
     for (std::uint32_t size : {40u, 108u, 124u}) {
         const auto file = file_with_info_size(size, codec::kUncompressed);
         codec::Header h;
-        ASSERT_EQ(codec::decode_headers(file.data(), file.size(), h), codec::Verdict::KOk) << size;
+        ASSERT_EQ(codec::decode_headers(file.data(), file.size(), h), codec::Verdict::Ok) << size;
         EXPECT_EQ(h.palette_offset(), 14u + size);
     }
 }
@@ -66,18 +66,18 @@ TEST(BmpHeader, ThePaletteFollowsTheDeclaredInformationHeaderSize) {
 TEST(BmpHeader, TellsCompressedShortAndForeignFilesApart) {
     codec::Header h;
     auto rle8 = file_with_info_size(40, 1);
-    EXPECT_EQ(codec::decode_headers(rle8.data(), rle8.size(), h), codec::Verdict::KCompressed);
+    EXPECT_EQ(codec::decode_headers(rle8.data(), rle8.size(), h), codec::Verdict::Compressed);
     auto rle4 = file_with_info_size(40, 2);
-    EXPECT_EQ(codec::decode_headers(rle4.data(), rle4.size(), h), codec::Verdict::KCompressed);
+    EXPECT_EQ(codec::decode_headers(rle4.data(), rle4.size(), h), codec::Verdict::Compressed);
     auto core = file_with_info_size(12, codec::kUncompressed);
     core.resize(54, 0);
-    EXPECT_EQ(codec::decode_headers(core.data(), core.size(), h), codec::Verdict::KUnsupportedHeader);
+    EXPECT_EQ(codec::decode_headers(core.data(), core.size(), h), codec::Verdict::UnsupportedHeader);
     auto plain = file_with_info_size(40, codec::kUncompressed);
-    EXPECT_EQ(codec::decode_headers(plain.data(), 53, h), codec::Verdict::KTruncated);
-    EXPECT_EQ(codec::decode_headers(plain.data(), 13, h), codec::Verdict::KTruncated);
-    EXPECT_EQ(codec::decode_headers(nullptr, 100, h), codec::Verdict::KTruncated);
+    EXPECT_EQ(codec::decode_headers(plain.data(), 53, h), codec::Verdict::Truncated);
+    EXPECT_EQ(codec::decode_headers(plain.data(), 13, h), codec::Verdict::Truncated);
+    EXPECT_EQ(codec::decode_headers(nullptr, 100, h), codec::Verdict::Truncated);
     plain[1] = 'A';
-    EXPECT_EQ(codec::decode_headers(plain.data(), plain.size(), h), codec::Verdict::KNotBmp);
+    EXPECT_EQ(codec::decode_headers(plain.data(), plain.size(), h), codec::Verdict::NotBmp);
     // 32-bit pixels with channel masks are stored plainly.
     codec::Header masks;
     masks.bitCount = 32;

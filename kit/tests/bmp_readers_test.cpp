@@ -124,7 +124,7 @@ protected:
     void order_palette(const fs::path& path, bool whiteFirst) {
         std::vector<std::uint8_t> bytes = slurp(path);
         kit::bmp::Header h;
-        ASSERT_EQ(kit::bmp::decode_headers(bytes.data(), bytes.size(), h), kit::bmp::Verdict::KOk);
+        ASSERT_EQ(kit::bmp::decode_headers(bytes.data(), bytes.size(), h), kit::bmp::Verdict::Ok);
         const std::size_t at = h.palette_offset();
         ASSERT_LE(at + 8, h.pixelOffset);
         ASSERT_LE(h.pixelOffset, bytes.size());
@@ -181,7 +181,7 @@ TEST_F(BmpReaders, RunLengthCompressedFilesAreRefusedAsUnsupportedNotAsForeign) 
     const fs::path rle8 = draw("rle8.bmp", "-type palette -colors 16 -compress RLE", "BMP3");
     kit::bmp::Header h;
     const auto bytes = slurp(rle8);
-    ASSERT_EQ(kit::bmp::decode_headers(bytes.data(), bytes.size(), h), kit::bmp::Verdict::KCompressed);
+    ASSERT_EQ(kit::bmp::decode_headers(bytes.data(), bytes.size(), h), kit::bmp::Verdict::Compressed);
     ASSERT_EQ(h.compression, 1u) << "ImageMagick wrote RLE8";
     Bitmap a{};
     EXPECT_EQ(skewtrim.resolve<ReadSkewtrim>("ReadBitmapFromFile")(&a, rle8.c_str()), kSkewtrimUnsupported);

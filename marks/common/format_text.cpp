@@ -19,7 +19,7 @@ FormTextStatus read_form_text(const std::vector<std::uint8_t>& file, std::size_t
     out.values.clear();
     std::size_t pos = offset;
     while (pos < file.size() && file[pos] != '*') ++pos;
-    if (pos >= file.size()) return FormTextStatus::KNoForm;
+    if (pos >= file.size()) return FormTextStatus::NoForm;
     out.start = pos;
     pos += kTitleBytes;
     char token[kMaxNumberLength + 1];
@@ -33,16 +33,16 @@ FormTextStatus read_form_text(const std::vector<std::uint8_t>& file, std::size_t
         if (c == '*') {
             flush();
             out.nextOffset = pos;
-            return FormTextStatus::KOk;
+            return FormTextStatus::Ok;
         }
         if ((c >= '0' && c <= '9') || c == '.') {
-            if (length == kMaxNumberLength) return FormTextStatus::KFailed;
+            if (length == kMaxNumberLength) return FormTextStatus::Failed;
             token[length++] = c;
         } else {
             flush();
         }
     }
-    return FormTextStatus::KFailed;
+    return FormTextStatus::Failed;
 }
 
 std::optional<std::string> locate_format_file(const char* variable, const char* defaultName) {

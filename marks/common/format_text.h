@@ -24,9 +24,9 @@ inline constexpr std::size_t kMaxNumberLength = 19;
 inline constexpr std::size_t kMaxPathLength = 254;
 
 enum class FormTextStatus {
-    KOk,      // values read; nextOffset is the closing '*'
-    KNoForm,  // no '*' at or after the offset: the file holds no further form
-    KFailed,  // a number longer than 19 characters, or no closing '*'
+    Ok,      // values read; nextOffset is the closing '*'
+    NoForm,  // no '*' at or after the offset: the file holds no further form
+    Failed,  // a number longer than 19 characters, or no closing '*'
 };
 
 struct FormText {

@@ -18,18 +18,18 @@ int front_end(const uint8_t* image, int* selector, int flip, int width, int heig
 
 KIT_EXPORT int OMRead(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                       char* result) {
-    return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::KPlain);
+    return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::Plain);
 }
 
 KIT_EXPORT int OMReadEx(const uint8_t* image, int* selector, int flip, int width, int height, int scanMode,
                         char* result) {
-    return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::KExtended);
+    return front_end(image, selector, flip, width, height, scanMode, result, inkmark::ResultStyle::Extended);
 }
 
 KIT_EXPORT int OMRead_Reliability(const uint8_t* image, int* selector, int flip, int width, int height,
                                   int scanMode, char* result) {
     return front_end(image, selector, flip, width, height, scanMode, result,
-                     inkmark::ResultStyle::KReliability);
+                     inkmark::ResultStyle::Reliability);
 }
 
 KIT_EXPORT int image_decode_OMR(Bitmap* bitmap, int* selector, int flip, int scanMode, int straighten,

@@ -80,7 +80,7 @@ FitOutcome fit_second(const OmrForm& form, int c, const TrackMatch& first, const
     const OmrTrack& t1 = form.tracks[static_cast<std::size_t>(first.track)];
     const int second = 1 - first.track;
     const OmrTrack& t2 = form.tracks[static_cast<std::size_t>(second)];
-    if (t2.markCount < 1 || t2.marks.empty()) return FitOutcome::KNoFit;
+    if (t2.markCount < 1 || t2.marks.empty()) return FitOutcome::NoFit;
     const Edge e1 = first.edge;
     const Edge e2 = kListFor[c][t2.kind];
     const marks::MarkBlob& near1 = first.blobs[static_cast<std::size_t>(t1.nearest)];
@@ -93,7 +93,7 @@ FitOutcome fit_second(const OmrForm& form, int c, const TrackMatch& first, const
         const int acrossSize = is_vertical(t2.kind) ? t2.markWidth : t2.markHeight;
         const int half = std::max(kMinBandHalfWidth, acrossSize);
         if (!scan_band(work, e2, expectedDepth - half, expectedDepth + half, fresh))
-            return FitOutcome::KOutOfMemory;
+            return FitOutcome::OutOfMemory;
         list = &fresh;
     }
     for (const Blobs& band : list->bands) {
@@ -115,10 +115,10 @@ FitOutcome fit_second(const OmrForm& form, int c, const TrackMatch& first, const
             out.track = second;
             out.edge = e2;
             out.blobs = std::move(*m);
-            return FitOutcome::KFitted;
+            return FitOutcome::Fitted;
         }
     }
-    return FitOutcome::KNoFit;
+    return FitOutcome::NoFit;
 }
 
 }  // namespace
@@ -144,11 +144,11 @@ FitOutcome fit_form(const OmrForm& form, const EdgeLists& lists, const marks::Im
                 break;
             }
         }
-        if (locating < 0) return FitOutcome::KNoFit;
+        if (locating < 0) return FitOutcome::NoFit;
         const OmrTrack& loc = form.tracks[static_cast<std::size_t>(locating)];
         const bool twoTracks = form.trackCount == 2 && form.tracks.size() == 2;
         if (twoTracks && is_vertical(form.tracks[0].kind) == is_vertical(form.tracks[1].kind))
-            return FitOutcome::KNoFit;
+            return FitOutcome::NoFit;
 
         std::vector<Edge> candidates;
         if (twoTracks) {
@@ -169,24 +169,24 @@ FitOutcome fit_form(const OmrForm& form, const EdgeLists& lists, const marks::Im
                     if (!twoTracks) {
                         out.orientation = c;
                         out.matches.assign(1, std::move(first));
-                        return FitOutcome::KFitted;
+                        return FitOutcome::Fitted;
                     }
                     TrackMatch second;
                     const FitOutcome o = fit_second(form, c, first, lists, work, second);
-                    if (o == FitOutcome::KOutOfMemory) return o;
-                    if (o != FitOutcome::KFitted) continue;
+                    if (o == FitOutcome::OutOfMemory) return o;
+                    if (o != FitOutcome::Fitted) continue;
                     out.orientation = c;
                     out.matches.clear();
                     out.matches.push_back(std::move(first));
                     out.matches.push_back(std::move(second));
-                    return FitOutcome::KFitted;
+                    return FitOutcome::Fitted;
                 }
             }
         }
     } catch (const std::bad_alloc&) {
-        return FitOutcome::KOutOfMemory;
+        return FitOutcome::OutOfMemory;
     }
-    return FitOutcome::KNoFit;
+    return FitOutcome::NoFit;
 }
 
 }  // namespace inkmark

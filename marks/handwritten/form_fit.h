@@ -26,7 +26,7 @@ struct FitResult {
     std::vector<TrackMatch> matches;  // the locating track first
 };
 
-enum class FitOutcome { KFitted, KNoFit, KOutOfMemory };
+enum class FitOutcome { Fitted, NoFit, OutOfMemory };
 
 // Fits `form` to the edge lists of `work`. The lists are not changed (a track
 // sought by a fresh band scan uses a list of its own).

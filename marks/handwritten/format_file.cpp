@@ -364,7 +364,7 @@ int load_forms(const std::vector<std::uint8_t>& file, OmrFormList& list) {
     marks::FormText text;
     try {
         for (;;) {
-            if (marks::read_form_text(file, offset, text) != marks::FormTextStatus::KOk) break;
+            if (marks::read_form_text(file, offset, text) != marks::FormTextStatus::Ok) break;
             std::optional<OmrForm> form = parse_form(text.values);
             if (!form) break;
             form->filePosition = static_cast<int>(list.forms.size());

@@ -145,8 +145,8 @@ int decode_sheet(Bitmap* bitmap, int* selector, int flip, int scanMode, int stra
         if (!select_form(s.forms, index, s.current)) return 0;
         if (s.current.ratioCount != wantedRatios) continue;
         const FitOutcome outcome = fit_form(s.current, s.lists, s.work, s.fit);
-        if (outcome == FitOutcome::KOutOfMemory) return 0;
-        if (outcome == FitOutcome::KFitted) {
+        if (outcome == FitOutcome::OutOfMemory) return 0;
+        if (outcome == FitOutcome::Fitted) {
             fitted = true;
             break;
         }

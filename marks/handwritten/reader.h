@@ -30,7 +30,7 @@ struct PendingPlacement {
 // layout of the last successful read (none after a failed one), still on the
 // sheet while `pending` holds what is needed to place it.
 struct InkmarkState {
-    ResultStyle style = ResultStyle::KPlain;
+    ResultStyle style = ResultStyle::Plain;
     std::optional<LayoutRecord> layout;
     std::optional<PendingPlacement> pending;
 };

@@ -90,9 +90,9 @@ std::int64_t result_text_size(const OmrForm& form, ResultStyle style) {
     }
     const std::int64_t plain = 4 + (slots >= 0 ? 1 + slots : 0) + sections + cells;
     switch (style) {
-        case ResultStyle::KPlain:
+        case ResultStyle::Plain:
             return plain + 1;
-        case ResultStyle::KExtended:
+        case ResultStyle::Extended:
             return 4 + (slots >= 0 ? 1 + 2 * slots : 0) + sections + 2 * cells + 1 + plain + 1;
         default:
             if (form.bodyKind != 1) return 5;
@@ -174,9 +174,9 @@ bool build_result_text(const OmrForm& form, const FitResult& fit, const std::vec
     if (level < 0 || level >= kMaxLevels) return false;
     std::string s;
     s.reserve(static_cast<std::size_t>(need));
-    if (style == ResultStyle::KPlain) {
+    if (style == ResultStyle::Plain) {
         s = plain_text(form, fit, readings, level);
-    } else if (style == ResultStyle::KExtended) {
+    } else if (style == ResultStyle::Extended) {
         s = four_digits(form.cellCount);
         if (has_code_slots(form)) {
             s.push_back(',');

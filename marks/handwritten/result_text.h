@@ -12,7 +12,7 @@
 
 namespace inkmark {
 
-enum class ResultStyle { KPlain, KExtended, KReliability };
+enum class ResultStyle { Plain, Extended, Reliability };
 
 // Bytes the text of `style` needs for `form`, terminating zero included.
 std::int64_t result_text_size(const OmrForm& form, ResultStyle style);

@@ -128,7 +128,7 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
     if (*selector == 0) {
         int number = 0;
         std::size_t pos = 0;
-        while (marks::read_form_text(*file, pos, form) == marks::FormTextStatus::KOk) {
+        while (marks::read_form_text(*file, pos, form) == marks::FormTextStatus::Ok) {
             pos = form.nextOffset;
             const auto parsed = parse_printed_form(form.values, dpm);
             if (!parsed) break;  // a form that fails to parse ends the search
@@ -144,7 +144,7 @@ BlockSearch read_block(const marks::Image& image, int dpm, int* selector, std::s
     }
     std::size_t pos = 0;
     if (!skip_forms(*file, pos, *selector - 1)) return BlockSearch::NoForms;
-    if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::KOk) return BlockSearch::NoForms;
+    if (marks::read_form_text(*file, pos, form) != marks::FormTextStatus::Ok) return BlockSearch::NoForms;
     const auto parsed = parse_printed_form(form.values, dpm);
     if (!parsed) return BlockSearch::NoForms;
     if (auto found = read_form(regions, *parsed, dpm, orientation, fit)) {

@@ -114,8 +114,8 @@ std::string write_bmp(const Raster& r, const std::string& path, int dpmX, int dp
 }  // namespace
 
 std::optional<ImageFormat> format_for(const std::string& path) {
-    if (ends_with(path, ".png")) return ImageFormat::KPng;
-    if (ends_with(path, ".bmp")) return ImageFormat::KBmp;
+    if (ends_with(path, ".png")) return ImageFormat::Png;
+    if (ends_with(path, ".bmp")) return ImageFormat::Bmp;
     return std::nullopt;
 }
 
@@ -125,8 +125,8 @@ std::string write_image(const Raster& raster, const std::string& path, int dotsP
     if (raster.empty() || raster.pixels.size() != static_cast<std::size_t>(raster.width) *
                                                       static_cast<std::size_t>(raster.height) * 3)
         return "no picture to write";
-    return *format == ImageFormat::KPng ? write_png(raster, path, dotsPerMetreX, dotsPerMetreY)
-                                        : write_bmp(raster, path, dotsPerMetreX, dotsPerMetreY);
+    return *format == ImageFormat::Png ? write_png(raster, path, dotsPerMetreX, dotsPerMetreY)
+                                       : write_bmp(raster, path, dotsPerMetreX, dotsPerMetreY);
 }
 
 }  // namespace annotate

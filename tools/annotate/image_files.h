@@ -10,7 +10,7 @@
 
 namespace annotate {
 
-enum class ImageFormat { KPng, KBmp };
+enum class ImageFormat { Png, Bmp };
 
 // The format a file name asks for by its suffix (".png" or ".bmp", any
 // case); nothing for any other name.

@@ -51,14 +51,14 @@ using Header = kit::bmp::Header;
 std::string parse_header(const std::vector<std::uint8_t>& b, Header& h) {
     if (b.size() < 2 || b[0] != 'B' || b[1] != 'M') return not_bmp_reason(b);
     switch (kit::bmp::decode_headers(b.data(), b.size(), h)) {
-        case kit::bmp::Verdict::KTruncated:
+        case kit::bmp::Verdict::Truncated:
             return "BMP header cut short";
-        case kit::bmp::Verdict::KNotBmp:
+        case kit::bmp::Verdict::NotBmp:
             return not_bmp_reason(b);
-        case kit::bmp::Verdict::KUnsupportedHeader:
+        case kit::bmp::Verdict::UnsupportedHeader:
             return "old-style BMP header (OS/2), not supported";
-        case kit::bmp::Verdict::KCompressed:  // judged below, after the planes and the depth
-        case kit::bmp::Verdict::KOk:
+        case kit::bmp::Verdict::Compressed:  // judged below, after the planes and the depth
+        case kit::bmp::Verdict::Ok:
             break;
     }
     if (h.planes != 1) return "damaged BMP header (planes is not 1)";

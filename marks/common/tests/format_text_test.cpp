@@ -19,7 +19,7 @@ std::string form(const std::string& values) {
 TEST(FormText, FramingTitleSkipAndSeparators) {
     const std::string file = "notes 12 before\n" + form(" 1, 2.5\t-3 x4 .5 1.2.3\r\n") + form("7 8") + "*";
     marks::FormText text;
-    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::KOk);
+    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::Ok);
     EXPECT_EQ(text.start, 16u);
     ASSERT_EQ(text.values.size(), 6u);
     EXPECT_DOUBLE_EQ(text.values[1], 2.5);
@@ -27,11 +27,11 @@ TEST(FormText, FramingTitleSkipAndSeparators) {
     EXPECT_DOUBLE_EQ(text.values[3], 4.0);
     EXPECT_DOUBLE_EQ(text.values[4], 0.5);
     EXPECT_DOUBLE_EQ(text.values[5], 1.2);
-    ASSERT_EQ(marks::read_form_text(bytes(file), text.nextOffset, text), marks::FormTextStatus::KOk);
+    ASSERT_EQ(marks::read_form_text(bytes(file), text.nextOffset, text), marks::FormTextStatus::Ok);
     ASSERT_EQ(text.values.size(), 2u);
     // the closing '*' of the last form starts nothing readable: it is unclosed
-    EXPECT_EQ(marks::read_form_text(bytes(file), text.nextOffset, text), marks::FormTextStatus::KFailed);
-    EXPECT_EQ(marks::read_form_text(bytes("no star"), 0, text), marks::FormTextStatus::KNoForm);
+    EXPECT_EQ(marks::read_form_text(bytes(file), text.nextOffset, text), marks::FormTextStatus::Failed);
+    EXPECT_EQ(marks::read_form_text(bytes("no star"), 0, text), marks::FormTextStatus::NoForm);
 }
 
 TEST(FormText, TitleMayHoldAnythingAndLongTitlesSpill) {
@@ -39,10 +39,10 @@ TEST(FormText, TitleMayHoldAnythingAndLongTitlesSpill) {
     // a '*' and digits inside the 29 title characters are skipped
     std::string file = "*Title * 123 ";
     file += std::string(30 - file.size(), '*') + "5 6*";
-    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::KOk);
+    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::Ok);
     ASSERT_EQ(text.values.size(), 2u);
     file = "*" + std::string(29, 'T') + "99 more title 1*";
-    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::KOk);
+    ASSERT_EQ(marks::read_form_text(bytes(file), 0, text), marks::FormTextStatus::Ok);
     ASSERT_EQ(text.values.size(), 2u);
     EXPECT_DOUBLE_EQ(text.values[0], 99.0);
 }
@@ -50,10 +50,10 @@ TEST(FormText, TitleMayHoldAnythingAndLongTitlesSpill) {
 TEST(FormText, NineteenCharactersAllowedTwentyFail) {
     marks::FormText text;
     EXPECT_EQ(marks::read_form_text(bytes(form("1234567890123456789 ") + "*"), 0, text),
-              marks::FormTextStatus::KOk);
+              marks::FormTextStatus::Ok);
     EXPECT_EQ(marks::read_form_text(bytes(form("12345678901234567890 ") + "*"), 0, text),
-              marks::FormTextStatus::KFailed);
-    EXPECT_EQ(marks::read_form_text(bytes("*short"), 0, text), marks::FormTextStatus::KFailed);
+              marks::FormTextStatus::Failed);
+    EXPECT_EQ(marks::read_form_text(bytes("*short"), 0, text), marks::FormTextStatus::Failed);
 }
 
 TEST(FormText, PathFromVariableOrDefaultWithLengthLimit) {

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int index : list.order) {
         if (!inkmark::select_form(list, index, form)) continue;
         if (form.cellCount <= 4096) inkmark::materialize_cells(form);
-        inkmark::result_text_size(form, inkmark::ResultStyle::kExtended);
+        inkmark::result_text_size(form, inkmark::ResultStyle::Extended);
     }
     return 0;
 }

@@ -99,7 +99,7 @@ TEST(FormFit, EachQuarterTurnFitsInItsOrientation) {
         const marks::Image work = working(inktest::scan(a.draw({}), setup));
         const EdgeLists lists = scan_all(work);
         FitResult fit;
-        ASSERT_EQ(fit_form(form, lists, work, fit), FitOutcome::KFitted) << quarter;
+        ASSERT_EQ(fit_form(form, lists, work, fit), FitOutcome::Fitted) << quarter;
         // A clockwise quarter turn puts the form's left edge at the image top.
         EXPECT_EQ(fit.orientation, quarter);
         ASSERT_EQ(fit.matches.size(), 2u);
@@ -115,14 +115,14 @@ TEST(FormFit, WrongMarkCountOrSpacingDoesNotFit) {
     FitResult fit;
     inktest::AnswerSheet fewer = a;
     fewer.rows = 7;  // the image track holds one mark more
-    EXPECT_EQ(fit_form(load_one(fewer.form("0.5")), lists, work, fit), FitOutcome::KNoFit);
+    EXPECT_EQ(fit_form(load_one(fewer.form("0.5")), lists, work, fit), FitOutcome::NoFit);
     // The same count, the marks 2 mm further apart.
     std::string text = a.form("0.5");
     const std::string from = "0 8 0 4 5 2 30 38 46 54 62 70 78 86";
     const std::string to = "0 8 0 4 5 2 30 40 50 60 70 80 90 100";
     ASSERT_NE(text.find(from), std::string::npos);
     text.replace(text.find(from), from.size(), to);
-    EXPECT_EQ(fit_form(load_one(text), lists, work, fit), FitOutcome::KNoFit);
+    EXPECT_EQ(fit_form(load_one(text), lists, work, fit), FitOutcome::NoFit);
 }
 
 TEST(FormFit, ToleranceRules) {
@@ -184,9 +184,9 @@ std::string text_of(const TextCase& t, ResultStyle style, std::size_t capacity =
 
 TEST(ResultText, PlainExtendedAndReliabilityOfAGrid) {
     const TextCase t = grid_case();
-    EXPECT_EQ(text_of(t, ResultStyle::KPlain), std::string("0006,120,011\0", 13));
-    EXPECT_EQ(text_of(t, ResultStyle::KExtended), std::string("0006,994320,009965;0006,120,011\0", 32));
-    const std::string r = text_of(t, ResultStyle::KReliability);
+    EXPECT_EQ(text_of(t, ResultStyle::Plain), std::string("0006,120,011\0", 13));
+    EXPECT_EQ(text_of(t, ResultStyle::Extended), std::string("0006,994320,009965;0006,120,011\0", 32));
+    const std::string r = text_of(t, ResultStyle::Reliability);
     ASSERT_EQ(r.size(), 4u + 2 * 4 + 1);
     EXPECT_EQ(r.substr(0, 5), "0006,");
     EXPECT_EQ(static_cast<unsigned char>(r[5]), 153);  // 1.0 / 0.65
@@ -194,20 +194,20 @@ TEST(ResultText, PlainExtendedAndReliabilityOfAGrid) {
     EXPECT_EQ(static_cast<unsigned char>(r[8]), ',');
     EXPECT_EQ(static_cast<unsigned char>(r[9]), 0);
     EXPECT_EQ(static_cast<unsigned char>(r[11]), 100);
-    EXPECT_EQ(result_text_size(t.form, ResultStyle::KPlain), 13);
+    EXPECT_EQ(result_text_size(t.form, ResultStyle::Plain), 13);
 }
 
 TEST(ResultText, ListCellsAndTextsThatDoNotFit) {
     TextCase t = grid_case();
     t.form.bodyKind = 0;
-    EXPECT_EQ(text_of(t, ResultStyle::KPlain), std::string("0006,120011\0", 12));
-    EXPECT_EQ(text_of(t, ResultStyle::KReliability), std::string("0006\0", 5));
+    EXPECT_EQ(text_of(t, ResultStyle::Plain), std::string("0006,120011\0", 12));
+    EXPECT_EQ(text_of(t, ResultStyle::Reliability), std::string("0006\0", 5));
     std::string out = "untouched";
-    EXPECT_FALSE(build_result_text(t.form, t.fit, t.readings, 0, ResultStyle::KPlain, 11, out));
-    EXPECT_TRUE(build_result_text(t.form, t.fit, t.readings, 0, ResultStyle::KPlain, 12, out));
+    EXPECT_FALSE(build_result_text(t.form, t.fit, t.readings, 0, ResultStyle::Plain, 11, out));
+    EXPECT_TRUE(build_result_text(t.form, t.fit, t.readings, 0, ResultStyle::Plain, 12, out));
     t.form.cellCount = 12345;  // D is the count modulo 10000
     t.form.bodyKind = 2;
-    EXPECT_EQ(text_of(t, ResultStyle::KPlain), std::string("2345\0", 5));
+    EXPECT_EQ(text_of(t, ResultStyle::Plain), std::string("2345\0", 5));
 }
 
 TEST(ResultText, CodeSlotsReportTheTopTrackPatternFromItsLastMark) {
@@ -237,8 +237,8 @@ TEST(ResultText, CodeSlotsReportTheTopTrackPatternFromItsLastMark) {
     t.fit.matches.push_back(m);
     EXPECT_EQ(code_slots(t.form, t.fit, false), "1011");
     EXPECT_EQ(code_slots(t.form, t.fit, true), "99005099");
-    EXPECT_EQ(text_of(t, ResultStyle::KPlain), std::string("0006,1011,120,011\0", 18));
-    EXPECT_EQ(result_text_size(t.form, ResultStyle::KExtended), 46);
+    EXPECT_EQ(text_of(t, ResultStyle::Plain), std::string("0006,1011,120,011\0", 18));
+    EXPECT_EQ(result_text_size(t.form, ResultStyle::Extended), 46);
 }
 
 }  // namespace
@@ -321,13 +321,13 @@ TEST(FormFit, DeepRoleOneTrackIsFoundByAFreshBandScan) {
                                            " 30 2 5 5.5 20 40  2 0.5"));
     };
     FitResult fit;
-    ASSERT_EQ(fit_form(formWithRole(1), lists, work, fit), FitOutcome::KFitted);
+    ASSERT_EQ(fit_form(formWithRole(1), lists, work, fit), FitOutcome::Fitted);
     EXPECT_EQ(fit.orientation, 0);
     ASSERT_EQ(fit.matches.size(), 2u);
     EXPECT_EQ(fit.matches[1].blobs.size(), 3u);
     EXPECT_NEAR(fit.matches[1].blobs[0].centroidY, 8 * 32.5, 2);
     // Any other role is sought in the edge list only.
-    EXPECT_EQ(fit_form(formWithRole(2), lists, work, fit), FitOutcome::KNoFit);
+    EXPECT_EQ(fit_form(formWithRole(2), lists, work, fit), FitOutcome::NoFit);
 }
 
 // The form's left track lists only the first four rows, open-ended: it fits
@@ -343,11 +343,11 @@ TEST(FormFit, OpenEndedTrackFitsAWindowOfTheImageTrack) {
     const OmrForm form = load_one(text);
     EXPECT_EQ(form.tracks[0].openEnded, 1);
     FitResult fit;
-    ASSERT_EQ(fit_form(form, lists, work, fit), FitOutcome::KFitted);
+    ASSERT_EQ(fit_form(form, lists, work, fit), FitOutcome::Fitted);
     ASSERT_EQ(fit.matches[0].blobs.size(), 5u);  // the corner and four rows
     EXPECT_NEAR(fit.matches[0].blobs[4].centroidY, 8 * 55, 2);
     // Closed, the same form does not fit the longer track.
-    EXPECT_EQ(fit_form(load_one(four.form("0.5")), lists, work, fit), FitOutcome::KNoFit);
+    EXPECT_EQ(fit_form(load_one(four.form("0.5")), lists, work, fit), FitOutcome::NoFit);
 }
 
 }  // namespace

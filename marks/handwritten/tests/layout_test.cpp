@@ -101,7 +101,7 @@ bool read_front(const Scan& s, int flip, int scanMode, int selectorIn = 0) {
     std::vector<char> result(INKMARK_RESULT_BYTES, 0);
     int selector = selectorIn;
     return inkmark::read_raw_sheet(rows.data(), &selector, flip, s.width, s.height, scanMode, result.data(),
-                                   inkmark::ResultStyle::KPlain) == 1;
+                                   inkmark::ResultStyle::Plain) == 1;
 }
 
 // Every answer cell of the standard sheet on its drawn rectangle, with the
@@ -243,7 +243,7 @@ TEST(ReadLayout, GreyBitmapThroughTheCoreReportsEveryLevel) {
     OmrResultSet set{0, 2, levels, blocks};
     int selector = INKMARK_FORMS_ONE_RATIO;
     ASSERT_EQ(inkmark::decode_sheet(&bitmap, &selector, INKMARK_ROWS_AS_GIVEN, INKMARK_SCAN_12DPM, 1, &set,
-                                    inkmark::ResultStyle::KPlain),
+                                    inkmark::ResultStyle::Plain),
               1);
     Layout l;
     ASSERT_TRUE(last_layout(l));
@@ -308,7 +308,7 @@ TEST(ReadLayout, FailedReadForgetsTheLayout) {
     int selector = 0;
     std::vector<char> result(INKMARK_RESULT_BYTES);
     EXPECT_EQ(inkmark::read_raw_sheet(nullptr, &selector, 1, s.width, s.height, 2, result.data(),
-                                      inkmark::ResultStyle::KPlain),
+                                      inkmark::ResultStyle::Plain),
               0);
     EXPECT_EQ(inkmark::read_layout(&after), 0);
     EXPECT_EQ(after.cellCount, 0);
@@ -372,7 +372,7 @@ TEST(ReadLayout, StraighteningThatCannotBeMappedKeepsTheReadButNoLayout) {
         int selector = 0;
         ASSERT_EQ(
             inkmark::read_raw_sheet(s.rows.data(), &selector, INKMARK_ROWS_REVERSED, s.width, s.height,
-                                    INKMARK_SCAN_8DPM, result.data(), inkmark::ResultStyle::KPlain, options),
+                                    INKMARK_SCAN_8DPM, result.data(), inkmark::ResultStyle::Plain, options),
             1);
         EXPECT_EQ(std::string(result.data()), "0048,100000,010000,001000,000100,000010,000001,100001,000000");
         MarkLayout l{};

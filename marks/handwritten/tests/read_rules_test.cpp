@@ -68,7 +68,7 @@ struct Blocks {
 };
 
 int decode(SheetImage& img, int& selector, Blocks& b, int flip = 0, int mode = 2) {
-    return inkmark::decode_sheet(&img.bitmap, &selector, flip, mode, 0, &b.set, inkmark::ResultStyle::KPlain);
+    return inkmark::decode_sheet(&img.bitmap, &selector, flip, mode, 0, &b.set, inkmark::ResultStyle::Plain);
 }
 
 class ReadRules : public ::testing::Test {
@@ -127,17 +127,16 @@ TEST_F(ReadRules, InvalidArgumentsFail) {
     EXPECT_EQ(decode(image, selector, b, 2), 0);     // flip
     EXPECT_EQ(decode(image, selector, b, 0, 0), 0);  // scan mode
     EXPECT_EQ(decode(image, selector, b, 0, 6), 0);
-    EXPECT_EQ(inkmark::decode_sheet(nullptr, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::KPlain), 0);
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, nullptr, 0, 2, 0, &b.set, inkmark::ResultStyle::KPlain),
-              0);
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, nullptr, inkmark::ResultStyle::KPlain),
+    EXPECT_EQ(inkmark::decode_sheet(nullptr, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::Plain), 0);
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, nullptr, 0, 2, 0, &b.set, inkmark::ResultStyle::Plain), 0);
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, nullptr, inkmark::ResultStyle::Plain),
               0);
     Bitmap bad = image.bitmap;
     bad.bitCount = 24;
-    EXPECT_EQ(inkmark::decode_sheet(&bad, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::KPlain), 0);
+    EXPECT_EQ(inkmark::decode_sheet(&bad, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::Plain), 0);
     bad = image.bitmap;
     bad.stride = image.bitmap.stride - 1;  // shorter than a row
-    EXPECT_EQ(inkmark::decode_sheet(&bad, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::KPlain), 0);
+    EXPECT_EQ(inkmark::decode_sheet(&bad, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::Plain), 0);
     Blocks zero({90}, 0);
     EXPECT_EQ(decode(image, selector, zero), 0);
     // More levels than a cell record holds are refused.
@@ -188,18 +187,18 @@ TEST_F(ReadRules, MissingStraighteningLibraryFailsTheRead) {
     inkmark::ReadOptions none;
     none.straightener = "NoSuchStraightener.dll";
     EXPECT_EQ(inkmark::read_raw_sheet(s.rows.data(), &selector, 1, s.width, s.height, 2, result.data(),
-                                      inkmark::ResultStyle::KPlain, none),
+                                      inkmark::ResultStyle::Plain, none),
               0);
     // A library without the two exports.
     inkmark::ReadOptions wrong;
     wrong.straightener = "Inkmark.dll";
     EXPECT_EQ(inkmark::read_raw_sheet(s.rows.data(), &selector, 1, s.width, s.height, 2, result.data(),
-                                      inkmark::ResultStyle::KPlain, wrong),
+                                      inkmark::ResultStyle::Plain, wrong),
               0);
     EXPECT_EQ(result[0], 0);
     // A direct read without straightening needs no library.
     Blocks b({90});
-    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::KPlain),
+    EXPECT_EQ(inkmark::decode_sheet(&image.bitmap, &selector, 0, 2, 0, &b.set, inkmark::ResultStyle::Plain),
               1);
 }
 

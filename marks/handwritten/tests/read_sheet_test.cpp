@@ -23,7 +23,7 @@ const std::vector<std::string> kAnswers = {
 
 // Reads a scan through the core without straightening; the plain text or "" on failure.
 std::string read_core(const Scan& scan, int flip, int scanMode, int selector = 0,
-                      inkmark::ResultStyle style = inkmark::ResultStyle::KPlain, int straighten = 0) {
+                      inkmark::ResultStyle style = inkmark::ResultStyle::Plain, int straighten = 0) {
     marks::Image img;
     if (!img.create(scan.width, scan.height, 1)) return "";
     const std::vector<std::uint8_t> rows = flip == 1 ? scan.rows : scan.reversed();
@@ -71,7 +71,7 @@ TEST(ReadSheet, TiltedSheetOnDarkBedIsStraightened) {
         setup.margin = 8;
         const Scan s = inktest::scan(a.draw(kAnswers), setup);
         int selector = -1;
-        EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::KPlain, &selector),
+        EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::Plain, &selector),
                   "0048,100000,010000,001000,000100,000010,000001,100001,000000")
             << degrees;
         EXPECT_EQ(selector, 1);
@@ -97,7 +97,7 @@ TEST(ReadSheet, AllFourOrientationsGiveTheSameText) {
                 setup.degrees = 90.0 * quarter + tilt;
                 setup.margin = 6;
                 const Scan s = inktest::scan(sheet, setup);
-                EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::KPlain),
+                EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::Plain),
                           "0048,100000,010000,001000,000100,000010,000001,100001,000000")
                     << "quarter " << quarter << " tilt " << tilt << " corner " << corner;
             }
@@ -126,7 +126,7 @@ TEST(ReadSheet, ScanModesOneToFiveAndBothFlips) {
         setup.margin = 6;
         const Scan s = inktest::scan(sheet, setup);
         for (int flip = 0; flip <= 1; ++flip)
-            EXPECT_EQ(read_front(s, flip, mode, inkmark::ResultStyle::KPlain), kPlain8x6)
+            EXPECT_EQ(read_front(s, flip, mode, inkmark::ResultStyle::Plain), kPlain8x6)
                 << "mode " << mode << " flip " << flip;
     }
 }
@@ -151,11 +151,11 @@ TEST(ReadSheet, OneTrackFormIsSoughtTurnedByHalf) {
     ScanSetup setup;
     setup.degrees = 182;
     setup.margin = 6;
-    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::KPlain),
+    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::Plain),
               kPlain8x6);
     // Upright, the only list it is sought in holds no such track.
     setup.degrees = 2;
-    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::KPlain), "");
+    EXPECT_EQ(read_front(inktest::scan(a.draw(kAnswers), setup), 1, 2, inkmark::ResultStyle::Plain), "");
 }
 
 // Two ratios and code slots: partly filled cells are doubtful; the top track
@@ -173,9 +173,9 @@ TEST(ReadSheet, TwoRatiosAndCodeSlotsInAllThreeStyles) {
     const Scan s = inktest::scan(a.draw(answers), setup);
     int selector = 1;  // two-ratio forms only
     const std::string plain = "0048,1011,120000,012000,000000,110000,000000,000000,000000,200001";
-    EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::KPlain, &selector, 1), plain);
+    EXPECT_EQ(read_front(s, 1, 2, inkmark::ResultStyle::Plain, &selector, 1), plain);
     EXPECT_EQ(selector, 1);
-    const std::string extended = read_front(s, 1, 2, inkmark::ResultStyle::KExtended, nullptr, 1);
+    const std::string extended = read_front(s, 1, 2, inkmark::ResultStyle::Extended, nullptr, 1);
     ASSERT_EQ(extended.size(), plain.size() + 1 + 5 + 8 + 8 * 13);
     EXPECT_EQ(extended.substr(0, 14), "0048,99009999,");
     EXPECT_EQ(extended.substr(extended.size() - plain.size() - 1), ";" + plain);
@@ -191,7 +191,7 @@ TEST(ReadSheet, TwoRatiosAndCodeSlotsInAllThreeStyles) {
     const std::vector<std::uint8_t> rows = s.rows;
     selector = 1;
     ASSERT_EQ(inkmark::read_raw_sheet(rows.data(), &selector, 1, s.width, s.height, 2, result.data(),
-                                      inkmark::ResultStyle::KReliability),
+                                      inkmark::ResultStyle::Reliability),
               1);
     const unsigned char* r = reinterpret_cast<const unsigned char*>(result.data());
     EXPECT_EQ(std::string(result.data(), 5), "0048,");

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> file(data, data + size);
     std::size_t pos = 0;
     marks::FormText form;
-    for (int n = 0; n < 8 && marks::read_form_text(file, pos, form) == marks::FormTextStatus::kOk; ++n) {
+    for (int n = 0; n < 8 && marks::read_form_text(file, pos, form) == marks::FormTextStatus::Ok; ++n) {
         pos = form.nextOffset;
         for (int dpm : {8, 12}) {
             const auto parsed = typemark::parse_printed_form(form.values, dpm);

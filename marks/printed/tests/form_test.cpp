@@ -30,7 +30,7 @@ TEST(FormFraming, FormsFollowEachOtherAndCanBeSkipped) {
     std::size_t pos = 0;
     marks::FormText form;
     ASSERT_TRUE(typemark::skip_forms(file, pos, 2));
-    ASSERT_EQ(marks::read_form_text(file, pos, form), marks::FormTextStatus::KOk);
+    ASSERT_EQ(marks::read_form_text(file, pos, form), marks::FormTextStatus::Ok);
     EXPECT_EQ(form.values, (std::vector<double>{5}));
     pos = 0;
     EXPECT_FALSE(typemark::skip_forms(file, pos, 5));

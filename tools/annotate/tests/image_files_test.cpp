@@ -74,8 +74,8 @@ TEST_F(ImageFiles, ABmpIs24BitsUprightWithItsResolutionForPillow) {
 }
 
 TEST_F(ImageFiles, OnlyPngAndBmpNamesAreAcceptedAndFailuresAreSaid) {
-    EXPECT_EQ(format_for("a.png"), ImageFormat::KPng);
-    EXPECT_EQ(format_for("A.Bmp"), ImageFormat::KBmp);
+    EXPECT_EQ(format_for("a.png"), ImageFormat::Png);
+    EXPECT_EQ(format_for("A.Bmp"), ImageFormat::Bmp);
     EXPECT_FALSE(format_for("a.jpg"));
     EXPECT_FALSE(format_for("png"));
     const Raster r = sample();
