@@ -38,6 +38,7 @@ constexpr int kQuietModules = 12;  // white modules drawn around a symbol unless
 constexpr double kGoal = 0.95;     // share to read in every class a person can still read
 
 bool verbose = false;
+const char* saveFolder = nullptr;  // --save DIR: missed pages are written there
 
 struct Tally {
     int drawn = 0;
@@ -113,6 +114,27 @@ std::vector<std::pair<int, std::string>> read_linear(BitPage& page) {
     return out;
 }
 
+// Writes a missed page as a PBM file (bit 1 black there) into the --save folder, named after
+// the class and symbology and numbered in the order of the misses.
+void save_page(const BitPage& page, const char* what, const char* symbology) {
+    static int saved = 0;
+    std::string name =
+        std::string(saveFolder) + "/" + std::to_string(++saved) + "-" + what + "-" + symbology + ".pbm";
+    for (char& ch : name)
+        if (ch == ' ' || ch == ',' || ch == '%' || ch == ':') ch = '_';
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (f == nullptr) return;
+    std::fprintf(f, "P4\n%d %d\n", page.width, page.height);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(page.stride));
+    for (int y = 0; y < page.height; ++y) {
+        for (int i = 0; i < page.stride; ++i)
+            row[static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(~page.bits[static_cast<std::size_t>(y) * page.stride + i]);
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    std::fclose(f);
+}
+
 // Reads one linear symbol; counts a read when exactly it is reported, wrong for any other text.
 void score_linear(BitPage& page, int symbology, const std::string& expected, Tally& t, const char* what) {
     ++t.drawn;
@@ -130,6 +152,7 @@ void score_linear(BitPage& page, int symbology, const std::string& expected, Tal
         ++t.read;
     else if (verbose)
         std::printf("missed %s %s \"%s\"\n", what, kNames[symbology], expected.c_str());
+    if (!hit && saveFolder != nullptr) save_page(page, what, kNames[symbology]);
 }
 
 int read_pdf417(const BitPage& page, std::string& text) {
@@ -195,6 +218,8 @@ int main(int argc, char** argv) {
             linear = false;
         else if (std::strcmp(argv[i], "--linear") == 0)
             pdf417 = false;
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+            saveFolder = argv[++i];
         else if (positional++ == 0)
             perClass = std::atoi(argv[i]);
         else
@@ -250,6 +275,35 @@ int main(int argc, char** argv) {
              r.perspective = uniform(g, -0.004, 0.004);
              r.curvature = uniform(g, -3, 3);
              r.angle = uniform(g, -5, 5);
+         }},
+        {"photo: shading, noise, global",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 1.5, 3);
+             r.blur = 0.35 * r.module;
+             r.contrast = uniform(g, 0.6, 0.9);
+             r.shading = uniform(g, 0.2, 0.4);
+             r.noise = 0.06;
+             r.threshold = 0.45;
+             r.angle = uniform(g, -10, 10);
+         }},
+        {"photo: local threshold",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 1.5, 3);
+             r.blur = 0.35 * r.module;
+             r.contrast = uniform(g, 0.5, 0.9);
+             r.shading = uniform(g, 0.3, 0.6);
+             r.noise = 0.035;
+             r.localWindow = 25;
+             r.localOffset = 0.07;
+             r.angle = uniform(g, -10, 10);
+         }},
+        {"photo: 1.2 px, blur merges",
+         [](Render& r, std::mt19937& g) {
+             r.module = 1.25;
+             r.blur = 0.5;
+             r.contrast = 0.8;
+             r.noise = 0.04;
+             r.angle = uniform(g, -3, 3);
          }},
         {"quiet zone cut by the edge", [](Render& r, std::mt19937&) { r.module = 3; }, true, true, 0, false,
          true},

@@ -63,6 +63,48 @@ void spread_once(BitPage& page, bool grow) {
         }
 }
 
+// Turns coverage into darkness as a camera sees it: paper lit by a light that falls across the
+// page, ink of limited contrast, and sensor noise. Leaves a scan (contrast 1, no shading or
+// noise) untouched, drawing nothing from `rng`.
+void light_and_noise(std::vector<float>& grey, int w, int h, const Render& how, std::mt19937& rng) {
+    if (how.contrast == 1.0 && how.shading == 0.0 && how.noise == 0.0) return;
+    const double direction = std::uniform_real_distribution<double>(0, 2 * M_PI)(rng);
+    const double dx = std::cos(direction), dy = std::sin(direction);
+    const double span = std::fabs(dx) * w + std::fabs(dy) * h;
+    const double start = std::min(0.0, dx * w) + std::min(0.0, dy * h);
+    std::normal_distribution<float> noise(0.0f, static_cast<float>(how.noise));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double t = (dx * x + dy * y - start) / span;  // 0 .. 1 across the page
+            const double light = 1.0 - how.shading * t;
+            float& g = grey[static_cast<std::size_t>(y) * w + x];
+            g = static_cast<float>(1.0 - light * (1.0 - how.contrast * g));
+            if (how.noise > 0) g += noise(rng);
+        }
+}
+
+// Black where a pixel is darker than its window's mean by the offset (the mean from a summed
+// table, the window clipped at the page's borders).
+void local_threshold(const std::vector<float>& grey, int w, int h, const Render& how, BitPage& page) {
+    std::vector<double> sum(static_cast<std::size_t>(w + 1) * (h + 1), 0.0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            sum[static_cast<std::size_t>(y + 1) * (w + 1) + x + 1] =
+                grey[static_cast<std::size_t>(y) * w + x] +
+                sum[static_cast<std::size_t>(y) * (w + 1) + x + 1] +
+                sum[static_cast<std::size_t>(y + 1) * (w + 1) + x] -
+                sum[static_cast<std::size_t>(y) * (w + 1) + x];
+    const int r = how.localWindow / 2;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int xa = std::max(0, x - r), xb = std::min(w, x + r + 1);
+            const int ya = std::max(0, y - r), yb = std::min(h, y + r + 1);
+            const auto at = [&](int xx, int yy) { return sum[static_cast<std::size_t>(yy) * (w + 1) + xx]; };
+            const double mean = (at(xb, yb) - at(xa, yb) - at(xb, ya) + at(xa, ya)) / ((xb - xa) * (yb - ya));
+            page.set(x, y, grey[static_cast<std::size_t>(y) * w + x] > mean + how.localOffset);
+        }
+}
+
 }  // namespace
 
 void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt19937& rng) {
@@ -115,8 +157,13 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
             g = g * outsideShare + static_cast<float>(dark) / (kSubsamples * kSubsamples);
         }
     gaussian_blur(grey, w, h, how.blur);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) page.set(x, y, grey[static_cast<std::size_t>(y) * w + x] > how.threshold);
+    light_and_noise(grey, w, h, how, rng);
+    if (how.localWindow > 0)
+        local_threshold(grey, w, h, how, page);
+    else
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                page.set(x, y, grey[static_cast<std::size_t>(y) * w + x] > how.threshold);
     for (int k = 0; k < std::abs(how.spread); ++k) spread_once(page, how.spread > 0);
     if (how.speckle > 0) {
         std::bernoulli_distribution flip(how.speckle);

@@ -27,9 +27,18 @@ struct Render {
     double perspective = 0.0;  // the module grows by this share per module along the symbol
     double curvature = 0.0;    // bars bow by this many pixels at the ends against the middle
     double blur = 0.0;         // gaussian sigma in pixels applied before the threshold
-    double threshold = 0.5;    // dark share above which a pixel becomes black
-    int spread = 0;            // + widens every black area by this many pixels, - starves it
-    double speckle = 0.0;      // share of pixels flipped after the threshold
+    double threshold = 0.5;    // darkness above which a pixel becomes black
+    // A photo rather than a scan: the ink reflects `contrast` less light than the paper, the
+    // light falls by `shading` from one side of the page to the other (a random direction),
+    // sensor noise of this sigma is added, and the threshold may be local: a pixel is black when
+    // it is darker than the mean of the window around it by `localOffset` (window 0: global).
+    double contrast = 1.0;
+    double shading = 0.0;
+    double noise = 0.0;
+    int localWindow = 0;
+    double localOffset = 0.05;
+    int spread = 0;        // + widens every black area by this many pixels, - starves it
+    double speckle = 0.0;  // share of pixels flipped after the threshold
 };
 
 // A packed 1-bit page: bit 1 is white, rows of stride bytes; width is a multiple of 32, so the
