@@ -32,10 +32,16 @@ typedef struct SymbologySetting {
                                 decoding (a noise filter). The first entry's value also applies
                                 to every scan line of the search. Negative: no merge. Above
                                 the maximum: Stripescan answers STRIPESCAN_FAILED. */
-    int32_t verifyCheck;     /* 1: Code 39 must end in a valid mod-43 check character; any
-                                other value: no check */
+    int32_t verifyCheck;     /* 1: Code 39 must end in a valid mod-43 check character, and
+                                Interleaved 2 of 5 in a valid modulo-10 check digit (weights 3
+                                and 1 from the right, as ITF-14); any other value: no check.
+                                2 of 5 has no check of its own, so a symbol cut short can read
+                                as a shorter valid one; verify where the codes carry a check
+                                digit */
     int32_t sendCheck;       /* non-zero: keep the check character(s) at the end of the text
-                                (Code 128, Code 93, EAN/UPC, and Code 39 when verified) */
+                                (Code 128, Code 93, EAN/UPC, and Code 39 and Interleaved 2 of
+                                5 when verified; a verified 2 of 5 text without its check
+                                digit has an odd length) */
     int32_t plainCode39;     /* 1: Code 39 text as read; any other value: full-ASCII pairs such
                                 as "+A" are expanded ("a") */
     int32_t eraseFound;      /* non-zero: every symbol of this symbology that is found is filled
