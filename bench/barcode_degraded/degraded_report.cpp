@@ -307,6 +307,39 @@ int main(int argc, char** argv) {
              r.noise = 0.04;
              r.angle = uniform(g, -3, 3);
          }},
+        {"scan 6 px, speckle 3 %",
+         [](Render& r, std::mt19937& g) {
+             r.module = 6;
+             r.speckle = 0.03;
+             r.angle = uniform(g, -10, 10);
+         }},
+        {"scan 5 px, spread +2 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = 5;
+             r.spread = 2;
+             r.angle = uniform(g, -10, 10);
+         }},
+        {"photo 4 px, global",
+         [](Render& r, std::mt19937& g) {
+             r.module = 4;
+             r.blur = 1.2;
+             r.contrast = 0.7;
+             r.shading = 0.4;
+             r.noise = 0.06;
+             r.threshold = 0.45;
+             r.angle = uniform(g, -30, 30);
+         }},
+        {"photo 4 px, local",
+         [](Render& r, std::mt19937& g) {
+             r.module = 4;
+             r.blur = 1.2;
+             r.contrast = 0.7;
+             r.shading = 0.5;
+             r.noise = 0.035;
+             r.localWindow = 41;
+             r.localOffset = 0.07;
+             r.angle = uniform(g, -30, 30);
+         }},
         {"quiet zone cut by the edge", [](Render& r, std::mt19937&) { r.module = 3; }, true, true, 0, false,
          true},
         {"wide/narrow 2.2", [](Render& r, std::mt19937&) { r.module = 3; }, true, false, 0, true, false, 2.2},
