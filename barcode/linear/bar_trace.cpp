@@ -14,6 +14,7 @@ constexpr int kStraightRows = 4 * kTraceUnit;  // bars this tall must be straigh
 constexpr int kStraightTolerance = kTraceUnit / 2;
 constexpr int kSteepRatio = 50;  // steeper than this counts as upright
 constexpr int kMaxEdgeRows = 1 << 14;
+constexpr int kSpeckGapPixels = 2;  // white pixels inside a bar that a row's run may bridge
 
 // The black run on row y containing x, as [left, right].
 Span run_at(const Image& image, int x, int y) {
@@ -21,6 +22,39 @@ Span run_at(const Image& image, int x, int y) {
     while (s.left > 0 && image.black(s.left - 1, y)) --s.left;
     while (s.right + 1 < image.width && image.black(s.right + 1, y)) ++s.right;
     return s;
+}
+
+// Widens `next` (a black run on row y) to the right across white gaps of at most
+// kSpeckGapPixels that lie inside `current`, the bar's extent on the row before: a white speck
+// inside a bar splits its run on one row without moving its edges. Bridging stays inside the
+// row before's extent, so it never reaches across a space into the next bar.
+void bridge_specks(const Image& image, int y, Span current, Span& next) {
+    const int limit = std::min(current.right, image.width - 1);
+    while (next.right < limit) {
+        int x = next.right + 1;
+        while (x <= limit && !image.black(x, y) && x - next.right <= kSpeckGapPixels) ++x;
+        if (x > limit || !image.black(x, y)) break;
+        next.right = run_at(image, x, y).right;
+    }
+}
+
+// True when the black found on row y under a bar of extent `current` is no more than specks:
+// `first` and every other black run within the extent at most kSpeckGapPixels wide, while the
+// bar is at least three specks wider. Such a row is white paper past the bar's end (or a row
+// the bar skips), not an edge that jumped.
+bool only_specks(const Image& image, int y, Span current, Span first) {
+    const int width = current.right - current.left + 1;
+    if (width < 3 * kSpeckGapPixels + 1) return false;
+    for (int x = first.left; x <= std::min(current.right, image.width - 1);) {
+        if (!image.black(x, y)) {
+            ++x;
+            continue;
+        }
+        const Span run = run_at(image, x, y);
+        if (run.right - run.left + 1 > kSpeckGapPixels) return false;
+        x = run.right + 1;
+    }
+    return true;
 }
 
 // Follows the bar from row y0 with extent `start` in direction `step` (+1 down, -1 up).
@@ -39,15 +73,18 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
                 break;
             }
         }
+        Span next{};
+        if (found >= 0) {
+            next = run_at(image, found, y);
+            bridge_specks(image, y, current, next);
+            if (only_specks(image, y, current, next)) found = -1;  // paper with dirt: the bar ended
+        }
         if (found < 0) {
             if (++gaps >= kMaxGapRows) break;
             pending.push_back(current);
             y += step;
             continue;
         }
-        Span next = run_at(image, found, y);
-        if (next.right < current.right && image.black(current.right, y))
-            next.right = run_at(image, current.right, y).right;
         // A row much wider on both sides is a bearer bar or a frame across the bars (ITF-14):
         // it ends a bar already long enough to be straight-checked instead of failing it.
         // Any other jump of an edge fails the trace.
