@@ -11,10 +11,10 @@ std::optional<Key> pattern_key(const Symbology& symbology, const Pattern& patter
         if (ink == Ink::Compensated) return std::nullopt;
         return width_sum_key(runs, i, pattern.elements, pattern.units);
     }
-    // Codabar has no check character and letters of three wide elements among characters of
-    // two: a compensated reading there misread a character on ink-spread tickets, so Codabar
-    // is read as printed only.
-    if (ink == Ink::Compensated && symbology.number == kCodabar) return std::nullopt;
+    // Codabar's start and stop are letters of its text, but they only place the symbol here:
+    // its reader reads every character again, the letters included, with the ink gain of the
+    // whole symbol, so a compensated key may find them (bars spread by 2 px at 5 px modules
+    // are found no other way).
     return narrow_wide_key(runs, i, pattern.elements, pattern.units, ink);
 }
 
@@ -125,8 +125,21 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
             }
         }
     }
-    if (fit == PatternFit::KeysOnly || symbology.family != Family::WidthSum) return std::nullopt;
+    if (fit == PatternFit::KeysOnly) return std::nullopt;
     if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
+    if (symbology.family == Family::NarrowWide) {
+        // After a quiet zone only (few places), the pattern with the ink gain taken off: bars
+        // spread or starved by a good part of a narrow element miss the printed key.
+        for (bool reversed : {false, true}) {
+            for (const Pattern& pattern : list) {
+                if (bar != pattern.begins_with_bar(reversed)) continue;
+                const auto c = pattern_key(symbology, pattern, runs, p, Ink::Compensated);
+                if (c && c->value == (reversed ? pattern.reversed : pattern.forward))
+                    return PatternHit{pattern.elements, start, reversed, c->exact};
+            }
+        }
+        return std::nullopt;
+    }
     for (bool reversed : {false, true}) {
         for (const Pattern& pattern : list) {
             if (!pattern.widths || bar != pattern.begins_with_bar(reversed)) continue;

@@ -269,5 +269,21 @@ TEST(Speckle, WideBarsDottedWithSpecksAreTracedToTheirEnds) {
     }
 }
 
+TEST(InkSpread, BarsSpreadByTwoPixelsAtFivePixelModulesReadExactly) {
+    // Scanned at 5 px per module, bars 7 px and narrow spaces 3 px: the narrow/wide starts are
+    // found only with the gain taken off, and a fan line's leading white must be judged by the
+    // pattern's module, not by the spread bars.
+    for (int symbology = 1; symbology <= 8; ++symbology) {
+        const Outcome o = read_spoilt(symbology, 4, 500u + static_cast<unsigned>(symbology),
+                                      [](ModuleGrid&, Render& how, std::mt19937& rng) {
+                                          how.module = 5;
+                                          how.spread = 2;
+                                          how.angle = std::uniform_real_distribution<double>(-10, 10)(rng);
+                                      });
+        EXPECT_GE(o.read, 3) << "symbology " << symbology;
+        EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << o.wrongTexts;
+    }
+}
+
 }  // namespace
 }  // namespace stripescan::testing
