@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "barcode/linear/keys.h"
@@ -32,6 +34,42 @@ const KeyTable& table() {
     return t;
 }
 
+// True when every element of the characters read as `text` from runs[first ..] stands clearly
+// on its side: a narrow one below kNarrowAtMost and a wide one above kWideAtLeast of the way
+// from the symbol's narrow to its wide mean of that colour. Codabar has no check character, and
+// its letters and ":/.+" differ from digits by one element being wide: on blurred photos a wide
+// element thinned to the middle made "+" a "7". False when an element is in doubt or a colour
+// shows no narrow and wide elements.
+constexpr double kNarrowAtMost = 0.4;
+constexpr double kWideAtLeast = 0.6;
+bool every_element_clear(const RunList& runs, int first, const std::string& text) {
+    double sum[2][2] = {};  // [bar][wide]
+    int count[2][2] = {};
+    auto visit = [&](auto&& element) {
+        for (std::size_t c = 0; c < text.size(); ++c) {
+            const char* pattern = kPatterns[std::string_view(kCharacters).find(text[c])];
+            for (int e = 0; e < kElements; ++e) {
+                const Run& r = runs.runs[static_cast<std::size_t>(first) + c * (kElements + kGap) + e];
+                element(r.color == kBlack ? 1 : 0, pattern[e] == '2' ? 1 : 0, r.length);
+            }
+        }
+    };
+    visit([&](int bar, int wide, int length) {
+        sum[bar][wide] += length;
+        ++count[bar][wide];
+    });
+    for (int bar = 0; bar < 2; ++bar)
+        if (count[bar][0] == 0 || count[bar][1] == 0) return false;
+    bool clear = true;
+    visit([&](int bar, int wide, int length) {
+        const double narrow = sum[bar][0] / count[bar][0];
+        const double wideMean = sum[bar][1] / count[bar][1];
+        const double at = (length - narrow) / (wideMean - narrow);  // 0 narrow .. 1 wide
+        if (wideMean <= narrow || (wide ? at < kWideAtLeast : at > kNarrowAtMost)) clear = false;
+    });
+    return clear;
+}
+
 // Reads the characters of the symbol runs[first .. first + size - 1] into `text`: 7 runs each
 // with one gap run between them, the letters A to D at the two ends only. False when a
 // character is in no table or a letter stands inside.
@@ -57,7 +95,7 @@ bool read_characters(const RunList& runs, int first, int size, std::string& text
         if ((v >= kFirstLetter) != end) return false;
         text.push_back(kCharacters[v]);
     }
-    return text.size() >= 3;
+    return text.size() >= 3 && every_element_clear(runs, first, text);
 }
 
 // The mean width of the narrow elements of one colour: the widths below the largest gap of the

@@ -189,3 +189,40 @@ TEST(LineDecode, InterleavedTwoOfFiveGivesEvenDigitCounts) {
 
 }  // namespace
 }  // namespace stripescan
+
+namespace stripescan {
+namespace {
+
+// A Codabar line: the characters' patterns (1 narrow, 2 wide) joined by narrow gaps, in pixels
+// of 4 per narrow and 10 per wide element, then one element set to `doubtful` pixels.
+RunList codabar_line(const std::vector<std::string>& characters, int doubtfulAt, int doubtful) {
+    std::string widths;
+    for (const std::string& c : characters) widths += (widths.empty() ? "" : "1") + c;
+    RunList runs = runs_of(widths, 1);
+    for (std::size_t k = 1; k + 1 < runs.runs.size(); ++k)
+        runs.runs[k].length = runs.runs[k].length == 2 ? 10 : 4;
+    if (doubtfulAt > 0) runs.runs[static_cast<std::size_t>(doubtfulAt)].length = doubtful;
+    return runs;
+}
+
+TEST(LineDecode, CodabarRefusesAnElementHalfwayBetweenNarrowAndWide) {
+    // A, "+", "1", B. The "+" has three wide elements where digits have two: an element thinned
+    // halfway (7 px between 4 and 10) leaves no telling which, so nothing is read; a pixel off
+    // its class is still read.
+    const std::vector<std::string> symbol = {"1122121", "1121212", "1111221", "1212112"};
+    double quiet = 0;
+    Decoded out;
+    LineSymbol where;
+    ASSERT_TRUE(
+        decode_line(*find_symbology(7), options_for(7), codabar_line(symbol, 0, 0), quiet, out, where));
+    EXPECT_EQ(out.text, "A+1B");
+    const int plusLastWide = 1 + 8 + 6;  // quiet run, A and its gap, then the "+": element 7 is wide
+    ASSERT_TRUE(decode_line(*find_symbology(7), options_for(7), codabar_line(symbol, plusLastWide, 9), quiet,
+                            out, where));
+    EXPECT_EQ(out.text, "A+1B");
+    EXPECT_FALSE(decode_line(*find_symbology(7), options_for(7), codabar_line(symbol, plusLastWide, 7), quiet,
+                             out, where));
+}
+
+}  // namespace
+}  // namespace stripescan
