@@ -92,7 +92,7 @@ void photo_local(Render& r, std::mt19937& g) {
     r.contrast = uniform(g, 0.5, 0.9);
     r.shading = uniform(g, 0.3, 0.6);
     r.noise = 0.035;
-    r.localWindow = 25;
+    r.localWindow = 41;
     r.localOffset = 0.07;
 }
 
