@@ -19,9 +19,8 @@ constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
 constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
 constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
-constexpr int kSpareChecks = 3;
-constexpr int kMinSecondLookMatches = 8;  // pattern matches on a page that earn it a filtered look // check
-                                          // codewords the retry leaves beyond erasures and errors
+constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
+constexpr int kMinSecondLookMatches = 8;   // pattern matches on a page that earn it a filtered look
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
