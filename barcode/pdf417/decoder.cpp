@@ -7,6 +7,7 @@
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/image_view.h"
 #include "barcode/pdf417/locate.h"
+#include "barcode/pdf417/speck_filter.h"
 #include "barcode/pdf417/symbol_outline.h"
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"
@@ -19,6 +20,7 @@ constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction 
 constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
 constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
 constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
+constexpr int kMinSecondLookMatches = 8;   // pattern matches on a page that earn it a filtered look
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -94,13 +96,21 @@ SkewResult turn_direction(const SkewResult& skew, double degrees) {
 
 }  // namespace
 
-int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int capacity, int* length,
-                 int noise, SymbolInfo* info) {
-    if (width < 1 || height < 1 || !rows) return kBadSize;
-    if (noise < 0) noise = 0;
+namespace {
+
+// What one look at a page found, for deciding on a second look.
+struct Look {
+    int result = kNotFound;
+    Orientation orientation = Orientation::Rows;
+    int matches = 0;  // pattern matches of the first orientation tries
+};
+
+// Locates, reads and decodes the symbol in `image` (one look).
+Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length, int noise,
+                 SymbolInfo* info) {
+    Look look;
     Workspace& ws = workspace();
     ws.clear();
-    const ImageView image(rows, width, height);
 
     // Rows, then columns; when both are rejected, both again with the pair-sum pattern test that
     // heavy print gain still passes (kept for a second try: on clean symbols its extra matches
@@ -130,7 +140,9 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         }
         if (skew.accepted) break;
     }
-    if (!skew.accepted) return kNotFound;
+    look.matches = firstMatches[0] + firstMatches[1];
+    look.orientation = orientation;
+    if (!skew.accepted) return look;
 
     SymbolShape shape;
     int result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, false);
@@ -159,7 +171,27 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         symbol_corners(ws, shape.rows, shape.columns, found.corners);
         *info = found;
     }
-    return result;
+    look.result = result;
+    return look;
+}
+
+}  // namespace
+
+int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int capacity, int* length,
+                 int noise, SymbolInfo* info) {
+    if (width < 1 || height < 1 || !rows) return kBadSize;
+    if (noise < 0) noise = 0;
+    const ImageView image(rows, width, height);
+    const Look first = decode_view(image, out, capacity, length, noise, info);
+    if (first.result == kDecoded || first.matches < kMinSecondLookMatches) return first.result;
+    // A second look at the page with its specks filtered out along the bars; the bars run across
+    // the orientation that was measured (rows first when nothing was).
+    Workspace& ws = workspace();
+    const SpeckAxis axis =
+        first.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
+    const ImageView filtered = filter_specks(image, axis, ws.filtered);
+    const Look second = decode_view(filtered, out, capacity, length, noise, info);
+    return second.result == kDecoded ? second.result : first.result;
 }
 
 }  // namespace pdf417

@@ -19,6 +19,7 @@ constexpr int kShortBand = 80;
 constexpr int kContinuityPixels = 5;         // neighbouring matches differ by less than this
 constexpr int kMinMatches = 6;               // matches of the chosen kind needed to go on
 constexpr int kMinKeptMatches = 15;          // matches that must line up for the orientation to hold
+constexpr int kMinShortKept = 6;             // matches of each pattern when a short symbol pools both
 constexpr int kCompactLimit = 30000;         // halves' sums beyond this are divided by the half count
 constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
@@ -244,6 +245,46 @@ bool fit_edge_slope(const KeptMatches& kept, double& slope) {
     return std::fabs(slope) <= 1;
 }
 
+// A short symbol (a few rows of a few pixels) crosses too few lines for kMinKeptMatches
+// matches of one pattern. Its other pattern (the stop for a start, and so on, same family) runs
+// along the same lines: when both edges give at least kMinShortKept continuous matches and
+// together kMinKeptMatches, the other edge's matches are moved onto the chosen edge (by the
+// mean difference of the distances on the lines both have) and join the fit. False, leaving
+// `kept` as it was, when they do not.
+bool add_other_pattern(const Workspace& ws, const MatchList& chosen, KeptMatches& kept) {
+    if (kept.count < kMinShortKept) return false;
+    // Start and stop of one family are neighbours in PatternKind.
+    const MatchList& other = ws.matches[(&chosen - ws.matches) ^ 1];
+    if (other.count < kMinShortKept) return false;
+    KeptMatches more;
+    if (!keep_continuous(other, more) || more.count < kMinShortKept) return false;
+    if (kept.count + more.count < kMinKeptMatches || kept.count + more.count > kMaxMatches) return false;
+    // The offset between the edges, from the lines on which both were met.
+    long long sum = 0;
+    int shared = 0;
+    for (int i = 0, j = 0; i < kept.count && j < more.count;) {
+        if (kept.line[i] < more.line[j]) {
+            ++i;
+        } else if (kept.line[i] > more.line[j]) {
+            ++j;
+        } else {
+            sum += more.distance[j++] - kept.distance[i++];
+            ++shared;
+        }
+    }
+    if (shared < kMinShortKept) return false;
+    const int offset = static_cast<int>(std::llround(static_cast<double>(sum) / shared));
+    // Merged in line order, the other edge's matches after the chosen edge's on a shared line.
+    KeptMatches merged;
+    for (int i = 0, j = 0; i < kept.count || j < more.count;) {
+        const bool fromKept = j >= more.count || (i < kept.count && kept.line[i] <= more.line[j]);
+        merged.line[merged.count] = fromKept ? kept.line[i] : more.line[j];
+        merged.distance[merged.count++] = fromKept ? kept.distance[i++] : more.distance[j++] - offset;
+    }
+    kept = merged;
+    return true;
+}
+
 }  // namespace
 
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
@@ -255,7 +296,7 @@ SkewResult measure_skew(const ImageView& image, Orientation orientation, const B
     KeptMatches kept;
     if (!keep_continuous(chosen, kept)) return result;
     result.matches = kept.count;
-    if (kept.count < kMinKeptMatches) return result;
+    if (kept.count < kMinKeptMatches && !add_other_pattern(ws, chosen, kept)) return result;
     if (!edge_crosses_lines(kept)) return result;
     double slope = 0;
     if (!fit_edge_slope(kept, slope)) return result;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/scan_line.h"
@@ -85,6 +86,10 @@ struct Workspace {
     int erasures[kMaxErasures];
     int readCodewords[kMaxCodewords];  // the sequence as read, before a correction changed it
     int weakOrder[kMaxCodewords];      // the weakly read codewords, weakest first
+
+    // The speck-filtered copy of a page that did not read (see speck_filter.h); it keeps its
+    // capacity between calls, so only a larger page than any before allocates.
+    std::vector<uint8_t> filtered;
 
     void clear();
     void clear_reading();  // grids, votes and edge samples only

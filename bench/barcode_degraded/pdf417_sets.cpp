@@ -46,6 +46,7 @@ enum class Edges {
     Free,         // a margin all round
     PatternEdge,  // the start or the stop pattern on the left or right image edge
     RowEdge,      // the first or last row on the top or bottom image edge
+    RowsCut,      // one to three rows beyond the top or bottom image edge
 };
 
 struct SymbolClass {
@@ -70,8 +71,29 @@ BitPage draw(const ModuleGrid& grid, Render& how, Edges edges, std::mt19937& rng
     how.cy = page.height / 2.0 + uniform(rng, 0.0, 1.0);
     if (edges == Edges::PatternEdge) how.cx = (rng() % 2) ? bw / 2 : page.width - bw / 2;
     if (edges == Edges::RowEdge) how.cy = (rng() % 2) ? bh / 2 : page.height - bh / 2;
+    if (edges == Edges::RowsCut) {
+        const double cut = (1 + static_cast<int>(rng() % 3)) * how.moduleY;
+        how.cy = (rng() % 2) ? bh / 2 - cut : page.height - bh / 2 + cut;
+    }
     render(grid, how, page, rng);
     return page;
+}
+
+// A photo under light falling across the symbol, with sensor noise, cut at one global threshold.
+void photo_light(Render& r, std::mt19937& g) {
+    r.contrast = uniform(g, 0.6, 0.9);
+    r.shading = uniform(g, 0.2, 0.4);
+    r.noise = 0.06;
+    r.threshold = 0.45;
+}
+
+// A photo with stronger shading, cut by a local (adaptive) threshold.
+void photo_local(Render& r, std::mt19937& g) {
+    r.contrast = uniform(g, 0.5, 0.9);
+    r.shading = uniform(g, 0.3, 0.6);
+    r.noise = 0.035;
+    r.localWindow = 41;
+    r.localOffset = 0.07;
 }
 
 int read(const BitPage& page, std::string& text) {
@@ -108,7 +130,11 @@ void score(const BitPage& page, const std::string& expected, Tally& t, const cha
 }
 
 // Damage done to a symbol's grid before it is drawn; none of them may give a wrong text.
-enum class Damage { Truncated, RowsKnockedOut, ColumnKnockedOut, Scratches };
+enum class Damage { Truncated, RowsKnockedOut, ColumnKnockedOut, Scratches, Stain, Fold, RowsOffEdge };
+
+constexpr int kPatternModules = 17;  // start pattern, and each row indicator
+constexpr int kStopModules = 18;     // stop pattern
+constexpr double kRowModules = 3.0;  // row height of the damaged symbols, in modules
 
 void damage(ModuleGrid& g, Damage kind, std::mt19937& rng) {
     auto set = [&g](int x, int y, bool dark) {
@@ -146,6 +172,39 @@ void damage(ModuleGrid& g, Damage kind, std::mt19937& rng) {
                 if (uniform(rng, 0, 1) < share) m = !m;
             break;
         }
+        case Damage::Stain: {
+            // A dark stain or a white glare, an ellipse over 5 to 15 % of the data area (between the
+            // row indicators), anywhere on it. Grid rows are kRowModules modules tall on paper.
+            const int x0 = 2 * kPatternModules, x1 = g.width - kPatternModules - kStopModules;
+            const double area = uniform(rng, 0.05, 0.15) * (x1 - x0) * g.height;
+            const double aspect = uniform(rng, 0.7, 1.4);  // across / along the bars, on paper
+            const double ry = std::sqrt(area / (M_PI * kRowModules * aspect));
+            const double rx = aspect * kRowModules * ry;
+            const double cx = uniform(rng, x0, x1), cy = uniform(rng, 0, g.height);
+            const bool dark = rng() % 2;
+            for (int y = 0; y < g.height; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const double u = (x + 0.5 - cx) / rx, v = (y + 0.5 - cy) / ry;
+                    if (u * u + v * v <= 1) set(x, y, dark);
+                }
+            break;
+        }
+        case Damage::Fold: {
+            // A crease across every row, dark or white, one or two modules wide and slanting by up
+            // to 0.3 module per module of height, somewhere between the row indicators.
+            const int x0 = 2 * kPatternModules, x1 = g.width - kPatternModules - kStopModules;
+            const double start = uniform(rng, x0, x1), slant = uniform(rng, -0.3, 0.3);
+            const int wide = 1 + static_cast<int>(rng() % 2);
+            const bool dark = rng() % 2;
+            for (int y = 0; y < g.height; ++y) {
+                const int x =
+                    static_cast<int>(std::floor(start + slant * kRowModules * (y + 0.5 - g.height / 2.0)));
+                for (int k = 0; k < wide; ++k) set(x + k, y, dark);
+            }
+            break;
+        }
+        case Damage::RowsOffEdge:  // drawn across the image edge instead
+            break;
     }
 }
 
@@ -242,6 +301,40 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
              r.angle = uniform(g, -0.3, 0.3);
          },
          Edges::PatternEdge},
+        {"photo: shading+noise, global, 3 px", 3, 6,
+         [](Render& r, std::mt19937& g) {
+             photo_light(r, g);
+             r.blur = 1.0;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"photo: shading+noise, global, 2 px", 2, 5,
+         [](Render& r, std::mt19937& g) {
+             photo_light(r, g);
+             r.blur = 0.7;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"photo: local threshold, 2.5 px", 2.5, 5,
+         [](Render& r, std::mt19937& g) {
+             photo_local(r, g);
+             r.blur = 0.85;
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"photo: local threshold, 3 px, curl", 3, 6,
+         [](Render& r, std::mt19937& g) {
+             photo_local(r, g);
+             r.blur = 1.0;
+             r.perspective = uniform(g, -0.003, 0.003);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"photo: global, 2.5 px, curl+persp.", 2.5, 6,
+         [](Render& r, std::mt19937& g) {
+             photo_light(r, g);
+             r.blur = 0.85;
+             r.perspective = uniform(g, -0.003, 0.003);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -3, 3);
+         }},
         {"short: 1 px modules, ~30 px tall", 1, 9, [](Render&, std::mt19937&) {}, Edges::Free, 3},
         {"short: 2 px modules, ~30 px tall", 2, 8,
          [](Render& r, std::mt19937& g) { r.angle = uniform(g, -1, 1); }, Edges::Free, 3},
@@ -276,14 +369,21 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
     }
 
     std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417 damaged (may miss)", "drawn", "read", "rate", "wrong");
-    const char* damages[] = {"truncated 10-40 %", "rows knocked out", "column band knocked out",
-                             "5-15 % modules flipped"};
-    for (int d = 0; d < 4; ++d) {
+    const char* damages[] = {"truncated 10-40 %",
+                             "rows knocked out",
+                             "column band knocked out",
+                             "5-15 % modules flipped",
+                             "stain/glare 5-15 %, EC 2-5",
+                             "fold across the rows, EC 2-5",
+                             "1-3 rows off the edge, EC 2-5"};
+    for (int d = 0; d < 7; ++d) {
+        const bool repairable = d >= static_cast<int>(Damage::Stain);
         Tally t;
         for (int n = 0; n < 2 * perClass; ++n) {
             stackread_test::SymbolOptions options;
             options.columns = 2 + static_cast<int>(rng() % 6);
-            options.level = static_cast<int>(rng() % 4);
+            // The damage a robust reader repairs comes with the levels tickets use for that.
+            options.level = repairable ? 2 + static_cast<int>(rng() % 4) : static_cast<int>(rng() % 4);
             const std::string data = random_text(rng, 20 + static_cast<int>(rng() % 60));
             const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
             if (!symbol.ok) continue;
@@ -294,7 +394,9 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
             how.moduleY = 3 * how.module;
             how.angle = uniform(rng, -4, 4);
             how.blur = uniform(rng, 0, 0.6);
-            const BitPage page = draw(grid, how, Edges::Free, rng);
+            const Edges edges = d == static_cast<int>(Damage::RowsOffEdge) ? Edges::RowsCut : Edges::Free;
+            if (edges == Edges::RowsCut) how.angle = uniform(rng, -0.5, 0.5);
+            const BitPage page = draw(grid, how, edges, rng);
             score(page, data, t, damages[d], verbose);
         }
         print_row(damages[d], t);

@@ -1,0 +1,162 @@
+// Photographed tickets reduced to 1-bit (light falling across the symbol, sensor noise, a global
+// or a local threshold), short symbols that cross few scan lines, and the damage that error
+// correction repairs (a stain, a fold). A wrong text is never acceptable.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "barcode/common/tests/degrade.h"
+#include "barcode/pdf417/Stackread.h"
+#include "barcode/pdf417/tests/symbol_painter.h"
+
+using namespace barcode::degrade;
+
+namespace {
+
+double uniform(std::mt19937& rng, double a, double b) {
+    return std::uniform_real_distribution<double>(a, b)(rng);
+}
+
+std::string text_of(std::mt19937& rng, int n) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -.:/abcdefghijklmnopqrstuvwxyz";
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(alphabet[rng() % (sizeof(alphabet) - 1)]);
+    return s;
+}
+
+ModuleGrid grid_of(const stackread_test::Symbol& s) {
+    ModuleGrid g{s.width, s.rows, {}};
+    g.dark.resize(static_cast<size_t>(s.width) * s.rows);
+    for (int r = 0; r < s.rows; ++r)
+        for (int c = 0; c < s.width; ++c) g.dark[static_cast<size_t>(r) * s.width + c] = s.at(r, c);
+    return g;
+}
+
+struct Score {
+    int read = 0, wrong = 0;
+};
+
+// Draws `count` symbols with `setup` (after `damage`), reads them and counts exact and wrong texts.
+Score score(int count, unsigned seed, const stackread_test::SymbolOptions& base,
+            const std::function<void(Render&, std::mt19937&)>& setup,
+            const std::function<void(ModuleGrid&, std::mt19937&)>& damage = {}) {
+    std::mt19937 rng(seed);
+    Score s;
+    for (int n = 0; n < count; ++n) {
+        stackread_test::SymbolOptions options = base;
+        // Symbols of a fixed row count hold 10 characters in 3 to 7 columns.
+        if (options.columns == 0) options.columns = (options.rows ? 3 : 2) + static_cast<int>(rng() % 5);
+        const std::string data = text_of(rng, options.rows ? 10 : 12 + static_cast<int>(rng() % 30));
+        const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
+        EXPECT_TRUE(symbol.ok) << symbol.error;
+        ModuleGrid grid = grid_of(symbol);
+        if (damage) damage(grid, rng);
+        Render how;
+        setup(how, rng);
+        if (how.moduleY == 0) how.moduleY = how.module;
+        BitPage page(static_cast<int>(grid.width * how.module * 1.3) + 64,
+                     static_cast<int>(grid.height * how.moduleY) + 64);
+        how.cx = page.width / 2.0 + 0.37;
+        how.cy = page.height / 2.0 + 0.61;
+        render(grid, how, page, rng);
+        std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT);
+        int length = 0;
+        if (stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0) != STACKREAD_OK)
+            continue;
+        if (std::string(out.begin(), out.begin() + length) == data)
+            ++s.read;
+        else
+            ++s.wrong;
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(StackreadPhotos, ShadedNoisyPhotosAreReadAtAGlobalOrALocalThreshold) {
+    const std::vector<std::function<void(Render&, std::mt19937&)>> kinds = {
+        [](Render& r, std::mt19937& g) {  // light falling across, noise, one threshold
+            r.module = 2.5;
+            r.moduleY = 5;
+            r.blur = 0.85;
+            r.contrast = uniform(g, 0.6, 0.9);
+            r.shading = uniform(g, 0.2, 0.4);
+            r.noise = 0.06;
+            r.threshold = 0.45;
+            r.angle = uniform(g, -3, 3);
+        },
+        [](Render& r, std::mt19937& g) {  // stronger shading, an adaptive threshold, curl
+            r.module = 3;
+            r.moduleY = 6;
+            r.blur = 1.0;
+            r.contrast = uniform(g, 0.5, 0.9);
+            r.shading = uniform(g, 0.3, 0.6);
+            r.noise = 0.035;
+            r.localWindow = 41;
+            r.localOffset = 0.07;
+            r.curvature = uniform(g, -2, 2);
+            r.angle = uniform(g, -3, 3);
+        },
+    };
+    for (size_t k = 0; k < kinds.size(); ++k) {
+        const Score s = score(8, 300 + static_cast<unsigned>(k), {}, kinds[k]);
+        EXPECT_GE(s.read, 7) << "kind " << k;
+        EXPECT_EQ(s.wrong, 0) << "kind " << k;
+    }
+}
+
+TEST(StackreadPhotos, ThreeRowSymbolsOfFewScanLinesAreLocated) {
+    // Three rows of 4 px: 12 px tall, fewer lines than one pattern edge needs; the start and
+    // the stop edge together locate it.
+    stackread_test::SymbolOptions options;
+    options.rows = 3;
+    const Score s = score(10, 17, options, [](Render& r, std::mt19937& g) {
+        r.module = 2;
+        r.moduleY = 4;
+        r.blur = 0.5;
+        r.angle = uniform(g, -1, 1);
+    });
+    EXPECT_GE(s.read, 9);
+    EXPECT_EQ(s.wrong, 0);
+}
+
+TEST(StackreadPhotos, StainsAndFoldsAreRepairedByTheCheckCodewords) {
+    auto scan = [](Render& r, std::mt19937& g) {
+        r.module = 3;
+        r.moduleY = 9;
+        r.blur = 0.4;
+        r.angle = uniform(g, -3, 3);
+    };
+    // Data area: between the left row indicator (module 34) and the right one.
+    auto stain = [](ModuleGrid& m, std::mt19937& g) {  // an ellipse of about 8 % of the data area
+        const int x0 = 34, x1 = m.width - 35;
+        const double rx = 0.2 * (x1 - x0), ry = 0.2 * m.height;
+        const double cx = uniform(g, x0, x1), cy = uniform(g, 0, m.height);
+        const uint8_t v = g() % 2;
+        for (int y = 0; y < m.height; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (std::pow((x + 0.5 - cx) / rx, 2) + std::pow((y + 0.5 - cy) / ry, 2) <= 1)
+                    m.dark[static_cast<size_t>(y) * m.width + x] = v;
+    };
+    auto fold = [](ModuleGrid& m, std::mt19937& g) {  // a dark crease, two modules wide, slanting
+        const double x0 = uniform(g, 40, m.width - 45), slant = uniform(g, -0.5, 0.5);
+        for (int y = 0; y < m.height; ++y)
+            for (int k = 0; k < 2; ++k) {
+                const int x = static_cast<int>(x0 + slant * y) + k;
+                if (x >= 0 && x < m.width) m.dark[static_cast<size_t>(y) * m.width + x] = 1;
+            }
+    };
+    stackread_test::SymbolOptions options;
+    options.level = 4;
+    options.columns = 4;
+    const Score stained = score(8, 21, options, scan, stain);
+    EXPECT_GE(stained.read, 6);
+    EXPECT_EQ(stained.wrong, 0);
+    const Score folded = score(8, 22, options, scan, fold);
+    EXPECT_GE(folded.read, 7);
+    EXPECT_EQ(folded.wrong, 0);
+}
