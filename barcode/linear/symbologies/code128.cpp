@@ -166,7 +166,7 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
         values.push_back(v);
     }
     if (values.size() < 2) return ReadOutcome::Rejected;
-    auto check_ok = [&] {
+    auto checkOk = [&] {
         long long sum = start;
         for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
         return sum % kCheckModulus == values.back();
@@ -178,7 +178,7 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
         int chosen = -1;
         for (int candidate : {pair.first, pair.second}) {
             at = candidate;
-            if (check_ok()) {
+            if (checkOk()) {
                 ++passing;
                 chosen = candidate;
             }
@@ -186,7 +186,7 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
         if (passing != 1) return ReadOutcome::Rejected;
         at = chosen;
     }
-    if (!check_ok()) return ReadOutcome::Rejected;
+    if (!checkOk()) return ReadOutcome::Rejected;
 
     CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;
     std::string text;

@@ -142,7 +142,7 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
     }
     if (values.size() < 3) return ReadOutcome::Rejected;  // at least one character and both checks
     const std::size_t n = values.size();
-    auto checks_ok = [&] {
+    auto checksOk = [&] {
         return weighted_sum(values, n - 2, kWeightC) == values[n - 2] &&
                weighted_sum(values, n - 1, kWeightK) == values[n - 1];
     };
@@ -153,7 +153,7 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
         int chosen = -1;
         for (int candidate : {pair.first, pair.second}) {
             at = candidate;
-            if (checks_ok()) {
+            if (checksOk()) {
                 ++passing;
                 chosen = candidate;
             }
@@ -161,7 +161,7 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
         if (passing != 1) return ReadOutcome::Rejected;
         at = chosen;
     }
-    if (!checks_ok()) return ReadOutcome::Rejected;
+    if (!checksOk()) return ReadOutcome::Rejected;
 
     std::string text;
     if (!convert(values, n - 2, text)) return ReadOutcome::Rejected;

@@ -113,16 +113,17 @@ NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_
                                    double module, int symbolGain, int localGain, DigitPair& pair) {
     pair = DigitPair{};
     const NearestDigit whole = read_ean_digit_in(runs, i, sets, module, symbolGain);
-    const NearestDigit local =
-        localGain == symbolGain ? whole : read_ean_digit_in(runs, i, sets, module, localGain);
-    // Modules of a few pixels show the local gain; narrower ones round it to whole pixels,
-    // where the symbol's reading stays first.
-    const bool localFirst = module >= kTrustedGainModule * runs.unit;
-    const NearestDigit& first = localFirst ? local : whole;
-    const NearestDigit& second = localFirst ? whole : local;
-    if (first.digit >= 0) return first;
-    if (second.digit >= 0) return second;
-    pair = ean_digit_pair(runs, i, sets);
+    if (whole.digit < 0) {
+        pair = ean_digit_pair(runs, i, sets);
+        return whole;
+    }
+    if (localGain == symbolGain) return whole;
+    const NearestDigit local = read_ean_digit_in(runs, i, sets, module, localGain);
+    if (local.digit < 0 || (local.digit == whole.digit && local.set == whole.set)) return whole;
+    // The gain around the digit names the other digit of its pair: the digit is in doubt.
+    const int low = std::min(whole.digit, local.digit), high = std::max(whole.digit, local.digit);
+    if (whole.set == local.set && ((low == 1 && high == 7) || (low == 2 && high == 8)))
+        pair = DigitPair{low, high, whole.set};
     return NearestDigit{};
 }
 

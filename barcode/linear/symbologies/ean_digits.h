@@ -81,12 +81,13 @@ struct DigitPair {
 };
 DigitPair ean_digit_pair(const RunList& runs, int i, std::initializer_list<EanSet> sets);
 
-// The digit of the 4 runs from i read with the gain around it (local_ink_gains) and with the
-// symbol's gain (from its guards): with modules of kTrustedGainModule pixels or more the local
-// reading first, narrower ones the symbol's reading first (there whole-pixel rounding moves the
-// local gain as much as ink does); the other where the first gives no digit. Where neither
-// reads, `pair` is ean_digit_pair's (the erasure that only the check may settle; `first` -1
-// when there is none).
+// The digit of the 4 runs from i read with the symbol's gain (from its guards), kept only
+// where the gain around it (local_ink_gains) does not name the other digit of its pair: light
+// or a local threshold that changes along the symbol may tip 1 into 7 or 2 into 8 either way,
+// so a digit the two gains read differently is in doubt. A digit -1 when it does not read or
+// is in doubt; `pair` then holds the two digits it may be when the doubt is between a pair, or
+// ean_digit_pair's when it did not read (the erasure that only the check may settle; `first`
+// -1 when there is none).
 NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_list<EanSet> sets,
                                    double module, int symbolGain, int localGain, DigitPair& pair);
 

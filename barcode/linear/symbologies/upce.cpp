@@ -32,8 +32,6 @@ std::string expand(const std::string& d, char c) {
 ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
     std::string digits;
     std::string parity;
-    int erasure = -1;  // the one digit whose pair alone is known (ean_digit_pair), or -1
-    DigitPair pair;
     const int start = symbol.at();
     const double module = span_module(symbol.runs(), start + kEanGuardElements, kDigits * kEanDigitElements,
                                       kDigits * kEanDigitModules);
@@ -50,19 +48,13 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
     for (int k = 0; symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
         const int g = k < kDigits ? gains[static_cast<std::size_t>(k)] : gain;
-        DigitPair maybe;
+        // No erasure here: the check digit comes from the parity, and the sixth digit picks
+        // which digits the check covers, so it cannot settle a digit in doubt.
+        DigitPair unused;
         const NearestDigit digit =
-            read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, maybe);
+            read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, unused);
         const int d = digit.digit;
         const char bit = digit.set == EanSet::A ? '1' : '2';
-        if (d < 0 && erasure < 0 && maybe.first >= 0) {
-            // Only its pair known: the check settles it below, if it can.
-            erasure = k;
-            pair = maybe;
-            parity.push_back(pair.set == EanSet::A ? '1' : '2');
-            digits.push_back('?');
-            continue;
-        }
         if (d < 0) return ReadOutcome::Rejected;
         parity.push_back(bit);
         digits.push_back(static_cast<char>('0' + d));
@@ -75,21 +67,6 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         if (parity == kParity[v]) check = static_cast<char>('0' + v);
     }
     if (check == 0) return ReadOutcome::TryReversed;
-    if (erasure >= 0) {
-        // Settled only when exactly one of the two digits passes the check.
-        const std::size_t at = static_cast<std::size_t>(erasure);
-        int passing = 0;
-        char chosen = 0;
-        for (int candidate : {pair.first, pair.second}) {
-            digits[at] = static_cast<char>('0' + candidate);
-            if (ean_check_ok(expand(digits, check))) {
-                ++passing;
-                chosen = digits[at];
-            }
-        }
-        if (passing != 1) return ReadOutcome::Rejected;
-        digits[at] = chosen;
-    }
     if (!ean_check_ok(expand(digits, check))) return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;
