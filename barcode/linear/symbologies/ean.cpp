@@ -105,8 +105,15 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     }
     digits += left + right;
     if (erasure >= 0) {
-        // The check digit settles the erasure only when exactly one of its two digits passes.
+        // The check digit settles the erasure only when exactly one of its two digits passes,
+        // and only when no other digit was told from its pair by its bars: the two candidates
+        // differ by 6, as 1 and 7 or 2 and 8 do, so a second such digit read wrong at a place
+        // of the same weight would be "corrected" by the wrong candidate.
         const std::size_t at = static_cast<std::size_t>(erasure + (layout.parityLead ? 1 : 0));
+        for (std::size_t k = layout.parityLead ? 1 : 0; k < digits.size(); ++k) {
+            if (k != at && (digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8'))
+                return ReadOutcome::Rejected;
+        }
         int passing = 0;
         char chosen = 0;
         for (int candidate : {pair.first, pair.second}) {

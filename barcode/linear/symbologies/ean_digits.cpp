@@ -117,7 +117,8 @@ NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_
         pair = ean_digit_pair(runs, i, sets);
         return whole;
     }
-    if (localGain == symbolGain) return whole;
+    // Below kTrustedGainModule pixels whole-pixel rounding moves the local gain as much as ink.
+    if (localGain == symbolGain || module < kTrustedGainModule * runs.unit) return whole;
     const NearestDigit local = read_ean_digit_in(runs, i, sets, module, localGain);
     if (local.digit < 0 || (local.digit == whole.digit && local.set == whole.set)) return whole;
     // The gain around the digit names the other digit of its pair: the digit is in doubt.

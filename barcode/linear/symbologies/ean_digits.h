@@ -84,7 +84,8 @@ DigitPair ean_digit_pair(const RunList& runs, int i, std::initializer_list<EanSe
 // The digit of the 4 runs from i read with the symbol's gain (from its guards), kept only
 // where the gain around it (local_ink_gains) does not name the other digit of its pair: light
 // or a local threshold that changes along the symbol may tip 1 into 7 or 2 into 8 either way,
-// so a digit the two gains read differently is in doubt. A digit -1 when it does not read or
+// so a digit the two gains read differently is in doubt (with modules of kTrustedGainModule
+// pixels or more; narrower ones round the local gain to whole pixels). A digit -1 when it does not read or
 // is in doubt; `pair` then holds the two digits it may be when the doubt is between a pair, or
 // ean_digit_pair's when it did not read (the erasure that only the check may settle; `first`
 // -1 when there is none).
