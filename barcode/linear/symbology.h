@@ -128,6 +128,31 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
 // second chance for characters of one or two pixel modules, whose keys fail on the rounding.
 int nearest_value(const RunList& runs, int i, int k, double module, const char* const* patterns, int count);
 
+// The three patterns (indexes in `patterns`) whose edges lie nearest to those of the k runs from
+// i, as nearest_value measures them, with their worst-edge misfits in modules; -1 and a large
+// misfit where there are fewer patterns.
+struct NearestFit {
+    int value[3] = {-1, -1, -1};
+    double misfit[3] = {1e9, 1e9, 1e9};
+};
+NearestFit nearest_fit(const RunList& runs, int i, int k, double module, const char* const* patterns,
+                       int count);
+
+// A character that reads as neither of exactly two patterns: both fit within kNearestFit, no
+// third within kNearestMargin of the better one. A symbol may hold one such erasure, which only
+// its check characters may settle, and only when exactly one of the two passes them. Candidates
+// -1 when the fit is no such pair.
+struct CharacterPair {
+    int first = -1;
+    int second = -1;
+};
+CharacterPair erasure_pair(const NearestFit& fit);
+
+// The worst edge of the best pattern in nearest_value, and the lead it must keep over any other,
+// in modules.
+constexpr double kNearestFit = 0.45;
+constexpr double kNearestMargin = 0.25;
+
 // The mean module of the characters around run i: of up to `reach` characters of `k` runs and
 // `modules` modules on each side of it (whole characters from `first` on, before `end`).
 // Length units; 0 when there are none.

@@ -47,16 +47,14 @@ int read_six_element_value(const RunList& runs, int i, int modules, const KeyTab
     return -1;
 }
 
-int nearest_value(const RunList& runs, int i, int k, double module, const char* const* patterns, int count) {
-    constexpr double kNearestFit = 0.45;     // modules
-    constexpr double kNearestMargin = 0.25;  // modules
+NearestFit nearest_fit(const RunList& runs, int i, int k, double module, const char* const* patterns,
+                       int count) {
     constexpr int kMaxEdges = 16;
-    if (i < 0 || k <= 0 || k >= kMaxEdges || i + k > runs.size() || module <= 0) return -1;
+    NearestFit fit;
+    if (i < 0 || k <= 0 || k >= kMaxEdges || i + k > runs.size() || module <= 0) return fit;
     double edge[kMaxEdges];
     edge[0] = 0;
     for (int j = 1; j <= k; ++j) edge[j] = edge[j - 1] + runs.length(i + j - 1) / module;
-    double best = 1e9, runnerUp = 1e9;
-    int bestValue = -1;
     for (int v = 0; v < count; ++v) {
         double grid[kMaxEdges];
         grid[0] = 0;
@@ -72,16 +70,32 @@ int nearest_value(const RunList& runs, int i, int k, double module, const char* 
         offset[1] /= n[1];
         double misfit = 0;
         for (int j = 0; j <= k; ++j) misfit = std::max(misfit, std::fabs(edge[j] - grid[j] - offset[j % 2]));
-        if (misfit < best) {
-            runnerUp = best;
-            best = misfit;
-            bestValue = v;
-        } else if (misfit < runnerUp) {
-            runnerUp = misfit;
+        // Keep the three best in order.
+        for (int r = 0; r < 3; ++r) {
+            if (misfit < fit.misfit[r]) {
+                for (int s = 2; s > r; --s) {
+                    fit.misfit[s] = fit.misfit[s - 1];
+                    fit.value[s] = fit.value[s - 1];
+                }
+                fit.misfit[r] = misfit;
+                fit.value[r] = v;
+                break;
+            }
         }
     }
-    if (best > kNearestFit || runnerUp < best + kNearestMargin) return -1;
-    return bestValue;
+    return fit;
+}
+
+int nearest_value(const RunList& runs, int i, int k, double module, const char* const* patterns, int count) {
+    const NearestFit fit = nearest_fit(runs, i, k, module, patterns, count);
+    if (fit.misfit[0] > kNearestFit || fit.misfit[1] < fit.misfit[0] + kNearestMargin) return -1;
+    return fit.value[0];
+}
+
+CharacterPair erasure_pair(const NearestFit& fit) {
+    if (fit.value[1] < 0 || fit.misfit[1] > kNearestFit) return CharacterPair{};
+    if (fit.misfit[2] < fit.misfit[0] + kNearestMargin) return CharacterPair{};
+    return CharacterPair{fit.value[0], fit.value[1]};
 }
 
 double local_module(const RunList& runs, int first, int end, int i, int k, int modules, int reach) {

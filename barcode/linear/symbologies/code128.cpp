@@ -14,6 +14,8 @@ constexpr int kStopModules = 13;
 constexpr int kValueElements = 6;
 constexpr int kStopElements = 7;
 constexpr int kCheckModulus = 103;
+constexpr int kDataValues = 103;
+constexpr int kModuleReach = 2;  // characters on each side whose module a character is read on
 // Values with a meaning of their own. In sets A and B, 96 and 97 are FNC3 and FNC2, 98 shifts
 // the next value to the other of A and B, 99 latches to C; 100 and 101 are FNC4 in their own
 // set and latch to B or A elsewhere.
@@ -48,7 +50,7 @@ constexpr const char* kStartPatterns[3] = {"211412", "211214", "211232"};
 constexpr const char* kStopPattern = "2331112";
 
 const KeyTable& table() {
-    static const KeyTable t = width_sum_table(kPatterns, 103);
+    static const KeyTable t = width_sum_table(kPatterns, kDataValues);
     return t;
 }
 
@@ -135,16 +137,56 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
         if (startKey->value == pattern_width_sum_key(kStartPatterns[s])) start = kStartA + s;
     }
     if (start < 0) return ReadOutcome::Rejected;
+    // Characters from the start character's first run up to the stop pattern, for the module
+    // around each character.
+    const int first = symbol.at() - kValueElements;
+    const int end = first + symbol.size() - kStopElements;
     std::vector<int> values;
+    int erasure = -1;  // index in values of the one character known only as a pair, or -1
+    CharacterPair pair;
     while (symbol.remaining() >= kValueElements + kStopElements) {
-        const int v = read_value(symbol.runs(), symbol.next(kValueElements));
+        const int i = symbol.next(kValueElements);
+        int v = read_value(symbol.runs(), i);
+        if (v < 0) {
+            // One- and two-pixel modules: the pattern nearest to the edges, on the module of the
+            // characters around it.
+            const double module =
+                local_module(symbol.runs(), first, end, i, kValueElements, kModules, kModuleReach);
+            const NearestFit fit =
+                nearest_fit(symbol.runs(), i, kValueElements, module, kPatterns, kDataValues);
+            if (fit.misfit[0] <= kNearestFit && fit.misfit[1] >= fit.misfit[0] + kNearestMargin) {
+                v = fit.value[0];
+            } else if (erasure < 0 && erasure_pair(fit).first >= 0) {
+                erasure = static_cast<int>(values.size());
+                pair = erasure_pair(fit);
+                v = pair.first;
+            }
+        }
         if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
     }
     if (values.size() < 2) return ReadOutcome::Rejected;
-    long long sum = start;
-    for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
-    if (sum % kCheckModulus != values.back()) return ReadOutcome::Rejected;
+    auto checkOk = [&] {
+        long long sum = start;
+        for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
+        return sum % kCheckModulus == values.back();
+    };
+    if (erasure >= 0) {
+        // The check settles the erasure only when exactly one of its two values passes.
+        int& at = values[static_cast<std::size_t>(erasure)];
+        int passing = 0;
+        int chosen = -1;
+        for (int candidate : {pair.first, pair.second}) {
+            at = candidate;
+            if (checkOk()) {
+                ++passing;
+                chosen = candidate;
+            }
+        }
+        if (passing != 1) return ReadOutcome::Rejected;
+        at = chosen;
+    }
+    if (!checkOk()) return ReadOutcome::Rejected;
 
     CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;
     std::string text;

@@ -120,21 +120,48 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
     const int end = first + symbol.size() - kStopElements;
     symbol.skip(kStartElements);
     std::vector<int> values;
+    int erasure = -1;  // index in values of the one character known only as a pair, or -1
+    CharacterPair pair;
     while (symbol.remaining() >= kValueElements + kStopElements) {
         const int i = symbol.next(kValueElements);
         int v = read_value(symbol.runs(), i);
         if (v < 0) {
             const double module =
                 local_module(symbol.runs(), first, end, i, kValueElements, kModules, kModuleReach);
-            v = nearest_value(symbol.runs(), i, kValueElements, module, kPatterns, kModulus);
+            const NearestFit fit = nearest_fit(symbol.runs(), i, kValueElements, module, kPatterns, kModulus);
+            if (fit.misfit[0] <= kNearestFit && fit.misfit[1] >= fit.misfit[0] + kNearestMargin) {
+                v = fit.value[0];
+            } else if (erasure < 0 && erasure_pair(fit).first >= 0) {
+                erasure = static_cast<int>(values.size());
+                pair = erasure_pair(fit);
+                v = pair.first;
+            }
         }
         if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
     }
     if (values.size() < 3) return ReadOutcome::Rejected;  // at least one character and both checks
     const std::size_t n = values.size();
-    if (weighted_sum(values, n - 2, kWeightC) != values[n - 2]) return ReadOutcome::Rejected;
-    if (weighted_sum(values, n - 1, kWeightK) != values[n - 1]) return ReadOutcome::Rejected;
+    auto checksOk = [&] {
+        return weighted_sum(values, n - 2, kWeightC) == values[n - 2] &&
+               weighted_sum(values, n - 1, kWeightK) == values[n - 1];
+    };
+    if (erasure >= 0) {
+        // Both checks settle the erasure only when exactly one of its two values passes them.
+        int& at = values[static_cast<std::size_t>(erasure)];
+        int passing = 0;
+        int chosen = -1;
+        for (int candidate : {pair.first, pair.second}) {
+            at = candidate;
+            if (checksOk()) {
+                ++passing;
+                chosen = candidate;
+            }
+        }
+        if (passing != 1) return ReadOutcome::Rejected;
+        at = chosen;
+    }
+    if (!checksOk()) return ReadOutcome::Rejected;
 
     std::string text;
     if (!convert(values, n - 2, text)) return ReadOutcome::Rejected;

@@ -28,6 +28,10 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     digits.clear();
     int parity = 0;
     std::string left;
+    // One digit that only its pair is known of (ean_digit_pair): its place among all digits
+    // read, left half first, or -1.
+    int erasure = -1;
+    DigitPair pair;
     const int start = symbol.at();
     const int centre = start + kEanGuardElements + layout.halfDigits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
@@ -41,17 +45,34 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
                                                                    {centre, kEanCentreGuardElements},
                                                                    {end, kEanGuardElements}}),
                                       leftModule, symbol.runs().unit);
+    std::vector<DigitPlace> places;
+    for (int k = 0; k < 2 * layout.halfDigits; ++k) {
+        const bool right = k >= layout.halfDigits;
+        places.push_back(DigitPlace{
+            start + kEanGuardElements + k * kEanDigitElements + (right ? kEanCentreGuardElements : 0),
+            right});
+    }
+    std::vector<int> gains = local_ink_gains(symbol.runs(), places, gain);
+    for (int& g : gains) g = trusted_ink_gain(g, leftModule, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
     for (int k = 0; k < layout.halfDigits; ++k) {
         const int i = symbol.next(kEanDigitElements);
+        const int g = gains[static_cast<std::size_t>(k)];
+        DigitPair maybe;
         const NearestDigit digit =
-            layout.parityLead ? read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain)
-                              : read_ean_digit_in(symbol.runs(), i, {EanSet::A}, leftModule, gain);
-        const int d = digit.digit;
-        const int bit = digit.set == EanSet::A ? 1 : 0;
-        if (d < 0) return ReadOutcome::TryReversed;
-        parity = parity << 1 | bit;
-        left.push_back(static_cast<char>('0' + d));
+            layout.parityLead
+                ? read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain, g, maybe)
+                : read_ean_digit_either(symbol.runs(), i, {EanSet::A}, leftModule, gain, g, maybe);
+        if (digit.digit < 0) {
+            if (erasure >= 0 || maybe.first < 0) return ReadOutcome::TryReversed;
+            erasure = k;
+            pair = maybe;
+            parity = parity << 1 | (pair.set == EanSet::A ? 1 : 0);
+            left.push_back('?');
+            continue;
+        }
+        parity = parity << 1 | (digit.set == EanSet::A ? 1 : 0);
+        left.push_back(static_cast<char>('0' + digit.digit));
     }
     symbol.skip(kEanCentreGuardElements);
     if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, layout.halfDigits) ||
@@ -59,10 +80,18 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
         return ReadOutcome::Rejected;
     }
     std::string right;
-    while (symbol.remaining() >= kEanDigitElements + kEanGuardElements) {
+    for (int k = layout.halfDigits; symbol.remaining() >= kEanDigitElements + kEanGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
-        const int d = read_ean_digit_in(symbol.runs(), i, {EanSet::C}, rightModule, gain).digit;
-        if (d < 0) return ReadOutcome::TryReversed;
+        const int g = k < static_cast<int>(gains.size()) ? gains[static_cast<std::size_t>(k)] : gain;
+        DigitPair maybe;
+        const int d = read_ean_digit_either(symbol.runs(), i, {EanSet::C}, rightModule, gain, g, maybe).digit;
+        if (d < 0) {
+            if (erasure >= 0 || maybe.first < 0) return ReadOutcome::TryReversed;
+            erasure = k;
+            pair = maybe;
+            right.push_back('?');
+            continue;
+        }
         right.push_back(static_cast<char>('0' + d));
     }
     if (static_cast<int>(right.size()) != layout.halfDigits) return ReadOutcome::Rejected;
@@ -75,6 +104,28 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
         digits.push_back(static_cast<char>('0' + lead));
     }
     digits += left + right;
+    if (erasure >= 0) {
+        // The check digit settles the erasure only when exactly one of its two digits passes,
+        // and only when no other digit was told from its pair by its bars: the two candidates
+        // differ by 6, as 1 and 7 or 2 and 8 do, so a second such digit read wrong at a place
+        // of the same weight would be "corrected" by the wrong candidate.
+        const std::size_t at = static_cast<std::size_t>(erasure + (layout.parityLead ? 1 : 0));
+        for (std::size_t k = layout.parityLead ? 1 : 0; k < digits.size(); ++k) {
+            if (k != at && (digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8'))
+                return ReadOutcome::Rejected;
+        }
+        int passing = 0;
+        char chosen = 0;
+        for (int candidate : {pair.first, pair.second}) {
+            digits[at] = static_cast<char>('0' + candidate);
+            if (ean_check_ok(digits)) {
+                ++passing;
+                chosen = digits[at];
+            }
+        }
+        if (passing != 1) return ReadOutcome::Rejected;
+        digits[at] = chosen;
+    }
     return ReadOutcome::Read;
 }
 

@@ -83,6 +83,116 @@ int ean_ink_gain(const RunList& runs, std::initializer_list<std::pair<int, int>>
         std::lround(static_cast<double>(bars) / barCount - static_cast<double>(spaces) / spaceCount));
 }
 
+DigitPair ean_digit_pair(const RunList& runs, int i, std::initializer_list<EanSet> sets) {
+    // Sums this close to whole modules leave no doubt which modules they span.
+    constexpr double kFirmSumModules = 0.35;
+    if (i < 0 || i + kEanDigitElements > runs.size()) return DigitPair{};
+    const double e0 = runs.length(i), e1 = runs.length(i + 1), e2 = runs.length(i + 2),
+                 e3 = runs.length(i + 3);
+    const double total = e0 + e1 + e2 + e3;
+    if (total <= 0) return DigitPair{};
+    for (EanSet set : sets) {
+        const double t1 = kEanDigitModules * (set == EanSet::C ? e0 + e1 : e2 + e3) / total;
+        const double t2 = kEanDigitModules * (e1 + e2) / total;
+        const double r1 = std::round(t1), r2 = std::round(t2);
+        if (std::fabs(t1 - r1) > kFirmSumModules || std::fabs(t2 - r2) > kFirmSumModules) continue;
+        const int s1 = static_cast<int>(r1), s2 = static_cast<int>(r2);
+        // Set A: sums 3,4 are 1 or 7 and 4,3 are 2 or 8; sets B and C: 4,4 and 3,3.
+        if (set == EanSet::A) {
+            if (s1 == 3 && s2 == 4) return DigitPair{1, 7, set};
+            if (s1 == 4 && s2 == 3) return DigitPair{2, 8, set};
+        } else {
+            if (s1 == 4 && s2 == 4) return DigitPair{1, 7, set};
+            if (s1 == 3 && s2 == 3) return DigitPair{2, 8, set};
+        }
+    }
+    return DigitPair{};
+}
+
+NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_list<EanSet> sets,
+                                   double module, int symbolGain, int localGain, DigitPair& pair) {
+    pair = DigitPair{};
+    const NearestDigit whole = read_ean_digit_in(runs, i, sets, module, symbolGain);
+    if (whole.digit < 0) {
+        pair = ean_digit_pair(runs, i, sets);
+        return whole;
+    }
+    // Below kTrustedGainModule pixels whole-pixel rounding moves the local gain as much as ink.
+    if (localGain == symbolGain || module < kTrustedGainModule * runs.unit) return whole;
+    const NearestDigit local = read_ean_digit_in(runs, i, sets, module, localGain);
+    if (local.digit < 0 || (local.digit == whole.digit && local.set == whole.set)) return whole;
+    // The gain around the digit names the other digit of its pair: the digit is in doubt.
+    const int low = std::min(whole.digit, local.digit), high = std::max(whole.digit, local.digit);
+    if (whole.set == local.set && ((low == 1 && high == 7) || (low == 2 && high == 8)))
+        pair = DigitPair{low, high, whole.set};
+    return NearestDigit{};
+}
+
+std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPlace>& digits, int fallback) {
+    // Digits on either side whose gains are averaged: the light and a local threshold's window
+    // change over a few digits.
+    constexpr int kGainReach = 2;
+    const DigitTables& t = tables();
+    const int n = static_cast<int>(digits.size());
+    // The gain of each decided digit in modules (NaN when its sums leave it open).
+    std::vector<double> modules(static_cast<std::size_t>(n), std::nan(""));
+    std::vector<long long> totals(static_cast<std::size_t>(n), 0);
+    for (int k = 0; k < n; ++k) {
+        const DigitPlace& place = digits[static_cast<std::size_t>(k)];
+        const int i = place.first;
+        if (i < 0 || i + kEanDigitElements > runs.size()) continue;
+        long long total = 0;
+        for (int j = 0; j < kEanDigitElements; ++j) total += runs.length(i + j);
+        totals[static_cast<std::size_t>(k)] = total;
+        if (total <= 0) continue;
+        const EanSet left[2] = {EanSet::A, EanSet::B};
+        const EanSet right[1] = {EanSet::C};
+        const EanSet* sets = place.right ? right : left;
+        const int setCount = place.right ? 1 : 2;
+        for (int s = 0; s < setCount; ++s) {
+            const EanSet set = sets[s];
+            const auto key = ean_digit_key(runs, i, set);
+            // Keys of 1, 2, 7 and 8 carry a third digit from their bars: not decided by sums.
+            if (!key || *key % 10 != 0) continue;
+            const int v = (set == EanSet::A ? t.a : set == EanSet::B ? t.b : t.c).find(*key);
+            if (v < 0) continue;
+            const char* w = kSetA[v];
+            // Set A reads space first (bars 1 and 3), set B is A backwards (bars 2 and 0 of A),
+            // set C reads bar first (bars 0 and 2).
+            const int nominal = set == EanSet::A ? (w[1] - '0') + (w[3] - '0') : (w[0] - '0') + (w[2] - '0');
+            const long long bars = set == EanSet::C ? runs.length(i) + runs.length(i + 2)
+                                                    : runs.length(i + 1) + runs.length(i + 3);
+            modules[static_cast<std::size_t>(k)] = static_cast<double>(kEanDigitModules) *
+                                                       static_cast<double>(bars) /
+                                                       static_cast<double>(total) -
+                                                   nominal;
+            break;
+        }
+    }
+    std::vector<int> gains(static_cast<std::size_t>(n), fallback);
+    for (int k = 0; k < n; ++k) {
+        // The digits of its own half first: the centre guard may part two lights or two
+        // windows of a threshold.
+        double sum = 0;
+        int count = 0;
+        for (bool sameHalf : {true, false}) {
+            if (count > 0) break;
+            for (int j = std::max(0, k - kGainReach); j <= std::min(n - 1, k + kGainReach); ++j) {
+                const double g = modules[static_cast<std::size_t>(j)];
+                const bool same =
+                    digits[static_cast<std::size_t>(j)].right == digits[static_cast<std::size_t>(k)].right;
+                if (j == k || std::isnan(g) || same != sameHalf) continue;
+                sum += g;
+                ++count;
+            }
+        }
+        if (count > 0)
+            gains[static_cast<std::size_t>(k)] = static_cast<int>(std::lround(
+                sum / count * static_cast<double>(totals[static_cast<std::size_t>(k)]) / kEanDigitModules));
+    }
+    return gains;
+}
+
 int read_ean_digit(const RunList& runs, int i, EanSet set, int inkGain) {
     const auto key = ean_digit_key(runs, i, set, inkGain);
     if (!key) return -1;

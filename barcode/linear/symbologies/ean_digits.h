@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "barcode/linear/keys.h"
 
@@ -67,6 +68,46 @@ NearestDigit read_ean_digit_in(const RunList& runs, int i, std::initializer_list
 // would tip digit 7 into 1 and 8 into 2.
 constexpr double kTrustedGainModule = 2.5;
 int trusted_ink_gain(int inkGain, double module, int unit);
+
+// The two digits a digit may be when its edge-to-edge sums name one of the pairs 1/7 or 2/8
+// firmly (each sum within kFirmSumModules of whole modules) but its bars cannot tell which of
+// the two (read_ean_digit_in found none). Such a digit is an erasure that only the check digit
+// may settle, and only as the symbol's one erasure and when exactly one of the two passes.
+// `first` -1 when the sums name no pair (or not firmly) in any of `sets`.
+struct DigitPair {
+    int first = -1;
+    int second = -1;
+    EanSet set = EanSet::A;
+};
+DigitPair ean_digit_pair(const RunList& runs, int i, std::initializer_list<EanSet> sets);
+
+// The digit of the 4 runs from i read with the symbol's gain (from its guards), kept only
+// where the gain around it (local_ink_gains) does not name the other digit of its pair: light
+// or a local threshold that changes along the symbol may tip 1 into 7 or 2 into 8 either way,
+// so a digit the two gains read differently is in doubt (with modules of kTrustedGainModule
+// pixels or more; narrower ones round the local gain to whole pixels). A digit -1 when it does not read or
+// is in doubt; `pair` then holds the two digits it may be when the doubt is between a pair, or
+// ean_digit_pair's when it did not read (the erasure that only the check may settle; `first`
+// -1 when there is none).
+NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_list<EanSet> sets,
+                                   double module, int symbolGain, int localGain, DigitPair& pair);
+
+// Where a digit lies: its first run, and whether it is a right-half digit (set C) or a left one
+// (set A or B).
+struct DigitPlace {
+    int first = 0;
+    bool right = false;
+};
+
+// The ink gain (length units, as for ean_digit_key) at each digit of `digits`, judged from the
+// digits around it. Light falling across a photo, or a local threshold, widens the bars of
+// one part of a symbol and narrows those of another, so one gain for the whole symbol tips
+// 1 into 7 or 2 into 8 where the local gain differs. A digit whose two edge-to-edge sums alone
+// decide it (all but 1, 2, 7 and 8, which ink does not move) shows the local gain: its bars
+// against their nominal modules. Each digit gets the mean of the digits so decided within
+// kGainReach places on either side (itself excluded; those of its own half of the symbol when
+// there are any), scaled to its own width; `fallback` where none is.
+std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPlace>& digits, int fallback);
 
 // Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
 // the runs are not there.

@@ -39,10 +39,20 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         ean_ink_gain(symbol.runs(), {{start, kEanGuardElements},
                                      {start + symbol.size() - kUpcEEndGuardElements, kUpcEEndGuardElements}}),
         module, symbol.runs().unit);
+    std::vector<DigitPlace> places;
+    for (int k = 0; k < kDigits; ++k)
+        places.push_back(DigitPlace{start + kEanGuardElements + k * kEanDigitElements, false});
+    std::vector<int> gains = local_ink_gains(symbol.runs(), places, gain);
+    for (int& g : gains) g = trusted_ink_gain(g, module, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
-    while (symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements) {
+    for (int k = 0; symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
-        const NearestDigit digit = read_ean_digit_in(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain);
+        const int g = k < kDigits ? gains[static_cast<std::size_t>(k)] : gain;
+        // No erasure here: the check digit comes from the parity, and the sixth digit picks
+        // which digits the check covers, so it cannot settle a digit in doubt.
+        DigitPair unused;
+        const NearestDigit digit =
+            read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, unused);
         const int d = digit.digit;
         const char bit = digit.set == EanSet::A ? '1' : '2';
         if (d < 0) return ReadOutcome::Rejected;
