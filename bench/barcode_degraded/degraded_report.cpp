@@ -39,6 +39,7 @@ constexpr double kGoal = 0.95;     // share to read in every class a person can 
 
 bool verbose = false;
 const char* saveFolder = nullptr;  // --save DIR: missed pages are written there
+const char* onlyClass = nullptr;   // --class TEXT: only the linear classes whose name holds it
 
 struct Tally {
     int drawn = 0;
@@ -222,6 +223,8 @@ int main(int argc, char** argv) {
             pdf417 = false;
         else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             saveFolder = argv[++i];
+        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
+            onlyClass = argv[++i];
         else if (positional++ == 0)
             perClass = std::atoi(argv[i]);
         else
@@ -354,6 +357,7 @@ int main(int argc, char** argv) {
     int totalWrong = 0;
     for (const Degradation& d : classes) {
         if (!d.linear || !linear) continue;
+        if (onlyClass != nullptr && std::strstr(d.name, onlyClass) == nullptr) continue;
         Tally all;
         std::vector<Tally> per(9);
         for (int s = 1; s <= 8; ++s) {
