@@ -8,6 +8,7 @@
 #include "barcode/linear/extent.h"
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/line_walk.h"
+#include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
 
@@ -20,9 +21,12 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
-constexpr double kSpeckFreeModule = 2.5;  // module width (pixels) from which a 1-px run is a speck
-constexpr int kSpeckPixels = 1;
-constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
+constexpr int kSamplesPerWalkPixel = 2;  // band samples per pixel of a quiet-zone walk
+constexpr int kBandHalf = 5;             // pixels on each side of a fan line that vote on its colour
+// Fan lines across patterns of modules under kContrastModule pixels are read a second time with
+// edges by local contrast, within kContrastReachModules modules on either side.
+constexpr double kContrastModule = 2.0;
+constexpr double kContrastReachModules = 1.25;
 
 struct Pass {
     Image& image;
@@ -34,39 +38,21 @@ struct Pass {
 };
 
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
-// enough, or reaches the end of the walk or of the image.
+// enough, or reaches the end of the walk or of the image. The walk is a band across the bars'
+// direction (band_runs), so an isolated speck or a small blob that does not run along the bars,
+// as a local threshold leaves on the paper, does not cut the zone; a bar does.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
-    // With modules this wide no element, spread or starved by a pixel, is a single pixel: a
-    // one-pixel run in the quiet zone is a speck of dirt, not a bar.
-    if (module >= kSpeckFreeModule) noise = std::max(noise, kSpeckPixels);
     const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
-    const double ux = -d.x / n;
-    const double uy = -d.y / n;
     RunList runs;
-    for (int t = 0; t <= kSearchReach; ++t) {
-        const int x = static_cast<int>(std::lround(at.x + t * ux));
-        const int y = static_cast<int>(std::lround(at.y + t * uy));
-        if (!image.inside(x, y)) break;
-        const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
-        if (!runs.runs.empty() && runs.runs.back().color == color)
-            ++runs.runs.back().length;
-        else
-            runs.runs.push_back(Run{x, y, 1, color});
-        if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
-        // With specks merged: the white run before the bar ends at the first black run longer
-        // than a speck that is complete.
-        const std::size_t firstWhite = runs.runs[0].color == kBlack ? 1 : 0;
-        if (noise > 0 && runs.runs.size() >= firstWhite + 3) {
-            const Run& done = runs.runs[runs.runs.size() - 2];
-            if (done.color == kBlack && done.length > noise) break;
-        }
-    }
-    if (runs.runs.empty()) return false;
+    if (!band_runs(image, at.x, at.y, -d.x / n, -d.y / n, kBandHalf,
+                   kSamplesPerWalkPixel * (kSearchReach + 1), 0, runs) ||
+        runs.runs.empty())
+        return false;
     if (noise > 0) merge_noise(runs, noise);
     std::size_t w = 0;
     if (runs.runs[0].color == kBlack) w = 1;
     if (w + 1 >= runs.runs.size()) return true;  // white up to the end of the walk or the image
-    return runs.runs[w].length >= kQuietTolerance * module * factor;
+    return runs.runs[w].length >= kQuietTolerance * module * factor * runs.unit;
 }
 
 // An Interleaved 2 of 5 reading of fewer than kShortInterleavedDigits digits. Such a symbol has
@@ -270,8 +256,9 @@ constexpr int kProbeMinSamples = 40;
 constexpr int kLongestRunUnits = 16;
 
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
+// With `contrast`, the line's edges follow its local contrast (contrast_band_runs).
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
-                     Point barDirection, int& fillRight, int scanY, RunList& runs) {
+                     Point barDirection, int& fillRight, int scanY, RunList& runs, bool contrast) {
     const Image& image = pass.image;
     const Symbology& symbology = *decoder.symbology;
     const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
@@ -285,8 +272,13 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double from = fan.back - skipped;
     const double sx = e.x + fan.gx - from * fan.ux;
     const double sy = e.y + fan.gy - from * fan.uy;
+    auto read = [&](int samples) {
+        return contrast ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
+                                             kContrastReachModules * fan.module, runs)
+                        : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs);
+    };
     // A short probe first: white for the quiet zone, then the pattern the scan line showed.
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, fan.probe, maxRun, runs)) return false;
+    if (!read(fan.probe)) return false;
     if (noise > 0) merge_noise(runs, noise);
     const double quietLength = kQuietTolerance * fan.module * fan.quietFactor;
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
@@ -294,7 +286,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
     const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, wholeLine, maxRun, runs)) return false;
+    if (!read(wholeLine)) return false;
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;
@@ -381,10 +373,20 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
             static_cast<int>(
                 kSamplesPerPixel *
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
-        for (int k : fan_order(static_cast<int>(bar.edges.size()), s)) {
+        const std::vector<int> order = fan_order(static_cast<int>(bar.edges.size()), s);
+        for (int k : order) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
-                                fillRight, scanY, runs)) {
+                                fillRight, scanY, runs, false)) {
                 return true;
+            }
+        }
+        // Modules this small may blur together: the same lines once more, edges by local contrast.
+        if (fan.module < kContrastModule) {
+            for (int k : order) {
+                if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
+                                    fillRight, scanY, runs, true)) {
+                    return true;
+                }
             }
         }
         if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY))
