@@ -8,6 +8,7 @@
 #include "barcode/linear/extent.h"
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/line_walk.h"
+#include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
@@ -26,6 +27,7 @@ constexpr int kBandHalf = 5;             // pixels on each side of a fan line th
 // Fan lines across patterns of modules under kContrastModule pixels are read a second time with
 // edges by local contrast, within kContrastReachModules modules on either side.
 constexpr double kContrastModule = 2.0;
+constexpr double kSmallBarReach = 1.0;  // pixels either side of a small last bar's line that show it
 constexpr double kContrastReachModules = 1.25;
 
 struct Pass {
@@ -165,6 +167,13 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             pass.cache.add(std::move(bar));
             traced = true;
         }
+    }
+    if (!traced && where.module > 0 && where.module / line.unit < kContrastModule) {
+        // Modules this small blur the last bar into its neighbours on many rows, and tracing
+        // it fails: it is taken as a bar when it runs on along the bars like one.
+        const double centre = lastBar.length / (2.0 * line.unit);
+        traced = bar_stands(image, lastBar.x + centre * fan.x / flen, lastBar.y + centre * fan.y / flen,
+                            fan.x / flen, fan.y / flen, std::max(centre, kSmallBarReach));
     }
     if (!traced) return false;
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];

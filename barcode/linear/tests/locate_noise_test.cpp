@@ -1,5 +1,6 @@
 // Finding bars on noisy pictures: tracing a bar through specks that bridge a space or eat into
-// it, and the lines read by local contrast where small modules blur together.
+// it, the lines read by local contrast where small modules blur together, and a small bar
+// that blur joins to its neighbours.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "barcode/linear/bar_trace.h"
+#include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
 
@@ -123,6 +125,18 @@ TEST(ContrastRuns, RefusesAStartOutsideTheImageOrNoReach) {
     RunList runs;
     EXPECT_FALSE(contrast_band_runs(c.image, -5, 10, 1, 0, 5, 100, 0, 4.0, runs));
     EXPECT_FALSE(contrast_band_runs(c.image, 5, 10, 1, 0, 5, 100, 0, 0.0, runs));
+}
+
+TEST(SmallBar, ABarJoinedToItsNeighbourOnManyRowsStandsWhereADotOrAShortMarkDoesNot) {
+    Canvas c(100, 120);
+    c.black(50, 20, 50, 100);                                  // a one-pixel bar
+    for (int y = 20; y <= 100; y += 3) c.black(48, y, 49, y);  // joined to its neighbour every third row
+    for (int y = 30; y <= 100; y += 7) c.white(50, y);         // and broken now and then
+    EXPECT_TRUE(bar_stands(c.image, 50, 60, 1, 0, 1.0));
+    c.black(20, 55, 21, 70);  // a mark 16 rows tall
+    EXPECT_FALSE(bar_stands(c.image, 20.5, 60, 1, 0, 1.0));
+    EXPECT_FALSE(bar_stands(c.image, 80, 60, 1, 0, 1.0));  // white paper
+    EXPECT_FALSE(bar_stands(c.image, -1, 60, 1, 0, 1.0));
 }
 
 }  // namespace
