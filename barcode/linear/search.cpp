@@ -22,8 +22,11 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
-constexpr int kSamplesPerWalkPixel = 2;  // band samples per pixel of a quiet-zone walk
-constexpr int kBandHalf = 5;             // pixels on each side of a fan line that vote on its colour
+constexpr int kSpeckWalkPixels = 2;  // a black run this short on a quiet-zone walk may be dirt
+constexpr int kSpeckProbeFrom = 2;   // rows along the bar (pixels) where a speck test looks
+constexpr int kSpeckProbeTo = 4;
+constexpr int kBarRowsOfSix = 4;  // of those six rows, this many black make a bar
+constexpr int kBandHalf = 5;      // pixels on each side of a fan line that vote on its colour
 // Fan lines across patterns of modules under kContrastModule pixels are read a second time with
 // edges by local contrast, within kContrastReachModules modules on either side.
 constexpr double kContrastModule = 2.0;
@@ -39,22 +42,66 @@ struct Pass {
     double quietWidth = 0.0;
 };
 
+// True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
+// rows kSpeckProbeFrom to kSpeckProbeTo pixels away along the bar (both ways, the unit vector
+// (bx, by)), fewer than kBarRowsOfSix show a black pixel within a pixel of the run.
+bool is_speck(const Image& image, double x, double y, double bx, double by) {
+    int rows = 0;
+    for (int k = kSpeckProbeFrom; k <= kSpeckProbeTo; ++k) {
+        for (int side : {-1, 1}) {
+            bool black = false;
+            for (int j = -1; j <= 1 && !black; ++j) {
+                const int px = static_cast<int>(std::lround(x + side * k * bx + j * by));
+                const int py = static_cast<int>(std::lround(y + side * k * by - j * bx));
+                black = image.inside(px, py) && image.black(px, py);
+            }
+            rows += black ? 1 : 0;
+        }
+    }
+    return rows < kBarRowsOfSix;
+}
+
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
-// enough, or reaches the end of the walk or of the image. The walk is a band across the bars'
-// direction (band_runs), so an isolated speck or a small blob that does not run along the bars,
-// as a local threshold leaves on the paper, does not cut the zone; a bar does.
+// enough, or reaches the end of the walk or of the image. A black run of at most
+// kSpeckWalkPixels that does not run on along the bars (is_speck), as a local threshold leaves
+// on the paper, is dirt and belongs to the white; a bar ends the zone.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
     const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
+    const double ux = -d.x / n;
+    const double uy = -d.y / n;
     RunList runs;
-    if (!band_runs(image, at.x, at.y, -d.x / n, -d.y / n, kBandHalf,
-                   kSamplesPerWalkPixel * (kSearchReach + 1), 0, runs) ||
-        runs.runs.empty())
-        return false;
+    for (int t = 0; t <= kSearchReach; ++t) {
+        const int x = static_cast<int>(std::lround(at.x + t * ux));
+        const int y = static_cast<int>(std::lround(at.y + t * uy));
+        if (!image.inside(x, y)) break;
+        const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
+        if (!runs.runs.empty() && runs.runs.back().color == color) {
+            ++runs.runs.back().length;
+            continue;
+        }
+        // A white pixel after a short black run that follows the white: dirt or a bar?
+        const std::size_t n2 = runs.runs.size();
+        if (color == kWhite && n2 >= 2 && runs.runs[n2 - 2].color == kWhite &&
+            runs.runs[n2 - 1].length <= kSpeckWalkPixels && (n2 >= 3 || runs.runs[0].color == kWhite)) {
+            const Run& speck = runs.runs[n2 - 1];
+            const double half = (speck.length - 1) / 2.0;
+            if (is_speck(image, speck.x + half * ux, speck.y + half * uy, -uy, ux)) {
+                runs.runs[n2 - 2].length += speck.length + 1;
+                runs.runs.pop_back();
+                continue;
+            }
+        }
+        runs.runs.push_back(Run{x, y, 1, color});
+        // Enough to judge: the white run and the black run after it are complete.
+        const std::size_t firstWhite = runs.runs[0].color == kBlack ? 1 : 0;
+        if (noise == 0 && runs.runs.size() > firstWhite + 2) break;
+    }
+    if (runs.runs.empty()) return false;
     if (noise > 0) merge_noise(runs, noise);
     std::size_t w = 0;
     if (runs.runs[0].color == kBlack) w = 1;
     if (w + 1 >= runs.runs.size()) return true;  // white up to the end of the walk or the image
-    return runs.runs[w].length >= kQuietTolerance * module * factor * runs.unit;
+    return runs.runs[w].length >= kQuietTolerance * module * factor;
 }
 
 // An Interleaved 2 of 5 reading of fewer than kShortInterleavedDigits digits. Such a symbol has

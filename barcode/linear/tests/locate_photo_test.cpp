@@ -145,6 +145,43 @@ TEST(Photo, BlurredModulesOfOneAndAQuarterPixelAreReadByLocalContrast) {
     EXPECT_EQ(t.wrong, 0) << t.wrongTexts;
 }
 
+// An upright ITF symbol (3 px modules, 12 modules of quiet zone) with marks drawn into the zone
+// before its start by `mark(page, x)`, x being the column of the symbol's first bar.
+template <class Mark>
+std::vector<std::pair<int, std::string>> read_marked_interleaved(Mark mark) {
+    ModuleImage image;
+    EXPECT_TRUE(encode(zint_symbology_for(STRIPESCAN_ITF), "12345678", image));
+    const ModuleGrid grid{image.width, image.height, image.dark};
+    Render how;
+    how.module = 3;
+    BitPage page(grid.width * 3 + 2 * 36 + 64, grid.height * 3 + 60);
+    how.cx = page.width / 2.0;
+    how.cy = page.height / 2.0;
+    std::mt19937 rng(4);
+    render(grid, how, page, rng);
+    mark(page, static_cast<int>(how.cx - grid.width * 1.5));
+    return read_page(page);
+}
+
+TEST(Photo, DotsInAQuietZoneAreDirtButAThinLineThereIsABar) {
+    // 2 of 5 has no check character: only the quiet zone tells its start from a bar pattern
+    // inside something else, so a line one pixel wide must still end the zone.
+    // One dot of two pixels on every row, never within a pixel of a dot two to four rows away.
+    const auto dotted = read_marked_interleaved([](BitPage& page, int first) {
+        for (int y = 0; y < page.height; ++y) {
+            const int x = first - 9 - 4 * (y % 5);
+            page.set(x, y, true);
+            page.set(x - 1, y, true);
+        }
+    });
+    ASSERT_EQ(dotted.size(), 1u);
+    EXPECT_EQ(dotted[0].second, "12345678");
+    const auto lined = read_marked_interleaved([](BitPage& page, int first) {
+        for (int y = 0; y < page.height; ++y) page.set(first - 9, y, true);
+    });
+    EXPECT_TRUE(lined.empty());
+}
+
 TEST(Photo, NoisePagesAndHalftonesWithoutSymbolsGiveNoResult) {
     // Every relaxation of the search meets these first: dense specks, blobs and dither.
     std::mt19937 rng(2027);
