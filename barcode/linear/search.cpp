@@ -114,6 +114,31 @@ bool short_interleaved(const Decoded& decoded) {
     return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
 }
 
+// EAN and UPC readings wait for a second line across the symbol that reads the same text. Their
+// digits are read by the nearest pattern; on photos with a local threshold a single line read
+// two digits wrong whose errors cancelled in the check digit, while no other line read the
+// symbol at all. Two lines that read different texts vouch for neither.
+struct SecondLine {
+    bool waiting = false;
+    bool conflict = false;
+    Decoded first;
+
+    // True when `decoded` may be taken now.
+    bool vouch(const Decoded& decoded) {
+        const int n = decoded.symbology;
+        if (n != kEan13 && n != kEan8 && n != kUpcE) return true;
+        if (conflict) return false;
+        if (!waiting) {
+            waiting = true;
+            first = decoded;
+            return false;
+        }
+        if (first.symbology == n && first.text == decoded.text) return true;
+        conflict = true;
+        return false;
+    }
+};
+
 // True when the `length` pixels from (x, y) on, stepping by the unit vector (ux, uy) (the point
 // itself first), all lie on the page and are white.
 bool white_stretch(const Image& image, int x, int y, double ux, double uy, double length) {
@@ -314,7 +339,8 @@ constexpr int kLongestRunUnits = 16;
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
 // With `contrast`, the line's edges follow its local contrast (contrast_band_runs).
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
-                     Point barDirection, int& fillRight, int scanY, RunList& runs, bool contrast) {
+                     Point barDirection, int& fillRight, int scanY, RunList& runs, bool contrast,
+                     SecondLine& second) {
     const Image& image = pass.image;
     const Symbology& symbology = *decoder.symbology;
     const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
@@ -349,13 +375,14 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     if (!decode_line(symbology, decoder.options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     if (!quiet_zones_hold(image, runs, where, symbology, skipped > 0, decoded, fan.ux, fan.uy)) return false;
+    if (!second.vouch(decoded)) return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
 
 // Bars close to upright: the scan line itself may read the symbol, from the run before p on.
 bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder,
                          const TracedBar& bar, double patternModule, int quietFactor, int& fillRight,
-                         int scanY) {
+                         int scanY, SecondLine& second) {
     const int s = pass.settings.sizeUnit;
     const Point d = bar.direction;
     if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scanY >= bar.top + s &&
@@ -370,6 +397,7 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quietWidth, decoded, where) &&
            quiet_zones_hold(pass.image, tail, where, *decoder.symbology, atEdge, decoded, 1.0, 0.0) &&
+           second.vouch(decoded) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fillRight, scanY);
 }
 
@@ -430,22 +458,27 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
                 kSamplesPerPixel *
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
         const std::vector<int> order = fan_order(static_cast<int>(bar.edges.size()), s);
+        SecondLine second;
         for (int k : order) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
-                                fillRight, scanY, runs, false)) {
+                                fillRight, scanY, runs, false, second)) {
                 return true;
             }
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
-        if (fan.module < kContrastModule) {
+        // Not for EAN and UPC: their nearest-pattern digits misread such lines.
+        const bool eanFamily =
+            symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
+        if (fan.module < kContrastModule && !eanFamily) {
             for (int k : order) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
-                                    fillRight, scanY, runs, true)) {
+                                    fillRight, scanY, runs, true, second)) {
                     return true;
                 }
             }
         }
-        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY))
+        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY,
+                                second))
             return true;
     }
     return false;
