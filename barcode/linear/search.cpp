@@ -466,10 +466,10 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
             }
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
-        // Not for EAN and UPC: their nearest-pattern digits misread such lines.
-        const bool eanFamily =
-            symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
-        if (fan.module < kContrastModule && !eanFamily) {
+        // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
+        // read by the nearest pattern misread them, and so did a Codabar symbol.
+        const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
+        if (fan.module < kContrastModule && checked) {
             for (int k : order) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {
