@@ -9,6 +9,7 @@ namespace stripescan {
 namespace {
 
 constexpr int kMaxGapRows = kTraceUnit / 4;    // white rows a bar may skip
+constexpr int kMaxLeapRows = 2;                // rows in a row whose edge may jump as noise
 constexpr int kMinSize = 5 * kTraceUnit;       // height + width of a bar, pixels
 constexpr int kStraightRows = 4 * kTraceUnit;  // bars this tall must be straight
 constexpr int kStraightTolerance = kTraceUnit / 2;
@@ -22,6 +23,14 @@ Span run_at(const Image& image, int x, int y) {
     while (s.left > 0 && image.black(s.left - 1, y)) --s.left;
     while (s.right + 1 < image.width && image.black(s.right + 1, y)) ++s.right;
     return s;
+}
+
+// True when row y has a black pixel in columns [from, to].
+bool black_between(const Image& image, int y, int from, int to) {
+    if (y < 0 || y >= image.height) return false;
+    for (int x = std::max(0, from); x <= std::min(image.width - 1, to); ++x)
+        if (image.black(x, y)) return true;
+    return false;
 }
 
 // Widens `next` (a black run on row y) to the right across white gaps of at most
@@ -58,10 +67,12 @@ bool only_specks(const Image& image, int y, Span current, Span first) {
 }
 
 // Follows the bar from row y0 with extent `start` in direction `step` (+1 down, -1 up).
-// Appends matched rows (gap rows repeat the row before). False on an edge jump.
+// Appends matched rows (gap and noise rows repeat the row before). False when an edge jumps
+// away for more than kMaxLeapRows rows.
 bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& rows, int& endRow) {
     Span current = start;
     int gaps = 0;
+    int leaps = 0;  // rows in a row whose edge jumped
     int y = y0 + step;
     endRow = y0;
     std::vector<Span> pending;  // gap rows waiting for a matched row after them
@@ -73,10 +84,19 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
                 break;
             }
         }
+        // A bar thinned by noise may step a pixel aside from one row to the next.
+        if (found < 0) {
+            if (current.left > 0 && image.black(current.left - 1, y))
+                found = current.left - 1;
+            else if (current.right + 1 < image.width && image.black(current.right + 1, y))
+                found = current.right + 1;
+        }
         Span next{};
         if (found >= 0) {
             next = run_at(image, found, y);
             bridge_specks(image, y, current, next);
+            if (next.right < current.right && image.black(current.right, y))
+                next.right = run_at(image, current.right, y).right;
             if (only_specks(image, y, current, next)) found = -1;  // paper with dirt: the bar ended
         }
         if (found < 0) {
@@ -90,9 +110,25 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
         // Any other jump of an edge fails the trace.
         const bool crossed = next.left < current.left - kTraceUnit && next.right > current.right + kTraceUnit;
         if (crossed && static_cast<int>(rows.size()) >= kStraightRows) break;
+        // An edge does not move onto a neighbour that stood apart on the last matched row: the row's
+        // run bridged a space (noise, ink), and the bar keeps its edge.
+        if (!crossed) {
+            const int before = endRow;  // the last row that matched
+            if (next.left < current.left - 1 && black_between(image, before, next.left, current.left - 1))
+                next.left = current.left;
+            if (next.right > current.right + 1 && black_between(image, before, current.right + 1, next.right))
+                next.right = current.right;
+        }
         if (std::abs(next.left - current.left) > kTraceUnit ||
-            std::abs(next.right - current.right) > kTraceUnit)
-            return false;
+            std::abs(next.right - current.right) > kTraceUnit) {
+            // One or two rows whose edge leaps and comes back are noise that bridged a space or
+            // ate into the bar: the bar goes on with its extent unchanged. An edge that stays
+            // away fails the trace.
+            if (++leaps > kMaxLeapRows) return false;
+            pending.push_back(current);
+            y += step;
+            continue;
+        }
         for (const Span& g : pending) {
             if (step > 0)
                 rows.push_back(g);
@@ -106,6 +142,7 @@ bool follow(const Image& image, int y0, Span start, int step, std::deque<Span>& 
             rows.push_front(next);
         current = next;
         gaps = 0;
+        leaps = 0;
         endRow = y;
         y += step;
     }
@@ -165,11 +202,21 @@ bool trace_bar(const Image& image, int x0, int y0, TracedBar& out) {
     if ((bottom - top) + (out.right - out.left) < kMinSize) return false;
 
     if (n >= kStraightRows) {
-        int leftMin = 0, rightMax = 0;
+        // The outermost edge points, leaving out single-row spikes (a speck of noise against
+        // the edge or across the next space): a row counts when a neighbouring row's edge lies
+        // within a pixel of it.
+        auto steady = [&](int i, bool left) {
+            auto edge = [&](int k) { return left ? out.rows[k].left : out.rows[k].right; };
+            return (i > 0 && std::abs(edge(i - 1) - edge(i)) <= 1) ||
+                   (i + 1 < n && std::abs(edge(i + 1) - edge(i)) <= 1);
+        };
+        int leftMin = -1, rightMax = -1;
         for (int i = 0; i < n; ++i) {
-            if (out.rows[i].left < out.rows[leftMin].left) leftMin = i;
-            if (out.rows[i].right > out.rows[rightMax].right) rightMax = i;
+            if (steady(i, true) && (leftMin < 0 || out.rows[i].left < out.rows[leftMin].left)) leftMin = i;
+            if (steady(i, false) && (rightMax < 0 || out.rows[i].right > out.rows[rightMax].right))
+                rightMax = i;
         }
+        if (leftMin < 0 || rightMax < 0) return false;
         const int a = kTraceUnit;
         const int b = n - 1 - kTraceUnit;
         if (distance(Point{out.rows[a].left, top + a}, Point{out.rows[b].left, top + b},

@@ -8,6 +8,8 @@
 #include "barcode/linear/extent.h"
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/line_walk.h"
+#include "barcode/linear/locate_bar.h"
+#include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/transpose.h"
 
@@ -20,9 +22,16 @@ constexpr double kSymbolQuietTolerance = 0.6;  // the same, against the module w
 constexpr int kFallbackRatio = 10;             // bars this close to upright are read on the scan line too
 constexpr int kHorizontalLineMinRuns = 3;
 constexpr int kVerticalLineMinRuns = 6;
-constexpr double kSpeckFreeModule = 2.5;  // module width (pixels) from which a 1-px run is a speck
-constexpr int kSpeckPixels = 1;
-constexpr int kBandHalf = 5;  // pixels on each side of a fan line that vote on its colour
+constexpr int kSpeckWalkPixels = 2;  // a black run this short on a quiet-zone walk may be dirt
+constexpr int kSpeckProbeFrom = 2;   // rows along the bar (pixels) where a speck test looks
+constexpr int kSpeckProbeTo = 4;
+constexpr int kBarRowsOfSix = 4;  // of those six rows, this many black make a bar
+constexpr int kBandHalf = 5;      // pixels on each side of a fan line that vote on its colour
+// Fan lines across patterns of modules under kContrastModule pixels are read a second time with
+// edges by local contrast, within kContrastReachModules modules on either side.
+constexpr double kContrastModule = 2.0;
+constexpr double kSmallBarReach = 1.0;  // pixels either side of a small last bar's line that show it
+constexpr double kContrastReachModules = 1.25;
 
 struct Pass {
     Image& image;
@@ -33,12 +42,30 @@ struct Pass {
     double quietWidth = 0.0;
 };
 
+// True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
+// rows kSpeckProbeFrom to kSpeckProbeTo pixels away along the bar (both ways, the unit vector
+// (bx, by)), fewer than kBarRowsOfSix show a black pixel within a pixel of the run.
+bool is_speck(const Image& image, double x, double y, double bx, double by) {
+    int rows = 0;
+    for (int k = kSpeckProbeFrom; k <= kSpeckProbeTo; ++k) {
+        for (int side : {-1, 1}) {
+            bool black = false;
+            for (int j = -1; j <= 1 && !black; ++j) {
+                const int px = static_cast<int>(std::lround(x + side * k * bx + j * by));
+                const int py = static_cast<int>(std::lround(y + side * k * by - j * bx));
+                black = image.inside(px, py) && image.black(px, py);
+            }
+            rows += black ? 1 : 0;
+        }
+    }
+    return rows < kBarRowsOfSix;
+}
+
 // True when the white run before `at` (walking against d for up to kSearchReach pixels) is long
-// enough, or reaches the end of the walk or of the image.
+// enough, or reaches the end of the walk or of the image. A black run of at most
+// kSpeckWalkPixels that does not run on along the bars (is_speck), as a local threshold leaves
+// on the paper, is dirt and belongs to the white; a bar ends the zone.
 bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int factor, int noise) {
-    // With modules this wide no element, spread or starved by a pixel, is a single pixel: a
-    // one-pixel run in the quiet zone is a speck of dirt, not a bar.
-    if (module >= kSpeckFreeModule) noise = std::max(noise, kSpeckPixels);
     const double n = std::sqrt(double(d.x) * d.x + double(d.y) * d.y);
     const double ux = -d.x / n;
     const double uy = -d.y / n;
@@ -48,18 +75,26 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
         const int y = static_cast<int>(std::lround(at.y + t * uy));
         if (!image.inside(x, y)) break;
         const std::uint8_t color = image.black(x, y) ? kBlack : kWhite;
-        if (!runs.runs.empty() && runs.runs.back().color == color)
+        if (!runs.runs.empty() && runs.runs.back().color == color) {
             ++runs.runs.back().length;
-        else
-            runs.runs.push_back(Run{x, y, 1, color});
-        if (noise == 0 && runs.runs.size() > 3) break;  // enough to judge
-        // With specks merged: the white run before the bar ends at the first black run longer
-        // than a speck that is complete.
-        const std::size_t firstWhite = runs.runs[0].color == kBlack ? 1 : 0;
-        if (noise > 0 && runs.runs.size() >= firstWhite + 3) {
-            const Run& done = runs.runs[runs.runs.size() - 2];
-            if (done.color == kBlack && done.length > noise) break;
+            continue;
         }
+        // A white pixel after a short black run that follows the white: dirt or a bar?
+        const std::size_t n2 = runs.runs.size();
+        if (color == kWhite && n2 >= 2 && runs.runs[n2 - 2].color == kWhite &&
+            runs.runs[n2 - 1].length <= kSpeckWalkPixels && (n2 >= 3 || runs.runs[0].color == kWhite)) {
+            const Run& speck = runs.runs[n2 - 1];
+            const double half = (speck.length - 1) / 2.0;
+            if (is_speck(image, speck.x + half * ux, speck.y + half * uy, -uy, ux)) {
+                runs.runs[n2 - 2].length += speck.length + 1;
+                runs.runs.pop_back();
+                continue;
+            }
+        }
+        runs.runs.push_back(Run{x, y, 1, color});
+        // Enough to judge: the white run and the black run after it are complete.
+        const std::size_t firstWhite = runs.runs[0].color == kBlack ? 1 : 0;
+        if (noise == 0 && runs.runs.size() > firstWhite + 2) break;
     }
     if (runs.runs.empty()) return false;
     if (noise > 0) merge_noise(runs, noise);
@@ -78,6 +113,31 @@ constexpr std::size_t kShortInterleavedDigits = 4;
 bool short_interleaved(const Decoded& decoded) {
     return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
 }
+
+// EAN and UPC readings wait for a second line across the symbol that reads the same text. Their
+// digits are read by the nearest pattern; on photos with a local threshold a single line read
+// two digits wrong whose errors cancelled in the check digit, while no other line read the
+// symbol at all. Two lines that read different texts vouch for neither.
+struct SecondLine {
+    bool waiting = false;
+    bool conflict = false;
+    Decoded first;
+
+    // True when `decoded` may be taken now.
+    bool vouch(const Decoded& decoded) {
+        const int n = decoded.symbology;
+        if (n != kEan13 && n != kEan8 && n != kUpcE) return true;
+        if (conflict) return false;
+        if (!waiting) {
+            waiting = true;
+            first = decoded;
+            return false;
+        }
+        if (first.symbology == n && first.text == decoded.text) return true;
+        conflict = true;
+        return false;
+    }
+};
 
 // True when the `length` pixels from (x, y) on, stepping by the unit vector (ux, uy) (the point
 // itself first), all lie on the page and are white.
@@ -180,6 +240,13 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             traced = true;
         }
     }
+    if (!traced && where.module > 0 && where.module / line.unit < kContrastModule) {
+        // Modules this small blur the last bar into its neighbours on many rows, and tracing
+        // it fails: it is taken as a bar when it runs on along the bars like one.
+        const double centre = lastBar.length / (2.0 * line.unit);
+        traced = bar_stands(image, lastBar.x + centre * fan.x / flen, lastBar.y + centre * fan.y / flen,
+                            fan.x / flen, fan.y / flen, std::max(centre, kSmallBarReach));
+    }
     if (!traced) return false;
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
@@ -270,8 +337,10 @@ constexpr int kProbeMinSamples = 40;
 constexpr int kLongestRunUnits = 16;
 
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
+// With `contrast`, the line's edges follow its local contrast (contrast_band_runs).
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
-                     Point barDirection, int& fillRight, int scanY, RunList& runs) {
+                     Point barDirection, int& fillRight, int scanY, RunList& runs, bool contrast,
+                     SecondLine& second) {
     const Image& image = pass.image;
     const Symbology& symbology = *decoder.symbology;
     const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
@@ -285,8 +354,13 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double from = fan.back - skipped;
     const double sx = e.x + fan.gx - from * fan.ux;
     const double sy = e.y + fan.gy - from * fan.uy;
+    auto read = [&](int samples) {
+        return contrast ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
+                                             kContrastReachModules * fan.module, runs)
+                        : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs);
+    };
     // A short probe first: white for the quiet zone, then the pattern the scan line showed.
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, fan.probe, maxRun, runs)) return false;
+    if (!read(fan.probe)) return false;
     if (noise > 0) merge_noise(runs, noise);
     const double quietLength = kQuietTolerance * fan.module * fan.quietFactor;
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
@@ -294,7 +368,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
     const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
-    if (!band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, wholeLine, maxRun, runs)) return false;
+    if (!read(wholeLine)) return false;
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;
@@ -305,13 +379,14 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     // and must not be judged again against the symbol's narrowest runs, which ink spread
     // widens (bars spread by 2 px at 5 px modules failed here on every line).
     if (!quiet_zones_hold(image, runs, where, symbology, true, decoded, fan.ux, fan.uy)) return false;
+    if (!second.vouch(decoded)) return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
 
 // Bars close to upright: the scan line itself may read the symbol, from the run before p on.
 bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDecoder& decoder,
                          const TracedBar& bar, double patternModule, int quietFactor, int& fillRight,
-                         int scanY) {
+                         int scanY, SecondLine& second) {
     const int s = pass.settings.sizeUnit;
     const Point d = bar.direction;
     if (!(d.x != 0 && (d.y == 0 || std::abs(d.x / d.y) >= kFallbackRatio) && scanY >= bar.top + s &&
@@ -326,6 +401,7 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quietWidth, decoded, where) &&
            quiet_zones_hold(pass.image, tail, where, *decoder.symbology, atEdge, decoded, 1.0, 0.0) &&
+           second.vouch(decoded) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fillRight, scanY);
 }
 
@@ -385,13 +461,28 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
             static_cast<int>(
                 kSamplesPerPixel *
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
-        for (int k : fan_order(static_cast<int>(bar.edges.size()), s)) {
+        const std::vector<int> order = fan_order(static_cast<int>(bar.edges.size()), s);
+        SecondLine second;
+        for (int k : order) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
-                                fillRight, scanY, runs)) {
+                                fillRight, scanY, runs, false, second)) {
                 return true;
             }
         }
-        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY))
+        // Modules this small may blur together: the same lines once more, edges by local contrast.
+        // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
+        // read by the nearest pattern misread them, and so did a Codabar symbol.
+        const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
+        if (fan.module < kContrastModule && checked) {
+            for (int k : order) {
+                if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
+                                    fillRight, scanY, runs, true, second)) {
+                    return true;
+                }
+            }
+        }
+        if (decode_on_scan_line(pass, line, p, decoder, bar, hit->module, fan.quietFactor, fillRight, scanY,
+                                second))
             return true;
     }
     return false;
