@@ -40,6 +40,7 @@ struct Pass {
     std::vector<FoundSymbol>& found;
     BarCache cache;
     double quietWidth = 0.0;
+    std::vector<Decoded> heard;  // EAN/UPC readings of one line that wait for a second
 };
 
 // True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
@@ -117,8 +118,13 @@ bool short_interleaved(const Decoded& decoded) {
 // EAN and UPC readings wait for a second line across the symbol that reads the same text. Their
 // digits are read by the nearest pattern; on photos with a local threshold a single line read
 // two digits wrong whose errors cancelled in the check digit, while no other line read the
-// symbol at all. Two lines that read different texts vouch for neither.
+// symbol at all. Two lines of one bar's fan that read different texts vouch for neither. The
+// second line may also come from a later scan line of the pass (`heard`: the readings that
+// waited), as where only the scan lines read a symbol whose quiet zone the page edge cuts.
 struct SecondLine {
+    explicit SecondLine(std::vector<Decoded>& pastReadings) : heard(pastReadings) {}
+
+    std::vector<Decoded>& heard;
     bool waiting = false;
     bool conflict = false;
     Decoded first;
@@ -131,6 +137,9 @@ struct SecondLine {
         if (!waiting) {
             waiting = true;
             first = decoded;
+            for (const Decoded& h : heard)
+                if (h.symbology == n && h.text == decoded.text) return true;
+            heard.push_back(decoded);
             return false;
         }
         if (first.symbology == n && first.text == decoded.text) return true;
@@ -462,7 +471,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
                 kSamplesPerPixel *
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
         const std::vector<int> order = fan_order(static_cast<int>(bar.edges.size()), s);
-        SecondLine second;
+        SecondLine second(pass.heard);
         for (int k : order) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                 fillRight, scanY, runs, false, second)) {
@@ -495,7 +504,7 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
     if (settings.decoders.empty()) return;
     Image image = vertical ? transpose(picture, scratch) : picture;
     const std::size_t foundBefore = found.size();
-    Pass pass{image, settings, vertical, found, BarCache{}, 0.0};
+    Pass pass{image, settings, vertical, found, BarCache{}, 0.0, {}};
     const int s = settings.sizeUnit;
     const int spacing = vertical ? 3 * s : 2 * s;
     const int minRuns = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;

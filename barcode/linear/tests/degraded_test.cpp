@@ -285,5 +285,32 @@ TEST(InkSpread, BarsSpreadByTwoPixelsAtFivePixelModulesReadExactly) {
     expect_scans_read({1, 2, 3, 4, 5, 6, 7, 8}, 5, 4, 3, 500, [](Render& how) { how.spread = 2; });
 }
 
+TEST(QuietZone, EanAndUpcWhoseQuietZoneThePageEdgeCutsReadAtEitherEnd) {
+    // Upright symbols with the page edge 1 px to 2 modules before the first bar or after the last:
+    // only the scan lines read such a symbol, and each EAN/UPC reading waits for a second line
+    // that reads the same text, which here is the next scan line.
+    std::mt19937 rng(2027);
+    for (int symbology : {STRIPESCAN_EAN13, STRIPESCAN_EAN8, STRIPESCAN_UPCE}) {
+        for (int n = 0; n < 4; ++n) {
+            const std::string payload = random_payload(symbology, rng);
+            ModuleImage image;
+            ASSERT_TRUE(encode(zint_symbology_for(symbology), payload, image));
+            ModuleGrid grid{image.width, image.height, image.dark};
+            Render how;
+            how.module = 3;
+            BitPage page(static_cast<int>(grid.width * how.module + 100),
+                         static_cast<int>(grid.height * how.module + 60));
+            const double half = grid.width * how.module / 2;
+            const double gap = (n % 3) * how.module;
+            how.cx = n % 2 ? half + gap + 1 : page.width - half - gap - 1;
+            how.cy = page.height / 2.0;
+            render(grid, how, page, rng);
+            const auto reads = read_page(page);
+            ASSERT_EQ(reads.size(), 1u) << "symbology " << symbology << " " << payload;
+            EXPECT_EQ(reads[0].second, expected_text(symbology, payload));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace stripescan::testing
