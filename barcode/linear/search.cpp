@@ -225,6 +225,40 @@ bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& c
     return false;
 }
 
+// 2 of 5 has no check: a line that leaves the symbol across the ends of its bars, where the bars
+// left behind happen to end like a stop pattern, reads a shorter, valid symbol. The white after
+// each end must therefore hold all along the symbol's bars, not only on the line that read it:
+// at four places between the corners of each end, the kEndZoneRuns mean run widths beyond the
+// end may be at most kEndZoneDirt black (dirt). Pixels off the page count as white, as a quiet
+// zone the page edge cuts may be.
+constexpr double kEndZoneRuns = 4.0;
+constexpr double kEndZoneDirt = 0.25;
+bool ends_clear_along_bars(const Image& image, const Point corners[4], Point direction, int runs, Point a,
+                           Point b) {
+    const double n = std::sqrt(double(direction.x) * direction.x + double(direction.y) * direction.y);
+    const double ux = direction.x / n, uy = direction.y / n;
+    const double span = std::fabs((b.x - a.x) * ux + (b.y - a.y) * uy);
+    const double length = kEndZoneRuns * span / std::max(1, runs);
+    Point byAlong[4] = {corners[0], corners[1], corners[2], corners[3]};
+    std::sort(byAlong, byAlong + 4,
+              [&](Point p, Point q) { return p.x * ux + p.y * uy < q.x * ux + q.y * uy; });
+    for (int end = 0; end < 2; ++end) {
+        const Point p = byAlong[2 * end], q = byAlong[2 * end + 1];
+        const double out = end == 0 ? -1.0 : 1.0;  // away from the symbol
+        for (double t : {0.2, 0.4, 0.6, 0.8}) {
+            const double x0 = p.x + t * (q.x - p.x) + out * ux, y0 = p.y + t * (q.y - p.y) + out * uy;
+            int black = 0, steps = 0;
+            for (double d = 0; d < length; d += 1.0, ++steps) {
+                const int x = static_cast<int>(std::lround(x0 + out * d * ux));
+                const int y = static_cast<int>(std::lround(y0 + out * d * uy));
+                if (image.inside(x, y) && image.black(x, y)) ++black;
+            }
+            if (black > kEndZoneDirt * steps) return false;
+        }
+    }
+    return true;
+}
+
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
             Point reportedDirection, int& fillRight, int scanY) {
@@ -261,6 +295,10 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
     if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners))
+        return false;
+    if (decoded.symbology == kInterleaved2of5 &&
+        !ends_clear_along_bars(image, corners, fan, where.last - where.first + 1, Point{a.x, a.y},
+                               Point{b.x, b.y}))
         return false;
     fill_quadrilateral(image, corners);
     fillRight = fill_right_column(corners, scanY);

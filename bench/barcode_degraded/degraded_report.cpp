@@ -38,7 +38,7 @@ constexpr int kQuietModules = 12;  // white modules drawn around a symbol unless
 constexpr double kGoal = 0.95;     // share to read in every class a person can still read
 
 bool verbose = false;
-const char* saveFolder = nullptr;  // --save DIR: missed pages are written there
+const char* saveFolder = nullptr;  // --save DIR: missed and misread pages are written there
 const char* onlyClass = nullptr;   // --class TEXT: only the linear classes whose name holds it
 
 struct Tally {
@@ -116,7 +116,7 @@ std::vector<std::pair<int, std::string>> read_linear(BitPage& page, bool verifyI
     return out;
 }
 
-// Writes a missed page as a PBM file (bit 1 black there) into the --save folder, named after
+// Writes a missed or misread page as a PBM file (bit 1 black there) into the --save folder, named after
 // the class and symbology and numbered in the order of the misses.
 void save_page(const BitPage& page, const char* what, const char* symbology) {
     static int saved = 0;
@@ -141,6 +141,7 @@ void save_page(const BitPage& page, const char* what, const char* symbology) {
 void score_linear(BitPage& page, int symbology, const std::string& expected, Tally& t, const char* what,
                   bool verifyItf = false) {
     ++t.drawn;
+    const int wrongBefore = t.wrong;
     bool hit = false;
     for (const auto& [number, text] : read_linear(page, verifyItf)) {
         if (number == symbology && text == expected && !hit) {
@@ -155,7 +156,7 @@ void score_linear(BitPage& page, int symbology, const std::string& expected, Tal
         ++t.read;
     else if (verbose)
         std::printf("missed %s %s \"%s\"\n", what, kNames[symbology], expected.c_str());
-    if (!hit && saveFolder != nullptr) save_page(page, what, kNames[symbology]);
+    if ((!hit || t.wrong > wrongBefore) && saveFolder != nullptr) save_page(page, what, kNames[symbology]);
 }
 
 int read_pdf417(const BitPage& page, std::string& text) {

@@ -1,6 +1,8 @@
-// Photos of Codabar symbols reduced to 1 bit by a local threshold, as a phone or a web camera
-// gives them: blurred, unevenly lit, the paper dotted with salt. Each was once misread (a "+"
-// or ":" taken for a digit); whatever is read now must be the printed text.
+// Pages that were once misread; whatever is read now must be the printed text. Photos of
+// Codabar symbols reduced to 1 bit by a local threshold, as a phone or a web camera gives them
+// (blurred, unevenly lit, the paper dotted with salt), where a "+" or ":" was taken for a
+// digit; and a 2 of 5 symbol scanned at 6 px per module with specks, where a line that left
+// the symbol across the ends of its bars read its first four digits as a whole symbol.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +17,10 @@ struct PhotoPage {
     const char* printed;
 };
 
-TEST(PhotoPages, CodabarPhotosAreReadRightOrNotAtAll) {
-    for (const PhotoPage& page : {PhotoPage{"codabar-photo-plus.bmp", "C+6708653B"},
-                                  PhotoPage{"codabar-photo-colon.bmp", "D7:9009D"}}) {
+TEST(PhotoPages, PagesOnceMisreadAreReadRightOrNotAtAll) {
+    for (const PhotoPage& page :
+         {PhotoPage{"codabar-photo-plus.bmp", "C+6708653B"}, PhotoPage{"codabar-photo-colon.bmp", "D7:9009D"},
+          PhotoPage{"itf-scan-speckle.bmp", "1124914804"}}) {
         Bitmap bitmap{};
         ASSERT_EQ(ReadBimapFromFile(&bitmap, (std::string(STRIPESCAN_TEST_DATA) + "/" + page.file).c_str()),
                   STRIPESCAN_OK)
@@ -30,7 +33,6 @@ TEST(PhotoPages, CodabarPhotosAreReadRightOrNotAtAll) {
         for (int i = 0; i < list.count; ++i) {
             const std::string text(reinterpret_cast<const char*>(list.results[i].text),
                                    static_cast<std::size_t>(list.results[i].length));
-            EXPECT_EQ(list.results[i].symbology, STRIPESCAN_CODABAR) << page.file;
             EXPECT_EQ(text, page.printed) << page.file;
         }
         FreeBarcodeResultMem(&list);
