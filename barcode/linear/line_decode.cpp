@@ -101,6 +101,9 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
     return nullptr;
 }
 
+constexpr long long kNarrowWideQuietRuns = 5;    // see try_list
+constexpr double kCompensatedQuietShare = 0.75;  // of the shorter quiet zone, in narrow widths
+
 // Either reading of any pattern of `list` at run p; by `fit`, also a width-sum pattern that
 // misses its key by rounding alone (fitted_key).
 std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector<Pattern>& list, bool start,
@@ -127,14 +130,32 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
     }
     if (fit == PatternFit::KeysOnly) return std::nullopt;
     if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
-    if (symbology.family == Family::NarrowWide) {
-        // After a quiet zone only (few places), the pattern with the ink gain taken off: bars
-        // spread or starved by a good part of a narrow element miss the printed key.
+    if (symbology.family == Family::NarrowWide && symbology.number == kCodabar) {
+        // Codabar after a quiet zone only, the pattern with the ink gain taken off: bars spread
+        // or starved by a good part of a narrow element miss the printed key. (Not 2 of 5: its
+        // start, four narrow elements, is found that way on every other symbol's bars, and each
+        // false start costs a fan of lines.) The white before
+        // must span kNarrowWideQuietRuns of the pattern's mean element width, which leaves few
+        // places on a page; patterns of one size share one key.
+        std::optional<Key> c;
+        kElements = -1;
+        kUnits = -1;
         for (bool reversed : {false, true}) {
             for (const Pattern& pattern : list) {
-                if (bar != pattern.begins_with_bar(reversed)) continue;
-                const auto c = pattern_key(symbology, pattern, runs, p, Ink::Compensated);
-                if (c && c->value == (reversed ? pattern.reversed : pattern.forward))
+                if (bar != pattern.begins_with_bar(reversed) || p + pattern.elements > runs.size()) continue;
+                if (pattern.elements != kElements || pattern.units != kUnits) {
+                    kElements = pattern.elements;
+                    kUnits = pattern.units;
+                    long long total = 0;
+                    for (int j = 0; j < pattern.elements; ++j) total += runs.length(p + j);
+                    c = kNarrowWideQuietRuns * total <=
+                                static_cast<long long>(runs.length(p - 1)) * pattern.elements
+                            ? pattern_key(symbology, pattern, runs, p, Ink::Compensated)
+                            : std::nullopt;
+                }
+                if (c && c->value == (reversed ? pattern.reversed : pattern.forward) &&
+                    runs.length(p - 1) >= kCompensatedQuietShare *
+                                              std::min(symbology.leadQuiet, symbology.trailQuiet) * c->exact)
                     return PatternHit{pattern.elements, start, reversed, c->exact};
             }
         }
