@@ -196,11 +196,14 @@ bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol&
     return true;
 }
 
-// True when `candidate` is a symbol already reported, met again where the fill of its first
+// The result `candidate` repeats, if any: a symbol already reported, met again where the fill of its first
 // reading left part of it (its extent came out short, as when ink closes narrow spaces on
-// some rows): the same symbology and text, and bounding boxes that overlap within a trace
-// unit. Two different symbols never overlap, so this does not hide a second copy of a label.
-bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& candidate) {
+// some rows, or a noisy first reading slid along only part of its bars): the same symbology
+// and text, and bounding boxes that overlap within a trace unit or an eighth of the longer
+// side of the boxes (kSameSymbolReach), whichever is more. Two copies of a label stand further
+// apart than that: each has its own quiet zones and usually its printed text.
+constexpr int kSameSymbolReach = 8;
+const FoundSymbol* reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& candidate) {
     auto box = [](const Point* c, int& x0, int& y0, int& x1, int& y1) {
         x0 = x1 = c[0].x;
         y0 = y1 = c[0].y;
@@ -218,11 +221,11 @@ bool reported_before(const std::vector<FoundSymbol>& found, const FoundSymbol& c
             continue;
         int x0, y0, x1, y1;
         box(f.corners, x0, y0, x1, y1);
-        if (cx0 <= x1 + kTraceUnit && x0 <= cx1 + kTraceUnit && cy0 <= y1 + kTraceUnit &&
-            y0 <= cy1 + kTraceUnit)
-            return true;
+        const int longest = std::max({cx1 - cx0, cy1 - cy0, x1 - x0, y1 - y0});
+        const int reach = std::max(kTraceUnit, longest / kSameSymbolReach);
+        if (cx0 <= x1 + reach && x0 <= cx1 + reach && cy0 <= y1 + reach && y0 <= cy1 + reach) return &f;
     }
-    return false;
+    return nullptr;
 }
 
 // 2 of 5 has no check: a line that leaves the symbol across the ends of its bars, where the bars
@@ -318,7 +321,7 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
         std::copy(corners, corners + 4, result.corners);
         result.direction = reportedDirection;
     }
-    if (!reported_before(pass.found, result)) pass.found.push_back(std::move(result));
+    if (reported_before(pass.found, result) == nullptr) pass.found.push_back(std::move(result));
     return true;
 }
 

@@ -2,7 +2,9 @@
 // Codabar symbols reduced to 1 bit by a local threshold, as a phone or a web camera gives them
 // (blurred, unevenly lit, the paper dotted with salt), where a "+" or ":" was taken for a
 // digit; and a 2 of 5 symbol scanned at 6 px per module with specks, where a line that left
-// the symbol across the ends of its bars read its first four digits as a whole symbol.
+// the symbol across the ends of its bars read its first four digits as a whole symbol; and a
+// Code 93 photo whose first reading slid along only part of its bars, so that it was reported
+// twice. Each page holds one symbol, reported once at most.
 
 #include <gtest/gtest.h>
 
@@ -30,6 +32,7 @@ TEST(PhotoPages, PagesOnceMisreadAreReadRightOrNotAtAll) {
         DecodeRequest request{settings, 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
         BarcodeResultList list{};
         EXPECT_EQ(Stripescan(&bitmap, &request, &list), STRIPESCAN_OK);
+        EXPECT_LE(list.count, 1) << page.file;
         for (int i = 0; i < list.count; ++i) {
             const std::string text(reinterpret_cast<const char*>(list.results[i].text),
                                    static_cast<std::size_t>(list.results[i].length));
