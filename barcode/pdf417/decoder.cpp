@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "barcode/pdf417/data_decoding.h"
+#include "barcode/pdf417/dot_filter.h"
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/image_view.h"
 #include "barcode/pdf417/locate.h"
-#include "barcode/pdf417/speck_filter.h"
 #include "barcode/pdf417/symbol_outline.h"
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"

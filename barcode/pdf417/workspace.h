@@ -87,7 +87,7 @@ struct Workspace {
     int readCodewords[kMaxCodewords];  // the sequence as read, before a correction changed it
     int weakOrder[kMaxCodewords];      // the weakly read codewords, weakest first
 
-    // The speck-filtered copy of a page that did not read (see speck_filter.h); it keeps its
+    // The speck-filtered copy of a page that did not read (see dot_filter.h); it keeps its
     // capacity between calls, so only a larger page than any before allocates.
     std::vector<uint8_t> filtered;
 

@@ -1,4 +1,4 @@
-#include "barcode/pdf417/speck_filter.h"
+#include "barcode/pdf417/dot_filter.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 // The speck filter of the second look: a pixel takes the majority of itself and its two
 // neighbours along the bars. Pages are built pixel by pixel and checked pixel by pixel.
-#include "barcode/pdf417/speck_filter.h"
+#include "barcode/pdf417/dot_filter.h"
 
 #include <gtest/gtest.h>
 
