@@ -153,6 +153,29 @@ CharacterPair erasure_pair(const NearestFit& fit);
 constexpr double kNearestFit = 0.45;
 constexpr double kNearestMargin = 0.25;
 
+// A character no key read, from its nearest-pattern fit: the best value when it fits clearly;
+// else, while the symbol holds no erasure yet (`erasure` < 0), the first of an erasure pair, with
+// `erasure` set to `index` and `pair` kept for settle_erasure; -1 otherwise (the symbol fails).
+int nearest_or_erasure(const NearestFit& fit, int index, int& erasure, CharacterPair& pair);
+
+// Settles the erasure at values[at] by the symbol's checks (`checks()` reads `values`): true, with
+// the passing value in place, when exactly one of the pair's two values passes; false otherwise.
+template <class Checks>
+bool settle_erasure(std::vector<int>& values, int at, CharacterPair pair, Checks checks) {
+    int& value = values[static_cast<std::size_t>(at)];
+    int passing = 0;
+    int chosen = -1;
+    for (int candidate : {pair.first, pair.second}) {
+        value = candidate;
+        if (checks()) {
+            ++passing;
+            chosen = candidate;
+        }
+    }
+    value = chosen;
+    return passing == 1;
+}
+
 // The mean module of the characters around run i: of up to `reach` characters of `k` runs and
 // `modules` modules on each side of it (whole characters from `first` on, before `end`).
 // Length units; 0 when there are none.

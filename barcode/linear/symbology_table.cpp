@@ -98,6 +98,16 @@ CharacterPair erasure_pair(const NearestFit& fit) {
     return CharacterPair{fit.value[0], fit.value[1]};
 }
 
+int nearest_or_erasure(const NearestFit& fit, int index, int& erasure, CharacterPair& pair) {
+    if (fit.misfit[0] <= kNearestFit && fit.misfit[1] >= fit.misfit[0] + kNearestMargin) return fit.value[0];
+    if (erasure >= 0) return -1;
+    const CharacterPair candidates = erasure_pair(fit);
+    if (candidates.first < 0) return -1;
+    erasure = index;
+    pair = candidates;
+    return candidates.first;
+}
+
 double local_module(const RunList& runs, int first, int end, int i, int k, int modules, int reach) {
     const int from = std::max(first, i - reach * k);
     const int to = std::min(end, i + (reach + 1) * k);

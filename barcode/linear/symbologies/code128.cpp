@@ -154,13 +154,7 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
                 local_module(symbol.runs(), first, end, i, kValueElements, kModules, kModuleReach);
             const NearestFit fit =
                 nearest_fit(symbol.runs(), i, kValueElements, module, kPatterns, kDataValues);
-            if (fit.misfit[0] <= kNearestFit && fit.misfit[1] >= fit.misfit[0] + kNearestMargin) {
-                v = fit.value[0];
-            } else if (erasure < 0 && erasure_pair(fit).first >= 0) {
-                erasure = static_cast<int>(values.size());
-                pair = erasure_pair(fit);
-                v = pair.first;
-            }
+            v = nearest_or_erasure(fit, static_cast<int>(values.size()), erasure, pair);
         }
         if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
@@ -171,21 +165,7 @@ ReadOutcome read_code128(SymbolCursor symbol, const Symbology&, const ReadOption
         for (std::size_t i = 0; i + 1 < values.size(); ++i) sum += static_cast<long long>(i + 1) * values[i];
         return sum % kCheckModulus == values.back();
     };
-    if (erasure >= 0) {
-        // The check settles the erasure only when exactly one of its two values passes.
-        int& at = values[static_cast<std::size_t>(erasure)];
-        int passing = 0;
-        int chosen = -1;
-        for (int candidate : {pair.first, pair.second}) {
-            at = candidate;
-            if (checkOk()) {
-                ++passing;
-                chosen = candidate;
-            }
-        }
-        if (passing != 1) return ReadOutcome::Rejected;
-        at = chosen;
-    }
+    if (erasure >= 0 && !settle_erasure(values, erasure, pair, checkOk)) return ReadOutcome::Rejected;
     if (!checkOk()) return ReadOutcome::Rejected;
 
     CodeSet set = start == kStartA ? CodeSet::A : start == kStartB ? CodeSet::B : CodeSet::C;

@@ -129,13 +129,7 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
             const double module =
                 local_module(symbol.runs(), first, end, i, kValueElements, kModules, kModuleReach);
             const NearestFit fit = nearest_fit(symbol.runs(), i, kValueElements, module, kPatterns, kModulus);
-            if (fit.misfit[0] <= kNearestFit && fit.misfit[1] >= fit.misfit[0] + kNearestMargin) {
-                v = fit.value[0];
-            } else if (erasure < 0 && erasure_pair(fit).first >= 0) {
-                erasure = static_cast<int>(values.size());
-                pair = erasure_pair(fit);
-                v = pair.first;
-            }
+            v = nearest_or_erasure(fit, static_cast<int>(values.size()), erasure, pair);
         }
         if (v < 0) return ReadOutcome::Rejected;
         values.push_back(v);
@@ -146,21 +140,7 @@ ReadOutcome read_code93(SymbolCursor symbol, const Symbology&, const ReadOptions
         return weighted_sum(values, n - 2, kWeightC) == values[n - 2] &&
                weighted_sum(values, n - 1, kWeightK) == values[n - 1];
     };
-    if (erasure >= 0) {
-        // Both checks settle the erasure only when exactly one of its two values passes them.
-        int& at = values[static_cast<std::size_t>(erasure)];
-        int passing = 0;
-        int chosen = -1;
-        for (int candidate : {pair.first, pair.second}) {
-            at = candidate;
-            if (checksOk()) {
-                ++passing;
-                chosen = candidate;
-            }
-        }
-        if (passing != 1) return ReadOutcome::Rejected;
-        at = chosen;
-    }
+    if (erasure >= 0 && !settle_erasure(values, erasure, pair, checksOk)) return ReadOutcome::Rejected;
     if (!checksOk()) return ReadOutcome::Rejected;
 
     std::string text;
