@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "barcode/common/tests/degrade.h"
-#include "barcode/linear/tests/symbol_page.h"
+#include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
 namespace {
@@ -19,65 +19,21 @@ using barcode::degrade::BitPage;
 using barcode::degrade::ModuleGrid;
 using barcode::degrade::Render;
 
-struct Outcome {
-    int read = 0;
-    int wrong = 0;
-    std::string wrongTexts;  // "number:text for expected" of each wrong result
-};
-
-std::vector<std::pair<int, std::string>> read_page(BitPage& page) {
-    Bitmap b{page.width, page.height, 1, page.stride * page.height, page.stride, nullptr, page.bits.data()};
-    std::vector<SymbologySetting> settings;
-    for (int s = 1; s <= 8; ++s) settings.push_back(setting(s));
-    DecodeRequest request{settings.data(), 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
-    BarcodeResultList list{};
-    EXPECT_EQ(Stripescan(&b, &request, &list), STRIPESCAN_OK);
-    std::vector<std::pair<int, std::string>> out;
-    for (int i = 0; i < list.count; ++i) {
-        out.emplace_back(list.results[i].symbology,
-                         std::string(reinterpret_cast<const char*>(list.results[i].text),
-                                     static_cast<std::size_t>(list.results[i].length)));
-    }
-    FreeBarcodeResultMem(&list);
-    return out;
-}
-
-// Draws `count` random symbols of `symbology`, lets `spoil` change the grid and the rendering,
-// and reads each page; every text but the drawn one is wrong.
+// Draws `count` random symbols of `symbology` at 3 px modules, turned up to 5 degrees, lets
+// `spoil` change the grid and the rendering, and reads each page.
 template <class Spoil>
 Outcome read_spoilt(int symbology, int count, unsigned seed, Spoil spoil) {
-    std::mt19937 rng(seed);
-    Outcome outcome;
-    for (int n = 0; n < count; ++n) {
-        const std::string payload = random_payload(symbology, rng);
-        ModuleImage image;
-        if (!encode(zint_symbology_for(symbology), payload, image)) {
-            ADD_FAILURE() << payload;
-            continue;
-        }
-        ModuleGrid grid{image.width, image.height, image.dark};
-        Render how;
-        how.module = 3;
-        how.angle = std::uniform_real_distribution<double>(-5, 5)(rng);
-        spoil(grid, how, rng);
-        BitPage page(static_cast<int>(grid.width * how.module + 140),
-                     static_cast<int>(grid.height * how.module + 80));
-        how.cx = page.width / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
-        how.cy = page.height / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
-        render(grid, how, page, rng);
-        const std::string expected = expected_text(symbology, payload);
-        bool hit = false;
-        for (const auto& [number, text] : read_page(page)) {
-            if (!hit && number == symbology && text == expected) {
-                hit = true;
-            } else {
-                ++outcome.wrong;
-                outcome.wrongTexts += " " + std::to_string(number) + ":" + text + " for " + expected;
-            }
-        }
-        outcome.read += hit ? 1 : 0;
-    }
-    return outcome;
+    return read_drawn(
+        symbology, count, seed,
+        [&spoil](ModuleGrid& grid, Render& how, std::mt19937& rng) {
+            how.module = 3;
+            how.angle = std::uniform_real_distribution<double>(-5, 5)(rng);
+            spoil(grid, how, rng);
+        },
+        [](const ModuleGrid& grid, const Render& how) {
+            return BitPage(static_cast<int>(grid.width * how.module + 140),
+                           static_cast<int>(grid.height * how.module + 80));
+        });
 }
 
 TEST(InkSpread, EanAndUpcWithBarsAPixelWiderOrNarrowerReadExactly) {
@@ -192,7 +148,7 @@ std::vector<std::pair<int, std::string>> read_interleaved(const std::string& dig
             if (x < left || x > right) page.set(x, y, true);
         }
     }
-    return read_page(page);
+    return read_bit_page(page);
 }
 
 TEST(ShortInterleaved, ASingleDigitPairNeedsBothQuietZonesInFull) {
@@ -246,7 +202,7 @@ TEST(NoSymbol, TextPhotosHalftonesAndNoiseGiveNoResult) {
             if (kind == 2) draw_halftone(page, rng);
             if (kind == 3) draw_noise(page, rng, 0.05);
             if (kind == 4) draw_noise(page, rng, 0.4);
-            const auto reads = read_page(page);
+            const auto reads = read_bit_page(page);
             EXPECT_TRUE(reads.empty())
                 << "page kind " << kind << ": " << (reads.empty() ? "" : reads[0].second);
         }
@@ -306,7 +262,7 @@ TEST(QuietZone, EanAndUpcWhoseQuietZoneThePageEdgeCutsReadAtEitherEnd) {
             how.cx = n % 2 ? half + gap + 1 : page.width - half - gap - 1;
             how.cy = page.height / 2.0;
             render(grid, how, page, rng);
-            const auto reads = read_page(page);
+            const auto reads = read_bit_page(page);
             ASSERT_EQ(reads.size(), 1u) << "symbology " << symbology << " " << payload;
             EXPECT_EQ(reads[0].second, expected_text(symbology, payload));
         }

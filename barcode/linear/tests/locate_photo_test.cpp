@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "barcode/common/tests/degrade.h"
-#include "barcode/linear/tests/symbol_page.h"
+#include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
 namespace {
@@ -19,65 +19,18 @@ using barcode::degrade::BitPage;
 using barcode::degrade::ModuleGrid;
 using barcode::degrade::Render;
 
-std::vector<std::pair<int, std::string>> read_page(BitPage& page) {
-    Bitmap b{page.width, page.height, 1, page.stride * page.height, page.stride, nullptr, page.bits.data()};
-    std::vector<SymbologySetting> settings;
-    for (int s = 1; s <= 8; ++s) settings.push_back(setting(s));
-    DecodeRequest request{settings.data(), 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
-    BarcodeResultList list{};
-    EXPECT_EQ(Stripescan(&b, &request, &list), STRIPESCAN_OK);
-    std::vector<std::pair<int, std::string>> out;
-    for (int i = 0; i < list.count; ++i) {
-        out.emplace_back(list.results[i].symbology,
-                         std::string(reinterpret_cast<const char*>(list.results[i].text),
-                                     static_cast<std::size_t>(list.results[i].length)));
-    }
-    FreeBarcodeResultMem(&list);
-    return out;
-}
-
-struct Tally {
-    int read = 0;
-    int wrong = 0;
-    std::string wrongTexts;
-};
-
 // Draws `count` symbols of `symbology` with `photo` setting up the picture (module, light,
 // noise, threshold) on a page with a 12-module margin, and reads each.
 template <class Photo>
-Tally read_photos(int symbology, int count, unsigned seed, Photo photo) {
-    std::mt19937 rng(seed);
-    Tally t;
-    for (int n = 0; n < count; ++n) {
-        const std::string payload = random_payload(symbology, rng);
-        ModuleImage image;
-        if (!encode(zint_symbology_for(symbology), payload, image)) {
-            ADD_FAILURE() << payload;
-            continue;
-        }
-        const ModuleGrid grid{image.width, image.height, image.dark};
-        Render how;
-        photo(how, rng);
-        const int margin = static_cast<int>(12 * how.module) + 30;
-        BitPage page(
-            static_cast<int>(grid.width * how.module * 1.05) + 2 * margin,
-            static_cast<int>(grid.height * how.module + grid.width * how.module * 0.18) + 2 * margin);
-        how.cx = page.width / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
-        how.cy = page.height / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
-        render(grid, how, page, rng);
-        const std::string expected = expected_text(symbology, payload);
-        bool hit = false;
-        for (const auto& [number, text] : read_page(page)) {
-            if (!hit && number == symbology && text == expected) {
-                hit = true;
-            } else {
-                ++t.wrong;
-                t.wrongTexts += " " + std::to_string(number) + ":" + text + " for " + expected;
-            }
-        }
-        t.read += hit ? 1 : 0;
-    }
-    return t;
+Outcome read_photos(int symbology, int count, unsigned seed, Photo photo) {
+    return read_drawn(
+        symbology, count, seed, [&photo](ModuleGrid&, Render& how, std::mt19937& rng) { photo(how, rng); },
+        [](const ModuleGrid& grid, const Render& how) {
+            const int margin = static_cast<int>(12 * how.module) + 30;
+            return BitPage(
+                static_cast<int>(grid.width * how.module * 1.05) + 2 * margin,
+                static_cast<int>(grid.height * how.module + grid.width * how.module * 0.18) + 2 * margin);
+        });
 }
 
 double uniform(std::mt19937& rng, double a, double b) {
@@ -88,16 +41,16 @@ TEST(Photo, ShadedNoisySymbolsUnderAGlobalThresholdAreFoundAndNeverMisread) {
     // Noise breaks the bars' edges and bridges narrow spaces on single rows; the bars must
     // still be traced, at the first and at the last bar of the symbol.
     for (int symbology = 1; symbology <= 8; ++symbology) {
-        const Tally t = read_photos(symbology, 6, 300u + static_cast<unsigned>(symbology),
-                                    [](Render& r, std::mt19937& g) {
-                                        r.module = uniform(g, 1.8, 3);
-                                        r.blur = 0.35 * r.module;
-                                        r.contrast = uniform(g, 0.6, 0.9);
-                                        r.shading = uniform(g, 0.2, 0.4);
-                                        r.noise = 0.06;
-                                        r.threshold = 0.45;
-                                        r.angle = uniform(g, -10, 10);
-                                    });
+        const Outcome t = read_photos(symbology, 6, 300u + static_cast<unsigned>(symbology),
+                                      [](Render& r, std::mt19937& g) {
+                                          r.module = uniform(g, 1.8, 3);
+                                          r.blur = 0.35 * r.module;
+                                          r.contrast = uniform(g, 0.6, 0.9);
+                                          r.shading = uniform(g, 0.2, 0.4);
+                                          r.noise = 0.06;
+                                          r.threshold = 0.45;
+                                          r.angle = uniform(g, -10, 10);
+                                      });
         EXPECT_GE(t.read, 5) << "symbology " << symbology;
         EXPECT_EQ(t.wrong, 0) << "symbology " << symbology << t.wrongTexts;
     }
@@ -105,17 +58,17 @@ TEST(Photo, ShadedNoisySymbolsUnderAGlobalThresholdAreFoundAndNeverMisread) {
 
 TEST(Photo, SpecksOfALocalThresholdInTheQuietZoneDoNotHideTheSymbol) {
     for (int symbology : {STRIPESCAN_CODE128, STRIPESCAN_CODE93}) {
-        const Tally t = read_photos(symbology, 8, 500u + static_cast<unsigned>(symbology),
-                                    [](Render& r, std::mt19937& g) {
-                                        r.module = uniform(g, 2, 3);
-                                        r.blur = 0.35 * r.module;
-                                        r.contrast = uniform(g, 0.6, 0.9);
-                                        r.shading = uniform(g, 0.3, 0.6);
-                                        r.noise = 0.035;
-                                        r.localWindow = 25;
-                                        r.localOffset = 0.07;
-                                        r.angle = uniform(g, -10, 10);
-                                    });
+        const Outcome t = read_photos(symbology, 8, 500u + static_cast<unsigned>(symbology),
+                                      [](Render& r, std::mt19937& g) {
+                                          r.module = uniform(g, 2, 3);
+                                          r.blur = 0.35 * r.module;
+                                          r.contrast = uniform(g, 0.6, 0.9);
+                                          r.shading = uniform(g, 0.3, 0.6);
+                                          r.noise = 0.035;
+                                          r.localWindow = 25;
+                                          r.localOffset = 0.07;
+                                          r.angle = uniform(g, -10, 10);
+                                      });
         EXPECT_GE(t.read, symbology == STRIPESCAN_CODE128 ? 6 : 3) << "symbology " << symbology;
         EXPECT_EQ(t.wrong, 0) << "symbology " << symbology << t.wrongTexts;
     }
@@ -123,7 +76,7 @@ TEST(Photo, SpecksOfALocalThresholdInTheQuietZoneDoNotHideTheSymbol) {
 
 TEST(Photo, BlurredModulesOfOneAndAQuarterPixelAreReadByLocalContrast) {
     // Narrow spaces only lighten the band here; Code 128's checks vouch for the reading.
-    const Tally t = read_photos(STRIPESCAN_CODE128, 10, 77u, [](Render& r, std::mt19937& g) {
+    const Outcome t = read_photos(STRIPESCAN_CODE128, 10, 77u, [](Render& r, std::mt19937& g) {
         r.module = 1.25;
         r.blur = 0.5;
         r.contrast = 0.8;
@@ -132,14 +85,14 @@ TEST(Photo, BlurredModulesOfOneAndAQuarterPixelAreReadByLocalContrast) {
     });
     EXPECT_GE(t.read, 6);
     for (int symbology = 2; symbology <= 8; ++symbology) {
-        const Tally other = read_photos(symbology, 3, 700u + static_cast<unsigned>(symbology),
-                                        [](Render& r, std::mt19937& g) {
-                                            r.module = 1.25;
-                                            r.blur = 0.5;
-                                            r.contrast = 0.8;
-                                            r.noise = 0.04;
-                                            r.angle = uniform(g, -3, 3);
-                                        });
+        const Outcome other = read_photos(symbology, 3, 700u + static_cast<unsigned>(symbology),
+                                          [](Render& r, std::mt19937& g) {
+                                              r.module = 1.25;
+                                              r.blur = 0.5;
+                                              r.contrast = 0.8;
+                                              r.noise = 0.04;
+                                              r.angle = uniform(g, -3, 3);
+                                          });
         EXPECT_EQ(other.wrong, 0) << "symbology " << symbology << other.wrongTexts;
     }
     EXPECT_EQ(t.wrong, 0) << t.wrongTexts;
@@ -160,7 +113,7 @@ std::vector<std::pair<int, std::string>> read_marked_interleaved(Mark mark) {
     std::mt19937 rng(4);
     render(grid, how, page, rng);
     mark(page, static_cast<int>(how.cx - grid.width * 1.5));
-    return read_page(page);
+    return read_bit_page(page);
 }
 
 TEST(Photo, DotsInAQuietZoneAreDirtButAThinLineThereIsABar) {
@@ -189,12 +142,12 @@ TEST(Photo, NoisePagesAndHalftonesWithoutSymbolsGiveNoResult) {
         for (double share : {0.02, 0.12, 0.3, 0.5}) {
             BitPage page(480, 320);
             barcode::degrade::draw_noise(page, rng, share);
-            const auto reads = read_page(page);
+            const auto reads = read_bit_page(page);
             EXPECT_TRUE(reads.empty()) << "noise " << share << ": " << (reads.empty() ? "" : reads[0].second);
         }
         BitPage halftone(480, 320);
         barcode::degrade::draw_halftone(halftone, rng);
-        const auto reads = read_page(halftone);
+        const auto reads = read_bit_page(halftone);
         EXPECT_TRUE(reads.empty()) << "halftone: " << (reads.empty() ? "" : reads[0].second);
     }
 }

@@ -1,0 +1,24 @@
+#include "barcode/linear/tests/drawn_pages.h"
+
+#include <gtest/gtest.h>
+
+namespace stripescan::testing {
+
+std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage& page) {
+    Bitmap b{page.width, page.height, 1, page.stride * page.height, page.stride, nullptr, page.bits.data()};
+    std::vector<SymbologySetting> settings;
+    for (int s = 1; s <= 8; ++s) settings.push_back(setting(s));
+    DecodeRequest request{settings.data(), 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
+    BarcodeResultList list{};
+    EXPECT_EQ(Stripescan(&b, &request, &list), STRIPESCAN_OK);
+    std::vector<std::pair<int, std::string>> out;
+    for (int i = 0; i < list.count; ++i) {
+        out.emplace_back(list.results[i].symbology,
+                         std::string(reinterpret_cast<const char*>(list.results[i].text),
+                                     static_cast<std::size_t>(list.results[i].length)));
+    }
+    FreeBarcodeResultMem(&list);
+    return out;
+}
+
+}  // namespace stripescan::testing
