@@ -129,6 +129,7 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     const int skip = side == Side::Start ? 2 : -2;
     auto distance = [&](int p) { return side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p]; };
     double local = (row.width + patternWidth) / 2.0;
+    int current = r;  // the row the line is in now
     int lastColumn = 1;
     double lastDistance = distance(indicator);
     for (int p = indicator + step; p >= 0 && p + 8 <= e.count;) {
@@ -151,10 +152,22 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
             p += skip;
             continue;
         }
-        const Codeword cw = read_any(e, p, row.cluster, t);
-        grid.cell[r - 1][column].add_sums(t);
+        // A line that drifts across a row boundary (curl, perspective, rows a few pixels tall)
+        // goes on in the neighbouring row; an exact reading of that row's cluster says so.
+        Codeword cw = read_codeword(&e.width[p]);
+        pair_sums(&e.width[p], t);
+        if (cw.value >= 0 && cw.cluster != row_cluster(current)) {
+            const int moved = neighbour_row(current, cw.cluster);
+            if (moved >= 1 && moved <= kMaxRows)
+                current = moved;
+            else
+                cw.value = -1;
+        } else if (cw.value < 0) {
+            cw = nearest_codeword(t, row_cluster(current));
+        }
+        grid.cell[current - 1][column].add_sums(t);
         if (cw.value >= 0) {
-            grid.cell[r - 1][column].vote(cw.value);
+            grid.cell[current - 1][column].vote(cw.value);
             // This codeword's own width is the local width for the next one: under perspective
             // codewords grow or shrink by several per cent from one to the next, which any
             // average over earlier codewords would lag behind.
@@ -271,6 +284,13 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
     const double codeword = st.meanCount > 0 ? static_cast<double>(st.meanSum) / st.meanCount : st.estimate;
     ws.outlineFrame.module = codeword / 17.0;
     return st.anyPattern;
+}
+
+int neighbour_row(int row, int cluster) {
+    if (cluster != 0 && cluster != 3 && cluster != 6) return -1;
+    for (int candidate = row - 1; candidate <= row + 1; ++candidate)
+        if (((candidate - 1) % 3 + 3) % 3 * 3 == cluster) return candidate;
+    return -1;
 }
 
 bool shape_from_votes(const Workspace& ws, SymbolShape& shape) {
