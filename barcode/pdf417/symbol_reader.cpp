@@ -369,10 +369,10 @@ constexpr double kProfileEdgeBins = 4;  // bins (one module) of a stray run at e
 // all lines that crossed it: where blur closes a narrow space on some lines, the mean darkness
 // still dips there. Edges lie where the mean crosses one half (interpolated between bins); the
 // 8 elements' pair sums are read as the nearest pattern of the row's cluster with a clear margin,
-// else the cell stays empty.
-void read_profile(Cell& a, const Cell& b, int row, const Workspace& ws) {
+// else the cell stays empty. True when the cell was read.
+bool read_profile(Cell& a, const Cell& b, int row, const Workspace& ws) {
     const int n = a.profiles + b.profiles;
-    if (n < kMinProfiles) return;
+    if (n < kMinProfiles) return false;
     double mean[kProfileBins] = {};
     for (const Cell* cell : {static_cast<const Cell*>(&a), &b})
         if (cell->profile >= 0)
@@ -394,19 +394,20 @@ void read_profile(Cell& a, const Cell& b, int row, const Workspace& ws) {
     // boundary a pixel off) is not an element.
     int first = 0, last = edges - 1;
     if (edges - 1 - first == 9 && dark && edge[last] - edge[last - 1] <= kProfileEdgeBins) --last;
-    if (last - first != 8) return;
+    if (last - first != 8) return false;
     double w[8], total = 0;
     for (int i = 0; i < 8; ++i) {
         w[i] = edge[first + i + 1] - edge[first + i];
         total += w[i];
     }
-    if (total <= 0) return;
+    if (total <= 0) return false;
     double t[6];
     for (int i = 0; i < 6; ++i) t[i] = 17.0 * (w[i] + w[i + 1]) / total;
     const Codeword cw = nearest_codeword(t, (row % 3) * 3);
-    if (cw.value < 0) return;
+    if (cw.value < 0) return false;
     a.state = Cell::kSingle;
     a.older = static_cast<int16_t>(cw.value);
+    return true;
 }
 
 // Readings of `value` in both cells less the readings of any other value.
@@ -435,14 +436,15 @@ int merge_grids(Workspace& ws, const SymbolShape& shape) {
             }
             const int index = r * shape.columns + (c - 2);
             if (a.state == Cell::kEmpty) read_mean_sums(a, b, r);
-            if (a.state == Cell::kEmpty) read_profile(a, b, r, ws);
+            const bool fromProfile = a.state == Cell::kEmpty && read_profile(a, b, r, ws);
             if (a.state == Cell::kEmpty) {
                 ws.codewords[index] = 0;
                 ws.support[index] = 0;
                 if (erasureCount < kMaxErasures) ws.erasures[erasureCount++] = index;
             } else {
                 ws.codewords[index] = a.older;
-                ws.support[index] = support(a, b, a.older);
+                // A cell read from the profile counts as one reading: the retry may erase it.
+                ws.support[index] = fromProfile ? 1 : support(a, b, a.older);
             }
         }
     }

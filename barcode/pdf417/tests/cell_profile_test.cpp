@@ -127,3 +127,15 @@ TEST(CellProfile, OneLineOrAProfileWithoutACodewordsShapeStaysAnErasure) {
     add_lines(ws, {line_profile(other), line_profile(other)});
     EXPECT_EQ(merged(ws), -1) << "cluster 3 in row 1";
 }
+
+TEST(CellProfile, ACellReadFromItsProfileIsAsWeakAsOneReading) {
+    // The retry after an uncorrectable sequence erases the weakest codewords first; a profile
+    // reading must be among them, never held as firmly as a confirmed one.
+    const CodewordEntry* table = cluster_table(0);
+    const std::vector<int> e = widths_of(table[200].key);
+    Workspace& ws = workspace();
+    ws.clear();
+    add_lines(ws, {line_profile(e), line_profile(e), line_profile(e)});
+    ASSERT_EQ(merged(ws), table[200].value);
+    EXPECT_EQ(ws.support[0], 1);
+}
