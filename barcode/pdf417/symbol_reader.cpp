@@ -92,6 +92,28 @@ Codeword read_any(const ElementList& e, int p, int cluster, double t[6]) {
     return cw;
 }
 
+// Adds the darkness of the line over one codeword to the profile of `cell`: kProfileBins samples
+// from `start` (steps along the line, a column boundary) over `length` steps, 1 where the
+// sample falls in a dark element. `pos` holds the elements' left edges.
+void add_profile(Workspace& ws, Cell& cell, const ElementList& e, const int* pos, int first, double start,
+                 double length) {
+    if (cell.profile < 0) {
+        if (ws.profileCount >= kMaxProfiles) return;
+        cell.profile = static_cast<int16_t>(ws.profileCount++);
+        std::fill(ws.profile[cell.profile], ws.profile[cell.profile] + kProfileBins, 0.0f);
+    }
+    if (cell.profiles == 0xFFFF) return;
+    float* bins = ws.profile[cell.profile];
+    int k = first;
+    for (int b = 0; b < kProfileBins; ++b) {
+        const double x = start + (b + 0.5) * length / kProfileBins;
+        while (k + 1 < e.count && pos[k + 1] <= x) ++k;
+        if (k >= e.count || x >= pos[e.count]) break;
+        if (k % 2 == 1) bins[b] += 1.0f;
+    }
+    ++cell.profiles;
+}
+
 // Reads one line from the pattern whose first element is `s` in the forward-ordered list `e`.
 // Returns false when the row indicator is not accepted (the caller walks on).
 //
@@ -129,6 +151,8 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     const int skip = side == Side::Start ? 2 : -2;
     auto distance = [&](int p) { return side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p]; };
     double local = (row.width + patternWidth) / 2.0;
+    int current = r;          // the row the line is in now
+    int profiledColumn = -1;  // the last column whose profile this line added to
     int lastColumn = 1;
     double lastDistance = distance(indicator);
     for (int p = indicator + step; p >= 0 && p + 8 <= e.count;) {
@@ -147,14 +171,37 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
         const double alignTolerance =
             std::min(kAlignMaximum * local, std::max(kAlignMinimum, kAlignShare * local * advance));
         const int width = pos[p + 8] - pos[p];
-        if (offBoundary > alignTolerance || std::fabs(width - local) > local_tolerance(local)) {
+        if (offBoundary > alignTolerance) {
             p += skip;
             continue;
         }
-        const Codeword cw = read_any(e, p, row.cluster, t);
-        grid.cell[r - 1][column].add_sums(t);
+        // On a column boundary the line's darkness over one codeword width is kept for the cell,
+        // whether or not its elements have a codeword's shape (blur closes narrow spaces); only
+        // on the second reading, from both sides, which clean symbols never need.
+        if (st.bothSides && column != profiledColumn) {
+            add_profile(ws, grid.cell[current - 1][column], e, pos, p, pos[p], local);
+            profiledColumn = column;
+        }
+        if (std::fabs(width - local) > local_tolerance(local)) {
+            p += skip;
+            continue;
+        }
+        // A line that drifts across a row boundary (curl, perspective, rows a few pixels tall)
+        // goes on in the neighbouring row; an exact reading of that row's cluster says so.
+        Codeword cw = read_codeword(&e.width[p]);
+        pair_sums(&e.width[p], t);
+        if (cw.value >= 0 && cw.cluster != row_cluster(current)) {
+            const int moved = neighbour_row(current, cw.cluster);
+            if (moved >= 1 && moved <= kMaxRows)
+                current = moved;
+            else
+                cw.value = -1;
+        } else if (cw.value < 0) {
+            cw = nearest_codeword(t, row_cluster(current));
+        }
+        grid.cell[current - 1][column].add_sums(t);
         if (cw.value >= 0) {
-            grid.cell[r - 1][column].vote(cw.value);
+            grid.cell[current - 1][column].vote(cw.value);
             // This codeword's own width is the local width for the next one: under perspective
             // codewords grow or shrink by several per cent from one to the next, which any
             // average over earlier codewords would lag behind.
@@ -273,6 +320,13 @@ bool read_symbol_lines(const ImageView& image, Orientation orientation, const Sk
     return st.anyPattern;
 }
 
+int neighbour_row(int row, int cluster) {
+    if (cluster != 0 && cluster != 3 && cluster != 6) return -1;
+    for (int candidate = row - 1; candidate <= row + 1; ++candidate)
+        if (((candidate - 1) % 3 + 3) % 3 * 3 == cluster) return candidate;
+    return -1;
+}
+
 bool shape_from_votes(const Workspace& ws, SymbolShape& shape) {
     int group = ws.rowGroups.most_frequent();
     int remainder = ws.rowRemainders.most_frequent();
@@ -308,6 +362,54 @@ void read_mean_sums(Cell& a, const Cell& b, int row) {
     a.older = static_cast<int16_t>(cw.value);
 }
 
+constexpr int kMinProfiles = 2;         // lines whose summed profile is read for an undecoded cell
+constexpr double kProfileEdgeBins = 4;  // bins (one module) of a stray run at either end
+
+// A cell that neither a line nor the mean pair sums decoded, read from the darkness profile of
+// all lines that crossed it: where blur closes a narrow space on some lines, the mean darkness
+// still dips there. Edges lie where the mean crosses one half (interpolated between bins); the
+// 8 elements' pair sums are read as the nearest pattern of the row's cluster with a clear margin,
+// else the cell stays empty. True when the cell was read.
+bool read_profile(Cell& a, const Cell& b, int row, const Workspace& ws) {
+    const int n = a.profiles + b.profiles;
+    if (n < kMinProfiles) return false;
+    double mean[kProfileBins] = {};
+    for (const Cell* cell : {static_cast<const Cell*>(&a), &b})
+        if (cell->profile >= 0)
+            for (int i = 0; i < kProfileBins; ++i) mean[i] += ws.profile[cell->profile][i];
+    for (double& v : mean) v /= n;
+    // Edges: positions (bins) where the mean crosses one half.
+    double edge[kProfileBins + 2];
+    int edges = 0;
+    bool dark = mean[0] > 0.5;
+    if (dark) edge[edges++] = 0;
+    for (int i = 0; i + 1 < kProfileBins; ++i) {
+        const bool next = mean[i + 1] > 0.5;
+        if (next == dark) continue;
+        edge[edges++] = i + 0.5 + (mean[i] - 0.5) / (mean[i] - mean[i + 1]);
+        dark = next;
+    }
+    edge[edges++] = kProfileBins;
+    // A light sliver before the first bar or a dark one after the last space (the line's
+    // boundary a pixel off) is not an element.
+    int first = 0, last = edges - 1;
+    if (edges - 1 - first == 9 && dark && edge[last] - edge[last - 1] <= kProfileEdgeBins) --last;
+    if (last - first != 8) return false;
+    double w[8], total = 0;
+    for (int i = 0; i < 8; ++i) {
+        w[i] = edge[first + i + 1] - edge[first + i];
+        total += w[i];
+    }
+    if (total <= 0) return false;
+    double t[6];
+    for (int i = 0; i < 6; ++i) t[i] = 17.0 * (w[i] + w[i + 1]) / total;
+    const Codeword cw = nearest_codeword(t, (row % 3) * 3);
+    if (cw.value < 0) return false;
+    a.state = Cell::kSingle;
+    a.older = static_cast<int16_t>(cw.value);
+    return true;
+}
+
 // Readings of `value` in both cells less the readings of any other value.
 int support(const Cell& a, const Cell& b, int value) {
     int n = 0;
@@ -334,13 +436,15 @@ int merge_grids(Workspace& ws, const SymbolShape& shape) {
             }
             const int index = r * shape.columns + (c - 2);
             if (a.state == Cell::kEmpty) read_mean_sums(a, b, r);
+            const bool fromProfile = a.state == Cell::kEmpty && read_profile(a, b, r, ws);
             if (a.state == Cell::kEmpty) {
                 ws.codewords[index] = 0;
                 ws.support[index] = 0;
                 if (erasureCount < kMaxErasures) ws.erasures[erasureCount++] = index;
             } else {
                 ws.codewords[index] = a.older;
-                ws.support[index] = support(a, b, a.older);
+                // A cell read from the profile counts as one reading: the retry may erase it.
+                ws.support[index] = fromProfile ? 1 : support(a, b, a.older);
             }
         }
     }

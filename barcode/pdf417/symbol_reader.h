@@ -14,6 +14,16 @@ struct SymbolShape {
     int level = 0;    // error-correction level 0..8
 };
 
+// The cluster (0, 3 or 6) of the codewords of row `row` (1-based).
+inline int row_cluster(int row) {
+    return ((row - 1) % 3) * 3;
+}
+
+// Of the rows next to and including `row` (row - 1, row, row + 1), the one whose codewords are
+// of `cluster`: every cluster belongs to exactly one of the three. -1 for a cluster other than
+// 0, 3 or 6. May give 0 (above the first row).
+int neighbour_row(int row, int cluster);
+
 // Reads every line across the symbol into ws's grids and vote lists: from the first usable
 // pattern of each line, or, with `bothSides`, from its first usable start pattern and its first
 // usable stop pattern. Returns false when no start or stop pattern was met on any line.

@@ -55,6 +55,7 @@ void Workspace::clear() {
     stopSide = Grid{};
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
     edgeSampleCount = 0;
+    profileCount = 0;
 }
 
 void Workspace::clear_reading() {
@@ -62,6 +63,7 @@ void Workspace::clear_reading() {
     stopSide = Grid{};
     rowGroups.count = rowRemainders.count = levels.count = columns.count = 0;
     edgeSampleCount = 0;
+    profileCount = 0;
 }
 
 Workspace& workspace() {

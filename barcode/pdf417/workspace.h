@@ -17,6 +17,8 @@ constexpr int kMaxVotes = 60;
 constexpr int kMaxMatches = 300;
 constexpr int kMaxWidths = 600;
 constexpr int kMaxErasures = 512;
+constexpr int kProfileBins = 68;    // samples per codeword profile, 4 per module
+constexpr int kMaxProfiles = 2048;  // cells that may hold a profile in one reading
 
 // One cell of a codeword grid. Readings are counted per value (up to four values); the state
 // follows from the counts: one reading is Single, a value read more often than any other and at
@@ -34,6 +36,10 @@ struct Cell {
     // their mean is read when no line decoded the cell.
     uint16_t sums = 0;
     float sum[6] = {};
+    // The summed darkness profile of the lines that crossed this cell on a column boundary
+    // (see Workspace::profile), or -1; and how many lines it sums.
+    int16_t profile = -1;
+    uint16_t profiles = 0;
     void vote(int c);
     void add_sums(const double t[6]) {
         if (sums == 0xFFFF) return;
@@ -86,6 +92,12 @@ struct Workspace {
     int erasures[kMaxErasures];
     int readCodewords[kMaxCodewords];  // the sequence as read, before a correction changed it
     int weakOrder[kMaxCodewords];      // the weakly read codewords, weakest first
+
+    // Darkness profiles of cells, summed over the lines that crossed them: kProfileBins samples
+    // from the codeword's first boundary over one local codeword width. Handed out to cells in
+    // order; only the first profileCount are in use (they are zeroed when handed out).
+    float profile[kMaxProfiles][kProfileBins];
+    int profileCount = 0;
 
     // The speck-filtered copy of a page that did not read (see dot_filter.h); it keeps its
     // capacity between calls, so only a larger page than any before allocates.
