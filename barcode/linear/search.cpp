@@ -422,7 +422,9 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;
-    if (!decode_line(symbology, decoder.options, runs, pass.quietWidth, decoded, where)) return false;
+    ReadOptions options = decoder.options;
+    options.contrastLine = contrast;
+    if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     // The line's first run is the white the probe has already measured against the pattern's
     // own module; it starts only a back-off before the pattern, so it is no longer than that
@@ -520,10 +522,14 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
             }
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
-        // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
-        // read by the nearest pattern misread them, and so did a Codabar symbol.
+        // For symbologies whose check characters vouch for such a line, and at any module for
+        // EAN and UPC, whose thin bars a local threshold leaves dotted: their readers then take
+        // no erasure and every digit that only its bar widths tell from its pair must be firm
+        // (ReadOptions::contrastLine); read loosely, such lines misread them. Not Codabar: a
+        // symbol misread so.
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
-        if (fan.module < kContrastModule && checked) {
+        const bool ean = symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
+        if ((fan.module < kContrastModule && checked) || ean) {
             for (int k : order) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {
