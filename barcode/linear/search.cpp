@@ -386,34 +386,6 @@ constexpr int kProbeMinSamples = 40;
 // A fan line ends at a run longer than this many size units (a symbol's quiet zone at most).
 constexpr int kLongestRunUnits = 16;
 
-// EAN and UPC fans are read again by local contrast only where a usual line (`runs`: the quiet
-// zone, then the pattern at run 1) shows a symbol of about the right size: up to the first
-// white run of kEanEndQuietModules, the symbology's width in modules within a factor of
-// kEanWidthTolerance of `module` (pixels) and its count of elements within kEanRunSlack. Guard-like
-// bars inside other symbols seldom end so, and every contrast fan costs a whole fan of lines.
-constexpr double kEanEndQuietModules = 7.0;
-constexpr int kEanContrastLines = 4;  // contrast lines of an EAN/UPC fan, nearest the middle first
-constexpr double kEanWidthTolerance = 1.2;
-constexpr int kEanRunSlack = 4;
-bool ean_size_fits(const RunList& runs, int number, double module) {
-    const int modules = number == kEan13 ? 95 : number == kEan8 ? 67 : 51;
-    const int elements = number == kEan13 ? 59 : number == kEan8 ? 43 : 33;
-    if (runs.size() < 3 || !(module > 0)) return false;
-    const double unitModule = module * runs.unit;
-    double width = 0;
-    int count = 0;
-    for (int k = 1; k < runs.size(); ++k) {
-        if (runs.runs[static_cast<std::size_t>(k)].color == kWhite &&
-            runs.length(k) >= kEanEndQuietModules * unitModule)
-            break;
-        width += runs.length(k);
-        ++count;
-    }
-    const double ratio = width / (modules * unitModule);
-    return ratio >= 1 / kEanWidthTolerance && ratio <= kEanWidthTolerance &&
-           std::abs(count - elements) <= kEanRunSlack;
-}
-
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
 // With `contrast`, the line's edges follow its local contrast (contrast_band_runs).
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
@@ -543,26 +515,18 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
                 (fan.back + fan.module * (kProbeModulesPerElement * hit->elements + kProbeExtraModules))));
         const std::vector<int> order = fan_order(static_cast<int>(bar.edges.size()), s);
         SecondLine second(pass.heard);
-        const bool ean = symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
-        bool eanSized = false;  // a usual line showed an EAN/UPC symbol's size (ean_size_fits)
         for (int k : order) {
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                 fillRight, scanY, runs, false, second)) {
                 return true;
             }
-            eanSized = eanSized || (ean && ean_size_fits(runs, symbology.number, fan.module));
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
-        // For symbologies whose check characters vouch for such a line, and at any module for
-        // EAN and UPC, whose thin bars a local threshold leaves dotted: their readers then take
-        // no erasure and every digit that only its bar widths tell from its pair must be firm
-        // (ReadOptions::contrastLine); read loosely, such lines misread them. Not Codabar: a
-        // symbol misread so.
+        // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
+        // read by the nearest pattern misread them, and so did a Codabar symbol.
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
-        if ((fan.module < kContrastModule && checked) || eanSized) {
-            int lines = 0;
+        if (fan.module < kContrastModule && checked) {
             for (int k : order) {
-                if (!checked && ++lines > kEanContrastLines) break;
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {
                     return true;

@@ -194,3 +194,24 @@ TEST(EanErasure, FirmPairDigitsByTheirBarsLessTheGain) {
 
 }  // namespace
 }  // namespace stripescan
+
+namespace stripescan {
+namespace {
+
+TEST(EanErasure, UpcESixthPairDigitIsTakenOnlyWhenItsBarsAreFirm) {
+    // 034569 72: the sixth digit is a 7 in set A (1312, bars 3 + 2 modules). Its key reads 7 with
+    // bars of 4.4 modules as well as with 4.8, but only 4.8 lies within half a module of its own:
+    // read 6 off there, the sixth digit would move the others and pass the check by chance.
+    auto sixth = [](std::initializer_list<double> widths) {
+        std::vector<double> m = upce("03456972");
+        std::copy(widths.begin(), widths.end(), m.begin() + 3 + 5 * 4);
+        return runs_of(m);
+    };
+    EXPECT_EQ(read(kUpcE, sixth({1.1, 2.9, 1.1, 1.9})), "03456972");
+    EXPECT_EQ(read(kUpcE, sixth({1.3, 2.7, 1.3, 1.7})), "(none)");
+    // A sixth digit that is no pair digit needs nothing more: 0345796 2 ends in 6.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03457962"))), "03457962");
+}
+
+}  // namespace
+}  // namespace stripescan
