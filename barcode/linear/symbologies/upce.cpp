@@ -121,10 +121,16 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     if (options.contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1))
         return ReadOutcome::Rejected;
     // A sixth digit read 6 off (1 for 7, 2 for 8) moves the others to other places among the
-    // UPC-A digits, and the check then passes one time in ten: a 1, 2, 7 or 8 there must be
-    // firm (starved bars on a local-threshold photo read 7 as 1 and passed).
-    const std::vector<ReadDigit> sixth{read.back()};
-    if (!pair_digits_firm(symbol.runs(), sixth, gain, -1)) return ReadOutcome::Rejected;
+    // UPC-A digits, and the check then passes one time in ten. A 1, 2, 7 or 8 there must read
+    // the same with the gain around it, also with modules under 2.5 px, where the digits are
+    // read without it: on local-threshold photos starved bars read 7 as 1 and 8 as 2 and passed.
+    const ReadDigit& last = read.back();
+    if (last.localGain != gain &&
+        (last.digit == 1 || last.digit == 2 || last.digit == 7 || last.digit == 8)) {
+        const NearestDigit local =
+            read_ean_digit_in(symbol.runs(), last.first, {EanSet::A, EanSet::B}, module, last.localGain);
+        if (local.digit != last.digit || local.set != last.set) return ReadOutcome::Rejected;
+    }
     if (!ean_check_ok(expand(digits, check))) return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;

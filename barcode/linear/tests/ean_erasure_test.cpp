@@ -28,12 +28,13 @@ const int kPartner[10] = {-1, 7, 8, -1, -1, -1, -1, 1, 2, -1};
 
 // Runs of element widths in modules (bar first) between two quiet zones. `gain(x)` widens a bar
 // whose leading edge lies x modules from the start by that many modules (the spaces lose it).
+// `modulePx`: pixels per module.
 RunList runs_of(
     const std::vector<double>& modules,
-    const std::function<double(double)>& gain = [](double) { return 0.0; }) {
+    const std::function<double(double)>& gain = [](double) { return 0.0; }, double modulePx = kModulePx) {
     RunList list;
     list.unit = kUnit;
-    const double perModule = kModulePx * kUnit;
+    const double perModule = modulePx * kUnit;
     std::vector<double> edges{0};
     for (double w : modules) edges.push_back(edges.back() + w);
     for (std::size_t e = 0; e + 1 < edges.size(); e += 2) {
@@ -198,19 +199,25 @@ TEST(EanErasure, FirmPairDigitsByTheirBarsLessTheGain) {
 namespace stripescan {
 namespace {
 
-TEST(EanErasure, UpcESixthPairDigitIsTakenOnlyWhenItsBarsAreFirm) {
-    // 034569 72: the sixth digit is a 7 in set A (1312, bars 3 + 2 modules). Its key reads 7 with
-    // bars of 4.4 modules as well as with 4.8, but only 4.8 lies within half a module of its own:
-    // read 6 off there, the sixth digit would move the others and pass the check by chance.
-    auto sixth = [](std::initializer_list<double> widths) {
+TEST(EanErasure, UpcESixthPairDigitMustReadTheSameWithTheGainAroundIt) {
+    // 034569 72 at 2 px modules, where digits are read without the local gain: the sixth digit
+    // is a 7 in set A (1312) drawn with thin bars (4.5 modules for 5), which alone still reads 7.
+    // Where its neighbours 6 and 9 print their bars 0.6 module wide each, the gain around it
+    // reads those bars as a 1: read 6 off, the sixth digit would move the others and pass the
+    // check by chance, so the symbol is not read.
+    auto sixth = [](double neighbourSpread) {
         std::vector<double> m = upce("03456972");
-        std::copy(widths.begin(), widths.end(), m.begin() + 3 + 5 * 4);
-        return runs_of(m);
+        const std::initializer_list<double> thin = {1.25, 2.75, 1.25, 1.75};
+        std::copy(thin.begin(), thin.end(), m.begin() + 3 + 5 * 4);
+        return runs_of(
+            m, [neighbourSpread](double x) { return x >= 24 && x < 38 ? neighbourSpread : 0.0; }, 2.0);
     };
-    EXPECT_EQ(read(kUpcE, sixth({1.1, 2.9, 1.1, 1.9})), "03456972");
-    EXPECT_EQ(read(kUpcE, sixth({1.3, 2.7, 1.3, 1.7})), "(none)");
+    EXPECT_EQ(read(kUpcE, sixth(0.0)), "03456972");
+    EXPECT_EQ(read(kUpcE, sixth(0.6)), "(none)");
     // A sixth digit that is no pair digit needs nothing more: 0345796 2 ends in 6.
-    EXPECT_EQ(read(kUpcE, runs_of(upce("03457962"))), "03457962");
+    EXPECT_EQ(read(kUpcE, runs_of(
+                              upce("03457962"), [](double x) { return x >= 24 && x < 38 ? 0.6 : 0.0; }, 2.0)),
+              "03457962");
 }
 
 }  // namespace
