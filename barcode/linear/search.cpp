@@ -422,7 +422,9 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;
-    if (!decode_line(symbology, decoder.options, runs, pass.quietWidth, decoded, where)) return false;
+    ReadOptions options = decoder.options;
+    options.contrastLine = contrast;
+    if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     // The line's first run is the white the probe has already measured against the pattern's
     // own module; it starts only a back-off before the pattern, so it is no longer than that

@@ -50,6 +50,9 @@ struct Pattern {
 struct ReadOptions {
     SymbologySetting setting{};
     std::array<bool, kSymbologySlots> requestedItself{};  // numbers asked for by the caller
+    // The line's edges follow its local contrast: EAN/UPC digits 1, 2, 7 and 8, which only
+    // their bar widths tell apart, must be read firmly, and no digit may be an erasure.
+    bool contrastLine = false;
 };
 
 struct Decoded {

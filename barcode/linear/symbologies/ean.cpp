@@ -24,7 +24,8 @@ constexpr int kParity[10] = {0b111111, 0b110100, 0b110010, 0b110001, 0b101100,
 // Reads the digits of `layout` into `digits` (check digit last). A digit in no set, or a parity
 // that gives no first digit, answers TryReversed: the same runs read the other way round may be
 // the symbol. A wrong number of right digits is Rejected.
-ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::string& digits) {
+ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contrastLine,
+                        std::string& digits) {
     digits.clear();
     int parity = 0;
     std::string left;
@@ -32,6 +33,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     // read, left half first, or -1.
     int erasure = -1;
     DigitPair pair;
+    // Each digit's first run and set, left half first, for the firmness of pair digits.
+    std::vector<ReadDigit> read;
     const int start = symbol.at();
     const int centre = start + kEanGuardElements + layout.halfDigits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
@@ -64,13 +67,15 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
                 ? read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain, g, maybe)
                 : read_ean_digit_either(symbol.runs(), i, {EanSet::A}, leftModule, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasure >= 0 || maybe.first < 0) return ReadOutcome::TryReversed;
+            if (erasure >= 0 || maybe.first < 0 || contrastLine) return ReadOutcome::TryReversed;
             erasure = k;
             pair = maybe;
             parity = parity << 1 | (pair.set == EanSet::A ? 1 : 0);
             left.push_back('?');
+            read.push_back(ReadDigit{i, pair.set, g, -1});
             continue;
         }
+        read.push_back(ReadDigit{i, digit.set, g, digit.digit});
         parity = parity << 1 | (digit.set == EanSet::A ? 1 : 0);
         left.push_back(static_cast<char>('0' + digit.digit));
     }
@@ -86,15 +91,20 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
         DigitPair maybe;
         const int d = read_ean_digit_either(symbol.runs(), i, {EanSet::C}, rightModule, gain, g, maybe).digit;
         if (d < 0) {
-            if (erasure >= 0 || maybe.first < 0) return ReadOutcome::TryReversed;
+            if (erasure >= 0 || maybe.first < 0 || contrastLine) return ReadOutcome::TryReversed;
             erasure = k;
             pair = maybe;
             right.push_back('?');
+            read.push_back(ReadDigit{i, EanSet::C, g, -1});
             continue;
         }
+        read.push_back(ReadDigit{i, EanSet::C, g, d});
         right.push_back(static_cast<char>('0' + d));
     }
     if (static_cast<int>(right.size()) != layout.halfDigits) return ReadOutcome::Rejected;
+    // On a line whose edges follow the local contrast, bar widths carry that contrast's own
+    // bias: every digit told from its pair by its bars must be firm.
+    if (contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1)) return ReadOutcome::Rejected;
     if (layout.parityLead) {
         int lead = -1;
         for (int v = 0; v < 10; ++v) {
@@ -106,12 +116,16 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
     digits += left + right;
     if (erasure >= 0) {
         // The check digit settles the erasure only when exactly one of its two digits passes,
-        // and only when no other digit was told from its pair by its bars: the two candidates
-        // differ by 6, as 1 and 7 or 2 and 8 do, so a second such digit read wrong at a place
-        // of the same weight would be "corrected" by the wrong candidate.
+        // and only when no other digit told from its pair by its bars stands at a place of the
+        // erasure's weight: the two candidates differ by 6, as 1 and 7 or 2 and 8 do, so such a
+        // digit read wrong would be "corrected" by the wrong candidate. At a place of the other
+        // weight a digit read 6 off moves the sum by 8 (mod 10), which neither candidate undoes.
         const std::size_t at = static_cast<std::size_t>(erasure + (layout.parityLead ? 1 : 0));
         for (std::size_t k = layout.parityLead ? 1 : 0; k < digits.size(); ++k) {
-            if (k != at && (digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8'))
+            const bool pairDigit =
+                digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8';
+            if (k != at && pairDigit &&
+                ean_check_weight(digits.size(), k) == ean_check_weight(digits.size(), at))
                 return ReadOutcome::Rejected;
         }
         int passing = 0;
@@ -132,7 +146,7 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, std::strin
 template <const EanLayout& kLayout>
 ReadOutcome read_ean(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     std::string digits;
-    const ReadOutcome outcome = read_digits(symbol, kLayout, digits);
+    const ReadOutcome outcome = read_digits(symbol, kLayout, options.contrastLine, digits);
     if (outcome != ReadOutcome::Read) return outcome;
     if (!ean_check_ok(digits)) return ReadOutcome::Rejected;
     out.symbology = kLayout.number;

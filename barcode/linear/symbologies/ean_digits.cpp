@@ -193,6 +193,34 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
     return gains;
 }
 
+bool ean_pair_digit_firm(const RunList& runs, int i, EanSet set, int digit, int inkGain) {
+    if (digit != 1 && digit != 2 && digit != 7 && digit != 8) return false;
+    if (i < 0 || i + kEanDigitElements > runs.size()) return false;
+    long long total = 0;
+    for (int j = 0; j < kEanDigitElements; ++j) total += runs.length(i + j);
+    if (total <= 0) return false;
+    const char* w = kSetA[digit];
+    // As in local_ink_gains: set A reads space first, set B is A backwards, set C bar first.
+    const int nominal = set == EanSet::A ? (w[1] - '0') + (w[3] - '0') : (w[0] - '0') + (w[2] - '0');
+    const long long bars =
+        set == EanSet::C ? runs.length(i) + runs.length(i + 2) : runs.length(i + 1) + runs.length(i + 3);
+    const double modules = static_cast<double>(kEanDigitModules) * static_cast<double>(bars - inkGain) /
+                           static_cast<double>(total);
+    return std::fabs(modules - nominal) <= kFirmBarModules;
+}
+
+bool pair_digits_firm(const RunList& runs, const std::vector<ReadDigit>& read, int symbolGain, int skip) {
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        const ReadDigit& r = read[k];
+        if (static_cast<int>(k) == skip || (r.digit != 1 && r.digit != 2 && r.digit != 7 && r.digit != 8))
+            continue;
+        if (!ean_pair_digit_firm(runs, r.first, r.set, r.digit, symbolGain) ||
+            !ean_pair_digit_firm(runs, r.first, r.set, r.digit, r.localGain))
+            return false;
+    }
+    return true;
+}
+
 int read_ean_digit(const RunList& runs, int i, EanSet set, int inkGain) {
     const auto key = ean_digit_key(runs, i, set, inkGain);
     if (!key) return -1;
@@ -272,6 +300,11 @@ NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list
     }
     if (bestMisfit > kEanNearestFit || runnerUp < bestMisfit + kEanNearestMargin) return NearestDigit{};
     return best;
+}
+
+int ean_check_weight(std::size_t count, std::size_t place) {
+    // Counted from the check digit: odd distances weigh 3, as in ean_check_ok.
+    return place < count && (count - 1 - place) % 2 == 1 ? 3 : 1;
 }
 
 bool ean_check_ok(const std::string& digits) {

@@ -92,6 +92,28 @@ DigitPair ean_digit_pair(const RunList& runs, int i, std::initializer_list<EanSe
 NearestDigit read_ean_digit_either(const RunList& runs, int i, std::initializer_list<EanSet> sets,
                                    double module, int symbolGain, int localGain, DigitPair& pair);
 
+// True when digit `digit` (1, 2, 7 or 8) of `set`, the 4 runs from i, is told from the other
+// digit of its pair firmly: its two bars, less `inkGain` (length units, as for ean_digit_key),
+// lie within kFirmBarModules of the digit's own bars, in modules of the digit's own width. The
+// two digits' bars differ by 2 modules, so a firm digit misread needs an error of over 1.5
+// modules. False for other digits and when the runs are not there.
+constexpr double kFirmBarModules = 0.5;
+bool ean_pair_digit_firm(const RunList& runs, int i, EanSet set, int digit, int inkGain);
+
+// A digit as read: its first run, set, the gain around it (local_ink_gains, as trusted) and
+// its value (-1 for an erasure).
+struct ReadDigit {
+    int first = 0;
+    EanSet set = EanSet::A;
+    int localGain = 0;
+    int digit = -1;
+};
+
+// True when every digit of `read` but the one at `skip` (-1: none) that is a 1, 2, 7 or 8 is
+// firm (ean_pair_digit_firm) both with the symbol's gain `symbolGain` and with its own local
+// gain.
+bool pair_digits_firm(const RunList& runs, const std::vector<ReadDigit>& read, int symbolGain, int skip);
+
 // Where a digit lies: its first run, and whether it is a right-half digit (set C) or a left one
 // (set A or B).
 struct DigitPlace {
@@ -112,6 +134,10 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
 // Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
 // the runs are not there.
 double span_module(const RunList& runs, int first, int count, int modules);
+
+// The weight (3 or 1) of the digit at `place` of `count` digits (check digit last) in the
+// check digit's sum; the check digit itself counts 1.
+int ean_check_weight(std::size_t count, std::size_t place);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);

@@ -27,9 +27,46 @@ std::string expand(const std::string& d, char c) {
     return a;
 }
 
+// Digits 1 to 5 may be an erasure; the sixth decides where the others stand in the check.
+constexpr int kErasableDigits = 5;
+
+// Settles the erasure at `at` of `digits` (its two candidates in `pair`) by the check digit
+// `check`: true, with the digit written in, when exactly one candidate passes. As for EAN, no
+// other 1, 2, 7 or 8 may stand at a place of the erasure's weight in the UPC-A digits the
+// check covers: the candidates differ by 6, so such a digit misread would pass with the wrong
+// candidate.
+bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pair) {
+    // Where each of the first five digits lands among the UPC-A digits: expand markers.
+    std::string marked = digits;
+    for (int k = 0; k < kErasableDigits; ++k)
+        marked[static_cast<std::size_t>(k)] = static_cast<char>('A' + k);
+    const std::string places = expand(marked, check);
+    auto weight = [&](int k) {
+        return ean_check_weight(places.size(), places.find(static_cast<char>('A' + k)));
+    };
+    auto pairDigit = [](char d) { return d == '1' || d == '2' || d == '7' || d == '8'; };
+    for (int k = 0; k < kErasableDigits; ++k) {
+        if (k != at && pairDigit(digits[static_cast<std::size_t>(k)]) && weight(k) == weight(at))
+            return false;
+    }
+    // A sixth digit read 6 off would move the others to other places: none may be in doubt.
+    if (pairDigit(digits[kErasableDigits])) return false;
+    int passing = 0;
+    char chosen = 0;
+    for (int candidate : {pair.first, pair.second}) {
+        digits[static_cast<std::size_t>(at)] = static_cast<char>('0' + candidate);
+        if (ean_check_ok(expand(digits, check))) {
+            ++passing;
+            chosen = digits[static_cast<std::size_t>(at)];
+        }
+    }
+    digits[static_cast<std::size_t>(at)] = chosen;
+    return passing == 1;
+}
+
 // Reads the six digits and the check digit their parity gives. A digit in neither set is
 // Rejected; a wrong digit count or a parity that gives no check digit answers TryReversed.
-ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     std::string digits;
     std::string parity;
     const int start = symbol.at();
@@ -45,19 +82,30 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
     std::vector<int> gains = local_ink_gains(symbol.runs(), places, gain);
     for (int& g : gains) g = trusted_ink_gain(g, module, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
+    // One digit among the first five that only its pair is known of (1/7 or 2/8): its place, or
+    // -1. The sixth digit picks which digits the check covers, so it cannot be settled so.
+    int erasure = -1;
+    DigitPair pair;
+    std::vector<ReadDigit> read;
     for (int k = 0; symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
         const int g = k < kDigits ? gains[static_cast<std::size_t>(k)] : gain;
-        // No erasure here: the check digit comes from the parity, and the sixth digit picks
-        // which digits the check covers, so it cannot settle a digit in doubt.
-        DigitPair unused;
+        DigitPair maybe;
         const NearestDigit digit =
-            read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, unused);
-        const int d = digit.digit;
-        const char bit = digit.set == EanSet::A ? '1' : '2';
-        if (d < 0) return ReadOutcome::Rejected;
-        parity.push_back(bit);
-        digits.push_back(static_cast<char>('0' + d));
+            read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, maybe);
+        if (digit.digit < 0) {
+            if (erasure >= 0 || maybe.first < 0 || k >= kErasableDigits || options.contrastLine)
+                return ReadOutcome::Rejected;
+            erasure = k;
+            pair = maybe;
+            parity.push_back(pair.set == EanSet::A ? '1' : '2');
+            digits.push_back('?');
+            read.push_back(ReadDigit{i, pair.set, g, -1});
+            continue;
+        }
+        read.push_back(ReadDigit{i, digit.set, g, digit.digit});
+        parity.push_back(digit.set == EanSet::A ? '1' : '2');
+        digits.push_back(static_cast<char>('0' + digit.digit));
     }
     if (digits.size() != kDigits) return ReadOutcome::TryReversed;
     if (!ean_digit_widths_even(symbol.runs(), start + kEanGuardElements, kDigits))
@@ -67,6 +115,22 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions&,
         if (parity == kParity[v]) check = static_cast<char>('0' + v);
     }
     if (check == 0) return ReadOutcome::TryReversed;
+    if (erasure >= 0 && !settle_erasure(digits, check, erasure, pair)) return ReadOutcome::Rejected;
+    // On a line whose edges follow the local contrast, bar widths carry that contrast's own
+    // bias: every digit told from its pair by its bars must be firm.
+    if (options.contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1))
+        return ReadOutcome::Rejected;
+    // A sixth digit read 6 off (1 for 7, 2 for 8) moves the others to other places among the
+    // UPC-A digits, and the check then passes one time in ten. A 1, 2, 7 or 8 there must read
+    // the same with the gain around it, also with modules under 2.5 px, where the digits are
+    // read without it: on local-threshold photos starved bars read 7 as 1 and 8 as 2 and passed.
+    const ReadDigit& last = read.back();
+    if (last.localGain != gain &&
+        (last.digit == 1 || last.digit == 2 || last.digit == 7 || last.digit == 8)) {
+        const NearestDigit local =
+            read_ean_digit_in(symbol.runs(), last.first, {EanSet::A, EanSet::B}, module, last.localGain);
+        if (local.digit != last.digit || local.set != last.set) return ReadOutcome::Rejected;
+    }
     if (!ean_check_ok(expand(digits, check))) return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;
