@@ -1,6 +1,7 @@
 #include "barcode/linear/line_decode.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace stripescan {
 
@@ -101,6 +102,42 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
     return nullptr;
 }
 
+// 2 of 5 found with the ink gain taken off must show a digit pair right after its start (or its
+// stop, met backwards): the ten runs from i split, each colour on its own, into two clearly
+// wide and three narrow (the widest gap of the sorted five, the wide side kPairMinSplit times the
+// narrow side), the narrow ones about as wide as the narrowest run of that colour in the pattern
+// (within kPairNarrowShare of it, or a pixel). Every pair of 2 of 5 splits so; four narrow
+// elements elsewhere on a page rarely do, and each false start costs a fan of lines.
+constexpr double kPairMinSplit = 1.5;
+constexpr double kPairNarrowShare = 0.4;
+// The narrowest run of `colour` among the n runs from i; 0 when there is none.
+int narrowest(const RunList& runs, int i, int n, std::uint8_t colour) {
+    int least = 0;
+    for (int k = i; k < i + n && k < runs.size(); ++k) {
+        const Run& r = runs.runs[static_cast<std::size_t>(k)];
+        if (r.color == colour && (least == 0 || r.length < least)) least = r.length;
+    }
+    return least;
+}
+
+bool interleaved_pair_follows(const RunList& runs, int i, int narrowBar, int narrowSpace) {
+    if (i < 0 || i + 10 > runs.size()) return false;
+    for (int colour = 0; colour < 2; ++colour) {
+        int w[5];
+        for (int k = 0; k < 5; ++k) w[k] = runs.length(i + colour + 2 * k);
+        std::sort(w, w + 5);
+        const int gap = w[3] - w[2];
+        if (w[0] <= 0 || w[1] - w[0] >= gap || w[2] - w[1] >= gap || w[4] - w[3] >= gap) return false;
+        if (w[3] < kPairMinSplit * w[2]) return false;
+        const bool bar = runs.runs[static_cast<std::size_t>(i + colour)].color == kBlack;
+        const double reference = bar ? narrowBar : narrowSpace;
+        const double narrow = (w[0] + w[1] + w[2]) / 3.0;
+        if (std::fabs(narrow - reference) > std::max(kPairNarrowShare * reference, double(runs.unit)))
+            return false;
+    }
+    return true;
+}
+
 constexpr long long kNarrowWideQuietRuns = 5;    // see try_list
 constexpr double kCompensatedQuietShare = 0.75;  // of the shorter quiet zone, in narrow widths
 
@@ -130,11 +167,12 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
     }
     if (fit == PatternFit::KeysOnly) return std::nullopt;
     if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
-    if (symbology.family == Family::NarrowWide && symbology.number == kCodabar) {
+    const bool interleaved = symbology.number == kInterleaved2of5;
+    if (symbology.family == Family::NarrowWide && (symbology.number == kCodabar || interleaved)) {
         // Codabar after a quiet zone only, the pattern with the ink gain taken off: bars spread
-        // or starved by a good part of a narrow element miss the printed key. (Not 2 of 5: its
-        // start, four narrow elements, is found that way on every other symbol's bars, and each
-        // false start costs a fan of lines.) The white before
+        // or starved by a good part of a narrow element miss the printed key. 2 of 5 the same
+        // way only where a digit pair follows (interleaved_pair_follows): its start, four narrow
+        // elements, is found that way on every other symbol's bars. The white before
         // must span kNarrowWideQuietRuns of the pattern's mean element width, which leaves few
         // places on a page; patterns of one size share one key.
         std::optional<Key> c;
@@ -155,7 +193,11 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                 }
                 if (c && c->value == (reversed ? pattern.reversed : pattern.forward) &&
                     runs.length(p - 1) >= kCompensatedQuietShare *
-                                              std::min(symbology.leadQuiet, symbology.trailQuiet) * c->exact)
+                                              std::min(symbology.leadQuiet, symbology.trailQuiet) *
+                                              c->exact &&
+                    (!interleaved || interleaved_pair_follows(runs, p + pattern.elements,
+                                                              narrowest(runs, p, pattern.elements, kBlack),
+                                                              narrowest(runs, p, pattern.elements, kWhite))))
                     return PatternHit{pattern.elements, start, reversed, c->exact};
             }
         }
