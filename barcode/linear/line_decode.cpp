@@ -191,13 +191,20 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                             ? pattern_key(symbology, pattern, runs, p, Ink::Compensated)
                             : std::nullopt;
                 }
+                // A white that opens the line under PatternFit::Always is a fan line's probe
+                // across a pattern the scan line found: its back-off, which the caller has
+                // measured against the pattern's module, may fall short of the share by the
+                // sub-pixel difference of the two measures, and the probe may end before a 2 of 5
+                // digit pair does (the scan line found the pair).
+                const bool measured = fit == PatternFit::Always && p == 1;
                 if (c && c->value == (reversed ? pattern.reversed : pattern.forward) &&
-                    runs.length(p - 1) >= kCompensatedQuietShare *
-                                              std::min(symbology.leadQuiet, symbology.trailQuiet) *
-                                              c->exact &&
-                    (!interleaved || interleaved_pair_follows(runs, p + pattern.elements,
-                                                              narrowest(runs, p, pattern.elements, kBlack),
-                                                              narrowest(runs, p, pattern.elements, kWhite))))
+                    (measured || runs.length(p - 1) >=
+                                     kCompensatedQuietShare *
+                                         std::min(symbology.leadQuiet, symbology.trailQuiet) * c->exact) &&
+                    (!interleaved || measured ||
+                     interleaved_pair_follows(runs, p + pattern.elements,
+                                              narrowest(runs, p, pattern.elements, kBlack),
+                                              narrowest(runs, p, pattern.elements, kWhite))))
                     return PatternHit{pattern.elements, start, reversed, c->exact};
             }
         }
