@@ -163,8 +163,10 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
         const auto split = local_colour_split(runs, first, characters, kElements, kGap, c, kColourReach);
         if (!split) return false;
         const bool end = c == 0 || c == characters - 1;
-        const int v = nearest_colour_pattern(runs, first + c * (kElements + kGap), kElements, *split,
-                                             kPatterns, end ? kFirstLetter : 0, end ? 20 : kFirstLetter);
+        const int at = first + c * (kElements + kGap);
+        const int v =
+            nearest_colour_pattern(runs, at, kElements, character_split(runs, at, kElements, *split),
+                                   kPatterns, end ? kFirstLetter : 0, end ? 20 : kFirstLetter);
         if (v < 0) return false;
         text.push_back(kCharacters[v]);
     }

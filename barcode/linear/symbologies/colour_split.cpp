@@ -30,7 +30,43 @@ bool split_widths(std::vector<int>& widths, double& narrow, double& wide) {
     return narrow > 0 && wide >= kColourMinRatio * narrow;
 }
 
+// Whether the widths of one colour within one character split clearly on their own: the means
+// of the split (split_widths) kColourMinRatio apart, and its narrowest wide width
+// kOwnSplitEdges times its widest narrow one.
+constexpr double kOwnSplitEdges = 1.25;
+bool own_split(std::vector<int>& widths, double& narrow, double& wide) {
+    double n = 0, w = 0;
+    if (!split_widths(widths, n, w)) return false;
+    const double middle = (n + w) / 2;
+    int widestNarrow = 0, narrowestWide = 0;
+    for (int x : widths) {
+        if (x < middle) widestNarrow = std::max(widestNarrow, x);
+        if (x >= middle && (narrowestWide == 0 || x < narrowestWide)) narrowestWide = x;
+    }
+    if (narrowestWide < kOwnSplitEdges * widestNarrow) return false;
+    narrow = n;
+    wide = w;
+    return true;
+}
+
 }  // namespace
+
+ColourSplit character_split(const RunList& runs, int i, int n, const ColourSplit& around) {
+    ColourSplit split = around;
+    std::vector<int> widths[2];
+    for (int k = i; k < i + n && k < runs.size(); ++k) {
+        const Run& r = runs.runs[static_cast<std::size_t>(k)];
+        widths[r.color == kBlack ? 1 : 0].push_back(r.length);
+    }
+    for (int c = 0; c < 2; ++c) {
+        double narrow = 0, wide = 0;
+        if (own_split(widths[c], narrow, wide)) {
+            split.narrow[c] = narrow;
+            split.wide[c] = wide;
+        }
+    }
+    return split;
+}
 
 std::optional<ColourSplit> colour_split(const RunList& runs, int first, int size, int elements, int gap) {
     if (elements <= 0 || gap < 0 || first < 0 || size <= 0 || first + size > runs.size()) return std::nullopt;

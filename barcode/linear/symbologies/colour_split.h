@@ -32,6 +32,13 @@ std::optional<ColourSplit> colour_split(const RunList& runs, int first, int size
 std::optional<ColourSplit> local_colour_split(const RunList& runs, int first, int characters, int elements,
                                               int gap, int c, int reach);
 
+// The split of one character of n runs from i: per colour its own widths where they split
+// clearly (the means kColourMinRatio apart, the narrowest wide width 1.25 times the widest narrow
+// one), else the split `around` it. The ink at the ends of a symbol, next to its quiet zones,
+// differs from that of the characters beside them; a colour that shows only narrow (or only
+// wide) elements in a character keeps the widths around.
+ColourSplit character_split(const RunList& runs, int i, int n, const ColourSplit& around);
+
 // The index in patterns[from .. to - 1] (element widths such as "1121121", 1 narrow and 2 wide,
 // first run first) that fits the n runs from i best against `split`. An element's misfit is how
 // far its width lies from the mean of the class the pattern gives it, as a share of its colour's
