@@ -87,23 +87,25 @@ bool expand(const std::string& in, std::string& out) {
 // Reads the characters between start and stop of the symbol runs[first .. first + size - 1] into
 // `text` with the bars and the spaces each judged against their own narrow and wide widths over
 // the characters around (up to kColourReach on each side, start and stop included), each
-// character the pattern that fits clearly best (nearest_colour_pattern); the start and stop must
-// fit their pattern the same way. False otherwise.
+// character the pattern that fits clearly best (nearest_colour_pattern on character_split); the
+// start and stop must show their pattern by colour (shows_pattern_by_colour). False otherwise.
 constexpr int kColourReach = 2;
 bool read_by_colour(const RunList& runs, int first, int size, std::string& text) {
     const int characters = (size + kGap) / (kElements + kGap);
     if ((size + kGap) % (kElements + kGap) != 0 || characters < 3) return false;
     text.clear();
-    const char* startStop[1] = {kStartStop};
     for (int c = 0; c < characters; ++c) {
         const auto split = local_colour_split(runs, first, characters, kElements, kGap, c, kColourReach);
         if (!split) return false;
         const int at = first + c * (kElements + kGap);
         if (c == 0 || c == characters - 1) {
-            if (nearest_colour_pattern(runs, at, kElements, *split, startStop, 0, 1) != 0) return false;
+            // Its element next to the quiet zone may take more or less ink than the others.
+            if (!shows_pattern_by_colour(runs, at, kElements, kStartStop, c == 0 ? 0 : kElements - 1))
+                return false;
             continue;
         }
-        const int v = nearest_colour_pattern(runs, at, kElements, *split, kPatterns, 0, kModulus);
+        const int v = nearest_colour_pattern(
+            runs, at, kElements, character_split(runs, at, kElements, *split), kPatterns, 0, kModulus);
         if (v < 0) return false;
         text.push_back(kCharacters[v]);
     }

@@ -33,7 +33,6 @@ bool split_widths(std::vector<int>& widths, double& narrow, double& wide) {
 // Whether the widths of one colour within one character split clearly on their own: the means
 // of the split (split_widths) kColourMinRatio apart, and its narrowest wide width
 // kOwnSplitEdges times its widest narrow one.
-constexpr double kOwnSplitEdges = 1.25;
 bool own_split(std::vector<int>& widths, double& narrow, double& wide) {
     double n = 0, w = 0;
     if (!split_widths(widths, n, w)) return false;
@@ -115,6 +114,33 @@ int nearest_colour_pattern(const RunList& runs, int i, int n, const ColourSplit&
     }
     if (bestMisfit > kColourFit || secondMisfit < bestMisfit + kColourMargin) return -1;
     return best;
+}
+
+bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* pattern, int loose) {
+    if (i < 0 || n <= 0 || n > 16 || i + n > runs.size()) return false;
+    for (int colour = 0; colour < 2; ++colour) {
+        int widestNarrow = 0, narrowestWide = 0;
+        double sum[2] = {}, count[2] = {};
+        for (int j = 0; j < n; ++j) {
+            const Run& r = runs.runs[static_cast<std::size_t>(i + j)];
+            if ((r.color == kBlack ? 1 : 0) != colour || j == loose) continue;
+            const bool wide = pattern[j] == '2';
+            sum[wide] += r.length;
+            ++count[wide];
+            if (wide && (narrowestWide == 0 || r.length < narrowestWide)) narrowestWide = r.length;
+            if (!wide) widestNarrow = std::max(widestNarrow, r.length);
+        }
+        if (count[0] > 0 && count[1] > 0 && narrowestWide < kOwnSplitEdges * widestNarrow) return false;
+        if (loose >= 0 && loose < n &&
+            (runs.runs[static_cast<std::size_t>(i + loose)].color == kBlack) == colour && count[0] > 0 &&
+            count[1] > 0) {
+            const double narrow = sum[0] / count[0], wide = sum[1] / count[1];
+            const double at = runs.length(i + loose);
+            const bool nearerWide = at - narrow > wide - at;
+            if (nearerWide != (pattern[loose] == '2')) return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace stripescan

@@ -33,8 +33,8 @@ std::optional<ColourSplit> local_colour_split(const RunList& runs, int first, in
                                               int gap, int c, int reach);
 
 // The split of one character of n runs from i: per colour its own widths where they split
-// clearly (the means kColourMinRatio apart, the narrowest wide width 1.25 times the widest narrow
-// one), else the split `around` it. The ink at the ends of a symbol, next to its quiet zones,
+// clearly (the means kColourMinRatio apart, the narrowest wide width kOwnSplitEdges times the
+// widest narrow one), else the split `around` it. The ink at the ends of a symbol, next to its quiet zones,
 // differs from that of the characters beside them; a colour that shows only narrow (or only
 // wide) elements in a character keeps the widths around.
 ColourSplit character_split(const RunList& runs, int i, int n, const ColourSplit& around);
@@ -48,5 +48,13 @@ constexpr double kColourFit = 0.65;
 constexpr double kColourMargin = 0.3;
 int nearest_colour_pattern(const RunList& runs, int i, int n, const ColourSplit& split,
                            const char* const* patterns, int from, int to);
+
+// Whether the n runs from i (n at most 16) show `pattern` (element widths such as "121121211",
+// first run first) by colour: per colour, every element the pattern makes wide is at least
+// kOwnSplitEdges times as wide as every one it makes narrow. The element at `loose` (-1: none)
+// borders a quiet zone, where a local threshold prints it thicker or thinner than the others: it
+// need only lie nearer its own class's mean than the other's.
+constexpr double kOwnSplitEdges = 1.25;
+bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* pattern, int loose);
 
 }  // namespace stripescan
