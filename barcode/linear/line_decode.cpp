@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "barcode/linear/symbologies/colour_split.h"
 
 namespace stripescan {
 
@@ -64,10 +67,47 @@ bool quiet_before(const Symbology& symbology, const Pattern& pattern, const RunL
     return runs.length(p - 1) >= kQuietShareForFit * factor * module;
 }
 
+// Code 39 on photos reduced to one bit by a local threshold: bars and spaces take different ink,
+// and the bar next to a quiet zone takes more than the others, so its start and stop may miss
+// both keys. A Code 39 pattern of `list` shown at run i by colour (shows_pattern_by_colour, the
+// element next to the quiet zone loose: the first when `atEnd` is false, else the last) where
+// the white on that side spans kQuietOverFirstElement times that element; its key with the
+// narrow elements' mean as the unit. Null otherwise, and for other symbologies.
+const Pattern* code39_by_colour(const Symbology& symbology, const std::vector<Pattern>& list,
+                                const RunList& runs, int i, bool reversed, bool atEnd, Key& key) {
+    if (symbology.number != kCode39 || i < 1 || i >= runs.size()) return nullptr;
+    const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
+    for (const Pattern& pattern : list) {
+        const int n = pattern.elements;
+        if (bar != pattern.begins_with_bar(reversed) || i + n > runs.size()) continue;
+        const int loose = atEnd ? n - 1 : 0;
+        const int white = atEnd ? i + n : i - 1;
+        if (white >= runs.size() || runs.length(white) < kQuietOverFirstElement * runs.length(i + loose))
+            continue;
+        const std::uint64_t value = reversed ? pattern.reversed : pattern.forward;
+        const std::string digits = std::to_string(value);
+        if (static_cast<int>(digits.size()) != n ||
+            !shows_pattern_by_colour(runs, i, n, digits.c_str(), loose))
+            continue;
+        long long narrow = 0;
+        int count = 0;
+        for (int j = 0; j < n; ++j) {
+            if (digits[static_cast<std::size_t>(j)] != '1' || j == loose) continue;
+            narrow += runs.length(i + j);
+            ++count;
+        }
+        if (count == 0) continue;
+        const double mean = static_cast<double>(narrow) / count;
+        key = Key{value, static_cast<int>(std::lround(mean)), mean};
+        return &pattern;
+    }
+    return nullptr;
+}
+
 // The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
 // same size share one key computation.
 const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
-                     bool reversed, Key& key, PatternFit fit) {
+                     bool reversed, Key& key, PatternFit fit, bool atEnd = false) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
@@ -86,6 +126,10 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
                 return &pattern;
             }
         }
+    }
+    if (fit != PatternFit::KeysOnly) {
+        if (const Pattern* pattern = code39_by_colour(symbology, list, runs, i, reversed, atEnd, key))
+            return pattern;
     }
     // Modules of one or two pixels: the start or end where the line's search expects it may
     // miss its key by rounding alone.
@@ -167,6 +211,21 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
     }
     if (fit == PatternFit::KeysOnly) return std::nullopt;
     if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
+    if (symbology.number == kCode39 && p >= 1) {
+        // After a quiet zone only (few places): the pattern judged by colour, as match does.
+        Key key;
+        if (kNarrowWideQuietRuns * runs.length(p) <= runs.length(p - 1)) {
+            for (bool reversed : {false, true}) {
+                const Pattern* pattern = code39_by_colour(symbology, list, runs, p, reversed, false, key);
+                if (pattern && (fit == PatternFit::Always ||
+                                runs.length(p - 1) >=
+                                    kCompensatedQuietShare *
+                                        std::min(symbology.leadQuiet, symbology.trailQuiet) * key.exact))
+                    return PatternHit{pattern->elements, start, reversed, key.exact};
+            }
+        }
+        return std::nullopt;
+    }
     const bool interleaved = symbology.number == kInterleaved2of5;
     if (symbology.family == Family::NarrowWide && (symbology.number == kCodabar || interleaved)) {
         // Codabar after a quiet zone only, the pattern with the ink gain taken off: bars spread
@@ -229,7 +288,8 @@ int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool 
     const int n = runs.size();
     for (; j <= n - endElements; j += step) {
         Key key;
-        if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key, PatternFit::Always)) {
+        if (const Pattern* pattern =
+                match(symbology, ends, runs, j, reversed, key, PatternFit::Always, true)) {
             quietWidth = static_cast<double>(quietFactor) * key.unit;
             const int after = j + pattern->elements;
             if (n - after >= 4 && runs.length(after) < quietWidth) {
