@@ -203,5 +203,60 @@ TEST(InterleavedSpread, AStartSpreadByTwoFifthsOfANarrowIsFoundOnlyWhereADigitPa
     EXPECT_EQ(out.text, "1234567890");
 }
 
+TEST(InterleavedByColour, AThinnedNarrowBarReadsWithASecondLineAsked) {
+    // Bars 14 and 34 units, spaces 6 and 26; the second bar of the first digit ("1", 21112)
+    // thinned to 4, as a local threshold eats thin bars: the digit's own widths no longer split
+    // tighter on either side than across the gap, so its key fails. Judged against the pairs
+    // around (and its own clear split), the thin bar is narrow.
+    RunList runs = interleaved_runs("1234567890", 4);
+    runs.runs[7].length = 4;
+    const Symbology& itf = *find_symbology(kInterleaved2of5);
+    Decoded out;
+    ASSERT_EQ(itf.read(SymbolCursor(runs, 1, runs.size() - 2), itf, ReadOptions{}, out), ReadOutcome::Read);
+    EXPECT_EQ(out.text, "1234567890");
+    EXPECT_TRUE(out.needsSecondLine);
+    // A narrow and a wide space of one digit printed alike: two patterns fit, no reading.
+    RunList doubt = interleaved_runs("1234567890", 4);
+    doubt.runs[6].length = 16;  // the spaces of "2" (12112): its first, narrow, widened
+    doubt.runs[8].length = 16;  // and its second, wide, narrowed to the same width
+    EXPECT_EQ(itf.read(SymbolCursor(doubt, 1, doubt.size() - 2), itf, ReadOptions{}, out),
+              ReadOutcome::Rejected);
+}
+
+// The runs of a Code 39 start "*", an "A" and the stop, narrow 10 and wide 25 units, with bars
+// `bars` units wider and spaces as much narrower, and the first bar `first` units wider still.
+RunList code39_runs(int bars, int first) {
+    const char* star = "121121211";
+    const char* a = "211112112";
+    RunList list;
+    list.runs.push_back(stripescan::Run{0, 0, kQuietUnits, kWhite});
+    for (const char* p : {star, a, star}) {
+        if (p != star || list.size() > 1) list.runs.push_back(stripescan::Run{0, 0, 10 - bars, kWhite});
+        for (int e = 0; e < 9; ++e) {
+            const bool bar = e % 2 == 0;
+            list.runs.push_back(
+                stripescan::Run{0, 0, (p[e] == '2' ? 25 : 10) + (bar ? bars : -bars), bar ? kBlack : kWhite});
+        }
+    }
+    list.runs.push_back(stripescan::Run{0, 0, kQuietUnits, kWhite});
+    list.runs[1].length += first;
+    return list;
+}
+
+TEST(Code39ByColour, AStartWhoseFirstBarTookMoreInkIsFoundAfterAQuietZone) {
+    // Bars thinned by 8 units and spaces widened by 8: narrow spaces (18) print wider than wide
+    // bars (17), so neither key reads the start; by colour it reads. The first bar, next to the
+    // white, prints 6 units thicker (8), still nearer the narrow bars than the wide ones.
+    const Symbology& code39 = *find_symbology(kCode39);
+    const RunList runs = code39_runs(-8, 6);
+    EXPECT_TRUE(find_pattern(code39, runs, 1, PatternFit::AfterQuietZone).has_value());
+    // Without the quiet zone before it, the same runs are no start.
+    RunList inside = runs;
+    inside.runs[0].length = 20;
+    EXPECT_FALSE(find_pattern(code39, inside, 1, PatternFit::AfterQuietZone).has_value());
+    // A first bar nearer the wide bars than the narrow ones is no narrow bar.
+    EXPECT_FALSE(find_pattern(code39, code39_runs(-8, 12), 1, PatternFit::AfterQuietZone).has_value());
+}
+
 }  // namespace
 }  // namespace stripescan
