@@ -1,6 +1,10 @@
 #include "barcode/linear/line_decode.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "barcode/linear/symbologies/colour_split.h"
 
 namespace stripescan {
 
@@ -63,10 +67,47 @@ bool quiet_before(const Symbology& symbology, const Pattern& pattern, const RunL
     return runs.length(p - 1) >= kQuietShareForFit * factor * module;
 }
 
+// Code 39 on photos reduced to one bit by a local threshold: bars and spaces take different ink,
+// and the bar next to a quiet zone takes more than the others, so its start and stop may miss
+// both keys. A Code 39 pattern of `list` shown at run i by colour (shows_pattern_by_colour, the
+// element next to the quiet zone loose: the first when `atEnd` is false, else the last) where
+// the white on that side spans kQuietOverFirstElement times that element; its key with the
+// narrow elements' mean as the unit. Null otherwise, and for other symbologies.
+const Pattern* code39_by_colour(const Symbology& symbology, const std::vector<Pattern>& list,
+                                const RunList& runs, int i, bool reversed, bool atEnd, Key& key) {
+    if (symbology.number != kCode39 || i < 1 || i >= runs.size()) return nullptr;
+    const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
+    for (const Pattern& pattern : list) {
+        const int n = pattern.elements;
+        if (bar != pattern.begins_with_bar(reversed) || i + n > runs.size()) continue;
+        const int loose = atEnd ? n - 1 : 0;
+        const int white = atEnd ? i + n : i - 1;
+        if (white >= runs.size() || runs.length(white) < kQuietOverFirstElement * runs.length(i + loose))
+            continue;
+        const std::uint64_t value = reversed ? pattern.reversed : pattern.forward;
+        const std::string digits = std::to_string(value);
+        if (static_cast<int>(digits.size()) != n ||
+            !shows_pattern_by_colour(runs, i, n, digits.c_str(), loose))
+            continue;
+        long long narrow = 0;
+        int count = 0;
+        for (int j = 0; j < n; ++j) {
+            if (digits[static_cast<std::size_t>(j)] != '1' || j == loose) continue;
+            narrow += runs.length(i + j);
+            ++count;
+        }
+        if (count == 0) continue;
+        const double mean = static_cast<double>(narrow) / count;
+        key = Key{value, static_cast<int>(std::lround(mean)), mean};
+        return &pattern;
+    }
+    return nullptr;
+}
+
 // The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
 // same size share one key computation.
 const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
-                     bool reversed, Key& key, PatternFit fit) {
+                     bool reversed, Key& key, PatternFit fit, bool atEnd = false) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
@@ -86,6 +127,10 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
             }
         }
     }
+    if (fit != PatternFit::KeysOnly) {
+        if (const Pattern* pattern = code39_by_colour(symbology, list, runs, i, reversed, atEnd, key))
+            return pattern;
+    }
     // Modules of one or two pixels: the start or end where the line's search expects it may
     // miss its key by rounding alone.
     if (fit == PatternFit::KeysOnly || symbology.family != Family::WidthSum) return nullptr;
@@ -99,6 +144,42 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
         }
     }
     return nullptr;
+}
+
+// 2 of 5 found with the ink gain taken off must show a digit pair right after its start (or its
+// stop, met backwards): the ten runs from i split, each colour on its own, into two clearly
+// wide and three narrow (the widest gap of the sorted five, the wide side kPairMinSplit times the
+// narrow side), the narrow ones about as wide as the narrowest run of that colour in the pattern
+// (within kPairNarrowShare of it, or a pixel). Every pair of 2 of 5 splits so; four narrow
+// elements elsewhere on a page rarely do, and each false start costs a fan of lines.
+constexpr double kPairMinSplit = 1.5;
+constexpr double kPairNarrowShare = 0.4;
+// The narrowest run of `colour` among the n runs from i; 0 when there is none.
+int narrowest(const RunList& runs, int i, int n, std::uint8_t colour) {
+    int least = 0;
+    for (int k = i; k < i + n && k < runs.size(); ++k) {
+        const Run& r = runs.runs[static_cast<std::size_t>(k)];
+        if (r.color == colour && (least == 0 || r.length < least)) least = r.length;
+    }
+    return least;
+}
+
+bool interleaved_pair_follows(const RunList& runs, int i, int narrowBar, int narrowSpace) {
+    if (i < 0 || i + 10 > runs.size()) return false;
+    for (int colour = 0; colour < 2; ++colour) {
+        int w[5];
+        for (int k = 0; k < 5; ++k) w[k] = runs.length(i + colour + 2 * k);
+        std::sort(w, w + 5);
+        const int gap = w[3] - w[2];
+        if (w[0] <= 0 || w[1] - w[0] >= gap || w[2] - w[1] >= gap || w[4] - w[3] >= gap) return false;
+        if (w[3] < kPairMinSplit * w[2]) return false;
+        const bool bar = runs.runs[static_cast<std::size_t>(i + colour)].color == kBlack;
+        const double reference = bar ? narrowBar : narrowSpace;
+        const double narrow = (w[0] + w[1] + w[2]) / 3.0;
+        if (std::fabs(narrow - reference) > std::max(kPairNarrowShare * reference, double(runs.unit)))
+            return false;
+    }
+    return true;
 }
 
 constexpr long long kNarrowWideQuietRuns = 5;    // see try_list
@@ -130,11 +211,27 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
     }
     if (fit == PatternFit::KeysOnly) return std::nullopt;
     if (fit == PatternFit::AfterQuietZone && !long_white_before(runs, p)) return std::nullopt;
-    if (symbology.family == Family::NarrowWide && symbology.number == kCodabar) {
+    if (symbology.number == kCode39 && p >= 1) {
+        // After a quiet zone only (few places): the pattern judged by colour, as match does.
+        Key key;
+        if (kNarrowWideQuietRuns * runs.length(p) <= runs.length(p - 1)) {
+            for (bool reversed : {false, true}) {
+                const Pattern* pattern = code39_by_colour(symbology, list, runs, p, reversed, false, key);
+                if (pattern && (fit == PatternFit::Always ||
+                                runs.length(p - 1) >=
+                                    kCompensatedQuietShare *
+                                        std::min(symbology.leadQuiet, symbology.trailQuiet) * key.exact))
+                    return PatternHit{pattern->elements, start, reversed, key.exact};
+            }
+        }
+        return std::nullopt;
+    }
+    const bool interleaved = symbology.number == kInterleaved2of5;
+    if (symbology.family == Family::NarrowWide && (symbology.number == kCodabar || interleaved)) {
         // Codabar after a quiet zone only, the pattern with the ink gain taken off: bars spread
-        // or starved by a good part of a narrow element miss the printed key. (Not 2 of 5: its
-        // start, four narrow elements, is found that way on every other symbol's bars, and each
-        // false start costs a fan of lines.) The white before
+        // or starved by a good part of a narrow element miss the printed key. 2 of 5 the same
+        // way only where a digit pair follows (interleaved_pair_follows): its start, four narrow
+        // elements, is found that way on every other symbol's bars. The white before
         // must span kNarrowWideQuietRuns of the pattern's mean element width, which leaves few
         // places on a page; patterns of one size share one key.
         std::optional<Key> c;
@@ -153,9 +250,20 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
                             ? pattern_key(symbology, pattern, runs, p, Ink::Compensated)
                             : std::nullopt;
                 }
+                // A white that opens the line under PatternFit::Always is a fan line's probe
+                // across a pattern the scan line found: its back-off, which the caller has
+                // measured against the pattern's module, may fall short of the share by the
+                // sub-pixel difference of the two measures, and the probe may end before a 2 of 5
+                // digit pair does (the scan line found the pair).
+                const bool measured = fit == PatternFit::Always && p == 1;
                 if (c && c->value == (reversed ? pattern.reversed : pattern.forward) &&
-                    runs.length(p - 1) >= kCompensatedQuietShare *
-                                              std::min(symbology.leadQuiet, symbology.trailQuiet) * c->exact)
+                    (measured || runs.length(p - 1) >=
+                                     kCompensatedQuietShare *
+                                         std::min(symbology.leadQuiet, symbology.trailQuiet) * c->exact) &&
+                    (!interleaved || measured ||
+                     interleaved_pair_follows(runs, p + pattern.elements,
+                                              narrowest(runs, p, pattern.elements, kBlack),
+                                              narrowest(runs, p, pattern.elements, kWhite))))
                     return PatternHit{pattern.elements, start, reversed, c->exact};
             }
         }
@@ -180,7 +288,8 @@ int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool 
     const int n = runs.size();
     for (; j <= n - endElements; j += step) {
         Key key;
-        if (const Pattern* pattern = match(symbology, ends, runs, j, reversed, key, PatternFit::Always)) {
+        if (const Pattern* pattern =
+                match(symbology, ends, runs, j, reversed, key, PatternFit::Always, true)) {
             quietWidth = static_cast<double>(quietFactor) * key.unit;
             const int after = j + pattern->elements;
             if (n - after >= 4 && runs.length(after) < quietWidth) {

@@ -121,6 +121,8 @@ bool short_interleaved(const Decoded& decoded) {
 // symbol at all. Two lines of one bar's fan that read different texts vouch for neither. The
 // second line may also come from a later scan line of the pass (`heard`: the readings that
 // waited), as where only the scan lines read a symbol whose quiet zone the page edge cuts.
+// Readings of other symbologies that a reader marks needsSecondLine (Codabar read with each
+// colour judged apart) wait in the same way.
 struct SecondLine {
     explicit SecondLine(std::vector<Decoded>& pastReadings) : heard(pastReadings) {}
 
@@ -132,7 +134,7 @@ struct SecondLine {
     // True when `decoded` may be taken now.
     bool vouch(const Decoded& decoded) {
         const int n = decoded.symbology;
-        if (n != kEan13 && n != kEan8 && n != kUpcE) return true;
+        if (n != kEan13 && n != kEan8 && n != kUpcE && !decoded.needsSecondLine) return true;
         if (conflict) return false;
         if (!waiting) {
             waiting = true;

@@ -59,6 +59,9 @@ struct Decoded {
     int symbology = 0;
     std::string text;
     bool fnc2 = false;
+    // Read only by judging each colour's widths on their own (a local-threshold photo): taken
+    // when a second line across the symbol reads the same text.
+    bool needsSecondLine = false;
 };
 
 struct Symbology;

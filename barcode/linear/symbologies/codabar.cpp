@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "barcode/linear/keys.h"
+#include "barcode/linear/symbologies/colour_split.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -147,6 +148,31 @@ bool compensated_symbol(const RunList& runs, int first, int size, RunList& out) 
     return true;
 }
 
+// Reads the symbol runs[first .. first + size - 1] into `text` with the bars and the spaces each
+// judged against their own narrow and wide widths over the characters around (up to
+// kColourReach on each side), every character the pattern that fits clearly best
+// (nearest_colour_pattern), the letters A to D at the two ends only. False when a character
+// fits no pattern clearly or the widths show no split.
+constexpr int kColourReach = 2;  // characters on each side that give a character its widths
+bool read_by_colour(const RunList& runs, int first, int size, std::string& text) {
+    if ((size + kGap) % (kElements + kGap) != 0) return false;
+    const int characters = (size + kGap) / (kElements + kGap);
+    if (characters < 3) return false;
+    text.clear();
+    for (int c = 0; c < characters; ++c) {
+        const auto split = local_colour_split(runs, first, characters, kElements, kGap, c, kColourReach);
+        if (!split) return false;
+        const bool end = c == 0 || c == characters - 1;
+        const int at = first + c * (kElements + kGap);
+        const int v =
+            nearest_colour_pattern(runs, at, kElements, character_split(runs, at, kElements, *split),
+                                   kPatterns, end ? kFirstLetter : 0, end ? 20 : kFirstLetter);
+        if (v < 0) return false;
+        text.push_back(kCharacters[v]);
+    }
+    return true;
+}
+
 ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
     // Codabar has no check character: read as printed and, when the symbol shows an ink gain,
     // once more with it taken off; two different texts are no reading.
@@ -156,7 +182,16 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
     const bool withGain = compensated_symbol(symbol.runs(), symbol.at(), symbol.size(), comp) &&
                           read_characters(comp, 0, comp.size(), compensated);
     if (asPrinted && withGain && printed != compensated) return ReadOutcome::Rejected;
-    if (!asPrinted && !withGain) return ReadOutcome::Rejected;
+    if (!asPrinted && !withGain) {
+        // Neither reading: the colours judged apart, vouched for by a second line.
+        std::string byColour;
+        if (!read_by_colour(symbol.runs(), symbol.at(), symbol.size(), byColour))
+            return ReadOutcome::Rejected;
+        out.symbology = kCodabar;
+        out.text = std::move(byColour);
+        out.needsSecondLine = true;
+        return ReadOutcome::Read;
+    }
     out.symbology = kCodabar;
     out.text = asPrinted ? std::move(printed) : std::move(compensated);
     return ReadOutcome::Read;

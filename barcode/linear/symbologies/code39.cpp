@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "barcode/linear/keys.h"
+#include "barcode/linear/symbologies/colour_split.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -83,16 +84,51 @@ bool expand(const std::string& in, std::string& out) {
     return true;
 }
 
+// Reads the characters between start and stop of the symbol runs[first .. first + size - 1] into
+// `text` with the bars and the spaces each judged against their own narrow and wide widths over
+// the characters around (up to kColourReach on each side, start and stop included), each
+// character the pattern that fits clearly best (nearest_colour_pattern on character_split); the
+// start and stop must show their pattern by colour (shows_pattern_by_colour). False otherwise.
+constexpr int kColourReach = 2;
+bool read_by_colour(const RunList& runs, int first, int size, std::string& text) {
+    const int characters = (size + kGap) / (kElements + kGap);
+    if ((size + kGap) % (kElements + kGap) != 0 || characters < 3) return false;
+    text.clear();
+    for (int c = 0; c < characters; ++c) {
+        const auto split = local_colour_split(runs, first, characters, kElements, kGap, c, kColourReach);
+        if (!split) return false;
+        const int at = first + c * (kElements + kGap);
+        if (c == 0 || c == characters - 1) {
+            // Its element next to the quiet zone may take more or less ink than the others.
+            if (!shows_pattern_by_colour(runs, at, kElements, kStartStop, c == 0 ? 0 : kElements - 1))
+                return false;
+            continue;
+        }
+        const int v = nearest_colour_pattern(
+            runs, at, kElements, character_split(runs, at, kElements, *split), kPatterns, 0, kModulus);
+        if (v < 0) return false;
+        text.push_back(kCharacters[v]);
+    }
+    return true;
+}
+
 ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     // Start, then characters each followed by its gap, then the stop: 9 + 1 + 10 n + 9 runs.
     const int between = symbol.size() - 2 * kElements - kGap;  // the characters and their gaps
     if (between <= 0 || between % (kElements + kGap) != 0) return ReadOutcome::Rejected;
+    const int first = symbol.at();
     symbol.skip(kElements + kGap);
     std::string text;
+    bool byColour = false;
     while (symbol.remaining() >= kElements + kGap + kElements) {
         const int v =
             read_narrow_wide(symbol.runs(), symbol.next(kElements + kGap), kElements, kWide, table());
-        if (v < 0) return ReadOutcome::Rejected;
+        if (v < 0) {
+            // The keys fail: the colours judged apart, vouched for by a second line.
+            if (!read_by_colour(symbol.runs(), first, symbol.size(), text)) return ReadOutcome::Rejected;
+            byColour = true;
+            break;
+        }
         text.push_back(kCharacters[v]);
     }
     if (text.empty()) return ReadOutcome::Rejected;
@@ -111,6 +147,7 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
     if (verify && options.setting.sendCheck == 0) text.pop_back();
     out.symbology = kCode39;
     out.text = std::move(text);
+    out.needsSecondLine = byColour;
     return ReadOutcome::Read;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "barcode/linear/keys.h"
+#include "barcode/linear/symbologies/colour_split.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -66,17 +67,53 @@ bool check_digit_ok(const std::string& digits) {
     return (10 - sum % 10) % 10 == digits.back() - '0';
 }
 
+// Reads the digit pairs of the symbol runs[first .. first + size - 1] (start and stop included)
+// into `text` with the bars and the spaces each judged against their own narrow and wide widths
+// over the pairs around (up to kColourReach on each side), or the digit's own five widths where
+// they split clearly; each digit the pattern that fits clearly best (nearest_colour_pattern).
+// False otherwise.
+constexpr int kColourReach = 2;
+bool read_by_colour(const RunList& runs, int first, int size, std::string& text) {
+    const int span = size - kStartElements - kStopElements;
+    if (span <= 0 || span % kPairElements != 0) return false;
+    const int pairs = span / kPairElements;
+    const int from = first + kStartElements;
+    text.clear();
+    for (int p = 0; p < pairs; ++p) {
+        const auto around = local_colour_split(runs, from, pairs, kPairElements, 0, p, kColourReach);
+        if (!around) return false;
+        for (int colour = 0; colour < 2; ++colour) {
+            RunList five;
+            for (int k = 0; k < 5; ++k)
+                five.runs.push_back(
+                    runs.runs[static_cast<std::size_t>(from + p * kPairElements + colour + 2 * k)]);
+            const int v =
+                nearest_colour_pattern(five, 0, 5, character_split(five, 0, 5, *around), kPatterns, 0, 10);
+            if (v < 0) return false;
+            text.push_back(static_cast<char>('0' + v));
+        }
+    }
+    return true;
+}
+
 ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     const int span = symbol.size() - kStartElements - kStopElements;  // the digit pairs
     if (span <= 0 || span % kPairElements != 0) return ReadOutcome::Rejected;
     const long long gain2 = start_gain2(symbol.runs(), symbol.at());
+    const int first = symbol.at();
     symbol.skip(kStartElements);
     std::string text;
+    bool byColour = false;
     while (symbol.remaining() >= kPairElements + kStopElements) {
         const int i = symbol.next(kPairElements);
         const int a = read_digit(symbol.runs(), i, gain2);      // in the bars
         const int b = read_digit(symbol.runs(), i + 1, gain2);  // in the spaces
-        if (a < 0 || b < 0) return ReadOutcome::Rejected;
+        if (a < 0 || b < 0) {
+            // The keys fail: the colours judged apart, vouched for by a second line.
+            if (!read_by_colour(symbol.runs(), first, symbol.size(), text)) return ReadOutcome::Rejected;
+            byColour = true;
+            break;
+        }
         text.push_back(static_cast<char>('0' + a));
         text.push_back(static_cast<char>('0' + b));
     }
@@ -86,6 +123,7 @@ ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& o
     }
     out.symbology = kInterleaved2of5;
     out.text = std::move(text);
+    out.needsSecondLine = byColour;
     return ReadOutcome::Read;
 }
 
