@@ -22,10 +22,10 @@ struct Outcome {
 std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage& page);
 
 // Draws `count` random symbols of `symbology`: `spoil(grid, how, rng)` changes the grid and sets up
-// the rendering, `page_for(grid, how)` gives the blank page; the symbol is centred on it (within a
+// the rendering, `pageFor(grid, how)` gives the blank page; the symbol is centred on it (within a
 // pixel) and read. Every text but the drawn one, and the drawn one twice, is wrong.
 template <class Spoil, class PageFor>
-Outcome read_drawn(int symbology, int count, unsigned seed, Spoil spoil, PageFor page_for) {
+Outcome read_drawn(int symbology, int count, unsigned seed, Spoil spoil, PageFor pageFor) {
     std::mt19937 rng(seed);
     Outcome outcome;
     for (int n = 0; n < count; ++n) {
@@ -39,7 +39,7 @@ Outcome read_drawn(int symbology, int count, unsigned seed, Spoil spoil, PageFor
         barcode::degrade::ModuleGrid grid{image.width, image.height, image.dark};
         barcode::degrade::Render how;
         spoil(grid, how, rng);
-        barcode::degrade::BitPage page = page_for(grid, how);
+        barcode::degrade::BitPage page = pageFor(grid, how);
         how.cx = page.width / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
         how.cy = page.height / 2.0 + std::uniform_real_distribution<double>(0, 1)(rng);
         render(grid, how, page, rng);

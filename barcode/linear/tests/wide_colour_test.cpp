@@ -82,7 +82,7 @@ TEST(ColourSplit, EachCharacterIsTheClearlyNearestPatternOrNothing) {
     ColourSplit split;
     split.narrow[0] = split.narrow[1] = 10;
     split.wide[0] = split.wide[1] = 30;
-    auto runs_of = [](std::initializer_list<int> widths) {
+    auto runsOf = [](std::initializer_list<int> widths) {
         RunList r;
         bool bar = true;
         for (int w : widths) {
@@ -92,14 +92,14 @@ TEST(ColourSplit, EachCharacterIsTheClearlyNearestPatternOrNothing) {
         return r;
     };
     // Every element off by up to 0.3 of the narrow-to-wide distance still reads.
-    EXPECT_EQ(nearest_colour_pattern(runs_of({14, 8, 12, 16, 10, 24, 26}), 0, 7, split, patterns, 0, 3), 0);
-    EXPECT_EQ(nearest_colour_pattern(runs_of({10, 10, 10, 26, 14, 10, 30}), 0, 7, split, patterns, 0, 3), 2);
+    EXPECT_EQ(nearest_colour_pattern(runsOf({14, 8, 12, 16, 10, 24, 26}), 0, 7, split, patterns, 0, 3), 0);
+    EXPECT_EQ(nearest_colour_pattern(runsOf({10, 10, 10, 26, 14, 10, 30}), 0, 7, split, patterns, 0, 3), 2);
     // Two elements half way between narrow and wide: two patterns fit alike, no reading.
-    EXPECT_EQ(nearest_colour_pattern(runs_of({10, 10, 10, 10, 20, 30, 20}), 0, 7, split, patterns, 0, 3), -1);
+    EXPECT_EQ(nearest_colour_pattern(runsOf({10, 10, 10, 10, 20, 30, 20}), 0, 7, split, patterns, 0, 3), -1);
     // An element far from both of its classes: nothing fits.
-    EXPECT_EQ(nearest_colour_pattern(runs_of({10, 10, 10, 10, 10, 60, 30}), 0, 7, split, patterns, 0, 3), -1);
+    EXPECT_EQ(nearest_colour_pattern(runsOf({10, 10, 10, 10, 10, 60, 30}), 0, 7, split, patterns, 0, 3), -1);
     // Only the patterns from `from` to `to` are candidates.
-    EXPECT_EQ(nearest_colour_pattern(runs_of({10, 10, 10, 10, 10, 30, 30}), 0, 7, split, patterns, 1, 3), -1);
+    EXPECT_EQ(nearest_colour_pattern(runsOf({10, 10, 10, 10, 10, 30, 30}), 0, 7, split, patterns, 1, 3), -1);
 }
 
 TEST(ColourSplit, ACharacterWhoseOwnWidthsSplitClearlyIsJudgedByThem) {
