@@ -11,49 +11,12 @@
 
 #include "barcode/common/tests/degrade.h"
 #include "barcode/pdf417/Stackread.h"
-#include "barcode/pdf417/tests/symbol_painter.h"
+#include "barcode/pdf417/tests/spoilt_pages.h"
 
 using namespace barcode::degrade;
+using namespace stackread_test;
 
 namespace {
-
-std::string text_of(std::mt19937& rng, int n) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -.:/abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    for (int i = 0; i < n; ++i) s.push_back(alphabet[rng() % (sizeof(alphabet) - 1)]);
-    return s;
-}
-
-ModuleGrid grid_of(const stackread_test::Symbol& s) {
-    ModuleGrid g{s.width, s.rows, {}};
-    g.dark.resize(static_cast<size_t>(s.width) * s.rows);
-    for (int r = 0; r < s.rows; ++r)
-        for (int c = 0; c < s.width; ++c) g.dark[static_cast<size_t>(r) * s.width + c] = s.at(r, c);
-    return g;
-}
-
-BitPage draw(const ModuleGrid& g, Render how, std::mt19937& rng) {
-    BitPage page(static_cast<int>(g.width * how.module * 1.6) + 64,
-                 static_cast<int>(g.height * how.moduleY) + 64);
-    how.cx = page.width / 2.0 + 0.37;
-    how.cy = page.height / 2.0 + 0.61;
-    render(g, how, page, rng);
-    return page;
-}
-
-struct Read {
-    int result = 0;
-    std::string text;
-};
-
-Read read(const BitPage& page) {
-    std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT);
-    int length = 0;
-    Read r;
-    r.result = stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0);
-    if (r.result == STACKREAD_OK) r.text.assign(out.begin(), out.begin() + length);
-    return r;
-}
 
 struct Score {
     int read = 0, wrong = 0;
@@ -67,22 +30,18 @@ Score score(int count, unsigned seed, const std::function<void(Render&, std::mt1
     for (int n = 0; n < count; ++n) {
         stackread_test::SymbolOptions options;
         options.columns = 2 + static_cast<int>(rng() % 5);
-        const std::string data = text_of(rng, 12 + static_cast<int>(rng() % 30));
+        const std::string data = random_text(rng, 12 + static_cast<int>(rng() % 30));
         const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
         EXPECT_TRUE(symbol.ok) << symbol.error;
-        ModuleGrid grid = grid_of(symbol);
+        ModuleGrid grid = module_grid(symbol);
         if (damage) damage(grid, rng);
         Render how;
         setup(how, rng);
-        const Read r = read(draw(grid, how, rng));
+        const Reading r = read_page(draw_centred(grid, how, rng, 1.6, 64));
         if (r.result == STACKREAD_OK && r.text == data) ++s.read;
         if (r.result == STACKREAD_OK && r.text != data) ++s.wrong;
     }
     return s;
-}
-
-double uniform(std::mt19937& rng, double a, double b) {
-    return std::uniform_real_distribution<double>(a, b)(rng);
 }
 
 }  // namespace
@@ -146,13 +105,13 @@ TEST(StackreadImperfect, ShortSymbolsAtOnePixelPerModuleAreLocated) {
         stackread_test::SymbolOptions options;
         options.rows = 3;
         options.columns = 4 + n;
-        const std::string data = text_of(rng, 10);
+        const std::string data = random_text(rng, 10);
         const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
         ASSERT_TRUE(symbol.ok);
         Render how;
         how.module = 1;
         how.moduleY = 9;
-        const Read r = read(draw(grid_of(symbol), how, rng));
+        const Reading r = read_page(draw_centred(module_grid(symbol), how, rng, 1.6, 64));
         EXPECT_EQ(r.result, STACKREAD_OK) << n;
         EXPECT_EQ(r.text, data) << n;
     }
@@ -214,7 +173,7 @@ TEST(StackreadImperfect, PagesWithoutASymbolGiveNoText) {
             } else {
                 draw_noise(page, rng, 0.2);
             }
-            EXPECT_NE(read(page).result, STACKREAD_OK) << "kind " << kind;
+            EXPECT_NE(read_page(page).result, STACKREAD_OK) << "kind " << kind;
         }
     }
 }

@@ -11,30 +11,12 @@
 
 #include "barcode/common/tests/degrade.h"
 #include "barcode/pdf417/Stackread.h"
-#include "barcode/pdf417/tests/symbol_painter.h"
+#include "barcode/pdf417/tests/spoilt_pages.h"
 
 using namespace barcode::degrade;
+using namespace stackread_test;
 
 namespace {
-
-double uniform(std::mt19937& rng, double a, double b) {
-    return std::uniform_real_distribution<double>(a, b)(rng);
-}
-
-std::string text_of(std::mt19937& rng, int n) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -.:/abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    for (int i = 0; i < n; ++i) s.push_back(alphabet[rng() % (sizeof(alphabet) - 1)]);
-    return s;
-}
-
-ModuleGrid grid_of(const stackread_test::Symbol& s) {
-    ModuleGrid g{s.width, s.rows, {}};
-    g.dark.resize(static_cast<size_t>(s.width) * s.rows);
-    for (int r = 0; r < s.rows; ++r)
-        for (int c = 0; c < s.width; ++c) g.dark[static_cast<size_t>(r) * s.width + c] = s.at(r, c);
-    return g;
-}
 
 struct Score {
     int read = 0, wrong = 0;
@@ -50,24 +32,17 @@ Score score(int count, unsigned seed, const stackread_test::SymbolOptions& base,
         stackread_test::SymbolOptions options = base;
         // Symbols of a fixed row count hold 10 characters in 3 to 7 columns.
         if (options.columns == 0) options.columns = (options.rows ? 3 : 2) + static_cast<int>(rng() % 5);
-        const std::string data = text_of(rng, options.rows ? 10 : 12 + static_cast<int>(rng() % 30));
+        const std::string data = random_text(rng, options.rows ? 10 : 12 + static_cast<int>(rng() % 30));
         const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
         EXPECT_TRUE(symbol.ok) << symbol.error;
-        ModuleGrid grid = grid_of(symbol);
+        ModuleGrid grid = module_grid(symbol);
         if (damage) damage(grid, rng);
         Render how;
         setup(how, rng);
         if (how.moduleY == 0) how.moduleY = how.module;
-        BitPage page(static_cast<int>(grid.width * how.module * 1.3) + 64,
-                     static_cast<int>(grid.height * how.moduleY) + 64);
-        how.cx = page.width / 2.0 + 0.37;
-        how.cy = page.height / 2.0 + 0.61;
-        render(grid, how, page, rng);
-        std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT);
-        int length = 0;
-        if (stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0) != STACKREAD_OK)
-            continue;
-        if (std::string(out.begin(), out.begin() + length) == data)
+        const Reading r = read_page(draw_centred(grid, how, rng, 1.3, 64));
+        if (r.result != STACKREAD_OK) continue;
+        if (r.text == data)
             ++s.read;
         else
             ++s.wrong;

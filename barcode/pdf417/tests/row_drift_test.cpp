@@ -10,26 +10,12 @@
 
 #include "barcode/common/tests/degrade.h"
 #include "barcode/pdf417/Stackread.h"
-#include "barcode/pdf417/tests/symbol_painter.h"
+#include "barcode/pdf417/tests/spoilt_pages.h"
 
 using namespace barcode::degrade;
+using namespace stackread_test;
 
 namespace {
-
-std::string text_of(std::mt19937& rng, int n) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -.:/abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    for (int i = 0; i < n; ++i) s.push_back(alphabet[rng() % (sizeof(alphabet) - 1)]);
-    return s;
-}
-
-ModuleGrid grid_of(const stackread_test::Symbol& s) {
-    ModuleGrid g{s.width, s.rows, {}};
-    g.dark.resize(static_cast<size_t>(s.width) * s.rows);
-    for (int r = 0; r < s.rows; ++r)
-        for (int c = 0; c < s.width; ++c) g.dark[static_cast<size_t>(r) * s.width + c] = s.at(r, c);
-    return g;
-}
 
 struct Tally {
     int drawn = 0, read = 0, wrong = 0;
@@ -46,33 +32,22 @@ Tally read_many(int count, unsigned seed, int rows, Setup setup) {
         options.columns = 3 + static_cast<int>(rng() % 5);
         options.rows = rows ? rows + static_cast<int>(rng() % 2) : 0;
         const std::string data =
-            text_of(rng, rows ? 8 + static_cast<int>(rng() % 5) : 20 + static_cast<int>(rng() % 30));
+            random_text(rng, rows ? 8 + static_cast<int>(rng() % 5) : 20 + static_cast<int>(rng() % 30));
         const stackread_test::Symbol symbol = stackread_test::encode_pdf417(data, options);
         EXPECT_TRUE(symbol.ok) << symbol.error;
         if (!symbol.ok) continue;
         Render how;
         setup(how, rng);
-        const ModuleGrid grid = grid_of(symbol);
-        BitPage page(static_cast<int>(grid.width * how.module * 1.3) + 96,
-                     static_cast<int>(grid.height * how.moduleY) + 64);
-        how.cx = page.width / 2.0 + 0.37;
-        how.cy = page.height / 2.0 + 0.61;
-        render(grid, how, page, rng);
-        std::vector<uint8_t> out(STACKREAD_MAX_OUTPUT);
-        int length = 0;
-        const int result = stackread(page.bits.data(), page.width, page.height, out.data(), &length, 0);
+        const ModuleGrid grid = module_grid(symbol);
+        const Reading r = read_page(draw_centred(grid, how, rng, 1.3, 96));
         ++t.drawn;
-        if (result != STACKREAD_OK) continue;
-        if (std::string(out.begin(), out.begin() + length) == data)
+        if (r.result != STACKREAD_OK) continue;
+        if (r.text == data)
             ++t.read;
         else
             ++t.wrong;
     }
     return t;
-}
-
-double uniform(std::mt19937& rng, double a, double b) {
-    return std::uniform_real_distribution<double>(a, b)(rng);
 }
 
 TEST(RowDrift, ShortSymbolsOfThreeOrFourThinRowsReadAtSmallAngles) {
