@@ -11,23 +11,10 @@
 #include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
+#include "barcode/linear/tests/canvas.h"
 
 namespace stripescan {
 namespace {
-
-struct Canvas {
-    Canvas(int w, int h)
-        : image{w, h, (w + 7) / 8, nullptr}, bytes(static_cast<std::size_t>((w + 7) / 8) * h + 16, 0xFF) {
-        image.bits = bytes.data();
-    }
-    void black(int x0, int y0, int x1, int y1) {
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) image.set(x, y, false);
-    }
-    void white(int x, int y) { image.set(x, y, true); }
-    Image image;
-    std::vector<std::uint8_t> bytes;
-};
 
 int black_runs(const RunList& runs) {
     int n = 0;

@@ -8,23 +8,11 @@
 
 #include "barcode/linear/bar_trace.h"
 #include "barcode/linear/line_walk.h"
+#include "barcode/linear/tests/canvas.h"
 #include "barcode/linear/transpose.h"
 
 namespace stripescan {
 namespace {
-
-struct Canvas {
-    Canvas(int w, int h)
-        : image{w, h, (w + 7) / 8, nullptr}, bytes(static_cast<std::size_t>((w + 7) / 8) * h + 16, 0xFF) {
-        image.bits = bytes.data();
-    }
-    void black(int x0, int y0, int x1, int y1) {
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) image.set(x, y, false);
-    }
-    Image image;
-    std::vector<std::uint8_t> bytes;
-};
 
 std::vector<int> lengths(const RunList& r) {
     std::vector<int> out;
