@@ -120,10 +120,10 @@ std::vector<std::pair<int, std::string>> read_linear(BitPage& page, bool verifyI
 // the class and symbology and numbered in the order of the misses.
 void save_page(const BitPage& page, const char* what, const char* symbology) {
     static int saved = 0;
-    std::string name =
-        std::string(saveFolder) + "/" + std::to_string(++saved) + "-" + what + "-" + symbology + ".pbm";
-    for (char& ch : name)
-        if (ch == ' ' || ch == ',' || ch == '%' || ch == ':') ch = '_';
+    std::string file = std::to_string(++saved) + "-" + what + "-" + symbology + ".pbm";
+    for (char& ch : file)
+        if (ch == ' ' || ch == ',' || ch == '%' || ch == ':' || ch == '/' || ch == '+') ch = '_';
+    const std::string name = std::string(saveFolder) + "/" + file;
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (f == nullptr) return;
     std::fprintf(f, "P4\n%d %d\n", page.width, page.height);
@@ -465,6 +465,8 @@ int main(int argc, char** argv) {
             ++t.drawn;
             std::string text;
             const int rc = read_pdf417(page, text);
+            if ((rc != STACKREAD_OK || text != expected) && saveFolder != nullptr)
+                save_page(page, c.name, "PDF417");
             if (rc == STACKREAD_OK && text == expected)
                 ++t.read;
             else if (rc == STACKREAD_OK) {
@@ -478,7 +480,12 @@ int main(int argc, char** argv) {
         if (t.read < kGoal * t.drawn) pass = false;
     }
 
-    if (pdf417) totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass);
+    if (pdf417) {
+        pdf417_sets::SaveMiss saveMiss;
+        if (saveFolder != nullptr)
+            saveMiss = [](const BitPage& page, const char* what) { save_page(page, what, "PDF417"); };
+        totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass, saveMiss);
+    }
 
     // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text.
     std::printf("\n  %-26s %5s %5s %9s %5s\n", "damaged (may miss)", "drawn", "read", "rate", "wrong");

@@ -115,10 +115,12 @@ void print_row(const char* label, const Tally& t) {
 }
 
 // Scores one page: read exactly, missed, or wrong.
-void score(const BitPage& page, const std::string& expected, Tally& t, const char* what, bool verbose) {
+void score(const BitPage& page, const std::string& expected, Tally& t, const char* what, bool verbose,
+           const SaveMiss& saveMiss) {
     ++t.drawn;
     std::string text;
     const int rc = read(page, text);
+    if ((rc != STACKREAD_OK || text != expected) && saveMiss) saveMiss(page, what);
     if (rc == STACKREAD_OK && text == expected) {
         ++t.read;
     } else if (rc == STACKREAD_OK) {
@@ -254,7 +256,7 @@ void draw_no_symbol(BitPage& page, int kind, std::mt19937& rng) {
 
 }  // namespace
 
-int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
+int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, const SaveMiss& saveMiss) {
     std::mt19937 rng(seed);
     const std::vector<SymbolClass> classes = {
         {"small: 2 px modules, 4 px rows, blur", 2, 4,
@@ -361,7 +363,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
             how.moduleY = c.rowPixels;
             c.setup(how, rng);
             const BitPage page = draw(grid_of(symbol), how, c.edges, rng);
-            score(page, data, t, c.name, verbose);
+            score(page, data, t, c.name, verbose, saveMiss);
         }
         print_row(c.name, t);
         wrong += t.wrong;
@@ -397,7 +399,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass) {
             const Edges edges = d == static_cast<int>(Damage::RowsOffEdge) ? Edges::RowsCut : Edges::Free;
             if (edges == Edges::RowsCut) how.angle = uniform(rng, -0.5, 0.5);
             const BitPage page = draw(grid, how, edges, rng);
-            score(page, data, t, damages[d], verbose);
+            score(page, data, t, damages[d], verbose, saveMiss);
         }
         print_row(damages[d], t);
         wrong += t.wrong;
