@@ -121,11 +121,13 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     Band columnBand;
     bool columnBandKnown = false;
     int firstMatches[2] = {0, 0};
+    SkewResult looseSkew[2];  // directions from short edges of few matches, for a last try
     for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
         const bool second = windows == PatternWindows::OrientationPairs;
         orientation = Orientation::Rows;
         if (rowBand.found && (!second || firstMatches[0] >= kMinSecondTryMatches)) {
-            skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows);
+            skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows,
+                                second ? nullptr : &looseSkew[0]);
             if (!second) firstMatches[0] = skew.matches;
         }
         if (skew.accepted) break;
@@ -135,10 +137,18 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
             columnBandKnown = true;
         }
         if (columnBand.found && (!second || firstMatches[1] >= kMinSecondTryMatches)) {
-            skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows);
+            skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows,
+                                second ? nullptr : &looseSkew[1]);
             if (!second) firstMatches[1] = skew.matches;
         }
         if (skew.accepted) break;
+    }
+    // A short symbol whose start and stop edges met few lines (salt or blur broke the pattern on
+    // the others), in the first orientation whose edges gave such a direction.
+    for (int k = 0; k < 2 && !skew.accepted; ++k) {
+        if (!looseSkew[k].accepted) continue;
+        orientation = k == 0 ? Orientation::Rows : Orientation::Columns;
+        skew = looseSkew[k];
     }
     look.matches = firstMatches[0] + firstMatches[1];
     look.orientation = orientation;

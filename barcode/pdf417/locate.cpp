@@ -20,6 +20,8 @@ constexpr int kContinuityPixels = 5;         // neighbouring matches differ by l
 constexpr int kMinMatches = 6;               // matches of the chosen kind needed to go on
 constexpr int kMinKeptMatches = 15;          // matches that must line up for the orientation to hold
 constexpr int kMinShortKept = 6;             // matches of each pattern when a short symbol pools both
+constexpr int kMinLooseShortKept = 4;        // the same on the last, loose try
+constexpr int kMinLooseShortPooled = 10;     // matches of both patterns together on that try
 constexpr int kCompactLimit = 30000;         // halves' sums beyond this are divided by the half count
 constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
@@ -245,20 +247,47 @@ bool fit_edge_slope(const KeptMatches& kept, double& slope) {
     return std::fabs(slope) <= 1;
 }
 
+// The distance to add to `b`'s matches to bring them onto `a`'s edge, for two parallel edges:
+// the least-squares slope of both about their own means (pixels along the lines per line), and
+// the difference of their means along that slope.
+int pooled_offset(const KeptMatches& a, const KeptMatches& b) {
+    double mean[2][2] = {{0, 0}, {0, 0}};  // [edge][line, distance]
+    const KeptMatches* edges[2] = {&a, &b};
+    for (int k = 0; k < 2; ++k) {
+        for (int j = 0; j < edges[k]->count; ++j) {
+            mean[k][0] += edges[k]->line[j];
+            mean[k][1] += edges[k]->distance[j];
+        }
+        mean[k][0] /= edges[k]->count;
+        mean[k][1] /= edges[k]->count;
+    }
+    double sxy = 0, sxx = 0;
+    for (int k = 0; k < 2; ++k)
+        for (int j = 0; j < edges[k]->count; ++j) {
+            const double dl = edges[k]->line[j] - mean[k][0];
+            sxy += dl * (edges[k]->distance[j] - mean[k][1]);
+            sxx += dl * dl;
+        }
+    const double slope = sxx > 0 ? sxy / sxx : 0.0;
+    return static_cast<int>(std::lround(mean[1][1] - mean[0][1] - slope * (mean[1][0] - mean[0][0])));
+}
+
 // A short symbol (a few rows of a few pixels) crosses too few lines for kMinKeptMatches
 // matches of one pattern. Its other pattern (the stop for a start, and so on, same family) runs
-// along the same lines: when both edges give at least kMinShortKept continuous matches and
-// together kMinKeptMatches, the other edge's matches are moved onto the chosen edge (by the
-// mean difference of the distances on the lines both have) and join the fit. False, leaving
+// along the same lines: when both edges give at least `minEach` continuous matches and
+// together `minBoth`, the other edge's matches are moved onto the chosen edge (by the
+// mean difference of the distances on the lines both have, or where they share few lines by
+// pooled_offset) and join the fit. False, leaving
 // `kept` as it was, when they do not.
-bool add_other_pattern(const Workspace& ws, const MatchList& chosen, KeptMatches& kept) {
-    if (kept.count < kMinShortKept) return false;
+bool add_other_pattern(const Workspace& ws, const MatchList& chosen, KeptMatches& kept, int minEach,
+                       int minBoth) {
+    if (kept.count < minEach) return false;
     // Start and stop of one family are neighbours in PatternKind.
     const MatchList& other = ws.matches[(&chosen - ws.matches) ^ 1];
-    if (other.count < kMinShortKept) return false;
+    if (other.count < minEach) return false;
     KeptMatches more;
-    if (!keep_continuous(other, more) || more.count < kMinShortKept) return false;
-    if (kept.count + more.count < kMinKeptMatches || kept.count + more.count > kMaxMatches) return false;
+    if (!keep_continuous(other, more) || more.count < minEach) return false;
+    if (kept.count + more.count < minBoth || kept.count + more.count > kMaxMatches) return false;
     // The offset between the edges, from the lines on which both were met.
     long long sum = 0;
     int shared = 0;
@@ -272,8 +301,11 @@ bool add_other_pattern(const Workspace& ws, const MatchList& chosen, KeptMatches
             ++shared;
         }
     }
-    if (shared < kMinShortKept) return false;
-    const int offset = static_cast<int>(std::llround(static_cast<double>(sum) / shared));
+    // Tilted, the two edges of a short symbol share few lines (at 2 degrees the stop edge of a
+    // symbol 340 px long lies 12 px above or below the start edge): the offset then comes from
+    // the slope both edges show about their own means, which needs no shared line.
+    const int offset = shared >= minEach ? static_cast<int>(std::llround(static_cast<double>(sum) / shared))
+                                         : pooled_offset(kept, more);
     // Merged in line order, the other edge's matches after the chosen edge's on a shared line.
     KeptMatches merged;
     for (int i = 0, j = 0; i < kept.count || j < more.count;) {
@@ -287,16 +319,13 @@ bool add_other_pattern(const Workspace& ws, const MatchList& chosen, KeptMatches
 
 }  // namespace
 
-SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws, PatternWindows windows) {
-    SkewResult result;
-    collect_matches(image, orientation, band, noise, ws, windows);
-    const MatchList& chosen = chosen_kind(ws, result.upsideDown);
-    if (chosen.count < kMinMatches) return result;
-    KeptMatches kept;
-    if (!keep_continuous(chosen, kept)) return result;
-    result.matches = kept.count;
-    if (kept.count < kMinKeptMatches && !add_other_pattern(ws, chosen, kept)) return result;
+namespace {
+
+// The scan direction and codeword width from the matches kept along one pattern edge; `result`
+// keeps its other fields. Not accepted when the edge does not run across the lines or the fit
+// fails.
+SkewResult direction_from_edge(const KeptMatches& kept, Orientation orientation, Workspace& ws,
+                               SkewResult result) {
     if (!edge_crosses_lines(kept)) return result;
     double slope = 0;
     if (!fit_edge_slope(kept, slope)) return result;
@@ -321,6 +350,28 @@ SkewResult measure_skew(const ImageView& image, Orientation orientation, const B
     long major = std::max(std::labs(result.dx), std::labs(result.dy));
     result.codewordWidth = static_cast<int>((2L * median * major + norm) / (2 * norm));
     result.accepted = result.codewordWidth > 0;
+    return result;
+}
+
+}  // namespace
+
+SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
+                        Workspace& ws, PatternWindows windows, SkewResult* loose) {
+    SkewResult result;
+    if (loose != nullptr) *loose = SkewResult{};
+    collect_matches(image, orientation, band, noise, ws, windows);
+    const MatchList& chosen = chosen_kind(ws, result.upsideDown);
+    if (chosen.count < kMinMatches) return result;
+    KeptMatches kept;
+    if (!keep_continuous(chosen, kept)) return result;
+    result.matches = kept.count;
+    if (kept.count >= kMinKeptMatches) return direction_from_edge(kept, orientation, ws, result);
+    const KeptMatches single = kept;
+    if (add_other_pattern(ws, chosen, kept, kMinShortKept, kMinKeptMatches))
+        return direction_from_edge(kept, orientation, ws, result);
+    kept = single;
+    if (loose != nullptr && add_other_pattern(ws, chosen, kept, kMinLooseShortKept, kMinLooseShortPooled))
+        *loose = direction_from_edge(kept, orientation, ws, result);
     return result;
 }
 

@@ -37,7 +37,12 @@ struct SkewResult {
 // line up or when the edge does not run across the lines. The scan direction is the
 // perpendicular of a least-squares line through the matches, as a vector of length ~4096.
 // `windows`: the pattern test of the matches (Orientation, or OrientationPairs on a second try).
+// A short symbol pools the matches of its start and stop edges (6 of each, 15 together; see
+// add_other_pattern). When that fails and `loose` is given, it receives the direction that edges
+// of 4 matches each and 10 together give, for a last try after both orientations were rejected
+// (taken at once, it would let a wrong orientation be accepted before the right one is tried).
 SkewResult measure_skew(const ImageView& image, Orientation orientation, const Band& band, int noise,
-                        Workspace& ws, PatternWindows windows = PatternWindows::Orientation);
+                        Workspace& ws, PatternWindows windows = PatternWindows::Orientation,
+                        SkewResult* loose = nullptr);
 
 }  // namespace pdf417

@@ -16,9 +16,11 @@ constexpr double kLocalShare = 0.1;      // of the local codeword width: how far
 constexpr double kLocalMinimum = 2.0;    // pixels                        width may differ from it
 constexpr int kMeanCodewords = 199;      // codewords that feed the mean width (the module size)
 constexpr int kMinPatternBar = 7;        // pixels: a stop pattern at one pixel per module
-constexpr double kAlignShare = 0.1;      // of a codeword width per column: how far a codeword
-constexpr double kAlignMinimum = 3.0;    // pixels                          may start off its
-constexpr double kAlignMaximum = 0.25;   // of a codeword width             column boundary
+constexpr double kGrowthLimit =
+    0.1;  // of a codeword width: how much wider or narrower the next may be expected
+constexpr double kAlignShare = 0.1;     // of a codeword width per column: how far a codeword
+constexpr double kAlignMinimum = 3.0;   // pixels                          may start off its
+constexpr double kAlignMaximum = 0.25;  // of a codeword width             column boundary
 
 enum class Side { Start, Stop };
 
@@ -150,7 +152,11 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
     const int step = side == Side::Start ? 8 : -8;
     const int skip = side == Side::Start ? 2 : -2;
     auto distance = [&](int p) { return side == Side::Start ? pos[p] - pos[s] : pos[s] - pos[p]; };
-    double local = (row.width + patternWidth) / 2.0;
+    // `local` is the last codeword's own width: the distance to the next codeword's start. Under
+    // perspective each codeword is wider (or narrower) than the last by about the same factor,
+    // so the next one's width is expected at `local * growth`.
+    double local = row.width;
+    double growth = std::clamp(row.width / patternWidth, 1.0 - kGrowthLimit, 1.0 + kGrowthLimit);
     int current = r;          // the row the line is in now
     int profiledColumn = -1;  // the last column whose profile this line added to
     int lastColumn = 1;
@@ -182,7 +188,11 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
             add_profile(ws, grid.cell[current - 1][column], e, pos, p, pos[p], local);
             profiledColumn = column;
         }
-        if (std::fabs(width - local) > local_tolerance(local)) {
+        // Either as wide as the last codeword or as the growth says: a single pixel of rounding
+        // in two narrow codewords' widths would otherwise pass for a growth of several per cent.
+        const double grown = local * growth;
+        if (std::fabs(width - local) > local_tolerance(local) &&
+            std::fabs(width - grown) > local_tolerance(grown)) {
             p += skip;
             continue;
         }
@@ -205,6 +215,7 @@ bool read_from_pattern(Workspace& ws, const ElementList& e, int s, Side side, Re
             // This codeword's own width is the local width for the next one: under perspective
             // codewords grow or shrink by several per cent from one to the next, which any
             // average over earlier codewords would lag behind.
+            growth = std::clamp(width / local, 1.0 - kGrowthLimit, 1.0 + kGrowthLimit);
             local = width;
             if (st.meanCount < kMeanCodewords) {
                 st.meanSum += width;
