@@ -235,7 +235,9 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
         // Bars of whole pixels leave a pixel of doubt: at least that much, in modules.
         const double pixel =
             total > 0 ? static_cast<double>(kEanDigitModules) * runs.unit / static_cast<double>(total) : 1.0;
-        if (std::isnan(excess) || std::fabs(excess - lineGain) > std::max(kPairLeanModules, pixel))
+        // Towards the partner: a 1 or 2 with more bar than the line's gain, a 7 or 8 with less.
+        const double towards = values[k] == 1 || values[k] == 2 ? excess - lineGain : lineGain - excess;
+        if (std::isnan(excess) || towards > std::max(kPairLeanModules, pixel) || -towards > kPairAwayModules)
             leaning.push_back(k);
     }
     if (leaning.empty()) return false;

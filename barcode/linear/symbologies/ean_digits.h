@@ -145,14 +145,16 @@ double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit);
 // check digit cannot see. Each digit's bars against its nominal bars (ean_bar_excess) show the
 // ink gain; the digits other than 1, 2, 7 and 8, which their edge-to-edge sums decide whatever
 // the ink, show the line's gain (their mean; `fallbackGain` modules, the guards' gain, when
-// there is none). A pair digit whose bars stand more than kPairLeanModules off that gain leans
-// towards its partner (the two differ by 2 modules of bar; where modules are under 2 pixels,
-// a pixel of whole-pixel rounding is allowed instead). When some set of leaning digits,
-// each read as its partner, still passes `passes` (the digits' values in the order of `read`),
-// both texts are possible: a local threshold that starves or thickens the bars of a few digits
-// alike tips several of them at once, and changes of 6 at places of suitable weights cancel in
-// the check. `values` are the digits read (erasures settled), in the order of `read`.
-constexpr double kPairLeanModules = 0.5;
+// there is none). A pair digit whose bars stand more than kPairLeanModules off that gain
+// towards its partner's bars leans (the two differ by 2 modules of bar; where modules are under
+// 2.2 pixels, a pixel of whole-pixel rounding is allowed instead); so does one whose bars
+// stand more than kPairAwayModules off on the other side, which fit neither reading well. When some set of
+// leaning digits, each read as its partner, still passes `passes` (the digits' values in the order of
+// `read`), both texts are possible: a local threshold that starves or thickens the bars of a few digits alike
+// tips several of them at once, and changes of 6 at places of suitable weights cancel in the check. `values`
+// are the digits read (erasures settled), in the order of `read`.
+constexpr double kPairLeanModules = 0.45;
+constexpr double kPairAwayModules = 1.0;
 bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
                          const std::vector<int>& values, double fallbackGain,
                          const std::function<bool(const std::vector<int>&)>& passes);

@@ -138,10 +138,14 @@ TEST(EanTipped, LeaningDigitsWhosePartnersFailTheCheckStillRead) {
 
 TEST(EanTipped, UpcEDigitsTippedInOppositeWaysAtPlacesOfOneWeightAreNoReading) {
     // 067516 9 2 stands for the UPC-A digits 06751600009 2, where its 7 and 1 both weigh 3: a 7
-    // read as 1 and a 1 read as 7 cancel. Drawn with the 7's bars 0.4 module wider each and
-    // the 1's 0.4 narrower, so that each leans 0.8 module away from the rest.
-    const auto opposite = [](int k) { return k == 2 ? 0.4 : k == 4 ? -0.4 : 0.0; };
+    // read as 1 and a 1 read as 7 cancel. Drawn with the 7's bars 0.6 module wider each and
+    // the 1's 0.6 narrower, each 1.2 modules off the rest away from its partner: bars that fit
+    // neither reading well are doubt too.
+    const auto opposite = [](int k) { return k == 2 ? 0.6 : k == 4 ? -0.6 : 0.0; };
     EXPECT_EQ(read(kUpcE, runs_of(upce("06751692", opposite, 0), 3.0)), "(none)");
+    // 0.8 module away from the partner is still far nearer the digit's own reading.
+    const auto slight = [](int k) { return k == 2 ? 0.4 : k == 4 ? -0.4 : 0.0; };
+    EXPECT_EQ(read(kUpcE, runs_of(upce("06751692", slight, 0), 3.0)), "06751692");
     const auto clean = [](int) { return 0.0; };
     EXPECT_EQ(read(kUpcE, runs_of(upce("06751692", clean, 0), 3.0)), "06751692");
 }
@@ -170,10 +174,10 @@ TEST(EanTipped, ASetOfFlipsIsRefusedOnlyWhenItPassesTheCheck) {
     auto always = [](const std::vector<int>&) { return true; };
     EXPECT_FALSE(pair_digits_may_tip(runs, read, values, 0.0, passes));
     EXPECT_FALSE(pair_digits_may_tip(runs, read, values, 0.0, always));
-    // The bars of its 3 and 5 0.35 module wider each: every pair digit leans 0.7 module now;
-    // flipping the first three gives 2878 3275, which passes.
-    const auto thick = [](int k) { return k == 4 || k == 7 ? 0.35 : 0.0; };
-    const RunList leaning = runs_of(ean8("22123275", thick, 0), 3.0);
+    // The bars of its 3 and 5 0.35 module narrower each: every 1 and 2 leans 0.7 module
+    // towards its partner now; flipping the first three gives 2878 3275, which passes.
+    const auto thin = [](int k) { return k == 4 || k == 7 ? -0.35 : 0.0; };
+    const RunList leaning = runs_of(ean8("22123275", thin, 0), 3.0);
     EXPECT_TRUE(pair_digits_may_tip(leaning, read, values, 0.0, passes));
     auto never = [](const std::vector<int>&) { return false; };
     EXPECT_FALSE(pair_digits_may_tip(leaning, read, values, 0.0, never));
