@@ -140,6 +140,18 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         if (passing != 1) return ReadOutcome::Rejected;
         digits[at] = chosen;
     }
+    // A text the check digit could not tell from another reading of the same bars is none.
+    const std::size_t lead = layout.parityLead ? 1 : 0;
+    std::vector<int> values;
+    for (std::size_t k = lead; k < digits.size(); ++k) values.push_back(digits[k] - '0');
+    auto passes = [&](const std::vector<int>& other) {
+        std::string text = digits.substr(0, lead);
+        for (int v : other) text.push_back(static_cast<char>('0' + v));
+        return ean_check_ok(text);
+    };
+    if (ean_check_ok(digits) && leftModule > 0 &&
+        pair_digits_may_tip(symbol.runs(), read, values, gain / leftModule, passes))
+        return ReadOutcome::Rejected;
     return ReadOutcome::Read;
 }
 

@@ -193,6 +193,67 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
     return gains;
 }
 
+double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit) {
+    if (digit < 0 || digit > 9 || i < 0 || i + kEanDigitElements > runs.size()) return std::nan("");
+    long long total = 0;
+    for (int j = 0; j < kEanDigitElements; ++j) total += runs.length(i + j);
+    if (total <= 0) return std::nan("");
+    const char* w = kSetA[digit];
+    // Set A reads space first (bars 1 and 3), set B is A backwards (bars 2 and 0 of A), set C
+    // reads bar first (bars 0 and 2).
+    const int nominal = set == EanSet::A ? (w[1] - '0') + (w[3] - '0') : (w[0] - '0') + (w[2] - '0');
+    const long long bars =
+        set == EanSet::C ? runs.length(i) + runs.length(i + 2) : runs.length(i + 1) + runs.length(i + 3);
+    return static_cast<double>(kEanDigitModules) * static_cast<double>(bars) / static_cast<double>(total) -
+           nominal;
+}
+
+bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
+                         const std::vector<int>& values, double fallbackGain,
+                         const std::function<bool(const std::vector<int>&)>& passes) {
+    // More leaning digits than this are not tried one set at a time; such a line is refused.
+    constexpr std::size_t kMostLeaning = 12;
+    auto pairDigit = [](int d) { return d == 1 || d == 2 || d == 7 || d == 8; };
+    if (values.size() != read.size()) return true;
+    double sum = 0;
+    int count = 0;
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        if (values[k] < 0 || pairDigit(values[k])) continue;
+        const double excess = ean_bar_excess(runs, read[k].first, read[k].set, values[k]);
+        if (std::isnan(excess)) continue;
+        sum += excess;
+        ++count;
+    }
+    const double lineGain = count > 0 ? sum / count : fallbackGain;
+    std::vector<std::size_t> leaning;
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        // A settled erasure is no reading of bars; its partner failed the check already.
+        if (read[k].digit < 0 || !pairDigit(values[k])) continue;
+        const double excess = ean_bar_excess(runs, read[k].first, read[k].set, values[k]);
+        long long total = 0;
+        for (int j = 0; j < kEanDigitElements; ++j) total += runs.length(read[k].first + j);
+        // Bars of whole pixels leave a pixel of doubt: at least that much, in modules.
+        const double pixel =
+            total > 0 ? static_cast<double>(kEanDigitModules) * runs.unit / static_cast<double>(total) : 1.0;
+        // Towards the partner: a 1 or 2 with more bar than the line's gain, a 7 or 8 with less.
+        const double towards = values[k] == 1 || values[k] == 2 ? excess - lineGain : lineGain - excess;
+        if (std::isnan(excess) || towards > std::max(kPairLeanModules, pixel) || -towards > kPairAwayModules)
+            leaning.push_back(k);
+    }
+    if (leaning.empty()) return false;
+    if (leaning.size() > kMostLeaning) return true;
+    std::vector<int> other = values;
+    for (unsigned mask = 1; mask < (1u << leaning.size()); ++mask) {
+        for (std::size_t b = 0; b < leaning.size(); ++b) {
+            const int v = values[leaning[b]];
+            // 1 and 7, 2 and 8 share their edge-to-edge sums and differ by 6.
+            other[leaning[b]] = mask & (1u << b) ? (v == 1 ? 7 : v == 7 ? 1 : v == 2 ? 8 : 2) : v;
+        }
+        if (passes(other)) return true;
+    }
+    return false;
+}
+
 bool ean_pair_digit_firm(const RunList& runs, int i, EanSet set, int digit, int inkGain) {
     if (digit != 1 && digit != 2 && digit != 7 && digit != 8) return false;
     if (i < 0 || i + kEanDigitElements > runs.size()) return false;

@@ -2,6 +2,7 @@
 // The EAN/UPC digit sets shared by EAN-13, EAN-8 and UPC-E: set A (odd parity), set B (even
 // parity) and set C (right half), keyed by the EAN digit key; and the EAN check digit.
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -134,6 +135,29 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
 // Mean module of `count` runs from `first` that span `modules` modules, length units; 0 when
 // the runs are not there.
 double span_module(const RunList& runs, int first, int count, int modules);
+
+// How much wider the two bars of digit `digit` of `set` (the 4 runs from i) are than the
+// digit's nominal bars, in modules of the digit's own width (7 modules from edge to edge of a
+// colour, which ink does not move): the ink gain the digit shows. NaN when the runs are not there.
+double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit);
+
+// True when the line's 1s, 2s, 7s and 8s may have tipped into their partners in a way the
+// check digit cannot see. Each digit's bars against its nominal bars (ean_bar_excess) show the
+// ink gain; the digits other than 1, 2, 7 and 8, which their edge-to-edge sums decide whatever
+// the ink, show the line's gain (their mean; `fallbackGain` modules, the guards' gain, when
+// there is none). A pair digit whose bars stand more than kPairLeanModules off that gain
+// towards its partner's bars leans (the two differ by 2 modules of bar; where modules are under
+// 2.2 pixels, a pixel of whole-pixel rounding is allowed instead); so does one whose bars
+// stand more than kPairAwayModules off on the other side, which fit neither reading well. When some set of
+// leaning digits, each read as its partner, still passes `passes` (the digits' values in the order of
+// `read`), both texts are possible: a local threshold that starves or thickens the bars of a few digits alike
+// tips several of them at once, and changes of 6 at places of suitable weights cancel in the check. `values`
+// are the digits read (erasures settled), in the order of `read`.
+constexpr double kPairLeanModules = 0.45;
+constexpr double kPairAwayModules = 1.0;
+bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
+                         const std::vector<int>& values, double fallbackGain,
+                         const std::function<bool(const std::vector<int>&)>& passes);
 
 // The weight (3 or 1) of the digit at `place` of `count` digits (check digit last) in the
 // check digit's sum; the check digit itself counts 1.

@@ -132,6 +132,16 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         if (local.digit != last.digit || local.set != last.set) return ReadOutcome::Rejected;
     }
     if (!ean_check_ok(expand(digits, check))) return ReadOutcome::Rejected;
+    // A text the check digit could not tell from another reading of the same bars is none.
+    std::vector<int> values;
+    for (char d : digits) values.push_back(d - '0');
+    auto passes = [&](const std::vector<int>& other) {
+        std::string text;
+        for (int v : other) text.push_back(static_cast<char>('0' + v));
+        return ean_check_ok(expand(text, check));
+    };
+    if (module > 0 && pair_digits_may_tip(symbol.runs(), read, values, gain / module, passes))
+        return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;
     return ReadOutcome::Read;

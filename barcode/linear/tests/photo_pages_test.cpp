@@ -44,3 +44,29 @@ TEST(PhotoPages, PagesOnceMisreadAreReadRightOrNotAtAll) {
 }
 
 }  // namespace
+
+namespace {
+
+// An EAN-8 photo under a local threshold whose 8, 7 and 8 lost so much of their bars on some
+// lines that they looked like a 2, a 1 and a 2, and 2212327 passed the check digit.
+TEST(PhotoPages, EanPairDigitsTippedTogetherAreNotReadAsAnotherText) {
+    Bitmap bitmap{};
+    ASSERT_EQ(
+        ReadBimapFromFile(&bitmap, (std::string(STRIPESCAN_TEST_DATA) + "/ean8-photo-tipped.bmp").c_str()),
+        STRIPESCAN_OK);
+    SymbologySetting settings[8] = {};
+    for (int s = 0; s < 8; ++s) settings[s].symbology = s + 1;
+    DecodeRequest request{settings, 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
+    BarcodeResultList list{};
+    EXPECT_EQ(Stripescan(&bitmap, &request, &list), STRIPESCAN_OK);
+    EXPECT_LE(list.count, 1);
+    for (int i = 0; i < list.count; ++i) {
+        const std::string text(reinterpret_cast<const char*>(list.results[i].text),
+                               static_cast<std::size_t>(list.results[i].length));
+        EXPECT_EQ(text, "2878327");
+    }
+    FreeBarcodeResultMem(&list);
+    FreeBitmap(&bitmap);
+}
+
+}  // namespace
