@@ -32,6 +32,7 @@ constexpr int kBandHalf = 5;      // pixels on each side of a fan line that vote
 constexpr double kContrastModule = 2.0;
 constexpr double kSmallBarReach = 1.0;  // pixels either side of a small last bar's line that show it
 constexpr double kContrastReachModules = 1.25;
+constexpr int kWideFanUnits = 6;  // size units on each side of the middle that a wider fan spans
 
 // A reading that asks for a `distinct` line (a line by local contrast across a symbol without a
 // check character) is vouched for only by a line that starts at least kDistinctLinePixels from
@@ -557,12 +558,16 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         // read by the nearest pattern misread them, and so did a Codabar symbol. Code 39, Codabar
         // and 2 of 5 at any module: a local threshold leaves their thin bars dotted, so that a
         // band thresholded at one half loses them; such a reading waits for a second, distinct
-        // line, and the keys' reading must stand clear of the middle of each colour.
+        // line, and the keys' reading must stand clear of the middle of each colour. Their lines
+        // spread over kWideFanUnits size units on each side of the bar's middle, so that lines
+        // a band apart can vouch for each other.
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
         const bool unchecked = symbology.number == kCode39 || symbology.number == kCodabar ||
                                symbology.number == kInterleaved2of5;
         if ((fan.module < kContrastModule && checked) || unchecked) {
-            for (int k : order) {
+            const std::vector<int> contrastOrder =
+                unchecked ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2) : order;
+            for (int k : contrastOrder) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {
                     return true;
