@@ -32,6 +32,25 @@ constexpr int kBandHalf = 5;      // pixels on each side of a fan line that vote
 constexpr double kContrastModule = 2.0;
 constexpr double kSmallBarReach = 1.0;  // pixels either side of a small last bar's line that show it
 constexpr double kContrastReachModules = 1.25;
+constexpr int kWideFanUnits = 6;  // size units on each side of the middle that a wider fan spans
+
+// A reading that asks for a `distinct` line (a line by local contrast across a symbol without a
+// check character) is vouched for only by a line that starts at least kDistinctLinePixels from
+// its own: the same fan line is met again from every scan line that crosses the bar, and lines
+// whose bands overlap see the same specks and thinned bars.
+constexpr double kDistinctLinePixels = 2 * kBandHalf + 1;  // the width of a fan line's band
+struct HeardLine {
+    Decoded decoded;
+    double x = 0, y = 0;  // where the line starts
+    bool distinct = false;
+
+    // Whether this reading vouches for `other` (or the other way round).
+    bool vouches_for(const HeardLine& other) const {
+        if (decoded.symbology != other.decoded.symbology || decoded.text != other.decoded.text) return false;
+        if (!distinct && !other.distinct) return true;
+        return std::hypot(x - other.x, y - other.y) >= kDistinctLinePixels;
+    }
+};
 
 struct Pass {
     Image& image;
@@ -40,7 +59,7 @@ struct Pass {
     std::vector<FoundSymbol>& found;
     BarCache cache;
     double quietWidth = 0.0;
-    std::vector<Decoded> heard;  // EAN/UPC readings of one line that wait for a second
+    std::vector<HeardLine> heard;  // readings of one line that wait for a second (SecondLine)
 };
 
 // True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
@@ -124,27 +143,33 @@ bool short_interleaved(const Decoded& decoded) {
 // Readings of other symbologies that a reader marks needsSecondLine (Codabar read with each
 // colour judged apart) wait in the same way.
 struct SecondLine {
-    explicit SecondLine(std::vector<Decoded>& pastReadings) : heard(pastReadings) {}
+    explicit SecondLine(std::vector<HeardLine>& pastReadings) : heard(pastReadings) {}
 
-    std::vector<Decoded>& heard;
+    std::vector<HeardLine>& heard;
     bool waiting = false;
     bool conflict = false;
-    Decoded first;
+    HeardLine first;
 
-    // True when `decoded` may be taken now.
-    bool vouch(const Decoded& decoded) {
+    // True when `decoded`, read on the line that starts at (x, y), may be taken now.
+    bool vouch(const Decoded& decoded, double x = 0, double y = 0, bool distinct = false) {
         const int n = decoded.symbology;
         if (n != kEan13 && n != kEan8 && n != kUpcE && !decoded.needsSecondLine) return true;
         if (conflict) return false;
+        const HeardLine line{decoded, x, y, distinct};
         if (!waiting) {
             waiting = true;
-            first = decoded;
-            for (const Decoded& h : heard)
-                if (h.symbology == n && h.text == decoded.text) return true;
-            heard.push_back(decoded);
+            first = line;
+            for (const HeardLine& h : heard)
+                if (h.vouches_for(line)) return true;
+            heard.push_back(line);
             return false;
         }
-        if (first.symbology == n && first.text == decoded.text) return true;
+        if (first.vouches_for(line)) return true;
+        if (first.decoded.symbology == n && first.decoded.text == decoded.text) {
+            // The same text on a line too close to the first: no evidence either way.
+            heard.push_back(line);
+            return false;
+        }
         conflict = true;
         return false;
     }
@@ -428,12 +453,17 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     options.contrastLine = contrast;
     if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
+    // A symbol without a check character read on a line by local contrast waits for a second,
+    // distinct line (SecondLine).
+    const bool unchecked =
+        symbology.number == kCode39 || symbology.number == kCodabar || symbology.number == kInterleaved2of5;
+    if (contrast && unchecked) decoded.needsSecondLine = true;
     // The line's first run is the white the probe has already measured against the pattern's
     // own module; it starts only a back-off before the pattern, so it is no longer than that
     // and must not be judged again against the symbol's narrowest runs, which ink spread
     // widens (bars spread by 2 px at 5 px modules failed here on every line).
     if (!quiet_zones_hold(image, runs, where, symbology, true, decoded, fan.ux, fan.uy)) return false;
-    if (!second.vouch(decoded)) return false;
+    if (!second.vouch(decoded, sx, sy, contrast && unchecked)) return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
 
@@ -455,7 +485,7 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quietWidth, decoded, where) &&
            quiet_zones_hold(pass.image, tail, where, *decoder.symbology, atEdge, decoded, 1.0, 0.0) &&
-           second.vouch(decoded) &&
+           second.vouch(decoded, tail.runs[0].x, scanY) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fillRight, scanY);
 }
 
@@ -525,10 +555,19 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
         // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
-        // read by the nearest pattern misread them, and so did a Codabar symbol.
+        // read by the nearest pattern misread them, and so did a Codabar symbol. Code 39, Codabar
+        // and 2 of 5 at any module: a local threshold leaves their thin bars dotted, so that a
+        // band thresholded at one half loses them; such a reading waits for a second, distinct
+        // line, and the keys' reading must stand clear of the middle of each colour. Their lines
+        // spread over kWideFanUnits size units on each side of the bar's middle, so that lines
+        // a band apart can vouch for each other.
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
-        if (fan.module < kContrastModule && checked) {
-            for (int k : order) {
+        const bool unchecked = symbology.number == kCode39 || symbology.number == kCodabar ||
+                               symbology.number == kInterleaved2of5;
+        if ((fan.module < kContrastModule && checked) || unchecked) {
+            const std::vector<int> contrastOrder =
+                unchecked ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2) : order;
+            for (int k : contrastOrder) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {
                     return true;

@@ -112,6 +112,19 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
     return true;
 }
 
+// Whether the elements of the symbol read by the keys as `text` from runs[first ..] (start,
+// characters, stop) all stand clear of the middle of their colour (elements_stand_clear).
+bool keys_stand_clear(const RunList& runs, int first, const std::string& text) {
+    std::vector<ReadCharacter> read;
+    read.push_back(ReadCharacter{first, 1, kStartStop});
+    for (std::size_t c = 0; c < text.size(); ++c)
+        read.push_back(ReadCharacter{first + static_cast<int>(c + 1) * (kElements + kGap), 1,
+                                     kPatterns[value_of(text[c])]});
+    read.push_back(
+        ReadCharacter{first + static_cast<int>(text.size() + 1) * (kElements + kGap), 1, kStartStop});
+    return elements_stand_clear(runs, read);
+}
+
 ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     // Start, then characters each followed by its gap, then the stop: 9 + 1 + 10 n + 9 runs.
     const int between = symbol.size() - 2 * kElements - kGap;  // the characters and their gaps
@@ -132,6 +145,8 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
         text.push_back(kCharacters[v]);
     }
     if (text.empty()) return ReadOutcome::Rejected;
+    if (options.contrastLine && !byColour && !keys_stand_clear(symbol.runs(), first, text))
+        return ReadOutcome::Rejected;
     const bool verify = options.setting.verifyCheck == 1;
     if (verify) {
         if (text.size() < 2) return ReadOutcome::Rejected;

@@ -143,4 +143,36 @@ bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* patt
     return true;
 }
 
+bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters) {
+    double sum[2][2] = {};  // [bar][wide]
+    int count[2][2] = {};
+    for (const ReadCharacter& c : characters) {
+        if (c.pattern == nullptr || c.stride <= 0) return false;
+        for (int e = 0; c.pattern[e] != '\0'; ++e) {
+            const int k = c.first + e * c.stride;
+            if (k < 0 || k >= runs.size()) return false;
+            const Run& r = runs.runs[static_cast<std::size_t>(k)];
+            const int bar = r.color == kBlack ? 1 : 0, wide = c.pattern[e] == '2' ? 1 : 0;
+            sum[bar][wide] += r.length;
+            ++count[bar][wide];
+        }
+    }
+    double narrow[2] = {}, wide[2] = {};
+    for (int bar = 0; bar < 2; ++bar) {
+        if (count[bar][0] == 0 || count[bar][1] == 0) return false;
+        narrow[bar] = sum[bar][0] / count[bar][0];
+        wide[bar] = sum[bar][1] / count[bar][1];
+        if (wide[bar] <= narrow[bar]) return false;
+    }
+    for (const ReadCharacter& c : characters) {
+        for (int e = 0; c.pattern[e] != '\0'; ++e) {
+            const Run& r = runs.runs[static_cast<std::size_t>(c.first + e * c.stride)];
+            const int bar = r.color == kBlack ? 1 : 0;
+            const double at = (r.length - narrow[bar]) / (wide[bar] - narrow[bar]);  // 0 narrow .. 1 wide
+            if (c.pattern[e] == '2' ? at < kClearWideAtLeast : at > kClearNarrowAtMost) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace stripescan

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "barcode/linear/runs.h"
 
@@ -56,5 +57,24 @@ int nearest_colour_pattern(const RunList& runs, int i, int n, const ColourSplit&
 // need only lie nearer its own class's mean than the other's.
 constexpr double kOwnSplitEdges = 1.25;
 bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* pattern, int loose);
+
+// One read character for elements_stand_clear: its runs are first, first + stride, ...
+// (`pattern` gives their count and classes: '1' narrow, '2' wide).
+struct ReadCharacter {
+    int first = 0;
+    int stride = 1;
+    const char* pattern = nullptr;
+};
+
+// Whether every element of the read `characters` stands clearly on its side against the narrow
+// and wide means of its colour over all of them: a narrow one at most kClearNarrowAtMost and a
+// wide one at least kClearWideAtLeast of the way from the narrow to the wide mean. A line whose
+// edges follow the local contrast shows thin bars that a threshold of one half loses, but it
+// leaves their widths as the picture gave them; a wide bar thinned to the middle then reads as a
+// neighbouring pattern by the keys. False when an element is in doubt, lies outside the runs,
+// or a colour shows no narrow and wide elements.
+constexpr double kClearNarrowAtMost = 0.4;
+constexpr double kClearWideAtLeast = 0.6;
+bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters);
 
 }  // namespace stripescan

@@ -96,6 +96,18 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
     return true;
 }
 
+// Whether the elements of the digit pairs read by the keys as `text` from runs[first ..] (the
+// start first) all stand clear of the middle of their colour (elements_stand_clear).
+bool keys_stand_clear(const RunList& runs, int first, const std::string& text) {
+    std::vector<ReadCharacter> read;
+    for (std::size_t d = 0; d < text.size(); ++d) {
+        const int pair = static_cast<int>(d / 2);
+        read.push_back(ReadCharacter{first + kStartElements + pair * kPairElements + static_cast<int>(d % 2),
+                                     2, kPatterns[text[d] - '0']});
+    }
+    return elements_stand_clear(runs, read);
+}
+
 ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     const int span = symbol.size() - kStartElements - kStopElements;  // the digit pairs
     if (span <= 0 || span % kPairElements != 0) return ReadOutcome::Rejected;
@@ -117,6 +129,8 @@ ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& o
         text.push_back(static_cast<char>('0' + a));
         text.push_back(static_cast<char>('0' + b));
     }
+    if (options.contrastLine && !byColour && !keys_stand_clear(symbol.runs(), first, text))
+        return ReadOutcome::Rejected;
     if (options.setting.verifyCheck == 1) {
         if (!check_digit_ok(text)) return ReadOutcome::Rejected;
         if (options.setting.sendCheck == 0) text.pop_back();
