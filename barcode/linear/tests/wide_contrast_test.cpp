@@ -68,7 +68,9 @@ TEST(DottedBars, SavedPhotosAreReadAndThePageOnceMisreadIsNot) {
         const std::vector<std::string> texts = read_saved(page.file, symbology, other);
         EXPECT_FALSE(other) << page.file;
         EXPECT_LE(texts.size(), 1u) << page.file;
-        if (page.mustRead) EXPECT_EQ(texts.size(), 1u) << page.file;
+        if (page.mustRead) {
+            EXPECT_EQ(texts.size(), 1u) << page.file;
+        }
         for (const std::string& text : texts) EXPECT_EQ(text, page.printed) << page.file;
     }
 }
