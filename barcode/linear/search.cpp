@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/linear/bar_profile.h"
 #include "barcode/linear/bar_trace.h"
 #include "barcode/linear/extent.h"
 #include "barcode/linear/line_decode.h"
@@ -542,6 +543,57 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
     return false;
 }
 
+// Symbols with modules under kContrastModule pixels whose bars blur together on single rows are
+// read a last time on the darkness summed along the bars: of each stretch of the scan line that
+// looks like a fine barcode (its pixels repeat along the bars) and that the usual lines left
+// unread, the rows the bars cover are split into an upper and a lower band, each read with the
+// slope of bars that makes it sharpest. Both bands must read the same symbology and text with
+// every check and quiet zone (as contrast lines: no erasures), at such modules; the lower band's
+// runs then give the corners.
+constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
+constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
+bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight) {
+    const Image& image = pass.image;
+    for (const DenseStretch& stretch : dense_stretches(line)) {
+        if (stretch.to <= skipTo || !runs_along_bars(image, stretch)) continue;
+        const int from = std::max(0, stretch.from - kProfileMargin);
+        const int to = std::min(image.width - 1, stretch.to + kProfileMargin);
+        int top = y, bottom = y;
+        bar_rows(image, stretch.from, stretch.to, y, top, bottom);
+        const int middle = (top + bottom) / 2;
+        RunList upper, lower;
+        double upperSlope = 0.0, lowerSlope = 0.0;
+        if (!profile_runs(image, from, to, top, middle, upper, upperSlope) ||
+            !profile_runs(image, from, to, middle + 1, bottom, lower, lowerSlope))
+            continue;
+        for (const ActiveDecoder& decoder : pass.settings.decoders) {
+            ReadOptions options = decoder.options;
+            options.contrastLine = true;
+            Decoded a, b;
+            LineSymbol whereA, whereB;
+            auto fine = [](const LineSymbol& w, const RunList& r) {
+                return w.module / r.unit < kContrastModule;
+            };
+            if (!decode_line(*decoder.symbology, options, upper, pass.quietWidth, a, whereA) ||
+                !fine(whereA, upper) ||
+                !quiet_zones_hold(image, upper, whereA, *decoder.symbology, from == 0, a, 1.0, 0.0))
+                continue;
+            if (!decode_line(*decoder.symbology, options, lower, pass.quietWidth, b, whereB) ||
+                !fine(whereB, lower) ||
+                !quiet_zones_hold(image, lower, whereB, *decoder.symbology, from == 0, b, 1.0, 0.0) ||
+                a.symbology != b.symbology || a.text != b.text)
+                continue;
+            // Forwards along the line, at right angles to bars of lowerSlope columns per row; the
+            // reported direction has a non-negative y.
+            Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * lowerSlope))};
+            if (fan.y == 0) fan = Point{1, 0};
+            const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
+            if (accept(pass, lower, whereB, b, fan, reported, fillRight, y)) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
@@ -567,6 +619,8 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
                 if (try_at(pass, line, p, y, untraceable, fillRight)) skipTo = std::max(skipTo, fillRight);
             }
         }
+        int fillRight = -1;
+        if (read_bar_profiles(pass, line, y, skipTo, fillRight)) skipTo = std::max(skipTo, fillRight);
     }
     if (vertical) {
         // Keep the picture itself consistent with the transposed view that was searched.
