@@ -16,10 +16,16 @@ constexpr int kMinBandRows = 6;            // rows the band must cover on the pa
 constexpr double kSamplesPerPixel = 2.0;   // the profile is sampled every half pixel
 constexpr double kSampleOffset = 0.25;     // pixels: samples fall a quarter pixel off the pixel centres
 constexpr double kMinProminence = 0.15;    // darkness a bar must rise above the spaces beside it (and back)
-constexpr double kBarRowShare = 0.25;      // black share of a row across a symbol's bars, at least
-constexpr int kMaxBarRows = 60;            // rows walked each way from the scan line
-constexpr int kAgreeRows = 2;              // rows above and below the scan line compared with it
-constexpr double kMinAgreement = 0.8;      // share of a stretch's pixels that bars keep on those rows
+constexpr double kMinGridModule = 0.8;     // pixels: the modules a grid is fitted for
+constexpr double kMaxGridModule = 2.2;
+constexpr double kGridModuleStep = 0.002;   // pixels between the modules tried
+constexpr double kGridCandidate = 0.5;      // share of the best fit a candidate module needs
+constexpr std::size_t kGridCandidates = 3;  // modules tried, widest first
+constexpr double kMinGridFit = 0.5;         // mean alignment of the edges on the grid, at least
+constexpr double kBarRowShare = 0.25;       // black share of a row across a symbol's bars, at least
+constexpr int kMaxBarRows = 60;             // rows walked each way from the scan line
+constexpr int kAgreeRows = 2;               // rows above and below the scan line compared with it
+constexpr double kMinAgreement = 0.8;       // share of a stretch's pixels that bars keep on those rows
 
 // Darkness (black share 0..1) of the band's rows along bars of slope `slope` (columns per row),
 // sampled every half pixel from column `from` on the middle row `mid`; each row gives the pixel
@@ -158,7 +164,87 @@ bool runs_along_bars(const Image& image, const DenseStretch& stretch) {
     return seen > 0 && same >= kMinAgreement * seen;
 }
 
-bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, RunList& out, double& slope) {
+namespace {
+
+// Edge positions in pixels from the start of a run list (the start of every run but the first),
+// and whether each leads from paper to bar.
+void edges_of(const RunList& runs, std::vector<double>& edges, std::vector<bool>& leading) {
+    double at = 0.0;
+    for (int k = 0; k + 1 < runs.size(); ++k) {
+        at += static_cast<double>(runs.length(k)) / runs.unit;
+        edges.push_back(at);
+        leading.push_back(runs.runs[static_cast<std::size_t>(k + 1)].color == kBlack);
+    }
+}
+
+// Alignment of the leading (or trailing) edges on a grid of module m: the length of the mean
+// unit vector of their phases (1 when all lie on grid lines), and the mean phase in radians.
+double grid_fit(const std::vector<double>& edges, const std::vector<bool>& leading, double m, bool lead,
+                double& phase) {
+    double c = 0.0, sn = 0.0;
+    int count = 0;
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+        if (leading[k] != lead) continue;
+        const double a = 2 * M_PI * edges[k] / m;
+        c += std::cos(a);
+        sn += std::sin(a);
+        ++count;
+    }
+    phase = std::atan2(sn, c);
+    return count > 0 ? std::hypot(c, sn) / count : 0.0;
+}
+
+}  // namespace
+
+std::vector<double> grid_modules(const RunList& runs) {
+    std::vector<double> edges;
+    std::vector<bool> leading;
+    edges_of(runs, edges, leading);
+    std::vector<double> score;
+    double best = 0.0;
+    for (double m = kMinGridModule; m <= kMaxGridModule; m += kGridModuleStep) {
+        double p1 = 0.0, p2 = 0.0;
+        score.push_back((grid_fit(edges, leading, m, true, p1) + grid_fit(edges, leading, m, false, p2)) / 2);
+        best = std::max(best, score.back());
+    }
+    std::vector<double> out;
+    if (edges.size() < 3 || best < kMinGridFit) return out;
+    // Peaks that fit nearly as well as the best, widest first: a grid's halves and thirds fit
+    // its edges too, and on upright bars every edge falls on the pixel grid.
+    for (std::size_t k = score.size() - 1; k-- > 1 && out.size() < kGridCandidates;) {
+        if (score[k] >= kGridCandidate * best && score[k] >= score[k - 1] && score[k] > score[k + 1])
+            out.push_back(kMinGridModule + static_cast<double>(k) * kGridModuleStep);
+    }
+    return out;
+}
+
+bool snap_to_modules(RunList& runs, double m) {
+    const int n = runs.size();
+    if (n < 4 || !(m > 0.0)) return false;
+    std::vector<double> edges;
+    std::vector<bool> leading;
+    edges_of(runs, edges, leading);
+    double leadPhase = 0.0, trailPhase = 0.0;
+    grid_fit(edges, leading, m, true, leadPhase);
+    grid_fit(edges, leading, m, false, trailPhase);
+    const double lead0 = leadPhase / (2 * M_PI) * m;
+    double bias = trailPhase / (2 * M_PI) * m - lead0;  // ink gain: the trailing edges' shift
+    bias -= m * std::round(bias / m);
+    // Every edge onto the grid through the leading edges, trailing ones less their shift.
+    std::vector<long> module(edges.size());
+    for (std::size_t k = 0; k < edges.size(); ++k)
+        module[k] = std::lround((edges[k] - lead0 - (leading[k] ? 0.0 : bias)) / m);
+    for (std::size_t k = 1; k < module.size(); ++k)
+        if (module[k] <= module[k - 1]) return false;
+    for (int k = 1; k + 1 < n; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        runs.runs[i].length = static_cast<int>(std::lround((module[i] - module[i - 1]) * m * runs.unit));
+    }
+    return true;
+}
+
+bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int row, RunList& out,
+                  double& slope) {
     out.runs.clear();
     out.unit = kBandUnit;
     rowFrom = std::max(rowFrom, 0);
@@ -166,7 +252,7 @@ bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, 
     from = std::max(from, 0);
     to = std::min(to, image.width - 1);
     if (rowTo - rowFrom + 1 < kMinBandRows || to - from < 2) return false;
-    const int mid = (rowFrom + rowTo) / 2;
+    const int mid = row;
     const int samples = static_cast<int>((to - from) * kSamplesPerPixel);
     double best = -1.0;
     for (double s = -kMaxSlope; s <= kMaxSlope + 1e-9; s += kCoarseSlopeStep) {

@@ -33,9 +33,22 @@ void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom
 // [from, to), read into runs: the slope of the bars (columns per row, within kMaxSlope) is the
 // one that makes the profile sharpest (largest variance); bars and spaces are the profile's
 // alternating darkest and lightest points that stand out by kMinProminence, edges where the
-// profile crosses the mean of two neighbours. The runs are placed on the band's middle row,
-// lengths in kBandUnit per pixel. False when the band lies outside the image or is too short, or
-// shows fewer than three such points.
-bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, RunList& out, double& slope);
+// profile crosses the mean of two neighbours. The runs are placed on row `row` (any row: the bars' slope
+// carries the columns there), lengths in kBandUnit per pixel. False when the band lies outside the image or
+// is too short, or shows fewer than three such points.
+bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int row, RunList& out,
+                  double& slope);
+
+// Modules (pixels, kMinGridModule to kMaxGridModule) on whose grid the edges of `runs` (from a
+// profile) line up: the leading edges of the bars and, apart, their trailing edges (shifted by
+// the ink gain). The peaks of the mean alignment that reach kGridCandidate of the best, widest
+// first, at most kGridCandidates; none when even the best stays under kMinGridFit.
+std::vector<double> grid_modules(const RunList& runs);
+
+// Puts the edges of `runs` onto the grid of module `m` (its phase fitted to the leading edges,
+// the trailing ones shifted by their own): the inner runs' lengths become whole modules, the
+// first and last runs keep theirs. False, with `runs` unchanged, when two edges fall on one grid
+// line or `m` is not positive.
+bool snap_to_modules(RunList& runs, double m);
 
 }  // namespace stripescan

@@ -547,11 +547,38 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // read a last time on the darkness summed along the bars: of each stretch of the scan line that
 // looks like a fine barcode (its pixels repeat along the bars) and that the usual lines left
 // unread, the rows the bars cover are split into an upper and a lower band, each read with the
-// slope of bars that makes it sharpest. Both bands must read the same symbology and text with
-// every check and quiet zone (as contrast lines: no erasures), at such modules; the lower band's
-// runs then give the corners.
+// slope of bars that makes it sharpest, as it is and snapped onto the grids of modules that fit
+// its edges. Both bands must read the same symbology and text with every check and quiet zone
+// (as contrast lines: no erasures), at such modules; the lower band's runs, placed on the
+// middle row of the bars, then give the corners.
 constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
 constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
+// A band's runs as they are, then snapped onto each grid of modules that fits them.
+std::vector<RunList> band_readings(const RunList& band) {
+    std::vector<RunList> out{band};
+    for (double module : grid_modules(band)) {
+        RunList snapped = band;
+        if (snap_to_modules(snapped, module)) out.push_back(std::move(snapped));
+    }
+    return out;
+}
+
+// The first of a band's readings that decodes as `decoder`'s symbology at modules under
+// kContrastModule pixels, with both quiet zones, as a contrast line (no erasures); null if none.
+const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
+                         bool openStart, Decoded& decoded, LineSymbol& where) {
+    ReadOptions options = decoder.options;
+    options.contrastLine = true;
+    const Symbology& symbology = *decoder.symbology;
+    for (const RunList& runs : readings) {
+        if (decode_line(symbology, options, runs, pass.quietWidth, decoded, where) &&
+            where.module / runs.unit < kContrastModule &&
+            quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0))
+            return &runs;
+    }
+    return nullptr;
+}
+
 bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight) {
     const Image& image = pass.image;
     for (const DenseStretch& stretch : dense_stretches(line)) {
@@ -563,24 +590,17 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
         const int middle = (top + bottom) / 2;
         RunList upper, lower;
         double upperSlope = 0.0, lowerSlope = 0.0;
-        if (!profile_runs(image, from, to, top, middle, upper, upperSlope) ||
-            !profile_runs(image, from, to, middle + 1, bottom, lower, lowerSlope))
+        if (!profile_runs(image, from, to, top, middle, middle, upper, upperSlope) ||
+            !profile_runs(image, from, to, middle + 1, bottom, middle, lower, lowerSlope))
             continue;
+        const std::vector<RunList> upperReadings = band_readings(upper);
+        const std::vector<RunList> lowerReadings = band_readings(lower);
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
-            ReadOptions options = decoder.options;
-            options.contrastLine = true;
             Decoded a, b;
             LineSymbol whereA, whereB;
-            auto fine = [](const LineSymbol& w, const RunList& r) {
-                return w.module / r.unit < kContrastModule;
-            };
-            if (!decode_line(*decoder.symbology, options, upper, pass.quietWidth, a, whereA) ||
-                !fine(whereA, upper) ||
-                !quiet_zones_hold(image, upper, whereA, *decoder.symbology, from == 0, a, 1.0, 0.0))
-                continue;
-            if (!decode_line(*decoder.symbology, options, lower, pass.quietWidth, b, whereB) ||
-                !fine(whereB, lower) ||
-                !quiet_zones_hold(image, lower, whereB, *decoder.symbology, from == 0, b, 1.0, 0.0) ||
+            const RunList* lineB = nullptr;
+            if (!read_band(pass, decoder, upperReadings, from == 0, a, whereA) ||
+                (lineB = read_band(pass, decoder, lowerReadings, from == 0, b, whereB)) == nullptr ||
                 a.symbology != b.symbology || a.text != b.text)
                 continue;
             // Forwards along the line, at right angles to bars of lowerSlope columns per row; the
@@ -588,7 +608,7 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
             Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * lowerSlope))};
             if (fan.y == 0) fan = Point{1, 0};
             const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
-            if (accept(pass, lower, whereB, b, fan, reported, fillRight, y)) return true;
+            if (accept(pass, *lineB, whereB, b, fan, reported, fillRight, y)) return true;
         }
     }
     return false;

@@ -64,7 +64,7 @@ TEST(BarProfile, SlantedFineBarsKeepTheirWidthsOverABandWhereSingleRowsLoseThem)
         ASSERT_TRUE(row_runs(c.image, 29, row));
         RunList runs;
         double found = 0.0;
-        ASSERT_TRUE(profile_runs(c.image, 10, 180, 5, 54, runs, found));
+        ASSERT_TRUE(profile_runs(c.image, 10, 180, 5, 54, 29, runs, found));
         EXPECT_NEAR(found, slope, 0.01) << slope;
         const std::vector<double> widths = inner_widths(runs);
         ASSERT_EQ(widths.size(), kWidths.size()) << slope;
@@ -86,7 +86,7 @@ TEST(BarProfile, AFaintBarAndAShallowSpaceThatStandOutStillCount) {
     }
     RunList runs;
     double slope = 0.0;
-    ASSERT_TRUE(profile_runs(c.image, 0, 110, 0, 39, runs, slope));
+    ASSERT_TRUE(profile_runs(c.image, 0, 110, 0, 39, 20, runs, slope));
     int bars = 0;
     for (const stripescan::Run& r : runs.runs) bars += r.color == kBlack ? 1 : 0;
     EXPECT_EQ(bars, 5);  // 2 + the faint one + 2
@@ -96,10 +96,10 @@ TEST(BarProfile, RefusesBandsOffThePageOrTooShortOrWithoutBars) {
     Canvas c(100, 40);
     RunList runs;
     double slope = 0.0;
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 50, 80, runs, slope));  // below the page
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 10, 12, runs, slope));  // three rows
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 0, 39, runs, slope));   // blank paper
-    EXPECT_FALSE(profile_runs(c.image, 60, 40, 0, 39, runs, slope));  // columns the wrong way
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 50, 80, 20, runs, slope));  // below the page
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 10, 12, 20, runs, slope));  // three rows
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 0, 39, 20, runs, slope));   // blank paper
+    EXPECT_FALSE(profile_runs(c.image, 60, 40, 0, 39, 20, runs, slope));  // columns the wrong way
 }
 
 TEST(DenseStretches, AFineSymbolBetweenQuietZonesIsOneStretchAndItsRowsRepeat) {
