@@ -18,14 +18,16 @@ constexpr double kSampleOffset = 0.25;     // pixels: samples fall a quarter pix
 constexpr double kMinProminence = 0.15;    // darkness a bar must rise above the spaces beside it (and back)
 constexpr double kMinGridModule = 0.8;     // pixels: the modules a grid is fitted for
 constexpr double kMaxGridModule = 2.2;
-constexpr double kGridModuleStep = 0.002;   // pixels between the modules tried
-constexpr double kGridCandidate = 0.5;      // share of the best fit a candidate module needs
-constexpr std::size_t kGridCandidates = 3;  // modules tried, widest first
-constexpr double kMinGridFit = 0.5;         // mean alignment of the edges on the grid, at least
-constexpr double kBarRowShare = 0.25;       // black share of a row across a symbol's bars, at least
-constexpr int kMaxBarRows = 60;             // rows walked each way from the scan line
-constexpr int kAgreeRows = 2;               // rows above and below the scan line compared with it
-constexpr double kMinAgreement = 0.8;       // share of a stretch's pixels that bars keep on those rows
+constexpr double kGridModuleStep = 0.002;  // pixels between the modules tried
+constexpr double kGridCandidate = 0.5;     // share of the best fit a candidate module needs
+constexpr std::size_t kGridCandidates = 3;
+constexpr double kPixelGridReach =
+    0.03;  // pixels: modules this close to one pixel are not tried  // modules tried, widest first
+constexpr double kMinGridFit = 0.35;   // mean alignment of the edges on a grid tried, at least
+constexpr double kBarRowShare = 0.25;  // black share of a row across a symbol's bars, at least
+constexpr int kMaxBarRows = 60;        // rows walked each way from the scan line
+constexpr int kAgreeRows = 2;          // rows above and below the scan line compared with it
+constexpr double kMinAgreement = 0.8;  // share of a stretch's pixels that bars keep on those rows
 
 // Darkness (black share 0..1) of the band's rows along bars of slope `slope` (columns per row),
 // sampled every half pixel from column `from` on the middle row `mid`; each row gives the pixel
@@ -200,21 +202,28 @@ std::vector<double> grid_modules(const RunList& runs) {
     std::vector<double> edges;
     std::vector<bool> leading;
     edges_of(runs, edges, leading);
+    // The pixel grid itself is left out: edges of upright bars all fall on it, whatever their
+    // module, and snapping onto it would change nothing.
     std::vector<double> score;
     double best = 0.0;
     for (double m = kMinGridModule; m <= kMaxGridModule; m += kGridModuleStep) {
         double p1 = 0.0, p2 = 0.0;
-        score.push_back((grid_fit(edges, leading, m, true, p1) + grid_fit(edges, leading, m, false, p2)) / 2);
+        const bool pixels = std::fabs(m - 1.0) <= kPixelGridReach;
+        score.push_back(
+            pixels ? 0.0
+                   : (grid_fit(edges, leading, m, true, p1) + grid_fit(edges, leading, m, false, p2)) / 2);
         best = std::max(best, score.back());
     }
     std::vector<double> out;
     if (edges.size() < 3 || best < kMinGridFit) return out;
-    // Peaks that fit nearly as well as the best, widest first: a grid's halves and thirds fit
-    // its edges too, and on upright bars every edge falls on the pixel grid.
-    for (std::size_t k = score.size() - 1; k-- > 1 && out.size() < kGridCandidates;) {
-        if (score[k] >= kGridCandidate * best && score[k] >= score[k - 1] && score[k] > score[k + 1])
-            out.push_back(kMinGridModule + static_cast<double>(k) * kGridModuleStep);
-    }
+    // The best peaks first: a grid's halves and thirds fit its edges too, but noise spoils them more.
+    std::vector<std::size_t> peaks;
+    for (std::size_t k = 1; k + 1 < score.size(); ++k)
+        if (score[k] >= kMinGridFit && score[k] >= score[k - 1] && score[k] > score[k + 1])
+            peaks.push_back(k);
+    std::sort(peaks.begin(), peaks.end(), [&](std::size_t a, std::size_t b) { return score[a] > score[b]; });
+    for (std::size_t k = 0; k < peaks.size() && k < kGridCandidates; ++k)
+        out.push_back(kMinGridModule + static_cast<double>(peaks[k]) * kGridModuleStep);
     return out;
 }
 

@@ -266,15 +266,17 @@ bool ends_clear_along_bars(const Image& image, const Point corners[4], Point dir
 }
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
+// `lastBarSeen`: the last bar already stood out on two profiles summed along the bars, so it
+// need not be traced.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
-            Point reportedDirection, int& fillRight, int scanY) {
+            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
     // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
     // may stand on a white stair step: look a little further along the line for its black pixel.
     const Run& lastBar = line.runs[static_cast<std::size_t>(where.last)];
     const double flen = std::sqrt(double(fan.x) * fan.x + double(fan.y) * fan.y);
-    bool traced = false;
+    bool traced = lastBarSeen;
     for (int k = 0; k <= 3 && !traced; ++k) {
         const int x = static_cast<int>(std::lround(lastBar.x + k * fan.x / flen));
         const int y = static_cast<int>(std::lround(lastBar.y + k * fan.y / flen));
@@ -608,7 +610,7 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
             Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * lowerSlope))};
             if (fan.y == 0) fan = Point{1, 0};
             const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
-            if (accept(pass, *lineB, whereB, b, fan, reported, fillRight, y)) return true;
+            if (accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) return true;
         }
     }
     return false;
