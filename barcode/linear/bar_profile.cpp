@@ -33,11 +33,11 @@ constexpr double kMinAgreement = 0.8;  // share of a stretch's pixels that bars 
 // sampled every half pixel from column `from` on the middle row `mid`; each row gives the pixel
 // the point falls on (interpolating would smooth every slope but the upright one, which would
 // then always look sharpest). Points off the page are left out.
-std::vector<double> band_profile(const Image& image, int from, int samples, int rowFrom, int rowTo, int mid,
-                                 double slope) {
+std::vector<double> band_profile(const Image& image, int from, int samples, int rowFrom, int rowTo,
+                                 int rowStep, int mid, double slope) {
     std::vector<double> cover(static_cast<std::size_t>(samples), 0.0);
     std::vector<int> seen(static_cast<std::size_t>(samples), 0);
-    for (int r = rowFrom; r <= rowTo; ++r) {
+    for (int r = rowFrom; r <= rowTo; r += rowStep) {
         const double shift = slope * (r - mid);
         for (int i = 0; i < samples; ++i) {
             const int x =
@@ -252,20 +252,21 @@ bool snap_to_modules(RunList& runs, double m) {
     return true;
 }
 
-bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int row, RunList& out,
-                  double& slope) {
+bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
+                  RunList& out, double& slope) {
     out.runs.clear();
     out.unit = kBandUnit;
-    rowFrom = std::max(rowFrom, 0);
+    if (rowStep < 1) return false;
+    while (rowFrom < 0) rowFrom += rowStep;
     rowTo = std::min(rowTo, image.height - 1);
     from = std::max(from, 0);
     to = std::min(to, image.width - 1);
-    if (rowTo - rowFrom + 1 < kMinBandRows || to - from < 2) return false;
+    if ((rowTo - rowFrom) / rowStep + 1 < kMinBandRows || to - from < 2) return false;
     const int mid = row;
     const int samples = static_cast<int>((to - from) * kSamplesPerPixel);
     double best = -1.0;
     for (double s = -kMaxSlope; s <= kMaxSlope + 1e-9; s += kCoarseSlopeStep) {
-        const double sharp = sharpness(band_profile(image, from, samples, rowFrom, rowTo, mid, s));
+        const double sharp = sharpness(band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, s));
         if (sharp > best) {
             best = sharp;
             slope = s;
@@ -276,13 +277,13 @@ bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, 
     for (int k = -kFineSlopeSteps; k <= kFineSlopeSteps; ++k) {
         if (k == 0) continue;
         const double s = coarse + k * fineStep;
-        const double sharp = sharpness(band_profile(image, from, samples, rowFrom, rowTo, mid, s));
+        const double sharp = sharpness(band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, s));
         if (sharp > best) {
             best = sharp;
             slope = s;
         }
     }
-    const std::vector<double> cover = band_profile(image, from, samples, rowFrom, rowTo, mid, slope);
+    const std::vector<double> cover = band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, slope);
     return extrema_runs(cover, from, mid, out);
 }
 

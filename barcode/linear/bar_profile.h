@@ -29,15 +29,15 @@ bool runs_along_bars(const Image& image, const DenseStretch& stretch);
 // itself is not.
 void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom);
 
-// The darkness of the band of rows [rowFrom, rowTo] summed along the bars over columns
-// [from, to), read into runs: the slope of the bars (columns per row, within kMaxSlope) is the
-// one that makes the profile sharpest (largest variance); bars and spaces are the profile's
-// alternating darkest and lightest points that stand out by kMinProminence, edges where the
-// profile crosses the mean of two neighbours. The runs are placed on row `row` (any row: the bars' slope
-// carries the columns there), lengths in kBandUnit per pixel. False when the band lies outside the image or
-// is too short, or shows fewer than three such points.
-bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int row, RunList& out,
-                  double& slope);
+// The darkness of the band of rows rowFrom, rowFrom + rowStep, ... up to rowTo, summed along the bars over
+// columns [from, to), read into runs: the slope of the bars (columns per row, within kMaxSlope) is the one
+// that makes the profile sharpest (largest variance); bars and spaces are the profile's alternating darkest
+// and lightest points that stand out by kMinProminence, edges where the profile crosses the mean of two
+// neighbours. The runs are placed on row `row` (any row: the bars' slope carries the columns there), lengths
+// in kBandUnit per pixel. False when the band lies outside the image or is too short, or shows fewer than
+// three such points.
+bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
+                  RunList& out, double& slope);
 
 // Modules (pixels, kMinGridModule to kMaxGridModule) on whose grid the edges of `runs` (from a
 // profile) line up: the leading edges of the bars and, apart, their trailing edges (shifted by

@@ -548,10 +548,11 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // Symbols with modules under kContrastModule pixels whose bars blur together on single rows are
 // read a last time on the darkness summed along the bars: of each stretch of the scan line that
 // looks like a fine barcode (its pixels repeat along the bars) and that the usual lines left
-// unread, the rows the bars cover are split into an upper and a lower band, each read with the
-// slope of bars that makes it sharpest, as it is and snapped onto the grids of modules that fit
+// unread, the rows the bars cover are split into two bands, the even and the odd rows (each
+// then sees the whole sweep of slanted edges across the pixels, and no pixel of the other), each
+// read with the slope of bars that makes it sharpest, as it is and snapped onto the grids of modules that fit
 // its edges. Both bands must read the same symbology and text with every check and quiet zone
-// (as contrast lines: no erasures), at such modules; the lower band's runs, placed on the
+// (as contrast lines: no erasures), at such modules; the second band's runs, placed on the
 // middle row of the bars, then give the corners.
 constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
 constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
@@ -590,24 +591,24 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
         int top = y, bottom = y;
         bar_rows(image, stretch.from, stretch.to, y, top, bottom);
         const int middle = (top + bottom) / 2;
-        RunList upper, lower;
-        double upperSlope = 0.0, lowerSlope = 0.0;
-        if (!profile_runs(image, from, to, top, middle, middle, upper, upperSlope) ||
-            !profile_runs(image, from, to, middle + 1, bottom, middle, lower, lowerSlope))
+        RunList evenRows, oddRows;
+        double evenSlope = 0.0, oddSlope = 0.0;
+        if (!profile_runs(image, from, to, top, bottom, 2, middle, evenRows, evenSlope) ||
+            !profile_runs(image, from, to, top + 1, bottom, 2, middle, oddRows, oddSlope))
             continue;
-        const std::vector<RunList> upperReadings = band_readings(upper);
-        const std::vector<RunList> lowerReadings = band_readings(lower);
+        const std::vector<RunList> evenReadings = band_readings(evenRows);
+        const std::vector<RunList> oddReadings = band_readings(oddRows);
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
             Decoded a, b;
             LineSymbol whereA, whereB;
             const RunList* lineB = nullptr;
-            if (!read_band(pass, decoder, upperReadings, from == 0, a, whereA) ||
-                (lineB = read_band(pass, decoder, lowerReadings, from == 0, b, whereB)) == nullptr ||
+            if (!read_band(pass, decoder, evenReadings, from == 0, a, whereA) ||
+                (lineB = read_band(pass, decoder, oddReadings, from == 0, b, whereB)) == nullptr ||
                 a.symbology != b.symbology || a.text != b.text)
                 continue;
-            // Forwards along the line, at right angles to bars of lowerSlope columns per row; the
+            // Forwards along the line, at right angles to bars of oddSlope columns per row; the
             // reported direction has a non-negative y.
-            Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * lowerSlope))};
+            Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * oddSlope))};
             if (fan.y == 0) fan = Point{1, 0};
             const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
             if (accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) return true;

@@ -64,7 +64,7 @@ TEST(BarProfile, SlantedFineBarsKeepTheirWidthsOverABandWhereSingleRowsLoseThem)
         ASSERT_TRUE(row_runs(c.image, 29, row));
         RunList runs;
         double found = 0.0;
-        ASSERT_TRUE(profile_runs(c.image, 10, 180, 5, 54, 29, runs, found));
+        ASSERT_TRUE(profile_runs(c.image, 10, 180, 5, 54, 1, 29, runs, found));
         EXPECT_NEAR(found, slope, 0.01) << slope;
         const std::vector<double> widths = inner_widths(runs);
         ASSERT_EQ(widths.size(), kWidths.size()) << slope;
@@ -72,6 +72,14 @@ TEST(BarProfile, SlantedFineBarsKeepTheirWidthsOverABandWhereSingleRowsLoseThem)
             EXPECT_NEAR(widths[k], kWidths[k] * 1.25, 0.4) << "slope " << slope << " run " << k;
         // The first bar begins where it was drawn on the band's middle row.
         EXPECT_NEAR(runs.runs[1].x, edges[0], 1.0);
+        // The even and the odd rows alone keep them as well.
+        for (int first : {4, 5}) {
+            RunList half;
+            ASSERT_TRUE(profile_runs(c.image, 10, 180, first, 54, 2, 29, half, found));
+            const std::vector<double> w = inner_widths(half);
+            ASSERT_EQ(w.size(), kWidths.size()) << slope << " rows from " << first;
+            for (std::size_t k = 0; k < w.size(); ++k) EXPECT_NEAR(w[k], kWidths[k] * 1.25, 0.5) << k;
+        }
     }
 }
 
@@ -86,7 +94,7 @@ TEST(BarProfile, AFaintBarAndAShallowSpaceThatStandOutStillCount) {
     }
     RunList runs;
     double slope = 0.0;
-    ASSERT_TRUE(profile_runs(c.image, 0, 110, 0, 39, 20, runs, slope));
+    ASSERT_TRUE(profile_runs(c.image, 0, 110, 0, 39, 1, 20, runs, slope));
     int bars = 0;
     for (const stripescan::Run& r : runs.runs) bars += r.color == kBlack ? 1 : 0;
     EXPECT_EQ(bars, 5);  // 2 + the faint one + 2
@@ -96,10 +104,11 @@ TEST(BarProfile, RefusesBandsOffThePageOrTooShortOrWithoutBars) {
     Canvas c(100, 40);
     RunList runs;
     double slope = 0.0;
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 50, 80, 20, runs, slope));  // below the page
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 10, 12, 20, runs, slope));  // three rows
-    EXPECT_FALSE(profile_runs(c.image, 0, 90, 0, 39, 20, runs, slope));   // blank paper
-    EXPECT_FALSE(profile_runs(c.image, 60, 40, 0, 39, 20, runs, slope));  // columns the wrong way
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 50, 80, 1, 20, runs, slope));  // below the page
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 10, 12, 1, 20, runs, slope));  // three rows
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 0, 39, 1, 20, runs, slope));   // blank paper
+    EXPECT_FALSE(profile_runs(c.image, 60, 40, 0, 39, 1, 20, runs, slope));  // columns the wrong way
+    EXPECT_FALSE(profile_runs(c.image, 0, 90, 0, 39, 0, 20, runs, slope));   // no step between rows
 }
 
 TEST(DenseStretches, AFineSymbolBetweenQuietZonesIsOneStretchAndItsRowsRepeat) {
