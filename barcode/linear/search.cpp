@@ -566,6 +566,18 @@ std::vector<RunList> band_readings(const RunList& band) {
     return out;
 }
 
+// Narrow/wide symbologies carry no check of their own (2 of 5, Codabar, Code 39 as a rule): on
+// a profile their quiet zones must be whole, at least the nominal number of narrow modules on
+// each side, where a bar knocked out of a symbol leaves a gap of nine at most (a 2 of 5 with a
+// wide bar gone read "0942" for "09428611" on the 0.6 share that other lines accept).
+bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbology& symbology) {
+    if (where.first < 1 || where.last + 1 >= runs.size()) return false;
+    const double lead = where.backwards ? symbology.trailQuiet : symbology.leadQuiet;
+    const double trail = where.backwards ? symbology.leadQuiet : symbology.trailQuiet;
+    return runs.length(where.first - 1) >= lead * where.module &&
+           runs.length(where.last + 1) >= trail * where.module;
+}
+
 // The first of a band's readings that decodes as `decoder`'s symbology at modules under
 // kContrastModule pixels, with both quiet zones, as a contrast line (no erasures); null if none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
@@ -576,7 +588,8 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
     for (const RunList& runs : readings) {
         if (decode_line(symbology, options, runs, pass.quietWidth, decoded, where) &&
             where.module / runs.unit < kContrastModule &&
-            quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0))
+            quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0) &&
+            (symbology.family != Family::NarrowWide || full_quiet_zones(runs, where, symbology)))
             return &runs;
     }
     return nullptr;
