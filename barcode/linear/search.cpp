@@ -624,7 +624,17 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
             Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * oddSlope))};
             if (fan.y == 0) fan = Point{1, 0};
             const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
-            if (accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) return true;
+            if (!accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) continue;
+            // The whole height of the bars the profiles summed is erased too: the corners may
+            // cover only part of it, and a later line would read the rest again.
+            const double left = lineB->runs[static_cast<std::size_t>(whereB.first)].x - 1.0;
+            const double right = lineB->runs[static_cast<std::size_t>(whereB.last + 1)].x + 1.0;
+            auto at = [&](double x, int row) {
+                return Point{static_cast<int>(std::lround(x + oddSlope * (row - middle))), row};
+            };
+            const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
+            fill_quadrilateral(pass.image, bars);
+            return true;
         }
     }
     return false;
