@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/linear/bar_profile.h"
 #include "barcode/linear/bar_trace.h"
 #include "barcode/linear/extent.h"
 #include "barcode/linear/line_decode.h"
@@ -290,15 +291,17 @@ bool ends_clear_along_bars(const Image& image, const Point corners[4], Point dir
 }
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
+// `lastBarSeen`: the last bar already stood out on two profiles summed along the bars, so it
+// need not be traced.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
-            Point reportedDirection, int& fillRight, int scanY) {
+            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
     // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
     // may stand on a white stair step: look a little further along the line for its black pixel.
     const Run& lastBar = line.runs[static_cast<std::size_t>(where.last)];
     const double flen = std::sqrt(double(fan.x) * fan.x + double(fan.y) * fan.y);
-    bool traced = false;
+    bool traced = lastBarSeen;
     for (int k = 0; k <= 3 && !traced; ++k) {
         const int x = static_cast<int>(std::lround(lastBar.x + k * fan.x / flen));
         const int y = static_cast<int>(std::lround(lastBar.y + k * fan.y / flen));
@@ -581,6 +584,101 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
     return false;
 }
 
+// Symbols with modules under kContrastModule pixels whose bars blur together on single rows are
+// read a last time on the darkness summed along the bars: of each stretch of the scan line that
+// looks like a fine barcode (its pixels repeat along the bars) and that the usual lines left
+// unread, the rows the bars cover are split into two bands, the even and the odd rows (each
+// then sees the whole sweep of slanted edges across the pixels, and no pixel of the other), each
+// read with the slope of bars that makes it sharpest, as it is and snapped onto the grids of modules that fit
+// its edges. Both bands must read the same symbology and text with every check and quiet zone
+// (as contrast lines: no erasures), at such modules; the second band's runs, placed on the
+// middle row of the bars, then give the corners.
+constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
+constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
+// A band's runs as they are, then snapped onto each grid of modules that fits them.
+std::vector<RunList> band_readings(const RunList& band) {
+    std::vector<RunList> out{band};
+    for (double module : grid_modules(band)) {
+        RunList snapped = band;
+        if (snap_to_modules(snapped, module)) out.push_back(std::move(snapped));
+    }
+    return out;
+}
+
+// Narrow/wide symbologies carry no check of their own (2 of 5, Codabar, Code 39 as a rule): on
+// a profile their quiet zones must be whole, at least the nominal number of narrow modules on
+// each side, where a bar knocked out of a symbol leaves a gap of nine at most (a 2 of 5 with a
+// wide bar gone read "0942" for "09428611" on the 0.6 share that other lines accept).
+bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbology& symbology) {
+    if (where.first < 1 || where.last + 1 >= runs.size()) return false;
+    const double lead = where.backwards ? symbology.trailQuiet : symbology.leadQuiet;
+    const double trail = where.backwards ? symbology.leadQuiet : symbology.trailQuiet;
+    return runs.length(where.first - 1) >= lead * where.module &&
+           runs.length(where.last + 1) >= trail * where.module;
+}
+
+// The first of a band's readings that decodes as `decoder`'s symbology at modules under
+// kContrastModule pixels, with both quiet zones, as a contrast line (no erasures); null if none.
+const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
+                         bool openStart, Decoded& decoded, LineSymbol& where) {
+    ReadOptions options = decoder.options;
+    options.contrastLine = true;
+    const Symbology& symbology = *decoder.symbology;
+    for (const RunList& runs : readings) {
+        if (decode_line(symbology, options, runs, pass.quietWidth, decoded, where) &&
+            where.module / runs.unit < kContrastModule &&
+            quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0) &&
+            (symbology.family != Family::NarrowWide || full_quiet_zones(runs, where, symbology)))
+            return &runs;
+    }
+    return nullptr;
+}
+
+bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight) {
+    const Image& image = pass.image;
+    for (const DenseStretch& stretch : dense_stretches(line)) {
+        if (stretch.to <= skipTo || !runs_along_bars(image, stretch)) continue;
+        const int from = std::max(0, stretch.from - kProfileMargin);
+        const int to = std::min(image.width - 1, stretch.to + kProfileMargin);
+        int top = y, bottom = y;
+        bar_rows(image, stretch.from, stretch.to, y, top, bottom);
+        const int middle = (top + bottom) / 2;
+        RunList evenRows, oddRows;
+        double evenSlope = 0.0, oddSlope = 0.0;
+        if (!profile_runs(image, from, to, top, bottom, 2, middle, evenRows, evenSlope) ||
+            !profile_runs(image, from, to, top + 1, bottom, 2, middle, oddRows, oddSlope))
+            continue;
+        const std::vector<RunList> evenReadings = band_readings(evenRows);
+        const std::vector<RunList> oddReadings = band_readings(oddRows);
+        for (const ActiveDecoder& decoder : pass.settings.decoders) {
+            Decoded a, b;
+            LineSymbol whereA, whereB;
+            const RunList* lineB = nullptr;
+            if (!read_band(pass, decoder, evenReadings, from == 0, a, whereA) ||
+                (lineB = read_band(pass, decoder, oddReadings, from == 0, b, whereB)) == nullptr ||
+                a.symbology != b.symbology || a.text != b.text)
+                continue;
+            // Forwards along the line, at right angles to bars of oddSlope columns per row; the
+            // reported direction has a non-negative y.
+            Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * oddSlope))};
+            if (fan.y == 0) fan = Point{1, 0};
+            const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
+            if (!accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) continue;
+            // The whole height of the bars the profiles summed is erased too: the corners may
+            // cover only part of it, and a later line would read the rest again.
+            const double left = lineB->runs[static_cast<std::size_t>(whereB.first)].x - 1.0;
+            const double right = lineB->runs[static_cast<std::size_t>(whereB.last + 1)].x + 1.0;
+            auto at = [&](double x, int row) {
+                return Point{static_cast<int>(std::lround(x + oddSlope * (row - middle))), row};
+            };
+            const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
+            fill_quadrilateral(pass.image, bars);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
@@ -606,6 +704,8 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
                 if (try_at(pass, line, p, y, untraceable, fillRight)) skipTo = std::max(skipTo, fillRight);
             }
         }
+        int fillRight = -1;
+        if (read_bar_profiles(pass, line, y, skipTo, fillRight)) skipTo = std::max(skipTo, fillRight);
     }
     if (vertical) {
         // Keep the picture itself consistent with the transposed view that was searched.
