@@ -14,6 +14,7 @@
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbology.h"
+#include "barcode/linear/tests/read_runs.h"
 
 namespace stripescan {
 namespace {
@@ -100,22 +101,8 @@ std::vector<double> upce(const std::string& text, std::initializer_list<int> hal
     return m;
 }
 
-// Reads the symbol of `runs` as the search hands it over (reversed once on request).
-std::string read(int number, RunList runs, bool contrastLine = false) {
-    const Symbology* symbology = find_symbology(number);
-    ReadOptions options;
-    options.setting = SymbologySetting{number, 0, 0, 1, 0, 0};
-    options.contrastLine = contrastLine;
-    Decoded out;
-    int first = 1;
-    int last = runs.size() - 2;
-    ReadOutcome outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    if (outcome == ReadOutcome::TryReversed) {
-        reverse_runs(runs, first, last);
-        out = Decoded{};
-        outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    }
-    return outcome == ReadOutcome::Read ? out.text : std::string("(none)");
+std::string read(int number, const RunList& runs, bool contrastLine = false) {
+    return read_runs(number, runs, 1, contrastLine);
 }
 
 TEST(EanErasure, UpcEDigitBetweenItsPairIsSettledAmongTheFirstFive) {

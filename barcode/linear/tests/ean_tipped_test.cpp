@@ -14,6 +14,7 @@
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbology.h"
+#include "barcode/linear/tests/read_runs.h"
 
 namespace stripescan {
 namespace {
@@ -91,21 +92,8 @@ std::vector<Element> upce(const std::string& printed, const std::function<double
     return m;
 }
 
-// Reads the symbol of `runs` as the search hands it over (reversed once on request).
-std::string read(int number, RunList runs) {
-    const Symbology* symbology = find_symbology(number);
-    ReadOptions options;
-    options.setting = SymbologySetting{number, 0, 0, 1, 0, 0};
-    Decoded out;
-    int first = 1;
-    int last = runs.size() - 2;
-    ReadOutcome outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    if (outcome == ReadOutcome::TryReversed) {
-        reverse_runs(runs, first, last);
-        out = Decoded{};
-        outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    }
-    return outcome == ReadOutcome::Read ? out.text : std::string("(none)");
+std::string read(int number, const RunList& runs) {
+    return read_runs(number, runs);
 }
 
 TEST(EanTipped, PairDigitsThatTippedTogetherAgainstTheLineGainAreNoReading) {

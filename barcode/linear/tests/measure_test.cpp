@@ -13,6 +13,7 @@
 #include "barcode/linear/line_decode.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbology.h"
+#include "barcode/linear/tests/read_runs.h"
 
 namespace stripescan {
 namespace {
@@ -87,22 +88,8 @@ Drawn ean13(const std::string& digits, std::initializer_list<int> halfway = {}) 
     return d;
 }
 
-// Reads `runs` (symbol from run 1 to the run before the last) with symbology `number` as the
-// search hands a symbol over: reversed once when the reader asks for it.
-std::string read_symbol(int number, RunList runs, int sendCheck = 1) {
-    const Symbology* symbology = find_symbology(number);
-    ReadOptions options;
-    options.setting = SymbologySetting{number, 0, 0, sendCheck, 0, 0};
-    Decoded out;
-    int first = 1;
-    int last = runs.size() - 2;
-    ReadOutcome outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    if (outcome == ReadOutcome::TryReversed) {
-        reverse_runs(runs, first, last);
-        out = Decoded{};
-        outcome = symbology->read(SymbolCursor(runs, first, last), *symbology, options, out);
-    }
-    return outcome == ReadOutcome::Read ? out.text : std::string("(none)");
+std::string read_symbol(int number, const RunList& runs, int sendCheck = 1) {
+    return read_runs(number, runs, sendCheck);
 }
 
 TEST(InkDrift, EanDigitsReadWhereTheGainChangesAlongTheSymbol) {
