@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "barcode/common/halftone.h"
 #include "barcode/linear/image.h"
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/search.h"
@@ -25,6 +26,7 @@ struct WorkBuffers {
     platform::ReentrantLock lock;          // guards both buffers for the length of one call
     std::vector<std::uint8_t> copy;        // the working copy of the caller's picture
     std::vector<std::uint8_t> transposed;  // the picture with rows and columns exchanged
+    std::vector<std::uint8_t> smoothed;    // a dithered picture smoothed (barcode::smooth_halftone)
 };
 
 WorkBuffers& work_buffers() {
@@ -146,6 +148,13 @@ void drop_interleaved_inside_others(std::vector<FoundSymbol>& found) {
     found.swap(kept);
 }
 
+// The horizontal and the vertical search of one picture, as the request's directions ask.
+void search_both(Image& picture, const SearchSettings& settings, int directions,
+                 std::vector<FoundSymbol>& found, std::vector<std::uint8_t>& scratch) {
+    if (directions & kHorizontalPass) search_pass(picture, settings, false, found, scratch);
+    if (directions & kVerticalPass) search_pass(picture, settings, true, found, scratch);
+}
+
 }  // namespace
 
 void free_results(BarcodeResultList& list) {
@@ -182,9 +191,18 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
         if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
         std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
         Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
-        if (request.directions & kHorizontalPass)
-            search_pass(work, settings, false, found, buffers.transposed);
-        if (request.directions & kVerticalPass) search_pass(work, settings, true, found, buffers.transposed);
+        search_both(work, settings, request.directions, found, buffers.transposed);
+        // A dithered picture (grey paper scattered with lone dots, bar edges frayed) is searched
+        // once more smoothed, where what the first search found is already erased.
+        if (barcode::looks_dithered(
+                barcode::lone_pixel_share(bitmap.bits, bitmap.width, bitmap.height, bitmap.stride))) {
+            barcode::smooth_halftone(bitmap.bits, bitmap.width, bitmap.height, bitmap.stride,
+                                     buffers.smoothed);
+            buffers.smoothed.resize(bytes + 16);
+            Image smooth{bitmap.width, bitmap.height, bitmap.stride, buffers.smoothed.data()};
+            for (const FoundSymbol& f : found) fill_quadrilateral(smooth, f.corners);
+            search_both(smooth, settings, request.directions, found, buffers.transposed);
+        }
     } catch (const std::bad_alloc&) {
         for (const FoundSymbol& f : found) {
             if (!append(list, f)) break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "barcode/common/halftone.h"
 #include "barcode/pdf417/data_decoding.h"
 #include "barcode/pdf417/dot_filter.h"
 #include "barcode/pdf417/error_correction.h"
@@ -193,10 +194,19 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     if (noise < 0) noise = 0;
     const ImageView image(rows, width, height);
     const Look first = decode_view(image, out, capacity, length, noise, info);
-    if (first.result == kDecoded || first.matches < kMinSecondLookMatches) return first.result;
+    if (first.result == kDecoded) return first.result;
+    Workspace& ws = workspace();
+    // A dithered page (grey paper scattered with lone dots, bar edges frayed into a fringe that
+    // no line reads) is looked at again smoothed.
+    if (barcode::looks_dithered(barcode::lone_pixel_share(rows, image.width, height, image.stride))) {
+        barcode::smooth_halftone(rows, image.width, height, image.stride, ws.smoothed);
+        const ImageView smoothed(ws.smoothed.data(), width, height);
+        const Look look = decode_view(smoothed, out, capacity, length, noise, info);
+        if (look.result == kDecoded) return look.result;
+    }
+    if (first.matches < kMinSecondLookMatches) return first.result;
     // A second look at the page with its specks filtered out along the bars; the bars run across
     // the orientation that was measured (rows first when nothing was).
-    Workspace& ws = workspace();
     const SpeckAxis axis =
         first.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
     const ImageView filtered = filter_specks(image, axis, ws.filtered);

@@ -102,6 +102,8 @@ struct Workspace {
     // The speck-filtered copy of a page that did not read (see dot_filter.h); it keeps its
     // capacity between calls, so only a larger page than any before allocates.
     std::vector<uint8_t> filtered;
+    // The smoothed copy of a dithered page (barcode::smooth_halftone), kept the same way.
+    std::vector<uint8_t> smoothed;
 
     void clear();
     void clear_reading();  // grids, votes and edge samples only

@@ -350,6 +350,16 @@ int main(int argc, char** argv) {
         {"wide/narrow 3.4", [](Render& r, std::mt19937&) { r.module = 3; }, true, false, 0, true, false, 3.4},
         {"ITF-14 with bearer bars", [](Render& r, std::mt19937&) { r.module = 2.5; }, true, false, 8, false,
          false, 0, true},
+        {"scan: dithered, 2-4 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2, 4);
+             r.blur = 0.35 * r.module;
+             r.contrast = uniform(g, 0.85, 1.0);
+             r.shading = uniform(g, 0.0, 0.15);
+             r.noise = 0.02;
+             r.dither = true;
+             r.angle = uniform(g, -10, 10);
+         }},
     };
 
     std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, perClass);

@@ -340,6 +340,42 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, cons
         {"short: 1 px modules, ~30 px tall", 1, 9, [](Render&, std::mt19937&) {}, Edges::Free, 3},
         {"short: 2 px modules, ~30 px tall", 2, 8,
          [](Render& r, std::mt19937& g) { r.angle = uniform(g, -1, 1); }, Edges::Free, 3},
+        {"mixed scan: 2-3 px, all at once", 2, 4,
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2, 3);
+             r.moduleY = r.module * uniform(g, 2, 3);
+             r.blur = uniform(g, 0.4, 1.0);
+             r.threshold = uniform(g, 0.35, 0.65);
+             r.perspective = uniform(g, -0.003, 0.003);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -3, 3);
+             r.speckle = uniform(g, 0, 0.005);
+         }},
+        {"mixed photo: 2-3 px, all at once", 2, 4,
+         [](Render& r, std::mt19937& g) {
+             if (g() % 2)
+                 photo_local(r, g);
+             else
+                 photo_light(r, g);
+             r.module = uniform(g, 2, 3);
+             r.moduleY = r.module * uniform(g, 2, 3);
+             r.blur = uniform(g, 0.5, 1.0);
+             r.perspective = uniform(g, -0.003, 0.003);
+             r.curvature = uniform(g, -2, 2);
+             r.angle = uniform(g, -3, 3);
+         }},
+        {"scan: dithered, 2-3 px", 2, 5,
+         [](Render& r, std::mt19937& g) {
+             r.contrast = uniform(g, 0.85, 1.0);
+             r.shading = uniform(g, 0.0, 0.15);
+             r.noise = 0.02;
+             r.module = uniform(g, 2, 3);
+             r.moduleY = r.module * uniform(g, 2, 3);
+             r.blur = uniform(g, 0.6, 1.0);
+             r.threshold = 0.5;
+             r.dither = true;
+             r.angle = uniform(g, -3, 3);
+         }},
     };
 
     std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417, small and imperfect", "drawn", "read", "rate",

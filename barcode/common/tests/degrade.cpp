@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace barcode::degrade {
 
@@ -105,6 +107,26 @@ void local_threshold(const std::vector<float>& grey, int w, int h, const Render&
         }
 }
 
+// Floyd-Steinberg error diffusion of the grey page at the threshold, row by row left to right:
+// each pixel's error (its darkness less the 0 or 1 it became) goes 7/16 right, 3/16 below left,
+// 5/16 below and 1/16 below right.
+void diffuse(std::vector<float> grey, int w, int h, double threshold, BitPage& page) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float g = grey[static_cast<std::size_t>(y) * w + x];
+            const bool black = g > threshold;
+            page.set(x, y, black);
+            const float error = g - (black ? 1.0f : 0.0f);
+            auto push = [&](int xx, int yy, float share) {
+                if (xx >= 0 && xx < w && yy < h) grey[static_cast<std::size_t>(yy) * w + xx] += error * share;
+            };
+            push(x + 1, y, 7.0f / 16);
+            push(x - 1, y + 1, 3.0f / 16);
+            push(x, y + 1, 5.0f / 16);
+            push(x + 1, y + 1, 1.0f / 16);
+        }
+}
+
 }  // namespace
 
 void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt19937& rng) {
@@ -160,6 +182,8 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     light_and_noise(grey, w, h, how, rng);
     if (how.localWindow > 0)
         local_threshold(grey, w, h, how, page);
+    else if (how.dither)
+        diffuse(std::move(grey), w, h, how.threshold, page);
     else
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)

@@ -39,6 +39,9 @@ struct Render {
     double localOffset = 0.05;
     int spread = 0;        // + widens every black area by this many pixels, - starves it
     double speckle = 0.0;  // share of pixels flipped after the threshold
+    // The grey page reduced to 1 bit by error diffusion (Floyd-Steinberg, as image tools do when
+    // asked for a black-and-white picture) at `threshold` instead of a plain threshold.
+    bool dither = false;
 };
 
 // A packed 1-bit page: bit 1 is white, rows of stride bytes; width is a multiple of 32, so the

@@ -170,3 +170,29 @@ TEST(StackreadPhotos, ShortSymbolsSaltedByALocalThresholdAreLocated) {
     EXPECT_GE(s.read, 11);
     EXPECT_EQ(s.wrong, 0);
 }
+
+TEST(StackreadPhotos, DitheredScansAreReadSmoothedAndDamagedOnesNeverWrong) {
+    // Reduced to one bit by error diffusion: light grey paper becomes a scatter of lone dots and
+    // the blurred edges of 2-3 px modules a ragged fringe that no line reads as it stands.
+    auto dithered = [](Render& r, std::mt19937& g) {
+        r.module = uniform(g, 2, 3);
+        r.moduleY = r.module * uniform(g, 2, 3);
+        r.blur = uniform(g, 0.6, 1.0);
+        r.contrast = uniform(g, 0.85, 1.0);
+        r.shading = uniform(g, 0.0, 0.15);
+        r.noise = 0.02;
+        r.dither = true;
+        r.angle = uniform(g, -3, 3);
+    };
+    const Score s = score(8, 41, stackread_test::SymbolOptions{}, dithered);
+    EXPECT_GE(s.read, 7);
+    EXPECT_EQ(s.wrong, 0);
+    // The last quarter of the columns cut off: nothing to read, and never a wrong text.
+    const Score cut =
+        score(4, 43, stackread_test::SymbolOptions{}, dithered, [](ModuleGrid& grid, std::mt19937&) {
+            for (int y = 0; y < grid.height; ++y)
+                for (int x = grid.width * 3 / 4; x < grid.width; ++x)
+                    grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+        });
+    EXPECT_EQ(cut.wrong, 0);
+}

@@ -1,0 +1,106 @@
+#include "barcode/common/halftone.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+namespace barcode {
+namespace {
+
+constexpr int kHalftoneSampleRows = 8;       // every eighth row is counted
+constexpr double kDitheredLoneShare = 0.01;  // lone pixels per pixel from which a page is dithered
+
+inline int bit(const std::uint8_t* row, int x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+// Unpacks row y (clamped to the page) into one byte per pixel, with the nearest border pixel
+// repeated once on each side: out[0] and out[width + 1].
+void unpack_row(const std::uint8_t* bits, int width, int height, int stride, int y,
+                std::vector<std::uint8_t>& out) {
+    y = std::clamp(y, 0, height - 1);
+    const std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * stride;
+    out.resize(static_cast<std::size_t>(width) + 2);
+    for (int x = 0; x < width; ++x)
+        out[static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(bit(row, x));
+    out[0] = out[1];
+    out[static_cast<std::size_t>(width) + 1] = out[static_cast<std::size_t>(width)];
+}
+
+// Bytes i .. i + 7 of a row as one word, byte i in the highest bits; bytes from `bytes` on are 0.
+std::uint64_t load_word(const std::uint8_t* row, int i, int bytes) {
+    std::uint64_t word = 0;
+    if (i + 8 <= bytes) {
+        std::memcpy(&word, row + i, 8);
+        return std::endian::native == std::endian::little ? __builtin_bswap64(word) : word;
+    }
+    for (int k = 0; k < 8; ++k) word = (word << 8) | (i + k < bytes ? row[i + k] : 0u);
+    return word;
+}
+
+}  // namespace
+
+double lone_pixel_share(const std::uint8_t* bits, int width, int height, int stride) {
+    if (!bits || width < 3 || height < 3 || stride * 8 < width) return 0.0;
+    // 64 pixels at a time, the first in the highest bit: a bit is lone where it differs from the
+    // bits of the pixels left, right, above and below it. Pixels 1 .. width - 2 are counted.
+    const int bytes = (width + 7) / 8;
+    const int last = width - 2;
+    long long lone = 0, counted = 0;
+    for (int y = 1; y + 1 < height; y += kHalftoneSampleRows) {
+        const std::uint8_t* above = bits + static_cast<std::ptrdiff_t>(y - 1) * stride;
+        const std::uint8_t* row = above + stride;
+        const std::uint8_t* below = row + stride;
+        for (int i = 0; i < bytes; i += 8) {
+            const std::uint64_t c = load_word(row, i, bytes);
+            const std::uint64_t before = i > 0 ? row[i - 1] & 1u : 0u;
+            const std::uint64_t after = i + 8 < bytes ? row[i + 8] >> 7 : 0u;
+            const std::uint64_t left = (c >> 1) | (before << 63);
+            const std::uint64_t right = (c << 1) | after;
+            std::uint64_t mask = (c ^ left) & (c ^ right) & (c ^ load_word(above, i, bytes)) &
+                                 (c ^ load_word(below, i, bytes));
+            if (i == 0) mask &= ~(std::uint64_t{1} << 63);  // pixel 0 has no left neighbour
+            const int kept = last - 8 * i + 1;              // pixels of this word up to the last counted
+            if (kept < 64) mask &= kept > 0 ? ~std::uint64_t{0} << (64 - kept) : 0u;
+            lone += std::popcount(mask);
+        }
+        counted += width - 2;
+    }
+    return counted > 0 ? static_cast<double>(lone) / static_cast<double>(counted) : 0.0;
+}
+
+bool looks_dithered(double loneShare) {
+    return loneShare >= kDitheredLoneShare;
+}
+
+void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride,
+                     std::vector<std::uint8_t>& out) {
+    out.assign(bits, bits + static_cast<std::ptrdiff_t>(stride) * height);
+    if (width < 1 || height < 1) return;
+    std::vector<std::uint8_t> a, b, c;
+    unpack_row(bits, width, height, stride, -1, a);
+    unpack_row(bits, width, height, stride, 0, b);
+    for (int y = 0; y < height; ++y) {
+        unpack_row(bits, width, height, stride, y + 1, c);
+        std::uint8_t* row = out.data() + static_cast<std::ptrdiff_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(x) + 1;
+            // Weighted count of the pixels whose bit is 1: (1 2 1) down each column, then across.
+            auto column = [&](std::size_t k) { return a[k] + 2 * b[k] + c[k]; };
+            const int ones = column(i - 1) + 2 * column(i) + column(i + 1);
+            int v = b[i];
+            if (ones > 8)
+                v = 1;
+            else if (ones < 8)
+                v = 0;
+            const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+            std::uint8_t& byte = row[x >> 3];
+            byte = v ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+        }
+        a.swap(b);
+        b.swap(c);
+    }
+}
+
+}  // namespace barcode

@@ -1,0 +1,30 @@
+#pragma once
+// Pages reduced to one bit by error diffusion (dithering) rather than by a threshold: grey paper
+// becomes a scatter of lone dots and every blurred bar edge a ragged fringe, which no single
+// row reads. Shared by the linear and the PDF417 readers.
+
+#include <cstdint>
+#include <vector>
+
+namespace barcode {
+
+// The share (0..1) of the pixels of a packed 1-bit page (most significant bit first, `stride`
+// bytes per row) that differ from all four of their neighbours, counted on every
+// eighth row away from the border. Either bit value may be the dark one: the
+// count does not depend on it. 0 for pages too small to count.
+double lone_pixel_share(const std::uint8_t* bits, int width, int height, int stride);
+
+// Whether a page with that share of lone pixels was dithered (or salted as heavily): printed
+// pages and scans reduced by a threshold stay well under it.
+bool looks_dithered(double loneShare);
+
+// Writes into `out` (stride x height bytes, the same layout) the page smoothed by the 3 x 3
+// binomial kernel (1 2 1 across and down, weights of 16) and cut again at half: a pixel takes the
+// value of the weighted majority of its neighbourhood, its own value on a tie. Lone dots vanish
+// and ragged fringes become edges where their grey crosses half, while a bar one pixel wide
+// keeps its place (it holds half of its own neighbourhood). Pixels outside the page count as the
+// nearest border pixel. Padding bits of each row are copied as they are.
+void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride,
+                     std::vector<std::uint8_t>& out);
+
+}  // namespace barcode

@@ -1,0 +1,132 @@
+#include "barcode/common/halftone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+// A packed 1-bit page, bit 1 white, every pixel white to begin with.
+struct Page {
+    int width, height, stride;
+    std::vector<std::uint8_t> bits;
+
+    Page(int w, int h)
+        : width(w), height(h), stride((w + 31) / 32 * 4), bits(static_cast<std::size_t>(stride) * h, 0xff) {}
+    bool dark(int x, int y) const {
+        return !((bits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1);
+    }
+    void set_dark(int x, int y) {
+        bits[static_cast<std::size_t>(y) * stride + x / 8] &= static_cast<std::uint8_t>(~(0x80u >> (x % 8)));
+    }
+    double lone_share() const { return barcode::lone_pixel_share(bits.data(), width, height, stride); }
+    Page smoothed() const {
+        Page out(width, height);
+        barcode::smooth_halftone(bits.data(), width, height, stride, out.bits);
+        return out;
+    }
+};
+
+// Upright bars of 1 to 4 pixels with gaps of 2 to 5, over the whole height.
+Page bar_page() {
+    Page page(160, 40);
+    for (int x = 8, k = 0; x + 4 < page.width; ++k) {
+        const int bar = 1 + k % 4;
+        for (int dx = 0; dx < bar; ++dx)
+            for (int y = 0; y < page.height; ++y) page.set_dark(x + dx, y);
+        x += bar + 2 + k % 4;
+    }
+    return page;
+}
+
+TEST(LonePixels, BarsHaveNoneWhileScatteredDotsAreCountedWhicheverColourIsInk) {
+    const Page bars = bar_page();
+    EXPECT_EQ(bars.lone_share(), 0.0);
+    EXPECT_FALSE(barcode::looks_dithered(bars.lone_share()));
+
+    // Grey paper dithered at about one dot in eight: dots on a staggered lattice.
+    Page grey(160, 40);
+    for (int y = 0; y < grey.height; ++y)
+        for (int x = (y % 2) * 2; x < grey.width; x += 4)
+            if (y % 2 == 0 || x % 8 < 4) grey.set_dark(x, y);
+    EXPECT_GT(grey.lone_share(), 0.05);
+    EXPECT_TRUE(barcode::looks_dithered(grey.lone_share()));
+
+    Page inverted = grey;
+    for (std::uint8_t& byte : inverted.bits) byte = static_cast<std::uint8_t>(~byte);
+    EXPECT_DOUBLE_EQ(inverted.lone_share(), grey.lone_share());
+
+    EXPECT_EQ(barcode::lone_pixel_share(nullptr, 100, 100, 16), 0.0);
+    EXPECT_EQ(Page(2, 2).lone_share(), 0.0);
+}
+
+TEST(LonePixels, TheShareMatchesAPixelByPixelCountOnRandomPagesOfAnyWidth) {
+    std::mt19937 rng(3);
+    for (int width : {3, 7, 8, 9, 17, 31, 32, 33, 70}) {
+        Page page(width, 19);
+        for (std::uint8_t& byte : page.bits) byte = static_cast<std::uint8_t>(rng());
+        long long lone = 0, counted = 0;
+        for (int y = 1; y + 1 < page.height; y += 8) {
+            for (int x = 1; x + 1 < width; ++x) {
+                const bool v = page.dark(x, y);
+                lone += page.dark(x - 1, y) != v && page.dark(x + 1, y) != v && page.dark(x, y - 1) != v &&
+                        page.dark(x, y + 1) != v;
+            }
+            counted += width - 2;
+        }
+        EXPECT_DOUBLE_EQ(page.lone_share(), static_cast<double>(lone) / static_cast<double>(counted))
+            << width;
+    }
+}
+
+TEST(SmoothHalftone, LoneDotsVanishWhileBarsOfOnePixelOrMoreKeepTheirPlace) {
+    Page page = bar_page();
+    const Page bars = page;
+    // Lone dots scattered in the spaces of at least 4 pixels, 2 pixels clear of any bar.
+    std::mt19937 rng(5);
+    for (int n = 0; n < 300; ++n) {
+        const int x = static_cast<int>(rng() % page.width), y = static_cast<int>(rng() % page.height);
+        bool clear = true;
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                if (x + dx >= 0 && x + dx < page.width && y + dy >= 0 && y + dy < page.height)
+                    clear = clear && !page.dark(x + dx, y + dy);
+        if (clear) page.set_dark(x, y);
+    }
+    ASSERT_GT(page.lone_share(), 0.0);
+    const Page out = page.smoothed();
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) ASSERT_EQ(out.dark(x, y), bars.dark(x, y)) << x << "," << y;
+}
+
+TEST(SmoothHalftone, DotsBesideABarVanishAndPaddingBitsStay) {
+    // A bar of columns 10..13 with a dot a pixel off its edge on every other row (column 15), as
+    // error diffusion leaves beside a blurred edge. Width 20 leaves 12 padding bits in each
+    // 4-byte row.
+    Page page(20, 12);
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 10; x < 14; ++x) page.set_dark(x, y);
+        if (y % 2 == 0) page.set_dark(15, y);
+        page.bits[static_cast<std::size_t>(y) * page.stride + 3] = 0x5a;  // padding
+    }
+    const Page out = page.smoothed();
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) EXPECT_EQ(out.dark(x, y), x >= 10 && x < 14) << x << "," << y;
+        EXPECT_EQ(out.bits[static_cast<std::size_t>(y) * page.stride + 3], 0x5a);
+    }
+}
+
+TEST(SmoothHalftone, AnEvenNeighbourhoodKeepsThePixelsOwnValue) {
+    // A checkerboard: every pixel's weighted neighbourhood is dark by exactly half.
+    Page page(16, 8);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x)
+            if ((x + y) % 2) page.set_dark(x, y);
+    const Page out = page.smoothed();
+    for (int y = 1; y + 1 < page.height; ++y)
+        for (int x = 1; x + 1 < page.width; ++x) EXPECT_EQ(out.dark(x, y), page.dark(x, y)) << x << "," << y;
+}
+
+}  // namespace
