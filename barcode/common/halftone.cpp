@@ -16,16 +16,18 @@ inline int bit(const std::uint8_t* row, int x) {
 }
 
 // Unpacks row y (clamped to the page) into one byte per pixel, with the nearest border pixel
-// repeated once on each side: out[0] and out[width + 1].
-void unpack_row(const std::uint8_t* bits, int width, int height, int stride, int y,
+// repeated `border` times on each side: pixel x at out[x + border].
+void unpack_row(const std::uint8_t* bits, int width, int height, int stride, int y, int border,
                 std::vector<std::uint8_t>& out) {
     y = std::clamp(y, 0, height - 1);
     const std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * stride;
-    out.resize(static_cast<std::size_t>(width) + 2);
+    out.resize(static_cast<std::size_t>(width + 2 * border));
     for (int x = 0; x < width; ++x)
-        out[static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(bit(row, x));
-    out[0] = out[1];
-    out[static_cast<std::size_t>(width) + 1] = out[static_cast<std::size_t>(width)];
+        out[static_cast<std::size_t>(x + border)] = static_cast<std::uint8_t>(bit(row, x));
+    for (int k = 0; k < border; ++k) {
+        out[static_cast<std::size_t>(k)] = out[static_cast<std::size_t>(border)];
+        out[static_cast<std::size_t>(width + border + k)] = out[static_cast<std::size_t>(width + border - 1)];
+    }
 }
 
 // Bytes i .. i + 7 of a row as one word, byte i in the highest bits; bytes from `bytes` on are 0.
@@ -75,31 +77,39 @@ bool looks_dithered(double loneShare) {
 }
 
 void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride,
-                     std::vector<std::uint8_t>& out) {
+                     std::vector<std::uint8_t>& out, int reach) {
     out.assign(bits, bits + static_cast<std::ptrdiff_t>(stride) * height);
     if (width < 1 || height < 1) return;
-    std::vector<std::uint8_t> a, b, c;
-    unpack_row(bits, width, height, stride, -1, a);
-    unpack_row(bits, width, height, stride, 0, b);
+    static constexpr int kNear[] = {1, 2, 1};
+    static constexpr int kWide[] = {1, 4, 6, 4, 1};
+    reach = reach >= 2 ? 2 : 1;
+    const int* weight = reach == 2 ? kWide : kNear;
+    const int half = reach == 2 ? 128 : 8;  // half of the weights' sum, 16 x 16 or 4 x 4
+    std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(2 * reach + 1));
+    std::vector<int> column(static_cast<std::size_t>(width) + 2 * reach);
     for (int y = 0; y < height; ++y) {
-        unpack_row(bits, width, height, stride, y + 1, c);
+        for (int k = -reach; k <= reach; ++k)
+            unpack_row(bits, width, height, stride, y + k, reach, rows[static_cast<std::size_t>(k + reach)]);
+        // Weighted count of the pixels whose bit is 1: down each column, then across.
+        for (std::size_t x = 0; x < column.size(); ++x) {
+            int sum = 0;
+            for (int k = 0; k <= 2 * reach; ++k) sum += weight[k] * rows[static_cast<std::size_t>(k)][x];
+            column[x] = sum;
+        }
+        const std::vector<std::uint8_t>& own = rows[static_cast<std::size_t>(reach)];
         std::uint8_t* row = out.data() + static_cast<std::ptrdiff_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
-            const std::size_t i = static_cast<std::size_t>(x) + 1;
-            // Weighted count of the pixels whose bit is 1: (1 2 1) down each column, then across.
-            auto column = [&](std::size_t k) { return a[k] + 2 * b[k] + c[k]; };
-            const int ones = column(i - 1) + 2 * column(i) + column(i + 1);
-            int v = b[i];
-            if (ones > 8)
+            int ones = 0;
+            for (int k = 0; k <= 2 * reach; ++k) ones += weight[k] * column[static_cast<std::size_t>(x + k)];
+            int v = own[static_cast<std::size_t>(x + reach)];
+            if (ones > half)
                 v = 1;
-            else if (ones < 8)
+            else if (ones < half)
                 v = 0;
             const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
             std::uint8_t& byte = row[x >> 3];
             byte = v ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
         }
-        a.swap(b);
-        b.swap(c);
     }
 }
 

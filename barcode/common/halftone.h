@@ -18,13 +18,14 @@ double lone_pixel_share(const std::uint8_t* bits, int width, int height, int str
 // pages and scans reduced by a threshold stay well under it.
 bool looks_dithered(double loneShare);
 
-// Writes into `out` (stride x height bytes, the same layout) the page smoothed by the 3 x 3
-// binomial kernel (1 2 1 across and down, weights of 16) and cut again at half: a pixel takes the
-// value of the weighted majority of its neighbourhood, its own value on a tie. Lone dots vanish
-// and ragged fringes become edges where their grey crosses half, while a bar one pixel wide
-// keeps its place (it holds half of its own neighbourhood). Pixels outside the page count as the
-// nearest border pixel. Padding bits of each row are copied as they are.
+// Writes into `out` (stride x height bytes, the same layout) the page smoothed by a binomial
+// kernel and cut again at half: a pixel takes the value of the weighted majority of its
+// neighbourhood, its own value on a tie. `reach` 1 is the 3 x 3 kernel (1 2 1 across and down),
+// 2 the 5 x 5 one (1 4 6 4 1), which also evens out the 4 x 4 patterns of ordered dithering.
+// Lone dots vanish and ragged fringes become edges where their grey crosses half, while a bar
+// one pixel wide (two for reach 2) keeps its place. Pixels outside the page count as the nearest
+// border pixel. Padding bits of each row are copied as they are.
 void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride,
-                     std::vector<std::uint8_t>& out);
+                     std::vector<std::uint8_t>& out, int reach = 1);
 
 }  // namespace barcode

@@ -197,12 +197,15 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     if (first.result == kDecoded) return first.result;
     Workspace& ws = workspace();
     // A dithered page (grey paper scattered with lone dots, bar edges frayed into a fringe that
-    // no line reads) is looked at again smoothed.
+    // no line reads) is looked at again smoothed: over 3 x 3 pixels, then over 5 x 5, which also
+    // evens out the patterns of ordered dithering.
     if (barcode::looks_dithered(barcode::lone_pixel_share(rows, image.width, height, image.stride))) {
-        barcode::smooth_halftone(rows, image.width, height, image.stride, ws.smoothed);
-        const ImageView smoothed(ws.smoothed.data(), width, height);
-        const Look look = decode_view(smoothed, out, capacity, length, noise, info);
-        if (look.result == kDecoded) return look.result;
+        for (int reach = 1; reach <= 2; ++reach) {
+            barcode::smooth_halftone(rows, image.width, height, image.stride, ws.smoothed, reach);
+            const ImageView smoothed(ws.smoothed.data(), width, height);
+            const Look look = decode_view(smoothed, out, capacity, length, noise, info);
+            if (look.result == kDecoded) return look.result;
+        }
     }
     if (first.matches < kMinSecondLookMatches) return first.result;
     // A second look at the page with its specks filtered out along the bars; the bars run across

@@ -360,6 +360,17 @@ int main(int argc, char** argv) {
              r.dither = true;
              r.angle = uniform(g, -10, 10);
          }},
+        {"scan: ordered dither, 2-4 px",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2, 4);
+             r.blur = 0.35 * r.module;
+             r.contrast = uniform(g, 0.85, 1.0);
+             r.shading = uniform(g, 0.0, 0.15);
+             r.noise = 0.02;
+             r.dither = true;
+             r.ordered = true;
+             r.angle = uniform(g, -10, 10);
+         }},
     };
 
     std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, perClass);

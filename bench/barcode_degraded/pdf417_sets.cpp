@@ -376,6 +376,19 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, cons
              r.dither = true;
              r.angle = uniform(g, -3, 3);
          }},
+        {"scan: ordered dither, 2-3 px", 2, 5,
+         [](Render& r, std::mt19937& g) {
+             r.contrast = uniform(g, 0.85, 1.0);
+             r.shading = uniform(g, 0.0, 0.15);
+             r.noise = 0.02;
+             r.module = uniform(g, 2, 3);
+             r.moduleY = r.module * uniform(g, 2, 3);
+             r.blur = uniform(g, 0.6, 1.0);
+             r.threshold = 0.5;
+             r.dither = true;
+             r.ordered = true;
+             r.angle = uniform(g, -3, 3);
+         }},
     };
 
     std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417, small and imperfect", "drawn", "read", "rate",

@@ -127,6 +127,14 @@ void diffuse(std::vector<float> grey, int w, int h, double threshold, BitPage& p
         }
 }
 
+// Ordered dithering: each pixel against its place in the 4 x 4 Bayer matrix of thresholds.
+void ordered_dither(const std::vector<float>& grey, int w, int h, BitPage& page) {
+    static const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            page.set(x, y, grey[static_cast<std::size_t>(y) * w + x] > (kBayer[y % 4][x % 4] + 0.5f) / 16.0f);
+}
+
 }  // namespace
 
 void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt19937& rng) {
@@ -182,6 +190,8 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     light_and_noise(grey, w, h, how, rng);
     if (how.localWindow > 0)
         local_threshold(grey, w, h, how, page);
+    else if (how.dither && how.ordered)
+        ordered_dither(grey, w, h, page);
     else if (how.dither)
         diffuse(std::move(grey), w, h, how.threshold, page);
     else

@@ -42,6 +42,7 @@ struct Render {
     // The grey page reduced to 1 bit by error diffusion (Floyd-Steinberg, as image tools do when
     // asked for a black-and-white picture) at `threshold` instead of a plain threshold.
     bool dither = false;
+    bool ordered = false;  // with dither: the 4 x 4 Bayer matrix of thresholds instead
 };
 
 // A packed 1-bit page: bit 1 is white, rows of stride bytes; width is a multiple of 32, so the

@@ -22,9 +22,9 @@ struct Page {
         bits[static_cast<std::size_t>(y) * stride + x / 8] &= static_cast<std::uint8_t>(~(0x80u >> (x % 8)));
     }
     double lone_share() const { return barcode::lone_pixel_share(bits.data(), width, height, stride); }
-    Page smoothed() const {
+    Page smoothed(int reach = 1) const {
         Page out(width, height);
-        barcode::smooth_halftone(bits.data(), width, height, stride, out.bits);
+        barcode::smooth_halftone(bits.data(), width, height, stride, out.bits, reach);
         return out;
     }
 };
@@ -127,6 +127,32 @@ TEST(SmoothHalftone, AnEvenNeighbourhoodKeepsThePixelsOwnValue) {
     const Page out = page.smoothed();
     for (int y = 1; y + 1 < page.height; ++y)
         for (int x = 1; x + 1 < page.width; ++x) EXPECT_EQ(out.dark(x, y), page.dark(x, y)) << x << "," << y;
+}
+
+TEST(SmoothHalftone, TheWiderKernelEvensOutOrderedDitherAndKeepsBarsOfTwoPixels) {
+    // Paper a quarter grey in the 4 x 4 ordered pattern (four dots in sixteen, never touching),
+    // with bars of 2, 3 and 4 pixels standing on it.
+    static const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    Page page(64, 24);
+    Page bars(64, 24);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const bool bar = (x >= 10 && x < 12) || (x >= 24 && x < 27) || (x >= 40 && x < 44);
+            if (bar) bars.set_dark(x, y);
+            if (bar || kBayer[y % 4][x % 4] < 4) page.set_dark(x, y);
+        }
+    const Page out = page.smoothed(2);
+    // Away from the border, where the nearest pixels stand in for those off the page: every bar
+    // pixel stays, and the paper two pixels or more from a bar is white (next to a bar, the
+    // grey of the paper may widen it by a pixel).
+    for (int y = 2; y + 2 < page.height; ++y)
+        for (int x = 4; x + 4 < page.width; ++x) {
+            bool nearBar = false;
+            for (int dx = -2; dx <= 2; ++dx) nearBar = nearBar || bars.dark(x + dx, y);
+            if (bars.dark(x, y) || !nearBar) {
+                ASSERT_EQ(out.dark(x, y), bars.dark(x, y)) << x << "," << y;
+            }
+        }
 }
 
 }  // namespace
