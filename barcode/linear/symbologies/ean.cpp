@@ -135,6 +135,7 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         // erasure's weight: the two candidates differ by 6, as 1 and 7 or 2 and 8 do, so such a
         // digit read wrong would be "corrected" by the wrong candidate. At a place of the other
         // weight a digit read 6 off moves the sum by 8 (mod 10), which neither candidate undoes.
+        // A digit that an earlier line of the fan read the same, firmly, is in no such doubt.
         const DigitPair& pair = pairs.front();
         const std::size_t at = static_cast<std::size_t>(erasures.front()) + lead;
         for (std::size_t k = lead; k < digits.size(); ++k) {

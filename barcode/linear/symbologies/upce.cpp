@@ -37,7 +37,8 @@ constexpr std::size_t kMostErasures = 3;
 // `check`: true, with the digit written in, when exactly one candidate passes. As for EAN, no
 // other 1, 2, 7 or 8 may stand at a place of the erasure's weight in the UPC-A digits the
 // check covers: the candidates differ by 6, so such a digit misread would pass with the wrong
-// candidate.
+// candidate; unless `confirmed` (per digit) says an earlier line of the fan read it the same,
+// firmly.
 bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pair,
                     const std::vector<bool>& confirmed) {
     // Where each of the first five digits lands among the UPC-A digits: expand markers.
