@@ -45,7 +45,12 @@ int runs_between(const Image& image, Point a, Point b, int maxRun) {
     return count;
 }
 
-// How far the segment a-b can slide along `offsets` and still cross `need` runs.
+// Rows in a row that may fail inside a symbol: a local threshold dots thin bars and opens holes
+// in wide ones, so that a single row may cross too few runs while the bars carry on beyond it.
+constexpr std::size_t kGapRows = 2;
+
+// How far the segment a-b can slide along `offsets` and still cross `need` runs, stepping over
+// up to kGapRows rows that do not where the rows after them do.
 int slide(const Image& image, Point a, Point b, const std::vector<Point>& offsets, int need, int maxRun) {
     auto holds = [&](std::size_t k) {
         const Point o = offsets[k];
@@ -53,7 +58,13 @@ int slide(const Image& image, Point a, Point b, const std::vector<Point>& offset
     };
     std::size_t k = 0;
     while (k + kCoarseStep < offsets.size() && holds(k + kCoarseStep)) k += kCoarseStep;
-    while (k + 1 < offsets.size() && holds(k + 1)) ++k;
+    for (;;) {
+        while (k + 1 < offsets.size() && holds(k + 1)) ++k;
+        std::size_t beyond = k + 2;
+        while (beyond <= k + kGapRows + 1 && beyond < offsets.size() && !holds(beyond)) ++beyond;
+        if (beyond > k + kGapRows + 1 || beyond >= offsets.size()) break;
+        k = beyond;
+    }
     return static_cast<int>(k);
 }
 

@@ -12,6 +12,7 @@
 #include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
+#include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/transpose.h"
 
 namespace stripescan {
@@ -147,6 +148,8 @@ struct SecondLine {
     explicit SecondLine(std::vector<HeardLine>& pastReadings) : heard(pastReadings) {}
 
     std::vector<HeardLine>& heard;
+    // The EAN/UPC digits of the fan's lines so far, where a line settles its erasures.
+    EanFanLines lines;
     bool waiting = false;
     bool conflict = false;
     HeardLine first;
@@ -454,6 +457,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     LineSymbol where;
     ReadOptions options = decoder.options;
     options.contrastLine = contrast;
+    options.eanLines = &second.lines;
     if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     // A symbol without a check character read on a line by local contrast waits for a second,
@@ -554,6 +558,19 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
             if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                 fillRight, scanY, runs, false, second)) {
                 return true;
+            }
+        }
+        // EAN/UPC lines further along the bars, where a local threshold dots and starves other
+        // bars: their digits settle the erasures of the lines before them (EanFanLines).
+        const bool eanUpc =
+            symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
+        if (eanUpc && second.lines.size() > 0) {
+            for (int k : fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2)) {
+                if (std::find(order.begin(), order.end(), k) != order.end()) continue;
+                if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
+                                    fillRight, scanY, runs, false, second)) {
+                    return true;
+                }
             }
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.

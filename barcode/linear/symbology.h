@@ -46,6 +46,8 @@ struct Pattern {
     }
 };
 
+class EanFanLines;
+
 // The options a character reader needs besides the runs.
 struct ReadOptions {
     SymbologySetting setting{};
@@ -53,6 +55,9 @@ struct ReadOptions {
     // The line's edges follow its local contrast: EAN/UPC digits 1, 2, 7 and 8, which only
     // their bar widths tell apart, must be read firmly, and no digit may be an erasure.
     bool contrastLine = false;
+    // The digits read by the earlier lines of the same fan, where EAN/UPC readers settle their
+    // erasures and leave their own digits; null where the line stands alone.
+    EanFanLines* eanLines = nullptr;
 };
 
 struct Decoded {

@@ -3,6 +3,7 @@
 // its first digit in the parity pattern of the left half, EAN-8 has all left digits in set A.
 
 #include "barcode/linear/symbologies/ean_digits.h"
+#include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -21,18 +22,23 @@ constexpr EanLayout kEan8Layout{kEan8, 4, false};
 constexpr int kParity[10] = {0b111111, 0b110100, 0b110010, 0b110001, 0b101100,
                              0b100110, 0b100011, 0b101010, 0b101001, 0b100101};
 
+// Erasures a line may hold while it reads on: the earlier lines of its fan may settle them.
+constexpr std::size_t kMostErasures = 3;
+
 // Reads the digits of `layout` into `digits` (check digit last). A digit in no set, or a parity
 // that gives no first digit, answers TryReversed: the same runs read the other way round may be
-// the symbol. A wrong number of right digits is Rejected.
-ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contrastLine,
+// the symbol. A wrong number of right digits is Rejected. `lines`, when given, holds the digits
+// of the earlier lines of the same fan: an erasure they read firmly is settled by them, and this
+// line's digits are left there for the lines after it.
+ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contrastLine, EanFanLines* lines,
                         std::string& digits) {
     digits.clear();
     int parity = 0;
     std::string left;
-    // One digit that only its pair is known of (ean_digit_pair): its place among all digits
-    // read, left half first, or -1.
-    int erasure = -1;
-    DigitPair pair;
+    // Digits that only their pair is known of (ean_digit_pair): their places among all digits
+    // read, left half first, and their pairs.
+    std::vector<int> erasures;
+    std::vector<DigitPair> pairs;
     // Each digit's first run and set, left half first, for the firmness of pair digits.
     std::vector<ReadDigit> read;
     const int start = symbol.at();
@@ -67,12 +73,13 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
                 ? read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain, g, maybe)
                 : read_ean_digit_either(symbol.runs(), i, {EanSet::A}, leftModule, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasure >= 0 || maybe.first < 0 || contrastLine) return ReadOutcome::TryReversed;
-            erasure = k;
-            pair = maybe;
-            parity = parity << 1 | (pair.set == EanSet::A ? 1 : 0);
+            if (erasures.size() >= kMostErasures || maybe.first < 0 || contrastLine)
+                return ReadOutcome::TryReversed;
+            erasures.push_back(k);
+            pairs.push_back(maybe);
+            parity = parity << 1 | (maybe.set == EanSet::A ? 1 : 0);
             left.push_back('?');
-            read.push_back(ReadDigit{i, pair.set, g, -1});
+            read.push_back(ReadDigit{i, maybe.set, g, -1});
             continue;
         }
         read.push_back(ReadDigit{i, digit.set, g, digit.digit});
@@ -91,9 +98,10 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         DigitPair maybe;
         const int d = read_ean_digit_either(symbol.runs(), i, {EanSet::C}, rightModule, gain, g, maybe).digit;
         if (d < 0) {
-            if (erasure >= 0 || maybe.first < 0 || contrastLine) return ReadOutcome::TryReversed;
-            erasure = k;
-            pair = maybe;
+            if (erasures.size() >= kMostErasures || maybe.first < 0 || contrastLine)
+                return ReadOutcome::TryReversed;
+            erasures.push_back(k);
+            pairs.push_back(maybe);
             right.push_back('?');
             read.push_back(ReadDigit{i, EanSet::C, g, -1});
             continue;
@@ -114,17 +122,26 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         digits.push_back(static_cast<char>('0' + lead));
     }
     digits += left + right;
-    if (erasure >= 0) {
+    const std::size_t lead = layout.parityLead ? 1 : 0;
+    // Digits firm here that an earlier line of the fan read the same firmly.
+    std::vector<bool> confirmed(read.size(), false);
+    if (lines != nullptr && !contrastLine)
+        confirmed = settle_from_lines(*lines, symbol.runs(), layout.number, read, gain, lead, erasures, pairs,
+                                      digits, [](const std::string& text) { return ean_check_ok(text); });
+    if (erasures.size() > 1) return ReadOutcome::TryReversed;
+    if (!erasures.empty()) {
         // The check digit settles the erasure only when exactly one of its two digits passes,
         // and only when no other digit told from its pair by its bars stands at a place of the
         // erasure's weight: the two candidates differ by 6, as 1 and 7 or 2 and 8 do, so such a
         // digit read wrong would be "corrected" by the wrong candidate. At a place of the other
         // weight a digit read 6 off moves the sum by 8 (mod 10), which neither candidate undoes.
-        const std::size_t at = static_cast<std::size_t>(erasure + (layout.parityLead ? 1 : 0));
-        for (std::size_t k = layout.parityLead ? 1 : 0; k < digits.size(); ++k) {
+        // A digit that an earlier line of the fan read the same, firmly, is in no such doubt.
+        const DigitPair& pair = pairs.front();
+        const std::size_t at = static_cast<std::size_t>(erasures.front()) + lead;
+        for (std::size_t k = lead; k < digits.size(); ++k) {
             const bool pairDigit =
                 digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8';
-            if (k != at && pairDigit &&
+            if (k != at && pairDigit && !confirmed[k - lead] &&
                 ean_check_weight(digits.size(), k) == ean_check_weight(digits.size(), at))
                 return ReadOutcome::Rejected;
         }
@@ -141,7 +158,6 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         digits[at] = chosen;
     }
     // A text the check digit could not tell from another reading of the same bars is none.
-    const std::size_t lead = layout.parityLead ? 1 : 0;
     std::vector<int> values;
     for (std::size_t k = lead; k < digits.size(); ++k) values.push_back(digits[k] - '0');
     auto passes = [&](const std::vector<int>& other) {
@@ -158,7 +174,7 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
 template <const EanLayout& kLayout>
 ReadOutcome read_ean(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     std::string digits;
-    const ReadOutcome outcome = read_digits(symbol, kLayout, options.contrastLine, digits);
+    const ReadOutcome outcome = read_digits(symbol, kLayout, options.contrastLine, options.eanLines, digits);
     if (outcome != ReadOutcome::Read) return outcome;
     if (!ean_check_ok(digits)) return ReadOutcome::Rejected;
     out.symbology = kLayout.number;

@@ -1,6 +1,7 @@
 // UPC-E (number system 0): six digits whose parity gives the check digit.
 
 #include "barcode/linear/symbologies/ean_digits.h"
+#include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -29,13 +30,17 @@ std::string expand(const std::string& d, char c) {
 
 // Digits 1 to 5 may be an erasure; the sixth decides where the others stand in the check.
 constexpr int kErasableDigits = 5;
+// Erasures a line may hold while it reads on: the earlier lines of its fan may settle them.
+constexpr std::size_t kMostErasures = 3;
 
 // Settles the erasure at `at` of `digits` (its two candidates in `pair`) by the check digit
 // `check`: true, with the digit written in, when exactly one candidate passes. As for EAN, no
 // other 1, 2, 7 or 8 may stand at a place of the erasure's weight in the UPC-A digits the
 // check covers: the candidates differ by 6, so such a digit misread would pass with the wrong
-// candidate.
-bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pair) {
+// candidate; unless `confirmed` (per digit) says an earlier line of the fan read it the same,
+// firmly.
+bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pair,
+                    const std::vector<bool>& confirmed) {
     // Where each of the first five digits lands among the UPC-A digits: expand markers.
     std::string marked = digits;
     for (int k = 0; k < kErasableDigits; ++k)
@@ -46,7 +51,8 @@ bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pa
     };
     auto pairDigit = [](char d) { return d == '1' || d == '2' || d == '7' || d == '8'; };
     for (int k = 0; k < kErasableDigits; ++k) {
-        if (k != at && pairDigit(digits[static_cast<std::size_t>(k)]) && weight(k) == weight(at))
+        if (k != at && pairDigit(digits[static_cast<std::size_t>(k)]) &&
+            !confirmed[static_cast<std::size_t>(k)] && weight(k) == weight(at))
             return false;
     }
     // A sixth digit read 6 off would move the others to other places: none may be in doubt.
@@ -82,10 +88,10 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     std::vector<int> gains = local_ink_gains(symbol.runs(), places, gain);
     for (int& g : gains) g = trusted_ink_gain(g, module, symbol.runs().unit);
     symbol.skip(kEanGuardElements);
-    // One digit among the first five that only its pair is known of (1/7 or 2/8): its place, or
-    // -1. The sixth digit picks which digits the check covers, so it cannot be settled so.
-    int erasure = -1;
-    DigitPair pair;
+    // Digits among the first five that only their pair is known of (1/7 or 2/8): their places
+    // and pairs. The sixth digit picks which digits the check covers, so it cannot be settled so.
+    std::vector<int> erasures;
+    std::vector<DigitPair> pairs;
     std::vector<ReadDigit> read;
     for (int k = 0; symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
@@ -94,13 +100,14 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         const NearestDigit digit =
             read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasure >= 0 || maybe.first < 0 || k >= kErasableDigits || options.contrastLine)
+            if (erasures.size() >= kMostErasures || maybe.first < 0 || k >= kErasableDigits ||
+                options.contrastLine)
                 return ReadOutcome::Rejected;
-            erasure = k;
-            pair = maybe;
-            parity.push_back(pair.set == EanSet::A ? '1' : '2');
+            erasures.push_back(k);
+            pairs.push_back(maybe);
+            parity.push_back(maybe.set == EanSet::A ? '1' : '2');
             digits.push_back('?');
-            read.push_back(ReadDigit{i, pair.set, g, -1});
+            read.push_back(ReadDigit{i, maybe.set, g, -1});
             continue;
         }
         read.push_back(ReadDigit{i, digit.set, g, digit.digit});
@@ -115,7 +122,15 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         if (parity == kParity[v]) check = static_cast<char>('0' + v);
     }
     if (check == 0) return ReadOutcome::TryReversed;
-    if (erasure >= 0 && !settle_erasure(digits, check, erasure, pair)) return ReadOutcome::Rejected;
+    // Digits firm here that an earlier line of the fan read the same firmly.
+    std::vector<bool> confirmed(read.size(), false);
+    if (options.eanLines != nullptr && !options.contrastLine)
+        confirmed =
+            settle_from_lines(*options.eanLines, symbol.runs(), kUpcE, read, gain, 0, erasures, pairs, digits,
+                              [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
+    if (erasures.size() > 1) return ReadOutcome::Rejected;
+    if (!erasures.empty() && !settle_erasure(digits, check, erasures.front(), pairs.front(), confirmed))
+        return ReadOutcome::Rejected;
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
     // bias: every digit told from its pair by its bars must be firm.
     if (options.contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1))

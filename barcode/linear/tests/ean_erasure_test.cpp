@@ -33,9 +33,6 @@ const int kPartner[10] = {-1, 7, 8, -1, -1, -1, -1, 1, 2, -1};
 RunList runs_of(
     const std::vector<double>& modules,
     const std::function<double(double)>& gain = [](double) { return 0.0; }, double modulePx = kModulePx) {
-    RunList list;
-    list.unit = kUnit;
-    const double perModule = modulePx * kUnit;
     std::vector<double> edges{0};
     for (double w : modules) edges.push_back(edges.back() + w);
     for (std::size_t e = 0; e + 1 < edges.size(); e += 2) {
@@ -43,13 +40,7 @@ RunList runs_of(
         edges[e] -= g;
         edges[e + 1] += g;
     }
-    list.runs.push_back(Run{0, 0, static_cast<int>(kQuietModules * perModule), kWhite});
-    for (std::size_t e = 1; e < edges.size(); ++e)
-        list.runs.push_back(
-            Run{0, 0, std::max(1, static_cast<int>(std::lround((edges[e] - edges[e - 1]) * perModule))),
-                e % 2 == 1 ? kBlack : kWhite});
-    list.runs.push_back(Run{0, 0, static_cast<int>(kQuietModules * perModule), kWhite});
-    return list;
+    return runs_from_edges(edges, modulePx, kUnit, kQuietModules);
 }
 
 // Appends the widths of `digit` in set A, or backwards (set B), or halfway to its pair's.

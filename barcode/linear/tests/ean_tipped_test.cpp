@@ -34,9 +34,6 @@ struct Element {
 // Runs between two quiet zones at `modulePx` pixels per module: each bar widened by its
 // element's gain (half on either edge; the spaces beside it lose it).
 RunList runs_of(const std::vector<Element>& elements, double modulePx) {
-    RunList list;
-    list.unit = kUnit;
-    const double perModule = modulePx * kUnit;
     std::vector<double> edges{0};
     for (const Element& e : elements) edges.push_back(edges.back() + e.modules);
     for (std::size_t e = 0; e + 1 < edges.size(); e += 2) {
@@ -44,13 +41,7 @@ RunList runs_of(const std::vector<Element>& elements, double modulePx) {
         edges[e] -= g;
         edges[e + 1] += g;
     }
-    list.runs.push_back(Run{0, 0, static_cast<int>(kQuietModules * perModule), kWhite});
-    for (std::size_t e = 1; e < edges.size(); ++e)
-        list.runs.push_back(
-            Run{0, 0, std::max(1, static_cast<int>(std::lround((edges[e] - edges[e - 1]) * perModule))),
-                e % 2 == 1 ? kBlack : kWhite});
-    list.runs.push_back(Run{0, 0, static_cast<int>(kQuietModules * perModule), kWhite});
-    return list;
+    return runs_from_edges(edges, modulePx, kUnit, kQuietModules);
 }
 
 void add_guard(std::vector<Element>& elements, int count, double gain) {
