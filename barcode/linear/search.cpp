@@ -12,6 +12,7 @@
 #include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
+#include "barcode/linear/symbologies/interleaved_ends.h"
 #include "barcode/linear/transpose.h"
 
 namespace stripescan {
@@ -332,6 +333,9 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     if (decoded.symbology == kInterleaved2of5 &&
         !ends_clear_along_bars(image, corners, fan, where.last - where.first + 1, Point{a.x, a.y},
                                Point{b.x, b.y}))
+        return false;
+    if (decoded.symbology == kInterleaved2of5 &&
+        !interleaved_ends_stand_apart(image, corners, fan, interleaved_widths(line, where.first, where.last)))
         return false;
     fill_quadrilateral(image, corners);
     fillRight = fill_right_column(corners, scanY);
