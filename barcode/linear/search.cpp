@@ -683,6 +683,29 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
     return false;
 }
 
+// Scans of wide modules sprinkled with specks: a one-pixel speck splits a bar or a space, or
+// stands in a quiet zone, on most scan lines, so that no start or stop shows whole on them. A
+// scan line whose runs are mostly wide (the median at least kSpeckledMedianPixels) and that
+// holds kSpeckledMinSpecks one-pixel runs or more is searched once more with its one-pixel runs
+// merged into their neighbours. Only the search sees the merged runs: every fan line still reads
+// the picture itself, with all of its checks.
+constexpr int kSpeckledMedianPixels = 5;
+constexpr int kSpeckledMinSpecks = 3;
+bool speckled_wide_line(const RunList& line) {
+    if (line.size() < 2 * kSpeckledMinSpecks) return false;
+    int specks = 0;
+    std::vector<int> lengths;
+    lengths.reserve(line.runs.size());
+    for (const Run& r : line.runs) {
+        specks += r.length <= line.unit ? 1 : 0;
+        lengths.push_back(r.length);
+    }
+    if (specks < kSpeckledMinSpecks) return false;
+    auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
+    std::nth_element(lengths.begin(), middle, lengths.end());
+    return *middle >= kSpeckledMedianPixels * line.unit;
+}
+
 }  // namespace
 
 void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
@@ -707,6 +730,20 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
                 int fillRight = -1;
                 if (try_at(pass, line, p, y, untraceable, fillRight)) skipTo = std::max(skipTo, fillRight);
             }
+        }
+        if (speckled_wide_line(line) && row_runs(image, y, line)) {
+            merge_noise(line, 1);
+            untraceable.assign(line.runs.size(), 0);
+            for (const Segment& segment : candidate_segments(line, minRuns)) {
+                for (int p = segment.begin; p < segment.end; ++p) {
+                    if (line.runs[static_cast<std::size_t>(p)].x <= skipTo) continue;
+                    int fillRight = -1;
+                    if (try_at(pass, line, p, y, untraceable, fillRight))
+                        skipTo = std::max(skipTo, fillRight);
+                }
+            }
+            if (!row_runs(image, y, line)) continue;
+            if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
         }
         int fillRight = -1;
         if (read_bar_profiles(pass, line, y, skipTo, fillRight)) skipTo = std::max(skipTo, fillRight);
