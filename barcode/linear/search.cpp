@@ -317,8 +317,12 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             traced = true;
         }
     }
-    if (!traced && where.module > 0 && where.module / line.unit < kContrastModule) {
-        // Modules this small blur the last bar into its neighbours on many rows, and tracing
+    // Code 128 and Code 93, whose check characters vouch for the symbol, also at wider modules:
+    // specks inside and beside a bar of a scan break its trace on most rows.
+    const bool checked =
+        decoded.symbology == kCode128 || decoded.symbology == kGs1128 || decoded.symbology == kCode93;
+    if (!traced && where.module > 0 && (checked || where.module / line.unit < kContrastModule)) {
+        // Modules under kContrastModule blur the last bar into its neighbours on many rows, and tracing
         // it fails: it is taken as a bar when it runs on along the bars like one.
         const double centre = lastBar.length / (2.0 * line.unit);
         traced = bar_stands(image, lastBar.x + centre * fan.x / flen, lastBar.y + centre * fan.y / flen,
