@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "barcode/linear/Stripescan.h"
+#include "barcode/linear/symbol_cursor.h"
 #include "barcode/linear/symbologies/interleaved_ends.h"
+#include "barcode/linear/symbology.h"
 #include "barcode/linear/tests/canvas.h"
 
 namespace stripescan {
@@ -81,6 +83,30 @@ TEST(InterleavedEnds, ABarWithinTheGapBeyondEitherEndRefusesAndDirtOrThePageEdge
         c.black(96, 20, 99, 79);
         EXPECT_TRUE(interleaved_ends_stand_apart(c.image, corners, Point{1, 0}, widths));
     }
+}
+
+// The text the 2 of 5 reader gives the symbol of `runs` (white runs around it), "" for none.
+std::string read_itf_runs(const RunList& runs) {
+    Decoded decoded;
+    const Symbology& itf = *find_symbology(kInterleaved2of5);
+    if (itf.read(SymbolCursor(runs, 1, runs.size() - 2), itf, ReadOptions{}, decoded) != ReadOutcome::Read)
+        return "";
+    return decoded.text;
+}
+
+TEST(InterleavedReading, EveryElementMustStandClearOfTheMiddleOfItsColourOverTheWholeSymbol) {
+    // "12" then "34": each digit's five widths split into two wide and three narrow.
+    RunList even = itf_runs({{"21112", "12112"}, {"22111", "11212"}}, 2, 5, 2, 5, 1);
+    EXPECT_EQ(read_itf_runs(even), "1234");
+    // Printed at ratios 2 and then 3 with the narrow width of one equal to the wide width of
+    // the other, as the one- to four-module elements of another symbol's bars may be: every
+    // digit's keys read, but no split holds for the whole symbol.
+    RunList mixed = itf_runs({{"21112", "12112"}, {"22111", "11212"}}, 1, 2, 1, 2, 1);
+    for (int k = 15; k < 25; ++k) {
+        stripescan::Run& r = mixed.runs[static_cast<std::size_t>(k)];
+        r.length = r.length == 2 ? 6 : 2;  // the second pair: narrow 2, wide 6
+    }
+    EXPECT_EQ(read_itf_runs(mixed), "");
 }
 
 // The results of the saved page `file` read with all eight symbologies requested, each as
