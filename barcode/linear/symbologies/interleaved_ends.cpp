@@ -14,6 +14,10 @@ constexpr int kStartStopElements = 7;  // four of the start, three of the stop
 constexpr int kPairElements = 10;
 // The last bar's black next to the corner line is skipped up to this many of `gapPixels`.
 constexpr double kOwnBarShare = 0.3;
+// Black counts as a bar where it runs on kAlongPixels along the bars either way, and as a bar of
+// the pattern up to kWidestBarShare of the symbol's wide bar (and a pixel).
+constexpr int kAlongPixels = 2;
+constexpr double kWidestBarShare = 1.5;
 
 }  // namespace
 
@@ -40,7 +44,8 @@ InterleavedWidths interleaved_widths(const RunList& runs, int first, int last) {
     const double wideSpace = mean(spaces, 0, wideSpaces);
     const double narrowBar = mean(bars, wideBars, bars.size());
     const double narrow = (narrowBar + mean(spaces, wideSpaces, spaces.size())) / 2.0;
-    return InterleavedWidths{(2.0 * wideSpace + wideBar + narrow) / runs.unit, narrowBar / runs.unit};
+    return InterleavedWidths{(2.0 * wideSpace + wideBar + narrow) / runs.unit, narrowBar / runs.unit,
+                             wideBar / runs.unit};
 }
 
 bool interleaved_ends_stand_apart(const Image& image, const Point corners[4], Point direction,
@@ -52,11 +57,19 @@ bool interleaved_ends_stand_apart(const Image& image, const Point corners[4], Po
     Point byAlong[4] = {corners[0], corners[1], corners[2], corners[3]};
     std::sort(byAlong, byAlong + 4,
               [&](Point p, Point q) { return p.x * ux + p.y * uy < q.x * ux + q.y * uy; });
-    auto black = [&](double x, double y) {
-        const int px = static_cast<int>(std::lround(x)), py = static_cast<int>(std::lround(y));
+    // Black at distance d beyond the end point (x0, y0) on the row `along` pixels along the bars.
+    auto black = [&](double x0, double y0, double out, double d, int along) {
+        const int px = static_cast<int>(std::lround(x0 + out * d * ux - along * uy));
+        const int py = static_cast<int>(std::lround(y0 + out * d * uy + along * ux));
         return image.inside(px, py) && image.black(px, py);
     };
+    // A pixel of a bar: black there and kAlongPixels either way along the bars (a dot is not).
+    auto barPixel = [&](double x0, double y0, double out, double d) {
+        return black(x0, y0, out, d, 0) && black(x0, y0, out, d, -kAlongPixels) &&
+               black(x0, y0, out, d, kAlongPixels);
+    };
     const double needed = std::max(1.0, kBarShare * widths.narrowBar);
+    const double widest = kWidestBarShare * widths.wideBar + 1.0;
     for (int end = 0; end < 2; ++end) {
         const Point p = byAlong[2 * end], q = byAlong[2 * end + 1];
         const double out = end == 0 ? -1.0 : 1.0;  // away from the symbol
@@ -65,14 +78,18 @@ bool interleaved_ends_stand_apart(const Image& image, const Point corners[4], Po
             const double t = static_cast<double>(place) / (kEndPlaces + 1);
             const double x0 = p.x + t * (q.x - p.x), y0 = p.y + t * (q.y - p.y);
             double d = 0;
-            while (d < kOwnBarShare * gapPixels && black(x0 + out * d * ux, y0 + out * d * uy)) d += 1.0;
-            bool bar = false;
+            while (d < kOwnBarShare * gapPixels && black(x0, y0, out, d, 0)) d += 1.0;
+            // The first bar that begins within the gap, measured up to `widest`.
+            const double gapEnd = d + gapPixels;
+            while (d < gapEnd && !barPixel(x0, y0, out, d)) d += 1.0;
             double run = 0;
-            for (const double end = d + gapPixels; d < end && !bar; d += 1.0) {
-                run = black(x0 + out * d * ux, y0 + out * d * uy) ? run + 1.0 : 0.0;
-                bar = run >= needed;
+            while (d < gapEnd + widest && run <= widest && barPixel(x0, y0, out, d)) {
+                run += 1.0;
+                d += 1.0;
             }
-            if (!bar) ++apart;
+            // No bar of the pattern: nothing, dirt, or black wider than any bar (the edge of
+            // another object, which no knocked-out bar leaves).
+            if (run < needed || run > widest) ++apart;
         }
         if (apart < kApartPlaces) return false;
     }

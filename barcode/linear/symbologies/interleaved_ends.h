@@ -15,17 +15,20 @@ namespace stripescan {
 // runs): `gap`, the widest gap that one bar knocked out of it could leave plus a narrow element
 // (two wide spaces, a wide bar and the mean narrow element, each the mean over the symbol: the
 // 2n + 1 widest bars and the 2n widest spaces are its wide elements), and `narrowBar`, the mean
-// narrow bar. Both 0 when the runs are no such symbol.
+// narrow bar, and `wideBar`, the mean wide bar. All 0 when the runs are no such symbol.
 struct InterleavedWidths {
     double gap = 0;
     double narrowBar = 0;
+    double wideBar = 0;
 };
 InterleavedWidths interleaved_widths(const RunList& runs, int first, int last);
 
 // Whether, beyond each end of the symbol whose corners are `corners` and which reads along
 // `direction`, at least kApartPlaces of kEndPlaces places between the end's corners show no bar
-// (a black run of at least kBarShare of `narrowBar`, and a pixel) within `widths.gap` of the end. The last
-// bar's own black next to the corner line is skipped first. Pixels off the page count as white.
+// of the symbol's pattern beginning within `widths.gap` of the end: black that runs on along the
+// bars, at least kBarShare of `narrowBar` (and a pixel) and at most about one and a half wide
+// bars wide (wider black is another object's edge, not the rest of a symbol). The last bar's
+// own black next to the corner line is skipped first. Pixels off the page count as white.
 constexpr int kEndPlaces = 4;
 constexpr int kApartPlaces = 2;
 constexpr double kBarShare = 0.5;

@@ -54,7 +54,7 @@ TEST(InterleavedEnds, TheGapOfAKnockedOutBarComesFromTheSymbolsOwnWideAndNarrowW
 TEST(InterleavedEnds, ABarWithinTheGapBeyondEitherEndRefusesAndDirtOrThePageEdgeDoesNot) {
     // A symbol from x 40 to 99 over rows 20 to 79, read along x; gap 17 px, narrow bar 2 px.
     const Point corners[4] = {{99, 79}, {40, 79}, {40, 20}, {99, 20}};
-    const InterleavedWidths widths{17.0, 2.0};
+    const InterleavedWidths widths{17.0, 2.0, 5.0};
     auto symbol = [] {
         Canvas c(200, 100);
         c.black(40, 20, 42, 79);
@@ -74,6 +74,12 @@ TEST(InterleavedEnds, ABarWithinTheGapBeyondEitherEndRefusesAndDirtOrThePageEdge
         Canvas c = symbol();
         c.black(125, 18, 127, 81);  // a bar beyond the gap: a neighbour, not this symbol
         c.black(106, 31, 107, 32);  // and a speck within it at one place only
+        EXPECT_TRUE(interleaved_ends_stand_apart(c.image, corners, Point{1, 0}, widths));
+    }
+    {
+        Canvas c = symbol();
+        for (int y = 20; y <= 79; ++y) c.black(108 + 4 * (y % 3), y, 109 + 4 * (y % 3), y);  // dots
+        c.black(20, 0, 30, 99);  // and the edge of a black area, not a bar, before the start
         EXPECT_TRUE(interleaved_ends_stand_apart(c.image, corners, Point{1, 0}, widths));
     }
     {
