@@ -566,9 +566,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
         // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
-        // read by the nearest pattern misread them, and so did a Codabar symbol. Code 128 and
-        // Code 93 at any module: a local threshold thins their bars by a pixel and leaves narrow
-        // ones dotted at 2-3 px modules too, and their check characters vouch. Code 39, Codabar
+        // read by the nearest pattern misread them, and so did a Codabar symbol. Code 39, Codabar
         // and 2 of 5 at any module: a local threshold leaves their thin bars dotted, so that a
         // band thresholded at one half loses them; such a reading waits for a second, distinct
         // line, and the keys' reading must stand clear of the middle of each colour. Their lines
@@ -577,7 +575,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
         const bool unchecked = symbology.number == kCode39 || symbology.number == kCodabar ||
                                symbology.number == kInterleaved2of5;
-        if (checked || unchecked) {
+        if ((fan.module < kContrastModule && checked) || unchecked) {
             const std::vector<int> contrastOrder =
                 unchecked ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2) : order;
             for (int k : contrastOrder) {
