@@ -13,6 +13,7 @@
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/symbologies/ean_lines.h"
+#include "barcode/linear/symbologies/interleaved_ends.h"
 #include "barcode/linear/transpose.h"
 
 namespace stripescan {
@@ -319,8 +320,12 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
             traced = true;
         }
     }
-    if (!traced && where.module > 0 && where.module / line.unit < kContrastModule) {
-        // Modules this small blur the last bar into its neighbours on many rows, and tracing
+    // Code 128 and Code 93, whose check characters vouch for the symbol, also at wider modules:
+    // specks inside and beside a bar of a scan break its trace on most rows.
+    const bool checked =
+        decoded.symbology == kCode128 || decoded.symbology == kGs1128 || decoded.symbology == kCode93;
+    if (!traced && where.module > 0 && (checked || where.module / line.unit < kContrastModule)) {
+        // Modules under kContrastModule blur the last bar into its neighbours on many rows, and tracing
         // it fails: it is taken as a bar when it runs on along the bars like one.
         const double centre = lastBar.length / (2.0 * line.unit);
         traced = bar_stands(image, lastBar.x + centre * fan.x / flen, lastBar.y + centre * fan.y / flen,
@@ -335,6 +340,9 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     if (decoded.symbology == kInterleaved2of5 &&
         !ends_clear_along_bars(image, corners, fan, where.last - where.first + 1, Point{a.x, a.y},
                                Point{b.x, b.y}))
+        return false;
+    if (decoded.symbology == kInterleaved2of5 &&
+        !interleaved_ends_stand_apart(image, corners, fan, interleaved_widths(line, where.first, where.last)))
         return false;
     fill_quadrilateral(image, corners);
     fillRight = fill_right_column(corners, scanY);
@@ -696,6 +704,29 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
     return false;
 }
 
+// Scans of wide modules sprinkled with specks: a one-pixel speck splits a bar or a space, or
+// stands in a quiet zone, on most scan lines, so that no start or stop shows whole on them. A
+// scan line whose runs are mostly wide (the median at least kSpeckledMedianPixels) and that
+// holds kSpeckledMinSpecks one-pixel runs or more is searched once more with its one-pixel runs
+// merged into their neighbours. Only the search sees the merged runs: every fan line still reads
+// the picture itself, with all of its checks.
+constexpr int kSpeckledMedianPixels = 5;
+constexpr int kSpeckledMinSpecks = 3;
+bool speckled_wide_line(const RunList& line) {
+    if (line.size() < 2 * kSpeckledMinSpecks) return false;
+    int specks = 0;
+    std::vector<int> lengths;
+    lengths.reserve(line.runs.size());
+    for (const Run& r : line.runs) {
+        specks += r.length <= line.unit ? 1 : 0;
+        lengths.push_back(r.length);
+    }
+    if (specks < kSpeckledMinSpecks) return false;
+    auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
+    std::nth_element(lengths.begin(), middle, lengths.end());
+    return *middle >= kSpeckledMedianPixels * line.unit;
+}
+
 }  // namespace
 
 void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
@@ -720,6 +751,20 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
                 int fillRight = -1;
                 if (try_at(pass, line, p, y, untraceable, fillRight)) skipTo = std::max(skipTo, fillRight);
             }
+        }
+        if (speckled_wide_line(line) && row_runs(image, y, line)) {
+            merge_noise(line, 1);
+            untraceable.assign(line.runs.size(), 0);
+            for (const Segment& segment : candidate_segments(line, minRuns)) {
+                for (int p = segment.begin; p < segment.end; ++p) {
+                    if (line.runs[static_cast<std::size_t>(p)].x <= skipTo) continue;
+                    int fillRight = -1;
+                    if (try_at(pass, line, p, y, untraceable, fillRight))
+                        skipTo = std::max(skipTo, fillRight);
+                }
+            }
+            if (!row_runs(image, y, line)) continue;
+            if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
         }
         int fillRight = -1;
         if (read_bar_profiles(pass, line, y, skipTo, fillRight)) skipTo = std::max(skipTo, fillRight);

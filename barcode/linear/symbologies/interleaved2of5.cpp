@@ -129,8 +129,12 @@ ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& o
         text.push_back(static_cast<char>('0' + a));
         text.push_back(static_cast<char>('0' + b));
     }
-    if (options.contrastLine && !byColour && !keys_stand_clear(symbol.runs(), first, text))
-        return ReadOutcome::Rejected;
+    // Each digit's keys split its own five widths, so the bars of another symbol (Code 128,
+    // EAN/UPC: elements of one to four modules) read digit by digit as 2 of 5 wherever each group
+    // of five happens to hold two wider ones; cut short, such a symbol leaves nothing to see the
+    // pieces by. The whole symbol's elements must therefore stand clear of the middle of their
+    // colour on every line, as on lines by local contrast.
+    if (!byColour && !keys_stand_clear(symbol.runs(), first, text)) return ReadOutcome::Rejected;
     if (options.setting.verifyCheck == 1) {
         if (!check_digit_ok(text)) return ReadOutcome::Rejected;
         if (options.setting.sendCheck == 0) text.pop_back();
