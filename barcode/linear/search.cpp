@@ -292,9 +292,11 @@ bool ends_clear_along_bars(const Image& image, const Point corners[4], Point dir
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 // `lastBarSeen`: the last bar already stood out on two profiles summed along the bars, so it
-// need not be traced.
+// need not be traced. `barCorners`: the four corners of the bars such profiles summed (any
+// order), taken where sliding the line along the bars finds too few of the blurred runs.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
-            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false) {
+            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false,
+            const Point* barCorners = nullptr) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
     // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
@@ -327,7 +329,8 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
-    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners))
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners) &&
+        (barCorners == nullptr || !order_corners(barCorners, fan.x == 0 || fan.y == 0, corners)))
         return false;
     if (decoded.symbology == kInterleaved2of5 &&
         !ends_clear_along_bars(image, corners, fan, where.last - where.first + 1, Point{a.x, a.y},
@@ -663,15 +666,20 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
             Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * oddSlope))};
             if (fan.y == 0) fan = Point{1, 0};
             const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
-            if (!accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) continue;
-            // The whole height of the bars the profiles summed is erased too: the corners may
-            // cover only part of it, and a later line would read the rest again.
+            // The bars' corners: where blur merges them on most rows, sliding the line along the
+            // bars finds too few runs, and these take the place of that extent.
             const double left = lineB->runs[static_cast<std::size_t>(whereB.first)].x - 1.0;
             const double right = lineB->runs[static_cast<std::size_t>(whereB.last + 1)].x + 1.0;
             auto at = [&](double x, int row) {
                 return Point{static_cast<int>(std::lround(x + oddSlope * (row - middle))), row};
             };
             const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
+            const bool tallEnough = bottom - top + 1 >= kMinSymbolSize;
+            if (!accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true,
+                        tallEnough ? bars : nullptr))
+                continue;
+            // The whole height of the bars the profiles summed is erased too: the corners may
+            // cover only part of it, and a later line would read the rest again.
             fill_quadrilateral(pass.image, bars);
             return true;
         }
