@@ -156,6 +156,7 @@ void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom
         return false;
     };
     top = bottom = y;
+    if (!barred(y)) return;
     while (y - top < kMaxBarRows && barredNear(top - 1, -1)) --top;
     while (bottom - y < kMaxBarRows && barredNear(bottom + 1, 1)) ++bottom;
     while (top < y && !barred(top)) ++top;
