@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "barcode/linear/bar_profile.h"
 #include "barcode/linear/bar_trace.h"
@@ -673,6 +674,32 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
     return band.read;
 }
 
+// True when a symbol of the same symbology and text is already reported where these bars lie
+// (boxes that overlap, in the pass's own coordinates): the usual lines read it, and the fill of
+// their corners left some of its bars for the profiles.
+bool found_over_bars(const Pass& pass, const Decoded& decoded, const Point bars[4]) {
+    auto box = [](const Point* p, bool swap, int& x0, int& x1, int& y0, int& y1) {
+        x0 = y0 = std::numeric_limits<int>::max();
+        x1 = y1 = std::numeric_limits<int>::min();
+        for (int k = 0; k < 4; ++k) {
+            const int x = swap ? p[k].y : p[k].x, y = swap ? p[k].x : p[k].y;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    };
+    int ax0 = 0, ax1 = 0, ay0 = 0, ay1 = 0;
+    box(bars, false, ax0, ax1, ay0, ay1);
+    for (const FoundSymbol& f : pass.found) {
+        if (f.decoded.symbology != decoded.symbology || f.decoded.text != decoded.text) continue;
+        int bx0 = 0, bx1 = 0, by0 = 0, by1 = 0;
+        box(f.corners, pass.vertical, bx0, bx1, by0, by1);
+        if (ax0 <= bx1 && bx0 <= ax1 && ay0 <= by1 && by0 <= ay1) return true;
+    }
+    return false;
+}
+
 // A reading two disjoint bands agreed on becomes a result: read at right angles to bars of the
 // band's slope, the corners of the bars it summed (rows top to bottom) in reserve, and the whole
 // height of those bars erased. False when the result is refused.
@@ -692,6 +719,7 @@ bool accept_profile_reading(Pass& pass, const RunList& lineB, const ProfileBand&
         return Point{static_cast<int>(std::lround(x + band.slope * (row - middle))), row};
     };
     const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
+    if (found_over_bars(pass, band.decoded, bars)) return false;
     const bool tallEnough = bottom - top + 1 >= kMinSymbolSize;
     if (!accept(pass, lineB, whereB, band.decoded, fan, reported, fillRight, y, true,
                 tallEnough ? bars : nullptr))
@@ -723,7 +751,10 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
         }
         static constexpr int kPairs[5][2] = {{0, 1}, {2, 3}, {2, 4}, {3, 4}, {5, 6}};
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
-            for (const auto& pair : kPairs) {
+            // Narrow/wide symbologies carry no check of their own: only the even and odd rows.
+            const int pairs = decoder.symbology->family == Family::NarrowWide ? 1 : 5;
+            for (int p = 0; p < pairs; ++p) {
+                const int* pair = kPairs[p];
                 ProfileBand& first = bands[static_cast<std::size_t>(pair[0])];
                 ProfileBand& second = bands[static_cast<std::size_t>(pair[1])];
                 if (band_reading(pass, decoder, first, from, to, middle) == nullptr) continue;
