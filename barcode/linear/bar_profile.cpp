@@ -25,6 +25,7 @@ constexpr double kPixelGridReach =
     0.03;  // pixels: modules this close to one pixel are not tried  // modules tried, widest first
 constexpr double kMinGridFit = 0.35;   // mean alignment of the edges on a grid tried, at least
 constexpr double kBarRowShare = 0.25;  // black share of a row across a symbol's bars, at least
+constexpr int kBarRowGap = 2;          // rows under the share that barred rows may enclose
 constexpr int kMaxBarRows = 60;        // rows walked each way from the scan line
 constexpr int kAgreeRows = 2;          // rows above and below the scan line compared with it
 constexpr double kMinAgreement = 0.8;  // share of a stretch's pixels that bars keep on those rows
@@ -148,9 +149,18 @@ void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom
         for (int x = from; x < to; ++x) black += image.black(x, r) ? 1 : 0;
         return black >= kBarRowShare * (to - from);
     };
+    // A row or two of starved bars between barred rows still belongs to the bars.
+    auto barredNear = [&](int r, int step) {
+        for (int k = 0; k <= kBarRowGap; ++k)
+            if (barred(r + k * step)) return true;
+        return false;
+    };
     top = bottom = y;
-    while (y - top < kMaxBarRows && barred(top - 1)) --top;
-    while (bottom - y < kMaxBarRows && barred(bottom + 1)) ++bottom;
+    if (!barred(y)) return;
+    while (y - top < kMaxBarRows && barredNear(top - 1, -1)) --top;
+    while (bottom - y < kMaxBarRows && barredNear(bottom + 1, 1)) ++bottom;
+    while (top < y && !barred(top)) ++top;
+    while (bottom > y && !barred(bottom)) --bottom;
 }
 
 bool runs_along_bars(const Image& image, const DenseStretch& stretch) {

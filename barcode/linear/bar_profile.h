@@ -25,8 +25,9 @@ std::vector<DenseStretch> dense_stretches(const RunList& row);
 bool runs_along_bars(const Image& image, const DenseStretch& stretch);
 
 // The rows around row y (top and bottom, inclusive) across which columns [from, to) stay
-// barred: each at least kBarRowShare black, within kMaxBarRows of y. Both are y when row y
-// itself is not.
+// barred: each at least kBarRowShare black, within kMaxBarRows of y; up to kBarRowGap rows of
+// starved bars under that share between barred rows are crossed. Top and bottom are barred rows
+// (both y when row y itself is not).
 void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom);
 
 // The darkness of the band of rows rowFrom, rowFrom + rowStep, ... up to rowTo, summed along the bars over

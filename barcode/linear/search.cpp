@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "barcode/linear/bar_profile.h"
 #include "barcode/linear/bar_trace.h"
@@ -296,9 +297,11 @@ bool ends_clear_along_bars(const Image& image, const Point corners[4], Point dir
 
 // The symbol found on `line` (runs in line order) becomes a result: corners, fill, record.
 // `lastBarSeen`: the last bar already stood out on two profiles summed along the bars, so it
-// need not be traced.
+// need not be traced. `barCorners`: the four corners of the bars such profiles summed (any
+// order), taken where sliding the line along the bars finds too few of the blurred runs.
 bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Decoded& decoded, Point fan,
-            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false) {
+            Point reportedDirection, int& fillRight, int scanY, bool lastBarSeen = false,
+            const Point* barCorners = nullptr) {
     Image& image = pass.image;
     if (where.last + 1 >= line.size()) return false;
     // The last bar of the symbol must be a bar that can be traced. Its first sample on a fan line
@@ -335,7 +338,8 @@ bool accept(Pass& pass, const RunList& line, const LineSymbol& where, const Deco
     const Run& a = line.runs[static_cast<std::size_t>(where.first)];
     const Run& b = line.runs[static_cast<std::size_t>(where.last + 1)];
     Point corners[4];
-    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners))
+    if (!symbol_extent(image, Point{a.x, a.y}, Point{b.x, b.y}, fan, where.last - where.first + 1, corners) &&
+        (barCorners == nullptr || !order_corners(barCorners, fan.x == 0 || fan.y == 0, corners)))
         return false;
     if (decoded.symbology == kInterleaved2of5 &&
         !ends_clear_along_bars(image, corners, fan, where.last - where.first + 1, Point{a.x, a.y},
@@ -612,12 +616,14 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // Symbols with modules under kContrastModule pixels whose bars blur together on single rows are
 // read a last time on the darkness summed along the bars: of each stretch of the scan line that
 // looks like a fine barcode (its pixels repeat along the bars) and that the usual lines left
-// unread, the rows the bars cover are split into two bands, the even and the odd rows (each
-// then sees the whole sweep of slanted edges across the pixels, and no pixel of the other), each
-// read with the slope of bars that makes it sharpest, as it is and snapped onto the grids of modules that fit
-// its edges. Both bands must read the same symbology and text with every check and quiet zone
-// (as contrast lines: no erasures), at such modules; the second band's runs, placed on the
-// middle row of the bars, then give the corners.
+// unread, the rows the bars cover are split into bands of disjoint rows: the even and the odd
+// rows (each then sees the whole sweep of slanted edges across the pixels, and no pixel of the
+// other), then the rows by their remainder modulo 3, then the upper and lower halves of the bars.
+// Each band is read with the slope of bars that makes it sharpest, as it is and snapped onto the
+// grids of modules that fit its edges. Two bands of one family (no shared pixel) must read the
+// same symbology and text with every check and quiet zone (as contrast lines: no erasures), at
+// such modules; the second band's runs, placed on the middle row of the bars, then give the
+// corners.
 constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
 constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
 // A band's runs as they are, then snapped onto each grid of modules that fits them.
@@ -659,6 +665,96 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
     return nullptr;
 }
 
+// One band of rows summed along the bars (rows rowFrom, rowFrom + rowStep, ... up to rowTo), its
+// profile read lazily, and per symbology its first decodable reading.
+struct ProfileBand {
+    int rowFrom = 0;
+    int rowTo = 0;
+    int rowStep = 1;
+    bool profiled = false;
+    bool usable = false;
+    double slope = 0.0;
+    std::vector<RunList> readings;
+    int readFor = -1;  // symbology number `read` was tried for, -1 when none yet
+    const RunList* read = nullptr;
+    Decoded decoded;
+    LineSymbol where;
+};
+
+// The band's reading as `decoder`'s symbology (profiling it first); null when it reads none.
+const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBand& band, int from, int to,
+                            int middle) {
+    if (!band.profiled) {
+        band.profiled = true;
+        RunList runs;
+        band.usable = profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
+                                   band.slope);
+        if (band.usable) band.readings = band_readings(runs);
+    }
+    if (!band.usable) return nullptr;
+    if (band.readFor != decoder.symbology->number) {
+        band.readFor = decoder.symbology->number;
+        band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
+    }
+    return band.read;
+}
+
+// True when a symbol of the same symbology and text is already reported where these bars lie
+// (boxes that overlap, in the pass's own coordinates): the usual lines read it, and the fill of
+// their corners left some of its bars for the profiles.
+bool found_over_bars(const Pass& pass, const Decoded& decoded, const Point bars[4]) {
+    auto box = [](const Point* p, bool swap, int& x0, int& x1, int& y0, int& y1) {
+        x0 = y0 = std::numeric_limits<int>::max();
+        x1 = y1 = std::numeric_limits<int>::min();
+        for (int k = 0; k < 4; ++k) {
+            const int x = swap ? p[k].y : p[k].x, y = swap ? p[k].x : p[k].y;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    };
+    int ax0 = 0, ax1 = 0, ay0 = 0, ay1 = 0;
+    box(bars, false, ax0, ax1, ay0, ay1);
+    for (const FoundSymbol& f : pass.found) {
+        if (f.decoded.symbology != decoded.symbology || f.decoded.text != decoded.text) continue;
+        int bx0 = 0, bx1 = 0, by0 = 0, by1 = 0;
+        box(f.corners, pass.vertical, bx0, bx1, by0, by1);
+        if (ax0 <= bx1 && bx0 <= ax1 && ay0 <= by1 && by0 <= ay1) return true;
+    }
+    return false;
+}
+
+// A reading two disjoint bands agreed on becomes a result: read at right angles to bars of the
+// band's slope, the corners of the bars it summed (rows top to bottom) in reserve, and the whole
+// height of those bars erased. False when the result is refused.
+bool accept_profile_reading(Pass& pass, const RunList& lineB, const ProfileBand& band, int y, int top,
+                            int bottom, int middle, int& fillRight) {
+    const LineSymbol& whereB = band.where;
+    // Forwards along the line, at right angles to the bars; the reported direction has a
+    // non-negative y.
+    Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * band.slope))};
+    if (fan.y == 0) fan = Point{1, 0};
+    const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
+    // The bars' corners: where blur merges them on most rows, sliding the line along the bars
+    // finds too few runs, and these take the place of that extent.
+    const double left = lineB.runs[static_cast<std::size_t>(whereB.first)].x - 1.0;
+    const double right = lineB.runs[static_cast<std::size_t>(whereB.last + 1)].x + 1.0;
+    auto at = [&](double x, int row) {
+        return Point{static_cast<int>(std::lround(x + band.slope * (row - middle))), row};
+    };
+    const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
+    if (found_over_bars(pass, band.decoded, bars)) return false;
+    const bool tallEnough = bottom - top + 1 >= kMinSymbolSize;
+    if (!accept(pass, lineB, whereB, band.decoded, fan, reported, fillRight, y, true,
+                tallEnough ? bars : nullptr))
+        return false;
+    // The whole height of the bars the profiles summed is erased too: the corners may cover only
+    // part of it, and a later line would read the rest again.
+    fill_quadrilateral(pass.image, bars);
+    return true;
+}
+
 bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight) {
     const Image& image = pass.image;
     for (const DenseStretch& stretch : dense_stretches(line)) {
@@ -668,37 +764,32 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
         int top = y, bottom = y;
         bar_rows(image, stretch.from, stretch.to, y, top, bottom);
         const int middle = (top + bottom) / 2;
-        RunList evenRows, oddRows;
-        double evenSlope = 0.0, oddSlope = 0.0;
-        if (!profile_runs(image, from, to, top, bottom, 2, middle, evenRows, evenSlope) ||
-            !profile_runs(image, from, to, top + 1, bottom, 2, middle, oddRows, oddSlope))
-            continue;
-        const std::vector<RunList> evenReadings = band_readings(evenRows);
-        const std::vector<RunList> oddReadings = band_readings(oddRows);
+        // Families of bands whose rows are disjoint within the family: even and odd rows first,
+        // then the rows by their remainder modulo 3, then the upper and lower halves of the bars.
+        std::vector<ProfileBand> bands(7);
+        const int starts[7] = {top, top + 1, top, top + 1, top + 2, top, middle + 1};
+        const int steps[7] = {2, 2, 3, 3, 3, 1, 1};
+        for (std::size_t k = 0; k < bands.size(); ++k) {
+            bands[k].rowFrom = starts[k];
+            bands[k].rowStep = steps[k];
+            bands[k].rowTo = k == 5 ? middle : bottom;
+        }
+        static constexpr int kPairs[5][2] = {{0, 1}, {2, 3}, {2, 4}, {3, 4}, {5, 6}};
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
-            Decoded a, b;
-            LineSymbol whereA, whereB;
-            const RunList* lineB = nullptr;
-            if (!read_band(pass, decoder, evenReadings, from == 0, a, whereA) ||
-                (lineB = read_band(pass, decoder, oddReadings, from == 0, b, whereB)) == nullptr ||
-                a.symbology != b.symbology || a.text != b.text)
-                continue;
-            // Forwards along the line, at right angles to bars of oddSlope columns per row; the
-            // reported direction has a non-negative y.
-            Point fan{kDirectionScale, -static_cast<int>(std::lround(kDirectionScale * oddSlope))};
-            if (fan.y == 0) fan = Point{1, 0};
-            const Point reported = fan.y < 0 ? Point{-fan.x, -fan.y} : fan;
-            if (!accept(pass, *lineB, whereB, b, fan, reported, fillRight, y, true)) continue;
-            // The whole height of the bars the profiles summed is erased too: the corners may
-            // cover only part of it, and a later line would read the rest again.
-            const double left = lineB->runs[static_cast<std::size_t>(whereB.first)].x - 1.0;
-            const double right = lineB->runs[static_cast<std::size_t>(whereB.last + 1)].x + 1.0;
-            auto at = [&](double x, int row) {
-                return Point{static_cast<int>(std::lround(x + oddSlope * (row - middle))), row};
-            };
-            const Point bars[4] = {at(right, bottom), at(left, bottom), at(left, top), at(right, top)};
-            fill_quadrilateral(pass.image, bars);
-            return true;
+            // Narrow/wide symbologies carry no check of their own: only the even and odd rows.
+            const int pairs = decoder.symbology->family == Family::NarrowWide ? 1 : 5;
+            for (int p = 0; p < pairs; ++p) {
+                const int* pair = kPairs[p];
+                ProfileBand& first = bands[static_cast<std::size_t>(pair[0])];
+                ProfileBand& second = bands[static_cast<std::size_t>(pair[1])];
+                if (band_reading(pass, decoder, first, from, to, middle) == nullptr) continue;
+                const RunList* lineB = band_reading(pass, decoder, second, from, to, middle);
+                if (lineB == nullptr || first.decoded.symbology != second.decoded.symbology ||
+                    first.decoded.text != second.decoded.text)
+                    continue;
+                if (accept_profile_reading(pass, *lineB, second, y, top, bottom, middle, fillRight))
+                    return true;
+            }
         }
     }
     return false;
