@@ -482,8 +482,17 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     // and must not be judged again against the symbol's narrowest runs, which ink spread
     // widens (bars spread by 2 px at 5 px modules failed here on every line).
     if (!quiet_zones_hold(image, runs, where, symbology, true, decoded, fan.ux, fan.uy)) return false;
-    if (!second.vouch(decoded, sx, sy, contrast && unchecked)) return false;
+    // Every such reading of a symbology without a check (by contrast, or by colour) needs its
+    // second line a band away: the same fan line met again from another scan line sees the same
+    // runs (a Codabar with a bar knocked out read "B/6:748A" for "B/6:348A" by colour that way).
+    if (!second.vouch(decoded, sx, sy, unchecked && decoded.needsSecondLine)) return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
+}
+
+// Whether `decoded` is of a symbology without a check character of its own.
+bool unchecked_symbology(const Decoded& decoded) {
+    return decoded.symbology == kCode39 || decoded.symbology == kCodabar ||
+           decoded.symbology == kInterleaved2of5;
 }
 
 // Bars close to upright: the scan line itself may read the symbol, from the run before p on.
@@ -504,7 +513,8 @@ bool decode_on_scan_line(Pass& pass, const RunList& line, int p, const ActiveDec
     LineSymbol where;
     return decode_line(*decoder.symbology, decoder.options, tail, pass.quietWidth, decoded, where) &&
            quiet_zones_hold(pass.image, tail, where, *decoder.symbology, atEdge, decoded, 1.0, 0.0) &&
-           second.vouch(decoded, tail.runs[0].x, scanY) &&
+           second.vouch(decoded, tail.runs[0].x, scanY,
+                        decoded.needsSecondLine && unchecked_symbology(decoded)) &&
            accept(pass, tail, where, decoded, Point{1, 0}, Point{1, 0}, fillRight, scanY);
 }
 
@@ -649,7 +659,10 @@ bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbol
 }
 
 // The first of a band's readings that decodes as `decoder`'s symbology at modules under
-// kContrastModule pixels, with both quiet zones, as a contrast line (no erasures); null if none.
+// kContrastModule pixels, with both quiet zones, as a contrast line (no erasures), and not by
+// the colours judged apart, which wait for a second line: on an upright symbol the two bands
+// of disjoint rows may be the same picture, and a Codabar with a bar knocked out read
+// "B/6:748A" for "B/6:348A" that way; null if none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
                          bool openStart, Decoded& decoded, LineSymbol& where) {
     ReadOptions options = decoder.options;
@@ -657,7 +670,7 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
     const Symbology& symbology = *decoder.symbology;
     for (const RunList& runs : readings) {
         if (decode_line(symbology, options, runs, pass.quietWidth, decoded, where) &&
-            where.module / runs.unit < kContrastModule &&
+            !decoded.needsSecondLine && where.module / runs.unit < kContrastModule &&
             quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0) &&
             (symbology.family != Family::NarrowWide || full_quiet_zones(runs, where, symbology)))
             return &runs;

@@ -155,5 +155,12 @@ TEST(SavedPages, Code128ScansAt6PxWithSpecksAreRead) {
     }
 }
 
+TEST(SavedPages, AnUprightCodabarWithABarKnockedOutIsNotReadByColourOnItsProfiles) {
+    // "B/6:348A" with a bar gone, upright and clean: the even and the odd rows summed along the
+    // bars are the same picture, and both read "B/6:748A" with the colours judged apart.
+    for (const auto& [number, text] : read_saved("codabar-knocked-out-upright.bmp"))
+        EXPECT_EQ(text, "B/6:348A") << number;
+}
+
 }  // namespace
 }  // namespace stripescan
