@@ -166,26 +166,11 @@ TEST(ShortInterleaved, ASingleDigitPairNeedsBothQuietZonesInFull) {
 TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
     for (int symbology = 1; symbology <= 8; ++symbology) {
         for (int kind = 0; kind < 2; ++kind) {
-            const Outcome o = read_spoilt(
-                symbology, 4, 90u + static_cast<unsigned>(symbology),
-                [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
-                    how.module = 2 + static_cast<int>(rng() % 2);
-                    auto clearColumn = [&grid](int x) {
-                        for (int y = 0; y < grid.height; ++y)
-                            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
-                    };
-                    if (kind == 0) {
-                        int x = grid.width / 5 +
-                                static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
-                        while (x < grid.width && !grid.at(x, 0)) ++x;
-                        for (; x < grid.width && grid.at(x, 0); ++x) clearColumn(x);
-                    } else {
-                        const int cut =
-                            std::max(2, grid.width / 10 +
-                                            static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
-                        for (int x = grid.width - cut; x < grid.width; ++x) clearColumn(x);
-                    }
-                });
+            const Outcome o = read_spoilt(symbology, 4, 90u + static_cast<unsigned>(symbology),
+                                          [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
+                                              how.module = 2 + static_cast<int>(rng() % 2);
+                                              damage_symbol(grid, kind, rng);
+                                          });
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << (kind ? " truncated" : " knocked-out bar")
                                   << o.wrongTexts;
         }

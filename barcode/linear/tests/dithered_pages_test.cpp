@@ -61,23 +61,7 @@ TEST(Dithered, CutShortOrMissingABarGivesNoWrongText) {
         for (int kind = 0; kind < 2; ++kind) {
             const Outcome o = read_dithered(
                 symbology, 2, 320u + static_cast<unsigned>(symbology),
-                [kind](ModuleGrid& grid, std::mt19937& rng) {
-                    auto clearColumn = [&grid](int x) {
-                        for (int y = 0; y < grid.height; ++y)
-                            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
-                    };
-                    if (kind == 0) {
-                        int x = grid.width / 5 +
-                                static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
-                        while (x < grid.width && !grid.at(x, 0)) ++x;
-                        for (; x < grid.width && grid.at(x, 0); ++x) clearColumn(x);
-                    } else {
-                        const int cut =
-                            std::max(2, grid.width / 10 +
-                                            static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
-                        for (int x = grid.width - cut; x < grid.width; ++x) clearColumn(x);
-                    }
-                });
+                [kind](ModuleGrid& grid, std::mt19937& rng) { damage_symbol(grid, kind, rng); });
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << (kind ? " cut short" : " bar knocked out")
                                   << o.wrongTexts;
         }

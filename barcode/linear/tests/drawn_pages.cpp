@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace stripescan::testing {
 
 std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage& page) {
@@ -19,6 +21,21 @@ std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage
     }
     FreeBarcodeResultMem(&list);
     return out;
+}
+
+void damage_symbol(barcode::degrade::ModuleGrid& grid, int kind, std::mt19937& rng) {
+    auto clearColumn = [&grid](int x) {
+        for (int y = 0; y < grid.height; ++y) grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+    };
+    if (kind == 0) {
+        int x = grid.width / 5 + static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
+        while (x < grid.width && !grid.at(x, 0)) ++x;
+        for (; x < grid.width && grid.at(x, 0); ++x) clearColumn(x);
+    } else {
+        const int cut =
+            std::max(2, grid.width / 10 + static_cast<int>(rng() % static_cast<unsigned>(grid.width / 5)));
+        for (int x = grid.width - cut; x < grid.width; ++x) clearColumn(x);
+    }
 }
 
 }  // namespace stripescan::testing

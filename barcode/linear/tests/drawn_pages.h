@@ -21,6 +21,10 @@ struct Outcome {
 // Reads `page` with all eight symbologies requested, both directions; (number, text) per result.
 std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage& page);
 
+// Damages a symbol's grid: kind 0 knocks out one bar (all its columns) in the middle three fifths,
+// kind 1 cuts off the last 10 to 30 % of its columns (at least two).
+void damage_symbol(barcode::degrade::ModuleGrid& grid, int kind, std::mt19937& rng);
+
 // Draws `count` random symbols of `symbology`: `spoil(grid, how, rng)` changes the grid and sets up
 // the rendering, `pageFor(grid, how)` gives the blank page; the symbol is centred on it (within a
 // pixel) and read. Every text but the drawn one, and the drawn one twice, is wrong.
