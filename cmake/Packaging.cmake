@@ -154,5 +154,5 @@ if(KIT_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "sanitize" AND CMAKE_BUILD_TY
     COMMAND ${CMAKE_COMMAND} -E env CMAKE_COMMAND=${CMAKE_COMMAND}
             bash ${KIT_PACKAGING_DIR}/tests/package_test.sh ${PROJECT_SOURCE_DIR}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(debian_packages PROPERTIES LABELS package TIMEOUT 1200 RUN_SERIAL ON)
+  set_tests_properties(debian_packages PROPERTIES LABELS package TIMEOUT 1200 COST 1000)
 endif()

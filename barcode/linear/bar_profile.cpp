@@ -19,7 +19,6 @@ constexpr double kMinProminence = 0.15;    // darkness a bar must rise above the
 constexpr double kMinGridModule = 0.8;     // pixels: the modules a grid is fitted for
 constexpr double kMaxGridModule = 2.2;
 constexpr double kGridModuleStep = 0.002;  // pixels between the modules tried
-constexpr double kGridCandidate = 0.5;     // share of the best fit a candidate module needs
 constexpr std::size_t kGridCandidates = 3;
 constexpr double kPixelGridReach =
     0.03;  // pixels: modules this close to one pixel are not tried  // modules tried, widest first

@@ -9,11 +9,9 @@
 namespace samples {
 namespace {
 
-// Ticket sizes and the blank band kept at the bottom of every ticket for the
-// print head (which lays its 32 mm down against the left guide).
+// Ticket sizes.
 constexpr int kTicketWidthMm = 80;
 constexpr int kTicketLengthMm = 110;
-constexpr int kPrintBandMm = 30;
 constexpr int kBarcodeModuleDots = 3;  // 0.375 mm narrow bar
 constexpr int kPdfRowDots = 9;         // three modules high
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "barcode/common/tests/degrade.h"
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
@@ -166,7 +167,8 @@ TEST(ShortInterleaved, ASingleDigitPairNeedsBothQuietZonesInFull) {
 TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
     for (int symbology = 1; symbology <= 8; ++symbology) {
         for (int kind = 0; kind < 2; ++kind) {
-            const Outcome o = read_spoilt(symbology, 4, 90u + static_cast<unsigned>(symbology),
+            const Outcome o = read_spoilt(symbology, barcode::degrade::pages_to_draw(4),
+                                          90u + static_cast<unsigned>(symbology),
                                           [kind](ModuleGrid& grid, Render& how, std::mt19937& rng) {
                                               how.module = 2 + static_cast<int>(rng() % 2);
                                               damage_symbol(grid, kind, rng);
@@ -180,7 +182,7 @@ TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
 TEST(NoSymbol, TextPhotosHalftonesAndNoiseGiveNoResult) {
     std::mt19937 rng(11);
     for (int kind = 0; kind < 5; ++kind) {
-        for (int n = 0; n < 4; ++n) {
+        for (int n = 0; n < barcode::degrade::pages_to_draw(4); ++n) {
             BitPage page(640, 400);
             if (kind == 0) draw_text_lines(page, rng);
             if (kind == 1) draw_photo(page, rng);

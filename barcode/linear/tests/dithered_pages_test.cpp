@@ -9,6 +9,7 @@
 #include <string>
 
 #include "barcode/common/tests/degrade.h"
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
@@ -60,7 +61,7 @@ TEST(Dithered, CutShortOrMissingABarGivesNoWrongText) {
     for (int symbology = 1; symbology <= 8; ++symbology) {
         for (int kind = 0; kind < 2; ++kind) {
             const Outcome o = read_dithered(
-                symbology, 2, 320u + static_cast<unsigned>(symbology),
+                symbology, barcode::degrade::pages_to_draw(2), 320u + static_cast<unsigned>(symbology),
                 [kind](ModuleGrid& grid, std::mt19937& rng) { damage_symbol(grid, kind, rng); });
             EXPECT_EQ(o.wrong, 0) << "symbology " << symbology << (kind ? " cut short" : " bar knocked out")
                                   << o.wrongTexts;

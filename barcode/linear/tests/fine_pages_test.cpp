@@ -8,6 +8,7 @@
 #include <random>
 
 #include "barcode/common/tests/degrade.h"
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
@@ -78,10 +79,11 @@ TEST(FineModules, NarrowWideSymbologiesAreOftenReadAndNeverMisread) {
 // shorter symbol at any module.
 TEST(FineModules, AKnockedOutBarOrACutEndGivesNoWrongText) {
     for (int symbology = STRIPESCAN_CODE128; symbology <= STRIPESCAN_CODABAR; ++symbology) {
-        const Outcome knocked =
-            read_fine(symbology, 8, 11u + static_cast<unsigned>(symbology), knock_out_bar);
+        const Outcome knocked = read_fine(symbology, barcode::degrade::pages_to_draw(8),
+                                          11u + static_cast<unsigned>(symbology), knock_out_bar);
         EXPECT_EQ(knocked.wrong, 0) << "symbology " << symbology << knocked.wrongTexts;
-        const Outcome cut = read_fine(symbology, 8, 17u + static_cast<unsigned>(symbology), cut_short);
+        const Outcome cut = read_fine(symbology, barcode::degrade::pages_to_draw(8),
+                                      17u + static_cast<unsigned>(symbology), cut_short);
         EXPECT_EQ(cut.wrong, 0) << "symbology " << symbology << cut.wrongTexts;
     }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "barcode/common/tests/degrade.h"
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan::testing {
@@ -138,7 +139,7 @@ TEST(Photo, DotsInAQuietZoneAreDirtButAThinLineThereIsABar) {
 TEST(Photo, NoisePagesAndHalftonesWithoutSymbolsGiveNoResult) {
     // Every relaxation of the search meets these first: dense specks, blobs and dither.
     std::mt19937 rng(2027);
-    for (int n = 0; n < 4; ++n) {
+    for (int n = 0; n < barcode::degrade::pages_to_draw(4); ++n) {
         for (double share : {0.02, 0.12, 0.3, 0.5}) {
             BitPage page(480, 320);
             barcode::degrade::draw_noise(page, rng, share);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/Stripescan.h"
 #include "barcode/linear/tests/drawn_pages.h"
 
@@ -110,7 +111,7 @@ TEST(DottedBars, SmallModulePhotosCutShortOrMissingABarAreNeverMisread) {
     for (int symbology : {STRIPESCAN_CODE39, STRIPESCAN_CODABAR, STRIPESCAN_ITF}) {
         for (bool cut : {false, true}) {
             const Outcome o = read_drawn(
-                symbology, 6, 2600u + static_cast<unsigned>(symbology),
+                symbology, barcode::degrade::pages_to_draw(6), 2600u + static_cast<unsigned>(symbology),
                 [cut](ModuleGrid& grid, Render& how, std::mt19937& rng) {
                     small_module_photo(how, rng);
                     if (cut) {

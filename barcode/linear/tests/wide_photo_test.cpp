@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "barcode/common/tests/degrade.h"
+#include "barcode/common/tests/sanitized_pages.h"
 #include "barcode/linear/tests/symbol_page.h"
 
 namespace stripescan::testing {
@@ -129,26 +130,26 @@ TEST(LocalThresholdPhoto, SymbolsCutShortOrMissingABarAreNeverMisread) {
     // cut off must give no text rather than a wrong one, also when read by colour.
     for (int symbology : {STRIPESCAN_CODABAR, STRIPESCAN_CODE39}) {
         for (bool cut : {false, true}) {
-            const Tally t =
-                read_pages(symbology, 8, 1800u + static_cast<unsigned>(symbology),
-                           [cut](ModuleGrid& grid, Render& how, std::mt19937& rng) {
-                               local_threshold_photo(how, 3);
-                               ModuleGrid out = grid;
-                               if (cut) {
-                                   // The last 30 % of the columns are white.
-                                   for (int y = 0; y < out.height; ++y)
-                                       for (int x = out.width * 7 / 10; x < out.width; ++x)
-                                           out.dark[static_cast<std::size_t>(y) * out.width + x] = 0;
-                               } else {
-                                   // A bar in the middle third knocked out.
-                                   int x = out.width / 3 + static_cast<int>(rng() % (out.width / 3));
-                                   while (x < out.width && !out.at(x, 0)) ++x;
-                                   for (; x < out.width && out.at(x, 0); ++x)
-                                       for (int y = 0; y < out.height; ++y)
-                                           out.dark[static_cast<std::size_t>(y) * out.width + x] = 0;
-                               }
-                               grid = out;
-                           });
+            const Tally t = read_pages(
+                symbology, barcode::degrade::pages_to_draw(8), 1800u + static_cast<unsigned>(symbology),
+                [cut](ModuleGrid& grid, Render& how, std::mt19937& rng) {
+                    local_threshold_photo(how, 3);
+                    ModuleGrid out = grid;
+                    if (cut) {
+                        // The last 30 % of the columns are white.
+                        for (int y = 0; y < out.height; ++y)
+                            for (int x = out.width * 7 / 10; x < out.width; ++x)
+                                out.dark[static_cast<std::size_t>(y) * out.width + x] = 0;
+                    } else {
+                        // A bar in the middle third knocked out.
+                        int x = out.width / 3 + static_cast<int>(rng() % (out.width / 3));
+                        while (x < out.width && !out.at(x, 0)) ++x;
+                        for (; x < out.width && out.at(x, 0); ++x)
+                            for (int y = 0; y < out.height; ++y)
+                                out.dark[static_cast<std::size_t>(y) * out.width + x] = 0;
+                    }
+                    grid = out;
+                });
             EXPECT_EQ(t.wrong, 0) << "symbology " << symbology << (cut ? " cut" : " knocked out")
                                   << t.wrongTexts;
         }
