@@ -200,6 +200,20 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     // no line reads) is looked at again smoothed: over 3 x 3 pixels, then over 5 x 5, which also
     // evens out the patterns of ordered dithering.
     if (barcode::looks_dithered(barcode::lone_pixel_share(rows, image.width, height, image.stride))) {
+        // An ordered dither repeats a pattern of thresholds: averaged over one period along the
+        // bars (and a few pixels across) it gives back the grey, which is cut at half. Bars run
+        // down the columns of a symbol read along rows: that way first, unless columns were seen.
+        const int period = barcode::ordered_period(rows, image.width, height, image.stride);
+        if (period > 0) {
+            const bool columnsFirst = first.orientation == Orientation::Columns && first.matches > 0;
+            for (const bool upright : {!columnsFirst, columnsFirst}) {
+                barcode::descreen_ordered(rows, image.width, height, image.stride, period, upright,
+                                          ws.smoothed);
+                const ImageView grey(ws.smoothed.data(), width, height);
+                const Look look = decode_view(grey, out, capacity, length, noise, info);
+                if (look.result == kDecoded) return look.result;
+            }
+        }
         for (int reach = 1; reach <= 2; ++reach) {
             barcode::smooth_halftone(rows, image.width, height, image.stride, ws.smoothed, reach);
             const ImageView smoothed(ws.smoothed.data(), width, height);
