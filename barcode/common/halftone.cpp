@@ -185,4 +185,25 @@ void descreen_ordered(const std::uint8_t* bits, int width, int height, int strid
     }
 }
 
+void descreen_blocks(const std::uint8_t* bits, int width, int height, int stride,
+                     std::vector<std::uint8_t>& out) {
+    out.assign(bits, bits + static_cast<std::ptrdiff_t>(stride) * height);
+    if (width < 1 || height < 1) return;
+    std::vector<std::uint8_t> above, own;
+    for (int y = 0; y < height; ++y) {
+        unpack_row(bits, width, height, stride, y - 1, 1, above);
+        unpack_row(bits, width, height, stride, y, 1, own);
+        std::uint8_t* row = out.data() + static_cast<std::ptrdiff_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            // Pixel x at index x + 1; its left neighbour at x.
+            const int ones = above[static_cast<std::size_t>(x)] + above[static_cast<std::size_t>(x + 1)] +
+                             own[static_cast<std::size_t>(x)] + own[static_cast<std::size_t>(x + 1)];
+            const int v = ones > 2 ? 1 : (ones < 2 ? 0 : own[static_cast<std::size_t>(x + 1)]);
+            const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+            std::uint8_t& byte = row[x >> 3];
+            byte = v ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+        }
+    }
+}
+
 }  // namespace barcode

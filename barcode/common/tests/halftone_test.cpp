@@ -273,6 +273,27 @@ TEST(DescreenOrdered, MatchesAPixelByPixelOracleAcrossAndAlongAtAnyPeriod) {
         }
 }
 
+TEST(DescreenBlocks, EachPixelIsTheMajorityOfItsBlockWithTheNeighboursLeftAndAbove) {
+    std::mt19937 rng(23);
+    Page page(45, 21);
+    for (std::uint8_t& b : page.bits) b = static_cast<std::uint8_t>(rng());
+    std::vector<std::uint8_t> out;
+    barcode::descreen_blocks(page.bits.data(), page.width, page.height, page.stride, out);
+    ASSERT_EQ(out.size(), page.bits.size());
+    auto white = [&](int x, int y) { return page.dark(std::max(x, 0), std::max(y, 0)) ? 0 : 1; };
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const int ones = white(x, y) + white(x - 1, y) + white(x, y - 1) + white(x - 1, y - 1);
+            const bool expectWhite = ones == 2 ? white(x, y) == 1 : ones > 2;
+            const bool gotWhite = (out[static_cast<std::size_t>(y * page.stride + x / 8)] >> (7 - x % 8)) & 1;
+            ASSERT_EQ(gotWhite, expectWhite) << x << "," << y;
+        }
+    for (int y = 0; y < page.height; ++y)
+        for (int i = page.width / 8 + 1; i < page.stride; ++i)
+            EXPECT_EQ(out[static_cast<std::size_t>(y * page.stride + i)],
+                      page.bits[static_cast<std::size_t>(y * page.stride + i)]);
+}
+
 TEST(DescreenOrdered, BringsBackBarsOfTwoPixelsAndClearsTheGreyPaperOfAnyPattern) {
     const int width = 192, height = 48;
     const std::vector<double> grey = grey_bars(width, height);
