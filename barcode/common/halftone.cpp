@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kHalftoneSampleRows = 8;       // every eighth row is counted
 constexpr double kDitheredLoneShare = 0.01;  // lone pixels per pixel from which a page is dithered
-constexpr int kPeriodSampleRows = 4;         // every fourth row is compared for the pattern period
+constexpr int kPeriodSampleRows = 8;         // every eighth row is compared for the pattern period
 constexpr int kMaxPeriod = 8;                // pixels: the largest ordered pattern looked for
 // Differences at a pattern period against the mean of those one pixel nearer and farther: an
 // ordered page dips to 0.3-0.8, error diffusion and thresholded pages stay about 1.
@@ -54,7 +54,12 @@ std::vector<std::uint8_t> unpack_page(const std::uint8_t* bits, int width, int h
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * stride;
         std::uint8_t* to = page.data() + static_cast<std::ptrdiff_t>(y) * width;
-        for (int x = 0; x < width; ++x) to[x] = static_cast<std::uint8_t>(bit(row, x));
+        int x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const unsigned byte = row[x >> 3];
+            for (int k = 0; k < 8; ++k) to[x + k] = static_cast<std::uint8_t>((byte >> (7 - k)) & 1u);
+        }
+        for (; x < width; ++x) to[x] = static_cast<std::uint8_t>(bit(row, x));
     }
     return page;
 }
@@ -135,13 +140,16 @@ int ordered_period(const std::uint8_t* bits, int width, int height, int stride) 
     const int reach = kMaxPeriod + 1;  // lags 1 .. 9 across and down
     if (!bits || width <= reach || height <= reach || stride * 8 < width) return 0;
     long long differ[kMaxPeriod + 2] = {};
+    std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(reach + 1));
     for (int y = 0; y + reach < height; y += kPeriodSampleRows) {
-        const std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * stride;
-        for (int x = 0; x + reach < width; ++x) {
-            const int b = bit(row, x);
-            for (int lag = 1; lag <= reach; ++lag)
-                differ[lag] +=
-                    (b != bit(row, x + lag)) + (b != bit(row + static_cast<std::ptrdiff_t>(lag) * stride, x));
+        for (int k = 0; k <= reach; ++k)
+            unpack_row(bits, width, height, stride, y + k, 0, rows[static_cast<std::size_t>(k)]);
+        const std::uint8_t* row = rows[0].data();
+        for (int lag = 1; lag <= reach; ++lag) {
+            const std::uint8_t* down = rows[static_cast<std::size_t>(lag)].data();
+            long long n = 0;
+            for (int x = 0; x + reach < width; ++x) n += (row[x] != row[x + lag]) + (row[x] != down[x]);
+            differ[lag] += n;
         }
     }
     auto dip = [&differ](int p) {
@@ -160,24 +168,58 @@ void descreen_ordered(const std::uint8_t* bits, int width, int height, int strid
     out.assign(bits, bits + static_cast<std::ptrdiff_t>(stride) * height);
     if (width < 1 || height < 1 || period < 1) return;
     const std::vector<std::uint8_t> page = unpack_page(bits, width, height, stride);
-    auto at = [&](int x, int y) {
-        return static_cast<int>(page[static_cast<std::size_t>(std::clamp(y, 0, height - 1)) * width +
-                                     static_cast<std::size_t>(std::clamp(x, 0, width - 1))]);
+    auto pixel = [&](int x, int y) {
+        return page[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                    static_cast<std::size_t>(x)];
     };
-    static constexpr int kAcross[] = {1, 2, 1};
+    // along[y * width + x]: the ones over the period along the bars, from period / 2 before the
+    // pixel; pixels beyond the page count as the nearest border pixel.
+    const int before = period / 2, after = period - period / 2;  // window [-before, after)
+    std::vector<std::uint8_t> along(page.size());
+    if (upright) {
+        std::vector<int> column(static_cast<std::size_t>(width), 0);
+        for (int j = -before; j < after; ++j)
+            for (int x = 0; x < width; ++x)
+                column[static_cast<std::size_t>(x)] += pixel(x, std::clamp(j, 0, height - 1));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                along[static_cast<std::size_t>(y) * width + x] =
+                    static_cast<std::uint8_t>(column[static_cast<std::size_t>(x)]);
+            const int leaving = std::clamp(y - before, 0, height - 1),
+                      coming = std::clamp(y + after, 0, height - 1);
+            for (int x = 0; x < width; ++x)
+                column[static_cast<std::size_t>(x)] += pixel(x, coming) - pixel(x, leaving);
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            int sum = 0;
+            for (int j = -before; j < after; ++j) sum += pixel(std::clamp(j, 0, width - 1), y);
+            for (int x = 0; x < width; ++x) {
+                along[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint8_t>(sum);
+                sum += pixel(std::clamp(x + after, 0, width - 1), y) -
+                       pixel(std::clamp(x - before, 0, width - 1), y);
+            }
+        }
+    }
     const int half = 2 * period;  // half of the weights' sum, 4 x period
+    std::vector<int> ones(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
+        // 1 2 1 across the bars: neighbours in the row when upright, else the rows above and below.
+        const std::uint8_t* own = along.data() + static_cast<std::ptrdiff_t>(y) * width;
+        if (upright) {
+            for (int x = 0; x < width; ++x)
+                ones[static_cast<std::size_t>(x)] =
+                    own[std::max(x - 1, 0)] + 2 * own[x] + own[std::min(x + 1, width - 1)];
+        } else {
+            const std::uint8_t* up = along.data() + static_cast<std::ptrdiff_t>(std::max(y - 1, 0)) * width;
+            const std::uint8_t* down =
+                along.data() + static_cast<std::ptrdiff_t>(std::min(y + 1, height - 1)) * width;
+            for (int x = 0; x < width; ++x) ones[static_cast<std::size_t>(x)] = up[x] + 2 * own[x] + down[x];
+        }
         std::uint8_t* row = out.data() + static_cast<std::ptrdiff_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
-            int ones = 0;
-            for (int k = 0; k < 3; ++k)
-                for (int j = -period / 2; j < period - period / 2; ++j)
-                    ones += kAcross[k] * (upright ? at(x + k - 1, y + j) : at(x + j, y + k - 1));
-            int v = at(x, y);
-            if (ones > half)
-                v = 1;
-            else if (ones < half)
-                v = 0;
+            const int n = ones[static_cast<std::size_t>(x)];
+            const int v = n > half ? 1 : (n < half ? 0 : pixel(x, y));
             const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
             std::uint8_t& byte = row[x >> 3];
             byte = v ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);

@@ -33,7 +33,8 @@ void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride
 // common 8 x 8 one (built of 2 x 2 blocks like the 4 x 4 one), which gives 4. An ordered pattern repeats
 // exactly: pixels one period apart, across or down, differ far less often than pixels a pixel nearer or
 // farther apart, while error diffusion differs alike at every distance and edges differ more the farther
-// apart. Counted on every fourth row.
+// apart. Counted on every eighth row. Asked only of pages that look dithered: bars of a regular
+// module on a thresholded page may dip at 4 as well.
 int ordered_period(const std::uint8_t* bits, int width, int height, int stride);
 
 // Writes into `out` (stride x height bytes, the same layout) the page of an ordered dither of

@@ -225,18 +225,20 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
 }
 
 // Looks at a grey copy of a halftone page, cut again to 1 bit, then (when it met enough pattern
-// matches) at that copy with its specks filtered out along the bars. True when it decoded.
-bool look_with_specks(const std::vector<uint8_t>& copy, int width, int height, uint8_t* out, int capacity,
+// matches) at that copy with its specks filtered out along the bars. Returns the first look, its
+// result kDecoded when either look decoded.
+Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, uint8_t* out, int capacity,
                       int* length, int noise, SymbolInfo* info) {
     Workspace& ws = workspace();
     const ImageView view(copy.data(), width, height);
-    const Look look = decode_view(view, out, capacity, length, noise, info);
-    if (look.result == kDecoded) return true;
-    if (look.matches < kMinSecondLookMatches) return false;
+    Look look = decode_view(view, out, capacity, length, noise, info);
+    if (look.result == kDecoded || look.matches < kMinSecondLookMatches) return look;
     const SpeckAxis axis =
         look.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
-    return decode_view(filter_specks(view, axis, ws.filtered), out, capacity, length, noise, info).result ==
-           kDecoded;
+    if (decode_view(filter_specks(view, axis, ws.filtered), out, capacity, length, noise, info).result ==
+        kDecoded)
+        look.result = kDecoded;
+    return look;
 }
 
 }  // namespace
@@ -265,7 +267,9 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
             for (const bool upright : {!columnsFirst, columnsFirst}) {
                 barcode::descreen_ordered(rows, image.width, height, image.stride, period, upright,
                                           ws.smoothed);
-                if (look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info)) {
+                const Look look =
+                    look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info);
+                if (look.result == kDecoded) {
                     ws.pool.pooling = false;
                     return kDecoded;
                 }
@@ -273,7 +277,8 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
             // Edges between the few columns whose thresholds lie near half are known only to a
             // couple of pixels; the grey of 2 x 2 blocks places some of them otherwise.
             barcode::descreen_blocks(rows, image.width, height, image.stride, ws.smoothed);
-            if (look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info)) {
+            if (look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info).result ==
+                kDecoded) {
                 ws.pool.pooling = false;
                 return kDecoded;
             }
