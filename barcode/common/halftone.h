@@ -28,4 +28,31 @@ bool looks_dithered(double loneShare);
 void smooth_halftone(const std::uint8_t* bits, int width, int height, int stride,
                      std::vector<std::uint8_t>& out, int reach = 1);
 
+// The period in pixels (4 or 8) over which an ordered dither on the page repeats, 0 when none
+// shows; a 2 x 2 pattern repeats over 4 as well, and so, within a few levels of 64, does the
+// common 8 x 8 one (built of 2 x 2 blocks like the 4 x 4 one), which gives 4. An ordered pattern repeats
+// exactly: pixels one period apart, across or down, differ far less often than pixels a pixel nearer or
+// farther apart, while error diffusion differs alike at every distance and edges differ more the farther
+// apart. Counted on every eighth row. Asked only of pages that look dithered: bars of a regular
+// module on a thresholded page may dip at 4 as well.
+int ordered_period(const std::uint8_t* bits, int width, int height, int stride);
+
+// Writes into `out` (stride x height bytes, the same layout) the page of an ordered dither of
+// `period` pixels brought back to grey and cut at half: each pixel's darkness is the mean over
+// `period` pixels along the bars (down the column when `upright`, else along the row), where a
+// full period holds every threshold of the pattern, and over three pixels across them
+// (weights 1 2 1), which keeps bars of two pixels. A tie keeps the pixel's own value. Pixels
+// outside the page count as the nearest border pixel; padding bits are copied as they are.
+void descreen_ordered(const std::uint8_t* bits, int width, int height, int stride, int period, bool upright,
+                      std::vector<std::uint8_t>& out);
+
+// Writes into `out` (the same layout) each pixel as the majority of the 2 x 2 block of itself and
+// its left, upper and upper-left neighbours, its own value on a tie. Every aligned 2 x 2 block of
+// the common ordered patterns (2 x 2, 4 x 4, 8 x 8, built of such blocks) holds thresholds a
+// quarter of the range apart, so the block's count is its grey to a quarter, at twice the
+// resolution of a 4 x 4 period either way (no bar direction needed). Pixels outside the page
+// count as the nearest border pixel; padding bits are copied as they are.
+void descreen_blocks(const std::uint8_t* bits, int width, int height, int stride,
+                     std::vector<std::uint8_t>& out);
+
 }  // namespace barcode

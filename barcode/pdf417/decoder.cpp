@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "barcode/common/halftone.h"
 #include "barcode/pdf417/data_decoding.h"
@@ -70,14 +71,51 @@ int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount,
     return kUncorrectable;
 }
 
+// While grey copies of a halftone page are read: each copy places some edges better than the
+// others, so the codewords one reading read go into ws.pool (a value read differently by two
+// readings is dropped there), and the erasures of this reading that the pool holds are filled
+// from it, as single (weak) readings that the retry may erase again. Only readings of the same
+// shape meet. Returns the erasures left. The correction still checks the sequence with its spare
+// check codewords, so a pooled codeword that is wrong is one more error, never a text by itself.
+int pool_readings(Workspace& ws, const SymbolShape& shape, int n, int erasureCount) {
+    Workspace::Pool& pool = ws.pool;
+    if (pool.rows != shape.rows || pool.columns != shape.columns || pool.level != shape.level) {
+        pool.rows = shape.rows;
+        pool.columns = shape.columns;
+        pool.level = shape.level;
+        std::fill(pool.state, pool.state + n, Workspace::Pool::kUnknown);
+    }
+    bool erased[kMaxCodewords] = {};
+    for (int k = 0; k < erasureCount; ++k) erased[ws.erasures[k]] = true;
+    int left = 0;
+    for (int i = 0; i < n; ++i) {
+        uint8_t& state = pool.state[i];
+        if (!erased[i]) {
+            if (state == Workspace::Pool::kUnknown) {
+                state = Workspace::Pool::kKnown;
+                pool.value[i] = ws.codewords[i];
+            } else if (state == Workspace::Pool::kKnown && pool.value[i] != ws.codewords[i]) {
+                state = Workspace::Pool::kConflict;
+            }
+        } else if (state == Workspace::Pool::kKnown) {
+            ws.codewords[i] = pool.value[i];
+            ws.support[i] = 1;
+        } else {
+            ws.erasures[left++] = i;
+        }
+    }
+    return left;
+}
+
 // Lines, votes, grids and correction for one scan direction.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
                     Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape,
                     bool bothSides) {
     if (!read_symbol_lines(image, orientation, skew, noise, ws, bothSides)) return kUnusable;
     if (!shape_from_votes(ws, shape)) return kUnusable;
-    const int erasureCount = merge_grids(ws, shape);
+    int erasureCount = merge_grids(ws, shape);
     const int n = shape.rows * shape.columns;
+    if (ws.pool.pooling) erasureCount = pool_readings(ws, shape, n, erasureCount);
     std::copy(ws.codewords, ws.codewords + n, ws.readCodewords);
     const int result =
         decode_codewords(ws.codewords, n, shape.level, ws.erasures, erasureCount, out, capacity, length);
@@ -186,6 +224,23 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     return look;
 }
 
+// Looks at a grey copy of a halftone page, cut again to 1 bit, then (when it met enough pattern
+// matches) at that copy with its specks filtered out along the bars. Returns the first look, its
+// result kDecoded when either look decoded.
+Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, uint8_t* out, int capacity,
+                      int* length, int noise, SymbolInfo* info) {
+    Workspace& ws = workspace();
+    const ImageView view(copy.data(), width, height);
+    Look look = decode_view(view, out, capacity, length, noise, info);
+    if (look.result == kDecoded || look.matches < kMinSecondLookMatches) return look;
+    const SpeckAxis axis =
+        look.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
+    if (decode_view(filter_specks(view, axis, ws.filtered), out, capacity, length, noise, info).result ==
+        kDecoded)
+        look.result = kDecoded;
+    return look;
+}
+
 }  // namespace
 
 int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int capacity, int* length,
@@ -193,19 +248,51 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
     if (width < 1 || height < 1 || !rows) return kBadSize;
     if (noise < 0) noise = 0;
     const ImageView image(rows, width, height);
+    Workspace& ws = workspace();
+    ws.pool.pooling = false;
     const Look first = decode_view(image, out, capacity, length, noise, info);
     if (first.result == kDecoded) return first.result;
-    Workspace& ws = workspace();
     // A dithered page (grey paper scattered with lone dots, bar edges frayed into a fringe that
     // no line reads) is looked at again smoothed: over 3 x 3 pixels, then over 5 x 5, which also
     // evens out the patterns of ordered dithering.
     if (barcode::looks_dithered(barcode::lone_pixel_share(rows, image.width, height, image.stride))) {
+        // An ordered dither repeats a pattern of thresholds: averaged over one period along the
+        // bars (and a few pixels across) it gives back the grey, which is cut at half. Bars run
+        // down the columns of a symbol read along rows: that way first, unless columns were seen.
+        const int period = barcode::ordered_period(rows, image.width, height, image.stride);
+        ws.pool.pooling = true;
+        ws.pool.rows = 0;
+        if (period > 0) {
+            const bool columnsFirst = first.orientation == Orientation::Columns && first.matches > 0;
+            for (const bool upright : {!columnsFirst, columnsFirst}) {
+                barcode::descreen_ordered(rows, image.width, height, image.stride, period, upright,
+                                          ws.smoothed);
+                const Look look =
+                    look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info);
+                if (look.result == kDecoded) {
+                    ws.pool.pooling = false;
+                    return kDecoded;
+                }
+            }
+            // Edges between the few columns whose thresholds lie near half are known only to a
+            // couple of pixels; the grey of 2 x 2 blocks places some of them otherwise.
+            barcode::descreen_blocks(rows, image.width, height, image.stride, ws.smoothed);
+            if (look_with_specks(ws.smoothed, width, height, out, capacity, length, noise, info).result ==
+                kDecoded) {
+                ws.pool.pooling = false;
+                return kDecoded;
+            }
+        }
         for (int reach = 1; reach <= 2; ++reach) {
             barcode::smooth_halftone(rows, image.width, height, image.stride, ws.smoothed, reach);
             const ImageView smoothed(ws.smoothed.data(), width, height);
             const Look look = decode_view(smoothed, out, capacity, length, noise, info);
-            if (look.result == kDecoded) return look.result;
+            if (look.result == kDecoded) {
+                ws.pool.pooling = false;
+                return look.result;
+            }
         }
+        ws.pool.pooling = false;
     }
     if (first.matches < kMinSecondLookMatches) return first.result;
     // A second look at the page with its specks filtered out along the bars; the bars run across

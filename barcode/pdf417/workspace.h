@@ -99,6 +99,17 @@ struct Workspace {
     float profile[kMaxProfiles][kProfileBins];
     int profileCount = 0;
 
+    // Codewords that earlier looks at grey copies of the same halftone page read (they keep
+    // the shape they were read in): a look fills its erasures from them. `pooling` is set only
+    // while such copies are read.
+    struct Pool {
+        enum State : uint8_t { kUnknown = 0, kKnown = 1, kConflict = 2 };
+        bool pooling = false;
+        int rows = 0, columns = 0, level = -1;
+        int value[kMaxCodewords];
+        uint8_t state[kMaxCodewords];
+    } pool;
+
     // The speck-filtered copy of a page that did not read (see dot_filter.h); it keeps its
     // capacity between calls, so only a larger page than any before allocates.
     std::vector<uint8_t> filtered;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -153,6 +154,167 @@ TEST(SmoothHalftone, TheWiderKernelEvensOutOrderedDitherAndKeepsBarsOfTwoPixels)
                 ASSERT_EQ(out.dark(x, y), bars.dark(x, y)) << x << "," << y;
             }
         }
+}
+
+// The n x n ordered threshold pattern (n a power of 2): each level of 2 x 2 blocks spreads the
+// thresholds of the level below over four offsets, 0 3 / 2 1 as in the common pattern.
+std::vector<int> ordered_pattern(int n) {
+    std::vector<int> m{0};
+    for (int size = 1; size < n; size *= 2) {
+        std::vector<int> next(static_cast<std::size_t>(4 * size * size));
+        static const int kOffset[2][2] = {{0, 2}, {3, 1}};
+        for (int y = 0; y < 2 * size; ++y)
+            for (int x = 0; x < 2 * size; ++x)
+                next[static_cast<std::size_t>(y * 2 * size + x)] =
+                    4 * m[static_cast<std::size_t>((y % size) * size + x % size)] +
+                    kOffset[y / size][x / size];
+        m = next;
+    }
+    return m;
+}
+
+// A grey page (darkness 0..1 per pixel) reduced to 1 bit by the n x n ordered pattern, or by
+// error diffusion (Floyd-Steinberg) when n is 0.
+Page reduce(const std::vector<double>& grey, int width, int height, int n) {
+    Page page(width, height);
+    if (n > 0) {
+        const std::vector<int> m = ordered_pattern(n);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (grey[static_cast<std::size_t>(y * width + x)] >
+                    (m[static_cast<std::size_t>((y % n) * n + x % n)] + 0.5) / (n * n))
+                    page.set_dark(x, y);
+        return page;
+    }
+    std::vector<double> g = grey;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double old = g[static_cast<std::size_t>(y * width + x)];
+            const double now = old > 0.5 ? 1.0 : 0.0;
+            if (now > 0) page.set_dark(x, y);
+            const double error = old - now;
+            auto spread = [&](int dx, int dy, double share) {
+                if (x + dx >= 0 && x + dx < width && y + dy < height)
+                    g[static_cast<std::size_t>((y + dy) * width + x + dx)] += error * share;
+            };
+            spread(1, 0, 7.0 / 16);
+            spread(-1, 1, 3.0 / 16);
+            spread(0, 1, 5.0 / 16);
+            spread(1, 1, 1.0 / 16);
+        }
+    return page;
+}
+
+// Upright bars of 2 to 5 pixels (darkness 0.9, their edges half way) on paper whose grey rises
+// from 0.05 to 0.3 across the page.
+std::vector<double> grey_bars(int width, int height) {
+    std::vector<double> grey(static_cast<std::size_t>(width * height));
+    for (int x = 0; x < width; ++x) {
+        const int k = x / 12;
+        const int inBar = x % 12;
+        const double paper = 0.05 + 0.25 * x / width;
+        const double v = inBar < 2 + k % 4 ? 0.9 : (inBar == 2 + k % 4 ? 0.5 : paper);
+        for (int y = 0; y < height; ++y) grey[static_cast<std::size_t>(y * width + x)] = v;
+    }
+    return grey;
+}
+
+TEST(OrderedPeriod, PatternsOfTwoFourAndEightAreFoundButErrorDiffusionAndThresholdsShowNone) {
+    const int width = 192, height = 64;
+    const std::vector<double> grey = grey_bars(width, height);
+    auto period = [&](const Page& p) {
+        return barcode::ordered_period(p.bits.data(), p.width, p.height, p.stride);
+    };
+    EXPECT_EQ(period(reduce(grey, width, height, 2)), 4);  // a 2 x 2 pattern repeats over 4 too
+    EXPECT_EQ(period(reduce(grey, width, height, 4)), 4);
+    // The 8 x 8 pattern repeats over 4 within 3 levels of 64: averaged over 4 it gives the grey.
+    EXPECT_EQ(period(reduce(grey, width, height, 8)), 4);
+    EXPECT_EQ(period(reduce(grey, width, height, 0)), 0);
+    EXPECT_EQ(period(bar_page()), 0);
+    EXPECT_EQ(period(Page(width, height)), 0);
+    EXPECT_EQ(period(Page(9, 9)), 0);  // too small to compare nine pixels apart
+}
+
+TEST(DescreenOrdered, MatchesAPixelByPixelOracleAcrossAndAlongAtAnyPeriod) {
+    std::mt19937 rng(17);
+    Page page(53, 29);
+    for (std::uint8_t& b : page.bits) b = static_cast<std::uint8_t>(rng());
+    for (const int n : {2, 4, 8})
+        for (const bool upright : {true, false}) {
+            std::vector<std::uint8_t> out;
+            barcode::descreen_ordered(page.bits.data(), page.width, page.height, page.stride, n, upright,
+                                      out);
+            ASSERT_EQ(out.size(), page.bits.size());
+            auto white = [&](int x, int y) {
+                x = std::clamp(x, 0, page.width - 1);
+                y = std::clamp(y, 0, page.height - 1);
+                return page.dark(x, y) ? 0 : 1;
+            };
+            for (int y = 0; y < page.height; ++y)
+                for (int x = 0; x < page.width; ++x) {
+                    int sum = 0;
+                    for (int across = -1; across <= 1; ++across)
+                        for (int along = -n / 2; along < n - n / 2; ++along)
+                            sum += (across == 0 ? 2 : 1) *
+                                   (upright ? white(x + across, y + along) : white(x + along, y + across));
+                    const bool expectWhite = sum * 2 == 4 * n ? white(x, y) == 1 : sum * 2 > 4 * n;
+                    const bool gotWhite =
+                        (out[static_cast<std::size_t>(y * page.stride + x / 8)] >> (7 - x % 8)) & 1;
+                    ASSERT_EQ(gotWhite, expectWhite) << n << " " << upright << " " << x << "," << y;
+                }
+            // Padding bits past the last pixel of each row stay as they were.
+            for (int y = 0; y < page.height; ++y) {
+                const std::size_t last = static_cast<std::size_t>(y * page.stride + page.width / 8);
+                EXPECT_EQ(out[last] & 0x07, page.bits[last] & 0x07);
+                for (int i = page.width / 8 + 1; i < page.stride; ++i)
+                    EXPECT_EQ(out[static_cast<std::size_t>(y * page.stride + i)],
+                              page.bits[static_cast<std::size_t>(y * page.stride + i)]);
+            }
+        }
+}
+
+TEST(DescreenBlocks, EachPixelIsTheMajorityOfItsBlockWithTheNeighboursLeftAndAbove) {
+    std::mt19937 rng(23);
+    Page page(45, 21);
+    for (std::uint8_t& b : page.bits) b = static_cast<std::uint8_t>(rng());
+    std::vector<std::uint8_t> out;
+    barcode::descreen_blocks(page.bits.data(), page.width, page.height, page.stride, out);
+    ASSERT_EQ(out.size(), page.bits.size());
+    auto white = [&](int x, int y) { return page.dark(std::max(x, 0), std::max(y, 0)) ? 0 : 1; };
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const int ones = white(x, y) + white(x - 1, y) + white(x, y - 1) + white(x - 1, y - 1);
+            const bool expectWhite = ones == 2 ? white(x, y) == 1 : ones > 2;
+            const bool gotWhite = (out[static_cast<std::size_t>(y * page.stride + x / 8)] >> (7 - x % 8)) & 1;
+            ASSERT_EQ(gotWhite, expectWhite) << x << "," << y;
+        }
+    for (int y = 0; y < page.height; ++y)
+        for (int i = page.width / 8 + 1; i < page.stride; ++i)
+            EXPECT_EQ(out[static_cast<std::size_t>(y * page.stride + i)],
+                      page.bits[static_cast<std::size_t>(y * page.stride + i)]);
+}
+
+TEST(DescreenOrdered, BringsBackBarsOfTwoPixelsAndClearsTheGreyPaperOfAnyPattern) {
+    const int width = 192, height = 48;
+    const std::vector<double> grey = grey_bars(width, height);
+    for (const int n : {2, 4, 8}) {
+        const Page page = reduce(grey, width, height, n);
+        Page out(width, height);
+        barcode::descreen_ordered(page.bits.data(), width, height, page.stride, n, true, out.bits);
+        // Away from the page's top and bottom: bar pixels dark, paper a pixel or more from a bar's
+        // edge light (the edge pixel of half grey may go either way).
+        for (int y = n; y + n < height; ++y)
+            for (int x = 1; x + 1 < width; ++x) {
+                const double v = grey[static_cast<std::size_t>(y * width + x)];
+                const bool nearEdge = grey[static_cast<std::size_t>(y * width + x - 1)] == 0.5 ||
+                                      grey[static_cast<std::size_t>(y * width + x + 1)] == 0.5 || v == 0.5;
+                if (v > 0.8) {
+                    ASSERT_TRUE(out.dark(x, y)) << n << " " << x << "," << y;
+                } else if (!nearEdge) {
+                    ASSERT_FALSE(out.dark(x, y)) << n << " " << x << "," << y;
+                }
+            }
+    }
 }
 
 }  // namespace
