@@ -171,55 +171,48 @@ TEST(StackreadPhotos, ShortSymbolsSaltedByALocalThresholdAreLocated) {
     EXPECT_EQ(s.wrong, 0);
 }
 
-TEST(StackreadPhotos, DitheredScansAreReadSmoothedAndDamagedOnesNeverWrong) {
-    // Reduced to one bit by error diffusion: light grey paper becomes a scatter of lone dots and
-    // the blurred edges of 2-3 px modules a ragged fringe that no line reads as it stands.
-    auto dithered = [](Render& r, std::mt19937& g) {
-        r.module = uniform(g, 2, 3);
+// A scan of 2-3 px modules (from `minModule`) on rows 2-3 modules tall, blurred, on light grey
+// paper, reduced to one bit by error diffusion or by the 4 x 4 ordered pattern.
+auto dithered_scan(double minModule, bool ordered) {
+    return [minModule, ordered](Render& r, std::mt19937& g) {
+        r.module = uniform(g, minModule, 3);
         r.moduleY = r.module * uniform(g, 2, 3);
         r.blur = uniform(g, 0.6, 1.0);
         r.contrast = uniform(g, 0.85, 1.0);
         r.shading = uniform(g, 0.0, 0.15);
         r.noise = 0.02;
         r.dither = true;
+        r.ordered = ordered;
         r.angle = uniform(g, -3, 3);
     };
-    const Score s = score(8, 41, stackread_test::SymbolOptions{}, dithered);
+}
+
+// The last quarter of the columns cut off: nothing to read, and never a wrong text.
+void cut_last_quarter(ModuleGrid& grid, std::mt19937&) {
+    for (int y = 0; y < grid.height; ++y)
+        for (int x = grid.width * 3 / 4; x < grid.width; ++x)
+            grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
+}
+
+TEST(StackreadPhotos, DitheredScansAreReadSmoothedAndDamagedOnesNeverWrong) {
+    // Error diffusion turns light grey paper into a scatter of lone dots and the blurred edges of
+    // 2-3 px modules into a ragged fringe that no line reads as it stands.
+    const Score s = score(8, 41, stackread_test::SymbolOptions{}, dithered_scan(2, false));
     EXPECT_GE(s.read, 7);
     EXPECT_EQ(s.wrong, 0);
-    // The last quarter of the columns cut off: nothing to read, and never a wrong text.
     const Score cut =
-        score(4, 43, stackread_test::SymbolOptions{}, dithered, [](ModuleGrid& grid, std::mt19937&) {
-            for (int y = 0; y < grid.height; ++y)
-                for (int x = grid.width * 3 / 4; x < grid.width; ++x)
-                    grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
-        });
+        score(4, 43, stackread_test::SymbolOptions{}, dithered_scan(2, false), cut_last_quarter);
     EXPECT_EQ(cut.wrong, 0);
 }
 
 TEST(StackreadPhotos, OrderedDitheredScansAreReadThroughTheirGreyAndDamagedOnesNeverWrong) {
-    // Reduced to one bit by the 4 x 4 ordered pattern: the blurred edges of 2.3-3 px modules
-    // become a lattice that neither the lines nor the smoothed copies read; averaged over the
-    // pattern along the bars the page gives back its grey.
-    auto ordered = [](Render& r, std::mt19937& g) {
-        r.module = uniform(g, 2.3, 3);
-        r.moduleY = r.module * uniform(g, 2, 3);
-        r.blur = uniform(g, 0.6, 1.0);
-        r.contrast = uniform(g, 0.85, 1.0);
-        r.shading = uniform(g, 0.0, 0.15);
-        r.noise = 0.02;
-        r.dither = true;
-        r.ordered = true;
-        r.angle = uniform(g, -3, 3);
-    };
-    const Score s = score(8, 51, stackread_test::SymbolOptions{}, ordered);
+    // The 4 x 4 ordered pattern makes the blurred edges of 2.3-3 px modules a lattice that neither
+    // the lines nor the smoothed copies read; averaged over the pattern along the bars the page
+    // gives back its grey.
+    const Score s = score(8, 51, stackread_test::SymbolOptions{}, dithered_scan(2.3, true));
     EXPECT_GE(s.read, 7);  // 5 without the grey
     EXPECT_EQ(s.wrong, 0);
     const Score cut =
-        score(3, 49, stackread_test::SymbolOptions{}, ordered, [](ModuleGrid& grid, std::mt19937&) {
-            for (int y = 0; y < grid.height; ++y)
-                for (int x = grid.width * 3 / 4; x < grid.width; ++x)
-                    grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
-        });
+        score(3, 49, stackread_test::SymbolOptions{}, dithered_scan(2.3, true), cut_last_quarter);
     EXPECT_EQ(cut.wrong, 0);
 }
