@@ -451,7 +451,8 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double sy = e.y + fan.gy - from * fan.uy;
     auto read = [&](int samples) {
         return contrast ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
-                                             kContrastReachModules * fan.module, runs)
+                                             kContrastReachModules * fan.module, runs,
+                                             pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
                         : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs);
     };
     // A short probe first: white for the quiet zone, then the pattern the scan line showed.
