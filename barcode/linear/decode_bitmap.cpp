@@ -19,6 +19,9 @@ namespace {
 constexpr int kResultGrowth = 16;
 constexpr int kHorizontalPass = 1;
 constexpr int kVerticalPass = 2;
+// Lone pixels per pixel from which the paper counts as salted (SearchSettings::saltedPaper): a
+// local threshold leaves about one in a hundred; printed and thresholded scans next to none.
+constexpr double kSaltedLoneShare = 0.002;
 
 // Pixel buffers kept between calls so that a page does not cost fresh pages of memory each time.
 // Callers are asked to call one at a time; the lock keeps the buffers whole if they do not.
@@ -191,11 +194,13 @@ int decode_bitmap(Bitmap& bitmap, const DecodeRequest& request, BarcodeResultLis
         if (buffers.copy.size() < bytes + 16) buffers.copy.resize(bytes + 16);
         std::memcpy(buffers.copy.data(), bitmap.bits, bytes);
         Image work{bitmap.width, bitmap.height, bitmap.stride, buffers.copy.data()};
+        const double loneShare =
+            barcode::lone_pixel_share(bitmap.bits, bitmap.width, bitmap.height, bitmap.stride);
+        settings.saltedPaper = loneShare >= kSaltedLoneShare;
         search_both(work, settings, request.directions, found, buffers.transposed);
         // A dithered picture (grey paper scattered with lone dots, bar edges frayed) is searched
         // once more smoothed, where what the first search found is already erased.
-        if (barcode::looks_dithered(
-                barcode::lone_pixel_share(bitmap.bits, bitmap.width, bitmap.height, bitmap.stride))) {
+        if (barcode::looks_dithered(loneShare)) {
             barcode::smooth_halftone(bitmap.bits, bitmap.width, bitmap.height, bitmap.stride,
                                      buffers.smoothed);
             buffers.smoothed.resize(bytes + 16);

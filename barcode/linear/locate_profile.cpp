@@ -8,8 +8,7 @@
 namespace stripescan {
 namespace {
 
-constexpr double kMinSwing = 0.3;  // coverage: darkest minus lightest nearby for a local threshold
-constexpr double kHalf = 0.5;      // coverage: the threshold where the band has no contrast
+constexpr double kHalf = 0.5;  // coverage: the threshold where the band has no contrast
 
 // Black coverage of the band at (cx, cy): 2 * half + 1 points one pixel apart along (bx, by),
 // each interpolated between its four pixels; negative where no point lies inside the image.
@@ -59,7 +58,7 @@ int length_between(double from, double to) {
 }  // namespace
 
 bool contrast_band_runs(const Image& image, double x, double y, double fx, double fy, int half,
-                        int maxSamples, int maxRun, double reach, RunList& out) {
+                        int maxSamples, int maxRun, double reach, RunList& out, double minSwing) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (!(reach > 0.0)) return false;
@@ -83,7 +82,7 @@ bool contrast_band_runs(const Image& image, double x, double y, double fx, doubl
     const std::vector<double> low = sliding_extreme(cover, w, false);
     const std::vector<double> high = sliding_extreme(cover, w, true);
     auto level = [&](std::size_t i) {
-        return high[i] - low[i] >= kMinSwing ? cover[i] - (high[i] + low[i]) / 2 : cover[i] - kHalf;
+        return high[i] - low[i] >= minSwing ? cover[i] - (high[i] + low[i]) / 2 : cover[i] - kHalf;
     };
     double edge = -0.5;  // where the current run began, in samples
     double before = level(0);

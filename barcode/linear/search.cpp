@@ -451,7 +451,8 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double sy = e.y + fan.gy - from * fan.uy;
     auto read = [&](int samples) {
         return contrast ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
-                                             kContrastReachModules * fan.module, runs)
+                                             kContrastReachModules * fan.module, runs,
+                                             pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
                         : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs);
     };
     // A short probe first: white for the quiet zone, then the pattern the scan line showed.
@@ -597,7 +598,9 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         }
         // Modules this small may blur together: the same lines once more, edges by local contrast.
         // Only for symbologies whose check characters vouch for such a line: EAN and UPC digits
-        // read by the nearest pattern misread them, and so did a Codabar symbol. Code 39, Codabar
+        // read by the nearest pattern misread them, and so did a Codabar symbol. Code 128 and
+        // Code 93 at any module on salted paper: a local threshold leaves their narrow bars
+        // dotted there (only there, so clean pages pay nothing for it). Code 39, Codabar
         // and 2 of 5 at any module: a local threshold leaves their thin bars dotted, so that a
         // band thresholded at one half loses them; such a reading waits for a second, distinct
         // line, and the keys' reading must stand clear of the middle of each colour. Their lines
@@ -606,7 +609,7 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
         const bool unchecked = symbology.number == kCode39 || symbology.number == kCodabar ||
                                symbology.number == kInterleaved2of5;
-        if ((fan.module < kContrastModule && checked) || unchecked) {
+        if ((checked && (fan.module < kContrastModule || pass.settings.saltedPaper)) || unchecked) {
             const std::vector<int> contrastOrder =
                 unchecked ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2) : order;
             for (int k : contrastOrder) {

@@ -21,6 +21,9 @@ struct SearchSettings {
     std::vector<ActiveDecoder> decoders;  // ascending symbology number
     int sizeUnit = kMinSizeUnit;          // S: line spacing, fan width
     int lineNoise = 0;                    // noise merge applied to every scan line
+    // The paper is salted with lone dots, as a local threshold leaves it (decode_bitmap): thin
+    // bars there come out dotted at any module, not only under kContrastModule.
+    bool saltedPaper = false;
 };
 
 struct FoundSymbol {
