@@ -28,7 +28,7 @@ constexpr int kCodeA = 101;  // FNC4 in set A
 constexpr int kFnc1 = 102;
 constexpr int kStartA = 103;
 constexpr int kStartB = 104;
-constexpr int kStartC = 105;
+// Start C is 105: the one start that is neither A nor B.
 constexpr int kStop = 106;
 constexpr int kSetBFirstControl = 64;  // set A values from here are control characters
 constexpr char kFnc1Byte = static_cast<char>(0x80);
