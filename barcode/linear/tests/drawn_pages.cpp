@@ -23,6 +23,27 @@ std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage
     return out;
 }
 
+std::vector<std::pair<int, std::string>> read_saved_page(const std::string& folder, const char* file) {
+    Bitmap bitmap{};
+    std::vector<std::pair<int, std::string>> out;
+    if (ReadBimapFromFile(&bitmap, (folder + "/" + file).c_str()) != STRIPESCAN_OK) {
+        ADD_FAILURE() << file;
+        return out;
+    }
+    SymbologySetting settings[8] = {};
+    for (int s = 0; s < 8; ++s) settings[s].symbology = s + 1;
+    DecodeRequest request{settings, 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
+    BarcodeResultList list{};
+    EXPECT_EQ(Stripescan(&bitmap, &request, &list), STRIPESCAN_OK);
+    for (int i = 0; i < list.count; ++i)
+        out.emplace_back(list.results[i].symbology,
+                         std::string(reinterpret_cast<const char*>(list.results[i].text),
+                                     static_cast<std::size_t>(list.results[i].length)));
+    FreeBarcodeResultMem(&list);
+    FreeBitmap(&bitmap);
+    return out;
+}
+
 void damage_symbol(barcode::degrade::ModuleGrid& grid, int kind, std::mt19937& rng) {
     auto clearColumn = [&grid](int x) {
         for (int y = 0; y < grid.height; ++y) grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;

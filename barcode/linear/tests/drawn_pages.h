@@ -21,6 +21,10 @@ struct Outcome {
 // Reads `page` with all eight symbologies requested, both directions; (number, text) per result.
 std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage& page);
 
+// Reads the BMP file `file` of the folder `folder` with all eight symbologies requested (default
+// settings), both directions; (number, text) per result. A file that cannot be read is a failure.
+std::vector<std::pair<int, std::string>> read_saved_page(const std::string& folder, const char* file);
+
 // Damages a symbol's grid: kind 0 knocks out one bar (all its columns) in the middle three fifths,
 // kind 1 cuts off the last 10 to 30 % of its columns (at least two).
 void damage_symbol(barcode::degrade::ModuleGrid& grid, int kind, std::mt19937& rng);

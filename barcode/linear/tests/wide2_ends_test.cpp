@@ -12,6 +12,7 @@
 #include "barcode/linear/symbologies/interleaved_ends.h"
 #include "barcode/linear/symbology.h"
 #include "barcode/linear/tests/canvas.h"
+#include "barcode/linear/tests/drawn_pages.h"
 
 namespace stripescan {
 namespace {
@@ -115,28 +116,9 @@ TEST(InterleavedReading, EveryElementMustStandClearOfTheMiddleOfItsColourOverThe
     EXPECT_EQ(read_itf_runs(mixed), "");
 }
 
-// The results of the saved page `file` read with all eight symbologies requested, each as
-// (symbology, text).
+// The results of the saved page `file` of the test data, each as (symbology, text).
 std::vector<std::pair<int, std::string>> read_saved(const char* file) {
-    Bitmap bitmap{};
-    std::vector<std::pair<int, std::string>> out;
-    if (ReadBimapFromFile(&bitmap, (std::string(STRIPESCAN_TEST_DATA) + "/" + file).c_str()) !=
-        STRIPESCAN_OK) {
-        ADD_FAILURE() << file;
-        return out;
-    }
-    SymbologySetting settings[8] = {};
-    for (int s = 0; s < 8; ++s) settings[s].symbology = s + 1;
-    DecodeRequest request{settings, 8, 0, STRIPESCAN_BOTH_DIRECTIONS, STRIPESCAN_MIN_SIZE};
-    BarcodeResultList list{};
-    EXPECT_EQ(Stripescan(&bitmap, &request, &list), STRIPESCAN_OK);
-    for (int i = 0; i < list.count; ++i)
-        out.emplace_back(list.results[i].symbology,
-                         std::string(reinterpret_cast<const char*>(list.results[i].text),
-                                     static_cast<std::size_t>(list.results[i].length)));
-    FreeBarcodeResultMem(&list);
-    FreeBitmap(&bitmap);
-    return out;
+    return stripescan::testing::read_saved_page(STRIPESCAN_TEST_DATA, file);
 }
 
 TEST(SavedPages, ABarKnockedOutOfA2Of5SymbolGivesNeitherHalf) {
