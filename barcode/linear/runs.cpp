@@ -196,11 +196,12 @@ private:
 };
 
 // Samples the band from (x, y) in steps of half a pixel along (fx, fy) with `coverage` until
-// the centre or its coverage leaves the image, `max_samples` are taken or a run exceeds
-// `max_run` samples. False when the very first sample is outside.
+// the centre or its coverage leaves the image, `max_samples` are taken, a run exceeds `max_run`
+// samples, or (firstWhite > 0) the first run is complete and is black or shorter than
+// `firstWhite`. False when the very first sample is outside.
 template <class Coverage>
 bool sample_band(const Image& image, Coverage& coverage, double x, double y, double fx, double fy,
-                 int maxSamples, int maxRun, RunList& out) {
+                 int maxSamples, int maxRun, int firstWhite, RunList& out) {
     EdgeRuns runs(out);
     for (int n = 0; n < maxSamples; ++n) {
         const double cx = x + 0.5 * n * fx;
@@ -213,6 +214,10 @@ bool sample_band(const Image& image, Coverage& coverage, double x, double y, dou
             break;
         }
         if (!runs.add(n, covered, px, py, maxRun)) break;
+        if (firstWhite > 0 && out.runs.size() == 1 &&
+            (out.runs[0].color != kWhite || out.runs[0].length < firstWhite)) {
+            break;
+        }
     }
     runs.finish();
     return true;
@@ -221,16 +226,16 @@ bool sample_band(const Image& image, Coverage& coverage, double x, double y, dou
 }  // namespace
 
 bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int maxSamples,
-               int maxRun, RunList& out) {
+               int maxRun, RunList& out, int firstWhite) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (fy == 0.0) {
         RowBandCoverage coverage(image, y, half);
-        return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, out);
+        return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, firstWhite, out);
     }
     // Across the line: at right angles to the reading direction.
     SlantedBandCoverage coverage(image, -fy, fx, half);
-    return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, out);
+    return sample_band(image, coverage, x, y, fx, fy, maxSamples, maxRun, firstWhite, out);
 }
 
 void merge_noise(RunList& list, int width) {

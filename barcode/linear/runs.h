@@ -49,8 +49,12 @@ bool line_runs(const Image& image, Point start, const std::vector<Point>& offset
 // samples; lengths are in eighths of a pixel (unit kBandUnit). Ends where the centre leaves the
 // image, after `max_samples` samples, or when a run spans more than `max_run` samples. False
 // when the start lies outside the image.
+// With `firstWhite` > 0 the line also ends as soon as its first run is complete and is black or
+// shorter than `firstWhite` (in kBandUnit): a probe that needs a quiet zone first is refused by
+// those two runs alone. Each run depends only on the samples up to its end, so the runs kept are
+// those of the whole line.
 bool band_runs(const Image& image, double x, double y, double fx, double fy, int half, int maxSamples,
-               int maxRun, RunList& out);
+               int maxRun, RunList& out, int firstWhite = 0);
 
 // Merges runs of `width` pixels or less, together with the run after them, into the run before.
 void merge_noise(RunList& runs, int width);

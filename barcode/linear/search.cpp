@@ -449,22 +449,27 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double from = fan.back - skipped;
     const double sx = e.x + fan.gx - from * fan.ux;
     const double sy = e.y + fan.gy - from * fan.uy;
-    auto read = [&](int samples) {
-        return contrast ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
-                                             kContrastReachModules * fan.module, runs,
-                                             pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
-                        : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs);
-    };
-    // A short probe first: white for the quiet zone, then the pattern the scan line showed.
-    if (!read(fan.probe)) return false;
-    if (noise > 0) merge_noise(runs, noise);
     const double quietLength = kQuietTolerance * fan.module * fan.quietFactor;
+    auto read = [&](int samples, int firstWhite) {
+        return contrast
+                   ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
+                                        kContrastReachModules * fan.module, runs,
+                                        pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
+                   : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs, firstWhite);
+    };
+    // A short probe first: white for the quiet zone, then the pattern the scan line showed. Without
+    // a noise merge, which may still change the first run, the probe stops as soon as its first
+    // run fails the quiet zone (on grainy pages most probes do, at their first speck).
+    const int probeQuiet =
+        noise > 0 ? 0 : std::max(1, static_cast<int>(std::ceil((quietLength - skipped) * kBandUnit)));
+    if (!read(fan.probe, probeQuiet)) return false;
+    if (noise > 0) merge_noise(runs, noise);
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
     if (runs.runs[0].length < (quietLength - skipped) * runs.unit) return false;
     if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
     // Twice the longest path through the image, at two samples per pixel.
     const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
-    if (!read(wholeLine)) return false;
+    if (!read(wholeLine, 0)) return false;
     if (noise > 0) merge_noise(runs, noise);
     Decoded decoded;
     LineSymbol where;

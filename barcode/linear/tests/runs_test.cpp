@@ -82,6 +82,28 @@ TEST(Runs, BandRunsAcrossASlantedBarMeasureItsTrueWidth) {
     EXPECT_NEAR(runs.runs[1].length, 8 * kBandUnit, 3);
 }
 
+// A probe that needs a quiet zone stops at a first run that fails it, and its runs are the whole
+// line's: on a grainy page nearly every probe ends at its first speck.
+TEST(Runs, BandRunsStopAtAFirstRunThatIsNoQuietZone) {
+    Canvas c(120, 20);
+    c.black(30, 0, 33, 19);
+    c.black(40, 0, 41, 19);
+    c.black(60, 0, 69, 19);
+    RunList whole, probe;
+    ASSERT_TRUE(band_runs(c.image, 0, 10, 1, 0, 3, 1000, 0, whole));
+    ASSERT_GE(whole.size(), 5);
+    // The white before the first bar is about 30 px: long enough for 20, too short for 40.
+    ASSERT_TRUE(band_runs(c.image, 0, 10, 1, 0, 3, 1000, 0, probe, 20 * kBandUnit));
+    EXPECT_EQ(lengths(probe), lengths(whole));
+    ASSERT_TRUE(band_runs(c.image, 0, 10, 1, 0, 3, 1000, 0, probe, 40 * kBandUnit));
+    ASSERT_EQ(probe.size(), 2);
+    EXPECT_EQ(probe.runs[0].length, whole.runs[0].length);
+    // Starting on the bar: the first run is black, and the line ends after it.
+    ASSERT_TRUE(band_runs(c.image, 31, 10, 1, 0, 3, 1000, 0, probe, 1));
+    ASSERT_EQ(probe.size(), 2);
+    EXPECT_EQ(probe.runs[0].color, kBlack);
+}
+
 TEST(NoiseMerge, NarrowRunsAreSwallowedWithTheirFollower) {
     RunList r = list_of({50, 1, 30, 4, 3, 4, 1, 2, 40});
     merge_noise(r, 1);
