@@ -12,6 +12,7 @@
 #include "barcode/linear/line_walk.h"
 #include "barcode/linear/locate_bar.h"
 #include "barcode/linear/locate_profile.h"
+#include "barcode/linear/pixel_grid.h"
 #include "barcode/linear/runs.h"
 #include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbologies/interleaved_ends.h"
@@ -64,6 +65,9 @@ struct Pass {
     BarCache cache;
     double quietWidth = 0.0;
     std::vector<HeardLine> heard;  // readings of one line that wait for a second (SecondLine)
+    // Grids of modules found for upright bands, by the lengths of the band's inner runs: the
+    // same bars summed again from the next scan line give the same band.
+    std::vector<std::pair<std::vector<int>, std::vector<PixelGrid>>> pixelGrids;
 };
 
 // True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
@@ -654,6 +658,28 @@ std::vector<RunList> band_readings(const RunList& band) {
     return out;
 }
 
+// A band of upright bars, whose edges all fall on whole pixels, snapped onto each grid of
+// modules that holds every edge within half a pixel about as well as the best.
+constexpr std::size_t kPixelGridMemory = 32;  // bands whose grids a pass keeps
+std::vector<RunList> pixel_grid_readings(Pass& pass, const RunList& band) {
+    std::vector<RunList> out;
+    std::vector<int> inner;
+    for (int k = 1; k + 1 < band.size(); ++k) inner.push_back(band.length(k));
+    const std::vector<PixelGrid>* grids = nullptr;
+    for (const auto& [lengths, found] : pass.pixelGrids)
+        if (lengths == inner) grids = &found;
+    if (grids == nullptr) {
+        if (pass.pixelGrids.size() >= kPixelGridMemory) pass.pixelGrids.clear();
+        pass.pixelGrids.emplace_back(inner, pixel_grids(band));
+        grids = &pass.pixelGrids.back().second;
+    }
+    for (const PixelGrid& grid : *grids) {
+        RunList snapped = band;
+        if (snap_to_pixel_grid(snapped, grid)) out.push_back(std::move(snapped));
+    }
+    return out;
+}
+
 // Narrow/wide symbologies carry no check of their own (2 of 5, Codabar, Code 39 as a rule): on
 // a profile their quiet zones must be whole, at least the nominal number of narrow modules on
 // each side, where a bar knocked out of a symbol leaves a gap of nine at most (a 2 of 5 with a
@@ -670,20 +696,32 @@ bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbol
 // kContrastModule pixels, with both quiet zones, as a contrast line (no erasures), and not by
 // the colours judged apart, which wait for a second line: on an upright symbol the two bands
 // of disjoint rows may be the same picture, and a Codabar with a bar knocked out read
-// "B/6:748A" for "B/6:348A" that way; null if none.
+// "B/6:748A" for "B/6:348A" that way; null if none. `unanimous`: every reading is decoded, and
+// two that read different texts give none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
-                         bool openStart, Decoded& decoded, LineSymbol& where) {
+                         bool openStart, Decoded& decoded, LineSymbol& where, bool unanimous = false) {
     ReadOptions options = decoder.options;
     options.contrastLine = true;
     const Symbology& symbology = *decoder.symbology;
+    const RunList* first = nullptr;
+    Decoded other;
+    LineSymbol otherWhere;
     for (const RunList& runs : readings) {
-        if (decode_line(symbology, options, runs, pass.quietWidth, decoded, where) &&
-            !decoded.needsSecondLine && where.module / runs.unit < kContrastModule &&
-            quiet_zones_hold(pass.image, runs, where, symbology, openStart, decoded, 1.0, 0.0) &&
-            (symbology.family != Family::NarrowWide || full_quiet_zones(runs, where, symbology)))
-            return &runs;
+        Decoded& into = first == nullptr ? decoded : other;
+        LineSymbol& at = first == nullptr ? where : otherWhere;
+        if (decode_line(symbology, options, runs, pass.quietWidth, into, at) && !into.needsSecondLine &&
+            at.module / runs.unit < kContrastModule &&
+            quiet_zones_hold(pass.image, runs, at, symbology, openStart, into, 1.0, 0.0) &&
+            (symbology.family != Family::NarrowWide || full_quiet_zones(runs, at, symbology))) {
+            if (!unanimous) return &runs;
+            if (first == nullptr) {
+                first = &runs;
+            } else if (other.text != decoded.text) {
+                return nullptr;
+            }
+        }
     }
-    return nullptr;
+    return first;
 }
 
 // One band of rows summed along the bars (rows rowFrom, rowFrom + rowStep, ... up to rowTo), its
@@ -696,6 +734,9 @@ struct ProfileBand {
     bool usable = false;
     double slope = 0.0;
     std::vector<RunList> readings;
+    bool onPixelGrids = false;  // upright and pixelReadings set
+    bool upright = false;       // the edges all fall on pixel boundaries
+    std::vector<RunList> pixelReadings;
     int readFor = -1;  // symbology number `read` was tried for, -1 when none yet
     const RunList* read = nullptr;
     Decoded decoded;
@@ -715,7 +756,20 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
     if (!band.usable) return nullptr;
     if (band.readFor != decoder.symbology->number) {
         band.readFor = decoder.symbology->number;
-        band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
+        // Upright bars: both bands show the same picture, and its whole-pixel widths, read as
+        // they are, gave an EAN-13 with a bar knocked out a wrong text on both; only the grid
+        // that holds every edge reads them (symbologies with check characters).
+        if (!band.onPixelGrids && decoder.symbology->family != Family::NarrowWide) {
+            band.onPixelGrids = true;
+            band.upright = edges_on_pixels(band.readings.front());
+            if (band.upright) band.pixelReadings = pixel_grid_readings(pass, band.readings.front());
+        }
+        if (band.upright && decoder.symbology->family != Family::NarrowWide) {
+            band.read =
+                read_band(pass, decoder, band.pixelReadings, from == 0, band.decoded, band.where, true);
+        } else {
+            band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
+        }
     }
     return band.read;
 }
@@ -846,7 +900,7 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
     if (settings.decoders.empty()) return;
     Image image = vertical ? transpose(picture, scratch) : picture;
     const std::size_t foundBefore = found.size();
-    Pass pass{image, settings, vertical, found, BarCache{}, 0.0, {}};
+    Pass pass{image, settings, vertical, found, BarCache{}, 0.0, {}, {}};
     const int s = settings.sizeUnit;
     const int spacing = vertical ? 3 * s : 2 * s;
     const int minRuns = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;
