@@ -37,13 +37,12 @@ bool pair_digit(int d) {
 }  // namespace
 
 BarWidthClasses bar_width_classes(const RunList& runs, const std::vector<ReadDigit>& read,
-                                  const HalfModules& modules, int half) {
+                                  const HalfModules& modules) {
     BarWidthClasses c;
     double narrow = 0.0, wide = 0.0;
     for (std::size_t k = 0; k < read.size(); ++k) {
         const ReadDigit& r = read[k];
         if (r.digit < 0 || pair_digit(r.digit)) continue;
-        if (half >= 0 && (k < modules.leftDigits ? 0 : 1) != half) continue;
         const double module = modules.at(k);
         if (!(module > 0.0) || r.first < 0 || r.first + kEanDigitElements > runs.size()) continue;
         int widths[2], offsets[2];
@@ -85,9 +84,7 @@ int pair_digit_by_classes(const RunList& runs, int i, EanSet set, double module,
 
 bool settle_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read,
                              const std::vector<DigitPair>& open, const HalfModules& modules) {
-    const BarWidthClasses both = bar_width_classes(runs, read, modules, -1);
-    const BarWidthClasses halves[2] = {bar_width_classes(runs, read, modules, 0),
-                                       bar_width_classes(runs, read, modules, 1)};
+    const BarWidthClasses classes = bar_width_classes(runs, read, modules);
     std::size_t nextOpen = 0;
     for (std::size_t k = 0; k < read.size(); ++k) {
         ReadDigit& r = read[k];
@@ -104,8 +101,6 @@ bool settle_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read,
         } else {
             continue;
         }
-        const BarWidthClasses& own = halves[k < modules.leftDigits ? 0 : 1];
-        const BarWidthClasses& classes = own.narrowSeen > 0 && own.wideSeen > 0 ? own : both;
         const int d = pair_digit_by_classes(runs, r.first, r.set, modules.at(k), low, high, classes);
         if (d < 0) return false;
         r.digit = d;

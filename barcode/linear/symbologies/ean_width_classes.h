@@ -22,8 +22,7 @@ struct HalfModules {
 
 // Mean excess (modules, measured minus printed) of the line's narrow and wide bars, over the
 // digits of `read` that are no 1, 2, 7 or 8 (their sums decide them), on the module of their
-// half; only the left (`half` 0) or right (1) half's digits, or all (-1). `narrowSeen` and
-// `wideSeen` count the bars measured.
+// half. `narrowSeen` and `wideSeen` count the bars measured.
 struct BarWidthClasses {
     double narrow = 0.0;
     double wide = 0.0;
@@ -31,7 +30,7 @@ struct BarWidthClasses {
     int wideSeen = 0;
 };
 BarWidthClasses bar_width_classes(const RunList& runs, const std::vector<ReadDigit>& read,
-                                  const HalfModules& modules, int half);
+                                  const HalfModules& modules);
 
 // The digit of the pair (low, high: 1 and 7 or 2 and 8) in `set` whose bars, widened by the
 // classes, lie nearest the 4 runs from i (on `module`, run units): every bar of it within kClassFit modules
@@ -42,9 +41,7 @@ int pair_digit_by_classes(const RunList& runs, int i, EanSet set, double module,
 
 // On a line by local contrast: every 1, 2, 7 and 8 of `read`, and every digit left open (digit
 // -1, its pair the next of `open`, in order), becomes the digit of its pair that the line's own
-// narrow and wide bars predict (pair_digit_by_classes): those of its own half where that half
-// shows both kinds among its decided digits (a local threshold's window may part the halves),
-// else those of the whole line. False when some such digit stands clear
+// narrow and wide bars predict (pair_digit_by_classes). False when some such digit stands clear
 // of neither, or `open` does not match the open digits.
 bool settle_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read,
                              const std::vector<DigitPair>& open, const HalfModules& modules);
