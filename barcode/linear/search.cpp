@@ -14,6 +14,7 @@
 #include "barcode/linear/locate_profile.h"
 #include "barcode/linear/pixel_grid.h"
 #include "barcode/linear/runs.h"
+#include "barcode/linear/starved_bars.h"
 #include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbologies/interleaved_ends.h"
 #include "barcode/linear/transpose.h"
@@ -475,6 +476,8 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
     if (!read(wholeLine, 0)) return false;
     if (noise > 0) merge_noise(runs, noise);
+    const bool eanUpc = symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
+    if (contrast && eanUpc && pass.settings.saltedPaper) restore_starved_bars(runs, fan.module);
     Decoded decoded;
     LineSymbol where;
     ReadOptions options = decoder.options;
@@ -495,7 +498,8 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     // Every such reading of a symbology without a check (by contrast, or by colour) needs its
     // second line a band away: the same fan line met again from another scan line sees the same
     // runs (a Codabar with a bar knocked out read "B/6:748A" for "B/6:348A" by colour that way).
-    if (!second.vouch(decoded, sx, sy, unchecked && decoded.needsSecondLine)) return false;
+    if (!second.vouch(decoded, sx, sy, (unchecked && decoded.needsSecondLine) || (contrast && eanUpc)))
+        return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
 
@@ -618,9 +622,12 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
         const bool checked = symbology.number == kCode128 || symbology.number == kCode93;
         const bool unchecked = symbology.number == kCode39 || symbology.number == kCodabar ||
                                symbology.number == kInterleaved2of5;
-        if ((checked && (fan.module < kContrastModule || pass.settings.saltedPaper)) || unchecked) {
+        const bool saltedEan = eanUpc && pass.settings.saltedPaper;
+        if ((checked && (fan.module < kContrastModule || pass.settings.saltedPaper)) || unchecked ||
+            saltedEan) {
             const std::vector<int> contrastOrder =
-                unchecked ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2) : order;
+                unchecked || saltedEan ? fan_order(static_cast<int>(bar.edges.size()), kWideFanUnits * s / 2)
+                                       : order;
             for (int k : contrastOrder) {
                 if (decode_fan_line(pass, decoder, fan, bar.edges[static_cast<std::size_t>(k)], bar.direction,
                                     fillRight, scanY, runs, true, second)) {

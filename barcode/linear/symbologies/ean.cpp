@@ -4,6 +4,7 @@
 
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
+#include "barcode/linear/symbologies/ean_width_classes.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -41,6 +42,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     std::vector<DigitPair> pairs;
     // Each digit's first run and set, left half first, for the firmness of pair digits.
     std::vector<ReadDigit> read;
+    // On a line by local contrast: the pairs of the digits whose bars decide neither (in order).
+    std::vector<DigitPair> open;
     const int start = symbol.at();
     const int centre = start + kEanGuardElements + layout.halfDigits * kEanDigitElements;
     const int end = start + symbol.size() - kEanGuardElements;
@@ -73,10 +76,14 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
                 ? read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain, g, maybe)
                 : read_ean_digit_either(symbol.runs(), i, {EanSet::A}, leftModule, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasures.size() >= kMostErasures || maybe.first < 0 || contrastLine)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0)
                 return ReadOutcome::TryReversed;
-            erasures.push_back(k);
-            pairs.push_back(maybe);
+            if (contrastLine) {
+                open.push_back(maybe);
+            } else {
+                erasures.push_back(k);
+                pairs.push_back(maybe);
+            }
             parity = parity << 1 | (maybe.set == EanSet::A ? 1 : 0);
             left.push_back('?');
             read.push_back(ReadDigit{i, maybe.set, g, -1});
@@ -98,10 +105,14 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         DigitPair maybe;
         const int d = read_ean_digit_either(symbol.runs(), i, {EanSet::C}, rightModule, gain, g, maybe).digit;
         if (d < 0) {
-            if (erasures.size() >= kMostErasures || maybe.first < 0 || contrastLine)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0)
                 return ReadOutcome::TryReversed;
-            erasures.push_back(k);
-            pairs.push_back(maybe);
+            if (contrastLine) {
+                open.push_back(maybe);
+            } else {
+                erasures.push_back(k);
+                pairs.push_back(maybe);
+            }
             right.push_back('?');
             read.push_back(ReadDigit{i, EanSet::C, g, -1});
             continue;
@@ -111,8 +122,16 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     }
     if (static_cast<int>(right.size()) != layout.halfDigits) return ReadOutcome::Rejected;
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
-    // bias: every digit told from its pair by its bars must be firm.
-    if (contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1)) return ReadOutcome::Rejected;
+    // bias: every digit told from its pair by its bars is the one whose bars the line's own
+    // narrow and wide bars predict, clearly.
+    if (contrastLine) {
+        const HalfModules modules{leftModule, rightModule, left.size()};
+        if (!settle_pairs_by_classes(symbol.runs(), read, open, modules)) return ReadOutcome::Rejected;
+        for (std::size_t k = 0; k < read.size(); ++k) {
+            std::string& half = k < left.size() ? left : right;
+            half[k < left.size() ? k : k - left.size()] = static_cast<char>('0' + read[k].digit);
+        }
+    }
     if (layout.parityLead) {
         int lead = -1;
         for (int v = 0; v < 10; ++v) {

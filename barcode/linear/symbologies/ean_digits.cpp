@@ -132,6 +132,10 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
     // Digits on either side whose gains are averaged: the light and a local threshold's window
     // change over a few digits.
     constexpr int kGainReach = 2;
+    // Modules by which a digit's two bars may together stray from their nominal widths and
+    // still tell the ink around them: a local threshold that starves a wide bar by more leaves
+    // a digit that its sums decide but whose bars measure no ink at all.
+    constexpr double kMostDigitGainModules = 1.0;
     const DigitTables& t = tables();
     const int n = static_cast<int>(digits.size());
     // The gain of each decided digit in modules (NaN when its sums leave it open).
@@ -181,7 +185,8 @@ std::vector<int> local_ink_gains(const RunList& runs, const std::vector<DigitPla
                 const double g = modules[static_cast<std::size_t>(j)];
                 const bool same =
                     digits[static_cast<std::size_t>(j)].right == digits[static_cast<std::size_t>(k)].right;
-                if (j == k || std::isnan(g) || same != sameHalf) continue;
+                if (j == k || std::isnan(g) || std::fabs(g) > kMostDigitGainModules || same != sameHalf)
+                    continue;
                 sum += g;
                 ++count;
             }

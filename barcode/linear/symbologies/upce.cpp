@@ -2,6 +2,7 @@
 
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
+#include "barcode/linear/symbologies/ean_width_classes.h"
 #include "barcode/linear/symbology.h"
 
 namespace stripescan {
@@ -93,6 +94,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     std::vector<int> erasures;
     std::vector<DigitPair> pairs;
     std::vector<ReadDigit> read;
+    // On a line by local contrast: the pairs of the digits whose bars decide neither (in order).
+    std::vector<DigitPair> open;
     for (int k = 0; symbol.remaining() >= kEanDigitElements + kUpcEEndGuardElements; ++k) {
         const int i = symbol.next(kEanDigitElements);
         const int g = k < kDigits ? gains[static_cast<std::size_t>(k)] : gain;
@@ -100,11 +103,14 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         const NearestDigit digit =
             read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasures.size() >= kMostErasures || maybe.first < 0 || k >= kErasableDigits ||
-                options.contrastLine)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0 || k >= kErasableDigits)
                 return ReadOutcome::Rejected;
-            erasures.push_back(k);
-            pairs.push_back(maybe);
+            if (options.contrastLine) {
+                open.push_back(maybe);
+            } else {
+                erasures.push_back(k);
+                pairs.push_back(maybe);
+            }
             parity.push_back(maybe.set == EanSet::A ? '1' : '2');
             digits.push_back('?');
             read.push_back(ReadDigit{i, maybe.set, g, -1});
@@ -132,9 +138,13 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     if (!erasures.empty() && !settle_erasure(digits, check, erasures.front(), pairs.front(), confirmed))
         return ReadOutcome::Rejected;
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
-    // bias: every digit told from its pair by its bars must be firm.
-    if (options.contrastLine && !pair_digits_firm(symbol.runs(), read, gain, -1))
-        return ReadOutcome::Rejected;
+    // bias: every digit told from its pair by its bars is the one whose bars the line's own
+    // narrow and wide bars predict, clearly.
+    if (options.contrastLine) {
+        if (!settle_pairs_by_classes(symbol.runs(), read, open, HalfModules{module, module, read.size()}))
+            return ReadOutcome::Rejected;
+        for (std::size_t k = 0; k < read.size(); ++k) digits[k] = static_cast<char>('0' + read[k].digit);
+    }
     // A sixth digit read 6 off (1 for 7, 2 for 8) moves the others to other places among the
     // UPC-A digits, and the check then passes one time in ten. A 1, 2, 7 or 8 there must read
     // the same with the gain around it, also with modules under 2.5 px, where the digits are
