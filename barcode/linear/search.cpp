@@ -482,6 +482,7 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     LineSymbol where;
     ReadOptions options = decoder.options;
     options.contrastLine = contrast;
+    options.widthClasses = contrast;
     options.eanLines = &second.lines;
     if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone

@@ -55,6 +55,10 @@ struct ReadOptions {
     // The line's edges follow its local contrast: EAN/UPC digits 1, 2, 7 and 8, which only
     // their bar widths tell apart, must be read firmly, and no digit may be an erasure.
     bool contrastLine = false;
+    // A fan line by local contrast (not a band summed along the bars): EAN/UPC 1/7 and 2/8 are
+    // told by the widths the line draws its narrow and wide bars, and digits its bars leave open
+    // may be settled so. Band readings keep every pair digit firm and no digit open.
+    bool widthClasses = false;
     // The digits read by the earlier lines of the same fan, where EAN/UPC readers settle their
     // erasures and leave their own digits; null where the line stands alone.
     EanFanLines* eanLines = nullptr;

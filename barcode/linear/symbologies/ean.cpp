@@ -31,8 +31,8 @@ constexpr std::size_t kMostErasures = 3;
 // the symbol. A wrong number of right digits is Rejected. `lines`, when given, holds the digits
 // of the earlier lines of the same fan: an erasure they read firmly is settled by them, and this
 // line's digits are left there for the lines after it.
-ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contrastLine, EanFanLines* lines,
-                        std::string& digits) {
+ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contrastLine, bool widthClasses,
+                        EanFanLines* lines, std::string& digits) {
     digits.clear();
     int parity = 0;
     std::string left;
@@ -76,7 +76,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
                 ? read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, leftModule, gain, g, maybe)
                 : read_ean_digit_either(symbol.runs(), i, {EanSet::A}, leftModule, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0 ||
+                (contrastLine && !widthClasses))
                 return ReadOutcome::TryReversed;
             if (contrastLine) {
                 open.push_back(maybe);
@@ -105,7 +106,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         DigitPair maybe;
         const int d = read_ean_digit_either(symbol.runs(), i, {EanSet::C}, rightModule, gain, g, maybe).digit;
         if (d < 0) {
-            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0 ||
+                (contrastLine && !widthClasses))
                 return ReadOutcome::TryReversed;
             if (contrastLine) {
                 open.push_back(maybe);
@@ -124,7 +126,9 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
     // bias: every digit told from its pair by its bars is the one whose bars the line's own
     // narrow and wide bars predict, clearly.
-    if (contrastLine) {
+    if (contrastLine && !widthClasses && !pair_digits_firm(symbol.runs(), read, gain, -1))
+        return ReadOutcome::Rejected;
+    if (contrastLine && widthClasses) {
         const HalfModules modules{leftModule, rightModule, left.size()};
         if (!settle_pairs_by_classes(symbol.runs(), read, open, modules)) return ReadOutcome::Rejected;
         for (std::size_t k = 0; k < read.size(); ++k) {
@@ -193,7 +197,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
 template <const EanLayout& kLayout>
 ReadOutcome read_ean(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     std::string digits;
-    const ReadOutcome outcome = read_digits(symbol, kLayout, options.contrastLine, options.eanLines, digits);
+    const ReadOutcome outcome =
+        read_digits(symbol, kLayout, options.contrastLine, options.widthClasses, options.eanLines, digits);
     if (outcome != ReadOutcome::Read) return outcome;
     if (!ean_check_ok(digits)) return ReadOutcome::Rejected;
     out.symbology = kLayout.number;

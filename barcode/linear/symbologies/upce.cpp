@@ -103,7 +103,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         const NearestDigit digit =
             read_ean_digit_either(symbol.runs(), i, {EanSet::A, EanSet::B}, module, gain, g, maybe);
         if (digit.digit < 0) {
-            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0 || k >= kErasableDigits)
+            if (erasures.size() + open.size() >= kMostErasures || maybe.first < 0 || k >= kErasableDigits ||
+                (options.contrastLine && !options.widthClasses))
                 return ReadOutcome::Rejected;
             if (options.contrastLine) {
                 open.push_back(maybe);
@@ -140,7 +141,9 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
     // bias: every digit told from its pair by its bars is the one whose bars the line's own
     // narrow and wide bars predict, clearly.
-    if (options.contrastLine) {
+    if (options.contrastLine && !options.widthClasses && !pair_digits_firm(symbol.runs(), read, gain, -1))
+        return ReadOutcome::Rejected;
+    if (options.contrastLine && options.widthClasses) {
         if (!settle_pairs_by_classes(symbol.runs(), read, open, HalfModules{module, module, read.size()}))
             return ReadOutcome::Rejected;
         for (std::size_t k = 0; k < read.size(); ++k) digits[k] = static_cast<char>('0' + read[k].digit);

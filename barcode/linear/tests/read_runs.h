@@ -13,14 +13,16 @@
 namespace stripescan {
 
 // Reads `runs` (the symbol from run 1 to the run before the last) with symbology `number`,
-// reversed once when the reader asks for it; "(none)" when it does not read. `eanLines`: the
-// digits of the earlier lines of the same fan (EAN/UPC), or null.
+// reversed once when the reader asks for it; "(none)" when it does not read. `contrastLine`: as a
+// fan line by local contrast. `eanLines`: the digits of the earlier lines of the same fan
+// (EAN/UPC), or null.
 inline std::string read_runs(int number, RunList runs, int sendCheck = 1, bool contrastLine = false,
                              EanFanLines* eanLines = nullptr) {
     const Symbology* symbology = find_symbology(number);
     ReadOptions options;
     options.setting = SymbologySetting{number, 0, 0, sendCheck, 0, 0};
     options.contrastLine = contrastLine;
+    options.widthClasses = contrastLine;
     options.eanLines = eanLines;
     Decoded out;
     int first = 1;

@@ -99,6 +99,10 @@ TEST(UprightFinePhotos, SavedPagesThatMissedAreReadAndDrawnOnesWithABarKnockedOu
     EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "upce-fine-upright.bmp"), upce);
     const std::vector<std::pair<int, std::string>> ean13{{STRIPESCAN_EAN13, "540253577683"}};
     EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "ean13-fine-upright.bmp"), ean13);
+    // Band readings keep their pair digits firm by the symbol's gain: told by the band's own
+    // narrow and wide bars, as lines by local contrast are, this UPC-E was refused.
+    const std::vector<std::pair<int, std::string>> tipped{{STRIPESCAN_UPCE, "02871875"}};
+    EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "upce-fine-upright-tipped.bmp"), tipped);
 
     // With a bar knocked out, upright symbols never misread: the whole-pixel widths read as they
     // are gave an EAN-13 "062498205978" for "569198905978" on both bands, the same picture.
