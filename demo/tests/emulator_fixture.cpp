@@ -14,16 +14,53 @@ namespace tellerdesk::testing {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The scratch folder of the whole test program, emptied for each test, and the environment that
+// points the libraries into it, written once before main. Qt's test watchdog reads the
+// environment from its own thread at the start of every test function, and setenv may move
+// the environment under a reader in another thread (a test program crashed in getenv so).
+class ScratchRoot {
+public:
+    ScratchRoot() {
+        char pattern[] = "/tmp/tellerdesk_test_XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+        ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
+        ::setenv("EMULATOR_PRINT_DIR", (path_ / "printed").c_str(), 1);
+        ::setenv("EMULATOR_STATE_DIR", (path_ / "state").c_str(), 1);
+        ::unsetenv("EMULATOR_TICKETS");
+    }
+    ~ScratchRoot() {
+        std::error_code ignored;
+        if (!path_.empty()) fs::remove_all(path_, ignored);
+    }
+    ScratchRoot(const ScratchRoot&) = delete;
+    ScratchRoot& operator=(const ScratchRoot&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+    // Removes everything in the folder, which stays.
+    void empty() const {
+        std::error_code ignored;
+        if (path_.empty()) return;
+        for (const auto& entry : fs::directory_iterator(path_, ignored))
+            fs::remove_all(entry.path(), ignored);
+    }
+
+private:
+    fs::path path_;
+};
+
+const ScratchRoot scratchRoot;
+
+}  // namespace
+
 void EmulatorFixture::setUp() {
-    ::setenv("PIPEWELL_LIBRARY", EMULATOR_PATH, 1);
-    char pattern[] = "/tmp/tellerdesk_test_XXXXXX";
-    workDir = ::mkdtemp(pattern);
+    workDir = scratchRoot.path();
+    scratchRoot.empty();
     previousDir = fs::current_path();
     fs::current_path(workDir);
     fs::create_directories(workDir / "printed");
-    ::setenv("EMULATOR_PRINT_DIR", (workDir / "printed").c_str(), 1);
-    ::setenv("EMULATOR_STATE_DIR", (workDir / "state").c_str(), 1);
-    ::unsetenv("EMULATOR_TICKETS");
     if (std::getenv("TELLERDESK_RUN_LOG")) std::ofstream("recode_run_log.ini") << "";
     Emu_SetTimeScale(kTimeLapse);
     Emu_SetTransferStep(0);
@@ -54,8 +91,7 @@ void EmulatorFixture::tearDown() {
         fs::copy(workDir / "scanner_log", std::getenv("TELLERDESK_RUN_LOG"), fs::copy_options::recursive,
                  ignoredCopy);
     }
-    std::error_code ignored;
-    fs::remove_all(workDir, ignored);
+    scratchRoot.empty();
 }
 
 std::string EmulatorFixture::decodeLibrary(bool preferReal) {

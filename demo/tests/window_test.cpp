@@ -122,7 +122,6 @@ private slots:
         if (!inkmark.open(std::string(LIB_FOLDER) + "/libInkmark.so") || !inkmark.symbol("OMReadLayout"))
             QSKIP("libInkmark has no OMReadLayout in this build");
         const std::string samples = SAMPLES_FOLDER;
-        ::setenv("FMTFILEPATH", (samples + "/FormatFile.txt").c_str(), 1);
         EmulatorFixture fixture;
         fixture.setUp();
         {
@@ -148,9 +147,12 @@ private slots:
             window.close();
         }
         fixture.tearDown();
-        ::unsetenv("FMTFILEPATH");
     }
 };
+
+// The answer sheet's format file, written into the environment before main: Qt's test watchdog
+// reads the environment from its own thread during the tests (see emulator_fixture.cpp).
+const bool kFormatFileSet = ::setenv("FMTFILEPATH", SAMPLES_FOLDER "/FormatFile.txt", 1) == 0;
 
 QTEST_MAIN(WindowTest)
 #include "window_test.moc"
