@@ -51,13 +51,13 @@ private:
     fs::path path_;
 };
 
-const ScratchRoot scratchRoot;
+const ScratchRoot kScratchRoot;
 
 }  // namespace
 
 void EmulatorFixture::setUp() {
-    workDir = scratchRoot.path();
-    scratchRoot.empty();
+    workDir = kScratchRoot.path();
+    kScratchRoot.empty();
     previousDir = fs::current_path();
     fs::current_path(workDir);
     fs::create_directories(workDir / "printed");
@@ -91,7 +91,7 @@ void EmulatorFixture::tearDown() {
         fs::copy(workDir / "scanner_log", std::getenv("TELLERDESK_RUN_LOG"), fs::copy_options::recursive,
                  ignoredCopy);
     }
-    scratchRoot.empty();
+    kScratchRoot.empty();
 }
 
 std::string EmulatorFixture::decodeLibrary(bool preferReal) {
