@@ -20,6 +20,7 @@ constexpr int kRetryCount = 12;            // turned readings after an uncorrect
 constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
 constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
 constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
+constexpr int kMinSecondTryLines = 3;      // band-search lines (10 px apart) whose pattern earns it too
 constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
 constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
 constexpr int kMinSecondLookMatches = 8;   // pattern matches on a page that earn it a filtered look
@@ -137,11 +138,18 @@ SkewResult turn_direction(const SkewResult& skew, double degrees) {
 
 namespace {
 
+// Whether an orientation whose first try met `matches` along the pattern edge in `band` is
+// measured again with the pair-sum test.
+bool earns_second_try(int matches, const Band& band) {
+    return matches >= kMinSecondTryMatches || band.lines >= kMinSecondTryLines;
+}
+
 // What one look at a page found, for deciding on a second look.
 struct Look {
     int result = kNotFound;
     Orientation orientation = Orientation::Rows;
-    int matches = 0;  // pattern matches of the first orientation tries
+    int matches = 0;      // pattern matches of the first orientation tries
+    int pairMatches = 0;  // pattern matches of the pair-sum tries (0 when none ran)
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -153,7 +161,10 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
 
     // Rows, then columns; when both are rejected, both again with the pair-sum pattern test that
     // heavy print gain still passes (kept for a second try: on clean symbols its extra matches
-    // at the pattern's corners make the edge fit a little worse).
+    // at the pattern's corners make the edge fit a little worse). The second try is earned by
+    // matches of the first, or by a band whose lines met the pattern by its pair sums: under
+    // strong ink spread the one-module spaces of the pattern are a pixel wide, and the windows of
+    // the first try meet nothing at all.
     Orientation orientation = Orientation::Rows;
     SkewResult skew;
     const Band rowBand = band_search(image, Edge::Left, 3, 0);
@@ -164,10 +175,11 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
         const bool second = windows == PatternWindows::OrientationPairs;
         orientation = Orientation::Rows;
-        if (rowBand.found && (!second || firstMatches[0] >= kMinSecondTryMatches)) {
+        if (rowBand.found && (!second || earns_second_try(firstMatches[0], rowBand))) {
             skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows,
                                 second ? nullptr : &looseSkew[0]);
             if (!second) firstMatches[0] = skew.matches;
+            if (second) look.pairMatches += skew.matches;
         }
         if (skew.accepted) break;
         orientation = Orientation::Columns;
@@ -175,10 +187,11 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
             columnBand = band_search(image, Edge::Top, 0, 3);
             columnBandKnown = true;
         }
-        if (columnBand.found && (!second || firstMatches[1] >= kMinSecondTryMatches)) {
+        if (columnBand.found && (!second || earns_second_try(firstMatches[1], columnBand))) {
             skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows,
                                 second ? nullptr : &looseSkew[1]);
             if (!second) firstMatches[1] = skew.matches;
+            if (second) look.pairMatches += skew.matches;
         }
         if (skew.accepted) break;
     }
@@ -294,14 +307,22 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         }
         ws.pool.pooling = false;
     }
-    if (first.matches < kMinSecondLookMatches) return first.result;
-    // A second look at the page with its specks filtered out along the bars; the bars run across
-    // the orientation that was measured (rows first when nothing was).
     const SpeckAxis axis =
         first.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
-    const ImageView filtered = filter_specks(image, axis, ws.filtered);
-    const Look second = decode_view(filtered, out, capacity, length, noise, info);
-    return second.result == kDecoded ? second.result : first.result;
+    if (first.matches >= kMinSecondLookMatches) {
+        // A second look at the page with its specks filtered out along the bars; the bars run
+        // across the orientation that was measured (rows first when nothing was).
+        const ImageView filtered = filter_specks(image, axis, ws.filtered);
+        if (decode_view(filtered, out, capacity, length, noise, info).result == kDecoded) return kDecoded;
+    }
+    if (first.pairMatches >= kMinSecondLookMatches) {
+        // The pattern was met by its pair sums: ink spread that leaves one-module spaces a pixel
+        // wide closes some of them on some lines. A look at the page with every space that is
+        // open on a neighbouring line along the bars opened.
+        const ImageView opened = open_spaces(image, axis, ws.filtered);
+        if (decode_view(opened, out, capacity, length, noise, info).result == kDecoded) return kDecoded;
+    }
+    return first.result;
 }
 
 }  // namespace pdf417

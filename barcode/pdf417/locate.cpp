@@ -82,6 +82,7 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy) {
         if (!line_has_pattern(list)) continue;
         if (firstLine < 0) firstLine = along;
         lastLine = along;
+        ++band.lines;
     }
     if (firstLine < 0) return band;
     band.found = true;
