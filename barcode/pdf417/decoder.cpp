@@ -24,6 +24,7 @@ constexpr int kMinSecondTryLines = 3;      // band-search lines (10 px apart) wh
 constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
 constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
 constexpr int kMinSecondLookMatches = 8;   // pattern matches on a page that earn it a filtered look
+constexpr int kMinHollowLines = 3;         // band-search lines with a hollow pattern bar that earn a look
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -150,6 +151,7 @@ struct Look {
     Orientation orientation = Orientation::Rows;
     int matches = 0;      // pattern matches of the first orientation tries
     int pairMatches = 0;  // pattern matches of the pair-sum tries (0 when none ran)
+    int hollowLines = 0;  // band-search lines that met a pattern only with a hollow bar closed
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -203,6 +205,7 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
         skew = looseSkew[k];
     }
     look.matches = firstMatches[0] + firstMatches[1];
+    look.hollowLines = rowBand.hollowLines + (columnBandKnown ? columnBand.hollowLines : 0);
     look.orientation = orientation;
     if (!skew.accepted) return look;
 
@@ -321,6 +324,14 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         // open on a neighbouring line along the bars opened.
         const ImageView opened = open_spaces(image, axis, ws.filtered);
         if (decode_view(opened, out, capacity, length, noise, info).result == kDecoded) return kDecoded;
+    }
+    if (first.hollowLines >= kMinHollowLines) {
+        // Lines met the pattern only with a hollow wide bar (a local threshold whose window is
+        // narrower than the bar) taken as one: a look at the page with every line so closed.
+        ws.closeHollow = true;
+        const Look hollow = decode_view(image, out, capacity, length, noise, info);
+        ws.closeHollow = false;
+        if (hollow.result == kDecoded) return kDecoded;
     }
     return first.result;
 }

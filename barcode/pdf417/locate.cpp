@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/pdf417/hollow_bars.h"
 #include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/scan_line.h"
 
@@ -35,6 +36,14 @@ struct KeptMatches {
     int line[kMaxMatches];
     int distance[kMaxMatches];
 };
+
+// True when some dark element of `list` would be the widest bar of a pattern if taken together
+// with the light and dark element after it (a hollow bar).
+bool line_has_hollow_pattern(const ElementList& list) {
+    for (int i = 1; i + 2 < list.count; i += 2)
+        if (hollow_pattern_bar(list.width, list.count, i)) return true;
+    return false;
+}
 
 bool line_has_pattern(const ElementList& list) {
     for (int i = 1; i < list.count; i += 2) {
@@ -73,13 +82,18 @@ void edge_start(const ImageView& image, Edge edge, int along, int& x, int& y) {
 Band band_search(const ImageView& image, Edge edge, int dx, int dy) {
     Band band;
     const int extent = (edge == Edge::Left || edge == Edge::Right) ? image.height : image.width;
-    ElementList& list = workspace().line;
+    Workspace& ws = workspace();
+    ElementList& list = ws.line;
     int firstLine = -1, lastLine = -1;
     for (int along = 0; along < extent; along += kBandSpacing) {
         int x = 0, y = 0;
         edge_start(image, edge, along, x, y);
         scan_line(image, x, y, dx, dy, list);
-        if (!line_has_pattern(list)) continue;
+        if (ws.closeHollow) close_hollow_bars(list);
+        if (!line_has_pattern(list)) {
+            if (!ws.closeHollow && line_has_hollow_pattern(list)) ++band.hollowLines;
+            continue;
+        }
         if (firstLine < 0) firstLine = along;
         lastLine = along;
         ++band.lines;
@@ -109,6 +123,7 @@ void collect_matches(const ImageView& image, Orientation orientation, const Band
         else
             scan_line(image, along, 0, 0, 3, list);
         merge_noise(list, noise);
+        if (ws.closeHollow) close_hollow_bars(list);
 
         int forward = ws.matches[0].count + ws.matches[1].count;
         int reversed = ws.matches[2].count + ws.matches[3].count;

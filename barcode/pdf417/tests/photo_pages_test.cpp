@@ -237,3 +237,25 @@ TEST(StackreadPhotos, InkSpreadByAHighThresholdIsLocatedAndCutSymbolsNeverWrong)
         score(6, 63, stackread_test::SymbolOptions{}, spread_by_high_threshold, cut_last_quarter);
     EXPECT_EQ(cut.wrong, 0);
 }
+
+// A photo of 4 px modules cut by a local threshold whose 25 px window is narrower than the start
+// and stop patterns' widest bars: they come out hollow, a dark rim on each side.
+void hollow_by_a_narrow_window(Render& r, std::mt19937& g) {
+    r.module = 4;
+    r.moduleY = 12;
+    r.blur = 1.0;
+    r.contrast = uniform(g, 0.8, 0.95);
+    r.noise = 0.03;
+    r.localWindow = 25;
+    r.localOffset = 0.05;
+    r.angle = uniform(g, -4, 4);
+}
+
+TEST(StackreadPhotos, HollowPatternBarsAreClosedAndCutSymbolsNeverWrong) {
+    const Score s = score(8, 71, stackread_test::SymbolOptions{}, hollow_by_a_narrow_window);
+    EXPECT_GE(s.read, 7);  // none before: the pattern was met on no line
+    EXPECT_EQ(s.wrong, 0);
+    const Score cut =
+        score(6, 73, stackread_test::SymbolOptions{}, hollow_by_a_narrow_window, cut_last_quarter);
+    EXPECT_EQ(cut.wrong, 0);
+}
