@@ -4,18 +4,21 @@
 // one bar only where the whole start or stop pattern then fits around it.
 #pragma once
 
+#include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/scan_line.h"
 
 namespace pdf417 {
 
+constexpr int kMinHollowRim = 4;  // pixels of dark on each side of the hollow (windows of 15 px or more)
+
 // True when the dark element `i` of widths[0..count-1], the light element after it and the dark
 // one after that (rims within kHollowRimShare of each other, each at least kMinHollowRim pixels,
 // the light no wider than twice both rims) form, taken as one bar, the widest bar of a start or
-// stop pattern, forward or reversed, by the search windows.
-bool hollow_pattern_bar(const int* widths, int count, int i);
+// stop pattern, forward or reversed, by `windows`.
+bool hollow_pattern_bar(const int* widths, int count, int i, PatternWindows windows);
 
-// Merges every hollow pattern bar of `list` into one dark element, in place. Returns how many
-// were merged.
+// Merges every hollow pattern bar of `list` (by the search windows) into one dark element, in
+// place. Returns how many were merged.
 int close_hollow_bars(ElementList& list);
 
 }  // namespace pdf417

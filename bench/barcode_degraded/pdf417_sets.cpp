@@ -398,7 +398,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, cons
              r.module = uniform(g, 2.5, 3);
              r.moduleY = 3 * r.module;
              r.blur = uniform(g, 0.9, 1.2);
-             r.threshold = uniform(g, 0.25, 0.3);
+             r.threshold = uniform(g, 0.22, 0.28);
              r.angle = uniform(g, -4, 4);
          }},
         // A local threshold whose window is narrower than the widest bars: they come out hollow,

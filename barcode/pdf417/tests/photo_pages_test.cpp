@@ -225,13 +225,13 @@ void spread_by_high_threshold(Render& r, std::mt19937& g) {
     r.blur = uniform(g, 0.9, 1.2);
     r.contrast = uniform(g, 0.8, 0.95);
     r.noise = 0.04;
-    r.threshold = uniform(g, 0.25, 0.3);
+    r.threshold = uniform(g, 0.22, 0.28);
     r.angle = uniform(g, -4, 4);
 }
 
 TEST(StackreadPhotos, InkSpreadByAHighThresholdIsLocatedAndCutSymbolsNeverWrong) {
     const Score s = score(8, 65, stackread_test::SymbolOptions{}, spread_by_high_threshold);
-    EXPECT_GE(s.read, 7);  // 2 before: not located, or closed spaces on too many lines
+    EXPECT_GE(s.read, 7);  // 1 before: not located, or closed spaces on too many lines
     EXPECT_EQ(s.wrong, 0);
     const Score cut =
         score(6, 63, stackread_test::SymbolOptions{}, spread_by_high_threshold, cut_last_quarter);
