@@ -16,13 +16,16 @@
 
 namespace pdf417 {
 namespace {
-constexpr int kRetryCount = 12;            // turned readings after an uncorrectable one
-constexpr double kRetryStepDegrees = 0.1;  // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
-constexpr double kTurnedLength = 4096.0;   // length of a turned scan direction vector
-constexpr int kMinSecondTryMatches = 8;    // matches of the first orientation try that earn a second
-constexpr int kWeakSupport = 1;            // readings for (less against) a codeword erased on a retry
-constexpr int kSpareChecks = 3;            // check codewords the retry leaves beyond erasures and errors
-constexpr int kMinSecondLookMatches = 8;   // pattern matches on a page that earn it a filtered look
+constexpr int kRetryCount = 12;             // turned readings after an uncorrectable one
+constexpr double kRetryStepDegrees = 0.1;   // 0.1, -0.1, 0.2, -0.2 ... 0.6, -0.6 degrees
+constexpr double kTurnedLength = 4096.0;    // length of a turned scan direction vector
+constexpr int kMinSecondTryMatches = 8;     // matches of the first orientation try that earn a second
+constexpr int kMinSecondTryChain = 2;       // band-search lines (10 px apart) in a run that earn it too
+constexpr int kWeakSupport = 1;             // readings for (less against) a codeword erased on a retry
+constexpr int kSpareChecks = 3;             // check codewords the retry leaves beyond erasures and errors
+constexpr int kMinSecondLookMatches = 8;    // pattern matches on a page that earn it a filtered look
+constexpr int kMinHollowChain = 5;          // band-search lines in a run with a hollow pattern bar: a look
+constexpr int kMinSpeckledHollowChain = 2;  // the same that earn a speck-filtered look first
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -137,11 +140,19 @@ SkewResult turn_direction(const SkewResult& skew, double degrees) {
 
 namespace {
 
+// Whether an orientation whose first try met `matches` along the pattern edge in `band` is
+// measured again with the pair-sum test.
+bool earns_second_try(int matches, const Band& band) {
+    return matches >= kMinSecondTryMatches || band.chain >= kMinSecondTryChain;
+}
+
 // What one look at a page found, for deciding on a second look.
 struct Look {
     int result = kNotFound;
     Orientation orientation = Orientation::Rows;
-    int matches = 0;  // pattern matches of the first orientation tries
+    int matches = 0;      // pattern matches of the first orientation tries
+    int pairMatches = 0;  // pattern matches of the pair-sum tries (0 when none ran)
+    int hollowChain = 0;  // band-search lines in a run that met a pattern only with a hollow bar closed
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -153,10 +164,13 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
 
     // Rows, then columns; when both are rejected, both again with the pair-sum pattern test that
     // heavy print gain still passes (kept for a second try: on clean symbols its extra matches
-    // at the pattern's corners make the edge fit a little worse).
+    // at the pattern's corners make the edge fit a little worse). The second try is earned by
+    // matches of the first, or by a band whose lines met the pattern by its pair sums: under
+    // strong ink spread the one-module spaces of the pattern are a pixel wide, and the windows of
+    // the first try meet nothing at all.
     Orientation orientation = Orientation::Rows;
     SkewResult skew;
-    const Band rowBand = band_search(image, Edge::Left, 3, 0);
+    const Band rowBand = band_search(image, Edge::Left, 3, 0, !ws.closeHollow);
     Band columnBand;
     bool columnBandKnown = false;
     int firstMatches[2] = {0, 0};
@@ -164,21 +178,23 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     for (PatternWindows windows : {PatternWindows::Orientation, PatternWindows::OrientationPairs}) {
         const bool second = windows == PatternWindows::OrientationPairs;
         orientation = Orientation::Rows;
-        if (rowBand.found && (!second || firstMatches[0] >= kMinSecondTryMatches)) {
+        if (rowBand.found && (!second || earns_second_try(firstMatches[0], rowBand))) {
             skew = measure_skew(image, Orientation::Rows, rowBand, noise, ws, windows,
                                 second ? nullptr : &looseSkew[0]);
             if (!second) firstMatches[0] = skew.matches;
+            if (second) look.pairMatches += skew.matches;
         }
         if (skew.accepted) break;
         orientation = Orientation::Columns;
         if (!columnBandKnown) {
-            columnBand = band_search(image, Edge::Top, 0, 3);
+            columnBand = band_search(image, Edge::Top, 0, 3, !ws.closeHollow);
             columnBandKnown = true;
         }
-        if (columnBand.found && (!second || firstMatches[1] >= kMinSecondTryMatches)) {
+        if (columnBand.found && (!second || earns_second_try(firstMatches[1], columnBand))) {
             skew = measure_skew(image, Orientation::Columns, columnBand, noise, ws, windows,
                                 second ? nullptr : &looseSkew[1]);
             if (!second) firstMatches[1] = skew.matches;
+            if (second) look.pairMatches += skew.matches;
         }
         if (skew.accepted) break;
     }
@@ -190,6 +206,7 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
         skew = looseSkew[k];
     }
     look.matches = firstMatches[0] + firstMatches[1];
+    look.hollowChain = std::max(rowBand.hollowChain, columnBandKnown ? columnBand.hollowChain : 0);
     look.orientation = orientation;
     if (!skew.accepted) return look;
 
@@ -239,6 +256,17 @@ Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, u
         kDecoded)
         look.result = kDecoded;
     return look;
+}
+
+// Lines met the pattern only with a hollow wide bar (a local threshold whose window is narrower
+// than the bar) taken as one: a look at `view` with every line so closed. Returns its result.
+int look_closing_hollow(const ImageView& view, uint8_t* out, int capacity, int* length, int noise,
+                        SymbolInfo* info) {
+    Workspace& ws = workspace();
+    ws.closeHollow = true;
+    const int result = decode_view(view, out, capacity, length, noise, info).result;
+    ws.closeHollow = false;
+    return result;
 }
 
 }  // namespace
@@ -294,14 +322,32 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         }
         ws.pool.pooling = false;
     }
-    if (first.matches < kMinSecondLookMatches) return first.result;
-    // A second look at the page with its specks filtered out along the bars; the bars run across
-    // the orientation that was measured (rows first when nothing was).
     const SpeckAxis axis =
         first.orientation == Orientation::Columns ? SpeckAxis::Horizontal : SpeckAxis::Vertical;
-    const ImageView filtered = filter_specks(image, axis, ws.filtered);
-    const Look second = decode_view(filtered, out, capacity, length, noise, info);
-    return second.result == kDecoded ? second.result : first.result;
+    if (first.matches >= kMinSecondLookMatches || first.hollowChain >= kMinSpeckledHollowChain) {
+        // A second look at the page with its specks filtered out along the bars; the bars run
+        // across the orientation that was measured (rows first when nothing was). Earned by
+        // pattern matches, or by a few lines that would meet the pattern with a hollow bar closed
+        // (salt on the rims hides it on the others).
+        const ImageView filtered = filter_specks(image, axis, ws.filtered);
+        const Look second = decode_view(filtered, out, capacity, length, noise, info);
+        if (second.result == kDecoded) return kDecoded;
+        // Salt on the rims of hollow bars hides them on many lines of the page itself.
+        if (second.hollowChain >= kMinHollowChain &&
+            look_closing_hollow(filtered, out, capacity, length, noise, info) == kDecoded)
+            return kDecoded;
+    }
+    if (first.pairMatches >= kMinSecondLookMatches) {
+        // The pattern was met by its pair sums: ink spread that leaves one-module spaces a pixel
+        // wide closes some of them on some lines. A look at the page with every space that is
+        // open on a neighbouring line along the bars opened.
+        const ImageView opened = open_spaces(image, axis, ws.filtered);
+        if (decode_view(opened, out, capacity, length, noise, info).result == kDecoded) return kDecoded;
+    }
+    if (first.hollowChain >= kMinHollowChain &&
+        look_closing_hollow(image, out, capacity, length, noise, info) == kDecoded)
+        return kDecoded;
+    return first.result;
 }
 
 }  // namespace pdf417

@@ -11,9 +11,15 @@ uint8_t majority(uint8_t a, uint8_t b, uint8_t c) {
     return static_cast<uint8_t>((a & b) | (a & c) | (b & c));
 }
 
-}  // namespace
+// A bit set when any of the three has it: a light pixel wins.
+uint8_t light_wins(uint8_t a, uint8_t b, uint8_t c) {
+    return static_cast<uint8_t>(a | b | c);
+}
 
-ImageView filter_specks(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out) {
+// The copy of `image` in which every pixel is `rule` of itself and its two neighbours along the
+// bars, into `out` (see filter_specks).
+template <class Rule>
+ImageView filter_along_bars(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out, Rule rule) {
     const std::size_t stride = static_cast<std::size_t>(image.stride);
     const std::size_t height = static_cast<std::size_t>(image.height);
     out.resize(stride * height);
@@ -25,7 +31,7 @@ ImageView filter_specks(const ImageView& image, SpeckAxis axis, std::vector<uint
             const uint8_t* row = in + y * stride;
             const uint8_t* below = in + (y + 1 < height ? y + 1 : y) * stride;
             uint8_t* target = out.data() + y * stride;
-            for (std::size_t i = 0; i < stride; ++i) target[i] = majority(above[i], row[i], below[i]);
+            for (std::size_t i = 0; i < stride; ++i) target[i] = rule(above[i], row[i], below[i]);
         }
     } else {
         for (std::size_t y = 0; y < height; ++y) {
@@ -42,11 +48,21 @@ ImageView filter_specks(const ImageView& image, SpeckAxis axis, std::vector<uint
                     i + 1 < stride ? static_cast<uint8_t>(row[i + 1] >> 7) : static_cast<uint8_t>(b & 0x01);
                 const uint8_t left = static_cast<uint8_t>((b >> 1) | before);
                 const uint8_t right = static_cast<uint8_t>((b << 1) | after);
-                target[i] = majority(left, b, right);
+                target[i] = rule(left, b, right);
             }
         }
     }
     return ImageView(out.data(), image.stride * 8, image.height);
+}
+
+}  // namespace
+
+ImageView filter_specks(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out) {
+    return filter_along_bars(image, axis, out, majority);
+}
+
+ImageView open_spaces(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out) {
+    return filter_along_bars(image, axis, out, light_wins);
 }
 
 }  // namespace pdf417

@@ -20,4 +20,8 @@ enum class SpeckAxis {
 // layout) and returns a view of it. The first and last pixel of the axis keep their value.
 ImageView filter_specks(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out);
 
+// The same with every pixel light when it or either neighbour along the bars is light: a space
+// that ink spread closed on one line but left open on the next is opened on both.
+ImageView open_spaces(const ImageView& image, SpeckAxis axis, std::vector<uint8_t>& out);
+
 }  // namespace pdf417

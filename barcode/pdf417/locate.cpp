@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/pdf417/hollow_bars.h"
 #include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/scan_line.h"
 
@@ -26,6 +27,8 @@ constexpr int kCompactLimit = 30000;         // halves' sums beyond this are div
 constexpr int kSeekLimit = 20;               // a family is searched while the other has fewer matches
 constexpr long long kDirectionScale = 4096;  // length of the fitted direction vector
 constexpr double kFitResidual = 1.5;         // pixels off the first fit that drop a match from the second
+constexpr int kChainGap = 2 * kBandSpacing;  // pixels across the lines a run of patterns may skip
+constexpr int kChains = 4;                   // runs of patterns followed at once
 constexpr int kMinPatternBar = 7;            // pixels: narrower dark elements do not start a pattern (a stop
                                              // pattern at one pixel per module is 7 wide)
 
@@ -36,16 +39,64 @@ struct KeptMatches {
     int distance[kMaxMatches];
 };
 
-bool line_has_pattern(const ElementList& list) {
+// Position (pixels from the line's start) of the widest bar of the first pattern on the line,
+// any kind, by the search windows; -1 when there is none. With `hollow` given and no pattern on
+// the line, *hollow receives the position of the first dark element that would be the widest bar
+// of a pattern if taken together with the light and dark element after it (a hollow bar; by the
+// narrower orientation windows, as pages without a symbol meet the search windows' pair sums so
+// on many lines), or -1.
+int pattern_position(const ElementList& list, int* hollow) {
+    int position = list.count > 0 ? list.width[0] : 0;
+    int firstHollow = -1;
+    const int* w = list.width;
     for (int i = 1; i < list.count; i += 2) {
-        if (list.width[i] < kMinPatternBar) continue;
-        for (int k = 0; k < 4; ++k)
-            if (matches_pattern(list.width, list.count, i, static_cast<PatternKind>(k),
-                                PatternWindows::Search))
-                return true;
+        if (w[i] >= kMinPatternBar)
+            for (int k = 0; k < 4; ++k)
+                if (matches_pattern(w, list.count, i, static_cast<PatternKind>(k), PatternWindows::Search))
+                    return position;
+        // A hollow bar's rims are at least kMinHollowRim pixels (the test rejects the rest).
+        if (hollow != nullptr && w[i] >= kMinHollowRim && firstHollow < 0 && i + 2 < list.count &&
+            hollow_pattern_bar(w, list.count, i, PatternWindows::Orientation))
+            firstHollow = position;
+        position += w[i] + (i + 1 < list.count ? w[i + 1] : 0);
     }
-    return false;
+    if (hollow != nullptr) *hollow = firstHollow;
+    return -1;
 }
+
+// Runs of band-search lines whose pattern lies where the run's last line had it, give or take
+// the distance between the two lines (an edge steeper than 45 degrees is no pattern edge), with
+// gaps of up to kChainGap pixels (lines on which the pattern was not met, or another one first).
+// A few runs are followed at once: the start and the stop pattern, and stray matches beside them.
+class Chains {
+public:
+    void add(int along, int position) {
+        Run* oldest = &runs_[0];
+        for (Run& r : runs_) {
+            const int gap = along - r.along;
+            if (r.count > 0 && gap <= kChainGap && std::abs(position - r.position) <= gap) {
+                extend(r, along, position, r.count + 1);
+                return;
+            }
+            if (r.count == 0 || r.along < oldest->along) oldest = &r;  // an unused run counts as oldest
+        }
+        extend(*oldest, along, position, 1);
+    }
+    int longest() const { return longest_; }
+
+private:
+    struct Run {
+        int along = 0, position = 0, count = 0;
+    };
+    void extend(Run& r, int along, int position, int count) {
+        r.along = along;
+        r.position = position;
+        r.count = count;
+        longest_ = std::max(longest_, count);
+    }
+    Run runs_[kChains];
+    int longest_ = 0;
+};
 
 void edge_start(const ImageView& image, Edge edge, int along, int& x, int& y) {
     switch (edge) {
@@ -70,19 +121,31 @@ void edge_start(const ImageView& image, Edge edge, int along, int& x, int& y) {
 
 }  // namespace
 
-Band band_search(const ImageView& image, Edge edge, int dx, int dy) {
+Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHollow) {
     Band band;
     const int extent = (edge == Edge::Left || edge == Edge::Right) ? image.height : image.width;
-    ElementList& list = workspace().line;
+    Workspace& ws = workspace();
+    ElementList& list = ws.line;
     int firstLine = -1, lastLine = -1;
+    Chains chain, hollowChain;
     for (int along = 0; along < extent; along += kBandSpacing) {
         int x = 0, y = 0;
         edge_start(image, edge, along, x, y);
         scan_line(image, x, y, dx, dy, list);
-        if (!line_has_pattern(list)) continue;
+        if (ws.closeHollow) close_hollow_bars(list);
+        int hollow = -1;
+        const int position = pattern_position(list, countHollow ? &hollow : nullptr);
+        if (position < 0) {
+            if (hollow >= 0) hollowChain.add(along, hollow);
+            continue;
+        }
+        chain.add(along, position);
         if (firstLine < 0) firstLine = along;
         lastLine = along;
+        ++band.lines;
     }
+    band.chain = chain.longest();
+    band.hollowChain = hollowChain.longest();
     if (firstLine < 0) return band;
     band.found = true;
     band.first = std::max(0, firstLine - kBandMargin);
@@ -108,6 +171,7 @@ void collect_matches(const ImageView& image, Orientation orientation, const Band
         else
             scan_line(image, along, 0, 0, 3, list);
         merge_noise(list, noise);
+        if (ws.closeHollow) close_hollow_bars(list);
 
         int forward = ws.matches[0].count + ws.matches[1].count;
         int reversed = ws.matches[2].count + ws.matches[3].count;

@@ -15,12 +15,22 @@ struct Band {
     bool found = false;
     int first = 0;  // coordinate along the edge (row for Left/Right, column for Top/Bottom)
     int last = -1;
+    int lines = 0;  // lines that met a pattern
+    // The longest run of neighbouring lines whose first pattern lies where the last line's did,
+    // give or take the distance between the lines (a pattern edge, not scattered matches).
+    int chain = 0;
+    // The same for lines that met no pattern but would with a hollow pattern bar closed (only
+    // counted when asked for).
+    int hollowChain = 0;
 };
 
 // Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
 // element for any start or stop pattern, forward or reversed. The band runs from 10 pixels
-// before the first line with a pattern to 10 pixels after the last one, within the image.
-Band band_search(const ImageView& image, Edge edge, int dx, int dy);
+// before the first line with a pattern to 10 pixels after the last one, within the image;
+// `lines` counts the lines that met one; with `countHollow`, `hollowChain` measures the lines
+// that would with a hollow pattern bar closed (see hollow_bars.h). With Workspace::closeHollow
+// set, every line is closed so first.
+Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHollow = false);
 
 enum class Orientation { Rows, Columns };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "barcode/pdf417/codeword_reader.h"
+#include "barcode/pdf417/hollow_bars.h"
 #include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/scan_line.h"
 
@@ -275,6 +276,7 @@ void read_one(const ImageView& image, int x, int y, const SkewResult& skew, int 
     st.lineY = y;
     scan_line(image, x, y, skew.dx, skew.dy, ws.line);
     merge_noise(ws.line, noise);
+    if (ws.closeHollow) close_hollow_bars(ws.line);
     read_line(ws, st);
 }
 

@@ -116,6 +116,10 @@ struct Workspace {
     // The smoothed copy of a dithered page (barcode::smooth_halftone), kept the same way.
     std::vector<uint8_t> smoothed;
 
+    // Set while a page is looked at with its hollow pattern bars closed (see hollow_bars.h): every
+    // line is then merged so before it is searched or read.
+    bool closeHollow = false;
+
     void clear();
     void clear_reading();  // grids, votes and edge samples only
 };

@@ -389,6 +389,29 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, cons
              r.ordered = true;
              r.angle = uniform(g, -3, 3);
          }},
+        // A photo cut well above half its grey: bars about a pixel wider, one-module spaces a
+        // pixel wide or closed on some lines.
+        {"photo: spread, high threshold, 2.5-3 px", 2.5, 7.5,
+         [](Render& r, std::mt19937& g) {
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.04;
+             r.module = uniform(g, 2.5, 3);
+             r.moduleY = 3 * r.module;
+             r.blur = uniform(g, 0.9, 1.2);
+             r.threshold = uniform(g, 0.22, 0.28);
+             r.angle = uniform(g, -4, 4);
+         }},
+        // A local threshold whose window is narrower than the widest bars: they come out hollow,
+        // a black rim with white inside.
+        {"photo: local thr., 25 px window, 4 px", 4, 12,
+         [](Render& r, std::mt19937& g) {
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.03;
+             r.blur = 1.0;
+             r.localWindow = 25;
+             r.localOffset = 0.05;
+             r.angle = uniform(g, -4, 4);
+         }},
     };
 
     std::printf("\n  %-40s %5s %5s %9s %5s\n", "PDF417, small and imperfect", "drawn", "read", "rate",

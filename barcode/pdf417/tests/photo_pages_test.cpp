@@ -216,3 +216,46 @@ TEST(StackreadPhotos, OrderedDitheredScansAreReadThroughTheirGreyAndDamagedOnesN
         score(3, 49, stackread_test::SymbolOptions{}, dithered_scan(2.3, true), cut_last_quarter);
     EXPECT_EQ(cut.wrong, 0);
 }
+
+// A photo cut well above half its grey: every bar about a pixel wider, the one-module spaces of
+// the start and stop patterns a pixel wide, so only their pair sums still fit.
+void spread_by_high_threshold(Render& r, std::mt19937& g) {
+    r.module = uniform(g, 2.5, 3);
+    r.moduleY = 3 * r.module;
+    r.blur = uniform(g, 0.9, 1.2);
+    r.contrast = uniform(g, 0.8, 0.95);
+    r.noise = 0.04;
+    r.threshold = uniform(g, 0.22, 0.28);
+    r.angle = uniform(g, -4, 4);
+}
+
+TEST(StackreadPhotos, InkSpreadByAHighThresholdIsLocatedAndCutSymbolsNeverWrong) {
+    const Score s = score(8, 65, stackread_test::SymbolOptions{}, spread_by_high_threshold);
+    EXPECT_GE(s.read, 7);  // 1 before: not located, or closed spaces on too many lines
+    EXPECT_EQ(s.wrong, 0);
+    const Score cut =
+        score(6, 63, stackread_test::SymbolOptions{}, spread_by_high_threshold, cut_last_quarter);
+    EXPECT_EQ(cut.wrong, 0);
+}
+
+// A photo of 4 px modules cut by a local threshold whose 25 px window is narrower than the start
+// and stop patterns' widest bars: they come out hollow, a dark rim on each side.
+void hollow_by_a_narrow_window(Render& r, std::mt19937& g) {
+    r.module = 4;
+    r.moduleY = 12;
+    r.blur = 1.0;
+    r.contrast = uniform(g, 0.8, 0.95);
+    r.noise = 0.03;
+    r.localWindow = 25;
+    r.localOffset = 0.05;
+    r.angle = uniform(g, -4, 4);
+}
+
+TEST(StackreadPhotos, HollowPatternBarsAreClosedAndCutSymbolsNeverWrong) {
+    const Score s = score(8, 71, stackread_test::SymbolOptions{}, hollow_by_a_narrow_window);
+    EXPECT_GE(s.read, 7);  // none before: the pattern was met on no line
+    EXPECT_EQ(s.wrong, 0);
+    const Score cut =
+        score(6, 73, stackread_test::SymbolOptions{}, hollow_by_a_narrow_window, cut_last_quarter);
+    EXPECT_EQ(cut.wrong, 0);
+}

@@ -6,6 +6,7 @@
 
 #include "barcode/pdf417/codeword_reader.h"
 #include "barcode/pdf417/codeword_tables.h"
+#include "barcode/pdf417/hollow_bars.h"
 #include "barcode/pdf417/patterns.h"
 #include "barcode/pdf417/scan_line.h"
 #include "barcode/pdf417/symbol_reader.h"
@@ -333,4 +334,30 @@ TEST(Votes, GridMergeTakesTheStopSideWhereTheStartSideIsUnsure) {
     EXPECT_EQ(ws.codewords[3], 25);
     ASSERT_EQ(erasures, 1);
     EXPECT_EQ(ws.erasures[0], 1);
+}
+
+TEST(HollowBars, APatternBarWithLightInsideIsClosedOnlyWhereThePatternFitsAroundIt) {
+    // 4 px modules: a start pattern whose 8-module bar is a rim of 11, a hollow of 10 and a rim
+    // of 11, then a codeword with a genuine bar-space-bar of like widths (3, 1, 3 modules).
+    ElementList start = list_of({30, 11, 10, 11, 4, 4, 4, 4, 4, 4, 12, 12, 4, 12, 8, 8, 4, 4, 16, 4, 30});
+    EXPECT_FALSE(matches_pattern(start.width, start.count, 1, PatternKind::Start, PatternWindows::Search));
+    EXPECT_EQ(close_hollow_bars(start), 1);
+    EXPECT_EQ(widths(start),
+              (std::vector<int>{30, 32, 4, 4, 4, 4, 4, 4, 12, 12, 4, 12, 8, 8, 4, 4, 16, 4, 30}));
+    EXPECT_TRUE(matches_pattern(start.width, start.count, 1, PatternKind::Start, PatternWindows::Search));
+
+    // The stop pattern read backwards (a symbol upside down): its 7-module bar ends the pattern.
+    ElementList stop = list_of({30, 4, 8, 4, 4, 4, 12, 4, 4, 10, 8, 10, 30});
+    EXPECT_EQ(close_hollow_bars(stop), 1);
+    EXPECT_EQ(widths(stop), (std::vector<int>{30, 4, 8, 4, 4, 4, 12, 4, 4, 28, 30}));
+    EXPECT_TRUE(
+        matches_pattern(stop.width, stop.count, 9, PatternKind::ReversedStop, PatternWindows::Search));
+
+    // Rims of unlike widths, or like rims with no pattern around them, stay as they are.
+    for (const std::vector<int>& w : {std::vector<int>{30, 4, 10, 18, 4, 4, 4, 4, 4, 4, 12, 30},
+                                      std::vector<int>{30, 12, 4, 12, 8, 4, 4, 8, 4, 16, 8, 4, 30}}) {
+        ElementList l = list_of(w);
+        EXPECT_EQ(close_hollow_bars(l), 0);
+        EXPECT_EQ(widths(l), w);
+    }
 }
