@@ -878,9 +878,10 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
         }
         static constexpr int kPairs[5][2] = {{0, 1}, {2, 3}, {2, 4}, {3, 4}, {5, 6}};
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
-            // Dashed bars sum to the same profile on every band, so two bands are less than two
-            // witnesses there: not for UPC-E, whose check covers 6 digits through the parity, nor
-            // for 2 of 5, which has none (each gave a wrong text on such pages).
+            // Dashed bars sum to much the same profile on every band, so two bands are less than
+            // two witnesses there: kept from UPC-E, whose check covers 6 digits through the
+            // parity, and from 2 of 5, which has none (both misread on such pages by the usual
+            // lines already).
             const int number = decoder.symbology->number;
             if (coarse && (number == kUpcE || number == kInterleaved2of5)) continue;
             // Narrow/wide symbologies carry no check of their own: only the even and odd rows.
