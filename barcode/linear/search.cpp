@@ -659,8 +659,8 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // threshold breaks one-module bars into dashes on every row, ink spread closes one-module spaces
 // on many rows, and no single row keeps every element, while the sum along the bars does; the
 // slopes tried reach kCoarseMaxSlope, the rows the bars cover are found at a share of the scan
-// row's own black, and the bands are read as they are (no grids), at any module, with the same
-// two-band agreement, checks and quiet zones.
+// row's own black, and the bands of slanted bars are read as they are (no grids) at modules of
+// kContrastModule or more, with the same two-band agreement, checks and quiet zones.
 constexpr int kProfileMargin = 24;        // pixels read on either side of the stretch (quiet zones)
 constexpr int kCoarseProfileMargin = 48;  // the same for coarse stretches (10 modules of 4.8 px)
 constexpr int kDirectionScale = 64;       // integer reading direction of a slope: (scale, -slope * scale)
@@ -727,7 +727,7 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
         Decoded& into = first == nullptr ? decoded : other;
         LineSymbol& at = first == nullptr ? where : otherWhere;
         if (decode_line(symbology, options, runs, pass.quietWidth, into, at) && !into.needsSecondLine &&
-            (coarse || at.module / runs.unit < kContrastModule) &&
+            (coarse ? at.module / runs.unit >= kContrastModule : at.module / runs.unit < kContrastModule) &&
             quiet_zones_hold(pass.image, runs, at, symbology, openStart, into, 1.0, 0.0) &&
             (symbology.family != Family::NarrowWide || full_quiet_zones(runs, at, symbology))) {
             if (!unanimous) return &runs;
@@ -747,7 +747,7 @@ struct ProfileBand {
     int rowFrom = 0;
     int rowTo = 0;
     int rowStep = 1;
-    bool coarse = false;  // a coarse stretch: wider slopes, no grids, any module
+    bool coarse = false;  // a coarse stretch: wider slopes, no grids, modules of kContrastModule or more
     bool profiled = false;
     bool usable = false;
     double slope = 0.0;
@@ -769,6 +769,9 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
         RunList runs;
         band.usable = profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
                                    band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope);
+        // Coarse bands of upright bars are left: both bands are then the same picture, and an
+        // EAN-13 at 1.25 px with a bar knocked out read wrong on both.
+        if (band.coarse && band.usable) band.usable = !edges_on_pixels(runs);
         if (band.usable) band.readings = band.coarse ? std::vector<RunList>{runs} : band_readings(runs);
     }
     if (!band.usable) return nullptr;
