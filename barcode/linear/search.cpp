@@ -968,10 +968,17 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
             if (!row_runs(image, y, line)) continue;
             if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
         }
-        for (const bool coarse : {false, true}) {
+        int fillRight = -1;
+        if (read_bar_profiles(pass, line, y, skipTo, fillRight, false)) skipTo = std::max(skipTo, fillRight);
+    }
+    // Coarse profiles cost a sweep of slopes per stretch: only on a page where no pass found
+    // any symbol, so that a page that reads pays nothing for them.
+    if (found.empty()) {
+        for (int y = spacing; y < image.height; y += spacing) {
+            if (!row_runs(image, y, line)) continue;
+            if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
             int fillRight = -1;
-            if (read_bar_profiles(pass, line, y, skipTo, fillRight, coarse))
-                skipTo = std::max(skipTo, fillRight);
+            read_bar_profiles(pass, line, y, -1, fillRight, true);
         }
     }
     if (vertical) {
