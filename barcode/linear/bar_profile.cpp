@@ -9,7 +9,8 @@ namespace {
 constexpr int kDenseMinRuns = 15;          // runs of a row that may cross a fine symbol
 constexpr int kDenseLongestWhite = 8;      // pixels: a longer white is a quiet zone or paper
 constexpr double kDenseMeanRun = 4.0;      // pixels: mean run width of a fine symbol's row, at most
-constexpr double kMaxSlope = 0.08;         // columns per row: bars within about 4.5 degrees of upright
+constexpr int kCoarseLongestWhite = 20;    // pixels: the same for symbols of any module (4 modules of 5 px)
+constexpr double kCoarseMeanRun = 9.0;     // pixels
 constexpr double kCoarseSlopeStep = 0.01;  // columns per row between the slopes tried first
 constexpr int kFineSlopeSteps = 4;         // finer slopes tried on either side of the best coarse one
 constexpr int kMinBandRows = 6;            // rows the band must cover on the page
@@ -22,12 +23,15 @@ constexpr double kGridModuleStep = 0.002;  // pixels between the modules tried
 constexpr std::size_t kGridCandidates = 3;
 constexpr double kPixelGridReach =
     0.03;  // pixels: modules this close to one pixel are not tried  // modules tried, widest first
-constexpr double kMinGridFit = 0.35;   // mean alignment of the edges on a grid tried, at least
-constexpr double kBarRowShare = 0.25;  // black share of a row across a symbol's bars, at least
-constexpr int kBarRowGap = 2;          // rows under the share that barred rows may enclose
-constexpr int kMaxBarRows = 60;        // rows walked each way from the scan line
-constexpr int kAgreeRows = 2;          // rows above and below the scan line compared with it
-constexpr double kMinAgreement = 0.8;  // share of a stretch's pixels that bars keep on those rows
+constexpr double kMinGridFit = 0.35;       // mean alignment of the edges on a grid tried, at least
+constexpr double kBarRowShare = 0.25;      // black share of a row across a symbol's bars, at least
+constexpr double kRelativeRowShare = 0.5;  // of the scan row's black share, for bars starved into dashes
+constexpr double kMinBarRowShare = 0.08;   // black share of a barred row, never less
+constexpr int kBarRowGap = 2;              // rows under the share that barred rows may enclose
+constexpr int kMaxBarRows = 60;            // rows walked each way from the scan line
+constexpr int kMaxRelativeBarRows = 240;   // the same for the relative share: symbols of wider modules
+constexpr int kAgreeRows = 2;              // rows above and below the scan line compared with it
+constexpr double kMinAgreement = 0.8;      // share of a stretch's pixels that bars keep on those rows
 
 // Darkness (black share 0..1) of the band's rows along bars of slope `slope` (columns per row),
 // sampled every half pixel from column `from` on the middle row `mid`; each row gives the pixel
@@ -114,7 +118,9 @@ bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& ou
 
 }  // namespace
 
-std::vector<DenseStretch> dense_stretches(const RunList& row) {
+std::vector<DenseStretch> dense_stretches(const RunList& row, bool coarse) {
+    const int longestWhite = coarse ? kCoarseLongestWhite : kDenseLongestWhite;
+    const double meanRun = coarse ? kCoarseMeanRun : kDenseMeanRun;
     std::vector<DenseStretch> out;
     const int n = row.size();
     int k = 0;
@@ -125,7 +131,7 @@ std::vector<DenseStretch> dense_stretches(const RunList& row) {
         int last = k;
         for (; k < n; ++k) {
             const Run& run = row.runs[static_cast<std::size_t>(k)];
-            if (run.color == kWhite && run.length > kDenseLongestWhite * row.unit) break;
+            if (run.color == kWhite && run.length > longestWhite * row.unit) break;
             if (run.color == kBlack) last = k;
         }
         if (first >= n) break;
@@ -133,21 +139,24 @@ std::vector<DenseStretch> dense_stretches(const RunList& row) {
         const Run& a = row.runs[static_cast<std::size_t>(first)];
         const Run& b = row.runs[static_cast<std::size_t>(last)];
         const int to = b.x + b.length / row.unit;
-        if (runs >= kDenseMinRuns && to - a.x <= kDenseMeanRun * runs)
-            out.push_back(DenseStretch{a.x, to, a.y});
+        if (runs >= kDenseMinRuns && to - a.x <= meanRun * runs) out.push_back(DenseStretch{a.x, to, a.y});
     }
     return out;
 }
 
-void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom) {
+void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom, bool relative) {
     from = std::max(from, 0);
     to = std::min(to, image.width);
-    auto barred = [&](int r) {
-        if (r < 0 || r >= image.height || to <= from) return false;
+    auto blackShare = [&](int r) {
+        if (r < 0 || r >= image.height || to <= from) return 0.0;
         int black = 0;
         for (int x = from; x < to; ++x) black += image.black(x, r) ? 1 : 0;
-        return black >= kBarRowShare * (to - from);
+        return static_cast<double>(black) / (to - from);
     };
+    const double share = relative
+                             ? std::clamp(kRelativeRowShare * blackShare(y), kMinBarRowShare, kBarRowShare)
+                             : kBarRowShare;
+    auto barred = [&](int r) { return to > from && blackShare(r) >= share; };
     // A row or two of starved bars between barred rows still belongs to the bars.
     auto barredNear = [&](int r, int step) {
         for (int k = 0; k <= kBarRowGap; ++k)
@@ -156,8 +165,9 @@ void bar_rows(const Image& image, int from, int to, int y, int& top, int& bottom
     };
     top = bottom = y;
     if (!barred(y)) return;
-    while (y - top < kMaxBarRows && barredNear(top - 1, -1)) --top;
-    while (bottom - y < kMaxBarRows && barredNear(bottom + 1, 1)) ++bottom;
+    const int reach = relative ? kMaxRelativeBarRows : kMaxBarRows;
+    while (y - top < reach && barredNear(top - 1, -1)) --top;
+    while (bottom - y < reach && barredNear(bottom + 1, 1)) ++bottom;
     while (top < y && !barred(top)) ++top;
     while (bottom > y && !barred(bottom)) --bottom;
 }
@@ -262,7 +272,7 @@ bool snap_to_modules(RunList& runs, double m) {
 }
 
 bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
-                  RunList& out, double& slope) {
+                  RunList& out, double& slope, double maxSlope) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (rowStep < 1) return false;
@@ -274,7 +284,7 @@ bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, 
     const int mid = row;
     const int samples = static_cast<int>((to - from) * kSamplesPerPixel);
     double best = -1.0;
-    for (double s = -kMaxSlope; s <= kMaxSlope + 1e-9; s += kCoarseSlopeStep) {
+    for (double s = -maxSlope; s <= maxSlope + 1e-9; s += kCoarseSlopeStep) {
         const double sharp = sharpness(band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, s));
         if (sharp > best) {
             best = sharp;

@@ -654,8 +654,16 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // same symbology and text with every check and quiet zone (as contrast lines: no erasures), at
 // such modules; the second band's runs, placed on the middle row of the bars, then give the
 // corners.
-constexpr int kProfileMargin = 24;   // pixels read on either side of the stretch (quiet zones)
-constexpr int kDirectionScale = 64;  // integer reading direction of a slope: (scale, -slope * scale)
+//
+// Then, where that read nothing, the same on stretches of any module (coarse): a local
+// threshold breaks one-module bars into dashes on every row, ink spread closes one-module spaces
+// on many rows, and no single row keeps every element, while the sum along the bars does; the
+// slopes tried reach kCoarseMaxSlope, the rows the bars cover are found at a share of the scan
+// row's own black, and the bands of slanted bars are read as they are (no grids) at modules of
+// kContrastModule or more, with the same two-band agreement, checks and quiet zones.
+constexpr int kProfileMargin = 24;        // pixels read on either side of the stretch (quiet zones)
+constexpr int kCoarseProfileMargin = 48;  // the same for coarse stretches (10 modules of 4.8 px)
+constexpr int kDirectionScale = 64;       // integer reading direction of a slope: (scale, -slope * scale)
 // A band's runs as they are, then snapped onto each grid of modules that fits them.
 std::vector<RunList> band_readings(const RunList& band) {
     std::vector<RunList> out{band};
@@ -707,7 +715,8 @@ bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbol
 // "B/6:748A" for "B/6:348A" that way; null if none. `unanimous`: every reading is decoded, and
 // two that read different texts give none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
-                         bool openStart, Decoded& decoded, LineSymbol& where, bool unanimous = false) {
+                         bool openStart, Decoded& decoded, LineSymbol& where, bool unanimous = false,
+                         bool coarse = false) {
     ReadOptions options = decoder.options;
     options.contrastLine = true;
     const Symbology& symbology = *decoder.symbology;
@@ -718,7 +727,7 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
         Decoded& into = first == nullptr ? decoded : other;
         LineSymbol& at = first == nullptr ? where : otherWhere;
         if (decode_line(symbology, options, runs, pass.quietWidth, into, at) && !into.needsSecondLine &&
-            at.module / runs.unit < kContrastModule &&
+            (coarse ? at.module / runs.unit >= kContrastModule : at.module / runs.unit < kContrastModule) &&
             quiet_zones_hold(pass.image, runs, at, symbology, openStart, into, 1.0, 0.0) &&
             (symbology.family != Family::NarrowWide || full_quiet_zones(runs, at, symbology))) {
             if (!unanimous) return &runs;
@@ -738,6 +747,7 @@ struct ProfileBand {
     int rowFrom = 0;
     int rowTo = 0;
     int rowStep = 1;
+    bool coarse = false;  // a coarse stretch: wider slopes, no grids, modules of kContrastModule or more
     bool profiled = false;
     bool usable = false;
     double slope = 0.0;
@@ -758,8 +768,11 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
         band.profiled = true;
         RunList runs;
         band.usable = profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
-                                   band.slope);
-        if (band.usable) band.readings = band_readings(runs);
+                                   band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope);
+        // Coarse bands of upright bars are left: both bands are then the same picture, and an
+        // EAN-13 at 1.25 px with a bar knocked out read wrong on both.
+        if (band.coarse && band.usable) band.usable = !edges_on_pixels(runs);
+        if (band.usable) band.readings = band.coarse ? std::vector<RunList>{runs} : band_readings(runs);
     }
     if (!band.usable) return nullptr;
     if (band.readFor != decoder.symbology->number) {
@@ -767,6 +780,11 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
         // Upright bars: both bands show the same picture, and its whole-pixel widths, read as
         // they are, gave an EAN-13 with a bar knocked out a wrong text on both; only the grid
         // that holds every edge reads them (symbologies with check characters).
+        if (band.coarse) {
+            band.read =
+                read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where, false, true);
+            return band.read;
+        }
         if (!band.onPixelGrids && decoder.symbology->family != Family::NarrowWide) {
             band.onPixelGrids = true;
             band.upright = edges_on_pixels(band.readings.front());
@@ -783,8 +801,8 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
 }
 
 // True when a symbol of the same symbology and text is already reported where these bars lie
-// (boxes that overlap, in the pass's own coordinates): the usual lines read it, and the fill of
-// their corners left some of its bars for the profiles.
+// (boxes that overlap within the reach of reported_before, in the pass's own coordinates): the usual lines
+// read it, and the fill of their corners left some of its bars for the profiles.
 bool found_over_bars(const Pass& pass, const Decoded& decoded, const Point bars[4]) {
     auto box = [](const Point* p, bool swap, int& x0, int& x1, int& y0, int& y1) {
         x0 = y0 = std::numeric_limits<int>::max();
@@ -803,7 +821,9 @@ bool found_over_bars(const Pass& pass, const Decoded& decoded, const Point bars[
         if (f.decoded.symbology != decoded.symbology || f.decoded.text != decoded.text) continue;
         int bx0 = 0, bx1 = 0, by0 = 0, by1 = 0;
         box(f.corners, pass.vertical, bx0, bx1, by0, by1);
-        if (ax0 <= bx1 && bx0 <= ax1 && ay0 <= by1 && by0 <= ay1) return true;
+        const int longest = std::max({ax1 - ax0, ay1 - ay0, bx1 - bx0, by1 - by0});
+        const int reach = std::max(kTraceUnit, longest / kSameSymbolReach);
+        if (ax0 <= bx1 + reach && bx0 <= ax1 + reach && ay0 <= by1 + reach && by0 <= ay1 + reach) return true;
     }
     return false;
 }
@@ -838,14 +858,15 @@ bool accept_profile_reading(Pass& pass, const RunList& lineB, const ProfileBand&
     return true;
 }
 
-bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight) {
+bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& fillRight, bool coarse) {
     const Image& image = pass.image;
-    for (const DenseStretch& stretch : dense_stretches(line)) {
+    for (const DenseStretch& stretch : dense_stretches(line, coarse)) {
         if (stretch.to <= skipTo || !runs_along_bars(image, stretch)) continue;
-        const int from = std::max(0, stretch.from - kProfileMargin);
-        const int to = std::min(image.width - 1, stretch.to + kProfileMargin);
+        const int margin = coarse ? kCoarseProfileMargin : kProfileMargin;
+        const int from = std::max(0, stretch.from - margin);
+        const int to = std::min(image.width - 1, stretch.to + margin);
         int top = y, bottom = y;
-        bar_rows(image, stretch.from, stretch.to, y, top, bottom);
+        bar_rows(image, stretch.from, stretch.to, y, top, bottom, coarse);
         const int middle = (top + bottom) / 2;
         // Families of bands whose rows are disjoint within the family: even and odd rows first,
         // then the rows by their remainder modulo 3, then the upper and lower halves of the bars.
@@ -856,9 +877,16 @@ bool read_bar_profiles(Pass& pass, const RunList& line, int y, int skipTo, int& 
             bands[k].rowFrom = starts[k];
             bands[k].rowStep = steps[k];
             bands[k].rowTo = k == 5 ? middle : bottom;
+            bands[k].coarse = coarse;
         }
         static constexpr int kPairs[5][2] = {{0, 1}, {2, 3}, {2, 4}, {3, 4}, {5, 6}};
         for (const ActiveDecoder& decoder : pass.settings.decoders) {
+            // Dashed bars sum to much the same profile on every band, so two bands are less than
+            // two witnesses there: kept from UPC-E, whose check covers 6 digits through the
+            // parity, and from 2 of 5, which has none (both misread on such pages by the usual
+            // lines already).
+            const int number = decoder.symbology->number;
+            if (coarse && (number == kUpcE || number == kInterleaved2of5)) continue;
             // Narrow/wide symbologies carry no check of their own: only the even and odd rows.
             const int pairs = decoder.symbology->family == Family::NarrowWide ? 1 : 5;
             for (int p = 0; p < pairs; ++p) {
@@ -941,7 +969,17 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
             if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
         }
         int fillRight = -1;
-        if (read_bar_profiles(pass, line, y, skipTo, fillRight)) skipTo = std::max(skipTo, fillRight);
+        if (read_bar_profiles(pass, line, y, skipTo, fillRight, false)) skipTo = std::max(skipTo, fillRight);
+    }
+    // Coarse profiles cost a sweep of slopes per stretch: only on a page where no pass found
+    // any symbol, so that a page that reads pays nothing for them.
+    if (found.empty()) {
+        for (int y = spacing; y < image.height; y += spacing) {
+            if (!row_runs(image, y, line)) continue;
+            if (settings.lineNoise > 0) merge_noise(line, settings.lineNoise);
+            int fillRight = -1;
+            read_bar_profiles(pass, line, y, -1, fillRight, true);
+        }
     }
     if (vertical) {
         // Keep the picture itself consistent with the transposed view that was searched.

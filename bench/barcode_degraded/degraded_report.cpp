@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
          [](Render& r, std::mt19937& g) {
              r.module = 2.5;
              r.blur = 0.8;
-             r.threshold = 0.35;
+             r.threshold = 0.3;
              r.angle = uniform(g, -5, 5);
          }},
         {"speckle 2 %",
@@ -371,6 +371,41 @@ int main(int argc, char** argv) {
              r.ordered = true;
              r.angle = uniform(g, -10, 10);
          }},
+        // Blur of about 0.45 module before the threshold: a local one with a small offset
+        // leaves the paper clean but one-module bars as dashes; a global one low on the
+        // darkness spreads the bars until one-module spaces close on many rows, high on it
+        // starves them into dashes.
+        {"photo: local, thin bars dashed",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2.2, 3.5);
+             r.blur = 0.45 * r.module;
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.02;
+             r.localWindow = 25;
+             r.localOffset = 0.04;
+             r.angle = uniform(g, -8, 8);
+         },
+         true, false},
+        {"photo: spread, threshold 0.3",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2.2, 3.5);
+             r.blur = 0.45 * r.module;
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.03;
+             r.threshold = 0.3;
+             r.angle = uniform(g, -8, 8);
+         },
+         true, false},
+        {"photo: starved, threshold 0.62",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2.2, 3.5);
+             r.blur = 0.45 * r.module;
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.03;
+             r.threshold = 0.62;
+             r.angle = uniform(g, -8, 8);
+         },
+         true, false},
     };
 
     std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, perClass);
