@@ -65,6 +65,16 @@ double uniform(std::mt19937& rng, double a, double b) {
     return std::uniform_real_distribution<double>(a, b)(rng);
 }
 
+// A photo of 2.2-3.5 px modules blurred by 0.45 module, with `noise`, bars within 8 degrees of
+// upright; the caller picks the threshold.
+void blurred_photo(Render& r, std::mt19937& g, double noise) {
+    r.module = uniform(g, 2.2, 3.5);
+    r.blur = 0.45 * r.module;
+    r.contrast = uniform(g, 0.8, 0.95);
+    r.noise = noise;
+    r.angle = uniform(g, -8, 8);
+}
+
 ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) {
     return ModuleGrid{m.width, m.height, m.dark};
 }
@@ -377,33 +387,21 @@ int main(int argc, char** argv) {
         // starves them into dashes.
         {"photo: local, thin bars dashed",
          [](Render& r, std::mt19937& g) {
-             r.module = uniform(g, 2.2, 3.5);
-             r.blur = 0.45 * r.module;
-             r.contrast = uniform(g, 0.8, 0.95);
-             r.noise = 0.02;
+             blurred_photo(r, g, 0.02);
              r.localWindow = 25;
              r.localOffset = 0.04;
-             r.angle = uniform(g, -8, 8);
          },
          true, false},
         {"photo: spread, threshold 0.3",
          [](Render& r, std::mt19937& g) {
-             r.module = uniform(g, 2.2, 3.5);
-             r.blur = 0.45 * r.module;
-             r.contrast = uniform(g, 0.8, 0.95);
-             r.noise = 0.03;
+             blurred_photo(r, g, 0.03);
              r.threshold = 0.3;
-             r.angle = uniform(g, -8, 8);
          },
          true, false},
         {"photo: starved, threshold 0.62",
          [](Render& r, std::mt19937& g) {
-             r.module = uniform(g, 2.2, 3.5);
-             r.blur = 0.45 * r.module;
-             r.contrast = uniform(g, 0.8, 0.95);
-             r.noise = 0.03;
+             blurred_photo(r, g, 0.03);
              r.threshold = 0.62;
-             r.angle = uniform(g, -8, 8);
          },
          true, false},
     };
