@@ -136,8 +136,8 @@ bool quiet_zone_ok(const Image& image, Point at, Point d, double module, int fac
 // An Interleaved 2 of 5 reading of fewer than kShortInterleavedDigits digits. Such a symbol has
 // no check character and no fixed length, and its start (four narrow elements) and stop are
 // found inside many other symbols: a damaged UPC-E read "94" that way. It is taken only with
-// both quiet zones in full on the page (quiet_zones_hold) and never inside another symbol
-// (decode_bitmap).
+// both quiet zones in full on the page, on its line and a few rows along the bars
+// (quiet_zones_hold), and never inside another symbol (decode_bitmap).
 constexpr std::size_t kShortInterleavedDigits = 4;
 bool short_interleaved(const Decoded& decoded) {
     return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
@@ -197,6 +197,27 @@ bool white_stretch(const Image& image, int x, int y, double ux, double uy, doubl
     return true;
 }
 
+// Pixels along the bars at which the quiet zones of a short 2 of 5 are walked once more.
+constexpr int kShortQuietShifts[] = {-6, -3, 3, 6};
+
+// True when, from (x, y) on and stepping by the unit vector (ux, uy), the `length` pixels after
+// the black at the start (at most `lead` pixels of it: where slanted bars reach in from the
+// symbol's side) are white; pixels off the page count as white.
+bool clean_beside(const Image& image, double x, double y, double ux, double uy, double length, double lead) {
+    int t = 0;
+    for (; t < lead; ++t) {
+        const int px = static_cast<int>(std::lround(x + t * ux));
+        const int py = static_cast<int>(std::lround(y + t * uy));
+        if (!image.inside(px, py) || !image.black(px, py)) break;
+    }
+    for (const int end = t + static_cast<int>(std::ceil(length)); t < end; ++t) {
+        const int px = static_cast<int>(std::lround(x + t * ux));
+        const int py = static_cast<int>(std::lround(y + t * uy));
+        if (image.inside(px, py) && image.black(px, py)) return false;
+    }
+    return true;
+}
+
 // Both quiet zones of a symbol decoded on a line, measured against the symbol's own module
 // width (the narrowest quarter of its runs), which a single pattern cannot give reliably. The
 // run before the symbol may be cut by the image edge (`open_start`); the run after it may end
@@ -220,9 +241,20 @@ bool quiet_zones_hold(const Image& image, const RunList& runs, const LineSymbol&
         const double pixels = module / runs.unit;
         const Run& a = runs.runs[static_cast<std::size_t>(where.first)];
         const Run& b = runs.runs[static_cast<std::size_t>(where.last + 1)];
-        return white_stretch(image, a.x - static_cast<int>(std::lround(ux)),
-                             a.y - static_cast<int>(std::lround(uy)), -ux, -uy, beforeFactor * pixels) &&
-               white_stretch(image, b.x, b.y, ux, uy, afterFactor * pixels);
+        if (!white_stretch(image, a.x - static_cast<int>(std::lround(ux)),
+                           a.y - static_cast<int>(std::lround(uy)), -ux, -uy, beforeFactor * pixels) ||
+            !white_stretch(image, b.x, b.y, ux, uy, afterFactor * pixels))
+            return false;
+        // The zones must also be clean a few rows along the bars: a line through a gap between
+        // the dashes of starved bars sees white where the page holds bars.
+        for (const int shift : kShortQuietShifts) {
+            const double sx = -uy * shift, sy = ux * shift;
+            const double lead = std::abs(shift) + pixels;  // bars slanted up to 45 degrees
+            if (!clean_beside(image, a.x - ux + sx, a.y - uy + sy, -ux, -uy, beforeFactor * pixels, lead) ||
+                !clean_beside(image, b.x + sx, b.y + sy, ux, uy, afterFactor * pixels, lead))
+                return false;
+        }
+        return true;
     }
     const bool beforeOpen = openStart && where.first - 1 == 0;
     if (!beforeOpen && runs.length(where.first - 1) < kSymbolQuietTolerance * beforeFactor * module)

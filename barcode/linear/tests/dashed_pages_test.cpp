@@ -38,6 +38,11 @@ TEST(DashedBars, SavedPhotosReadOnceWithThePrintedText) {
     const auto upce = read_saved_page(STRIPESCAN_TEST_DATA, "upce-photo-starved-dashes.bmp");
     ASSERT_LE(upce.size(), 1u);
     for (const auto& [number, text] : upce) EXPECT_EQ(text, "06922764");
+    // An EAN-8 ("8435352") whose one-module bars are dashes: a line through a gap between the
+    // dashes saw a quiet zone on either side of its wide bars and read them as the 2 of 5 "83".
+    for (const auto& [number, text] :
+         read_saved_page(STRIPESCAN_TEST_DATA, "ean8-photo-starved-not-2of5.bmp"))
+        EXPECT_EQ(text, "8435352") << number;
 }
 
 TEST(DashedBars, DamagedSymbolsUnderStarvedOrSpreadBarsNeverMisread) {

@@ -164,6 +164,26 @@ TEST(ShortInterleaved, ASingleDigitPairNeedsBothQuietZonesInFull) {
     EXPECT_EQ(longer[0].second, "9412");
 }
 
+TEST(ShortInterleaved, ATiltedDigitPairStillReads) {
+    // Its quiet zones are also walked a few rows along the bars, from where slanted bars end.
+    for (const double angle : {-35.0, -12.0, 12.0, 35.0}) {
+        ModuleImage image;
+        ASSERT_TRUE(encode(zint_symbology_for(STRIPESCAN_ITF), "94", image));
+        ModuleGrid grid{image.width, image.height, image.dark};
+        Render how;
+        how.module = 3;
+        how.angle = angle;
+        BitPage page(image.width * 3 + 160, image.width * 3 + 160);
+        how.cx = page.width / 2.0;
+        how.cy = page.height / 2.0;
+        std::mt19937 rng(5);
+        render(grid, how, page, rng);
+        const auto results = read_bit_page(page);
+        ASSERT_EQ(results.size(), 1u) << angle;
+        EXPECT_EQ(results[0].second, "94") << angle;
+    }
+}
+
 TEST(Damage, KnockedOutBarsAndCutOffEndsNeverGiveAWrongText) {
     for (int symbology = 1; symbology <= 8; ++symbology) {
         for (int kind = 0; kind < 2; ++kind) {
