@@ -35,9 +35,9 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
 
 // The lines 3 pixels apart, in a run through the line at `along` from `edge` and within 40 pixels
 // of it (up to 3 lines in a row that miss it skipped), that meet no pattern but would with a
-// hollow pattern bar closed, where the last of them had it give or take their distance (as `hollowChain` above,
-// whose lines are 10 pixels apart: a symbol of a few rows crosses only 4 or 5 of them). 0 when
-// the line at `along` does not.
+// hollow pattern bar closed, where the last of them had it give or take their distance (as
+// `hollowChain` above, whose lines are 10 pixels apart: a symbol of a few rows crosses only 4 or
+// 5 of them). 0 when the line at `along` does not.
 int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along);
 
 enum class Orientation { Rows, Columns };
