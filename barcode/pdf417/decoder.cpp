@@ -26,6 +26,7 @@ constexpr int kSpareChecks = 3;             // check codewords the retry leaves 
 constexpr int kMinSecondLookMatches = 8;    // pattern matches on a page that earn it a filtered look
 constexpr int kMinHollowChain = 5;          // band-search lines in a run with a hollow pattern bar: a look
 constexpr int kMinSpeckledHollowChain = 2;  // the same that earn a speck-filtered look first
+constexpr int kMinFineHollowChain = 2;      // lines 3 px apart in a run through such a line: a look too
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -153,6 +154,8 @@ struct Look {
     int matches = 0;      // pattern matches of the first orientation tries
     int pairMatches = 0;  // pattern matches of the pair-sum tries (0 when none ran)
     int hollowChain = 0;  // band-search lines in a run that met a pattern only with a hollow bar closed
+    Orientation hollowOrientation = Orientation::Rows;  // the lines that gave hollowChain
+    int hollowAlong = 0;                                // and the last line of their run
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -206,7 +209,13 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
         skew = looseSkew[k];
     }
     look.matches = firstMatches[0] + firstMatches[1];
-    look.hollowChain = std::max(rowBand.hollowChain, columnBandKnown ? columnBand.hollowChain : 0);
+    look.hollowChain = rowBand.hollowChain;
+    look.hollowAlong = rowBand.hollowAlong;
+    if (columnBandKnown && columnBand.hollowChain > look.hollowChain) {
+        look.hollowChain = columnBand.hollowChain;
+        look.hollowAlong = columnBand.hollowAlong;
+        look.hollowOrientation = Orientation::Columns;
+    }
     look.orientation = orientation;
     if (!skew.accepted) return look;
 
@@ -256,6 +265,21 @@ Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, u
         kDecoded)
         look.result = kDecoded;
     return look;
+}
+
+// Whether `view`, whose look met a hollow pattern bar (see look_closing_hollow) on
+// look.hollowChain band-search lines in a run, earns a look with hollow bars closed: on
+// kMinHollowChain lines 10 px apart, or, counted again once one was seen, on
+// kMinFineHollowChain lines 3 px apart. A symbol of a few rows crosses only 4 or 5 of the
+// band-search lines, and its top and bottom rows, where the threshold's window takes in the
+// paper around it, show the bar whole.
+bool earns_hollow_look(const ImageView& view, const Look& look) {
+    if (look.hollowChain >= kMinHollowChain) return true;
+    if (look.hollowChain < 1) return false;
+    const int fine = look.hollowOrientation == Orientation::Rows
+                         ? hollow_run_near(view, Edge::Left, 3, 0, look.hollowAlong)
+                         : hollow_run_near(view, Edge::Top, 0, 3, look.hollowAlong);
+    return fine >= kMinFineHollowChain;
 }
 
 // Lines met the pattern only with a hollow wide bar (a local threshold whose window is narrower
@@ -333,7 +357,7 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         const Look second = decode_view(filtered, out, capacity, length, noise, info);
         if (second.result == kDecoded) return kDecoded;
         // Salt on the rims of hollow bars hides them on many lines of the page itself.
-        if (second.hollowChain >= kMinHollowChain &&
+        if (earns_hollow_look(filtered, second) &&
             look_closing_hollow(filtered, out, capacity, length, noise, info) == kDecoded)
             return kDecoded;
     }
@@ -344,7 +368,7 @@ int decode_image(const uint8_t* rows, int width, int height, uint8_t* out, int c
         const ImageView opened = open_spaces(image, axis, ws.filtered);
         if (decode_view(opened, out, capacity, length, noise, info).result == kDecoded) return kDecoded;
     }
-    if (first.hollowChain >= kMinHollowChain &&
+    if (earns_hollow_look(image, first) &&
         look_closing_hollow(image, out, capacity, length, noise, info) == kDecoded)
         return kDecoded;
     return first.result;

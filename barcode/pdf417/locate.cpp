@@ -29,6 +29,9 @@ constexpr long long kDirectionScale = 4096;  // length of the fitted direction v
 constexpr double kFitResidual = 1.5;         // pixels off the first fit that drop a match from the second
 constexpr int kChainGap = 2 * kBandSpacing;  // pixels across the lines a run of patterns may skip
 constexpr int kChains = 4;                   // runs of patterns followed at once
+constexpr int kHollowSpacing = 3;            // pixels between the lines that count a hollow bar again
+constexpr int kHollowReach = 40;             // pixels on each side of a hollow bar's line they cover
+constexpr int kHollowGap = 3;                // lines in a row that may miss the bar within that run
 constexpr int kMinPatternBar = 7;            // pixels: narrower dark elements do not start a pattern (a stop
                                              // pattern at one pixel per module is 7 wide)
 
@@ -83,6 +86,7 @@ public:
         extend(*oldest, along, position, 1);
     }
     int longest() const { return longest_; }
+    int longest_along() const { return longestAlong_; }  // the last line of the longest run
 
 private:
     struct Run {
@@ -92,10 +96,14 @@ private:
         r.along = along;
         r.position = position;
         r.count = count;
-        longest_ = std::max(longest_, count);
+        if (count > longest_) {
+            longest_ = count;
+            longestAlong_ = along;
+        }
     }
     Run runs_[kChains];
     int longest_ = 0;
+    int longestAlong_ = 0;
 };
 
 void edge_start(const ImageView& image, Edge edge, int along, int& x, int& y) {
@@ -146,11 +154,46 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
     }
     band.chain = chain.longest();
     band.hollowChain = hollowChain.longest();
+    band.hollowAlong = hollowChain.longest_along();
     if (firstLine < 0) return band;
     band.found = true;
     band.first = std::max(0, firstLine - kBandMargin);
     band.last = std::min(extent - 1, lastLine + kBandMargin);
     return band;
+}
+
+int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along) {
+    const int extent = (edge == Edge::Left || edge == Edge::Right) ? image.height : image.width;
+    ElementList& list = workspace().line;
+    // The position of the hollow bar on the line at `a`, or -1.
+    auto hollowAt = [&](int a) {
+        int x = 0, y = 0;
+        edge_start(image, edge, a, x, y);
+        scan_line(image, x, y, dx, dy, list);
+        int hollow = -1;
+        return pattern_position(list, &hollow) < 0 ? hollow : -1;
+    };
+    const int centre = hollowAt(along);
+    if (centre < 0) return 0;
+    int count = 1;
+    // Outwards both ways while the bar goes on where the last line had it (give or take the
+    // distance between the lines), over at most kHollowGap lines that miss it in a row.
+    for (const int step : {kHollowSpacing, -kHollowSpacing}) {
+        int position = centre, misses = 0, since = step;
+        for (int a = along + step; a >= 0 && a < extent && std::abs(a - along) <= kHollowReach; a += step) {
+            const int p = hollowAt(a);
+            if (p >= 0 && std::abs(p - position) <= std::abs(since)) {
+                ++count;
+                position = p;
+                misses = 0;
+                since = step;
+            } else {
+                if (++misses > kHollowGap) break;
+                since += step;
+            }
+        }
+    }
+    return count;
 }
 
 namespace {

@@ -22,6 +22,7 @@ struct Band {
     // The same for lines that met no pattern but would with a hollow pattern bar closed (only
     // counted when asked for).
     int hollowChain = 0;
+    int hollowAlong = 0;  // the coordinate of the last line of that run
 };
 
 // Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
@@ -31,6 +32,13 @@ struct Band {
 // that would with a hollow pattern bar closed (see hollow_bars.h). With Workspace::closeHollow
 // set, every line is closed so first.
 Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHollow = false);
+
+// The lines 3 pixels apart, in a run through the line at `along` from `edge` and within 40 pixels
+// of it (up to 3 lines in a row that miss it skipped), that meet no pattern but would with a
+// hollow pattern bar closed, where the last of them had it give or take their distance (as
+// `hollowChain` above, whose lines are 10 pixels apart: a symbol of a few rows crosses only 4 or
+// 5 of them). 0 when the line at `along` does not.
+int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along);
 
 enum class Orientation { Rows, Columns };
 
