@@ -143,7 +143,8 @@ bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* patt
     return true;
 }
 
-bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters) {
+bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters,
+                          const std::vector<ReadCharacter>& judged) {
     double sum[2][2] = {};  // [bar][wide]
     int count[2][2] = {};
     for (const ReadCharacter& c : characters) {
@@ -164,12 +165,21 @@ bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>&
         wide[bar] = sum[bar][1] / count[bar][1];
         if (wide[bar] <= narrow[bar]) return false;
     }
-    for (const ReadCharacter& c : characters) {
+    for (const ReadCharacter& c : judged) {
+        if (c.pattern == nullptr || c.stride <= 0) return false;
         for (int e = 0; c.pattern[e] != '\0'; ++e) {
-            const Run& r = runs.runs[static_cast<std::size_t>(c.first + e * c.stride)];
-            const int bar = r.color == kBlack ? 1 : 0;
-            const double at = (r.length - narrow[bar]) / (wide[bar] - narrow[bar]);  // 0 narrow .. 1 wide
-            if (c.pattern[e] == '2' ? at < kClearWideAtLeast : at > kClearNarrowAtMost) return false;
+            const int k = c.first + e * c.stride;
+            if (k < 0 || k >= runs.size()) return false;
+        }
+    }
+    for (const std::vector<ReadCharacter>* list : {&characters, &judged}) {
+        for (const ReadCharacter& c : *list) {
+            for (int e = 0; c.pattern[e] != '\0'; ++e) {
+                const Run& r = runs.runs[static_cast<std::size_t>(c.first + e * c.stride)];
+                const int bar = r.color == kBlack ? 1 : 0;
+                const double at = (r.length - narrow[bar]) / (wide[bar] - narrow[bar]);  // 0 narrow .. 1 wide
+                if (c.pattern[e] == '2' ? at < kClearWideAtLeast : at > kClearNarrowAtMost) return false;
+            }
         }
     }
     return true;

@@ -72,9 +72,11 @@ struct ReadCharacter {
 // edges follow the local contrast shows thin bars that a threshold of one half loses, but it
 // leaves their widths as the picture gave them; a wide bar thinned to the middle then reads as a
 // neighbouring pattern by the keys. False when an element is in doubt, lies outside the runs,
-// or a colour shows no narrow and wide elements.
+// or a colour shows no narrow and wide elements. The elements of `judged` (a symbol's start and
+// stop, say) must stand clear in the same way, but take no part in the means.
 constexpr double kClearNarrowAtMost = 0.4;
 constexpr double kClearWideAtLeast = 0.6;
-bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters);
+bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters,
+                          const std::vector<ReadCharacter>& judged = {});
 
 }  // namespace stripescan

@@ -4,6 +4,7 @@
 
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
+#include "barcode/linear/symbologies/ean_sum_doubt.h"
 #include "barcode/linear/symbologies/ean_width_classes.h"
 #include "barcode/linear/symbology.h"
 
@@ -190,6 +191,33 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     };
     if (ean_check_ok(digits) && leftModule > 0 &&
         pair_digits_may_tip(symbol.runs(), read, values, gain / leftModule, passes))
+        return ReadOutcome::Rejected;
+    // On a line by local contrast, nor is one that the same bars give with the sums in doubt read
+    // the other way: on EAN-13 such digits change their set, and with it the first digit the
+    // parity gives; and the width classes that decide its pairs come from the digits its sums
+    // decided.
+    const std::size_t leftDigits = left.size();
+    auto setsAt = [&](std::size_t k) {
+        if (k >= leftDigits) return std::vector<EanSet>{EanSet::C};
+        return layout.parityLead ? std::vector<EanSet>{EanSet::A, EanSet::B} : std::vector<EanSet>{EanSet::A};
+    };
+    auto passesWithSets = [&](const std::vector<ReadDigit>& other) {
+        std::string text;
+        if (layout.parityLead) {
+            int otherParity = 0;
+            for (std::size_t k = 0; k < leftDigits; ++k)
+                otherParity = otherParity << 1 | (other[k].set == EanSet::A ? 1 : 0);
+            for (int v = 0; v < 10; ++v) {
+                if (kParity[v] == otherParity) text.push_back(static_cast<char>('0' + v));
+            }
+            if (text.empty()) return false;
+        }
+        for (const ReadDigit& d : other) text.push_back(static_cast<char>('0' + d.digit));
+        return ean_check_ok(text);
+    };
+    if (contrastLine && widthClasses && ean_check_ok(digits) &&
+        sums_may_tip(symbol.runs(), read, setsAt, HalfModules{leftModule, rightModule, leftDigits},
+                     passesWithSets))
         return ReadOutcome::Rejected;
     return ReadOutcome::Read;
 }

@@ -108,4 +108,14 @@ bool settle_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read,
     return nextOpen == open.size();
 }
 
+void decide_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read, const HalfModules& modules) {
+    const BarWidthClasses classes = bar_width_classes(runs, read, modules);
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        ReadDigit& r = read[k];
+        if (!pair_digit(r.digit)) continue;
+        const int low = r.digit == 1 || r.digit == 7 ? 1 : 2;
+        r.digit = pair_digit_by_classes(runs, r.first, r.set, modules.at(k), low, low + 6, classes);
+    }
+}
+
 }  // namespace stripescan

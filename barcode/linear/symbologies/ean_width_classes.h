@@ -46,4 +46,8 @@ int pair_digit_by_classes(const RunList& runs, int i, EanSet set, double module,
 bool settle_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read,
                              const std::vector<DigitPair>& open, const HalfModules& modules);
 
+// The same for a line whose digits are all read: each 1, 2, 7 and 8 becomes the digit of its
+// pair that the classes predict, or -1 where neither stands clear.
+void decide_pairs_by_classes(const RunList& runs, std::vector<ReadDigit>& read, const HalfModules& modules);
+
 }  // namespace stripescan

@@ -97,7 +97,12 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
 }
 
 // Whether the elements of the digit pairs read by the keys as `text` from runs[first ..] (the
-// start first) all stand clear of the middle of their colour (elements_stand_clear).
+// start first) all stand clear of the middle of their colour (elements_stand_clear), and so do
+// the start's and the stop's against the pairs' means, all but the bar next to each quiet zone
+// (a local threshold prints it thicker or thinner than the bars inside). A start and stop found
+// in another symbol's bars (a Code 39 cut short under spread ink, whose wide spaces shrank to a
+// narrow bar's width, read as "1429") show a wide element where the pattern has a narrow one, or
+// the other way round, against the elements of the pairs.
 bool keys_stand_clear(const RunList& runs, int first, const std::string& text) {
     std::vector<ReadCharacter> read;
     for (std::size_t d = 0; d < text.size(); ++d) {
@@ -105,7 +110,10 @@ bool keys_stand_clear(const RunList& runs, int first, const std::string& text) {
         read.push_back(ReadCharacter{first + kStartElements + pair * kPairElements + static_cast<int>(d % 2),
                                      2, kPatterns[text[d] - '0']});
     }
-    return elements_stand_clear(runs, read);
+    const int stop = first + kStartElements + static_cast<int>(text.size() / 2) * kPairElements;
+    const std::vector<ReadCharacter> ends = {ReadCharacter{first + 1, 1, "111"},
+                                             ReadCharacter{stop, 1, "21"}};
+    return elements_stand_clear(runs, read, ends);
 }
 
 ReadOutcome read_itf(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {

@@ -2,6 +2,7 @@
 
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
+#include "barcode/linear/symbologies/ean_sum_doubt.h"
 #include "barcode/linear/symbologies/ean_width_classes.h"
 #include "barcode/linear/symbology.h"
 
@@ -169,6 +170,28 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         return ean_check_ok(expand(text, check));
     };
     if (module > 0 && pair_digits_may_tip(symbol.runs(), read, values, gain / module, passes))
+        return ReadOutcome::Rejected;
+    // On a line by local contrast, nor is one that the same bars give with the sums in doubt read
+    // the other way: such digits change their set, and with it the check digit the parity gives;
+    // and the width classes that decide its pairs come from the digits its sums decided.
+    auto passesWithSets = [](const std::vector<ReadDigit>& other) {
+        std::string text, otherParity;
+        for (const ReadDigit& d : other) {
+            text.push_back(static_cast<char>('0' + d.digit));
+            otherParity.push_back(d.set == EanSet::A ? '1' : '2');
+        }
+        for (int v = 0; v < 10; ++v) {
+            if (otherParity == kParity[v]) return ean_check_ok(expand(text, static_cast<char>('0' + v)));
+        }
+        return false;
+    };
+    if (options.contrastLine && options.widthClasses &&
+        sums_may_tip(
+            symbol.runs(), read,
+            [](std::size_t) {
+                return std::vector<EanSet>{EanSet::A, EanSet::B};
+            },
+            HalfModules{module, module, read.size()}, passesWithSets))
         return ReadOutcome::Rejected;
     out.symbology = kUpcE;
     out.text = "0" + digits + check;

@@ -67,9 +67,12 @@ TEST(ItfCheckDigit, CutsThatReadAsShorterCodesMostlyFailTheCheck) {
         for (const Read& r : decode(page, {setting(STRIPESCAN_ITF)})) plainShorter.insert(r.text);
         for (const Read& r : decode(page, {verified(1)})) verifiedShorter.insert(r.text);
     }
-    EXPECT_GE(plainShorter.size(), 3u);
+    EXPECT_GE(plainShorter.size(), 2u);
     // Of 123456, 12345678, 1234567890 and 123456789012 only the last ends in its check digit.
-    EXPECT_EQ(verifiedShorter, std::set<std::string>({"123456789012"}));
+    // It no longer reads at all: the cut through the next pair leaves a wide bar and a wide
+    // space, which a stop (wide bar, narrow space) read by its keys no longer takes.
+    for (const std::string& text : verifiedShorter) EXPECT_EQ(text, "123456789012");
+    EXPECT_EQ(plainShorter.count("123456789012"), verifiedShorter.size());
 }
 
 }  // namespace
