@@ -230,6 +230,11 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
         ++count;
     }
     const double lineGain = count > 0 ? sum / count : fallbackGain;
+    // Fewer digits than this give the line's gain only roughly (a local threshold thickens the
+    // bars of one digit and starves the next): a pair digit then leans if it leans against the
+    // guards' gain as well.
+    constexpr int kFirmGainDigits = 3;
+    const bool roughGain = count < kFirmGainDigits;
     std::vector<std::size_t> leaning;
     for (std::size_t k = 0; k < read.size(); ++k) {
         // A settled erasure is no reading of bars; its partner failed the check already.
@@ -241,8 +246,13 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
         const double pixel =
             total > 0 ? static_cast<double>(kEanDigitModules) * runs.unit / static_cast<double>(total) : 1.0;
         // Towards the partner: a 1 or 2 with more bar than the line's gain, a 7 or 8 with less.
-        const double towards = values[k] == 1 || values[k] == 2 ? excess - lineGain : lineGain - excess;
-        if (std::isnan(excess) || towards > std::max(kPairLeanModules, pixel) || -towards > kPairAwayModules)
+        const bool starvedPair = values[k] == 1 || values[k] == 2;
+        auto towards = [&](double gainModules) {
+            return starvedPair ? excess - gainModules : gainModules - excess;
+        };
+        const double lean = std::max(kPairLeanModules, pixel);
+        if (std::isnan(excess) || towards(lineGain) > lean || -towards(lineGain) > kPairAwayModules ||
+            (roughGain && towards(fallbackGain) > lean))
             leaning.push_back(k);
     }
     if (leaning.empty()) return false;

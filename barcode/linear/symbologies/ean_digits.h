@@ -148,7 +148,9 @@ double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit);
 // there is none). A pair digit whose bars stand more than kPairLeanModules off that gain
 // towards its partner's bars leans (the two differ by 2 modules of bar; where modules are under
 // 2.2 pixels, a pixel of whole-pixel rounding is allowed instead); so does one whose bars
-// stand more than kPairAwayModules off on the other side, which fit neither reading well. When some set of
+// stand more than kPairAwayModules off on the other side, which fit neither reading well. Where
+// fewer than three digits give the line's gain, a pair digit leaning towards its partner against
+// the guards' gain (`fallbackGain`) leans too. When some set of
 // leaning digits, each read as its partner, still passes `passes` (the digits' values in the order of
 // `read`), both texts are possible: a local threshold that starves or thickens the bars of a few digits alike
 // tips several of them at once, and changes of 6 at places of suitable weights cancel in the check. `values`
