@@ -27,6 +27,7 @@ constexpr int kMinSecondLookMatches = 8;    // pattern matches on a page that ea
 constexpr int kMinHollowChain = 5;          // band-search lines in a run with a hollow pattern bar: a look
 constexpr int kMinSpeckledHollowChain = 2;  // the same that earn a speck-filtered look first
 constexpr int kMinFineHollowChain = 2;      // lines 3 px apart in a run through such a line: a look too
+constexpr int kMinPairHollowChain = 5;      // the same band-search lines by the pattern's pair sums: a look
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -156,6 +157,7 @@ struct Look {
     int hollowChain = 0;  // band-search lines in a run that met a pattern only with a hollow bar closed
     Orientation hollowOrientation = Orientation::Rows;  // the lines that gave hollowChain
     int hollowAlong = 0;                                // and the last line of their run
+    int pairHollowChain = 0;  // the same by the pattern's pair sums (see Band::pairHollowChain)
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -211,6 +213,8 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     look.matches = firstMatches[0] + firstMatches[1];
     look.hollowChain = rowBand.hollowChain;
     look.hollowAlong = rowBand.hollowAlong;
+    look.pairHollowChain =
+        std::max(rowBand.pairHollowChain, columnBandKnown ? columnBand.pairHollowChain : 0);
     if (columnBandKnown && columnBand.hollowChain > look.hollowChain) {
         look.hollowChain = columnBand.hollowChain;
         look.hollowAlong = columnBand.hollowAlong;
@@ -274,7 +278,7 @@ Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, u
 // band-search lines, and its top and bottom rows, where the threshold's window takes in the
 // paper around it, show the bar whole.
 bool earns_hollow_look(const ImageView& view, const Look& look) {
-    if (look.hollowChain >= kMinHollowChain) return true;
+    if (look.hollowChain >= kMinHollowChain || look.pairHollowChain >= kMinPairHollowChain) return true;
     if (look.hollowChain < 1) return false;
     const int fine = look.hollowOrientation == Orientation::Rows
                          ? hollow_run_near(view, Edge::Left, 3, 0, look.hollowAlong)

@@ -47,10 +47,11 @@ struct KeptMatches {
 // the line, *hollow receives the position of the first dark element that would be the widest bar
 // of a pattern if taken together with the light and dark element after it (a hollow bar; by the
 // narrower orientation windows, as pages without a symbol meet the search windows' pair sums so
-// on many lines), or -1.
-int pattern_position(const ElementList& list, int* hollow) {
+// on many lines), or -1; with `pairHollow` given, *pairHollow the same where the whole pattern
+// fits the merged bar by its pair sums (blur that starves the one-module bars beside it), or -1.
+int pattern_position(const ElementList& list, int* hollow, int* pairHollow = nullptr) {
     int position = list.count > 0 ? list.width[0] : 0;
-    int firstHollow = -1;
+    int firstHollow = -1, firstPairHollow = -1;
     const int* w = list.width;
     for (int i = 1; i < list.count; i += 2) {
         if (w[i] >= kMinPatternBar)
@@ -61,9 +62,13 @@ int pattern_position(const ElementList& list, int* hollow) {
         if (hollow != nullptr && w[i] >= kMinHollowRim && firstHollow < 0 && i + 2 < list.count &&
             hollow_pattern_bar(w, list.count, i, PatternWindows::Orientation))
             firstHollow = position;
+        if (pairHollow != nullptr && w[i] >= kMinHollowRim && firstPairHollow < 0 && i + 2 < list.count &&
+            hollow_pattern_bar(w, list.count, i, PatternWindows::OrientationPairs))
+            firstPairHollow = position;
         position += w[i] + (i + 1 < list.count ? w[i + 1] : 0);
     }
     if (hollow != nullptr) *hollow = firstHollow;
+    if (pairHollow != nullptr) *pairHollow = firstPairHollow;
     return -1;
 }
 
@@ -135,16 +140,18 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
     Workspace& ws = workspace();
     ElementList& list = ws.line;
     int firstLine = -1, lastLine = -1;
-    Chains chain, hollowChain;
+    Chains chain, hollowChain, pairHollowChain;
     for (int along = 0; along < extent; along += kBandSpacing) {
         int x = 0, y = 0;
         edge_start(image, edge, along, x, y);
         scan_line(image, x, y, dx, dy, list);
         if (ws.closeHollow) close_hollow_bars(list);
-        int hollow = -1;
-        const int position = pattern_position(list, countHollow ? &hollow : nullptr);
+        int hollow = -1, pairHollow = -1;
+        const int position =
+            pattern_position(list, countHollow ? &hollow : nullptr, countHollow ? &pairHollow : nullptr);
         if (position < 0) {
             if (hollow >= 0) hollowChain.add(along, hollow);
+            if (pairHollow >= 0) pairHollowChain.add(along, pairHollow);
             continue;
         }
         chain.add(along, position);
@@ -155,6 +162,7 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
     band.chain = chain.longest();
     band.hollowChain = hollowChain.longest();
     band.hollowAlong = hollowChain.longest_along();
+    band.pairHollowChain = pairHollowChain.longest();
     if (firstLine < 0) return band;
     band.found = true;
     band.first = std::max(0, firstLine - kBandMargin);

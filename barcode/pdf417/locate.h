@@ -23,13 +23,17 @@ struct Band {
     // counted when asked for).
     int hollowChain = 0;
     int hollowAlong = 0;  // the coordinate of the last line of that run
+    // The same by the pair sums of the pattern's elements (blur or a starved bar pushes a single
+    // one-module element of the pattern out of its window).
+    int pairHollowChain = 0;
 };
 
 // Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
 // element for any start or stop pattern, forward or reversed. The band runs from 10 pixels
 // before the first line with a pattern to 10 pixels after the last one, within the image;
 // `lines` counts the lines that met one; with `countHollow`, `hollowChain` measures the lines
-// that would with a hollow pattern bar closed (see hollow_bars.h). With Workspace::closeHollow
+// that would with a hollow pattern bar closed (see hollow_bars.h), and `pairHollowChain` those that
+// would by the pattern's pair sums. With Workspace::closeHollow
 // set, every line is closed so first.
 Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHollow = false);
 

@@ -282,3 +282,18 @@ TEST(StackreadPhotos, HollowPatternBarsOfShortSymbolsAreClosedAndDamagedOnesNeve
         score(8, 83, stackread_test::SymbolOptions{}, hollow_on_a_short_symbol, cut_last_quarter);
     EXPECT_EQ(cut.wrong, 0);
 }
+
+// The same window under blur of half a module: the pattern's one-module bars next to the hollow
+// bar are starved to a pixel and their spaces widened, so single elements leave the pattern's
+// windows on most lines and only the pattern's pair sums still fit.
+TEST(StackreadPhotos, HollowPatternBarsBesideStarvedThinBarsAreClosedAndCutOnesNeverWrong) {
+    auto blurred = [](Render& r, std::mt19937& g) {
+        hollow_on_a_short_symbol(r, g);
+        r.blur = uniform(g, 1.1, 1.2);
+    };
+    const Score s = score(20, 91, stackread_test::SymbolOptions{}, blurred);
+    EXPECT_GE(s.read, 5);  // 1 before: the hollow bars were counted on too few lines
+    EXPECT_EQ(s.wrong, 0);
+    const Score cut = score(8, 93, stackread_test::SymbolOptions{}, blurred, cut_last_quarter);
+    EXPECT_EQ(cut.wrong, 0);
+}
