@@ -432,7 +432,7 @@ int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, cons
         // Rows of two modules (4-4.5 px) under blur of about half a module, photographed at a slant: the
         // rows run at up to 2 degrees to the bars' normal and each row's bars bleed into the
         // rows above and below.
-        {"small, rows of 2 modules, blur ~half a mod.", 2, 4,
+        {"small, 2-module rows, blur half a mod.", 2, 4,
          [](Render& r, std::mt19937& g) {
              r.module = uniform(g, 2, 2.25);
              r.moduleY = 2 * r.module;
