@@ -10,6 +10,7 @@
 #include "barcode/pdf417/error_correction.h"
 #include "barcode/pdf417/image_view.h"
 #include "barcode/pdf417/locate.h"
+#include "barcode/pdf417/row_sampling.h"
 #include "barcode/pdf417/symbol_outline.h"
 #include "barcode/pdf417/symbol_reader.h"
 #include "barcode/pdf417/workspace.h"
@@ -27,6 +28,7 @@ constexpr int kMinSecondLookMatches = 8;    // pattern matches on a page that ea
 constexpr int kMinHollowChain = 5;          // band-search lines in a run with a hollow pattern bar: a look
 constexpr int kMinSpeckledHollowChain = 2;  // the same that earn a speck-filtered look first
 constexpr int kMinFineHollowChain = 2;      // lines 3 px apart in a run through such a line: a look too
+constexpr int kSampledSpareChecks = 2;      // check codewords a reading from the rows' middles leaves unused
 constexpr int kMinPairHollowChain = 5;      // the same band-search lines by the pattern's pair sums: a look
 }  // namespace
 
@@ -52,7 +54,7 @@ namespace {
 // sink the symbol; the correction still keeps its spare check codewords, so this cannot turn an
 // unreadable symbol into a wrong text any more than a reading with those erasures could.
 int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount, uint8_t* out, int capacity,
-                              int* length) {
+                              int* length, int* used = nullptr) {
     const int checkCount = 2 << level;
     int* weak = ws.weakOrder;
     int weakCount = 0;
@@ -70,6 +72,7 @@ int decode_with_weak_erasures(Workspace& ws, int n, int level, int erasureCount,
         for (int k = 0; k < extra; ++k) erasures[erasureCount + k] = weak[k];
         const int r =
             decode_codewords(ws.codewords, n, level, erasures, erasureCount + extra, out, capacity, length);
+        if (used) *used = erasureCount + extra;
         if (r != kUncorrectable) return r;
         if (extra == weakCount) break;  // the next attempt would erase no more
     }
@@ -112,10 +115,40 @@ int pool_readings(Workspace& ws, const SymbolShape& shape, int n, int erasureCou
     return left;
 }
 
-// Lines, votes, grids and correction for one scan direction.
+// Whether the corrected ws.codewords (n, level) changed so few of ws.readCodewords, beside the
+// `erasureCount` erasures listed in ws.erasures, that kSampledSpareChecks check codewords were
+// left unused: 2 per error, 1 per erasure.
+bool leaves_margin(const Workspace& ws, int n, int level, int erasureCount) {
+    bool erased[kMaxCodewords] = {};
+    for (int k = 0; k < erasureCount; ++k) erased[ws.erasures[k]] = true;
+    int errors = 0;
+    for (int i = 0; i < n; ++i) errors += !erased[i] && ws.codewords[i] != ws.readCodewords[i];
+    return 2 * errors + erasureCount <= (2 << level) - kSampledSpareChecks;
+}
+
+// After the lines of a reading from both sides did not correct: the codewords read again from
+// each row's own middle (sample_rows), corrected as the lines' reading was (then with the weak
+// readings erased), and taken only where the correction left kSampledSpareChecks check codewords
+// unused.
+int decode_sampled_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount,
+                        uint8_t* out, int capacity, int* length) {
+    const int n = shape.rows * shape.columns;
+    std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
+    const int sampled = sample_rows(image, ws, shape, erasureCount);
+    if (sampled < 0) return kUncorrectable;
+    int result = decode_codewords(ws.codewords, n, shape.level, ws.erasures, sampled, out, capacity, length);
+    int used = sampled;
+    if (result == kUncorrectable)
+        result = decode_with_weak_erasures(ws, n, shape.level, sampled, out, capacity, length, &used);
+    if (result == kDecoded && !leaves_margin(ws, n, shape.level, used)) return kUncorrectable;
+    return result;
+}
+
+// Lines, votes, grids and correction for one scan direction; with `sampleRows`, a reading from
+// both sides that did not correct is read again from its rows' middles.
 int read_and_decode(const ImageView& image, Orientation orientation, const SkewResult& skew, int noise,
                     Workspace& ws, uint8_t* out, int capacity, int* length, SymbolShape& shape,
-                    bool bothSides) {
+                    bool bothSides, bool sampleRows = false) {
     if (!read_symbol_lines(image, orientation, skew, noise, ws, bothSides)) return kUnusable;
     if (!shape_from_votes(ws, shape)) return kUnusable;
     int erasureCount = merge_grids(ws, shape);
@@ -125,7 +158,9 @@ int read_and_decode(const ImageView& image, Orientation orientation, const SkewR
     const int result =
         decode_codewords(ws.codewords, n, shape.level, ws.erasures, erasureCount, out, capacity, length);
     if (result != kUncorrectable) return result;
-    return decode_with_weak_erasures(ws, n, shape.level, erasureCount, out, capacity, length);
+    const int weak = decode_with_weak_erasures(ws, n, shape.level, erasureCount, out, capacity, length);
+    if (weak != kUncorrectable || !sampleRows) return weak;
+    return decode_sampled_rows(image, ws, shape, erasureCount, out, capacity, length);
 }
 
 // The scan direction turned by `degrees`, as a long vector.
@@ -229,7 +264,8 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     // is read again from both its start and its stop pattern.
     if (result == kUncorrectable || result == kUnusable) {
         ws.clear_reading();
-        result = read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, true);
+        result =
+            read_and_decode(image, orientation, skew, noise, ws, out, capacity, length, shape, true, true);
     }
     // The direction of long, short symbols is known only to a few tenths of a degree from the
     // pattern edge; lines that drift across rows leave too many cells empty. Read again along

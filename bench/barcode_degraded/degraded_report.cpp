@@ -538,7 +538,7 @@ int main(int argc, char** argv) {
         pdf417_sets::SaveMiss saveMiss;
         if (saveFolder != nullptr)
             saveMiss = [](const BitPage& page, const char* what) { save_page(page, what, "PDF417"); };
-        totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass, saveMiss);
+        totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass, saveMiss, onlyClass);
     }
 
     // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text.

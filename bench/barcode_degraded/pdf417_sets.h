@@ -15,7 +15,9 @@ using SaveMiss = std::function<void(const barcode::degrade::BitPage& page, const
 // Draws `perClass` symbols per class from its own generator seeded with `seed`, reads them with libStackread
 // and prints a row per class; hands each missed or misread page to `saveMiss` when one is given. Clears
 // `pass` when a class a person can read stays under `goal`. Returns the count of wrong texts and false
-// reports.
-int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, const SaveMiss& saveMiss = {});
+// reports. With `onlyClass`, only the classes whose name holds it are drawn (no damaged symbols
+// and no pages without a symbol).
+int run(int perClass, unsigned seed, double goal, bool verbose, bool& pass, const SaveMiss& saveMiss = {},
+        const char* onlyClass = nullptr);
 
 }  // namespace pdf417_sets

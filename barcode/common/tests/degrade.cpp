@@ -153,8 +153,8 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     // along the symbol: u pixels from the centre are (e^(k m) - 1) / k modules for growth k).
     auto gridAt = [&](double px, double py, double& gx, double& gy) {
         const double dx = px - how.cx, dy = py - how.cy;
-        double u = dx * c - dy * s;        // along the symbol, pixels
-        const double v = dx * s + dy * c;  // along the bars, pixels
+        double u = dx * c - dy * s;                        // along the symbol, pixels
+        const double v = dx * s + dy * c - how.shear * u;  // along the bars, pixels
         const double t = v / (hh * my);
         u -= how.curvature * t * t;
         double m = u / how.module;
@@ -165,7 +165,7 @@ void render(const ModuleGrid& grid, const Render& how, BitPage& page, std::mt199
     const double reach = std::hypot(grid.width * how.module * (1 + std::fabs(how.perspective) * grid.width),
                                     grid.height * my) /
                              2 +
-                         std::fabs(how.curvature) + 2;
+                         std::fabs(how.curvature) + std::fabs(how.shear) * grid.width * how.module + 2;
     const int x0 = std::max(0, static_cast<int>(how.cx - reach)),
               x1 = std::min(w - 1, static_cast<int>(how.cx + reach));
     const int y0 = std::max(0, static_cast<int>(how.cy - reach)),

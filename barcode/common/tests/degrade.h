@@ -26,6 +26,8 @@ struct Render {
     double angle = 0.0;        // degrees, counter-clockwise on the page
     double perspective = 0.0;  // the module grows by this share per module along the symbol
     double curvature = 0.0;    // bars bow by this many pixels at the ends against the middle
+    double shear = 0.0;        // rows climb by this many pixels per pixel along the symbol, the
+                               // bars staying upright (a photo taken at a slant)
     double blur = 0.0;         // gaussian sigma in pixels applied before the threshold
     double threshold = 0.5;    // darkness above which a pixel becomes black
     // A photo rather than a scan: the ink reflects `contrast` less light than the paper, the
