@@ -87,7 +87,8 @@ double ink_neutral_module(const char* widths, int elements, const RunList& runs,
     }
     const long long spanUnits = (lastLeadUnits - firstLeadUnits) + (lastTrailUnits - firstTrailUnits);
     if (firstLead < 0 || spanUnits <= 0) return 0.0;
-    return static_cast<double>((lastLead - firstLead) + (lastTrail - firstTrail)) / static_cast<double>(spanUnits);
+    return static_cast<double>((lastLead - firstLead) + (lastTrail - firstTrail)) /
+           static_cast<double>(spanUnits);
 }
 
 // A width-sum pattern's runs from i whose key missed by a constant ink gain or loss: every
@@ -102,9 +103,9 @@ std::optional<Key> ink_neutral_key(const Symbology& symbology, const Pattern& pa
     if (!pattern_widths(pattern, reversed, widths, kMaxPatternElements)) return std::nullopt;
     const double module = ink_neutral_module(widths, pattern.elements, runs, i);
     if (!(module > 0.0)) return std::nullopt;
-    if (afterQuiet && (i < 1 || runs.length(i - 1) < kQuietShareForFit *
-                                                         std::min(symbology.leadQuiet, symbology.trailQuiet) *
-                                                         module))
+    if (afterQuiet &&
+        (i < 1 || runs.length(i - 1) <
+                      kQuietShareForFit * std::min(symbology.leadQuiet, symbology.trailQuiet) * module))
         return std::nullopt;
     const char* one[1] = {widths};
     if (nearest_value(runs, i, pattern.elements, module, one, 1) != 0) return std::nullopt;
@@ -118,7 +119,8 @@ void neutral_measure(const Symbology& symbology, const Pattern& pattern, const R
                      bool reversed, Key& key) {
     constexpr int kMaxPatternElements = 16;
     char widths[kMaxPatternElements] = {};
-    if (symbology.family != Family::WidthSum || !pattern_widths(pattern, reversed, widths, kMaxPatternElements))
+    if (symbology.family != Family::WidthSum ||
+        !pattern_widths(pattern, reversed, widths, kMaxPatternElements))
         return;
     const double module = ink_neutral_module(widths, pattern.elements, runs, i);
     if (!(module > 0.0)) return;
@@ -425,9 +427,8 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         bool backwards = false;
         double module = 0.0;
         Key key;
-        if (const Pattern* start =
-                match(symbology, symbology.starts, runs, i, false, key, PatternFit::AfterQuietZone, false,
-                      options.inkNeutralEnds)) {
+        if (const Pattern* start = match(symbology, symbology.starts, runs, i, false, key,
+                                         PatternFit::AfterQuietZone, false, options.inkNeutralEnds)) {
             if (i < 4 || runs.length(i - 1) >= symbology.leadQuiet * key.unit) {
                 module = key.exact;
                 last = find_end(symbology, symbology.stops, false, symbology.trailQuiet, runs,
@@ -436,9 +437,8 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
             }
         }
         if (last < 0) {
-            if (const Pattern* stop =
-                    match(symbology, symbology.stops, runs, i, true, key, PatternFit::AfterQuietZone, false,
-                          options.inkNeutralEnds)) {
+            if (const Pattern* stop = match(symbology, symbology.stops, runs, i, true, key,
+                                            PatternFit::AfterQuietZone, false, options.inkNeutralEnds)) {
                 if (i < 4 || runs.length(i - 1) >= symbology.trailQuiet * key.unit) {
                     module = key.exact;
                     last = find_end(symbology, symbology.starts, true, symbology.leadQuiet, runs,

@@ -118,7 +118,7 @@ TEST(DashedBars, DamagedSymbolsUnderStarvedOrSpreadBarsNeverMisread) {
     // other text is wrong. The symbologies with the weakest checks, and Code 39, whose bars cut
     // short under spread ink (wide spaces as narrow as a narrow bar) read as the 2 of 5 "1429"
     // from its start to the cut until 2 of 5 starts and stops had to fit the pairs' widths.
-    const int symbologies[] = {STRIPESCAN_EAN13, STRIPESCAN_UPCE, STRIPESCAN_CODABAR, STRIPESCAN_ITF,
+    const int symbologies[] = {STRIPESCAN_EAN13,  STRIPESCAN_UPCE, STRIPESCAN_CODABAR, STRIPESCAN_ITF,
                                STRIPESCAN_CODE39, STRIPESCAN_EAN8, STRIPESCAN_CODE93};
     for (const double threshold : {0.3, 0.62}) {
         for (const int kind : {0, 1}) {
