@@ -11,6 +11,7 @@ constexpr int kDenseLongestWhite = 8;      // pixels: a longer white is a quiet 
 constexpr double kDenseMeanRun = 4.0;      // pixels: mean run width of a fine symbol's row, at most
 constexpr int kCoarseLongestWhite = 20;    // pixels: the same for symbols of any module (4 modules of 5 px)
 constexpr double kCoarseMeanRun = 9.0;     // pixels
+constexpr int kCoarseJoinWhite = 40;       // pixels: a white that coarse pieces of one symbol may part at
 constexpr double kCoarseSlopeStep = 0.01;  // columns per row between the slopes tried first
 constexpr int kFineSlopeSteps = 4;         // finer slopes tried on either side of the best coarse one
 constexpr int kMinBandRows = 6;            // rows the band must cover on the page
@@ -122,6 +123,7 @@ std::vector<DenseStretch> dense_stretches(const RunList& row, bool coarse) {
     const int longestWhite = coarse ? kCoarseLongestWhite : kDenseLongestWhite;
     const double meanRun = coarse ? kCoarseMeanRun : kDenseMeanRun;
     std::vector<DenseStretch> out;
+    std::vector<std::pair<int, int>> pieces;  // first and last bar (run numbers) of each stretch
     const int n = row.size();
     int k = 0;
     while (k < n) {
@@ -135,11 +137,26 @@ std::vector<DenseStretch> dense_stretches(const RunList& row, bool coarse) {
             if (run.color == kBlack) last = k;
         }
         if (first >= n) break;
+        pieces.emplace_back(first, last);
+    }
+    auto stretch = [&](int first, int last) {
         const int runs = last - first + 1;
         const Run& a = row.runs[static_cast<std::size_t>(first)];
         const Run& b = row.runs[static_cast<std::size_t>(last)];
         const int to = b.x + b.length / row.unit;
         if (runs >= kDenseMinRuns && to - a.x <= meanRun * runs) out.push_back(DenseStretch{a.x, to, a.y});
+    };
+    for (const auto& [first, last] : pieces) stretch(first, last);
+    if (!coarse) return out;
+    // Bars starved into dashes leave some rows a white of a wide space and the bars beside it
+    // that the row lost: pieces of one symbol such whites part are joined (after the pieces).
+    for (std::size_t p = 0; p < pieces.size();) {
+        std::size_t q = p;
+        while (q + 1 < pieces.size() && pieces[q + 1].first - pieces[q].second == 2 &&
+               row.runs[static_cast<std::size_t>(pieces[q].second + 1)].length <= kCoarseJoinWhite * row.unit)
+            ++q;
+        if (q > p) stretch(pieces[p].first, pieces[q].second);
+        p = q + 1;
     }
     return out;
 }

@@ -45,6 +45,89 @@ std::optional<Key> fitted_key(const Pattern& pattern, const RunList& runs, int i
                static_cast<int>((total + pattern.units / 2) / pattern.units), module};
 }
 
+// The module of a width-sum pattern's runs from i measured apart from the ink: the span from
+// its first bar's leading edge to its last bar's leading edge and the same for the trailing
+// edges, over the modules the pattern puts there (read backwards when `reversed`). A constant
+// ink gain or loss moves both ends of each span alike. Length units; 0 when the pattern holds
+// fewer than two bars or the runs are not there.
+// The element widths of a width-sum pattern, written into `out` as digits (read backwards when
+// `reversed`): its own, or all ones for a pattern of single modules that lists none (the EAN/UPC
+// guards). False when neither is known or the pattern is too long for `out` (`capacity`).
+bool pattern_widths(const Pattern& pattern, bool reversed, char* out, int capacity) {
+    if (pattern.elements <= 0 || pattern.elements >= capacity) return false;
+    if (!pattern.widths && pattern.units != pattern.elements) return false;
+    for (int j = 0; j < pattern.elements; ++j)
+        out[j] = pattern.widths ? pattern.widths[reversed ? pattern.elements - 1 - j : j] : '1';
+    out[pattern.elements] = 0;
+    return true;
+}
+
+double ink_neutral_module(const char* widths, int elements, const RunList& runs, int i) {
+    if (i < 0 || i + elements > runs.size()) return 0.0;
+    long long at = 0, units = 0;
+    long long firstLead = -1, firstTrail = 0, lastLead = 0, lastTrail = 0;
+    long long firstLeadUnits = 0, firstTrailUnits = 0, lastLeadUnits = 0, lastTrailUnits = 0;
+    for (int j = 0; j < elements; ++j) {
+        const int w = widths[j] - '0';
+        const long long length = runs.length(i + j);
+        if (runs.runs[static_cast<std::size_t>(i + j)].color == kBlack) {
+            if (firstLead < 0) {
+                firstLead = at;
+                firstLeadUnits = units;
+                firstTrail = at + length;
+                firstTrailUnits = units + w;
+            }
+            lastLead = at;
+            lastLeadUnits = units;
+            lastTrail = at + length;
+            lastTrailUnits = units + w;
+        }
+        at += length;
+        units += w;
+    }
+    const long long spanUnits = (lastLeadUnits - firstLeadUnits) + (lastTrailUnits - firstTrailUnits);
+    if (firstLead < 0 || spanUnits <= 0) return 0.0;
+    return static_cast<double>((lastLead - firstLead) + (lastTrail - firstTrail)) /
+           static_cast<double>(spanUnits);
+}
+
+// A width-sum pattern's runs from i whose key missed by a constant ink gain or loss: every
+// edge within the fit of nearest_value (whose leading and trailing edges are fitted apart) on
+// the grid of the ink-neutral module. After a quiet zone (`afterQuiet`) the white before must
+// span kQuietShareForFit of the shorter quiet zone on that module.
+std::optional<Key> ink_neutral_key(const Symbology& symbology, const Pattern& pattern, const RunList& runs,
+                                   int i, bool reversed, bool afterQuiet) {
+    constexpr double kQuietShareForFit = 0.75;
+    constexpr int kMaxPatternElements = 16;
+    char widths[kMaxPatternElements] = {};
+    if (!pattern_widths(pattern, reversed, widths, kMaxPatternElements)) return std::nullopt;
+    const double module = ink_neutral_module(widths, pattern.elements, runs, i);
+    if (!(module > 0.0)) return std::nullopt;
+    if (afterQuiet &&
+        (i < 1 || runs.length(i - 1) <
+                      kQuietShareForFit * std::min(symbology.leadQuiet, symbology.trailQuiet) * module))
+        return std::nullopt;
+    const char* one[1] = {widths};
+    if (nearest_value(runs, i, pattern.elements, module, one, 1) != 0) return std::nullopt;
+    return Key{reversed ? pattern.reversed : pattern.forward, static_cast<int>(std::lround(module)), module};
+}
+
+// A width-sum pattern's key measured on the ink-neutral module (ink_neutral_module), so that
+// its quiet zones and the symbol's module are judged apart from the ink; `key` is left as it
+// is where that module is not known.
+void neutral_measure(const Symbology& symbology, const Pattern& pattern, const RunList& runs, int i,
+                     bool reversed, Key& key) {
+    constexpr int kMaxPatternElements = 16;
+    char widths[kMaxPatternElements] = {};
+    if (symbology.family != Family::WidthSum ||
+        !pattern_widths(pattern, reversed, widths, kMaxPatternElements))
+        return;
+    const double module = ink_neutral_module(widths, pattern.elements, runs, i);
+    if (!(module > 0.0)) return;
+    key.exact = module;
+    key.unit = static_cast<int>(std::lround(module));
+}
+
 // Quiet zones are 7 modules or more, a pattern's first element at most 4: a white run before p
 // shorter than kQuietOverFirstElement times run p is no quiet zone. Most places inside symbols
 // and text end here, before any pattern is measured.
@@ -107,7 +190,7 @@ const Pattern* code39_by_colour(const Symbology& symbology, const std::vector<Pa
 // The first pattern of `list` whose forward (or reversed) key matches at run i. Patterns of the
 // same size share one key computation.
 const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& list, const RunList& runs, int i,
-                     bool reversed, Key& key, PatternFit fit, bool atEnd = false) {
+                     bool reversed, Key& key, PatternFit fit, bool atEnd = false, bool inkNeutral = false) {
     if (i < 0 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (Ink ink : {Ink::AsPrinted, Ink::Compensated}) {
@@ -123,6 +206,7 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
             }
             if (k && k->value == (reversed ? pattern.reversed : pattern.forward)) {
                 key = *k;
+                if (inkNeutral) neutral_measure(symbology, pattern, runs, i, reversed, key);
                 return &pattern;
             }
         }
@@ -139,6 +223,15 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
         if (!pattern.widths || bar != pattern.begins_with_bar(reversed)) continue;
         if (fit == PatternFit::AfterQuietZone && !quiet_before(symbology, pattern, runs, i)) continue;
         if (const auto k = fitted_key(pattern, runs, i, reversed)) {
+            key = *k;
+            return &pattern;
+        }
+    }
+    if (!inkNeutral) return nullptr;
+    for (const Pattern& pattern : list) {
+        if (bar != pattern.begins_with_bar(reversed)) continue;
+        if (const auto k =
+                ink_neutral_key(symbology, pattern, runs, i, reversed, fit == PatternFit::AfterQuietZone)) {
             key = *k;
             return &pattern;
         }
@@ -282,14 +375,14 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
 
 // Searches the end pattern from run j on. Answers the index of its last run, or -1.
 int find_end(const Symbology& symbology, const std::vector<Pattern>& ends, bool reversed, int quietFactor,
-             const RunList& runs, int j, double& quietWidth) {
+             const RunList& runs, int j, double& quietWidth, bool inkNeutral) {
     const int step = symbology.charElements + symbology.gap;
     const int endElements = ends.front().elements;
     const int n = runs.size();
     for (; j <= n - endElements; j += step) {
         Key key;
         if (const Pattern* pattern =
-                match(symbology, ends, runs, j, reversed, key, PatternFit::Always, true)) {
+                match(symbology, ends, runs, j, reversed, key, PatternFit::Always, true, inkNeutral)) {
             quietWidth = static_cast<double>(quietFactor) * key.unit;
             const int after = j + pattern->elements;
             if (n - after >= 4 && runs.length(after) < quietWidth) {
@@ -334,21 +427,23 @@ bool decode_line(const Symbology& symbology, const ReadOptions& options, const R
         bool backwards = false;
         double module = 0.0;
         Key key;
-        if (const Pattern* start =
-                match(symbology, symbology.starts, runs, i, false, key, PatternFit::AfterQuietZone)) {
+        if (const Pattern* start = match(symbology, symbology.starts, runs, i, false, key,
+                                         PatternFit::AfterQuietZone, false, options.inkNeutralEnds)) {
             if (i < 4 || runs.length(i - 1) >= symbology.leadQuiet * key.unit) {
                 module = key.exact;
                 last = find_end(symbology, symbology.stops, false, symbology.trailQuiet, runs,
-                                i + start->elements + symbology.fixedData + symbology.gap, quietWidth);
+                                i + start->elements + symbology.fixedData + symbology.gap, quietWidth,
+                                options.inkNeutralEnds);
             }
         }
         if (last < 0) {
-            if (const Pattern* stop =
-                    match(symbology, symbology.stops, runs, i, true, key, PatternFit::AfterQuietZone)) {
+            if (const Pattern* stop = match(symbology, symbology.stops, runs, i, true, key,
+                                            PatternFit::AfterQuietZone, false, options.inkNeutralEnds)) {
                 if (i < 4 || runs.length(i - 1) >= symbology.trailQuiet * key.unit) {
                     module = key.exact;
                     last = find_end(symbology, symbology.starts, true, symbology.leadQuiet, runs,
-                                    i + stop->elements + symbology.fixedData + symbology.gap, quietWidth);
+                                    i + stop->elements + symbology.fixedData + symbology.gap, quietWidth,
+                                    options.inkNeutralEnds);
                     backwards = last >= 0;
                 }
             }

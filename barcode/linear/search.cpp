@@ -751,6 +751,7 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
                          bool coarse = false) {
     ReadOptions options = decoder.options;
     options.contrastLine = true;
+    options.inkNeutralEnds = coarse;
     const Symbology& symbology = *decoder.symbology;
     const RunList* first = nullptr;
     Decoded other;

@@ -59,6 +59,10 @@ struct ReadOptions {
     // told by the widths the line draws its narrow and wide bars, and digits its bars leave open
     // may be settled so. Band readings keep every pair digit firm and no digit open.
     bool widthClasses = false;
+    // A band summed along bars that a high threshold starved (or ink spread) by a constant: a
+    // width-sum start or stop whose key misses is fitted on the module its bars' leading edges
+    // and, apart, their trailing edges span, which that constant does not move.
+    bool inkNeutralEnds = false;
     // The digits read by the earlier lines of the same fan, where EAN/UPC readers settle their
     // erasures and leave their own digits; null where the line stands alone.
     EanFanLines* eanLines = nullptr;
