@@ -155,10 +155,14 @@ bool quiet_before(const Symbology& symbology, const Pattern& pattern, const RunL
 // both keys. A Code 39 pattern of `list` shown at run i by colour (shows_pattern_by_colour, the
 // element next to the quiet zone loose: the first when `atEnd` is false, else the last) where
 // the white on that side spans kQuietOverFirstElement times that element; its key with the
-// narrow elements' mean as the unit. Null otherwise, and for other symbologies.
-const Pattern* code39_by_colour(const Symbology& symbology, const std::vector<Pattern>& list,
-                                const RunList& runs, int i, bool reversed, bool atEnd, Key& key) {
-    if (symbology.number != kCode39 || i < 1 || i >= runs.size()) return nullptr;
+// narrow elements' mean as the unit. Null otherwise, and for other symbologies. On a starved
+// band (`inkNeutral`) Codabar's letters are sought so too: their narrow bars come out about a
+// third as wide as their narrow spaces, so no key over both colours holds.
+const Pattern* ends_by_colour(const Symbology& symbology, const std::vector<Pattern>& list,
+                              const RunList& runs, int i, bool reversed, bool atEnd, Key& key,
+                              bool inkNeutral) {
+    const bool family = symbology.number == kCode39 || (inkNeutral && symbology.number == kCodabar);
+    if (!family || i < 1 || i >= runs.size()) return nullptr;
     const bool bar = runs.runs[static_cast<std::size_t>(i)].color == kBlack;
     for (const Pattern& pattern : list) {
         const int n = pattern.elements;
@@ -212,7 +216,8 @@ const Pattern* match(const Symbology& symbology, const std::vector<Pattern>& lis
         }
     }
     if (fit != PatternFit::KeysOnly) {
-        if (const Pattern* pattern = code39_by_colour(symbology, list, runs, i, reversed, atEnd, key))
+        if (const Pattern* pattern =
+                ends_by_colour(symbology, list, runs, i, reversed, atEnd, key, inkNeutral))
             return pattern;
     }
     // Modules of one or two pixels: the start or end where the line's search expects it may
@@ -309,7 +314,8 @@ std::optional<PatternHit> try_list(const Symbology& symbology, const std::vector
         Key key;
         if (kNarrowWideQuietRuns * runs.length(p) <= runs.length(p - 1)) {
             for (bool reversed : {false, true}) {
-                const Pattern* pattern = code39_by_colour(symbology, list, runs, p, reversed, false, key);
+                const Pattern* pattern =
+                    ends_by_colour(symbology, list, runs, p, reversed, false, key, false);
                 if (pattern && (fit == PatternFit::Always ||
                                 runs.length(p - 1) >=
                                     kCompensatedQuietShare *

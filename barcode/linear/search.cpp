@@ -744,7 +744,10 @@ bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbol
 // kContrastModule pixels, with both quiet zones, as a contrast line (no erasures), and not by
 // the colours judged apart, which wait for a second line: on an upright symbol the two bands
 // of disjoint rows may be the same picture, and a Codabar with a bar knocked out read
-// "B/6:748A" for "B/6:348A" that way; null if none. `unanimous`: every reading is decoded, and
+// "B/6:748A" for "B/6:348A" that way. Coarse bands, never upright, take Code 39 and Codabar read
+// by colour (a starved band leaves narrow bars a third as wide as narrow spaces): the even and
+// odd rows must agree, and those readers then ask every element to stand clear and every gap
+// to stay narrow. Null if none. `unanimous`: every reading is decoded, and
 // two that read different texts give none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
                          bool openStart, Decoded& decoded, LineSymbol& where, bool unanimous = false,
@@ -759,7 +762,8 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
     for (const RunList& runs : readings) {
         Decoded& into = first == nullptr ? decoded : other;
         LineSymbol& at = first == nullptr ? where : otherWhere;
-        if (decode_line(symbology, options, runs, pass.quietWidth, into, at) && !into.needsSecondLine &&
+        if (decode_line(symbology, options, runs, pass.quietWidth, into, at) &&
+            (coarse || !into.needsSecondLine) &&
             (coarse ? at.module / runs.unit >= kContrastModule : at.module / runs.unit < kContrastModule) &&
             quiet_zones_hold(pass.image, runs, at, symbology, openStart, into, 1.0, 0.0) &&
             (symbology.family != Family::NarrowWide || full_quiet_zones(runs, at, symbology))) {

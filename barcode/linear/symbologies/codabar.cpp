@@ -173,7 +173,7 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
     return true;
 }
 
-ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOptions&, Decoded& out) {
+ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOptions& options, Decoded& out) {
     // Codabar has no check character: read as printed and, when the symbol shows an ink gain,
     // once more with it taken off; two different texts are no reading.
     std::string printed, compensated;
@@ -186,6 +186,12 @@ ReadOutcome read_codabar(SymbolCursor symbol, const Symbology&, const ReadOption
         // Neither reading: the colours judged apart, vouched for by a second line.
         std::string byColour;
         if (!read_by_colour(symbol.runs(), symbol.at(), symbol.size(), byColour))
+            return ReadOutcome::Rejected;
+        // A starved band has no second line but the other band: its widths are even along the
+        // symbol, so every element must stand clear and every gap stay narrow.
+        if (options.inkNeutralEnds &&
+            (!every_element_clear(symbol.runs(), symbol.at(), byColour) ||
+             !gaps_stay_narrow(symbol.runs(), symbol.at(), symbol.size(), kElements, kGap)))
             return ReadOutcome::Rejected;
         out.symbology = kCodabar;
         out.text = std::move(byColour);

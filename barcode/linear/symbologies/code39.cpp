@@ -147,6 +147,12 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
     if (text.empty()) return ReadOutcome::Rejected;
     if (options.contrastLine && !byColour && !keys_stand_clear(symbol.runs(), first, text))
         return ReadOutcome::Rejected;
+    // A starved band read by colour has no second line but the other band: its widths are even
+    // along the symbol, so every element must stand clear and every gap stay narrow.
+    if (byColour && options.inkNeutralEnds &&
+        (!keys_stand_clear(symbol.runs(), first, text) ||
+         !gaps_stay_narrow(symbol.runs(), first, symbol.size(), kElements, kGap)))
+        return ReadOutcome::Rejected;
     const bool verify = options.setting.verifyCheck == 1;
     if (verify) {
         if (text.size() < 2) return ReadOutcome::Rejected;

@@ -185,4 +185,15 @@ bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>&
     return true;
 }
 
+bool gaps_stay_narrow(const RunList& runs, int first, int size, int elements, int gap) {
+    const auto split = colour_split(runs, first, size, elements, gap);
+    if (!split || gap <= 0) return false;
+    const double middle = (split->narrow[0] + split->wide[0]) / 2;
+    for (int k = elements; k < size; k += elements + gap) {
+        const Run& r = runs.runs[static_cast<std::size_t>(first + k)];
+        if (r.color != kWhite || r.length >= middle) return false;
+    }
+    return true;
+}
+
 }  // namespace stripescan

@@ -79,4 +79,10 @@ constexpr double kClearWideAtLeast = 0.6;
 bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters,
                           const std::vector<ReadCharacter>& judged = {});
 
+// Whether every gap between the characters of runs[first .. first + size - 1] (characters of
+// `elements` runs, each followed by `gap` runs) is nearer the narrow spaces' mean than the wide
+// ones' (colour_split over the whole symbol). A character boundary read one element off leaves a
+// wide space, or a bar, where a gap stands. False when the widths show no split.
+bool gaps_stay_narrow(const RunList& runs, int first, int size, int elements, int gap);
+
 }  // namespace stripescan
