@@ -6,10 +6,12 @@
 namespace pdf417 {
 
 // One pattern: key = t1 t2 t3 t4 t5 t6 as a six-digit decimal number, where t(i) is the width
-// of element i plus element i + 1 in modules; value = the codeword 0..928.
+// of element i plus element i + 1 in modules; value = the codeword 0..928; widths = e1..e8 (the
+// element widths in modules, bar first) as an eight-digit decimal number.
 struct CodewordEntry {
     int32_t key;
     int16_t value;
+    int32_t widths;
 };
 
 // Sorted by key.

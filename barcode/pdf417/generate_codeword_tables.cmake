@@ -2,7 +2,8 @@
 # Usage: cmake -DINPUT=<patterns.txt> -DOUTPUT=<codeword_tables.cpp> -P generate_codeword_tables.cmake
 #
 # Each pattern of four bars and four spaces e1..e8 (in modules) becomes the six-digit key
-# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value) sorted by key.
+# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value, e1..e8 as an
+# eight-digit number) sorted by key.
 # The script stops with an error on any pattern that is not 17 modules wide, whose cluster
 # does not match its bar widths, or on a cluster without exactly 929 distinct keys.
 
@@ -43,7 +44,8 @@ foreach(line IN LISTS lines)
     math(EXPR t "${a} + ${b}")
     string(APPEND key "${t}")
   endforeach()
-  list(APPEND entries_${cluster} "${key}:${value}")
+  string(REPLACE ";" "" widths "${e}")
+  list(APPEND entries_${cluster} "${key}:${value}:${widths}")
 endforeach()
 
 set(body "")
@@ -59,11 +61,12 @@ foreach(cluster 0 3 6)
     string(REPLACE ":" ";" kv "${entry}")
     list(GET kv 0 key)
     list(GET kv 1 value)
+    list(GET kv 2 widths)
     if(key STREQUAL previous)
       message(FATAL_ERROR "cluster ${cluster}: key ${key} appears twice")
     endif()
     set(previous "${key}")
-    string(APPEND body "    {${key}, ${value}},\n")
+    string(APPEND body "    {${key}, ${value}, ${widths}},\n")
   endforeach()
   string(APPEND body "};\n\n")
 endforeach()
