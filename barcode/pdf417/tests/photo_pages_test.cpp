@@ -394,4 +394,14 @@ TEST(StackreadPhotos, RowsTwoModulesTallUnderBlurAreReadByTheirCellsProfiles) {
     }
 }
 
+// A blurred photographed page whose rows were once counted one too many: the unread row still
+// corrected, and the check codewords taken for data added text. It must read exactly.
+TEST(StackreadPhotos, ARowCountedTooManyAddsNoText) {
+    const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/rows3-extra-row-blur.bmp");
+    ASSERT_GT(page.width, 0);
+    const Reading r = read_page(page);
+    EXPECT_EQ(r.result, STACKREAD_OK);
+    EXPECT_EQ(r.text, "TKT17-BAL1FRIXVNJS79FSHGZXTX49/2P IQB8AYIP4DAAN0O6PTD6PCYWB9T22GHX 7R/-Y");
+}
+
 }  // namespace
