@@ -2,8 +2,8 @@
 # Usage: cmake -DINPUT=<patterns.txt> -DOUTPUT=<codeword_tables.cpp> -P generate_codeword_tables.cmake
 #
 # Each pattern of four bars and four spaces e1..e8 (in modules) becomes the six-digit key
-# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value, e1..e8 as an
-# eight-digit number) sorted by key.
+# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value) sorted by key,
+# and a second table in the same order e1..e8 as an eight-digit number.
 # The script stops with an error on any pattern that is not 17 modules wide, whose cluster
 # does not match its bar widths, or on a cluster without exactly 929 distinct keys.
 
@@ -56,6 +56,7 @@ foreach(cluster 0 3 6)
     message(FATAL_ERROR "cluster ${cluster} has ${n} patterns, not 929")
   endif()
   string(APPEND body "const CodewordEntry kCluster${cluster}[929] = {\n")
+  set(widthBody "const int32_t kCluster${cluster}Widths[929] = {\n")
   set(previous "")
   foreach(entry IN LISTS entries_${cluster})
     string(REPLACE ":" ";" kv "${entry}")
@@ -66,9 +67,10 @@ foreach(cluster 0 3 6)
       message(FATAL_ERROR "cluster ${cluster}: key ${key} appears twice")
     endif()
     set(previous "${key}")
-    string(APPEND body "    {${key}, ${value}, ${widths}},\n")
+    string(APPEND body "    {${key}, ${value}},\n")
+    string(APPEND widthBody "    ${widths},\n")
   endforeach()
-  string(APPEND body "};\n\n")
+  string(APPEND body "};\n\n${widthBody}};\n\n")
 endforeach()
 
 file(WRITE "${OUTPUT}.tmp"

@@ -74,13 +74,14 @@ double unexplained(const double* g, const double* m) {
     return best;
 }
 
-// The entry of `value` in `cluster`'s table, or nullptr.
-const CodewordEntry* entry_of(int cluster, int value) {
+// The element widths (e1..e8 as eight digits) of `value` in `cluster`, or -1.
+int widths_of(int cluster, int value) {
     const CodewordEntry* table = cluster_table(cluster);
-    if (table == nullptr) return nullptr;
+    const int32_t* widths = cluster_widths(cluster);
+    if (table == nullptr || widths == nullptr) return -1;
     for (int i = 0; i < 929; ++i)
-        if (table[i].value == value) return &table[i];
-    return nullptr;
+        if (table[i].value == value) return widths[i];
+    return -1;
 }
 
 }  // namespace
@@ -91,9 +92,8 @@ bool fit_profile_blur(const double* const* profiles, const int* clusters, const 
     if (count < kMinKnownCells) return false;
     int widths[kMaxCalibrationCells];
     for (int c = 0; c < count; ++c) {
-        const CodewordEntry* e = entry_of(clusters[c], values[c]);
-        if (e == nullptr) return false;
-        widths[c] = e->widths;
+        widths[c] = widths_of(clusters[c], values[c]);
+        if (widths[c] < 0) return false;
     }
     double best = 1e300;
     double m[kModelSamples];
@@ -113,13 +113,14 @@ bool fit_profile_blur(const double* const* profiles, const int* clusters, const 
 
 int match_profile(const double* g, int cluster, const ProfileBlur& blur) {
     const CodewordEntry* table = cluster_table(cluster);
-    if (table == nullptr || blur.sigma <= 0) return -1;
+    const int32_t* widths = cluster_widths(cluster);
+    if (table == nullptr || widths == nullptr || blur.sigma <= 0) return -1;
     const PhiTable phi(blur.sigma);
     double m[kModelSamples];
     double first = 1.0, second = 1.0;
     int value = -1;
     for (int i = 0; i < 929; ++i) {
-        model_profile(table[i].widths, phi, blur.level, m);
+        model_profile(widths[i], phi, blur.level, m);
         const double r = unexplained(g, m);
         if (r < first) {
             second = first, first = r, value = table[i].value;
