@@ -16,6 +16,19 @@ const CodewordEntry* cluster_table(int cluster) {
     }
 }
 
+const int32_t* cluster_widths(int cluster) {
+    switch (cluster) {
+        case 0:
+            return kCluster0Widths;
+        case 3:
+            return kCluster3Widths;
+        case 6:
+            return kCluster6Widths;
+        default:
+            return nullptr;
+    }
+}
+
 int lookup_codeword(int cluster, int32_t key) {
     const CodewordEntry* table = cluster_table(cluster);
     if (!table) return -1;

@@ -17,8 +17,17 @@ extern const CodewordEntry kCluster0[929];
 extern const CodewordEntry kCluster3[929];
 extern const CodewordEntry kCluster6[929];
 
+// In the order of the tables above: the pattern's element widths e1..e8 in modules (bar first)
+// as an eight-digit decimal number.
+extern const int32_t kCluster0Widths[929];
+extern const int32_t kCluster3Widths[929];
+extern const int32_t kCluster6Widths[929];
+
 // The table of cluster 0, 3 or 6; nullptr for any other cluster.
 const CodewordEntry* cluster_table(int cluster);
+
+// The widths table of cluster 0, 3 or 6; nullptr for any other cluster.
+const int32_t* cluster_widths(int cluster);
 
 // The codeword value of `key` in `cluster`, or -1 when the cluster has no such pattern.
 int lookup_codeword(int cluster, int32_t key);

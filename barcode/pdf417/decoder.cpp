@@ -28,8 +28,26 @@ constexpr int kMinSecondLookMatches = 8;    // pattern matches on a page that ea
 constexpr int kMinHollowChain = 5;          // band-search lines in a run with a hollow pattern bar: a look
 constexpr int kMinSpeckledHollowChain = 2;  // the same that earn a speck-filtered look first
 constexpr int kMinFineHollowChain = 2;      // lines 3 px apart in a run through such a line: a look too
+constexpr int kPadCodeword = 900;           // fills the data region past the length descriptor
 constexpr int kSampledSpareChecks = 2;      // check codewords a reading from the rows' middles leaves unused
 constexpr int kMinPairHollowChain = 5;      // the same band-search lines by the pattern's pair sums: a look
+}  // namespace
+
+namespace {
+
+// Whether the corrected data region codewords[0 .. dataRegion-1] agrees with its length
+// descriptor (codewords[0], the data codewords it counts itself among): at least 1, at most the
+// region, and every codeword past it the pad codeword. A reading that took the wrong number of
+// rows or columns can still correct (unread cells appended at the end are a valid sequence), but
+// then the check codewords it took for data are not pads.
+bool fits_length_descriptor(const int* codewords, int dataRegion) {
+    const int descriptor = codewords[0];
+    if (descriptor < 1 || descriptor > dataRegion) return false;
+    for (int i = descriptor; i < dataRegion; ++i)
+        if (codewords[i] != kPadCodeword) return false;
+    return true;
+}
+
 }  // namespace
 
 int decode_codewords(int* codewords, int n, int level, const int* erasures, int erasureCount, uint8_t* out,
@@ -38,8 +56,9 @@ int decode_codewords(int* codewords, int n, int level, const int* erasures, int 
     const int checkCount = 2 << level;
     if (checkCount >= n) return kUnusable;
     if (!correct_errors(codewords, n, checkCount, erasures, erasureCount)) return kUncorrectable;
+    if (!fits_length_descriptor(codewords, n - checkCount)) return kUncorrectable;
     ByteSink sink{out, capacity};
-    decode_data(codewords, data_length(codewords, n - checkCount), sink);
+    decode_data(codewords, data_length(codewords, codewords[0]), sink);
     if (sink.overflow) return kUnusable;
     *length = sink.length;
     return kDecoded;

@@ -2,7 +2,8 @@
 # Usage: cmake -DINPUT=<patterns.txt> -DOUTPUT=<codeword_tables.cpp> -P generate_codeword_tables.cmake
 #
 # Each pattern of four bars and four spaces e1..e8 (in modules) becomes the six-digit key
-# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value) sorted by key.
+# t1..t6 with t(i) = e(i) + e(i+1); the table of each cluster lists (key, value) sorted by key,
+# and a second table in the same order e1..e8 as an eight-digit number.
 # The script stops with an error on any pattern that is not 17 modules wide, whose cluster
 # does not match its bar widths, or on a cluster without exactly 929 distinct keys.
 
@@ -43,7 +44,8 @@ foreach(line IN LISTS lines)
     math(EXPR t "${a} + ${b}")
     string(APPEND key "${t}")
   endforeach()
-  list(APPEND entries_${cluster} "${key}:${value}")
+  string(REPLACE ";" "" widths "${e}")
+  list(APPEND entries_${cluster} "${key}:${value}:${widths}")
 endforeach()
 
 set(body "")
@@ -54,18 +56,21 @@ foreach(cluster 0 3 6)
     message(FATAL_ERROR "cluster ${cluster} has ${n} patterns, not 929")
   endif()
   string(APPEND body "const CodewordEntry kCluster${cluster}[929] = {\n")
+  set(widthBody "const int32_t kCluster${cluster}Widths[929] = {\n")
   set(previous "")
   foreach(entry IN LISTS entries_${cluster})
     string(REPLACE ":" ";" kv "${entry}")
     list(GET kv 0 key)
     list(GET kv 1 value)
+    list(GET kv 2 widths)
     if(key STREQUAL previous)
       message(FATAL_ERROR "cluster ${cluster}: key ${key} appears twice")
     endif()
     set(previous "${key}")
     string(APPEND body "    {${key}, ${value}},\n")
+    string(APPEND widthBody "    ${widths},\n")
   endforeach()
-  string(APPEND body "};\n\n")
+  string(APPEND body "};\n\n${widthBody}};\n\n")
 endforeach()
 
 file(WRITE "${OUTPUT}.tmp"

@@ -4,25 +4,25 @@
 #include <cmath>
 
 #include "barcode/pdf417/codeword_reader.h"
+#include "barcode/pdf417/profile_match.h"
 
 namespace pdf417 {
 namespace {
 
-constexpr int kMinSideSamples = 4;               // edge samples a side needs to place its rows
-constexpr double kSideResidual = 2.0;            // pixels off the first fit that drop a sample
-constexpr int kSymbolExtraModules = 17 * 4 + 1;  // start, two indicators, stop (18)
-constexpr int kSamplesPerModule = 4;             // profile samples along the row
-constexpr double kProfileMargin = 1.5;           // modules sampled beyond the cell on either side
-constexpr int kProfileSamples =
-    (17 + 2 * 2) * kSamplesPerModule;  // the cell and up to 2 modules on either side
-constexpr double kStartReach = 1.0;    // modules a codeword's first edge may lie off its place
-constexpr double kWidthReach = 1.5;    // modules a codeword's width may lie off 17
-constexpr int kLines = 7;              // sampled lines across a row
+constexpr int kMinSideSamples = 4;                           // edge samples a side needs to place its rows
+constexpr double kSideResidual = 2.0;                        // pixels off the first fit that drop a sample
+constexpr int kSymbolExtraModules = 17 * 4 + 1;              // start, two indicators, stop (18)
+constexpr int kSamplesPerModule = kProfileSamplesPerModule;  // profile samples along the row
+constexpr double kProfileMargin = kProfileMarginModules;     // modules sampled before the cell
+constexpr double kStartReach = 1.0;  // modules a codeword's first edge may lie off its place
+constexpr double kWidthReach = 1.5;  // modules a codeword's width may lie off 17
+constexpr int kLines = 7;            // sampled lines across a row
 constexpr double kLineOffset[kLines] = {-0.3, -0.2, -0.1, 0.0,
                                         0.1,  0.2,  0.3};  // of a row height, from its middle
 constexpr int kMaxEdges = 64;
 constexpr int kSampledSupport = 2;  // the support of a cell the sampled lines read (see merge_grids)
 constexpr int kMinLineVotes = 2;    // lines that must read a cell whose mean profile reads nothing
+constexpr int kProfileSupport = 1;  // the support of a cell read by its whole profile (a weak reading)
 
 // One side's pattern edge and rows: the outer edge u = a + b t, the row middles t = t0 + h row,
 // in the frame (u along the scan direction, t across it).
@@ -130,6 +130,47 @@ int read_profile_codeword(const double* g, int cluster) {
     return value;
 }
 
+// Reads the cells still `erased` by their whole profile (match_profile), with the blur and
+// threshold fitted on the cells both the lines and the sampled rows agree on (`sampled`); a cell
+// read so gets kProfileSupport. `sampleCell(r, c, lines, mean)` samples a cell's profiles.
+template <typename Sampler>
+void read_erased_profiles(Workspace& ws, const SymbolShape& shape, const bool* sampled, bool* erased,
+                          Sampler& sampleCell) {
+    const int n = shape.rows * shape.columns;
+    if (std::find(erased, erased + n, true) == erased + n) return;
+    double known[kMaxCalibrationCells][kProfileSamples];
+    double lines[kLines][kProfileSamples];
+    const double* profiles[kMaxCalibrationCells];
+    int clusters[kMaxCalibrationCells], values[kMaxCalibrationCells];
+    int count = 0;
+    // Known cells spread over the symbol: every stride-th one.
+    int total = 0;
+    for (int i = 0; i < n; ++i) total += sampled[i] && !erased[i];
+    const int stride = std::max(1, total / kMaxCalibrationCells + 1);
+    for (int i = 0, seen = 0; i < n && count < kMaxCalibrationCells; ++i) {
+        if (!sampled[i] || erased[i] || seen++ % stride != 0) continue;
+        const int r = i / shape.columns, c = i % shape.columns;
+        sampleCell(r, c, lines, known[count]);
+        profiles[count] = known[count];
+        clusters[count] = row_cluster(r + 1);
+        values[count] = ws.readCodewords[i];
+        ++count;
+    }
+    ProfileBlur blur;
+    if (!fit_profile_blur(profiles, clusters, values, count, blur)) return;
+    double mean[kProfileSamples];
+    for (int i = 0; i < n; ++i) {
+        if (!erased[i]) continue;
+        const int r = i / shape.columns, c = i % shape.columns;
+        sampleCell(r, c, lines, mean);
+        const int value = match_profile(mean, row_cluster(r + 1), blur);
+        if (value < 0) continue;
+        erased[i] = false;
+        ws.readCodewords[i] = value;
+        ws.support[i] = kProfileSupport;
+    }
+}
+
 }  // namespace
 
 int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount) {
@@ -147,25 +188,30 @@ int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape,
     const int n = shape.rows * shape.columns;
     bool erased[kMaxCodewords] = {};
     for (int k = 0; k < erasureCount; ++k) erased[ws.erasures[k]] = true;
-    double lines[kLines][kProfileSamples];
-    double mean[kProfileSamples];
-    for (int r = 0; r < shape.rows; ++r) {
-        const int cluster = row_cluster(r + 1);
+    // The profiles of cell (r, c) on each sampled line and their mean.
+    auto sampleCell = [&](int r, int c, double(*lines)[kProfileSamples], double* mean) {
         double sx[kLines], sy[kLines], px[kLines], py[kLines];
         for (int l = 0; l < kLines; ++l) {
             edgePoint(0, r + 0.5 + kLineOffset[l], sx[l], sy[l]);
             edgePoint(1, r + 0.5 + kLineOffset[l], px[l], py[l]);
         }
-        for (int c = 0; c < shape.columns; ++c) {
-            const double first = 34.0 + 17.0 * c - kProfileMargin;  // modules from the start edge
-            for (int k = 0; k < kProfileSamples; ++k) {
-                const double m = (first + (k + 0.5) / kSamplesPerModule) / modules;
-                mean[k] = 0;
-                for (int l = 0; l < kLines; ++l) {
-                    lines[l][k] = darkness(image, sx[l] + (px[l] - sx[l]) * m, sy[l] + (py[l] - sy[l]) * m);
-                    mean[k] += lines[l][k] / kLines;
-                }
+        const double first = 34.0 + 17.0 * c - kProfileMargin;  // modules from the start edge
+        for (int k = 0; k < kProfileSamples; ++k) {
+            const double m = (first + (k + 0.5) / kSamplesPerModule) / modules;
+            mean[k] = 0;
+            for (int l = 0; l < kLines; ++l) {
+                lines[l][k] = darkness(image, sx[l] + (px[l] - sx[l]) * m, sy[l] + (py[l] - sy[l]) * m);
+                mean[k] += lines[l][k] / kLines;
             }
+        }
+    };
+    double lines[kLines][kProfileSamples];
+    double mean[kProfileSamples];
+    bool sampled[kMaxCodewords] = {};  // read by the sampled lines, value in ws.readCodewords
+    for (int r = 0; r < shape.rows; ++r) {
+        const int cluster = row_cluster(r + 1);
+        for (int c = 0; c < shape.columns; ++c) {
+            sampleCell(r, c, lines, mean);
             // The mean's reading, or failing it the reading of at least kMinLineVotes lines;
             // either only when no line reads another value.
             int value = read_profile_codeword(mean, cluster);
@@ -187,14 +233,17 @@ int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape,
                 erased[index] = false;
                 ws.readCodewords[index] = value;
                 ws.support[index] = kSampledSupport;
+                sampled[index] = true;
             } else if (ws.readCodewords[index] != value) {
                 erased[index] = true;
                 ws.support[index] = 0;
             } else {
                 ws.support[index] = std::max(ws.support[index], kSampledSupport);
+                sampled[index] = true;
             }
         }
     }
+    read_erased_profiles(ws, shape, sampled, erased, sampleCell);
     int count = 0;
     for (int i = 0; i < n; ++i) {
         if (erased[i]) {

@@ -169,3 +169,27 @@ TEST(CodewordSequence, CorrectsThenDecodesAndRefusesWhatIsNoSymbol) {
     EXPECT_EQ(pdf417::decode_codewords(digits.data(), 8, 1, nullptr, 0, out, 5, &length), pdf417::kDecoded);
     EXPECT_EQ(std::string(out, out + length), "12345");
 }
+
+TEST(CodewordSequence, AReadingWithCellsAppendedIsRefusedByItsLengthDescriptor) {
+    // "ABCD" padded to 6 data codewords, level 1. Unread cells appended at the end (a row too
+    // many) still correct, as zeros: the descriptor then no longer ends the data before pads.
+    auto cw = with_check_codewords({3, 1, 63, 900, 900, 900}, 4);
+    uint8_t out[16] = {};
+    int length = -1;
+    ASSERT_EQ(pdf417::decode_codewords(cw.data(), 10, 1, nullptr, 0, out, 16, &length), pdf417::kDecoded);
+    EXPECT_EQ(std::string(out, out + length), "ABCD");
+    auto longer = cw;
+    longer.resize(13, 0);
+    std::vector<int> erased{10, 11, 12};
+    length = -1;
+    EXPECT_EQ(pdf417::decode_codewords(longer.data(), 13, 1, erased.data(), 3, out, 16, &length),
+              pdf417::kUncorrectable);
+    EXPECT_EQ(length, -1);
+    // A descriptor pointing past the data region, or at nothing, is no symbol either.
+    for (int descriptor : {0, 7}) {
+        auto bad = with_check_codewords({descriptor, 1, 63, 900, 900, 900}, 4);
+        EXPECT_EQ(pdf417::decode_codewords(bad.data(), 10, 1, nullptr, 0, out, 16, &length),
+                  pdf417::kUncorrectable)
+            << descriptor;
+    }
+}
