@@ -3,30 +3,25 @@
 
 namespace pdf417 {
 
+namespace {
+
+// 0, 1 or 2 for the clusters 0, 3 and 6; -1 for any other.
+int table_index(int cluster) {
+    return cluster == 0 ? 0 : cluster == 3 ? 1 : cluster == 6 ? 2 : -1;
+}
+
+}  // namespace
+
 const CodewordEntry* cluster_table(int cluster) {
-    switch (cluster) {
-        case 0:
-            return kCluster0;
-        case 3:
-            return kCluster3;
-        case 6:
-            return kCluster6;
-        default:
-            return nullptr;
-    }
+    static const CodewordEntry* const tables[] = {kCluster0, kCluster3, kCluster6};
+    const int i = table_index(cluster);
+    return i < 0 ? nullptr : tables[i];
 }
 
 const int32_t* cluster_widths(int cluster) {
-    switch (cluster) {
-        case 0:
-            return kCluster0Widths;
-        case 3:
-            return kCluster3Widths;
-        case 6:
-            return kCluster6Widths;
-        default:
-            return nullptr;
-    }
+    static const int32_t* const widths[] = {kCluster0Widths, kCluster3Widths, kCluster6Widths};
+    const int i = table_index(cluster);
+    return i < 0 ? nullptr : widths[i];
 }
 
 int lookup_codeword(int cluster, int32_t key) {
