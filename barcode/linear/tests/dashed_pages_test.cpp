@@ -13,21 +13,6 @@
 namespace stripescan::testing {
 namespace {
 
-// A saved page with the one symbol printed on it.
-struct Saved {
-    const char* file;
-    int symbology;
-    const char* printed;
-};
-
-// The page gives exactly its one symbol, read right.
-void expect_read_once(const Saved& page) {
-    const auto results = read_saved_page(STRIPESCAN_TEST_DATA, page.file);
-    ASSERT_EQ(results.size(), 1u) << page.file;
-    EXPECT_EQ(results[0].first, page.symbology) << page.file;
-    EXPECT_EQ(results[0].second, page.printed) << page.file;
-}
-
 using barcode::degrade::BitPage;
 using barcode::degrade::ModuleGrid;
 using barcode::degrade::Render;
@@ -58,9 +43,9 @@ TEST(DashedBars, SavedPhotosReadOnceWithThePrintedText) {
     // (bars slanted 6 degrees) its one-module spaces closed on most rows. The UPC-E, dashed too,
     // is left: an early reading reported it twice (its fill stopped halfway down the bars), and
     // UPC-E is no longer read on such profiles; it must not come twice nor wrong.
-    const Saved pages[] = {{"ean13-photo-starved-dashes.bmp", STRIPESCAN_EAN13, "224720198603"},
-                           {"code128-photo-spread-closed.bmp", STRIPESCAN_CODE128, "TK-KB8ED411FA6"}};
-    for (const Saved& page : pages) expect_read_once(page);
+    const PrintedPage pages[] = {{"ean13-photo-starved-dashes.bmp", STRIPESCAN_EAN13, "224720198603"},
+                                 {"code128-photo-spread-closed.bmp", STRIPESCAN_CODE128, "TK-KB8ED411FA6"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
     const auto upce = read_saved_page(STRIPESCAN_TEST_DATA, "upce-photo-starved-dashes.bmp");
     ASSERT_LE(upce.size(), 1u);
     for (const auto& [number, text] : upce) EXPECT_EQ(text, "06922764");
@@ -91,10 +76,10 @@ TEST(DashedBars, StarvedGuardsReadOnTheModuleTheirEdgesSpan) {
     // their space and neither the guards' key nor the module of their whole width held. The
     // EAN-8 found its guards by the key but on a module under 2 px that the profiles leave; the
     // Code 93 rows split into pieces at whites of wide spaces and their lost bars.
-    const Saved pages[] = {{"ean13-photo-starved-guards.bmp", STRIPESCAN_EAN13, "563360697903"},
-                           {"ean8-photo-starved-guards.bmp", STRIPESCAN_EAN8, "7707438"},
-                           {"code93-photo-starved-pieces.bmp", STRIPESCAN_CODE93, "2GCV6VRX3P."}};
-    for (const Saved& page : pages) expect_read_once(page);
+    const PrintedPage pages[] = {{"ean13-photo-starved-guards.bmp", STRIPESCAN_EAN13, "563360697903"},
+                                 {"ean8-photo-starved-guards.bmp", STRIPESCAN_EAN8, "7707438"},
+                                 {"code93-photo-starved-pieces.bmp", STRIPESCAN_CODE93, "2GCV6VRX3P."}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
 }
 
 TEST(DashedBars, DamagedEanUnderALocalThresholdNeverMisreads) {
@@ -151,9 +136,9 @@ TEST(DashedBars, StarvedCode39AndCodabarReadByColourOnBothBands) {
     // bars came out about a third as wide as the narrow spaces, and a wide bar narrower than a
     // narrow space, so no key over both colours held; the colours judged apart read them, the
     // even and odd rows agreeing.
-    const Saved pages[] = {{"code39-photo-starved-by-colour.bmp", STRIPESCAN_CODE39, "5XX5Z"},
-                           {"codabar-photo-starved-by-colour.bmp", STRIPESCAN_CODABAR, "C-124D"}};
-    for (const Saved& page : pages) expect_read_once(page);
+    const PrintedPage pages[] = {{"code39-photo-starved-by-colour.bmp", STRIPESCAN_CODE39, "5XX5Z"},
+                                 {"codabar-photo-starved-by-colour.bmp", STRIPESCAN_CODABAR, "C-124D"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
     // The same pictures of symbols with a bar knocked out or the end cut off: neither has a
     // check character, so a miss is fine and any other text is wrong.
     for (const int symbology : {STRIPESCAN_CODE39, STRIPESCAN_CODABAR}) {

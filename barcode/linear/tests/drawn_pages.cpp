@@ -23,6 +23,13 @@ std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage
     return out;
 }
 
+void expect_read_once(const std::string& folder, const PrintedPage& page) {
+    const auto results = read_saved_page(folder, page.file);
+    ASSERT_EQ(results.size(), 1u) << page.file;
+    EXPECT_EQ(results[0].first, page.symbology) << page.file;
+    EXPECT_EQ(results[0].second, page.printed) << page.file;
+}
+
 std::vector<std::pair<int, std::string>> read_saved_page(const std::string& folder, const char* file) {
     Bitmap bitmap{};
     std::vector<std::pair<int, std::string>> out;

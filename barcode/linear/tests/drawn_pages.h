@@ -25,6 +25,16 @@ std::vector<std::pair<int, std::string>> read_bit_page(barcode::degrade::BitPage
 // settings), both directions; (number, text) per result. A file that cannot be read is a failure.
 std::vector<std::pair<int, std::string>> read_saved_page(const std::string& folder, const char* file);
 
+// A saved page with one symbol printed on it.
+struct PrintedPage {
+    const char* file;  // in STRIPESCAN_TEST_DATA
+    int symbology;
+    const char* printed;
+};
+
+// The page of `folder` gives exactly its one symbol, read right.
+void expect_read_once(const std::string& folder, const PrintedPage& page);
+
 // Damages a symbol's grid: kind 0 knocks out one bar (all its columns) in the middle three fifths,
 // kind 1 cuts off the last 10 to 30 % of its columns (at least two).
 void damage_symbol(barcode::degrade::ModuleGrid& grid, int kind, std::mt19937& rng);

@@ -20,28 +20,14 @@ using barcode::degrade::BitPage;
 using barcode::degrade::ModuleGrid;
 using barcode::degrade::Render;
 
-// A saved page that must read as exactly one symbol with the printed text.
-struct SavedPage {
-    const char* file;
-    int symbology;
-    const char* printed;
-};
-
-void expect_read_once(const SavedPage& page) {
-    const auto results = read_saved_page(STRIPESCAN_TEST_DATA, page.file);
-    ASSERT_EQ(results.size(), 1u) << page.file;
-    EXPECT_EQ(results[0].first, page.symbology) << page.file;
-    EXPECT_EQ(results[0].second, page.printed) << page.file;
-}
-
 TEST(SaltedPhotos, SavedPhotosWithFaintNarrowBarsAreReadOnce) {
     // No line read any of these before: the Code 128 one at 2.9 px modules had no line by local
     // contrast at all, the others lost a bar whose dots darkened the band by a fifth.
-    const SavedPage pages[] = {{"code128-photo-dotted-bar.bmp", STRIPESCAN_CODE128, "EwqHO8m9-d"},
-                               {"code93-photo-faint-bar.bmp", STRIPESCAN_CODE93, "T0KJFK//C3"},
-                               {"code39-photo-faint-bar.bmp", STRIPESCAN_CODE39, "PB8A4G"},
-                               {"itf-photo-faint-bar.bmp", STRIPESCAN_ITF, "60417181"}};
-    for (const SavedPage& page : pages) expect_read_once(page);
+    const PrintedPage pages[] = {{"code128-photo-dotted-bar.bmp", STRIPESCAN_CODE128, "EwqHO8m9-d"},
+                                 {"code93-photo-faint-bar.bmp", STRIPESCAN_CODE93, "T0KJFK//C3"},
+                                 {"code39-photo-faint-bar.bmp", STRIPESCAN_CODE39, "PB8A4G"},
+                                 {"itf-photo-faint-bar.bmp", STRIPESCAN_ITF, "60417181"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
 }
 
 TEST(SaltedPhotos, Code128LineThatLostOneBarAndSplitAnotherIsNoReading) {
@@ -102,11 +88,11 @@ TEST(SaltedPhotos, SavedEanAndUpcPhotosWithStarvedBarsAreRead) {
     // contrast give such a bar back its module about its middle. It starved the wide bars of the
     // last two by about half a module (photos at 2-3 and 4 px modules) while narrow ones kept their width, so
     // that no ink gain told their 7s and 8s from 1s and 2s: the line's own narrow and wide bars do.
-    const SavedPage pages[] = {{"ean13-photo-starved-bars.bmp", STRIPESCAN_EAN13, "736009785495"},
-                               {"upce-photo-starved-bars.bmp", STRIPESCAN_UPCE, "01212167"},
-                               {"ean8-photo-starved-wide-bars.bmp", STRIPESCAN_EAN8, "8220361"},
-                               {"upce-photo-starved-wide-bars.bmp", STRIPESCAN_UPCE, "05886883"}};
-    for (const SavedPage& page : pages) expect_read_once(page);
+    const PrintedPage pages[] = {{"ean13-photo-starved-bars.bmp", STRIPESCAN_EAN13, "736009785495"},
+                                 {"upce-photo-starved-bars.bmp", STRIPESCAN_UPCE, "01212167"},
+                                 {"ean8-photo-starved-wide-bars.bmp", STRIPESCAN_EAN8, "8220361"},
+                                 {"upce-photo-starved-wide-bars.bmp", STRIPESCAN_UPCE, "05886883"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
 }
 
 TEST(SaltedPhotos, EanAndUpcPhotosWithABarKnockedOutAreNeverMisread) {
