@@ -403,6 +403,32 @@ TEST(StackreadPhotos, RowsTwoModulesTallUnderBlurAreReadByTheirCellsProfiles) {
     }
 }
 
+// A short symbol under a 15 px local threshold window, salted: the hollow start bar meets the
+// narrower windows on no band-search line and on a single one of the lines 3 px apart, while
+// the merged bar fits the pattern by its pair sums on several of them; counted either way, they
+// earn the look that closes hollow bars. Copies with the stop side wiped, or with a blot across
+// the rows, read the same text or none.
+TEST(StackreadPhotos, SaltedHollowBarsMetByTheirPairSumsEarnTheLook) {
+    const char* printed = "y8 Udcn6-RoOummhE.3";
+    const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/rows3-hollow-salted-lat15.bmp");
+    ASSERT_GT(page.width, 0);
+    const Reading whole = read_page(page);
+    EXPECT_EQ(whole.result, STACKREAD_OK);
+    EXPECT_EQ(whole.text, printed);
+    for (int kind = 0; kind < 3; ++kind) {
+        BitPage damaged = page;
+        const int x0 = kind == 0 ? page.width * 2 / 3 : page.width * (1 + kind) / 5,
+                  x1 = x0 + page.width / 10;
+        for (int y = 0; y < page.height; ++y)
+            for (int x = x0; x < (kind == 0 ? page.width : x1); ++x)
+                damaged.set(x, y, kind == 2);  // the stop side wiped, a wiped band, a blot
+        const Reading r = read_page(damaged);
+        if (r.result == STACKREAD_OK) {
+            EXPECT_EQ(r.text, printed) << "damage " << kind;
+        }
+    }
+}
+
 // A blurred photographed page whose rows were once counted one too many: the unread row still
 // corrected, and the check codewords taken for data added text. It must read exactly.
 TEST(StackreadPhotos, ARowCountedTooManyAddsNoText) {
