@@ -149,18 +149,31 @@ bool leaves_margin(const Workspace& ws, int n, int level, int erasureCount) {
 // After the lines of a reading from both sides did not correct: the codewords read again from
 // each row's own middle (sample_rows), corrected as the lines' reading was (then with the weak
 // readings erased), and taken only where the correction left kSampledSpareChecks check codewords
-// unused.
+// unused. The cells only the lines read are first checked against their profiles; when that
+// reading does not correct, the lines' values are kept as they were and it is corrected again
+// (under a local threshold the profiles fit less well than the lines read).
 int decode_sampled_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount,
                         uint8_t* out, int capacity, int* length) {
     const int n = shape.rows * shape.columns;
-    std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
-    const int sampled = sample_rows(image, ws, shape, erasureCount);
-    if (sampled < 0) return kUncorrectable;
-    int result = decode_codewords(ws.codewords, n, shape.level, ws.erasures, sampled, out, capacity, length);
-    int used = sampled;
-    if (result == kUncorrectable)
-        result = decode_with_weak_erasures(ws, n, shape.level, sampled, out, capacity, length, &used);
-    if (result == kDecoded && !leaves_margin(ws, n, shape.level, used)) return kUncorrectable;
+    int readCodewords[kMaxCodewords], support[kMaxCodewords], erasures[kMaxErasures];
+    std::copy(ws.readCodewords, ws.readCodewords + n, readCodewords);
+    std::copy(ws.support, ws.support + n, support);
+    std::copy(ws.erasures, ws.erasures + erasureCount, erasures);
+    int result = kUncorrectable;
+    for (const bool checkLineCells : {true, false}) {
+        std::copy(readCodewords, readCodewords + n, ws.readCodewords);
+        std::copy(support, support + n, ws.support);
+        std::copy(erasures, erasures + erasureCount, ws.erasures);
+        std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
+        const int sampled = sample_rows(image, ws, shape, erasureCount, checkLineCells);
+        if (sampled < 0) return kUncorrectable;
+        result = decode_codewords(ws.codewords, n, shape.level, ws.erasures, sampled, out, capacity, length);
+        int used = sampled;
+        if (result == kUncorrectable)
+            result = decode_with_weak_erasures(ws, n, shape.level, sampled, out, capacity, length, &used);
+        if (result == kDecoded && !leaves_margin(ws, n, shape.level, used)) result = kUncorrectable;
+        if (result != kUncorrectable) return result;
+    }
     return result;
 }
 
