@@ -366,10 +366,14 @@ bool earns_hollow_look(const ImageView& view, const Look& look) {
     if (look.hollowChain >= 1 &&
         fineRun(look.hollowOrientation, look.hollowAlong, false) >= kMinFineHollowChain)
         return true;
+    // The lines counted with the pair sums too only where a band-search line met the bar so.
+    if (look.pairHollowChain < 1) return false;
     if (look.hollowChain >= 1 &&
         fineRun(look.hollowOrientation, look.hollowAlong, true) >= kMinFinePairHollowChain)
         return true;
-    return look.pairHollowChain >= 1 &&
+    const bool sameLine = look.hollowChain >= 1 && look.hollowOrientation == look.pairHollowOrientation &&
+                          look.hollowAlong == look.pairHollowAlong;
+    return !sameLine &&
            fineRun(look.pairHollowOrientation, look.pairHollowAlong, true) >= kMinFinePairHollowChain;
 }
 
