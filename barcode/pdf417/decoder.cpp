@@ -31,6 +31,7 @@ constexpr int kMinFineHollowChain = 2;      // lines 3 px apart in a run through
 constexpr int kPadCodeword = 900;           // fills the data region past the length descriptor
 constexpr int kSampledSpareChecks = 2;      // check codewords a reading from the rows' middles leaves unused
 constexpr int kMinPairHollowChain = 5;      // the same band-search lines by the pattern's pair sums: a look
+constexpr int kMinFinePairHollowChain = 4;  // lines 3 px apart meeting it either way, through one such line
 }  // namespace
 
 namespace {
@@ -148,18 +149,31 @@ bool leaves_margin(const Workspace& ws, int n, int level, int erasureCount) {
 // After the lines of a reading from both sides did not correct: the codewords read again from
 // each row's own middle (sample_rows), corrected as the lines' reading was (then with the weak
 // readings erased), and taken only where the correction left kSampledSpareChecks check codewords
-// unused.
+// unused. The cells only the lines read are first checked against their profiles; when that
+// reading does not correct, the lines' values are kept as they were and it is corrected again
+// (under a local threshold the profiles fit less well than the lines read).
 int decode_sampled_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount,
                         uint8_t* out, int capacity, int* length) {
     const int n = shape.rows * shape.columns;
-    std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
-    const int sampled = sample_rows(image, ws, shape, erasureCount);
-    if (sampled < 0) return kUncorrectable;
-    int result = decode_codewords(ws.codewords, n, shape.level, ws.erasures, sampled, out, capacity, length);
-    int used = sampled;
-    if (result == kUncorrectable)
-        result = decode_with_weak_erasures(ws, n, shape.level, sampled, out, capacity, length, &used);
-    if (result == kDecoded && !leaves_margin(ws, n, shape.level, used)) return kUncorrectable;
+    int readCodewords[kMaxCodewords], support[kMaxCodewords], erasures[kMaxErasures];
+    std::copy(ws.readCodewords, ws.readCodewords + n, readCodewords);
+    std::copy(ws.support, ws.support + n, support);
+    std::copy(ws.erasures, ws.erasures + erasureCount, erasures);
+    int result = kUncorrectable;
+    for (const bool checkLineCells : {true, false}) {
+        std::copy(readCodewords, readCodewords + n, ws.readCodewords);
+        std::copy(support, support + n, ws.support);
+        std::copy(erasures, erasures + erasureCount, ws.erasures);
+        std::copy(ws.readCodewords, ws.readCodewords + n, ws.codewords);
+        const int sampled = sample_rows(image, ws, shape, erasureCount, checkLineCells);
+        if (sampled < 0) return kUncorrectable;
+        result = decode_codewords(ws.codewords, n, shape.level, ws.erasures, sampled, out, capacity, length);
+        int used = sampled;
+        if (result == kUncorrectable)
+            result = decode_with_weak_erasures(ws, n, shape.level, sampled, out, capacity, length, &used);
+        if (result == kDecoded && !leaves_margin(ws, n, shape.level, used)) result = kUncorrectable;
+        if (result != kUncorrectable) return result;
+    }
     return result;
 }
 
@@ -212,6 +226,8 @@ struct Look {
     Orientation hollowOrientation = Orientation::Rows;  // the lines that gave hollowChain
     int hollowAlong = 0;                                // and the last line of their run
     int pairHollowChain = 0;  // the same by the pattern's pair sums (see Band::pairHollowChain)
+    Orientation pairHollowOrientation = Orientation::Rows;  // the lines that gave pairHollowChain
+    int pairHollowAlong = 0;                                // and the last line of their run
 };
 
 // Locates, reads and decodes the symbol in `image` (one look).
@@ -267,8 +283,13 @@ Look decode_view(const ImageView& image, uint8_t* out, int capacity, int* length
     look.matches = firstMatches[0] + firstMatches[1];
     look.hollowChain = rowBand.hollowChain;
     look.hollowAlong = rowBand.hollowAlong;
-    look.pairHollowChain =
-        std::max(rowBand.pairHollowChain, columnBandKnown ? columnBand.pairHollowChain : 0);
+    look.pairHollowChain = rowBand.pairHollowChain;
+    look.pairHollowAlong = rowBand.pairHollowAlong;
+    if (columnBandKnown && columnBand.pairHollowChain > look.pairHollowChain) {
+        look.pairHollowChain = columnBand.pairHollowChain;
+        look.pairHollowAlong = columnBand.pairHollowAlong;
+        look.pairHollowOrientation = Orientation::Columns;
+    }
     if (columnBandKnown && columnBand.hollowChain > look.hollowChain) {
         look.hollowChain = columnBand.hollowChain;
         look.hollowAlong = columnBand.hollowAlong;
@@ -331,14 +352,29 @@ Look look_with_specks(const std::vector<uint8_t>& copy, int width, int height, u
 // kMinHollowChain lines 10 px apart, or, counted again once one was seen, on
 // kMinFineHollowChain lines 3 px apart. A symbol of a few rows crosses only 4 or 5 of the
 // band-search lines, and its top and bottom rows, where the threshold's window takes in the
-// paper around it, show the bar whole.
+// paper around it, show the bar whole. Salt on the rims and blur that starves the one-module
+// bars beside the hollow one hide it from the narrower windows on all but one of those lines:
+// counted again with the lines on which the merged bar fits the pattern by its pair sums too,
+// kMinFinePairHollowChain lines 3 px apart earn the look (from a band-search line that met it
+// either way).
 bool earns_hollow_look(const ImageView& view, const Look& look) {
     if (look.hollowChain >= kMinHollowChain || look.pairHollowChain >= kMinPairHollowChain) return true;
-    if (look.hollowChain < 1) return false;
-    const int fine = look.hollowOrientation == Orientation::Rows
-                         ? hollow_run_near(view, Edge::Left, 3, 0, look.hollowAlong)
-                         : hollow_run_near(view, Edge::Top, 0, 3, look.hollowAlong);
-    return fine >= kMinFineHollowChain;
+    auto fineRun = [&view](Orientation orientation, int along, bool pairs) {
+        return orientation == Orientation::Rows ? hollow_run_near(view, Edge::Left, 3, 0, along, pairs)
+                                                : hollow_run_near(view, Edge::Top, 0, 3, along, pairs);
+    };
+    if (look.hollowChain >= 1 &&
+        fineRun(look.hollowOrientation, look.hollowAlong, false) >= kMinFineHollowChain)
+        return true;
+    // The lines counted with the pair sums too only where a band-search line met the bar so.
+    if (look.pairHollowChain < 1) return false;
+    if (look.hollowChain >= 1 &&
+        fineRun(look.hollowOrientation, look.hollowAlong, true) >= kMinFinePairHollowChain)
+        return true;
+    const bool sameLine = look.hollowChain >= 1 && look.hollowOrientation == look.pairHollowOrientation &&
+                          look.hollowAlong == look.pairHollowAlong;
+    return !sameLine &&
+           fineRun(look.pairHollowOrientation, look.pairHollowAlong, true) >= kMinFinePairHollowChain;
 }
 
 // Lines met the pattern only with a hollow wide bar (a local threshold whose window is narrower

@@ -163,6 +163,7 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
     band.hollowChain = hollowChain.longest();
     band.hollowAlong = hollowChain.longest_along();
     band.pairHollowChain = pairHollowChain.longest();
+    band.pairHollowAlong = pairHollowChain.longest_along();
     if (firstLine < 0) return band;
     band.found = true;
     band.first = std::max(0, firstLine - kBandMargin);
@@ -170,7 +171,7 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
     return band;
 }
 
-int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along) {
+int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along, bool pairs) {
     const int extent = (edge == Edge::Left || edge == Edge::Right) ? image.height : image.width;
     ElementList& list = workspace().line;
     // The position of the hollow bar on the line at `a`, or -1.
@@ -178,8 +179,9 @@ int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along
         int x = 0, y = 0;
         edge_start(image, edge, a, x, y);
         scan_line(image, x, y, dx, dy, list);
-        int hollow = -1;
-        return pattern_position(list, &hollow) < 0 ? hollow : -1;
+        int hollow = -1, pairHollow = -1;
+        if (pattern_position(list, &hollow, pairs ? &pairHollow : nullptr) >= 0) return -1;
+        return hollow >= 0 ? hollow : pairHollow;
     };
     const int centre = hollowAt(along);
     if (centre < 0) return 0;

@@ -26,6 +26,7 @@ struct Band {
     // The same by the pair sums of the pattern's elements (blur or a starved bar pushes a single
     // one-module element of the pattern out of its window).
     int pairHollowChain = 0;
+    int pairHollowAlong = 0;  // the coordinate of the last line of that run
 };
 
 // Lays lines every 10 pixels from `edge` in direction (dx, dy) and looks at every dark
@@ -41,8 +42,9 @@ Band band_search(const ImageView& image, Edge edge, int dx, int dy, bool countHo
 // of it (up to 3 lines in a row that miss it skipped), that meet no pattern but would with a
 // hollow pattern bar closed, where the last of them had it give or take their distance (as
 // `hollowChain` above, whose lines are 10 pixels apart: a symbol of a few rows crosses only 4 or
-// 5 of them). 0 when the line at `along` does not.
-int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along);
+// 5 of them). 0 when the line at `along` does not. With `pairs`, a line also counts where the
+// merged bar fits the whole pattern by its pair sums (see Band::pairHollowChain).
+int hollow_run_near(const ImageView& image, Edge edge, int dx, int dy, int along, bool pairs = false);
 
 enum class Orientation { Rows, Columns };
 

@@ -132,12 +132,19 @@ int read_profile_codeword(const double* g, int cluster) {
 
 // Reads the cells still `erased` by their whole profile (match_profile), with the blur and
 // threshold fitted on the cells both the lines and the sampled rows agree on (`sampled`); a cell
-// read so gets kProfileSupport. `sampleCell(r, c, lines, mean)` samples a cell's profiles.
+// read so gets kProfileSupport. With `checkLineCells`, the cells only the lines read (neither
+// `sampled` nor `erased`) are matched too: on small blurred rows a line that crossed a neighbouring row's
+// bars reads a valid codeword of the wrong value nearly as often as the right one, so such a cell takes the
+// value its profile clearly shows (kProfileSupport; its support is kept when that is the lines'
+// value), and is erased when its profile shows none. `sampleCell(r, c, lines, mean)` samples a
+// cell's profiles.
 template <typename Sampler>
-void read_erased_profiles(Workspace& ws, const SymbolShape& shape, const bool* sampled, bool* erased,
-                          Sampler& sampleCell) {
+void read_unsure_profiles(Workspace& ws, const SymbolShape& shape, const bool* sampled, bool* erased,
+                          bool checkLineCells, Sampler& sampleCell) {
     const int n = shape.rows * shape.columns;
-    if (std::find(erased, erased + n, true) == erased + n) return;
+    bool unsure[kMaxCodewords];
+    for (int i = 0; i < n; ++i) unsure[i] = erased[i] || (checkLineCells && !sampled[i]);
+    if (std::find(unsure, unsure + n, true) == unsure + n) return;
     double known[kMaxCalibrationCells][kProfileSamples];
     double lines[kLines][kProfileSamples];
     const double* profiles[kMaxCalibrationCells];
@@ -160,10 +167,16 @@ void read_erased_profiles(Workspace& ws, const SymbolShape& shape, const bool* s
     if (!fit_profile_blur(profiles, clusters, values, count, blur)) return;
     double mean[kProfileSamples];
     for (int i = 0; i < n; ++i) {
-        if (!erased[i]) continue;
+        if (!unsure[i]) continue;
         const int r = i / shape.columns, c = i % shape.columns;
         sampleCell(r, c, lines, mean);
         const int value = match_profile(mean, row_cluster(r + 1), blur);
+        if (!erased[i] && value == ws.readCodewords[i]) continue;
+        if (!erased[i] && value < 0) {
+            erased[i] = true;
+            ws.support[i] = 0;
+            continue;
+        }
         if (value < 0) continue;
         erased[i] = false;
         ws.readCodewords[i] = value;
@@ -173,7 +186,8 @@ void read_erased_profiles(Workspace& ws, const SymbolShape& shape, const bool* s
 
 }  // namespace
 
-int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount) {
+int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount,
+                bool checkLineCells) {
     SideFit side[2];
     if (!fit_side(ws, shape.rows, false, side[0]) || !fit_side(ws, shape.rows, true, side[1])) return -1;
     const OutlineFrame& f = ws.outlineFrame;
@@ -243,7 +257,7 @@ int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape,
             }
         }
     }
-    read_erased_profiles(ws, shape, sampled, erased, sampleCell);
+    read_unsure_profiles(ws, shape, sampled, erased, checkLineCells, sampleCell);
     int count = 0;
     for (int i = 0; i < n; ++i) {
         if (erased[i]) {

@@ -14,9 +14,12 @@ namespace pdf417 {
 // averaged over a few points along the bars. A cell read so (nearest pattern of its row's
 // cluster, with a margin, agreed by every sampled line that reads it) fills an erasure of
 // ws.readCodewords as a single reading; a weak line reading (support 1 or less) that it
-// contradicts is erased. Updates ws.readCodewords, ws.codewords, ws.support and ws.erasures
-// (whose first `erasureCount` entries are the reading's erasures). Returns the new erasure
+// contradicts is erased. The cells still erased (and, with `checkLineCells`, those only the lines
+// read) are then matched by their whole darkness profile (match_profile): the first filled, the
+// second corrected or erased where the profile disagrees. Updates ws.readCodewords, ws.codewords, ws.support
+// and ws.erasures (whose first `erasureCount` entries are the reading's erasures). Returns the new erasure
 // count, or -1 when the edge samples do not place the rows on both sides.
-int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount);
+int sample_rows(const ImageView& image, Workspace& ws, const SymbolShape& shape, int erasureCount,
+                bool checkLineCells);
 
 }  // namespace pdf417
