@@ -804,9 +804,10 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
     if (!band.profiled) {
         band.profiled = true;
         RunList runs;
-        band.usable =
-            profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
-                         band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope, pass.settings.saltedPaper);
+        // Salted paper beyond the clean halo that a local threshold leaves around coarse bars.
+        band.usable = profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
+                                   band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope,
+                                   band.coarse && pass.settings.saltedPaper);
         // Coarse bands of upright bars are left: both bands are then the same picture, and an
         // EAN-13 at 1.25 px with a bar knocked out read wrong on both.
         if (band.coarse && band.usable) band.usable = !edges_on_pixels(runs);
