@@ -99,7 +99,9 @@ void drop_faint_ends(const std::vector<double>& cover, std::vector<std::size_t>&
                                        extreme.begin() + static_cast<std::ptrdiff_t>(last + 2));
 }
 
-bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& out, bool paperSalted) {
+// `trimmed` (if not null) receives the same reading with drop_faint_ends applied, or no runs when
+// that leaves it as it is.
+bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& out, RunList* trimmed) {
     std::vector<std::size_t> extreme;  // alternating: lightest, darkest, lightest, ...
     std::size_t candidate = 0;
     bool wantDark = true;  // the profile starts on the paper before the symbol
@@ -116,28 +118,37 @@ bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& ou
     }
     if (wantDark) extreme.push_back(candidate);  // the last lightest point ends the profile
     if (extreme.size() < 3) return false;
-    if (paperSalted) drop_faint_ends(cover, extreme);
     auto pixel = [&](double sample) { return from + kSampleOffset + sample / kSamplesPerPixel; };
     auto length = [](double a, double b) {
         return std::max(1, static_cast<int>(std::lround((b - a) / kSamplesPerPixel * kBandUnit)));
     };
-    double edge = -0.5;
-    std::uint8_t color = kWhite;
-    for (std::size_t e = 0; e + 1 < extreme.size(); ++e) {
-        const std::size_t a = extreme[e], b = extreme[e + 1];
-        const double level = (cover[a] + cover[b]) / 2;
-        std::size_t k = a;
-        while (k + 1 < b && (cover[k + 1] > level) == (cover[a] > level)) ++k;
-        const double step = cover[k + 1] - cover[k];
-        const double cross = k + (step != 0.0 ? (level - cover[k]) / step : 0.5);
-        const double start = std::max(0.0, edge);
-        out.runs.push_back(
-            Run{static_cast<int>(std::floor(pixel(start) + 0.5)), y, length(edge, cross), color});
-        edge = cross;
-        color = color == kWhite ? kBlack : kWhite;
+    auto read_runs = [&](const std::vector<std::size_t>& points, RunList& into) {
+        double edge = -0.5;
+        std::uint8_t color = kWhite;
+        for (std::size_t e = 0; e + 1 < points.size(); ++e) {
+            const std::size_t a = points[e], b = points[e + 1];
+            const double level = (cover[a] + cover[b]) / 2;
+            std::size_t k = a;
+            while (k + 1 < b && (cover[k + 1] > level) == (cover[a] > level)) ++k;
+            const double step = cover[k + 1] - cover[k];
+            const double cross = k + (step != 0.0 ? (level - cover[k]) / step : 0.5);
+            const double start = std::max(0.0, edge);
+            into.runs.push_back(
+                Run{static_cast<int>(std::floor(pixel(start) + 0.5)), y, length(edge, cross), color});
+            edge = cross;
+            color = color == kWhite ? kBlack : kWhite;
+        }
+        into.runs.push_back(Run{static_cast<int>(std::floor(pixel(edge) + 0.5)), y,
+                                length(edge, static_cast<double>(cover.size()) - 0.5), color});
+    };
+    read_runs(extreme, out);
+    if (trimmed != nullptr) {
+        trimmed->runs.clear();
+        trimmed->unit = out.unit;
+        std::vector<std::size_t> kept = extreme;
+        drop_faint_ends(cover, kept);
+        if (kept.size() != extreme.size()) read_runs(kept, *trimmed);
     }
-    out.runs.push_back(Run{static_cast<int>(std::floor(pixel(edge) + 0.5)), y,
-                           length(edge, static_cast<double>(cover.size()) - 0.5), color});
     return true;
 }
 
@@ -313,7 +324,7 @@ bool snap_to_modules(RunList& runs, double m) {
 }
 
 bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
-                  RunList& out, double& slope, double maxSlope, bool paperSalted) {
+                  RunList& out, double& slope, double maxSlope, RunList* trimmed) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (rowStep < 1) return false;
@@ -344,7 +355,7 @@ bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, 
         }
     }
     const std::vector<double> cover = band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, slope);
-    return extrema_runs(cover, from, mid, out, paperSalted);
+    return extrema_runs(cover, from, mid, out, trimmed);
 }
 
 }  // namespace stripescan
