@@ -33,6 +33,8 @@ constexpr int kMaxBarRows = 60;            // rows walked each way from the scan
 constexpr int kMaxRelativeBarRows = 240;   // the same for the relative share: symbols of wider modules
 constexpr int kAgreeRows = 2;              // rows above and below the scan line compared with it
 constexpr double kMinAgreement = 0.8;      // share of a stretch's pixels that bars keep on those rows
+constexpr double kFaintPeak = 0.5;         // of the median bar darkness: an outer peak under it is paper
+constexpr std::size_t kMinStrongBars = 3;  // peaks that must stay after the faint outer ones are left out
 
 // Darkness (black share 0..1) of the band's rows along bars of slope `slope` (columns per row),
 // sampled every half pixel from column `from` on the middle row `mid`; each row gives the pixel
@@ -76,7 +78,30 @@ double sharpness(const std::vector<double>& cover) {
 // last (a faint bar between two spaces, a shallow space between two bars count as long as they
 // stand out that much); an edge lies between two neighbouring extremes where the profile crosses
 // their mean. Lengths in kBandUnit per pixel; the first and last runs are white.
-bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& out) {
+// Leaves out the dark peaks before the first and after the last one that reaches kFaintPeak of
+// the median peak darkness (with the light point on their outer side), so that their whites
+// join the quiet zone: on paper salted by a local threshold, whose window cleans the paper
+// within half its width of the bars, the salted paper beyond sums to a faint, wide "bar" a few
+// modules past the symbol. `extreme` alternates light, dark, ..., light.
+void drop_faint_ends(const std::vector<double>& cover, std::vector<std::size_t>& extreme) {
+    std::vector<double> peaks;
+    for (std::size_t e = 1; e < extreme.size(); e += 2) peaks.push_back(cover[extreme[e]]);
+    if (peaks.size() < kMinStrongBars) return;
+    auto middle = peaks.begin() + static_cast<std::ptrdiff_t>(peaks.size() / 2);
+    std::nth_element(peaks.begin(), middle, peaks.end());
+    const double floor = kFaintPeak * *middle;
+    auto faint = [&](std::size_t e) { return cover[extreme[e]] < floor; };
+    std::size_t first = 1, last = extreme.size() - 2;  // dark extremes kept, inclusive
+    while (first < last && faint(first)) first += 2;
+    while (last > first && faint(last)) last -= 2;
+    if ((last - first) / 2 + 1 < kMinStrongBars) return;
+    extreme = std::vector<std::size_t>(extreme.begin() + static_cast<std::ptrdiff_t>(first - 1),
+                                       extreme.begin() + static_cast<std::ptrdiff_t>(last + 2));
+}
+
+// `trimmed` (if not null) receives the same reading with drop_faint_ends applied, or no runs when
+// that leaves it as it is.
+bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& out, RunList* trimmed) {
     std::vector<std::size_t> extreme;  // alternating: lightest, darkest, lightest, ...
     std::size_t candidate = 0;
     bool wantDark = true;  // the profile starts on the paper before the symbol
@@ -97,23 +122,33 @@ bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& ou
     auto length = [](double a, double b) {
         return std::max(1, static_cast<int>(std::lround((b - a) / kSamplesPerPixel * kBandUnit)));
     };
-    double edge = -0.5;
-    std::uint8_t color = kWhite;
-    for (std::size_t e = 0; e + 1 < extreme.size(); ++e) {
-        const std::size_t a = extreme[e], b = extreme[e + 1];
-        const double level = (cover[a] + cover[b]) / 2;
-        std::size_t k = a;
-        while (k + 1 < b && (cover[k + 1] > level) == (cover[a] > level)) ++k;
-        const double step = cover[k + 1] - cover[k];
-        const double cross = k + (step != 0.0 ? (level - cover[k]) / step : 0.5);
-        const double start = std::max(0.0, edge);
-        out.runs.push_back(
-            Run{static_cast<int>(std::floor(pixel(start) + 0.5)), y, length(edge, cross), color});
-        edge = cross;
-        color = color == kWhite ? kBlack : kWhite;
+    auto read_runs = [&](const std::vector<std::size_t>& points, RunList& into) {
+        double edge = -0.5;
+        std::uint8_t color = kWhite;
+        for (std::size_t e = 0; e + 1 < points.size(); ++e) {
+            const std::size_t a = points[e], b = points[e + 1];
+            const double level = (cover[a] + cover[b]) / 2;
+            std::size_t k = a;
+            while (k + 1 < b && (cover[k + 1] > level) == (cover[a] > level)) ++k;
+            const double step = cover[k + 1] - cover[k];
+            const double cross = k + (step != 0.0 ? (level - cover[k]) / step : 0.5);
+            const double start = std::max(0.0, edge);
+            into.runs.push_back(
+                Run{static_cast<int>(std::floor(pixel(start) + 0.5)), y, length(edge, cross), color});
+            edge = cross;
+            color = color == kWhite ? kBlack : kWhite;
+        }
+        into.runs.push_back(Run{static_cast<int>(std::floor(pixel(edge) + 0.5)), y,
+                                length(edge, static_cast<double>(cover.size()) - 0.5), color});
+    };
+    read_runs(extreme, out);
+    if (trimmed != nullptr) {
+        trimmed->runs.clear();
+        trimmed->unit = out.unit;
+        std::vector<std::size_t> kept = extreme;
+        drop_faint_ends(cover, kept);
+        if (kept.size() != extreme.size()) read_runs(kept, *trimmed);
     }
-    out.runs.push_back(Run{static_cast<int>(std::floor(pixel(edge) + 0.5)), y,
-                           length(edge, static_cast<double>(cover.size()) - 0.5), color});
     return true;
 }
 
@@ -289,7 +324,7 @@ bool snap_to_modules(RunList& runs, double m) {
 }
 
 bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
-                  RunList& out, double& slope, double maxSlope) {
+                  RunList& out, double& slope, double maxSlope, RunList* trimmed) {
     out.runs.clear();
     out.unit = kBandUnit;
     if (rowStep < 1) return false;
@@ -320,7 +355,7 @@ bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, 
         }
     }
     const std::vector<double> cover = band_profile(image, from, samples, rowFrom, rowTo, rowStep, mid, slope);
-    return extrema_runs(cover, from, mid, out);
+    return extrema_runs(cover, from, mid, out, trimmed);
 }
 
 }  // namespace stripescan

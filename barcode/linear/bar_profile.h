@@ -42,9 +42,11 @@ constexpr double kCoarseMaxSlope = 0.16;  // columns per row: about 9 degrees, f
 // and lightest points that stand out by kMinProminence, edges where the profile crosses the mean of two
 // neighbours. The runs are placed on row `row` (any row: the bars' slope carries the columns there), lengths
 // in kBandUnit per pixel. False when the band lies outside the image or is too short, or shows fewer than
-// three such points.
+// three such points. `trimmed` (if not null, for salted paper): the same reading with the dark points
+// before the first and after the last that stay under half the median bar darkness taken as paper (salt
+// summed along the bars), or no runs when there are none such.
 bool profile_runs(const Image& image, int from, int to, int rowFrom, int rowTo, int rowStep, int row,
-                  RunList& out, double& slope, double maxSlope = kMaxSlope);
+                  RunList& out, double& slope, double maxSlope = kMaxSlope, RunList* trimmed = nullptr);
 
 // Modules (pixels, kMinGridModule to kMaxGridModule) on whose grid the edges of `runs` (from a
 // profile) line up: the leading edges of the bars and, apart, their trailing edges (shifted by

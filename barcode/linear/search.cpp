@@ -803,13 +803,19 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
                             int middle) {
     if (!band.profiled) {
         band.profiled = true;
-        RunList runs;
-        band.usable = profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
-                                   band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope);
+        RunList runs, trimmed;
+        // Salted paper beyond the clean halo that a local threshold leaves around coarse bars may
+        // sum to faint bars past the symbol: their reading without them comes second, after the
+        // profile as it is (whose faint end bars may be starved bars of the symbol).
+        const bool trim = band.coarse && pass.settings.saltedPaper;
+        band.usable =
+            profile_runs(pass.image, from, to, band.rowFrom, band.rowTo, band.rowStep, middle, runs,
+                         band.slope, band.coarse ? kCoarseMaxSlope : kMaxSlope, trim ? &trimmed : nullptr);
         // Coarse bands of upright bars are left: both bands are then the same picture, and an
         // EAN-13 at 1.25 px with a bar knocked out read wrong on both.
         if (band.coarse && band.usable) band.usable = !edges_on_pixels(runs);
         if (band.usable) band.readings = band.coarse ? std::vector<RunList>{runs} : band_readings(runs);
+        if (band.usable && band.coarse && !trimmed.runs.empty()) band.readings.push_back(std::move(trimmed));
     }
     if (!band.usable) return nullptr;
     if (band.readFor != decoder.symbology->number) {

@@ -59,6 +59,8 @@ struct Degradation {
     double ratio = 0;       // wide/narrow ratio to redraw narrow/wide symbologies with
     bool bearers = false;   // ITF-14 bearer bars above and below
     bool personReadable = true;
+    unsigned stream = 0;  // when not 0, pages are drawn from their own generator (seed + stream),
+                          // so that adding the class leaves every other class's pages as they were
 };
 
 double uniform(std::mt19937& rng, double a, double b) {
@@ -404,6 +406,19 @@ int main(int argc, char** argv) {
              r.threshold = 0.62;
          },
          true, false},
+        // Blur of half a module and a local window of about 8 modules: narrow bars come out
+        // fainter than wide ones and the window's offset breaks them into dots and dashes.
+        {"photo: local 8 modules, blur 1/2",
+         [](Render& r, std::mt19937& g) {
+             r.module = uniform(g, 2.4, 3.2);
+             r.blur = 0.5 * r.module;
+             r.contrast = uniform(g, 0.8, 0.95);
+             r.noise = 0.03;
+             r.localWindow = 25;
+             r.localOffset = 0.05;
+             r.angle = uniform(g, -8, 8);
+         },
+         true, false, 0, false, false, 0, false, true, 15},
     };
 
     std::printf("Degraded symbols (seed %u, %d per symbology and class)\n\n", seed, perClass);
@@ -415,14 +430,16 @@ int main(int argc, char** argv) {
         if (onlyClass != nullptr && std::strstr(d.name, onlyClass) == nullptr) continue;
         Tally all;
         std::vector<Tally> per(9);
+        std::mt19937 own(seed + d.stream);
+        std::mt19937& pageRng = d.stream != 0 ? own : rng;
         for (int s = 1; s <= 8; ++s) {
             if (d.only && s != d.only) continue;
             if (d.narrowWideOnly && s != 6 && s != 7 && s != 8) continue;
             for (int n = 0; n < perClass; ++n) {
-                std::string payload = stripescan::testing::random_payload(s, rng);
+                std::string payload = stripescan::testing::random_payload(s, pageRng);
                 if (d.bearers) {  // ITF-14: fourteen digits
                     payload.clear();
-                    for (int k = 0; k < 14; ++k) payload.push_back(static_cast<char>('0' + rng() % 10));
+                    for (int k = 0; k < 14; ++k) payload.push_back(static_cast<char>('0' + pageRng() % 10));
                 }
                 stripescan::testing::ModuleImage image;
                 if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image))
@@ -430,7 +447,7 @@ int main(int argc, char** argv) {
                 const std::string expected = stripescan::testing::expected_text(s, payload);
                 ModuleGrid grid = grid_of(image);
                 Render how;
-                d.setup(how, rng);
+                d.setup(how, pageRng);
                 const double narrow = how.module;
                 if (d.ratio > 0) {
                     grid = restretch_wide(grid, 2, d.ratio, 4);
@@ -440,8 +457,8 @@ int main(int argc, char** argv) {
                     how.module /= 4;
                 }
                 if (d.bearers) grid = with_bearers(grid, 5);
-                BitPage page = place(grid, how, d.cutQuiet, rng, narrow);
-                render(grid, how, page, rng);
+                BitPage page = place(grid, how, d.cutQuiet, pageRng, narrow);
+                render(grid, how, page, pageRng);
                 score_linear(page, s, expected, per[static_cast<std::size_t>(s)], d.name);
             }
         }

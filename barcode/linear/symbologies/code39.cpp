@@ -24,6 +24,8 @@ constexpr const char* kPatterns[43] = {
     "222111111", "121121112", "221121111", "122121111", "121111212", "221111211", "122111211", "121212111",
     "121211121", "121112121", "111212121"};
 constexpr const char* kStartStop = "121121211";
+constexpr const char* kStartLoose = "021121211";  // the start, its bar next to the quiet zone loose
+constexpr const char* kStopLoose = "121121210";
 
 const KeyTable& table() {
     static const KeyTable t = [] {
@@ -114,14 +116,15 @@ bool read_by_colour(const RunList& runs, int first, int size, std::string& text)
 
 // Whether the elements of the symbol read by the keys as `text` from runs[first ..] (start,
 // characters, stop) all stand clear of the middle of their colour (elements_stand_clear).
-bool keys_stand_clear(const RunList& runs, int first, const std::string& text) {
+// `looseEnds`: the start's first and the stop's last bar, next to the quiet zones, are left out.
+bool keys_stand_clear(const RunList& runs, int first, const std::string& text, bool looseEnds = false) {
     std::vector<ReadCharacter> read;
-    read.push_back(ReadCharacter{first, 1, kStartStop});
+    read.push_back(ReadCharacter{first, 1, looseEnds ? kStartLoose : kStartStop});
     for (std::size_t c = 0; c < text.size(); ++c)
         read.push_back(ReadCharacter{first + static_cast<int>(c + 1) * (kElements + kGap), 1,
                                      kPatterns[value_of(text[c])]});
-    read.push_back(
-        ReadCharacter{first + static_cast<int>(text.size() + 1) * (kElements + kGap), 1, kStartStop});
+    read.push_back(ReadCharacter{first + static_cast<int>(text.size() + 1) * (kElements + kGap), 1,
+                                 looseEnds ? kStopLoose : kStartStop});
     return elements_stand_clear(runs, read);
 }
 
@@ -145,12 +148,14 @@ ReadOutcome read_code39(SymbolCursor symbol, const Symbology&, const ReadOptions
         text.push_back(kCharacters[v]);
     }
     if (text.empty()) return ReadOutcome::Rejected;
-    if (options.contrastLine && !byColour && !keys_stand_clear(symbol.runs(), first, text))
+    if (options.contrastLine && !byColour &&
+        !keys_stand_clear(symbol.runs(), first, text, options.inkNeutralEnds))
         return ReadOutcome::Rejected;
     // A starved band read by colour has no second line but the other band: its widths are even
-    // along the symbol, so every element must stand clear and every gap stay narrow.
+    // along the symbol, so every element must stand clear and every gap stay narrow; the bars
+    // next to the quiet zones, which a local threshold prints thicker, as the ends found them.
     if (byColour && options.inkNeutralEnds &&
-        (!keys_stand_clear(symbol.runs(), first, text) ||
+        (!keys_stand_clear(symbol.runs(), first, text, true) ||
          !gaps_stay_narrow(symbol.runs(), first, symbol.size(), kElements, kGap)))
         return ReadOutcome::Rejected;
     const bool verify = options.setting.verifyCheck == 1;

@@ -135,9 +135,10 @@ bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* patt
             (runs.runs[static_cast<std::size_t>(i + loose)].color == kBlack) == colour && count[0] > 0 &&
             count[1] > 0) {
             const double narrow = sum[0] / count[0], wide = sum[1] / count[1];
+            // No end pattern is another valid character with this element changed (the count
+            // of wide elements would change), so it need only stay short of the other class.
             const double at = runs.length(i + loose);
-            const bool nearerWide = at - narrow > wide - at;
-            if (nearerWide != (pattern[loose] == '2')) return false;
+            if (pattern[loose] == '2' ? at <= narrow : at >= wide) return false;
         }
     }
     return true;
@@ -153,6 +154,7 @@ bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>&
             const int k = c.first + e * c.stride;
             if (k < 0 || k >= runs.size()) return false;
             const Run& r = runs.runs[static_cast<std::size_t>(k)];
+            if (c.pattern[e] == kLooseElement) continue;
             const int bar = r.color == kBlack ? 1 : 0, wide = c.pattern[e] == '2' ? 1 : 0;
             sum[bar][wide] += r.length;
             ++count[bar][wide];
@@ -175,6 +177,7 @@ bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>&
     for (const std::vector<ReadCharacter>* list : {&characters, &judged}) {
         for (const ReadCharacter& c : *list) {
             for (int e = 0; c.pattern[e] != '\0'; ++e) {
+                if (c.pattern[e] == kLooseElement) continue;
                 const Run& r = runs.runs[static_cast<std::size_t>(c.first + e * c.stride)];
                 const int bar = r.color == kBlack ? 1 : 0;
                 const double at = (r.length - narrow[bar]) / (wide[bar] - narrow[bar]);  // 0 narrow .. 1 wide

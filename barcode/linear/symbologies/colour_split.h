@@ -54,7 +54,8 @@ int nearest_colour_pattern(const RunList& runs, int i, int n, const ColourSplit&
 // first run first) by colour: per colour, every element the pattern makes wide is at least
 // kOwnSplitEdges times as wide as every one it makes narrow. The element at `loose` (-1: none)
 // borders a quiet zone, where a local threshold prints it thicker or thinner than the others: it
-// need only lie nearer its own class's mean than the other's.
+// need only stay short of the other class's mean (a narrow one under the wide mean, a wide one
+// over the narrow mean).
 constexpr double kOwnSplitEdges = 1.25;
 bool shows_pattern_by_colour(const RunList& runs, int i, int n, const char* pattern, int loose);
 
@@ -74,6 +75,9 @@ struct ReadCharacter {
 // neighbouring pattern by the keys. False when an element is in doubt, lies outside the runs,
 // or a colour shows no narrow and wide elements. The elements of `judged` (a symbol's start and
 // stop, say) must stand clear in the same way, but take no part in the means.
+// An element marked kLooseElement in a pattern (the bar next to a quiet zone) is neither judged
+// nor counted.
+constexpr char kLooseElement = '0';
 constexpr double kClearNarrowAtMost = 0.4;
 constexpr double kClearWideAtLeast = 0.6;
 bool elements_stand_clear(const RunList& runs, const std::vector<ReadCharacter>& characters,
