@@ -122,7 +122,7 @@ bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& ou
     auto length = [](double a, double b) {
         return std::max(1, static_cast<int>(std::lround((b - a) / kSamplesPerPixel * kBandUnit)));
     };
-    auto read_runs = [&](const std::vector<std::size_t>& points, RunList& into) {
+    auto readRuns = [&](const std::vector<std::size_t>& points, RunList& into) {
         double edge = -0.5;
         std::uint8_t color = kWhite;
         for (std::size_t e = 0; e + 1 < points.size(); ++e) {
@@ -141,13 +141,13 @@ bool extrema_runs(const std::vector<double>& cover, int from, int y, RunList& ou
         into.runs.push_back(Run{static_cast<int>(std::floor(pixel(edge) + 0.5)), y,
                                 length(edge, static_cast<double>(cover.size()) - 0.5), color});
     };
-    read_runs(extreme, out);
+    readRuns(extreme, out);
     if (trimmed != nullptr) {
         trimmed->runs.clear();
         trimmed->unit = out.unit;
         std::vector<std::size_t> kept = extreme;
         drop_faint_ends(cover, kept);
-        if (kept.size() != extreme.size()) read_runs(kept, *trimmed);
+        if (kept.size() != extreme.size()) readRuns(kept, *trimmed);
     }
     return true;
 }
