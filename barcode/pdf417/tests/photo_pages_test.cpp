@@ -332,6 +332,25 @@ BitPage load_bitmap(const std::string& path) {
     return page;
 }
 
+// Page `file` of the test data reads `printed`; each of its `copies` damaged copies (`damage`
+// spoils copy k of the page) reads the same text or nothing.
+void expect_read_and_copies_never_misread(const char* file, const char* printed, int copies,
+                                          const std::function<void(BitPage&, int)>& damage) {
+    const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/" + file);
+    ASSERT_GT(page.width, 0) << file;
+    const Reading whole = read_page(page);
+    EXPECT_EQ(whole.result, STACKREAD_OK) << file;
+    EXPECT_EQ(whole.text, printed) << file;
+    for (int k = 0; k < copies; ++k) {
+        BitPage damaged = page;
+        damage(damaged, k);
+        const Reading r = read_page(damaged);
+        if (r.result == STACKREAD_OK) {
+            EXPECT_EQ(r.text, printed) << file << " copy " << k;
+        }
+    }
+}
+
 // Symbols whose rows are two modules (4 px) tall, blurred by about half a module and photographed
 // at a slant, so that the rows run at an angle to the scan lines and every row's bars bleed into
 // its neighbours: the lines along the rows read too few codewords right. Both pages were missed
@@ -344,27 +363,13 @@ TEST(StackreadPhotos, RowsTwoModulesTallUnderBlurAreReadAlongTheirMiddles) {
     };
     for (const Page& p : {Page{"rows2-photo-blur09.bmp", "TKT3-MJRA175E4OGXXJP-UJCGGC43EB9"},
                           Page{"rows2-slant-blur.bmp", "xEDyll88CH9bfEnYJQ3k-o/91JsALDlQk  Do "}}) {
-        const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/" + p.file);
-        ASSERT_GT(page.width, 0) << p.file;
-        const Reading whole = read_page(page);
-        EXPECT_EQ(whole.result, STACKREAD_OK) << p.file;
-        EXPECT_EQ(whole.text, p.printed) << p.file;
-        for (int band = 0; band < 3; ++band) {
-            BitPage damaged = page;
+        expect_read_and_copies_never_misread(p.file, p.printed, 3, [](BitPage& page, int band) {
             const int x0 = page.width * (2 + band) / 8, x1 = x0 + page.width / 10;
             for (int y = 0; y < page.height; ++y)
-                for (int x = x0; x < x1; ++x) damaged.set(x, y, band == 2 ? ((x + y) % 3 == 0) : false);
-            const Reading r = read_page(damaged);
-            if (r.result == STACKREAD_OK) {
-                EXPECT_EQ(r.text, p.printed) << p.file << " band " << band;
-            }
-        }
+                for (int x = x0; x < x1; ++x) page.set(x, y, band == 2 ? ((x + y) % 3 == 0) : false);
+        });
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Photographed pages with two-module rows blurred by half a module: thin spaces no longer come
 // back to white, so many cells have no edges to read and only their whole darkness profile tells
@@ -379,27 +384,18 @@ TEST(StackreadPhotos, RowsTwoModulesTallUnderBlurAreReadByTheirCellsProfiles) {
     };
     for (const Page& p : {Page{"rows2-photo-blur10.bmp", "TKT12-5ZWJJP5YCGKZGSMU448FMYAG6-/"},
                           Page{"rows2-line-misread-blur.bmp", "vTYh/E86/r2yOV7OZu/kX fmE96OR"}}) {
-        const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/" + p.file);
-        ASSERT_GT(page.width, 0) << p.file;
-        const Reading whole = read_page(page);
-        EXPECT_EQ(whole.result, STACKREAD_OK) << p.file;
-        EXPECT_EQ(whole.text, p.printed) << p.file;
-        for (int band = 0; band < 4; ++band) {
-            BitPage damaged = page;
+        expect_read_and_copies_never_misread(p.file, p.printed, 4, [](BitPage& page, int band) {
+            const BitPage clean = page;
             const int x0 = page.width * (2 + band) / 9, x1 = x0 + page.width / 12;
             for (int y = 0; y < page.height; ++y)
                 for (int x = x0; x < x1; ++x) {
-                    if (band == 0) damaged.set(x, y, true);                      // a blot
-                    if (band == 1) damaged.set(x, y, false);                     // a wiped stripe
-                    if (band == 2) damaged.set(x, y, (x * 7 + y * 3) % 5 == 0);  // salt and pepper
+                    if (band == 0) page.set(x, y, true);                      // a blot
+                    if (band == 1) page.set(x, y, false);                     // a wiped stripe
+                    if (band == 2) page.set(x, y, (x * 7 + y * 3) % 5 == 0);  // salt and pepper
                     if (band == 3 && y % 4 == 0)
-                        damaged.set(x, y, !page.black(x, y));  // every fourth line inverted
+                        page.set(x, y, !clean.black(x, y));  // every fourth line inverted
                 }
-            const Reading r = read_page(damaged);
-            if (r.result == STACKREAD_OK) {
-                EXPECT_EQ(r.text, p.printed) << p.file << " band " << band;
-            }
-        }
+        });
     }
 }
 
@@ -409,24 +405,14 @@ TEST(StackreadPhotos, RowsTwoModulesTallUnderBlurAreReadByTheirCellsProfiles) {
 // earn the look that closes hollow bars. Copies with the stop side wiped, or with a blot across
 // the rows, read the same text or none.
 TEST(StackreadPhotos, SaltedHollowBarsMetByTheirPairSumsEarnTheLook) {
-    const char* printed = "y8 Udcn6-RoOummhE.3";
-    const BitPage page = load_bitmap(std::string(STACKREAD_TEST_DATA) + "/rows3-hollow-salted-lat15.bmp");
-    ASSERT_GT(page.width, 0);
-    const Reading whole = read_page(page);
-    EXPECT_EQ(whole.result, STACKREAD_OK);
-    EXPECT_EQ(whole.text, printed);
-    for (int kind = 0; kind < 3; ++kind) {
-        BitPage damaged = page;
-        const int x0 = kind == 0 ? page.width * 2 / 3 : page.width * (1 + kind) / 5,
-                  x1 = x0 + page.width / 10;
-        for (int y = 0; y < page.height; ++y)
-            for (int x = x0; x < (kind == 0 ? page.width : x1); ++x)
-                damaged.set(x, y, kind == 2);  // the stop side wiped, a wiped band, a blot
-        const Reading r = read_page(damaged);
-        if (r.result == STACKREAD_OK) {
-            EXPECT_EQ(r.text, printed) << "damage " << kind;
-        }
-    }
+    expect_read_and_copies_never_misread(
+        "rows3-hollow-salted-lat15.bmp", "y8 Udcn6-RoOummhE.3", 3, [](BitPage& page, int kind) {
+            const int x0 = kind == 0 ? page.width * 2 / 3 : page.width * (1 + kind) / 5,
+                      x1 = x0 + page.width / 10;
+            for (int y = 0; y < page.height; ++y)
+                for (int x = x0; x < (kind == 0 ? page.width : x1); ++x)
+                    page.set(x, y, kind == 2);  // the stop side wiped, a wiped band, a blot
+        });
 }
 
 // A blurred photographed page whose rows were once counted one too many: the unread row still
