@@ -192,10 +192,11 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     if (ean_check_ok(digits) && leftModule > 0 &&
         pair_digits_may_tip(symbol.runs(), read, values, gain / leftModule, passes))
         return ReadOutcome::Rejected;
-    // On a line by local contrast, nor is one that the same bars give with the sums in doubt read
-    // the other way: on EAN-13 such digits change their set, and with it the first digit the
-    // parity gives; and the width classes that decide its pairs come from the digits its sums
-    // decided.
+    // Nor is one that the same bars give with the sums in doubt read the other way: on EAN-13 such
+    // digits change their set, and with it the first digit the parity gives; and the width classes
+    // that decide its pairs come from the digits its sums decided. Plain lines of the 1-bit runs
+    // too: a local threshold that broke the thin bars into dashes left sums half-way on many lines
+    // alike, and two such digits read the other way gave another first digit that passed.
     const std::size_t leftDigits = left.size();
     auto setsAt = [&](std::size_t k) {
         if (k >= leftDigits) return std::vector<EanSet>{EanSet::C};
@@ -215,8 +216,10 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         for (const ReadDigit& d : other) text.push_back(static_cast<char>('0' + d.digit));
         return ean_check_ok(text);
     };
-    if (contrastLine && widthClasses && ean_check_ok(digits) &&
-        sums_may_tip(symbol.runs(), read, setsAt, HalfModules{leftModule, rightModule, leftDigits},
+    std::vector<ReadDigit> settled = read;
+    for (std::size_t k = 0; k < settled.size(); ++k) settled[k].digit = digits[k + lead] - '0';
+    if (ean_check_ok(digits) &&
+        sums_may_tip(symbol.runs(), settled, setsAt, HalfModules{leftModule, rightModule, leftDigits},
                      passesWithSets))
         return ReadOutcome::Rejected;
     return ReadOutcome::Read;

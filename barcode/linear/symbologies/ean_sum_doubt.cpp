@@ -99,7 +99,10 @@ bool sums_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
                 const int low = line[open[b]].digit == 1 || line[open[b]].digit == 7 ? 1 : 2;
                 decided[open[b]].digit = mask & (1u << b) ? low + 6 : low;
             }
-            if (passes(decided)) return true;
+            bool same = true;
+            for (std::size_t k = 0; k < read.size(); ++k)
+                same = same && decided[k].digit == read[k].digit && decided[k].set == read[k].set;
+            if (!same && passes(decided)) return true;
         }
     }
     return false;

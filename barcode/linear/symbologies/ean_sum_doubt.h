@@ -26,12 +26,13 @@ constexpr double kDoubtfulSumModules = 0.3;
 std::vector<NearestDigit> doubtful_sum_readings(const RunList& runs, int i, const std::vector<EanSet>& sets,
                                                 const NearestDigit& read);
 
-// True when the digits `read` of a line by local contrast (all decided; `setsAt(k)` the sets
-// the digit at k may be of) may be read another way that `passes` too: every digit whose sums
-// are in doubt may take one of its other readings (doubtful_sum_readings), and the 1s, 2s, 7s
-// and 8s are then decided again by the line's width classes (`modules` per half), since those
-// come from the digits the sums decided; a pair they leave open may be either digit. Also true
-// when there are too many ways to try or a digit is undecided.
+// True when the digits `read` of a line (all decided; `setsAt(k)` the sets the digit at k may be
+// of) may be read another way that `passes` too: every digit whose sums are in doubt may take
+// one of its other readings (doubtful_sum_readings), and the 1s, 2s, 7s and 8s are then decided
+// again by the line's width classes (`modules` per half), since those come from the digits the
+// sums decided; a pair they leave open may be either digit. A way that the classes decide back
+// into the digits and sets as read is no other reading. Also true when there are too many ways
+// to try or a digit is undecided.
 bool sums_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
                   const std::function<std::vector<EanSet>(std::size_t)>& setsAt, const HalfModules& modules,
                   const std::function<bool(const std::vector<ReadDigit>&)>& passes);

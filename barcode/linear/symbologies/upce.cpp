@@ -171,9 +171,9 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
     };
     if (module > 0 && pair_digits_may_tip(symbol.runs(), read, values, gain / module, passes))
         return ReadOutcome::Rejected;
-    // On a line by local contrast, nor is one that the same bars give with the sums in doubt read
-    // the other way: such digits change their set, and with it the check digit the parity gives;
-    // and the width classes that decide its pairs come from the digits its sums decided.
+    // Nor is one that the same bars give with the sums in doubt read the other way (on any line):
+    // such digits change their set, and with it the check digit the parity gives; and the width
+    // classes that decide its pairs come from the digits its sums decided.
     auto passesWithSets = [](const std::vector<ReadDigit>& other) {
         std::string text, otherParity;
         for (const ReadDigit& d : other) {
@@ -185,9 +185,10 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         }
         return false;
     };
-    if (options.contrastLine && options.widthClasses &&
-        sums_may_tip(
-            symbol.runs(), read,
+    std::vector<ReadDigit> settled = read;
+    for (std::size_t k = 0; k < settled.size(); ++k) settled[k].digit = digits[k] - '0';
+    if (sums_may_tip(
+            symbol.runs(), settled,
             [](std::size_t) {
                 return std::vector<EanSet>{EanSet::A, EanSet::B};
             },

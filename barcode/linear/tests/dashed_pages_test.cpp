@@ -68,6 +68,13 @@ TEST(DashedBars, SavedPhotosReadOnceWithThePrintedText) {
     for (const auto& [number, text] :
          read_saved_page(STRIPESCAN_TEST_DATA, "upce-photo-dashed-pairs-tipped.bmp"))
         EXPECT_EQ(text, "01860870") << number;
+    // An EAN-13 ("1545286446931") whose one-module bars a local threshold broke into dashes, read
+    // on plain lines of the 1-bit runs (3.3 px modules): two left digits had an edge-to-edge sum
+    // half-way between whole modules and took the other reading, each in the other set; the new
+    // parity gave another first digit and the check passed, "4531286446931".
+    for (const auto& [number, text] :
+         read_saved_page(STRIPESCAN_TEST_DATA, "ean13-photo-dashed-sums-on-plain-line.bmp"))
+        EXPECT_EQ(text, "154528644693") << number;
 }
 
 TEST(DashedBars, StarvedGuardsReadOnTheModuleTheirEdgesSpan) {
