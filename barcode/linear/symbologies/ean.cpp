@@ -217,7 +217,10 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         return ean_check_ok(text);
     };
     std::vector<ReadDigit> settled = read;
-    for (std::size_t k = 0; k < settled.size(); ++k) settled[k].digit = digits[k + lead] - '0';
+    for (std::size_t k = 0; k < settled.size(); ++k) {
+        const char c = digits[k + lead];
+        settled[k].digit = c >= '0' && c <= '9' ? c - '0' : -1;  // an erasure left: no reading to weigh
+    }
     if (ean_check_ok(digits) &&
         sums_may_tip(symbol.runs(), settled, setsAt, HalfModules{leftModule, rightModule, leftDigits},
                      passesWithSets))

@@ -186,7 +186,10 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         return false;
     };
     std::vector<ReadDigit> settled = read;
-    for (std::size_t k = 0; k < settled.size(); ++k) settled[k].digit = digits[k] - '0';
+    for (std::size_t k = 0; k < settled.size(); ++k) {
+        const char c = digits[k];
+        settled[k].digit = c >= '0' && c <= '9' ? c - '0' : -1;  // an erasure left: no reading to weigh
+    }
     if (sums_may_tip(
             symbol.runs(), settled,
             [](std::size_t) {
