@@ -6,12 +6,11 @@
 namespace stripescan {
 namespace {
 
-constexpr double kClassFit = 0.3;     // modules: a predicted bar's widest miss
-constexpr double kClassMargin = 0.4;  // modules: the other digit's worst bar lies this much further off
 // A local threshold starves a digit's wide bars more than the line's classes show (a 7's wide bars
-// fell 0.42-0.48 module short of their prediction where a 1's would have missed by 0.8-1.0): a bar
-// may fall short by this much (never be wider by more than kClassFit).
-constexpr double kClassStarvedFit = 0.45;
+// fell 0.42-0.48 module short of their prediction where a 1's would have missed by 0.8-1.0), so a
+// bar may miss by almost half a module as long as the other digit misses by 0.4 module more.
+constexpr double kClassFit = 0.45;    // modules: a predicted bar's widest miss
+constexpr double kClassMargin = 0.4;  // modules: the other digit's worst bar lies this much further off
 
 // Space, bar, space, bar widths of set A's digits (modules); set B reads them backwards, set C
 // bar first.
@@ -72,20 +71,17 @@ int pair_digit_by_classes(const RunList& runs, int i, EanSet set, double module,
     if (classes.narrowSeen == 0 || classes.wideSeen == 0) return -1;
     if (!(module > 0.0) || i < 0 || i + kEanDigitElements > runs.size()) return -1;
     double worst[2] = {0.0, 0.0};
-    bool fits[2] = {true, true};
     const int candidates[2] = {low, high};
     for (int c = 0; c < 2; ++c) {
         int widths[2], offsets[2];
         printed_bars(candidates[c], set, widths, offsets);
         for (int b = 0; b < 2; ++b) {
             const double predicted = widths[b] + (widths[b] == 1 ? classes.narrow : classes.wide);
-            const double miss = runs.length(i + offsets[b]) / module - predicted;
-            worst[c] = std::max(worst[c], std::fabs(miss));
-            if (miss > kClassFit || miss < -kClassStarvedFit) fits[c] = false;
+            worst[c] = std::max(worst[c], std::fabs(runs.length(i + offsets[b]) / module - predicted));
         }
     }
     for (int c = 0; c < 2; ++c)
-        if (fits[c] && worst[1 - c] >= worst[c] + kClassMargin) return candidates[c];
+        if (worst[c] <= kClassFit && worst[1 - c] >= worst[c] + kClassMargin) return candidates[c];
     return -1;
 }
 

@@ -33,10 +33,9 @@ BarWidthClasses bar_width_classes(const RunList& runs, const std::vector<ReadDig
                                   const HalfModules& modules);
 
 // The digit of the pair (low, high: 1 and 7 or 2 and 8) in `set` whose bars, widened by the
-// classes, lie nearest the 4 runs from i (on `module`, run units): every bar of it no more than
-// kClassFit modules wider and kClassStarvedFit narrower, and the other digit's worst bar at least
-// kClassMargin modules further off. -1 when neither stands so clear, or when the classes saw no
-// narrow or no wide bar.
+// classes, lie nearest the 4 runs from i (on `module`, run units): every bar of it within
+// kClassFit modules and the other digit's worst bar at least kClassMargin modules further off.
+// -1 when neither stands so clear, or when the classes saw no narrow or no wide bar.
 int pair_digit_by_classes(const RunList& runs, int i, EanSet set, double module, int low, int high,
                           const BarWidthClasses& classes);
 

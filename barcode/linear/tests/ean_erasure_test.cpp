@@ -143,12 +143,12 @@ TEST(EanErasure, EanPairDigitsAtTheOtherWeightNoLongerBlockTheErasure) {
 }
 
 TEST(EanErasure, ContrastLinesNeedFirmPairDigitsAndNoErasure) {
-    // A 1 whose bars print 0.35 module wide each (no other digit shows that gain): its key
-    // still reads it, but 0.7 module off its own bars is not firm.
+    // A 1 whose bars print 0.5 module wide each (no other digit shows that gain): its key
+    // still reads it, but a whole module off its own bars is not firm.
     const std::string text = "5901456034500";
     const std::vector<double> drawn = ean13(text);
     // Digit 3 (the 1) starts at module 3 + 2 * 7.
-    auto spreadOne = [](double x) { return x >= 17 && x < 24 ? 0.35 : 0.0; };
+    auto spreadOne = [](double x) { return x >= 17 && x < 24 ? 0.5 : 0.0; };
     EXPECT_EQ(read(kEan13, runs_of(drawn, spreadOne)), text);
     EXPECT_EQ(read(kEan13, runs_of(drawn, spreadOne), true), "(none)");
     // Clean, it reads on such a line too; a digit in doubt does not.
