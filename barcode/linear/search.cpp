@@ -143,14 +143,14 @@ bool short_interleaved(const Decoded& decoded) {
     return decoded.symbology == kInterleaved2of5 && decoded.text.size() < kShortInterleavedDigits;
 }
 
-// EAN and UPC readings (an EAN-13 reported as UPC-A too) wait for a second line across the
-// symbol that reads the same text. Their digits are read by the nearest pattern; on photos with
-// a local threshold a single line read two digits wrong whose errors cancelled in the check
-// digit, while no other line read the symbol at all. Two lines of one bar's fan that read different texts
-// vouch for neither. The second line may also come from a later scan line of the pass (`heard`: the readings
-// that waited), as where only the scan lines read a symbol whose quiet zone the page edge cuts. Readings of
-// other symbologies that a reader marks needsSecondLine (Codabar read with each colour judged apart) wait in
-// the same way.
+// EAN and UPC readings (an EAN-13 reported as UPC-A too) wait for a second line across the symbol
+// that reads the same text. Their digits are read by the nearest pattern; on photos with a local
+// threshold a single line read two digits wrong whose errors cancelled in the check digit, while
+// no other line read the symbol at all. Two lines of one bar's fan that read different texts
+// vouch for neither. The second line may also come from a later scan line of the pass (`heard`:
+// the readings that waited), as where only the scan lines read a symbol whose quiet zone the page
+// edge cuts. Readings of other symbologies that a reader marks needsSecondLine (Codabar read with
+// each colour judged apart) wait in the same way.
 struct SecondLine {
     explicit SecondLine(std::vector<HeardLine>& pastReadings) : heard(pastReadings) {}
 
