@@ -828,15 +828,23 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
                 read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where, false, true);
             return band.read;
         }
-        if (!band.onPixelGrids && decoder.symbology->family != Family::NarrowWide) {
+        const bool narrowWide = decoder.symbology->family == Family::NarrowWide;
+        if (narrowWide) {
+            band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
+            if (band.read != nullptr) return band.read;
+        }
+        if (!band.onPixelGrids) {
             band.onPixelGrids = true;
             band.upright = edges_on_pixels(band.readings.front());
             if (band.upright) band.pixelReadings = pixel_grid_readings(pass, band.readings.front());
         }
-        if (band.upright && decoder.symbology->family != Family::NarrowWide) {
+        // Narrow/wide symbols read on the grid only where their widths as they are read nothing:
+        // at 1.25 px modules a narrow and a wide element both rounded to 2 px, while a wide
+        // element of a whole number of modules (as a printer's dots make it) lies on the grid.
+        if (band.upright) {
             band.read =
                 read_band(pass, decoder, band.pixelReadings, from == 0, band.decoded, band.where, true);
-        } else {
+        } else if (!narrowWide) {
             band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
         }
     }

@@ -3,8 +3,8 @@
 // spread or starved, speckle, perspective and curled paper, quiet zones cut by the image edge,
 // wide/narrow ratios off nominal, bearer bars), read by Stripescan and Stackread. Per
 // symbology and per degradation it counts symbols read exactly and wrong texts; then damaged
-// symbols (knocked-out bars, truncated) and pages without any symbol (text, photos, halftones,
-// noise), where every reported text is a wrong one.
+// symbols (knocked-out bars, truncated; at 2-3 px and at 1.25 px modules) and pages without any
+// symbol (text, photos, halftones, noise), where every reported text is a wrong one.
 //
 // Usage: barcode_degraded_report [symbols per class (default 25)] [seed] [-v] [--pdf417 | --linear]
 //   --pdf417, --linear: only that reader's classes (damaged and symbol-free pages are always run)
@@ -76,6 +76,19 @@ void blurred_photo(Render& r, std::mt19937& g, double noise) {
     r.noise = noise;
     r.angle = uniform(g, -8, 8);
 }
+
+// The picture of "photo: 1.2 px, blur merges": 1.25 px modules blurred until neighbouring bars
+// merge on single rows, bars within 3 degrees of upright.
+void fine_blurred(Render& r, std::mt19937& g) {
+    r.module = 1.25;
+    r.blur = 0.5;
+    r.contrast = 0.8;
+    r.noise = 0.04;
+    r.angle = uniform(g, -3, 3);
+}
+
+const char* const kDamageNames[] = {"knocked-out bar", "truncated", "knocked-out bar, 1.25 px",
+                                    "truncated, 1.25 px"};
 
 ModuleGrid grid_of(const stripescan::testing::ModuleImage& m) {
     return ModuleGrid{m.width, m.height, m.dark};
@@ -315,14 +328,7 @@ int main(int argc, char** argv) {
              r.localOffset = 0.07;
              r.angle = uniform(g, -10, 10);
          }},
-        {"photo: 1.2 px, blur merges",
-         [](Render& r, std::mt19937& g) {
-             r.module = 1.25;
-             r.blur = 0.5;
-             r.contrast = 0.8;
-             r.noise = 0.04;
-             r.angle = uniform(g, -3, 3);
-         }},
+        {"photo: 1.2 px, blur merges", fine_blurred},
         {"scan 6 px, speckle 3 %",
          [](Render& r, std::mt19937& g) {
              r.module = 6;
@@ -558,21 +564,27 @@ int main(int argc, char** argv) {
         totalWrong += pdf417_sets::run(perClass, seed + 417, kGoal, verbose, pass, saveMiss, onlyClass);
     }
 
-    // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text.
+    // Damaged symbols: a knocked-out bar or a cut-off end must never give a wrong text. Then the
+    // same damage at 1.25 px modules blurred until neighbouring bars merge (the picture of "photo:
+    // 1.2 px, blur merges"), where the darkness summed along the bars reads the symbol; those pages
+    // come from their own generator, so that the rows before and after keep theirs.
     std::printf("\n  %-26s %5s %5s %9s %5s\n", "damaged (may miss)", "drawn", "read", "rate", "wrong");
-    for (int kind = 0; kind < 2; ++kind) {
+    std::mt19937 fineRng(seed + 1250);
+    for (int kind = 0; kind < 4; ++kind) {
         Tally t;
+        const bool fine = kind >= 2;
+        std::mt19937& draw = fine ? fineRng : rng;
         for (int s = 1; s <= 8; ++s)
             for (int n = 0; n < perClass; ++n) {
-                const std::string payload = stripescan::testing::random_payload(s, rng);
+                const std::string payload = stripescan::testing::random_payload(s, draw);
                 stripescan::testing::ModuleImage image;
                 if (!stripescan::testing::encode(stripescan::testing::zint_symbology_for(s), payload, image))
                     continue;
                 ModuleGrid grid = grid_of(image);
-                if (kind == 0) {
+                if (kind % 2 == 0) {
                     // Knock out one bar (all its columns) somewhere inside the symbol.
                     int x =
-                        grid.width / 5 + static_cast<int>(rng() % static_cast<unsigned>(3 * grid.width / 5));
+                        grid.width / 5 + static_cast<int>(draw() % static_cast<unsigned>(3 * grid.width / 5));
                     while (x < grid.width && !grid.at(x, 0)) ++x;
                     for (; x < grid.width && grid.at(x, 0); ++x)
                         for (int y = 0; y < grid.height; ++y)
@@ -580,20 +592,23 @@ int main(int argc, char** argv) {
                 } else {
                     // Cut the symbol short by 5 to 30 % of its length.
                     const int keep =
-                        grid.width - std::max(2, static_cast<int>(grid.width * uniform(rng, 0.05, 0.3)));
+                        grid.width - std::max(2, static_cast<int>(grid.width * uniform(draw, 0.05, 0.3)));
                     for (int y = 0; y < grid.height; ++y)
                         for (int x = keep; x < grid.width; ++x)
                             grid.dark[static_cast<std::size_t>(y) * grid.width + x] = 0;
                 }
                 Render how;
-                how.module = 2 + static_cast<int>(rng() % 2);
-                how.angle = uniform(rng, -5, 5);
-                BitPage page = place(grid, how, false, rng);
-                render(grid, how, page, rng);
-                score_linear(page, s, stripescan::testing::expected_text(s, payload), t,
-                             kind ? "truncated" : "knocked-out bar");
+                if (fine) {
+                    fine_blurred(how, draw);
+                } else {
+                    how.module = 2 + static_cast<int>(draw() % 2);
+                    how.angle = uniform(draw, -5, 5);
+                }
+                BitPage page = place(grid, how, false, draw);
+                render(grid, how, page, draw);
+                score_linear(page, s, stripescan::testing::expected_text(s, payload), t, kDamageNames[kind]);
             }
-        print_row(kind ? "truncated" : "knocked-out bar", t);
+        print_row(kDamageNames[kind], t);
         totalWrong += t.wrong;
     }
     // The same cuts through 14-digit 2 of 5 codes that end in their check digit, read with the

@@ -104,9 +104,18 @@ TEST(UprightFinePhotos, SavedPagesThatMissedAreReadAndDrawnOnesWithABarKnockedOu
     const std::vector<std::pair<int, std::string>> tipped{{STRIPESCAN_UPCE, "02871875"}};
     EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "upce-fine-upright-tipped.bmp"), tipped);
 
+    // Code 39 and Codabar whose wide elements are two modules: at 1.25 px a narrow and a wide
+    // element both rounded to 2 px on every row, so that their widths as they are read nothing.
+    const std::vector<std::pair<int, std::string>> code39{{STRIPESCAN_CODE39, "C9N7Z7PQSUR"}};
+    EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "code39-fine-upright.bmp"), code39);
+    const std::vector<std::pair<int, std::string>> codabar{{STRIPESCAN_CODABAR, "B731892-5:8A"}};
+    EXPECT_EQ(read_saved_page(STRIPESCAN_TEST_DATA, "codabar-fine-upright.bmp"), codabar);
+
     // With a bar knocked out, upright symbols never misread: the whole-pixel widths read as they
     // are gave an EAN-13 "062498205978" for "569198905978" on both bands, the same picture.
-    for (int symbology : {STRIPESCAN_CODE128, STRIPESCAN_EAN13, STRIPESCAN_UPCE}) {
+    // Narrow/wide symbols, which carry no check, are read on the grid too now.
+    for (int symbology : {STRIPESCAN_CODE128, STRIPESCAN_EAN13, STRIPESCAN_UPCE, STRIPESCAN_CODE39,
+                          STRIPESCAN_CODABAR, STRIPESCAN_ITF}) {
         const Outcome damaged =
             read_upright_fine_photo(symbology, 12, 90u + static_cast<unsigned>(symbology));
         EXPECT_EQ(damaged.wrong, 0) << "symbology " << symbology << damaged.wrongTexts;
