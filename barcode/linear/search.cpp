@@ -820,9 +820,6 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
     if (!band.usable) return nullptr;
     if (band.readFor != decoder.symbology->number) {
         band.readFor = decoder.symbology->number;
-        // Upright bars: both bands show the same picture, and its whole-pixel widths, read as
-        // they are, gave an EAN-13 with a bar knocked out a wrong text on both; only the grid
-        // that holds every edge reads them (symbologies with check characters).
         if (band.coarse) {
             band.read =
                 read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where, false, true);
@@ -833,14 +830,17 @@ const RunList* band_reading(Pass& pass, const ActiveDecoder& decoder, ProfileBan
             band.read = read_band(pass, decoder, band.readings, from == 0, band.decoded, band.where);
             if (band.read != nullptr) return band.read;
         }
+        // Upright bars: both bands show the same picture, and its whole-pixel widths, read as
+        // they are, gave an EAN-13 with a bar knocked out a wrong text on both; only the grid
+        // that holds every edge reads them. Narrow/wide symbols (above) go onto the grid only
+        // where their widths as they are read nothing: at 1.25 px modules a narrow and a wide
+        // element both rounded to 2 px, while a wide element of a whole number of modules (as a
+        // printer's dots make it) lies on the grid.
         if (!band.onPixelGrids) {
             band.onPixelGrids = true;
             band.upright = edges_on_pixels(band.readings.front());
             if (band.upright) band.pixelReadings = pixel_grid_readings(pass, band.readings.front());
         }
-        // Narrow/wide symbols read on the grid only where their widths as they are read nothing:
-        // at 1.25 px modules a narrow and a wide element both rounded to 2 px, while a wide
-        // element of a whole number of modules (as a printer's dots make it) lies on the grid.
         if (band.upright) {
             band.read =
                 read_band(pass, decoder, band.pixelReadings, from == 0, band.decoded, band.where, true);
