@@ -152,34 +152,23 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     if (lines != nullptr && !contrastLine)
         confirmed = settle_from_lines(*lines, symbol.runs(), layout.number, read, gain, lead, erasures, pairs,
                                       digits, [](const std::string& text) { return ean_check_ok(text); });
-    if (erasures.size() > 1) return ReadOutcome::TryReversed;
+    if (erasures.size() > kMostCheckedErasures) return ReadOutcome::TryReversed;
     if (!erasures.empty()) {
-        // The check digit settles the erasure only when exactly one of its two digits passes,
-        // and only when no other digit told from its pair by its bars stands at a place of the
-        // erasure's weight: the two candidates differ by 6, as 1 and 7 or 2 and 8 do, so such a
-        // digit read wrong would be "corrected" by the wrong candidate. At a place of the other
-        // weight a digit read 6 off moves the sum by 8 (mod 10), which neither candidate undoes.
-        // A digit that an earlier line of the fan read the same, firmly, is in no such doubt.
-        const DigitPair& pair = pairs.front();
-        const std::size_t at = static_cast<std::size_t>(erasures.front()) + lead;
+        // The check digit settles the erasures, and with them every 1, 2, 7 or 8 that only this
+        // line's bars told from its partner (an earlier line of the fan that read it the same,
+        // firmly, puts it beyond doubt): exactly one choice of all their digits must pass.
+        std::vector<std::size_t> places;
+        std::vector<DigitPair> doubts = pairs;
+        for (int e : erasures) places.push_back(static_cast<std::size_t>(e) + lead);
         for (std::size_t k = lead; k < digits.size(); ++k) {
-            const bool pairDigit =
-                digits[k] == '1' || digits[k] == '2' || digits[k] == '7' || digits[k] == '8';
-            if (k != at && pairDigit && !confirmed[k - lead] &&
-                ean_check_weight(digits.size(), k) == ean_check_weight(digits.size(), at))
-                return ReadOutcome::Rejected;
+            const int partner = pair_partner(digits[k] - '0');
+            if (partner < 0 || confirmed[k - lead]) continue;
+            places.push_back(k);
+            doubts.push_back(DigitPair{digits[k] - '0', partner, read[k - lead].set});
         }
-        int passing = 0;
-        char chosen = 0;
-        for (int candidate : {pair.first, pair.second}) {
-            digits[at] = static_cast<char>('0' + candidate);
-            if (ean_check_ok(digits)) {
-                ++passing;
-                chosen = digits[at];
-            }
-        }
-        if (passing != 1) return ReadOutcome::Rejected;
-        digits[at] = chosen;
+        if (!settle_by_check(digits, places, doubts,
+                             [](const std::string& text) { return ean_check_ok(text); }))
+            return ReadOutcome::Rejected;
     }
     // A text the check digit could not tell from another reading of the same bars is none.
     std::vector<int> values;

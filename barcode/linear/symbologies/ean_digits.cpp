@@ -378,6 +378,46 @@ NearestDigit nearest_ean_digit(const RunList& runs, int i, std::initializer_list
     return best;
 }
 
+bool settle_by_check(std::string& text, const std::vector<std::size_t>& places,
+                     const std::vector<DigitPair>& pairs,
+                     const std::function<bool(const std::string&)>& passes) {
+    if (places.empty() || places.size() > kMostDoubtfulDigits || pairs.size() != places.size()) return false;
+    for (std::size_t at : places) {
+        if (at >= text.size()) return false;
+    }
+    std::string chosen;
+    int passing = 0;
+    for (unsigned mask = 0; mask < (1u << places.size()); ++mask) {
+        std::string trial = text;
+        for (std::size_t e = 0; e < places.size(); ++e) {
+            const int candidate = mask & (1u << e) ? pairs[e].second : pairs[e].first;
+            trial[places[e]] = static_cast<char>('0' + candidate);
+        }
+        if (passes(trial)) {
+            ++passing;
+            chosen = trial;
+        }
+    }
+    if (passing != 1) return false;
+    text = chosen;
+    return true;
+}
+
+int pair_partner(int digit) {
+    switch (digit) {
+        case 1:
+            return 7;
+        case 7:
+            return 1;
+        case 2:
+            return 8;
+        case 8:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
 int ean_check_weight(std::size_t count, std::size_t place) {
     // Counted from the check digit: odd distances weigh 3, as in ean_check_ok.
     return place < count && (count - 1 - place) % 2 == 1 ? 3 : 1;

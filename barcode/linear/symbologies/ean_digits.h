@@ -161,6 +161,28 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
                          const std::vector<int>& values, double fallbackGain,
                          const std::function<bool(const std::vector<int>&)>& passes);
 
+// Erasures (digits known only by their pair, 1/7 or 2/8) the check digit may settle in one
+// symbol, and places in doubt in all (those erasures and the 1s, 2s, 7s and 8s read by their bars
+// that no other line confirmed).
+constexpr std::size_t kMostCheckedErasures = 2;
+constexpr std::size_t kMostDoubtfulDigits = 4;
+
+// Settles the digits of `text` at `places` (indexes into `text`) by `passes` (the whole text):
+// each may be either digit of its pair in `pairs` (an erasure's two candidates, or a pair digit
+// as read and its partner). True, with the digits written in, when exactly one choice passes.
+// A digit and its partner differ by 6, which moves the check sum by 6 or 8 (mod 10) as its
+// place weighs 1 or 3: where two choices give the same sum (two pair digits of one weight
+// changed opposite ways, as a local threshold that starves the bars of one and thickens
+// another does), the one that passes has a twin that passes too, and the text is refused. If
+// the digits outside `places` are right, the one choice that passes is the symbol. False with
+// more than kMostDoubtfulDigits places.
+bool settle_by_check(std::string& text, const std::vector<std::size_t>& places,
+                     const std::vector<DigitPair>& pairs,
+                     const std::function<bool(const std::string&)>& passes);
+
+// The other digit of the pair of a 1, 2, 7 or 8 (they share their edge-to-edge sums); -1 for others.
+int pair_partner(int digit);
+
 // The weight (3 or 1) of the digit at `place` of `count` digits (check digit last) in the
 // check digit's sum; the check digit itself counts 1.
 int ean_check_weight(std::size_t count, std::size_t place);

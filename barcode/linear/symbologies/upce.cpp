@@ -35,41 +35,26 @@ constexpr int kErasableDigits = 5;
 // Erasures a line may hold while it reads on: the earlier lines of its fan may settle them.
 constexpr std::size_t kMostErasures = 3;
 
-// Settles the erasure at `at` of `digits` (its two candidates in `pair`) by the check digit
-// `check`: true, with the digit written in, when exactly one candidate passes. As for EAN, no
-// other 1, 2, 7 or 8 may stand at a place of the erasure's weight in the UPC-A digits the
-// check covers: the candidates differ by 6, so such a digit misread would pass with the wrong
-// candidate; unless `confirmed` (per digit) says an earlier line of the fan read it the same,
-// firmly.
-bool settle_erasure(std::string& digits, char check, int at, const DigitPair& pair,
-                    const std::vector<bool>& confirmed) {
-    // Where each of the first five digits lands among the UPC-A digits: expand markers.
-    std::string marked = digits;
-    for (int k = 0; k < kErasableDigits; ++k)
-        marked[static_cast<std::size_t>(k)] = static_cast<char>('A' + k);
-    const std::string places = expand(marked, check);
-    auto weight = [&](int k) {
-        return ean_check_weight(places.size(), places.find(static_cast<char>('A' + k)));
-    };
-    auto pairDigit = [](char d) { return d == '1' || d == '2' || d == '7' || d == '8'; };
-    for (int k = 0; k < kErasableDigits; ++k) {
-        if (k != at && pairDigit(digits[static_cast<std::size_t>(k)]) &&
-            !confirmed[static_cast<std::size_t>(k)] && weight(k) == weight(at))
-            return false;
+// Settles the erasures at `at` of `digits` (their two candidates in `pairs`) by the check digit
+// `check`, together with every 1, 2, 7 or 8 that only this line's bars told from its partner
+// (not `confirmed`: an earlier line of the fan read it the same, firmly): true, with the digits
+// written in, when exactly one choice of all their digits passes (settle_by_check). A sixth
+// digit read 6 off moves the others to other places among the UPC-A digits; the check, taken
+// on each choice's own expansion, weighs that too.
+bool settle_erasures(std::string& digits, char check, const std::vector<int>& at,
+                     const std::vector<DigitPair>& pairs, const std::vector<ReadDigit>& read,
+                     const std::vector<bool>& confirmed) {
+    std::vector<std::size_t> places;
+    std::vector<DigitPair> doubts = pairs;
+    for (int e : at) places.push_back(static_cast<std::size_t>(e));
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        const int partner = pair_partner(digits[k] - '0');
+        if (partner < 0 || confirmed[k]) continue;
+        places.push_back(k);
+        doubts.push_back(DigitPair{digits[k] - '0', partner, read[k].set});
     }
-    // A sixth digit read 6 off would move the others to other places: none may be in doubt.
-    if (pairDigit(digits[kErasableDigits])) return false;
-    int passing = 0;
-    char chosen = 0;
-    for (int candidate : {pair.first, pair.second}) {
-        digits[static_cast<std::size_t>(at)] = static_cast<char>('0' + candidate);
-        if (ean_check_ok(expand(digits, check))) {
-            ++passing;
-            chosen = digits[static_cast<std::size_t>(at)];
-        }
-    }
-    digits[static_cast<std::size_t>(at)] = chosen;
-    return passing == 1;
+    return settle_by_check(digits, places, doubts,
+                           [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
 }
 
 // Reads the six digits and the check digit their parity gives. A digit in neither set is
@@ -136,8 +121,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         confirmed =
             settle_from_lines(*options.eanLines, symbol.runs(), kUpcE, read, gain, 0, erasures, pairs, digits,
                               [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
-    if (erasures.size() > 1) return ReadOutcome::Rejected;
-    if (!erasures.empty() && !settle_erasure(digits, check, erasures.front(), pairs.front(), confirmed))
+    if (erasures.size() > kMostCheckedErasures) return ReadOutcome::Rejected;
+    if (!erasures.empty() && !settle_erasures(digits, check, erasures, pairs, read, confirmed))
         return ReadOutcome::Rejected;
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
     // bias: every digit told from its pair by its bars is the one whose bars the line's own

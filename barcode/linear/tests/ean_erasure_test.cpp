@@ -107,23 +107,43 @@ TEST(EanErasure, UpcEDigitBetweenItsPairIsSettledAmongTheFirstFive) {
     }
 }
 
-TEST(EanErasure, UpcEErasureIsRefusedWhereTheCheckCannotVouch) {
-    // A 7 and a 1 at places of the same weight (0374190000 62): a second misread pair digit
-    // there would pass with the wrong candidate.
+TEST(EanErasure, UpcEDigitsInDoubtAreSettledOnlyWhereOneChoicePasses) {
+    // With a digit drawn halfway, every 1, 2, 7 and 8 of a single line is in doubt too; the
+    // check settles them where exactly one choice of all their digits passes.
+    // A 7 and a 1 at places of the same weight (0374190000 62): 0314790000 62 passes as well.
     EXPECT_EQ(read(kUpcE, runs_of(upce("03741962"))), "03741962");
     EXPECT_EQ(read(kUpcE, runs_of(upce("03741962", {2}))), "(none)");
-    // The sixth digit places the others: not as the erasure, nor as a pair digit beside one.
+    // The sixth digit places the others: it is never the erasure.
     EXPECT_EQ(read(kUpcE, runs_of(upce("03456972", {6}))), "(none)");
-    EXPECT_EQ(read(kUpcE, runs_of(upce("03579613", {3}))), "(none)");
-    // Two digits in doubt are two unknowns for one check.
-    EXPECT_EQ(read(kUpcE, runs_of(upce("03174968", {2, 3}))), "(none)");
+    // A sixth 1 in doubt beside the erasure: read as 7 it moves the others (03510000796 3
+    // becomes 03579600007 3), and of the four choices only the text passes.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03579613", {3}))), "03579613");
+    // A sixth 2 beside the erasure that, read as 8, gives 0616558 1, which passes too: refused.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("06165521"))), "06165521");
+    EXPECT_EQ(read(kUpcE, runs_of(upce("06165521", {2}))), "(none)");
+    // Two erasures at places of different weights (and the sixth 8): one choice of eight passes.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03174968", {2, 3}))), "03174968");
+    // Two erasures of one weight, a 1 and an 8 (0341680000 53): 0347620000 53 passes as well.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03416853"))), "03416853");
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03416853", {3, 5}))), "(none)");
+    // Three erasures are more than the check settles.
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03178461"))), "03178461");
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03178461", {2, 3, 4}))), "(none)");
 }
 
 TEST(EanErasure, EanPairDigitsAtTheOtherWeightNoLongerBlockTheErasure) {
     // The 7 (weight 3) in doubt beside the check digit 2 (weight 1), and the other way round.
     EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {3}))), "5907456034502");
     EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {12}))), "5907456034502");
-    // 1 and 2 at the same weight as the digit in doubt still refuse it.
+    // Two erasures of different weights (the 7 and the check digit 2): four choices, one passes.
+    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {3, 12}))), "5907456034502");
+    // A 1 at the weight of the 7 in doubt: 5901456734509 passes as well, so neither is read,
+    // nor with the 1 in doubt too.
+    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456134509"))), "5907456134509");
+    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456134509", {3}))), "(none)");
+    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456134509", {3, 7}))), "(none)");
+    // Five digits in doubt (the 2 drawn halfway and four more 1s and 2s) are more than the
+    // check settles.
     EXPECT_EQ(read(kEan13, runs_of(ean13("5901234123457", {4}))), "(none)");
     // Every place of a valid text, moved by 6: the weights must say which places the check
     // digit sees 6 apart (weight 1: sum moves by 6) and which 8 apart (weight 3).
