@@ -1,6 +1,7 @@
 #include "barcode/linear/search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -69,6 +70,8 @@ struct Pass {
     // Grids of modules found for upright bands, by the lengths of the band's inner runs: the
     // same bars summed again from the next scan line give the same band.
     std::vector<std::pair<std::vector<int>, std::vector<PixelGrid>>> pixelGrids;
+    // Starts of fan lines whose parallel lines were read (parallel_line_vouches), with the mode.
+    std::vector<std::array<int, 3>> probed;
 };
 
 // True when the short black run centred on (x, y) is a speck rather than part of a bar: of the
@@ -468,6 +471,79 @@ constexpr int kProbeMinSamples = 40;
 // A fan line ends at a run longer than this many size units (a symbol's quiet zone at most).
 constexpr int kLongestRunUnits = 16;
 
+// The runs of the line from (sx, sy) along the fan: `samples` samples, the first run white for
+// at least `firstWhite` samples (0: any). With `contrast`, the line's edges follow its local
+// contrast (contrast_band_runs).
+bool read_fan_runs(const Pass& pass, const FanGeometry& fan, double sx, double sy, int samples,
+                   int firstWhite, bool contrast, RunList& runs) {
+    const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
+    return contrast
+               ? contrast_band_runs(pass.image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
+                                    kContrastReachModules * fan.module, runs,
+                                    pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
+               : band_runs(pass.image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs, firstWhite);
+}
+
+bool ean_upc_symbology(int number) {
+    return number == kEan13 || number == kEan8 || number == kUpcE;
+}
+
+// Reads the whole line from (sx, sy) along the fan and decodes it (`lines`: the EAN/UPC digits
+// of the fan's earlier lines, or null).
+bool decode_whole_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, double sx, double sy,
+                       bool contrast, EanFanLines* lines, RunList& runs, Decoded& decoded,
+                       LineSymbol& where) {
+    // Twice the longest path through the image, at two samples per pixel.
+    const int wholeLine = kSamplesPerPixel * 2 * (pass.image.width + pass.image.height);
+    if (!read_fan_runs(pass, fan, sx, sy, wholeLine, 0, contrast, runs)) return false;
+    const int noise = decoder.options.setting.minElementWidth;
+    if (noise > 0) merge_noise(runs, noise);
+    const Symbology& symbology = *decoder.symbology;
+    if (contrast && ean_upc_symbology(symbology.number) && pass.settings.saltedPaper)
+        restore_starved_bars(runs, fan.module);
+    ReadOptions options = decoder.options;
+    options.contrastLine = contrast;
+    options.widthClasses = contrast;
+    options.eanLines = lines;
+    return decode_line(symbology, options, runs, pass.quietWidth, decoded, where);
+}
+
+// A reading that waits for its second line (SecondLine) may find it on a line parallel to its
+// own, kParallelBands bands (kDistinctLinePixels) along the bars on either side, nearest first.
+// The fan's lines all start at the edge points of one traced bar and need the probe's quiet zone
+// and pattern at their very start; on photos with a local threshold, a dotted first bar or a
+// speck in the quiet zone stops most of them, while a whole line a little further along the bars
+// reads the symbol. Such a line is read on its own (no digits settled from the fan's lines),
+// with the same edges and checks, and must find the symbol's quiet zones; one that reads the
+// same symbology with another text stands against the reading as a second fan line would
+// (SecondLine::conflict). Each start is probed once per pass (Pass::probed).
+constexpr double kParallelBands[] = {1.0, 1.4, 2.0, 3.0};
+bool parallel_line_vouches(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, double sx,
+                           double sy, bool contrast, const Decoded& decoded, SecondLine& second) {
+    const std::array<int, 3> start{static_cast<int>(std::lround(sx)), static_cast<int>(std::lround(sy)),
+                                   contrast ? 1 : 0};
+    if (std::find(pass.probed.begin(), pass.probed.end(), start) != pass.probed.end()) return false;
+    pass.probed.push_back(start);
+    RunList runs;
+    for (const double bands : kParallelBands) {
+        for (const int side : {-1, 1}) {
+            const double shift = side * bands * kDistinctLinePixels;
+            Decoded other;
+            LineSymbol where;
+            if (!decode_whole_line(pass, decoder, fan, sx - fan.uy * shift, sy + fan.ux * shift, contrast,
+                                   nullptr, runs, other, where) ||
+                other.symbology != decoded.symbology ||
+                !quiet_zones_hold(pass.image, runs, where, *decoder.symbology, where.first == 1, other,
+                                  fan.ux, fan.uy))
+                continue;
+            if (other.text == decoded.text) return true;
+            second.conflict = true;
+            return false;
+        }
+    }
+    return false;
+}
+
 // Decodes on one fan line from edge point e; true when a symbol was read and accepted.
 // With `contrast`, the line's edges follow its local contrast (contrast_band_runs).
 bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry& fan, Point e,
@@ -475,7 +551,6 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
                      SecondLine& second) {
     const Image& image = pass.image;
     const Symbology& symbology = *decoder.symbology;
-    const int maxRun = kSamplesPerPixel * kLongestRunUnits * pass.settings.sizeUnit;
     const int noise = decoder.options.setting.minElementWidth;
     double skipped = 0.0;  // the part of the back-off outside the image
     auto inside = [&](double t) {
@@ -487,36 +562,20 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     const double sx = e.x + fan.gx - from * fan.ux;
     const double sy = e.y + fan.gy - from * fan.uy;
     const double quietLength = kQuietTolerance * fan.module * fan.quietFactor;
-    auto read = [&](int samples, int firstWhite) {
-        return contrast
-                   ? contrast_band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun,
-                                        kContrastReachModules * fan.module, runs,
-                                        pass.settings.saltedPaper ? kSaltedMinSwing : kMinSwing)
-                   : band_runs(image, sx, sy, fan.ux, fan.uy, kBandHalf, samples, maxRun, runs, firstWhite);
-    };
     // A short probe first: white for the quiet zone, then the pattern the scan line showed. Without
     // a noise merge, which may still change the first run, the probe stops as soon as its first
     // run fails the quiet zone (on grainy pages most probes do, at their first speck).
     const int probeQuiet =
         noise > 0 ? 0 : std::max(1, static_cast<int>(std::ceil((quietLength - skipped) * kBandUnit)));
-    if (!read(fan.probe, probeQuiet)) return false;
+    if (!read_fan_runs(pass, fan, sx, sy, fan.probe, probeQuiet, contrast, runs)) return false;
     if (noise > 0) merge_noise(runs, noise);
     if (runs.size() < 2 || runs.runs[0].color != kWhite) return false;
     if (runs.runs[0].length < (quietLength - skipped) * runs.unit) return false;
     if (!find_pattern(symbology, runs, 1, PatternFit::Always)) return false;
-    // Twice the longest path through the image, at two samples per pixel.
-    const int wholeLine = kSamplesPerPixel * 2 * (image.width + image.height);
-    if (!read(wholeLine, 0)) return false;
-    if (noise > 0) merge_noise(runs, noise);
-    const bool eanUpc = symbology.number == kEan13 || symbology.number == kEan8 || symbology.number == kUpcE;
-    if (contrast && eanUpc && pass.settings.saltedPaper) restore_starved_bars(runs, fan.module);
     Decoded decoded;
     LineSymbol where;
-    ReadOptions options = decoder.options;
-    options.contrastLine = contrast;
-    options.widthClasses = contrast;
-    options.eanLines = &second.lines;
-    if (!decode_line(symbology, options, runs, pass.quietWidth, decoded, where)) return false;
+    if (!decode_whole_line(pass, decoder, fan, sx, sy, contrast, &second.lines, runs, decoded, where))
+        return false;
     if (where.first != 1) return false;  // the symbol that begins after the checked quiet zone
     // A symbol without a check character read on a line by local contrast waits for a second,
     // distinct line (SecondLine).
@@ -531,7 +590,9 @@ bool decode_fan_line(Pass& pass, const ActiveDecoder& decoder, const FanGeometry
     // Every such reading of a symbology without a check (by contrast, or by colour) needs its
     // second line a band away: the same fan line met again from another scan line sees the same
     // runs (a Codabar with a bar knocked out read "B/6:748A" for "B/6:348A" by colour that way).
-    if (!second.vouch(decoded, sx, sy, (unchecked && decoded.needsSecondLine) || (contrast && eanUpc)))
+    const bool eanUpc = ean_upc_symbology(symbology.number);
+    if (!second.vouch(decoded, sx, sy, (unchecked && decoded.needsSecondLine) || (contrast && eanUpc)) &&
+        (second.conflict || !parallel_line_vouches(pass, decoder, fan, sx, sy, contrast, decoded, second)))
         return false;
     return accept(pass, runs, where, decoded, fan.direction, barDirection, fillRight, scanY);
 }
@@ -987,7 +1048,7 @@ void search_pass(Image& picture, const SearchSettings& settings, bool vertical,
     if (settings.decoders.empty()) return;
     Image image = vertical ? transpose(picture, scratch) : picture;
     const std::size_t foundBefore = found.size();
-    Pass pass{image, settings, vertical, found, BarCache{}, 0.0, {}, {}};
+    Pass pass{image, settings, vertical, found, BarCache{}, 0.0, {}, {}, {}};
     const int s = settings.sizeUnit;
     const int spacing = vertical ? 3 * s : 2 * s;
     const int minRuns = vertical ? kVerticalLineMinRuns : kHorizontalLineMinRuns;

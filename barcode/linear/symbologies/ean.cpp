@@ -156,18 +156,12 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     if (!erasures.empty()) {
         // The check digit settles the erasures, and with them every 1, 2, 7 or 8 that only this
         // line's bars told from its partner (an earlier line of the fan that read it the same,
-        // firmly, puts it beyond doubt): exactly one choice of all their digits must pass.
+        // firmly, puts it beyond doubt): exactly one choice of all their digits must pass, and
+        // it must keep the digits this line read firmly.
         std::vector<std::size_t> places;
-        std::vector<DigitPair> doubts = pairs;
         for (int e : erasures) places.push_back(static_cast<std::size_t>(e) + lead);
-        for (std::size_t k = lead; k < digits.size(); ++k) {
-            const int partner = pair_partner(digits[k] - '0');
-            if (partner < 0 || confirmed[k - lead]) continue;
-            places.push_back(k);
-            doubts.push_back(DigitPair{digits[k] - '0', partner, read[k - lead].set});
-        }
-        if (!settle_by_check(digits, places, doubts,
-                             [](const std::string& text) { return ean_check_ok(text); }))
+        if (!settle_with_pair_digits(symbol.runs(), digits, lead, read, gain, confirmed, places, pairs,
+                                     [](const std::string& text) { return ean_check_ok(text); }))
             return ReadOutcome::Rejected;
     }
     // A text the check digit could not tell from another reading of the same bars is none.

@@ -403,6 +403,31 @@ bool settle_by_check(std::string& text, const std::vector<std::size_t>& places,
     return true;
 }
 
+bool settle_with_pair_digits(const RunList& runs, std::string& text, std::size_t lead,
+                             const std::vector<ReadDigit>& read, int symbolGain,
+                             const std::vector<bool>& confirmed, std::vector<std::size_t> places,
+                             std::vector<DigitPair> pairs,
+                             const std::function<bool(const std::string&)>& passes) {
+    std::vector<std::size_t> firm;
+    for (std::size_t k = lead; k < text.size() && k - lead < read.size(); ++k) {
+        const ReadDigit& r = read[k - lead];
+        const int partner = pair_partner(text[k] - '0');
+        if (partner < 0 || (k - lead < confirmed.size() && confirmed[k - lead])) continue;
+        places.push_back(k);
+        pairs.push_back(DigitPair{text[k] - '0', partner, r.set});
+        if (ean_pair_digit_firm(runs, r.first, r.set, r.digit, symbolGain) &&
+            ean_pair_digit_firm(runs, r.first, r.set, r.digit, r.localGain))
+            firm.push_back(k);
+    }
+    std::string settled = text;
+    if (!settle_by_check(settled, places, pairs, passes)) return false;
+    for (std::size_t k : firm) {
+        if (settled[k] != text[k]) return false;
+    }
+    text = settled;
+    return true;
+}
+
 int pair_partner(int digit) {
     switch (digit) {
         case 1:

@@ -162,9 +162,12 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
                          const std::function<bool(const std::vector<int>&)>& passes);
 
 // Erasures (digits known only by their pair, 1/7 or 2/8) the check digit may settle in one
-// symbol, and places in doubt in all (those erasures and the 1s, 2s, 7s and 8s read by their bars
-// that no other line confirmed).
-constexpr std::size_t kMostCheckedErasures = 2;
+// symbol, and places in doubt in all (the erasure and the 1s, 2s, 7s and 8s read by their bars
+// that no other line confirmed). Each erasure takes the place of a check: with two at places of
+// different weights, four choices move the sum four ways, and a line whose other digits are
+// wrong finds exactly one that passes four times in ten (a UPC-E with dashed bars, read the
+// same wrong way by three lines, did).
+constexpr std::size_t kMostCheckedErasures = 1;
 constexpr std::size_t kMostDoubtfulDigits = 4;
 
 // Settles the digits of `text` at `places` (indexes into `text`) by `passes` (the whole text):
@@ -182,6 +185,19 @@ bool settle_by_check(std::string& text, const std::vector<std::size_t>& places,
 
 // The other digit of the pair of a 1, 2, 7 or 8 (they share their edge-to-edge sums); -1 for others.
 int pair_partner(int digit);
+
+// Settles the erasures of `text` at `places` (their candidates in `pairs`) by settle_by_check,
+// together with every 1, 2, 7 or 8 of `text` from `lead` on (`read`: the same digits as read)
+// that no earlier line `confirmed`. The one choice that passes must keep as read each of those
+// digits that this line's bars tell from its partner firmly (ean_pair_digit_firm, both with the
+// symbol's gain `symbolGain` and with its own local gain): a knocked-out bar read a 3 as a 5,
+// and a firm 8 beside an erasure turned into the 2 that undid the 5 in the check. Such a digit
+// still counts among the choices, so that a twin that passes too refuses the text.
+bool settle_with_pair_digits(const RunList& runs, std::string& text, std::size_t lead,
+                             const std::vector<ReadDigit>& read, int symbolGain,
+                             const std::vector<bool>& confirmed, std::vector<std::size_t> places,
+                             std::vector<DigitPair> pairs,
+                             const std::function<bool(const std::string&)>& passes);
 
 // The weight (3 or 1) of the digit at `place` of `count` digits (check digit last) in the
 // check digit's sum; the check digit itself counts 1.

@@ -36,25 +36,20 @@ constexpr int kErasableDigits = 5;
 constexpr std::size_t kMostErasures = 3;
 
 // Settles the erasures at `at` of `digits` (their two candidates in `pairs`) by the check digit
-// `check`, together with every 1, 2, 7 or 8 that only this line's bars told from its partner
-// (not `confirmed`: an earlier line of the fan read it the same, firmly): true, with the digits
-// written in, when exactly one choice of all their digits passes (settle_by_check). A sixth
+// `check`, together with every 1, 2, 7 or 8 that only this line's bars (`runs`, the symbol's
+// gain `gain`) told from its partner (not `confirmed`: an earlier line of the fan read it the
+// same, firmly): true, with the digits written in, when exactly one choice of all their digits
+// passes and it keeps the digits read firmly (settle_with_pair_digits). A sixth
 // digit read 6 off moves the others to other places among the UPC-A digits; the check, taken
 // on each choice's own expansion, weighs that too.
-bool settle_erasures(std::string& digits, char check, const std::vector<int>& at,
-                     const std::vector<DigitPair>& pairs, const std::vector<ReadDigit>& read,
-                     const std::vector<bool>& confirmed) {
+bool settle_erasures(const RunList& runs, int gain, std::string& digits, char check,
+                     const std::vector<int>& at, const std::vector<DigitPair>& pairs,
+                     const std::vector<ReadDigit>& read, const std::vector<bool>& confirmed) {
     std::vector<std::size_t> places;
-    std::vector<DigitPair> doubts = pairs;
     for (int e : at) places.push_back(static_cast<std::size_t>(e));
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        const int partner = pair_partner(digits[k] - '0');
-        if (partner < 0 || confirmed[k]) continue;
-        places.push_back(k);
-        doubts.push_back(DigitPair{digits[k] - '0', partner, read[k].set});
-    }
-    return settle_by_check(digits, places, doubts,
-                           [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
+    return settle_with_pair_digits(
+        runs, digits, 0, read, gain, confirmed, places, pairs,
+        [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
 }
 
 // Reads the six digits and the check digit their parity gives. A digit in neither set is
@@ -122,7 +117,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
             settle_from_lines(*options.eanLines, symbol.runs(), kUpcE, read, gain, 0, erasures, pairs, digits,
                               [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
     if (erasures.size() > kMostCheckedErasures) return ReadOutcome::Rejected;
-    if (!erasures.empty() && !settle_erasures(digits, check, erasures, pairs, read, confirmed))
+    if (!erasures.empty() &&
+        !settle_erasures(symbol.runs(), gain, digits, check, erasures, pairs, read, confirmed))
         return ReadOutcome::Rejected;
     // On a line whose edges follow the local contrast, bar widths carry that contrast's own
     // bias: every digit told from its pair by its bars is the one whose bars the line's own

@@ -121,12 +121,13 @@ TEST(EanErasure, UpcEDigitsInDoubtAreSettledOnlyWhereOneChoicePasses) {
     // A sixth 2 beside the erasure that, read as 8, gives 0616558 1, which passes too: refused.
     EXPECT_EQ(read(kUpcE, runs_of(upce("06165521"))), "06165521");
     EXPECT_EQ(read(kUpcE, runs_of(upce("06165521", {2}))), "(none)");
-    // Two erasures at places of different weights (and the sixth 8): one choice of eight passes.
-    EXPECT_EQ(read(kUpcE, runs_of(upce("03174968", {2, 3}))), "03174968");
+    // Two erasures are more than the check settles, even at places of different weights where
+    // one choice of eight passes: a line whose other digits are wrong then passes four times
+    // in ten (a dashed UPC-E read "07154492" for "01150391" that way).
+    EXPECT_EQ(read(kUpcE, runs_of(upce("03174968", {2, 3}))), "(none)");
     // Two erasures of one weight, a 1 and an 8 (0341680000 53): 0347620000 53 passes as well.
     EXPECT_EQ(read(kUpcE, runs_of(upce("03416853"))), "03416853");
     EXPECT_EQ(read(kUpcE, runs_of(upce("03416853", {3, 5}))), "(none)");
-    // Three erasures are more than the check settles.
     EXPECT_EQ(read(kUpcE, runs_of(upce("03178461"))), "03178461");
     EXPECT_EQ(read(kUpcE, runs_of(upce("03178461", {2, 3, 4}))), "(none)");
 }
@@ -135,8 +136,9 @@ TEST(EanErasure, EanPairDigitsAtTheOtherWeightNoLongerBlockTheErasure) {
     // The 7 (weight 3) in doubt beside the check digit 2 (weight 1), and the other way round.
     EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {3}))), "5907456034502");
     EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {12}))), "5907456034502");
-    // Two erasures of different weights (the 7 and the check digit 2): four choices, one passes.
-    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {3, 12}))), "5907456034502");
+    // Two erasures of different weights (the 7 and the check digit 2): four choices, one passes,
+    // but two erasures are more than the check settles.
+    EXPECT_EQ(read(kEan13, runs_of(ean13("5907456034502", {3, 12}))), "(none)");
     // A 1 at the weight of the 7 in doubt: 5901456734509 passes as well, so neither is read,
     // nor with the 1 in doubt too.
     EXPECT_EQ(read(kEan13, runs_of(ean13("5907456134509"))), "5907456134509");
@@ -160,6 +162,15 @@ TEST(EanErasure, EanPairDigitsAtTheOtherWeightNoLongerBlockTheErasure) {
         if (k + 1 == text.size()) continue;
         EXPECT_EQ(undone, ean_check_weight(text.size(), k) == 3 ? 2 : 4) << k;
     }
+}
+
+TEST(EanErasure, AFirmPairDigitIsNeverTurnedToUndoAnotherDigitMisread) {
+    // The 1 at place 8 in doubt beside a firm 2 at place 5: of the four choices only the text
+    // passes, and it keeps the 2.
+    EXPECT_EQ(read(kEan13, runs_of(ean13("3663425910605", {8}))), "3663425910605");
+    // The same bars with the 4 at place 4 drawn as a 0 (a knocked-out bar misreads a digit that
+    // way): the one choice that passes, 3663085970605, turns the firm 2 into an 8 to undo the 0.
+    EXPECT_EQ(read(kEan13, runs_of(ean13("3663025910605", {8}))), "(none)");
 }
 
 TEST(EanErasure, ContrastLinesNeedFirmPairDigitsAndNoErasure) {

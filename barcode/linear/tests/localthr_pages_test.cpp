@@ -146,6 +146,15 @@ TEST(SaltedPhotos, UpcAReadingsWaitForASecondLineAsEan13Does) {
     EXPECT_EQ(texts_read(file, {STRIPESCAN_EAN13}), texts_read(file, {STRIPESCAN_EAN13, STRIPESCAN_UPCA}));
 }
 
+TEST(SaltedPhotos, ReadingsMetAtOnePlaceAreVouchedForByParallelLines) {
+    // On both photos (a local threshold, 2-3 px modules) a line by local contrast of one bar's
+    // fan read the symbol and no other line of that fan did, so the reading waited for a second
+    // line in vain. A whole line one band along the bars, read on its own, reads the same text.
+    const PrintedPage pages[] = {{"upce-photo-read-at-one-place.bmp", STRIPESCAN_UPCE, "06262860"},
+                                 {"ean13-photo-read-at-one-place.bmp", STRIPESCAN_EAN13, "013347534963"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
+}
+
 TEST(SaltedPhotos, EanAndUpcPhotosWithABarKnockedOutAreNeverMisread) {
     // A knocked-out bar leaves a gap that a starved bar's place might be taken for; the check
     // digit and two lines a band apart must refuse whatever that reads.

@@ -126,6 +126,12 @@ TEST(SavedPages, ABarKnockedOutOfA2Of5SymbolGivesNeitherHalf) {
     EXPECT_TRUE(read_saved("itf-knocked-out-halves.bmp").empty());
 }
 
+TEST(SavedPages, AnEan8WithABarKnockedOutIsNotReadByTurningAFirmDigit) {
+    // "78344440" at 1.25 px with a bar knocked out: two lines read the 3 as a 5, the 7 in doubt
+    // and the 8 firmly, and of the choices of 1/7 and 8/2 only "72544440" passed.
+    EXPECT_TRUE(read_saved("ean8-knocked-out-firm-eight.bmp").empty());
+}
+
 TEST(SavedPages, Code128ScansAt6PxWithSpecksAreRead) {
     // Specks split a bar or stand in the quiet zone on most scan lines, and break the trace of
     // the last bar.
