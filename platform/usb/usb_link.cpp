@@ -100,6 +100,17 @@ bool UsbLink::ensure_context() {
     return true;
 }
 
+// libusb_exit joins libusb's event thread. Done here, in a plain call, it
+// cannot meet the loader's lock that an unload holds while our destructor
+// runs (a thread handling a hotplug event may be waiting for that lock, e.g.
+// in an LD_PRELOAD interposer's dlsym).
+void UsbLink::release_idle_context() {
+    if (open_ != nullptr || context_ == nullptr) return;
+    forget_device();
+    libusb_exit(context_);
+    context_ = nullptr;
+}
+
 void UsbLink::forget_device() {
     if (device_ != nullptr) libusb_unref_device(device_);
     device_ = nullptr;
@@ -235,7 +246,10 @@ const EndpointInfo* UsbLink::checked_endpoint(int pipe, bool in) {
 int UsbLink::open() {
     std::lock_guard<std::mutex> lock(mutex_);
     lastError_.clear();
-    if (!ensure_context() || !ensure_open_device()) return -1;
+    if (!ensure_context() || !ensure_open_device()) {
+        release_idle_context();
+        return -1;
+    }
     while (links_.count(nextHandle_) != 0 || nextHandle_ <= 0)
         nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
     const int handle = nextHandle_++;

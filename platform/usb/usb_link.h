@@ -1,9 +1,11 @@
 #pragma once
 // The real link over libusb-1.0. One context, the matched device and one
-// opened device handle with the command interface claimed are kept for the
-// whole process: the device library closes and reopens its link handle around
-// every single transfer, and claiming and releasing the interface each time
-// would reset the interface on the device many times a second. A link handle
+// opened device handle with the command interface claimed are kept while the
+// device is there: the device library closes and reopens its link handle
+// around every single transfer, and claiming and releasing the interface each
+// time would reset the interface on the device many times a second. An open
+// that finds no device to claim lets the context (and libusb's event thread)
+// go at once, so the library is left idle for an unload. A link handle
 // is a token for that device handle; tokens die when the device handle is
 // dropped (the device went away or came back as a new device after a port
 // reset). All functions are thread-safe.
@@ -59,6 +61,7 @@ private:
     bool ensure_open_device();  // opens the matched device and claims the interface
     void drop_device_handle();  // releases and closes it; the next open searches again
     void forget_device();
+    void release_idle_context();               // after a failed open: no device handle, no context
     void lose_device(const std::string& why);  // drops handle and match, keeping why for dead handles
     OpenLink* link(int handle);
     const EndpointInfo* endpoint(int pipe) const;

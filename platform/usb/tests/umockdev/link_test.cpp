@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "usb_fixture.h"
 
@@ -18,6 +21,29 @@ Bytes emulator_status() {
     Bytes status(8);
     UsbBusTest::emu().getStatus(status.data());
     return status;
+}
+
+// Threads of this process that libusb started for its event handling.
+int libusb_threads() {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name.rfind("libusb", 0) == 0) ++count;
+    }
+    return count;
+}
+
+// libusb's thread names itself once it runs, and a joined thread may linger
+// in /proc for a moment after its join returns: the count is taken once it
+// holds what is expected, or after two seconds. A thread left behind has
+// named itself long before, so the count waited for after a failed open is
+// taken a tenth of a second on.
+int libusb_threads_once(bool expectSome) {
+    if (!expectSome) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 200 && (libusb_threads() > 0) != expectSome; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return libusb_threads();
 }
 
 class UsbLink : public UsbBusTest {
@@ -123,6 +149,33 @@ TEST_F(UsbLink, OpenFailuresTellAnAbsentDeviceADeniedNodeAndABusyInterfaceApart)
     scannerUsb.set_interface_busy(false);
     EXPECT_GT(link.openDevice(), 0) << link.reason();
     EXPECT_EQ(link.lastError(nullptr, 0), 0);
+}
+
+// Unloading joins libusb's event thread while the loader's lock is held; a
+// thread handling a hotplug event then (here in umockdev's dlsym) waits for
+// that lock for ever. After an open that claimed nothing no such thread is
+// left, so the common unload, after an open that failed, cannot hang.
+TEST_F(UsbLink, AnOpenThatClaimsNothingLeavesNoLibusbThreadBehind) {
+    load_link();
+    EXPECT_EQ(link.openDevice(), -1);
+    EXPECT_EQ(libusb_threads_once(false), 0) << "after finding no device";
+
+    plug_scanner();
+    scannerUsb.set_interface_busy(true);
+    EXPECT_EQ(link.openDevice(), -1);
+    EXPECT_EQ(libusb_threads_once(false), 0) << "after a busy interface";
+
+    scannerUsb.set_interface_busy(false);
+    const int handle = link.openDevice();
+    ASSERT_GT(handle, 0) << link.reason();
+    EXPECT_GT(libusb_threads_once(true), 0) << "the device is held, and its context with it";
+    EXPECT_EQ(link.closeDevice(handle), 1);
+    Bytes status(8);
+    int delivered = 0;
+    const int again = link.openDevice();
+    ASSERT_GT(again, 0) << link.reason();
+    EXPECT_EQ(link.getSpecStatus(again, status.data(), 8, &delivered), 1) << link.reason();
+    EXPECT_EQ(scannerUsb.counters().claims, 1) << "reopening a link handle keeps the interface claimed";
 }
 
 TEST_F(UsbLink, UnplugDuringATransferEndsTheHandleAndTheNextOpenFindsTheDeviceAgain) {
