@@ -754,6 +754,12 @@ bool try_at(Pass& pass, const RunList& line, int p, int scanY, std::vector<signe
 // slopes tried reach kCoarseMaxSlope, the rows the bars cover are found at a share of the scan
 // row's own black, and the bands of slanted bars are read as they are (no grids) at modules of
 // kContrastModule or more, with the same two-band agreement, checks and quiet zones.
+//
+// Each kind also reads modules up to kProfileModuleOverlap pixels past its side of
+// kContrastModule: the module a band measures moves by a quarter pixel or so with its rows and
+// the grid it is snapped to, and a symbol near that line may read on one kind of band only (an
+// EAN-8 whose fine bands all measured 2.00 px, another whose coarse bands measured 1.75 px).
+constexpr double kProfileModuleOverlap = 0.3;
 constexpr int kProfileMargin = 24;        // pixels read on either side of the stretch (quiet zones)
 constexpr int kCoarseProfileMargin = 48;  // the same for coarse stretches (10 modules of 4.8 px)
 constexpr int kDirectionScale = 64;       // integer reading direction of a slope: (scale, -slope * scale)
@@ -802,14 +808,14 @@ bool full_quiet_zones(const RunList& runs, const LineSymbol& where, const Symbol
 }
 
 // The first of a band's readings that decodes as `decoder`'s symbology at modules under
-// kContrastModule pixels, with both quiet zones, as a contrast line (no erasures), and not by
-// the colours judged apart, which wait for a second line: on an upright symbol the two bands
-// of disjoint rows may be the same picture, and a Codabar with a bar knocked out read
-// "B/6:748A" for "B/6:348A" that way. Coarse bands, never upright, take Code 39 and Codabar read
-// by colour (a starved band leaves narrow bars a third as wide as narrow spaces): the even and
-// odd rows must agree, and those readers then ask every element to stand clear and every gap
-// to stay narrow. Null if none. `unanimous`: every reading is decoded, and
-// two that read different texts give none.
+// kContrastModule pixels (or past it by kProfileModuleOverlap at most), with both quiet zones,
+// as a contrast line (no erasures), and not by the colours judged apart, which wait for a second
+// line: on an upright symbol the two bands of disjoint rows may be the same picture, and a
+// Codabar with a bar knocked out read "B/6:748A" for "B/6:348A" that way. Coarse bands, never
+// upright, take Code 39 and Codabar read by colour (a starved band leaves narrow bars a third as
+// wide as narrow spaces): the even and odd rows must agree, and those readers then ask every
+// element to stand clear and every gap to stay narrow. Null if none. `unanimous`: every reading
+// is decoded, and two that read different texts give none.
 const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::vector<RunList>& readings,
                          bool openStart, Decoded& decoded, LineSymbol& where, bool unanimous = false,
                          bool coarse = false) {
@@ -825,7 +831,8 @@ const RunList* read_band(Pass& pass, const ActiveDecoder& decoder, const std::ve
         LineSymbol& at = first == nullptr ? where : otherWhere;
         if (decode_line(symbology, options, runs, pass.quietWidth, into, at) &&
             (coarse || !into.needsSecondLine) &&
-            (coarse ? at.module / runs.unit >= kContrastModule : at.module / runs.unit < kContrastModule) &&
+            (coarse ? at.module / runs.unit >= kContrastModule - kProfileModuleOverlap
+                    : at.module / runs.unit < kContrastModule + kProfileModuleOverlap) &&
             quiet_zones_hold(pass.image, runs, at, symbology, openStart, into, 1.0, 0.0) &&
             (symbology.family != Family::NarrowWide || full_quiet_zones(runs, at, symbology))) {
             if (!unanimous) return &runs;

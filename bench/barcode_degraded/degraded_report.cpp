@@ -12,6 +12,7 @@
 
 #include <zint.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -143,11 +144,12 @@ std::vector<std::pair<int, std::string>> read_linear(BitPage& page, bool verifyI
 
 // Writes a missed or misread page as a PBM file (bit 1 black there) into the --save folder, named after
 // the class and symbology and numbered in the order of the misses.
-void save_page(const BitPage& page, const char* what, const char* symbology) {
+void save_page(const BitPage& page, const char* what, const char* symbology, const std::string& text = "") {
     static int saved = 0;
-    std::string file = std::to_string(++saved) + "-" + what + "-" + symbology + ".pbm";
+    std::string file =
+        std::to_string(++saved) + "-" + what + "-" + symbology + (text.empty() ? "" : "-" + text) + ".pbm";
     for (char& ch : file)
-        if (ch == ' ' || ch == ',' || ch == '%' || ch == ':' || ch == '/' || ch == '+') ch = '_';
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-' && ch != '.') ch = '_';
     const std::string name = std::string(saveFolder) + "/" + file;
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (f == nullptr) return;
@@ -181,7 +183,8 @@ void score_linear(BitPage& page, int symbology, const std::string& expected, Tal
         ++t.read;
     else if (verbose)
         std::printf("missed %s %s \"%s\"\n", what, kNames[symbology], expected.c_str());
-    if ((!hit || t.wrong > wrongBefore) && saveFolder != nullptr) save_page(page, what, kNames[symbology]);
+    if ((!hit || t.wrong > wrongBefore) && saveFolder != nullptr)
+        save_page(page, what, kNames[symbology], expected);
 }
 
 int read_pdf417(const BitPage& page, std::string& text) {

@@ -155,6 +155,16 @@ TEST(SaltedPhotos, ReadingsMetAtOnePlaceAreVouchedForByParallelLines) {
     for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
 }
 
+TEST(SaltedPhotos, ModulesNearTwoPixelsAreReadByFineAndCoarseBandsAlike) {
+    // Summed along the bars, fine bands take modules under 2 px and coarse bands 2 px or more;
+    // a module measured a little to the other side of that line than the band's kind was
+    // refused there. Here the fine bands measured 2.00 px (the coarse bands read nothing) and,
+    // on the other photo, the coarse bands 1.75-1.78 px (the fine bands read nothing).
+    const PrintedPage pages[] = {{"ean8-photo-fine-bands-at-2px.bmp", STRIPESCAN_EAN8, "3769678"},
+                                 {"ean8-photo-coarse-bands-under-2px.bmp", STRIPESCAN_EAN8, "6641587"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
+}
+
 TEST(SaltedPhotos, EanAndUpcPhotosWithABarKnockedOutAreNeverMisread) {
     // A knocked-out bar leaves a gap that a starved bar's place might be taken for; the check
     // digit and two lines a band apart must refuse whatever that reads.
