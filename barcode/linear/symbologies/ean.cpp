@@ -2,6 +2,7 @@
 // layouts. The left half's digits are in set A or B, the right half's in set C; EAN-13 carries
 // its first digit in the parity pattern of the left half, EAN-8 has all left digits in set A.
 
+#include "barcode/linear/symbologies/ean_dark_window.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbologies/ean_sum_doubt.h"
@@ -152,6 +153,19 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
     if (lines != nullptr && !contrastLine)
         confirmed = settle_from_lines(*lines, symbol.runs(), layout.number, read, gain, lead, erasures, pairs,
                                       digits, [](const std::string& text) { return ean_check_ok(text); });
+    // A local threshold starves the bars of the symbol's dark stretches: the pair digits and
+    // erasures of a line that does not pass as read go by the darkness around each digit (on a
+    // line by local contrast whose width classes decide its pairs, once they have).
+    std::optional<DarkWindowReading> dark;
+    if (!erasures.empty() || !ean_check_ok(digits)) {
+        dark = settle_by_darkness(symbol.runs(), read, erasures, pairs, digits, lead,
+                                  DarkWindowLayout{layout.halfDigits, "101"},
+                                  [](const std::string& text) { return ean_check_ok(text); });
+        if (dark) {
+            erasures.clear();
+            pairs.clear();
+        }
+    }
     if (erasures.size() > kMostCheckedErasures) return ReadOutcome::TryReversed;
     if (!erasures.empty()) {
         // The check digit settles the erasures, and with them every 1, 2, 7 or 8 that only this
@@ -173,7 +187,8 @@ ReadOutcome read_digits(SymbolCursor symbol, const EanLayout& layout, bool contr
         return ean_check_ok(text);
     };
     if (ean_check_ok(digits) && leftModule > 0 &&
-        pair_digits_may_tip(symbol.runs(), read, values, gain / leftModule, passes))
+        pair_digits_may_tip(symbol.runs(), read, values, gain / leftModule, passes,
+                            dark ? &dark->expectedExcess : nullptr))
         return ReadOutcome::Rejected;
     // Nor is one that the same bars give with the sums in doubt read the other way: on EAN-13 such
     // digits change their set, and with it the first digit the parity gives; and the width classes

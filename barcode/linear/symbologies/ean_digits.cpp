@@ -37,6 +37,20 @@ const DigitTables& tables() {
 
 }  // namespace
 
+std::array<char, kEanDigitModules> ean_digit_modules(EanSet set, int digit) {
+    std::array<char, kEanDigitModules> modules{};
+    if (digit < 0 || digit > 9) return modules;
+    const char* w = kSetA[digit];
+    // Set A starts with a space, set C is A with the colours swapped, set B is C backwards.
+    std::size_t at = 0;
+    for (int e = 0; e < kEanDigitElements; ++e) {
+        const int width = (set == EanSet::B ? w[kEanDigitElements - 1 - e] : w[e]) - '0';
+        const bool bar = set == EanSet::C ? e % 2 == 0 : e % 2 == 1;
+        for (int m = 0; m < width && at < modules.size(); ++m) modules[at++] = bar ? 1 : 0;
+    }
+    return modules;
+}
+
 std::uint64_t ean_pattern_key(const char* widths, EanSet set) {
     RunList runs;
     for (int i = 0; i < 4; ++i) runs.runs.push_back(Run{0, 0, widths[i] - '0', kBlack});
@@ -215,7 +229,8 @@ double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit) {
 
 bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
                          const std::vector<int>& values, double fallbackGain,
-                         const std::function<bool(const std::vector<int>&)>& passes) {
+                         const std::function<bool(const std::vector<int>&)>& passes,
+                         const std::vector<double>* expectedExcess) {
     // More leaning digits than this are not tried one set at a time; such a line is refused.
     constexpr std::size_t kMostLeaning = 12;
     auto pairDigit = [](int d) { return d == 1 || d == 2 || d == 7 || d == 8; };
@@ -234,7 +249,8 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
     // bars of one digit and starves the next): a pair digit then leans if it leans against the
     // guards' gain as well.
     constexpr int kFirmGainDigits = 3;
-    const bool roughGain = count < kFirmGainDigits;
+    const bool ownGains = expectedExcess != nullptr && expectedExcess->size() == read.size();
+    const bool roughGain = count < kFirmGainDigits && !ownGains;
     std::vector<std::size_t> leaning;
     for (std::size_t k = 0; k < read.size(); ++k) {
         // A settled erasure is no reading of bars; its partner failed the check already.
@@ -251,7 +267,8 @@ bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read
             return starvedPair ? excess - gainModules : gainModules - excess;
         };
         const double lean = std::max(kPairLeanModules, pixel);
-        if (std::isnan(excess) || towards(lineGain) > lean || -towards(lineGain) > kPairAwayModules ||
+        const double gain = ownGains ? (*expectedExcess)[k] : lineGain;
+        if (std::isnan(excess) || towards(gain) > lean || -towards(gain) > kPairAwayModules ||
             (roughGain && towards(fallbackGain) > lean))
             leaning.push_back(k);
     }

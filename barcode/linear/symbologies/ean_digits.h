@@ -2,6 +2,7 @@
 // The EAN/UPC digit sets shared by EAN-13, EAN-8 and UPC-E: set A (odd parity), set B (even
 // parity) and set C (right half), keyed by the EAN digit key; and the EAN check digit.
 
+#include <array>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -154,12 +155,15 @@ double ean_bar_excess(const RunList& runs, int i, EanSet set, int digit);
 // leaning digits, each read as its partner, still passes `passes` (the digits' values in the order of
 // `read`), both texts are possible: a local threshold that starves or thickens the bars of a few digits alike
 // tips several of them at once, and changes of 6 at places of suitable weights cancel in the check. `values`
-// are the digits read (erasures settled), in the order of `read`.
+// are the digits read (erasures settled), in the order of `read`. `expectedExcess`, when given,
+// holds each digit's own expected bar excess (as the darkness around it gives it,
+// settle_pairs_by_darkness) in place of the line's gain.
 constexpr double kPairLeanModules = 0.45;
 constexpr double kPairAwayModules = 1.0;
 bool pair_digits_may_tip(const RunList& runs, const std::vector<ReadDigit>& read,
                          const std::vector<int>& values, double fallbackGain,
-                         const std::function<bool(const std::vector<int>&)>& passes);
+                         const std::function<bool(const std::vector<int>&)>& passes,
+                         const std::vector<double>* expectedExcess = nullptr);
 
 // Erasures (digits known only by their pair, 1/7 or 2/8) the check digit may settle in one
 // symbol, and places in doubt in all (the erasure and the 1s, 2s, 7s and 8s read by their bars
@@ -205,6 +209,10 @@ int ean_check_weight(std::size_t count, std::size_t place);
 
 // True when the last digit of `digits` is the check digit of the others.
 bool ean_check_ok(const std::string& digits);
+
+// The 7 modules of digit `digit` (0-9) of `set` in the order the symbol shows them, left to
+// right: 1 for bar, 0 for space.
+std::array<char, kEanDigitModules> ean_digit_modules(EanSet set, int digit);
 
 // The key of a published 4-element digit pattern such as "3211" in `set`.
 std::uint64_t ean_pattern_key(const char* widths, EanSet set);

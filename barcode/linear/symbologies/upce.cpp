@@ -1,5 +1,6 @@
 // UPC-E (number system 0): six digits whose parity gives the check digit.
 
+#include "barcode/linear/symbologies/ean_dark_window.h"
 #include "barcode/linear/symbologies/ean_digits.h"
 #include "barcode/linear/symbologies/ean_lines.h"
 #include "barcode/linear/symbologies/ean_sum_doubt.h"
@@ -116,6 +117,21 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         confirmed =
             settle_from_lines(*options.eanLines, symbol.runs(), kUpcE, read, gain, 0, erasures, pairs, digits,
                               [check](const std::string& text) { return ean_check_ok(expand(text, check)); });
+    // A local threshold starves the bars of the symbol's dark stretches: the pair digits and
+    // erasures of a line that does not pass as read go by the darkness around each digit (on a
+    // line by local contrast whose width classes decide its pairs, once they have).
+    auto checkPasses = [check](const std::string& text) { return ean_check_ok(expand(text, check)); };
+    std::optional<DarkWindowReading> dark;
+    auto settleInTheDark = [&] {
+        if (!erasures.empty() || !checkPasses(digits))
+            dark = settle_by_darkness(symbol.runs(), read, erasures, pairs, digits, 0,
+                                      DarkWindowLayout{-1, "010101"}, checkPasses);
+        if (dark) {
+            erasures.clear();
+            pairs.clear();
+        }
+    };
+    if (!options.contrastLine || !options.widthClasses) settleInTheDark();
     if (erasures.size() > kMostCheckedErasures) return ReadOutcome::Rejected;
     if (!erasures.empty() &&
         !settle_erasures(symbol.runs(), gain, digits, check, erasures, pairs, read, confirmed))
@@ -129,13 +145,15 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         if (!settle_pairs_by_classes(symbol.runs(), read, open, HalfModules{module, module, read.size()}))
             return ReadOutcome::Rejected;
         for (std::size_t k = 0; k < read.size(); ++k) digits[k] = static_cast<char>('0' + read[k].digit);
+        settleInTheDark();
     }
     // A sixth digit read 6 off (1 for 7, 2 for 8) moves the others to other places among the
     // UPC-A digits, and the check then passes one time in ten. A 1, 2, 7 or 8 there must read
     // the same with the gain around it, also with modules under 2.5 px, where the digits are
     // read without it: on local-threshold photos starved bars read 7 as 1 and 8 as 2 and passed.
+    // The darkness around it, when it settled the line, weighs it better.
     const ReadDigit& last = read.back();
-    if (last.localGain != gain &&
+    if (!dark && last.localGain != gain &&
         (last.digit == 1 || last.digit == 2 || last.digit == 7 || last.digit == 8)) {
         const NearestDigit local =
             read_ean_digit_in(symbol.runs(), last.first, {EanSet::A, EanSet::B}, module, last.localGain);
@@ -150,7 +168,8 @@ ReadOutcome read_upce(SymbolCursor symbol, const Symbology&, const ReadOptions& 
         for (int v : other) text.push_back(static_cast<char>('0' + v));
         return ean_check_ok(expand(text, check));
     };
-    if (module > 0 && pair_digits_may_tip(symbol.runs(), read, values, gain / module, passes))
+    if (module > 0 && pair_digits_may_tip(symbol.runs(), read, values, gain / module, passes,
+                                          dark ? &dark->expectedExcess : nullptr))
         return ReadOutcome::Rejected;
     // Nor is one that the same bars give with the sums in doubt read the other way (on any line):
     // such digits change their set, and with it the check digit the parity gives; and the width

@@ -165,6 +165,16 @@ TEST(SaltedPhotos, ModulesNearTwoPixelsAreReadByFineAndCoarseBandsAlike) {
     for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
 }
 
+TEST(SaltedPhotos, DenseDigitsThinnedByALocalThresholdAreRead) {
+    // A local threshold starved the bars of dense digits more than those of the digits around
+    // them: an 8 and a 7 of set A side by side read as a 2 and a 1 on every line (the EAN-8), a
+    // UPC-E's sixth digit 8 as a 2, another UPC-E's 8 and 7. Each line read so fails its check.
+    const PrintedPage pages[] = {{"ean8-photo-dense-digits-thinned.bmp", STRIPESCAN_EAN8, "4871138"},
+                                 {"upce-photo-dense-last-digit-thinned.bmp", STRIPESCAN_UPCE, "06023881"},
+                                 {"upce-photo-dense-digits-thinned.bmp", STRIPESCAN_UPCE, "01787153"}};
+    for (const PrintedPage& page : pages) expect_read_once(STRIPESCAN_TEST_DATA, page);
+}
+
 TEST(SaltedPhotos, EanAndUpcPhotosWithABarKnockedOutAreNeverMisread) {
     // A knocked-out bar leaves a gap that a starved bar's place might be taken for; the check
     // digit and two lines a band apart must refuse whatever that reads.
