@@ -22,7 +22,8 @@ DarkCount dark_count(const Modules& modules) {
     DarkCount c;
     const int n = static_cast<int>(modules.size());
     for (int m = 0; m < n; ++m) {
-        const int bar = modules[static_cast<std::size_t>(m)] == 1 || modules[static_cast<std::size_t>(m)] == '1';
+        const int bar =
+            modules[static_cast<std::size_t>(m)] == 1 || modules[static_cast<std::size_t>(m)] == '1';
         c.all += bar;
         if (m < kDarkWindowReach) c.head += bar;
         if (m >= n - kDarkWindowReach) c.tail += bar;
@@ -75,7 +76,8 @@ std::optional<DarkWindowReading> settle_pairs_by_darkness(
     for (std::size_t k = 0; k < n; ++k) {
         const double zeroExcess = ean_bar_excess(runs, read[k].first, read[k].set, 0);
         if (std::isnan(zeroExcess)) return std::nullopt;
-        for (int v = 0; v < 10; ++v) counts[k][static_cast<std::size_t>(v)] = dark_count(ean_digit_modules(read[k].set, v));
+        for (int v = 0; v < 10; ++v)
+            counts[k][static_cast<std::size_t>(v)] = dark_count(ean_digit_modules(read[k].set, v));
         bars[k] = zeroExcess + counts[k][0].all;
     }
     const DarkCount leftGuard = dark_count(std::string("101"));
@@ -89,10 +91,10 @@ std::optional<DarkWindowReading> settle_pairs_by_darkness(
     auto fit = [&](ChoiceFit& f) {
         for (std::size_t k = 0; k < n; ++k) {
             const DarkCount& own = counts[k][static_cast<std::size_t>(values[k])];
-            const int before = k == 0 ? leftGuard.tail
+            const int before = k == 0        ? leftGuard.tail
                                : k == centre ? centreGuard.tail
                                              : counts[k - 1][static_cast<std::size_t>(values[k - 1])].tail;
-            const int after = k + 1 == n ? endGuard.head
+            const int after = k + 1 == n        ? endGuard.head
                               : k + 1 == centre ? centreGuard.head
                                                 : counts[k + 1][static_cast<std::size_t>(values[k + 1])].head;
             dark[k] = (before + own.all + after) / window;
@@ -183,8 +185,9 @@ std::optional<DarkWindowReading> settle_by_darkness(const RunList& runs, const s
         for (int v : values) whole.push_back(static_cast<char>('0' + v));
         return whole;
     };
-    std::optional<DarkWindowReading> reading = settle_pairs_by_darkness(
-        runs, digits, pairsAt, layout, [&](const std::vector<int>& values) { return passes(withValues(values)); });
+    std::optional<DarkWindowReading> reading =
+        settle_pairs_by_darkness(runs, digits, pairsAt, layout,
+                                 [&](const std::vector<int>& values) { return passes(withValues(values)); });
     if (reading) text = withValues(reading->values);
     return reading;
 }
